@@ -1,0 +1,1 @@
+#include "gfx/basGDI.h"

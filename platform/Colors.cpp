@@ -1,0 +1,4 @@
+#include "platform/Colors.h"
+namespace quillane::platform {
+int32_t TranslateOleColor(int32_t color) { return color; }
+}

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a build needs when they are missing.
+#   scripts/setup.sh            what building gridcast and the window needs
+#   scripts/setup.sh --test     also what the tests, the sanitizer build and the fuzz build need
+set -euo pipefail
+
+packages=(g++ cmake ninja-build pkg-config nettle-dev qt6-base-dev qt6-multimedia-dev
+          libgtest-dev libgmock-dev libbenchmark-dev)
+if [[ "${1:-}" == "--test" ]]; then
+  packages+=(clang libclang-rt-14-dev tidy)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+sudo=()
+if [[ "$(id -u)" -ne 0 ]]; then
+  sudo=(sudo)
+fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -q
+"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

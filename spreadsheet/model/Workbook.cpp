@@ -1,0 +1,125 @@
+#include "spreadsheet/model/Workbook.h"
+
+#include <algorithm>
+
+namespace quillane::model {
+
+namespace {
+
+constexpr std::array<uint32_t, 8> kFixedColors = {0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00,
+                                                  0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF};
+
+bool CellBefore(const Cell& a, const Cell& b) {
+  return a.row != b.row ? a.row < b.row : a.col < b.col;
+}
+
+}  // namespace
+
+const std::array<uint32_t, 56>& DefaultPalette() {
+  static const std::array<uint32_t, 56> palette = {
+      0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
+      0x800000, 0x008000, 0x000080, 0x808000, 0x800080, 0x008080, 0xC0C0C0, 0x808080,
+      0x9999FF, 0x993366, 0xFFFFCC, 0xCCFFFF, 0x660066, 0xFF8080, 0x0066CC, 0xCCCCFF,
+      0x000080, 0xFF00FF, 0xFFFF00, 0x00FFFF, 0x800080, 0x800000, 0x008080, 0x0000FF,
+      0x00CCFF, 0xCCFFFF, 0xCCFFCC, 0xFFFF99, 0x99CCFF, 0xFF99CC, 0xCC99FF, 0xFFCC99,
+      0x3366FF, 0x33CCCC, 0x99CC00, 0xFFCC00, 0xFF9900, 0xFF6600, 0x666699, 0x969696,
+      0x003366, 0x339966, 0x003300, 0x333300, 0x993300, 0x993366, 0x333399, 0x333333};
+  return palette;
+}
+
+std::string_view ErrorText(uint8_t code) {
+  switch (code) {
+    case 0x00: return "#NULL!";
+    case 0x07: return "#DIV/0!";
+    case 0x0F: return "#VALUE!";
+    case 0x17: return "#REF!";
+    case 0x1D: return "#NAME?";
+    case 0x24: return "#NUM!";
+    case 0x2A: return "#N/A";
+    default: return "#N/A";
+  }
+}
+
+Workbook::Workbook() : palette(DefaultPalette()) {}
+
+uint32_t Workbook::ColorRgb(uint16_t index, uint32_t fallback) const {
+  if (index < 8) return kFixedColors[index];
+  if (index < 64) return palette[index - 8];
+  return fallback;
+}
+
+const CellStyle& Workbook::Style(uint16_t index) const {
+  static const CellStyle fallback;
+  return index < styles.size() ? styles[index] : fallback;
+}
+
+const Font& Workbook::FontOf(uint16_t fontIndex) const {
+  static const Font fallback;
+  return fontIndex < fonts.size() ? fonts[fontIndex] : fallback;
+}
+
+uint32_t Workbook::AddString(std::string text) {
+  strings.push_back(std::move(text));
+  return static_cast<uint32_t>(strings.size() - 1);
+}
+
+void Sheet::Normalize() {
+  if (!std::is_sorted(cells.begin(), cells.end(), CellBefore)) {
+    std::stable_sort(cells.begin(), cells.end(), CellBefore);
+  }
+  // Of two cells at one position, keep the later one.
+  size_t out = 0;
+  for (size_t i = 0; i < cells.size(); ++i) {
+    if (out > 0 && cells[out - 1].row == cells[i].row && cells[out - 1].col == cells[i].col) {
+      cells[out - 1] = cells[i];
+    } else {
+      cells[out++] = cells[i];
+    }
+  }
+  cells.resize(out);
+}
+
+const Cell* Sheet::Find(uint32_t row, uint16_t col) const {
+  Cell key;
+  key.row = row;
+  key.col = col;
+  auto it = std::lower_bound(cells.begin(), cells.end(), key, CellBefore);
+  if (it != cells.end() && it->row == row && it->col == col) return &*it;
+  return nullptr;
+}
+
+namespace {
+const ColumnInfo* FindColumn(const std::vector<ColumnInfo>& columns, uint16_t col) {
+  auto it = std::upper_bound(columns.begin(), columns.end(), col,
+                             [](uint16_t c, const ColumnInfo& info) { return c < info.first; });
+  if (it == columns.begin()) return nullptr;
+  --it;
+  return col <= it->last ? &*it : nullptr;
+}
+}  // namespace
+
+uint32_t Sheet::ColumnWidth(uint16_t col) const {
+  if (const ColumnInfo* info = FindColumn(columns, col)) return info->width;
+  if (standardWidth != 0) return standardWidth;
+  // DEFCOLWIDTH counts characters; the application adds the cell padding of 5 pixels of the
+  // default font, which comes to 0.71 of a character at the standard font.
+  return static_cast<uint32_t>(defaultColWidth) * 256 + 182;
+}
+
+bool Sheet::ColumnHidden(uint16_t col) const {
+  const ColumnInfo* info = FindColumn(columns, col);
+  return info && (info->hidden || info->width == 0);
+}
+
+uint16_t Sheet::RowHeight(uint32_t row) const {
+  auto it = rows.find(row);
+  return it != rows.end() ? it->second.height : defaultRowHeight;
+}
+
+bool Sheet::RowHidden(uint32_t row) const {
+  auto it = rows.find(row);
+  if (it != rows.end()) return it->second.hidden || it->second.height == 0;
+  return defaultRowsHidden;
+}
+
+}  // namespace quillane::model

@@ -1,0 +1,231 @@
+// The workbook model: what every reader fills and the page publisher reads.
+//
+// Indexes follow the file format where that keeps readers simple: cell styles are XF indexes,
+// fonts are FONT indexes (the gap at index 4 of the old formats is already closed by the reader,
+// so `fonts[style.font]` is always the right font), colours are palette indexes resolved with
+// `Workbook::ColorRgb`. Text is UTF-8 throughout.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace quillane::model {
+
+// Palette indexes with a fixed meaning.
+inline constexpr uint16_t kColorAutoForeground = 0x40;  // window text
+inline constexpr uint16_t kColorAutoBackground = 0x41;  // window background
+inline constexpr uint16_t kColorAutoFont = 0x7FFF;      // "automatic" font colour
+
+enum class CellType : uint8_t {
+  Blank,    // no value, only a format (BLANK, MULBLANK, formula with an empty result)
+  Number,   // `number`
+  String,   // `text` indexes Workbook::strings
+  Boolean,  // `code` 0 or 1
+  Error,    // `code` is the error code (0x07 #DIV/0! ...), see ErrorText
+};
+
+struct Cell {
+  uint32_t row = 0;  // 0-based
+  uint16_t col = 0;  // 0-based
+  uint16_t style = 0;  // index into Workbook::styles
+  CellType type = CellType::Blank;
+  bool formula = false;  // the value is a formula's cached result
+  uint8_t code = 0;
+  uint32_t text = 0;
+  double number = 0;
+};
+
+// A run of rich text: from `first` (a code-point offset into the string) on, the text uses `font`.
+struct TextRun {
+  uint32_t first = 0;
+  uint16_t font = 0;
+};
+
+enum class Underline : uint8_t { None, Single, Double, SingleAccounting, DoubleAccounting };
+enum class Script : uint8_t { None, Super, Sub };
+
+struct Font {
+  std::string name = "Arial";
+  uint16_t height = 200;  // twips (1/20 point)
+  uint16_t weight = 400;  // 700 is bold
+  bool italic = false;
+  bool strike = false;
+  bool outline = false;
+  bool shadow = false;
+  Underline underline = Underline::None;
+  Script script = Script::None;
+  uint16_t color = kColorAutoFont;
+  uint8_t family = 0;
+  uint8_t charset = 0;
+};
+
+enum class HAlign : uint8_t { General, Left, Center, Right, Fill, Justify, CenterAcross, Distributed };
+enum class VAlign : uint8_t { Top, Center, Bottom, Justify, Distributed };
+
+// Border line styles in the file's numbering (0 none, 1 thin, 2 medium, 3 dashed, 4 dotted,
+// 5 thick, 6 double, 7 hair, 8 medium dashed, 9 dash-dot, 10 medium dash-dot, 11 dash-dot-dot,
+// 12 medium dash-dot-dot, 13 slanted dash-dot).
+struct Border {
+  uint8_t style = 0;
+  uint16_t color = kColorAutoForeground;
+};
+
+// One XF record: the look of a cell.
+struct CellStyle {
+  uint16_t font = 0;
+  uint16_t format = 0;  // number-format index (built-in or Workbook::formats)
+  uint16_t parent = 0xFFF;
+  bool isStyle = false;  // a style XF rather than a cell XF
+  bool locked = true;
+  bool hidden = false;
+  HAlign hAlign = HAlign::General;
+  VAlign vAlign = VAlign::Bottom;
+  bool wrap = false;
+  bool shrink = false;
+  uint8_t indent = 0;
+  uint8_t rotation = 0;  // 0-90 up, 91-180 down (90 + degrees), 255 stacked vertically
+  Border left, right, top, bottom;
+  uint8_t pattern = 0;  // fill pattern: 0 none, 1 solid, 2-18 the patterns
+  uint16_t patternColor = kColorAutoForeground;     // foreground of the pattern (the solid colour)
+  uint16_t patternBackground = kColorAutoBackground;
+};
+
+struct ColumnInfo {
+  uint16_t first = 0, last = 0;  // inclusive, 0-based
+  uint16_t width = 0;            // in 1/256 of the width of the default font's zero digit
+  uint16_t style = 0;
+  bool hidden = false;
+  uint8_t outlineLevel = 0;
+};
+
+struct RowInfo {
+  uint16_t height = 255;     // twips
+  bool hidden = false;
+  bool customHeight = false;  // the height was set by hand (not fitted to the contents)
+  bool hasStyle = false;      // `style` formats the whole row
+  uint16_t style = 0;
+};
+
+struct Range {
+  uint32_t firstRow = 0, lastRow = 0;  // inclusive
+  uint16_t firstCol = 0, lastCol = 0;  // inclusive
+};
+
+enum class LinkKind : uint8_t { Url, File, Place };
+
+struct Hyperlink {
+  Range range;
+  LinkKind kind = LinkKind::Url;
+  std::string target;       // URL or file path; empty for a place in the workbook
+  std::string location;     // text mark: "Sheet2!A1", a name, or the part after '#'
+  std::string description;  // the text shown, when the file holds one
+  std::string tooltip;
+};
+
+struct Comment {
+  uint32_t row = 0;
+  uint16_t col = 0;
+  std::string author;
+  std::string text;
+};
+
+enum class BlipType : uint8_t { Unknown, Emf, Wmf, Pict, Jpeg, Png, Dib, Tiff };
+
+// A picture's bytes from the workbook's picture store. For Dib, `data` holds the DIB as stored
+// (BITMAPINFOHEADER and pixels, no file header).
+struct Blip {
+  BlipType type = BlipType::Unknown;
+  std::vector<uint8_t> data;
+};
+
+// A picture of the drawing layer anchored to cells. Offsets are in the file's units: dx in
+// 1/1024 of the column's width, dy in 1/256 of the row's height.
+struct Picture {
+  uint32_t blip = 0;  // index into Workbook::blips
+  uint16_t col1 = 0, dx1 = 0;
+  uint32_t row1 = 0;
+  uint16_t dy1 = 0;
+  uint16_t col2 = 0, dx2 = 0;
+  uint32_t row2 = 0;
+  uint16_t dy2 = 0;
+  std::string name;
+};
+
+enum class SheetType : uint8_t { Worksheet, Chart, Macro, Module, Dialog };
+enum class Visibility : uint8_t { Visible, Hidden, VeryHidden };
+
+struct Sheet {
+  std::string name;
+  SheetType type = SheetType::Worksheet;
+  Visibility visibility = Visibility::Visible;
+
+  // Sorted by (row, col), one cell per position, once the reader calls Normalize().
+  std::vector<Cell> cells;
+  std::map<uint32_t, RowInfo> rows;  // rows with a ROW record
+  std::vector<ColumnInfo> columns;   // COLINFO ranges, sorted, not overlapping
+  uint16_t defaultColWidth = 8;      // DEFCOLWIDTH, in characters
+  uint16_t standardWidth = 0;        // STANDARDWIDTH in 1/256 characters; 0 when absent
+  uint16_t defaultRowHeight = 255;   // DEFAULTROWHEIGHT, twips
+  bool defaultRowsHidden = false;
+  Range dimensions;                  // DIMENSIONS (inclusive; empty sheet: hasDimensions false)
+  bool hasDimensions = false;
+
+  std::vector<Range> merged;
+  std::vector<Hyperlink> hyperlinks;
+  std::vector<Comment> comments;
+  std::vector<Picture> pictures;
+
+  bool showGridlines = true;
+  uint32_t frozenRows = 0;
+  uint16_t frozenCols = 0;
+
+  // Sorts the cells by position; of two cells at one position the later one stays.
+  void Normalize();
+  // The cell at a position, or nullptr. Needs Normalize() first.
+  const Cell* Find(uint32_t row, uint16_t col) const;
+  // Width of a column in 1/256 characters, from COLINFO, else STANDARDWIDTH, else DEFCOLWIDTH.
+  uint32_t ColumnWidth(uint16_t col) const;
+  bool ColumnHidden(uint16_t col) const;
+  // Height of a row in twips and whether it is hidden.
+  uint16_t RowHeight(uint32_t row) const;
+  bool RowHidden(uint32_t row) const;
+};
+
+struct Workbook {
+  int biffVersion = 8;  // 2, 3, 4, 5 (also BIFF7) or 8
+  bool date1904 = false;
+  uint16_t codepage = 1252;
+
+  std::vector<Font> fonts;
+  std::map<uint16_t, std::string> formats;  // custom number formats by index (FORMAT records)
+  std::vector<CellStyle> styles;            // XF records in file order
+  std::array<uint32_t, 56> palette{};       // colours 8..63 as 0xRRGGBB
+  std::vector<std::string> strings;         // shared strings and every other cell text
+  std::unordered_map<uint32_t, std::vector<TextRun>> richText;  // by string index
+  std::vector<Sheet> sheets;                // in workbook order, every type
+  std::vector<Blip> blips;
+
+  Workbook();  // the default palette, no fonts or styles
+
+  // Colour of a palette index as 0xRRGGBB. Indexes 0-7 are the fixed colours, 8-63 the
+  // palette; the automatic and system indexes give `fallback`.
+  uint32_t ColorRgb(uint16_t index, uint32_t fallback) const;
+  // The style of a cell, or a default style when the index is out of range.
+  const CellStyle& Style(uint16_t index) const;
+  // The font of a style, or a default font when the index is out of range.
+  const Font& FontOf(uint16_t fontIndex) const;
+  // Adds a string and returns its index.
+  uint32_t AddString(std::string text);
+};
+
+// The default colours 8..63 of the palette.
+const std::array<uint32_t, 56>& DefaultPalette();
+// The display text of an error code ("#DIV/0!" ...); "#N/A" for unknown codes.
+std::string_view ErrorText(uint8_t code);
+
+}  // namespace quillane::model
