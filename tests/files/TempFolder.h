@@ -1,0 +1,61 @@
+// A fresh temporary folder for one test, removed with everything in it at the end.
+#pragma once
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <unistd.h>
+
+namespace quillane::testing {
+
+class TempFolder {
+ public:
+  // In `base`, by default the system's temporary folder.
+  explicit TempFolder(const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
+    static std::atomic<int> counter{0};
+    path_ = base /
+            ("quillane-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    // Give back write permission first, so read-only test files can go too.
+    for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                   std::filesystem::perm_options::add, ec);
+    }
+    std::filesystem::remove_all(path_, ec);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  std::string str() const { return path_.string(); }
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+  // Writes a file (and its folders) below the temporary folder; returns its path.
+  std::string Write(const std::string& name, const std::string& bytes = "x") const {
+    std::filesystem::path file = path_ / name;
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << bytes;
+    return file.string();
+  }
+  std::string MakeFolder(const std::string& name) const {
+    std::filesystem::create_directories(path_ / name);
+    return (path_ / name).string();
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace quillane::testing
