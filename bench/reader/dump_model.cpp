@@ -1,0 +1,167 @@
+// Prints the workbook model of each file as one JSON object per line, for the comparison with
+// the reference reader (compare_xlrd.py). With --stats, prints the read time and the peak
+// resident memory to standard error.
+//   dump_model [--stats] [--password PW] [--summary] FILE...
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "spreadsheet/biff/WorkbookReader.h"
+#include "spreadsheet/format/NumberFormat.h"
+
+using namespace quillane;
+
+namespace {
+
+void Json(std::string& out, std::string_view text) {
+  out.push_back('"');
+  for (unsigned char c : text) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          char buffer[8];
+          std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+          out += buffer;
+        } else {
+          out.push_back(static_cast<char>(c));
+        }
+    }
+  }
+  out.push_back('"');
+}
+
+void Number(std::string& out, double value) {
+  if (!std::isfinite(value)) {
+    out += "null";
+    return;
+  }
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.17g", value);
+  out += buffer;
+}
+
+const char* TypeName(model::SheetType type) {
+  switch (type) {
+    case model::SheetType::Worksheet: return "worksheet";
+    case model::SheetType::Chart: return "chart";
+    case model::SheetType::Macro: return "macro";
+    case model::SheetType::Module: return "module";
+    case model::SheetType::Dialog: return "dialog";
+  }
+  return "?";
+}
+
+std::string Dump(const model::Workbook& book) {
+  std::string out = "{\"biff\":" + std::to_string(book.biffVersion) +
+                    ",\"datemode\":" + std::to_string(book.date1904 ? 1 : 0) + ",\"sheets\":[";
+  // The format code as the page publisher resolves it.
+  format::FormatTable formats(book.formats);
+  auto formatOf = [&](uint16_t style) { return std::string(formats.Code(book.Style(style).format)); };
+  for (size_t s = 0; s < book.sheets.size(); ++s) {
+    const model::Sheet& sheet = book.sheets[s];
+    if (s) out += ",";
+    out += "{\"name\":";
+    Json(out, sheet.name);
+    out += ",\"type\":\"";
+    out += TypeName(sheet.type);
+    out += "\",\"visibility\":" + std::to_string(static_cast<int>(sheet.visibility));
+    out += ",\"cells\":[";
+    bool first = true;
+    for (const model::Cell& cell : sheet.cells) {
+      if (!first) out += ",";
+      first = false;
+      out += "[" + std::to_string(cell.row) + "," + std::to_string(cell.col) + ",";
+      switch (cell.type) {
+        case model::CellType::Blank: out += "\"b\",null"; break;
+        case model::CellType::Number: out += "\"n\","; Number(out, cell.number); break;
+        case model::CellType::String:
+          out += "\"s\",";
+          Json(out, cell.text < book.strings.size() ? book.strings[cell.text] : "");
+          break;
+        case model::CellType::Boolean: out += "\"bool\"," + std::to_string(cell.code); break;
+        case model::CellType::Error: out += "\"e\"," + std::to_string(cell.code); break;
+      }
+      out += ",";
+      Json(out, formatOf(cell.style));
+      out += "]";
+    }
+    out += "],\"merged\":[";
+    for (size_t i = 0; i < sheet.merged.size(); ++i) {
+      const model::Range& m = sheet.merged[i];
+      if (i) out += ",";
+      out += "[" + std::to_string(m.firstRow) + "," + std::to_string(m.lastRow) + "," +
+             std::to_string(m.firstCol) + "," + std::to_string(m.lastCol) + "]";
+    }
+    out += "],\"columns\":[";
+    for (size_t i = 0; i < sheet.columns.size(); ++i) {
+      const model::ColumnInfo& c = sheet.columns[i];
+      if (i) out += ",";
+      out += "[" + std::to_string(c.first) + "," + std::to_string(c.last) + "," +
+             std::to_string(c.width) + "," + std::to_string(c.hidden ? 1 : 0) + "]";
+    }
+    out += "],\"rows\":[";
+    first = true;
+    for (const auto& [row, info] : sheet.rows) {
+      if (!first) out += ",";
+      first = false;
+      out += "[" + std::to_string(row) + "," + std::to_string(info.height) + "," +
+             std::to_string(info.hidden ? 1 : 0) + "]";
+    }
+    out += "],\"comments\":" + std::to_string(sheet.comments.size()) +
+           ",\"hyperlinks\":" + std::to_string(sheet.hyperlinks.size()) +
+           ",\"pictures\":" + std::to_string(sheet.pictures.size()) + "}";
+  }
+  out += "],\"blips\":" + std::to_string(book.blips.size()) + "}";
+  return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool stats = false;
+  std::string password;
+  std::vector<std::string> files;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--stats") {
+      stats = true;
+    } else if (arg == "--password" && i + 1 < argc) {
+      password = argv[++i];
+    } else {
+      files.push_back(arg);
+    }
+  }
+  double seconds = 0;
+  for (const std::string& file : files) {
+    std::string line = "{\"file\":";
+    Json(line, file);
+    auto start = std::chrono::steady_clock::now();
+    try {
+      model::Workbook book = biff::ReadWorkbookFile(file, password);
+      seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      line += ",\"model\":" + Dump(book);
+    } catch (const biff::ReadError& e) {
+      seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      line += ",\"error\":";
+      Json(line, e.what());
+    }
+    line += "}\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
+  }
+  if (stats) {
+    struct rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    std::fprintf(stderr, "read time %.3f s, peak resident memory %ld KiB\n", seconds,
+                 usage.ru_maxrss);
+  }
+  return 0;
+}

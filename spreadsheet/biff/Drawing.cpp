@@ -1,0 +1,193 @@
+#include "spreadsheet/biff/Drawing.h"
+
+#include <algorithm>
+
+#include "spreadsheet/biff/Records.h"
+#include "spreadsheet/biff/Text.h"
+
+namespace quillane::biff {
+
+namespace {
+
+// Office drawing record types.
+constexpr uint16_t kDggContainer = 0xF000;
+constexpr uint16_t kBStoreContainer = 0xF001;
+constexpr uint16_t kDgContainer = 0xF002;
+constexpr uint16_t kSpgrContainer = 0xF003;
+constexpr uint16_t kSpContainer = 0xF004;
+constexpr uint16_t kFbse = 0xF007;
+constexpr uint16_t kFopt = 0xF00B;
+constexpr uint16_t kClientAnchor = 0xF010;
+
+constexpr int kMaxDepth = 16;
+
+struct Atom {
+  uint16_t inst = 0;
+  uint16_t type = 0;
+  bool container = false;
+  std::span<const uint8_t> body;  // clipped to the data there is
+};
+
+// Reads the record header at `pos`; false when fewer than 8 bytes remain. A length that runs past
+// the end is cut at the end.
+bool ReadAtom(std::span<const uint8_t> data, size_t& pos, Atom& atom) {
+  if (data.size() < 8 || pos > data.size() - 8) return false;
+  uint16_t verInst = Le16(&data[pos]);
+  atom.inst = verInst >> 4;
+  atom.container = (verInst & 0xF) == 0xF;
+  atom.type = Le16(&data[pos + 2]);
+  uint32_t length = Le32(&data[pos + 4]);
+  size_t body = pos + 8;
+  size_t available = data.size() - body;
+  size_t take = std::min<size_t>(length, available);
+  atom.body = data.subspan(body, take);
+  pos = body + take;
+  return true;
+}
+
+model::BlipType BlipTypeOf(uint16_t type) {
+  switch (type) {
+    case 0xF01A: return model::BlipType::Emf;
+    case 0xF01B: return model::BlipType::Wmf;
+    case 0xF01C: return model::BlipType::Pict;
+    case 0xF01D:
+    case 0xF02A: return model::BlipType::Jpeg;
+    case 0xF01E: return model::BlipType::Png;
+    case 0xF01F: return model::BlipType::Dib;
+    case 0xF029: return model::BlipType::Tiff;
+    default: return model::BlipType::Unknown;
+  }
+}
+
+model::Blip ReadBlip(const Atom& fbse) {
+  model::Blip blip;
+  // The store entry: 36 bytes of fixed fields, the name, then the picture record itself.
+  std::span<const uint8_t> body = fbse.body;
+  if (body.size() < 36) return blip;
+  size_t nameLength = body[33];
+  size_t pos = 36 + nameLength;
+  Atom picture;
+  if (!ReadAtom(body, pos, picture)) return blip;
+  model::BlipType type = BlipTypeOf(picture.type);
+  if (type == model::BlipType::Unknown) return blip;
+  bool metafile = type == model::BlipType::Emf || type == model::BlipType::Wmf ||
+                  type == model::BlipType::Pict;
+  // One or two 16-byte identifiers (two when the instance is odd), then for metafiles a 34-byte
+  // header whose byte 32 tells whether the data are compressed, for bitmaps one tag byte.
+  size_t skip = (picture.inst & 1) ? 32 : 16;
+  if (metafile) {
+    if (picture.body.size() < skip + 34) return blip;
+    uint8_t compression = picture.body[skip + 32];
+    if (compression != 0xFE) return blip;  // deflate-compressed metafiles are not unpacked
+    skip += 34;
+  } else {
+    skip += 1;
+  }
+  if (picture.body.size() < skip) return blip;
+  blip.type = type;
+  blip.data.assign(picture.body.begin() + static_cast<std::ptrdiff_t>(skip), picture.body.end());
+  return blip;
+}
+
+void FindStore(std::span<const uint8_t> data, int depth, std::vector<model::Blip>& blips) {
+  if (depth > kMaxDepth) return;
+  size_t pos = 0;
+  Atom atom;
+  while (ReadAtom(data, pos, atom)) {
+    if (atom.type == kBStoreContainer) {
+      size_t inner = 0;
+      Atom entry;
+      while (ReadAtom(atom.body, inner, entry)) {
+        if (entry.type == kFbse) blips.push_back(ReadBlip(entry));
+      }
+    } else if (atom.container && atom.type == kDggContainer) {
+      FindStore(atom.body, depth + 1, blips);
+    }
+  }
+}
+
+struct ShapeInfo {
+  uint32_t pib = 0;
+  bool anchored = false;
+  model::Picture picture;
+};
+
+void ReadOptions(const Atom& fopt, ShapeInfo& shape) {
+  std::span<const uint8_t> body = fopt.body;
+  size_t count = fopt.inst;
+  if (count > body.size() / 6) count = body.size() / 6;
+  size_t complexPos = count * 6;
+  for (size_t i = 0; i < count; ++i) {
+    uint16_t id = Le16(&body[i * 6]);
+    uint32_t value = Le32(&body[i * 6 + 2]);
+    bool complex = (id & 0x8000) != 0;
+    uint16_t pid = id & 0x3FFF;
+    if (pid == 0x0104) shape.pib = value;  // the picture's 1-based index in the store
+    if (complex) {
+      if (pid == 0x0380 && complexPos <= body.size() && value <= body.size() - complexPos) {
+        size_t units = value / 2;
+        // The name ends at its terminating zero.
+        size_t length = 0;
+        while (length < units && Le16(&body[complexPos + 2 * length]) != 0) ++length;
+        shape.picture.name.clear();
+        AppendUtf16(shape.picture.name, &body[complexPos], length);
+      }
+      if (value > body.size()) break;
+      complexPos += value;
+    }
+  }
+}
+
+void ReadShape(std::span<const uint8_t> data, ShapeInfo& shape) {
+  size_t pos = 0;
+  Atom atom;
+  while (ReadAtom(data, pos, atom)) {
+    if (atom.type == kFopt) {
+      ReadOptions(atom, shape);
+    } else if (atom.type == kClientAnchor && atom.body.size() >= 18) {
+      const uint8_t* p = atom.body.data();
+      model::Picture& pic = shape.picture;
+      pic.col1 = Le16(p + 2);
+      pic.dx1 = Le16(p + 4);
+      pic.row1 = Le16(p + 6);
+      pic.dy1 = Le16(p + 8);
+      pic.col2 = Le16(p + 10);
+      pic.dx2 = Le16(p + 12);
+      pic.row2 = Le16(p + 14);
+      pic.dy2 = Le16(p + 16);
+      shape.anchored = true;
+    }
+  }
+}
+
+void FindShapes(std::span<const uint8_t> data, int depth, size_t blipCount,
+                std::vector<model::Picture>& pictures) {
+  if (depth > kMaxDepth) return;
+  size_t pos = 0;
+  Atom atom;
+  while (ReadAtom(data, pos, atom)) {
+    if (atom.type == kSpContainer) {
+      ShapeInfo shape;
+      ReadShape(atom.body, shape);
+      if (shape.anchored && shape.pib >= 1 && shape.pib <= blipCount) {
+        shape.picture.blip = shape.pib - 1;
+        pictures.push_back(std::move(shape.picture));
+      }
+    } else if (atom.container && (atom.type == kDgContainer || atom.type == kSpgrContainer)) {
+      FindShapes(atom.body, depth + 1, blipCount, pictures);
+    }
+  }
+}
+
+}  // namespace
+
+void ReadPictureStore(std::span<const uint8_t> drawingGroup, std::vector<model::Blip>& blips) {
+  FindStore(drawingGroup, 0, blips);
+}
+
+void ReadSheetPictures(std::span<const uint8_t> drawing, size_t blipCount,
+                       std::vector<model::Picture>& pictures) {
+  FindShapes(drawing, 0, blipCount, pictures);
+}
+
+}  // namespace quillane::biff

@@ -1,0 +1,23 @@
+// The drawing layer of a workbook (Office drawing records inside MSODRAWINGGROUP and
+// MSODRAWING): the picture store and the pictures anchored to cells.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "spreadsheet/model/Workbook.h"
+
+namespace quillane::biff {
+
+// Reads the picture store of the workbook's drawing group into `blips`, one entry per store
+// entry (entries without a picture stay empty, so the 1-based picture indexes of the shapes
+// keep pointing at the right entry). Damaged parts are left out.
+void ReadPictureStore(std::span<const uint8_t> drawingGroup, std::vector<model::Blip>& blips);
+
+// Reads the shapes of a sheet's drawing and adds every picture that has a cell anchor and a
+// picture from the store (`blipCount` entries) to `pictures`.
+void ReadSheetPictures(std::span<const uint8_t> drawing, size_t blipCount,
+                       std::vector<model::Picture>& pictures);
+
+}  // namespace quillane::biff
