@@ -1,13 +1,1371 @@
 #include "spreadsheet/publish/PagePublisher.h"
 
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdio>
+#include <cmath>
 #include <fstream>
+#include <optional>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "spreadsheet/format/NumberFormat.h"
+#include "spreadsheet/publish/HtmlText.h"
+#include "spreadsheet/publish/PngWriter.h"
 
 namespace quillane::publish {
 
-Page RenderSheet(const model::Workbook& book, size_t sheetIndex, std::string_view) {
+namespace {
+
+using model::Cell;
+using model::CellStyle;
+using model::CellType;
+using model::Font;
+using model::HAlign;
+using model::Sheet;
+using model::VAlign;
+using model::Workbook;
+
+constexpr uint32_t kBlack = 0x000000;
+constexpr uint32_t kWhite = 0xFFFFFF;
+// The largest sheet of the file format: extents from merges and comments are kept inside it, so
+// a damaged record cannot make the page grow without bound.
+constexpr uint32_t kMaxRow = 65535;
+constexpr uint16_t kMaxCol = 255;
+
+uint64_t Key(uint32_t row, uint16_t col) { return (static_cast<uint64_t>(row) << 16) | col; }
+
+void AppendInt(std::string& out, int64_t value) {
+  char buf[24];
+  auto result = std::to_chars(buf, buf + sizeof buf, value);
+  out.append(buf, result.ptr);
+}
+
+void AppendColor(std::string& out, uint32_t rgb) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  out += '#';
+  for (int shift = 20; shift >= 0; shift -= 4) out += kHex[(rgb >> shift) & 0xF];
+}
+
+// "A", "B", ... "Z", "AA" ... for a 0-based column.
+void AppendColumnName(std::string& out, uint32_t col) {
+  char buf[8];
+  int n = 0;
+  uint32_t c = col + 1;
+  while (c > 0 && n < 8) {
+    buf[n++] = static_cast<char>('A' + (c - 1) % 26);
+    c = (c - 1) / 26;
+  }
+  while (n > 0) out += buf[--n];
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+           return lower(x) == lower(y);
+         });
+}
+
+// Percent-encodes a file name or relative path for a URL: everything but letters, digits and
+// "-._~/" is encoded, so the result needs no further escaping in an attribute.
+void AppendUrlPath(std::string& out, std::string_view path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (char ch : path) {
+    const auto c = static_cast<uint8_t>(ch);
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+        c == '.' || c == '_' || c == '~' || c == '/') {
+      out += ch;
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 0xF];
+    }
+  }
+}
+
+// The width of the widest digit of a font, in pixels at 96 dpi: column widths count in it.
+// Arial's digits are 0.556 of an em wide, so Arial 10 gives 7 pixels; other default fonts are
+// taken as being about as wide.
+int MaxDigitWidth(const Font& font) {
+  int mdw = static_cast<int>(std::lround(0.556 * font.height / 15.0));
+  return std::clamp(mdw, 1, 100);
+}
+
+// Column width in 1/256 characters -> pixels, as the spreadsheet application rounds it.
+int ColumnPixels(uint32_t width, int mdw) {
+  return static_cast<int>((static_cast<uint64_t>(width) + 128 / mdw) * mdw / 256);
+}
+
+// Row height in twips -> pixels at 96 dpi.
+int RowPixels(uint16_t twips) { return (twips + 7) / 15; }
+
+uint32_t FontColor(const Workbook& book, const Font& font) {
+  return book.ColorRgb(font.color, kBlack);
+}
+
+bool IsBold(const Font& font) { return font.weight >= 600; }
+
+// The fraction of a fill pattern's area drawn in the pattern colour.
+double PatternDensity(uint8_t pattern) {
+  static constexpr double kDensity[19] = {0,    1,    0.5,  0.75, 0.25,   0.5,    0.5,
+                                          0.5,  0.5,  0.5,  0.75, 0.25,   0.25,   0.25,
+                                          0.25, 0.44, 0.44, 0.125, 0.0625};
+  return pattern < 19 ? kDensity[pattern] : 0.5;
+}
+
+uint32_t Mix(uint32_t fg, uint32_t bg, double share) {
+  uint32_t out = 0;
+  for (int shift = 16; shift >= 0; shift -= 8) {
+    double a = (fg >> shift) & 0xFF, b = (bg >> shift) & 0xFF;
+    auto v = static_cast<uint32_t>(std::lround(a * share + b * (1 - share)));
+    out |= std::min<uint32_t>(v, 255) << shift;
+  }
+  return out;
+}
+
+// CSS for a border line style of the file format.
+const char* BorderCss(uint8_t style) {
+  switch (style) {
+    case 1: return "1px solid";
+    case 2: return "2px solid";
+    case 3: return "1px dashed";
+    case 4: return "1px dotted";
+    case 5: return "3px solid";
+    case 6: return "3px double";
+    case 7: return "1px dotted";
+    case 8: return "2px dashed";
+    case 9: return "1px dashed";
+    case 10: return "2px dashed";
+    case 11: return "1px dotted";
+    case 12: return "2px dotted";
+    case 13: return "2px dashed";
+    default: return nullptr;
+  }
+}
+
+bool HasVisibleFormat(const CellStyle& s) {
+  return s.pattern != 0 || s.left.style != 0 || s.right.style != 0 || s.top.style != 0 ||
+         s.bottom.style != 0;
+}
+
+void AppendFontName(std::string& out, std::string_view name) {
+  out += '\'';
+  for (char c : name) {
+    const auto u = static_cast<uint8_t>(c);
+    if (u < 0x20 || c == '\'' || c == '"' || c == '\\' || c == '<' || c == '>' || c == ';' ||
+        c == '{' || c == '}') {
+      continue;
+    }
+    out += c;
+  }
+  out += '\'';
+}
+
+const char* GenericFamily(uint8_t family) {
+  switch (family) {
+    case 1: return "serif";
+    case 3: return "monospace";
+    case 4: return "cursive";
+    case 5: return "fantasy";
+    default: return "sans-serif";
+  }
+}
+
+void AppendPoints(std::string& out, uint16_t twips) {
+  AppendInt(out, twips / 20);
+  if (twips % 20) {
+    out += '.';
+    AppendInt(out, (twips % 20) * 5 / 10);
+    if ((twips % 20) * 5 % 10) AppendInt(out, (twips % 20) * 5 % 10);
+  }
+  out += "pt";
+}
+
+std::string DecorationOf(const Font& f) {
+  std::string d;
+  if (f.underline != model::Underline::None) d = "underline";
+  if (f.strike) d += d.empty() ? "line-through" : " line-through";
+  if (f.underline == model::Underline::Double || f.underline == model::Underline::DoubleAccounting) {
+    d += " double";
+  }
+  return d;
+}
+
+// Font declarations: those that differ from `base`, or all of them when `base` is null.
+void AppendFontCss(std::string& css, const Workbook& book, const Font& f, const Font* base,
+                   std::optional<uint32_t> color) {
+  if (!base || f.name != base->name || f.family != base->family) {
+    css += "font-family:";
+    AppendFontName(css, f.name);
+    css += ',';
+    css += GenericFamily(f.family);
+    css += ';';
+  }
+  if (!base || f.height != base->height) {
+    css += "font-size:";
+    AppendPoints(css, f.height);
+    css += ';';
+  }
+  if (!base || IsBold(f) != IsBold(*base)) css += IsBold(f) ? "font-weight:bold;" : "font-weight:normal;";
+  if (!base || f.italic != base->italic) css += f.italic ? "font-style:italic;" : "font-style:normal;";
+  std::string deco = DecorationOf(f);
+  if (!base || deco != DecorationOf(*base)) {
+    css += "text-decoration:";
+    css += deco.empty() ? "none" : deco;
+    css += ';';
+  }
+  uint32_t rgb = color ? *color : FontColor(book, f);
+  if (!base || rgb != FontColor(book, *base)) {
+    css += "color:";
+    AppendColor(css, rgb);
+    css += ';';
+  }
+  if (f.shadow || f.outline) {
+    css += f.outline ? "text-shadow:0 0 1px #808080;" : "text-shadow:1px 1px 1px #808080;";
+  }
+}
+
+enum class Kind : uint8_t { Text, Number, Centred };  // how General alignment places a value
+
+// Classes: one per distinct CSS text, numbered in order of first use.
+class ClassTable {
+ public:
+  int Intern(std::string css) {
+    if (css.empty()) return -1;
+    auto [it, inserted] = ids_.try_emplace(std::move(css), static_cast<int>(order_.size()));
+    if (inserted) order_.push_back(&it->first);
+    return it->second;
+  }
+  void AppendRules(std::string& out) const {
+    for (size_t i = 0; i < order_.size(); ++i) {
+      out += ".c";
+      AppendInt(out, static_cast<int64_t>(i) + 1);
+      out += '{';
+      out += *order_[i];
+      out += "}\n";
+    }
+  }
+  static void AppendAttribute(std::string& out, int id) {
+    if (id < 0) return;
+    out += " class=\"c";
+    AppendInt(out, id + 1);
+    out += '"';
+  }
+
+ private:
+  std::unordered_map<std::string, int> ids_;
+  std::vector<const std::string*> order_;
+};
+
+struct MergeSpan {
+  uint32_t firstRow, lastRow;
+  uint16_t firstCol, lastCol;
+  uint32_t anchorRow;
+  int firstVcol, lastVcol, anchorVcol;
+  int rowspan, colspan;
+};
+
+enum class Slot : uint8_t { Free, Covered, MergeAnchor, SpillStart };
+
+// The display of one cell value.
+struct Display {
+  std::string_view text;     // points into `owned` or the workbook's strings
+  std::string owned;
+  int colorIndex = -1;       // from the number format
+  Kind kind = Kind::Text;
+  bool rich = false;         // show the workbook's rich-text runs of `stringIndex`
+  uint32_t stringIndex = 0;
+};
+
+class Renderer {
+ public:
+  Renderer(const Workbook& book, size_t sheetIndex, std::string_view folderName,
+           std::string_view pageName)
+      : book_(book),
+        sheet_(book.sheets.at(sheetIndex)),
+        sheetIndex_(sheetIndex),
+        folderName_(folderName),
+        pageName_(pageName),
+        formats_(book.formats),
+        baseFont_(book.FontOf(0)),
+        mdw_(MaxDigitWidth(baseFont_)) {}
+
+  Page Render();
+
+ private:
+  // Setup.
+  void SortCells();
+  void ComputeExtent();
+  void PrepareColumns();
+  void PrepareMerges();
+  void PrepareLinksAndComments();
+
+  // Styles.
+  const CellStyle& StyleOf(uint16_t xf) const { return book_.Style(xf); }
+  bool VisibleEmpty(uint16_t xf);
+  int CellClass(uint16_t xf, Kind kind, int colorIndex);
+  std::string CellCss(const CellStyle& style, Kind kind, int colorIndex);
+  int SpanClass(uint16_t font);
+  int RotationClass(uint8_t rotation);
+  HAlign EffectiveAlign(const CellStyle& style, Kind kind) const;
+  const format::NumberFormat& FormatOf(uint16_t xf);
+  bool PlainTextFormat(uint16_t xf);
+
+  // Cells.
+  void DisplayOf(const Cell& cell, Display& d);
+  bool EmptyForSpill(int v) const;
+  void SpillRow();
+  void EmitRow(uint32_t row);
+  void EmitCell(const Cell* cell, uint32_t row, uint16_t col, int colspan, int rowspan);
+  void EmitEmpty(uint32_t row, uint16_t col, int xfOrMinus1, int colspan, int rowspan);
+  void AppendContent(const Cell& cell, const Display& d, const CellStyle& style);
+  void AppendRichText(const Display& d, const Font& cellFont, bool breaks);
+  bool AppendLinkOpen(const model::Hyperlink& link);
+  int EmptyPositionXf(uint32_t row, uint16_t col) const;
+
+  // Pictures and the folder.
+  void EmitPictures(std::string& body, Page& page);
+  std::string FileList(const Page& page) const;
+  std::string OtherSheetPage(size_t sheetIndex) const;
+
+  const Workbook& book_;
+  const Sheet& sheet_;
+  size_t sheetIndex_;
+  std::string folderName_;
+  std::string pageName_;
+  format::FormatTable formats_;
+  const Font& baseFont_;
+  int mdw_;
+
+  std::vector<const Cell*> cells_;  // sorted by position
+  int64_t lastRow_ = -1, lastCol_ = -1;
+
+  std::vector<uint16_t> visCols_;  // visible columns up to lastCol_
+  std::vector<int> colPx_;         // pixel width of each visible column
+  std::vector<int> vcolOf_;        // column -> index in visCols_, or -1
+
+  std::vector<MergeSpan> merges_;  // sorted by first row
+  std::vector<uint8_t> mergedCell_;  // per visible column in the current row: inside a merge
+
+  std::unordered_map<uint64_t, const model::Hyperlink*> linkAt_;
+  std::vector<const model::Hyperlink*> bigLinks_;
+  std::unordered_map<uint64_t, const model::Comment*> commentAt_;
+  std::unordered_set<uint64_t> anchors_;  // cells that links of this sheet point to
+
+  ClassTable classes_;
+  std::vector<int32_t> classCache_;      // (xf * 3 + kind) -> class + 2; 0 unknown
+  std::unordered_map<uint64_t, int> colorClassCache_;
+  std::vector<int8_t> visibleEmpty_;     // per xf: -1 unknown
+  std::vector<const format::NumberFormat*> formatCache_;
+  std::vector<int8_t> plainTextFormat_;  // per xf: -1 unknown
+  std::unordered_map<uint16_t, int> spanClasses_;
+  std::unordered_map<uint8_t, int> rotationClasses_;
+
+  // The current row.
+  std::vector<Slot> slot_;
+  std::vector<const Cell*> cellAt_;
+  std::vector<int> spanOf_;     // colspan at a MergeAnchor/SpillStart
+  std::vector<int> rowspanOf_;  // rowspan at a MergeAnchor
+  std::vector<int> sourceOf_;   // SpillStart: the visible column of the cell shown
+  std::vector<const MergeSpan*> mergeOf_;
+  int pendingEmpty_ = 0;
+
+  Display display_;
+  std::string out_;
+};
+
+void Renderer::SortCells() {
+  cells_.reserve(sheet_.cells.size());
+  for (const Cell& c : sheet_.cells) cells_.push_back(&c);
+  auto before = [](const Cell* a, const Cell* b) {
+    return a->row != b->row ? a->row < b->row : a->col < b->col;
+  };
+  if (!std::is_sorted(cells_.begin(), cells_.end(), before)) {
+    std::stable_sort(cells_.begin(), cells_.end(), before);
+  }
+  // Of two cells at one position the later one counts.
+  size_t out = 0;
+  for (size_t i = 0; i < cells_.size(); ++i) {
+    if (out > 0 && cells_[out - 1]->row == cells_[i]->row && cells_[out - 1]->col == cells_[i]->col) {
+      cells_[out - 1] = cells_[i];
+    } else {
+      cells_[out++] = cells_[i];
+    }
+  }
+  cells_.resize(out);
+}
+
+bool Renderer::VisibleEmpty(uint16_t xf) {
+  if (xf >= visibleEmpty_.size()) return HasVisibleFormat(StyleOf(xf));
+  int8_t& v = visibleEmpty_[xf];
+  if (v < 0) v = HasVisibleFormat(StyleOf(xf)) ? 1 : 0;
+  return v == 1;
+}
+
+void Renderer::ComputeExtent() {
+  for (const Cell* c : cells_) {
+    if (c->type != CellType::Blank || VisibleEmpty(c->style)) {
+      lastRow_ = std::max<int64_t>(lastRow_, c->row);
+      lastCol_ = std::max<int64_t>(lastCol_, c->col);
+    }
+  }
+  for (const model::Range& m : sheet_.merged) {
+    if (m.firstRow > m.lastRow || m.firstCol > m.lastCol) continue;
+    const Cell* anchor = sheet_.Find(m.firstRow, m.firstCol);
+    if (!anchor && !cells_.empty()) {
+      // Find needs the model's own order; fall back to a search of the sorted copy.
+      auto it = std::lower_bound(cells_.begin(), cells_.end(), Key(m.firstRow, m.firstCol),
+                                 [](const Cell* c, uint64_t k) { return Key(c->row, c->col) < k; });
+      if (it != cells_.end() && (*it)->row == m.firstRow && (*it)->col == m.firstCol) anchor = *it;
+    }
+    if (anchor && (anchor->type != CellType::Blank || VisibleEmpty(anchor->style))) {
+      lastRow_ = std::max<int64_t>(lastRow_, std::min(m.lastRow, kMaxRow));
+      lastCol_ = std::max<int64_t>(lastCol_, std::min(m.lastCol, kMaxCol));
+    }
+  }
+  for (const model::Comment& c : sheet_.comments) {
+    if (c.row > kMaxRow || c.col > kMaxCol) continue;
+    lastRow_ = std::max<int64_t>(lastRow_, c.row);
+    lastCol_ = std::max<int64_t>(lastCol_, c.col);
+  }
+}
+
+void Renderer::PrepareColumns() {
+  vcolOf_.assign(static_cast<size_t>(lastCol_ + 1), -1);
+  for (int64_t c = 0; c <= lastCol_; ++c) {
+    const auto col = static_cast<uint16_t>(c);
+    if (sheet_.ColumnHidden(col)) continue;
+    int px = ColumnPixels(sheet_.ColumnWidth(col), mdw_);
+    if (px <= 0) continue;
+    vcolOf_[c] = static_cast<int>(visCols_.size());
+    visCols_.push_back(col);
+    colPx_.push_back(px);
+  }
+  const size_t n = visCols_.size();
+  slot_.resize(n);
+  cellAt_.resize(n);
+  spanOf_.resize(n);
+  rowspanOf_.resize(n);
+  sourceOf_.resize(n);
+  mergeOf_.resize(n);
+  mergedCell_.resize(n);
+}
+
+void Renderer::PrepareMerges() {
+  std::vector<model::Range> ranges;
+  for (const model::Range& m : sheet_.merged) {
+    if (m.firstRow > m.lastRow || m.firstCol > m.lastCol) continue;
+    if (m.firstRow > lastRow_ || m.firstCol > lastCol_) continue;
+    ranges.push_back(m);
+  }
+  std::stable_sort(ranges.begin(), ranges.end(), [](const model::Range& a, const model::Range& b) {
+    return a.firstRow != b.firstRow ? a.firstRow < b.firstRow : a.firstCol < b.firstCol;
+  });
+  std::vector<const MergeSpan*> open;
+  for (const model::Range& m : ranges) {
+    MergeSpan s{};
+    s.firstRow = m.firstRow;
+    s.lastRow = static_cast<uint32_t>(std::min<int64_t>(m.lastRow, lastRow_));
+    s.firstCol = m.firstCol;
+    s.lastCol = static_cast<uint16_t>(std::min<int64_t>(m.lastCol, lastCol_));
+    // Overlapping merges are damaged input: the later one is dropped.
+    bool overlaps = false;
+    for (const MergeSpan& o : merges_) {
+      if (o.lastRow >= s.firstRow && o.firstRow <= s.lastRow && o.lastCol >= s.firstCol &&
+          o.firstCol <= s.lastCol) {
+        overlaps = true;
+        break;
+      }
+    }
+    if (overlaps) continue;
+    s.firstVcol = -1;
+    s.lastVcol = -1;
+    for (uint32_t c = s.firstCol; c <= s.lastCol; ++c) {
+      if (vcolOf_[c] < 0) continue;
+      if (s.firstVcol < 0) s.firstVcol = vcolOf_[c];
+      s.lastVcol = vcolOf_[c];
+    }
+    if (s.firstVcol < 0) continue;
+    s.colspan = s.lastVcol - s.firstVcol + 1;
+    s.anchorVcol = s.firstVcol;
+    s.rowspan = 0;
+    for (uint32_t r = s.firstRow; r <= s.lastRow; ++r) {
+      if (sheet_.RowHidden(r)) continue;
+      if (s.rowspan == 0) s.anchorRow = r;
+      ++s.rowspan;
+    }
+    if (s.rowspan == 0) continue;
+    merges_.push_back(s);
+    if (merges_.size() > 20000) break;  // a bound on damaged files; real sheets have far fewer
+  }
+}
+
+void Renderer::PrepareLinksAndComments() {
+  for (const model::Hyperlink& link : sheet_.hyperlinks) {
+    const model::Range& r = link.range;
+    if (r.firstRow > r.lastRow || r.firstCol > r.lastCol) continue;
+    const uint64_t area = static_cast<uint64_t>(r.lastRow - r.firstRow + 1) * (r.lastCol - r.firstCol + 1);
+    if (area <= 64) {
+      for (uint32_t row = r.firstRow; row <= r.lastRow; ++row) {
+        for (uint32_t col = r.firstCol; col <= r.lastCol; ++col) {
+          linkAt_.try_emplace(Key(row, static_cast<uint16_t>(col)), &link);
+        }
+      }
+    } else {
+      bigLinks_.push_back(&link);
+    }
+  }
+  for (const model::Comment& c : sheet_.comments) commentAt_.try_emplace(Key(c.row, c.col), &c);
+}
+
+const format::NumberFormat& Renderer::FormatOf(uint16_t xf) {
+  if (xf >= formatCache_.size()) return formats_.Get(StyleOf(xf).format);
+  const format::NumberFormat*& f = formatCache_[xf];
+  if (!f) f = &formats_.Get(StyleOf(xf).format);
+  return *f;
+}
+
+bool Renderer::PlainTextFormat(uint16_t xf) {
+  auto compute = [&] {
+    std::string_view code = formats_.Code(StyleOf(xf).format);
+    return EqualsNoCase(code, "General") || code == "@";
+  };
+  if (xf >= plainTextFormat_.size()) return compute();
+  int8_t& v = plainTextFormat_[xf];
+  if (v < 0) v = compute() ? 1 : 0;
+  return v == 1;
+}
+
+HAlign Renderer::EffectiveAlign(const CellStyle& style, Kind kind) const {
+  switch (style.hAlign) {
+    case HAlign::General:
+      return kind == Kind::Number ? HAlign::Right : kind == Kind::Centred ? HAlign::Center : HAlign::Left;
+    case HAlign::Fill: return HAlign::Left;
+    case HAlign::CenterAcross:
+    case HAlign::Distributed: return HAlign::Center;
+    default: return style.hAlign;
+  }
+}
+
+std::string Renderer::CellCss(const CellStyle& style, Kind kind, int colorIndex) {
+  std::string css;
+  const Font& f = book_.FontOf(style.font);
+  std::optional<uint32_t> color;
+  if (colorIndex >= 0) color = book_.ColorRgb(static_cast<uint16_t>(colorIndex), FontColor(book_, f));
+  AppendFontCss(css, book_, f, &baseFont_, color);
+  if (style.pattern != 0) {
+    uint32_t fg = book_.ColorRgb(style.patternColor, kBlack);
+    uint32_t bg = book_.ColorRgb(style.patternBackground, kWhite);
+    css += "background:";
+    AppendColor(css, style.pattern == 1 ? fg : Mix(fg, bg, PatternDensity(style.pattern)));
+    css += ';';
+  }
+  const model::Border* sides[4] = {&style.top, &style.right, &style.bottom, &style.left};
+  static constexpr const char* kNames[4] = {"border-top:", "border-right:", "border-bottom:",
+                                            "border-left:"};
+  for (int i = 0; i < 4; ++i) {
+    const char* line = BorderCss(sides[i]->style);
+    if (!line) continue;
+    css += kNames[i];
+    css += line;
+    css += ' ';
+    AppendColor(css, book_.ColorRgb(sides[i]->color, kBlack));
+    css += ';';
+  }
+  switch (EffectiveAlign(style, kind)) {
+    case HAlign::Right: css += "text-align:right;"; break;
+    case HAlign::Center: css += "text-align:center;"; break;
+    case HAlign::Justify: css += "text-align:justify;"; break;
+    default: break;
+  }
+  switch (style.vAlign) {
+    case VAlign::Top:
+    case VAlign::Justify: css += "vertical-align:top;"; break;
+    case VAlign::Center:
+    case VAlign::Distributed: css += "vertical-align:middle;"; break;
+    default: break;
+  }
+  if (style.wrap || style.hAlign == HAlign::Justify || style.hAlign == HAlign::Distributed) {
+    css += "white-space:normal;";
+  }
+  if (style.indent > 0) {
+    const HAlign a = EffectiveAlign(style, kind);
+    if (a == HAlign::Left || a == HAlign::Right) {
+      css += a == HAlign::Left ? "padding-left:" : "padding-right:";
+      AppendInt(css, 2 + static_cast<int64_t>(style.indent) * (mdw_ + 2));
+      css += "px;";
+    }
+  }
+  if (!css.empty()) css.pop_back();  // the last ';'
+  return css;
+}
+
+int Renderer::CellClass(uint16_t xf, Kind kind, int colorIndex) {
+  if (colorIndex >= 0) {
+    const uint64_t key = (static_cast<uint64_t>(xf) << 20) | (static_cast<uint64_t>(kind) << 16) |
+                         static_cast<uint16_t>(colorIndex);
+    auto it = colorClassCache_.find(key);
+    if (it != colorClassCache_.end()) return it->second;
+    int id = classes_.Intern(CellCss(StyleOf(xf), kind, colorIndex));
+    colorClassCache_.emplace(key, id);
+    return id;
+  }
+  const size_t slot = static_cast<size_t>(xf) * 3 + static_cast<size_t>(kind);
+  if (slot >= classCache_.size()) return classes_.Intern(CellCss(StyleOf(xf), kind, -1));
+  int32_t& cached = classCache_[slot];
+  if (cached == 0) cached = classes_.Intern(CellCss(StyleOf(xf), kind, -1)) + 2;
+  return cached - 2;
+}
+
+int Renderer::SpanClass(uint16_t font) {
+  auto it = spanClasses_.find(font);
+  if (it != spanClasses_.end()) return it->second;
+  std::string css;
+  const Font& f = book_.FontOf(font);
+  AppendFontCss(css, book_, f, nullptr, std::nullopt);
+  if (f.script == model::Script::Super) css += "vertical-align:super;font-size:smaller;";
+  if (f.script == model::Script::Sub) css += "vertical-align:sub;font-size:smaller;";
+  css.pop_back();
+  int id = classes_.Intern(std::move(css));
+  spanClasses_.emplace(font, id);
+  return id;
+}
+
+int Renderer::RotationClass(uint8_t rotation) {
+  auto it = rotationClasses_.find(rotation);
+  if (it != rotationClasses_.end()) return it->second;
+  std::string css = "display:inline-block;";
+  if (rotation == 255) {
+    css += "writing-mode:vertical-lr;text-orientation:upright";
+  } else {
+    // 1-90: turned counter-clockwise; 91-180: turned clockwise by (value - 90) degrees.
+    const int degrees = rotation <= 90 ? -static_cast<int>(rotation) : rotation - 90;
+    css += "transform:rotate(";
+    AppendInt(css, degrees);
+    css += "deg)";
+  }
+  int id = classes_.Intern(std::move(css));
+  rotationClasses_.emplace(rotation, id);
+  return id;
+}
+
+void Renderer::DisplayOf(const Cell& cell, Display& d) {
+  d.owned.clear();
+  d.colorIndex = -1;
+  d.rich = false;
+  switch (cell.type) {
+    case CellType::Number: {
+      format::Formatted f = FormatOf(cell.style).Format(cell.number, book_.date1904);
+      d.owned = std::move(f.text);
+      d.text = d.owned;
+      d.colorIndex = f.colorIndex;
+      d.kind = Kind::Number;
+      return;
+    }
+    case CellType::String: {
+      d.kind = Kind::Text;
+      std::string_view s = cell.text < book_.strings.size() ? std::string_view(book_.strings[cell.text])
+                                                           : std::string_view();
+      if (PlainTextFormat(cell.style)) {
+        d.text = s;
+        d.stringIndex = cell.text;
+        d.rich = !book_.richText.empty() && book_.richText.count(cell.text) != 0;
+      } else {
+        format::Formatted f = FormatOf(cell.style).FormatText(s);
+        d.owned = std::move(f.text);
+        d.text = d.owned;
+        d.colorIndex = f.colorIndex;
+      }
+      return;
+    }
+    case CellType::Boolean:
+      d.text = cell.code ? "TRUE" : "FALSE";
+      d.kind = Kind::Centred;
+      return;
+    case CellType::Error:
+      d.text = model::ErrorText(cell.code);
+      d.kind = Kind::Centred;
+      return;
+    case CellType::Blank:
+      d.text = {};
+      d.kind = Kind::Text;
+      return;
+  }
+}
+
+int Renderer::EmptyPositionXf(uint32_t row, uint16_t col) const {
+  auto it = sheet_.rows.find(row);
+  if (it != sheet_.rows.end() && it->second.hasStyle) return it->second.style;
+  for (const model::ColumnInfo& info : sheet_.columns) {
+    if (col >= info.first && col <= info.last) return info.style;
+    if (info.first > col) break;
+  }
+  return -1;
+}
+
+bool Renderer::EmptyForSpill(int v) const {
+  if (slot_[v] != Slot::Free || mergedCell_[v]) return false;
+  const Cell* c = cellAt_[v];
+  if (!c) return true;
+  return c->type == CellType::Blank && !HasVisibleFormat(StyleOf(c->style));
+}
+
+void Renderer::SpillRow() {
+  const int n = static_cast<int>(visCols_.size());
+  Display d;
+  for (int v = 0; v < n; ++v) {
+    const Cell* cell = cellAt_[v];
+    if (!cell || slot_[v] != Slot::Free || cell->type == CellType::Blank) continue;
+    const CellStyle& style = StyleOf(cell->style);
+    if (style.hAlign == HAlign::CenterAcross) {
+      // Centred across the blank neighbours to the right that are centred across too.
+      int k = v + 1;
+      while (k < n && slot_[k] == Slot::Free && !mergedCell_[k] && cellAt_[k] &&
+             cellAt_[k]->type == CellType::Blank &&
+             StyleOf(cellAt_[k]->style).hAlign == HAlign::CenterAcross) {
+        ++k;
+      }
+      if (k - v > 1) {
+        slot_[v] = Slot::SpillStart;
+        sourceOf_[v] = v;
+        spanOf_[v] = k - v;
+        for (int j = v + 1; j < k; ++j) slot_[j] = Slot::Covered;
+      }
+      continue;
+    }
+    // Only text spills; numbers never do.
+    if (cell->type != CellType::String || style.wrap || style.rotation != 0 ||
+        style.hAlign == HAlign::Fill || style.hAlign == HAlign::Justify ||
+        style.hAlign == HAlign::Distributed) {
+      continue;
+    }
+    const HAlign align = EffectiveAlign(style, Kind::Text);
+    const bool roomRight = (align == HAlign::Left || align == HAlign::Center) && v + 1 < n && EmptyForSpill(v + 1);
+    const bool roomLeft = (align == HAlign::Right || align == HAlign::Center) && v > 0 && EmptyForSpill(v - 1);
+    if (!roomRight && !roomLeft) continue;
+    DisplayOf(*cell, d);
+    const Font& f = book_.FontOf(style.font);
+    const double need = EstimateTextWidth(d.text, f.height / 15.0, IsBold(f)) + 4 +
+                        (style.indent > 0 ? style.indent * (mdw_ + 2) : 0);
+    const double extra = need - colPx_[v];
+    if (extra <= 0) continue;
+    int first = v, last = v;
+    if (align == HAlign::Left) {
+      double got = 0;
+      while (got < extra && last + 1 < n && EmptyForSpill(last + 1)) got += colPx_[++last];
+    } else if (align == HAlign::Right) {
+      double got = 0;
+      while (got < extra && first > 0 && EmptyForSpill(first - 1)) got += colPx_[--first];
+    } else {
+      double gotRight = 0, gotLeft = 0;
+      while (gotRight < extra / 2 && last + 1 < n && EmptyForSpill(last + 1)) gotRight += colPx_[++last];
+      while (gotLeft < extra / 2 && first > 0 && EmptyForSpill(first - 1)) gotLeft += colPx_[--first];
+    }
+    if (first == last) continue;
+    for (int j = first; j <= last; ++j) slot_[j] = Slot::Covered;
+    slot_[first] = Slot::SpillStart;
+    sourceOf_[first] = v;
+    spanOf_[first] = last - first + 1;
+    v = last;
+  }
+}
+
+bool Renderer::AppendLinkOpen(const model::Hyperlink& link) {
+  std::string href;
+  auto schemeOf = [](std::string_view s) -> std::string {
+    size_t i = 0;
+    while (i < s.size() && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '+' ||
+                            s[i] == '-' || s[i] == '.')) {
+      ++i;
+    }
+    if (i < 2 || i >= s.size() || s[i] != ':') return {};  // one letter is a drive
+    std::string scheme(s.substr(0, i));
+    for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return scheme;
+  };
+  auto trim = [](std::string_view s) {
+    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
+    return s;
+  };
+  auto appendUrlText = [&](std::string_view s) {
+    for (char c : s) {
+      const auto u = static_cast<unsigned char>(c);
+      if (u < 0x20 || u == 0x7F) continue;
+      if (c == ' ') {
+        href += "%20";
+      } else if (c == '"') {
+        href += "%22";
+      } else if (c == '<') {
+        href += "%3C";
+      } else if (c == '>') {
+        href += "%3E";
+      } else if (c == '\\') {
+        href += "%5C";
+      } else {
+        href += c;
+      }
+    }
+  };
+  std::string_view target = trim(link.target);
+  std::string_view location = trim(link.location);
+  if (link.kind == model::LinkKind::Url || link.kind == model::LinkKind::File) {
+    const std::string scheme = schemeOf(target);
+    if (!scheme.empty()) {
+      static constexpr std::string_view kAllowed[] = {"http", "https", "ftp", "mailto", "file", "news"};
+      if (std::find(std::begin(kAllowed), std::end(kAllowed), scheme) == std::end(kAllowed)) {
+        return false;  // javascript:, data:, vbscript: and other schemes are never links
+      }
+      appendUrlText(target);
+    } else if (link.kind == model::LinkKind::File || !target.empty()) {
+      // A file path: drive paths and shares become file URLs, relative paths stay relative.
+      std::string path(target);
+      std::replace(path.begin(), path.end(), '\\', '/');
+      if (path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':') {
+        href = "file:///";
+      } else if (path.rfind("//", 0) == 0) {
+        href = "file:";
+      }
+      for (char c : path) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) continue;
+        if (c == '%' || c == ' ' || c == '#' || c == '?' || c == '"' || c == '<' || c == '>') {
+          static constexpr char kHex[] = "0123456789ABCDEF";
+          href += '%';
+          href += kHex[u >> 4];
+          href += kHex[u & 0xF];
+        } else {
+          href += c;
+        }
+      }
+    }
+    if (href.empty() && location.empty()) return false;
+    if (!location.empty()) {
+      href += '#';
+      appendUrlText(location);
+    }
+  } else {
+    // A place in the workbook: "Sheet2!B3", "'My sheet'!B3:C4", "B3".
+    std::string_view loc = location;
+    std::string_view sheetName;
+    size_t bang = loc.rfind('!');
+    if (bang != std::string_view::npos) {
+      sheetName = loc.substr(0, bang);
+      loc = loc.substr(bang + 1);
+      if (sheetName.size() >= 2 && sheetName.front() == '\'' && sheetName.back() == '\'') {
+        sheetName = sheetName.substr(1, sheetName.size() - 2);
+      }
+    }
+    if (size_t colon = loc.find(':'); colon != std::string_view::npos) loc = loc.substr(0, colon);
+    std::string ref;
+    for (char c : loc) {
+      if (c == '$') continue;
+      if (!std::isalnum(static_cast<unsigned char>(c))) return false;  // a defined name
+      ref += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    if (ref.empty()) return false;
+    size_t target = sheetIndex_;
+    if (!sheetName.empty() && sheetName != sheet_.name) {
+      target = book_.sheets.size();
+      for (size_t i = 0; i < book_.sheets.size(); ++i) {
+        if (book_.sheets[i].name == sheetName) target = i;
+      }
+      if (target == book_.sheets.size()) return false;
+    }
+    if (target != sheetIndex_) {
+      std::string page = OtherSheetPage(target);
+      if (page.empty()) return false;
+      AppendUrlPath(href, page);
+    }
+    href += '#';
+    href += ref;
+  }
+  out_ += "<a href=\"";
+  AppendHtmlAttribute(out_, href);
+  out_ += '"';
+  if (!link.tooltip.empty()) {
+    out_ += " title=\"";
+    AppendHtmlAttribute(out_, link.tooltip);
+    out_ += '"';
+  }
+  out_ += '>';
+  return true;
+}
+
+// The page of another worksheet, when this page's name follows the conversion's naming
+// (book_1.htm, book_2.htm, ... by worksheet number); empty otherwise.
+std::string Renderer::OtherSheetPage(size_t sheetIndex) const {
+  auto worksheetNumber = [&](size_t index) {
+    int number = 0;
+    for (size_t i = 0; i <= index && i < book_.sheets.size(); ++i) {
+      if (book_.sheets[i].type == model::SheetType::Worksheet) ++number;
+    }
+    return book_.sheets[index].type == model::SheetType::Worksheet ? number : 0;
+  };
+  const int own = worksheetNumber(sheetIndex_), other = worksheetNumber(sheetIndex);
+  if (own == 0 || other == 0) return {};
+  const std::string suffix = "_" + std::to_string(own);
+  const size_t dot = pageName_.rfind('.');
+  const std::string stem = pageName_.substr(0, dot);
+  if (stem.size() <= suffix.size() || stem.compare(stem.size() - suffix.size(), suffix.size(), suffix) != 0) {
+    return {};
+  }
+  return stem.substr(0, stem.size() - suffix.size()) + "_" + std::to_string(other) +
+         (dot == std::string::npos ? "" : pageName_.substr(dot));
+}
+
+void Renderer::AppendRichText(const Display& d, const Font& cellFont, bool breaks) {
+  auto it = book_.richText.find(d.stringIndex);
+  const std::vector<model::TextRun>& runs = it->second;
+  // Code-point offsets -> byte offsets as we go.
+  std::string_view text = d.text;
+  size_t byte = 0;
+  uint32_t cp = 0;
+  auto advanceTo = [&](uint32_t target) {
+    while (cp < target && byte < text.size()) {
+      ++byte;
+      while (byte < text.size() && (static_cast<uint8_t>(text[byte]) & 0xC0) == 0x80) ++byte;
+      ++cp;
+    }
+  };
+  int currentClass = -1;
+  size_t startByte = 0;
+  auto flush = [&](size_t endByte) {
+    if (endByte <= startByte) return;
+    std::string_view part = text.substr(startByte, endByte - startByte);
+    if (currentClass >= 0) {
+      out_ += "<span";
+      ClassTable::AppendAttribute(out_, currentClass);
+      out_ += '>';
+      AppendHtmlText(out_, part, breaks);
+      out_ += "</span>";
+    } else {
+      AppendHtmlText(out_, part, breaks);
+    }
+  };
+  for (const model::TextRun& run : runs) {
+    advanceTo(run.first);
+    flush(byte);
+    startByte = byte;
+    const Font& rf = book_.FontOf(run.font);
+    const bool same = rf.name == cellFont.name && rf.height == cellFont.height &&
+                      IsBold(rf) == IsBold(cellFont) && rf.italic == cellFont.italic &&
+                      rf.strike == cellFont.strike && rf.underline == cellFont.underline &&
+                      rf.script == cellFont.script && FontColor(book_, rf) == FontColor(book_, cellFont) &&
+                      rf.shadow == cellFont.shadow && rf.outline == cellFont.outline;
+    currentClass = same ? -1 : SpanClass(run.font);
+  }
+  flush(text.size());
+}
+
+void Renderer::AppendContent(const Cell& cell, const Display& d, const CellStyle& style) {
+  if (d.text.empty()) return;
+  const bool breaks = style.wrap || style.hAlign == HAlign::Justify || style.hAlign == HAlign::Distributed;
+  bool link = false;
+  if (!linkAt_.empty() || !bigLinks_.empty()) {
+    const model::Hyperlink* found = nullptr;
+    if (auto it = linkAt_.find(Key(cell.row, cell.col)); it != linkAt_.end()) found = it->second;
+    for (size_t i = 0; !found && i < bigLinks_.size(); ++i) {
+      const model::Range& r = bigLinks_[i]->range;
+      if (cell.row >= r.firstRow && cell.row <= r.lastRow && cell.col >= r.firstCol && cell.col <= r.lastCol) {
+        found = bigLinks_[i];
+      }
+    }
+    if (found) link = AppendLinkOpen(*found);
+  }
+  const bool rotated = style.rotation != 0 && (style.rotation <= 180 || style.rotation == 255);
+  if (rotated) {
+    out_ += "<span";
+    ClassTable::AppendAttribute(out_, RotationClass(style.rotation));
+    out_ += '>';
+  }
+  const Font& f = book_.FontOf(style.font);
+  const char* script = f.script == model::Script::Super ? "sup" : f.script == model::Script::Sub ? "sub" : nullptr;
+  if (script) {
+    out_ += '<';
+    out_ += script;
+    out_ += '>';
+  }
+  if (d.rich) {
+    AppendRichText(d, f, breaks);
+  } else {
+    AppendHtmlText(out_, d.text, breaks);
+  }
+  if (script) {
+    out_ += "</";
+    out_ += script;
+    out_ += '>';
+  }
+  if (rotated) out_ += "</span>";
+  if (link) out_ += "</a>";
+}
+
+void Renderer::EmitCell(const Cell* cell, uint32_t row, uint16_t col, int colspan, int rowspan) {
+  Display& d = display_;
+  if (!cell) {
+    EmitEmpty(row, col, EmptyPositionXf(row, col), colspan, rowspan);
+    return;
+  }
+  DisplayOf(*cell, d);
+  if (cell->type == CellType::Blank) {
+    EmitEmpty(row, col, cell->style, colspan, rowspan);
+    return;
+  }
+  while (pendingEmpty_ > 0) {
+    out_ += "<td></td>";
+    --pendingEmpty_;
+  }
+  const CellStyle& style = StyleOf(cell->style);
+  out_ += "<td";
+  if (!anchors_.empty() && anchors_.count(Key(row, col))) {
+    out_ += " id=\"";
+    AppendColumnName(out_, col);
+    AppendInt(out_, static_cast<int64_t>(row) + 1);
+    out_ += '"';
+  }
+  ClassTable::AppendAttribute(out_, CellClass(cell->style, d.kind, d.colorIndex));
+  if (colspan > 1) {
+    out_ += " colspan=\"";
+    AppendInt(out_, colspan);
+    out_ += '"';
+  }
+  if (rowspan > 1) {
+    out_ += " rowspan=\"";
+    AppendInt(out_, rowspan);
+    out_ += '"';
+  }
+  if (!commentAt_.empty()) {
+    if (auto it = commentAt_.find(Key(row, col)); it != commentAt_.end()) {
+      out_ += " title=\"";
+      if (!it->second->author.empty()) {
+        AppendHtmlAttribute(out_, it->second->author);
+        out_ += ":&#10;";
+      }
+      AppendHtmlAttribute(out_, it->second->text);
+      out_ += '"';
+    }
+  }
+  out_ += '>';
+  AppendContent(*cell, d, style);
+  out_ += "</td>";
+}
+
+void Renderer::EmitEmpty(uint32_t row, uint16_t col, int xf, int colspan, int rowspan) {
+  const bool visible = xf >= 0 && VisibleEmpty(static_cast<uint16_t>(xf));
+  const model::Comment* comment = nullptr;
+  if (!commentAt_.empty()) {
+    if (auto it = commentAt_.find(Key(row, col)); it != commentAt_.end()) comment = it->second;
+  }
+  const bool anchor = !anchors_.empty() && anchors_.count(Key(row, col));
+  if (!visible && !comment && !anchor && colspan == 1 && rowspan == 1) {
+    ++pendingEmpty_;
+    return;
+  }
+  while (pendingEmpty_ > 0) {
+    out_ += "<td></td>";
+    --pendingEmpty_;
+  }
+  out_ += "<td";
+  if (anchor) {
+    out_ += " id=\"";
+    AppendColumnName(out_, col);
+    AppendInt(out_, static_cast<int64_t>(row) + 1);
+    out_ += '"';
+  }
+  if (visible) ClassTable::AppendAttribute(out_, CellClass(static_cast<uint16_t>(xf), Kind::Text, -1));
+  if (colspan > 1) {
+    out_ += " colspan=\"";
+    AppendInt(out_, colspan);
+    out_ += '"';
+  }
+  if (rowspan > 1) {
+    out_ += " rowspan=\"";
+    AppendInt(out_, rowspan);
+    out_ += '"';
+  }
+  if (comment) {
+    out_ += " title=\"";
+    if (!comment->author.empty()) {
+      AppendHtmlAttribute(out_, comment->author);
+      out_ += ":&#10;";
+    }
+    AppendHtmlAttribute(out_, comment->text);
+    out_ += '"';
+  }
+  out_ += "></td>";
+}
+
+void Renderer::EmitRow(uint32_t row) {
+  const int n = static_cast<int>(visCols_.size());
+  out_ += "<tr style=\"height:";
+  AppendInt(out_, RowPixels(sheet_.RowHeight(row)));
+  out_ += "px\">";
+  pendingEmpty_ = 0;
+  for (int v = 0; v < n; ++v) {
+    const uint16_t col = visCols_[v];
+    switch (slot_[v]) {
+      case Slot::Covered: break;
+      case Slot::Free: {
+        const Cell* c = cellAt_[v];
+        if (!c) {
+          EmitEmpty(row, col, EmptyPositionXf(row, col), 1, 1);
+        } else {
+          EmitCell(c, row, col, 1, 1);
+        }
+        break;
+      }
+      case Slot::MergeAnchor: {
+        const MergeSpan& m = *mergeOf_[v];
+        const Cell* c = nullptr;
+        auto it = std::lower_bound(cells_.begin(), cells_.end(), Key(m.firstRow, m.firstCol),
+                                   [](const Cell* x, uint64_t k) { return Key(x->row, x->col) < k; });
+        if (it != cells_.end() && (*it)->row == m.firstRow && (*it)->col == m.firstCol) c = *it;
+        EmitCell(c, m.firstRow, m.firstCol, m.colspan, m.rowspan);
+        break;
+      }
+      case Slot::SpillStart: {
+        const int src = sourceOf_[v];
+        EmitCell(cellAt_[src], row, visCols_[src], spanOf_[v], 1);
+        break;
+      }
+    }
+  }
+  pendingEmpty_ = 0;  // trailing empty cells are left out
+  out_ += "</tr>\n";
+}
+
+void Renderer::EmitPictures(std::string& body, Page& page) {
+  if (sheet_.pictures.empty()) return;
+  // Pixel offsets of rows and columns, hidden ones zero wide.
+  uint32_t maxRow = 0;
+  uint16_t maxCol = 0;
+  for (const model::Picture& p : sheet_.pictures) {
+    maxRow = std::max({maxRow, p.row1, p.row2});
+    maxCol = std::max({maxCol, p.col1, p.col2});
+  }
+  maxRow = std::min<uint32_t>(maxRow, 1u << 20);
+  std::vector<int64_t> colX(static_cast<size_t>(maxCol) + 2, 0), rowY(static_cast<size_t>(maxRow) + 2, 0);
+  for (uint32_t c = 0; c <= maxCol; ++c) {
+    const auto col = static_cast<uint16_t>(c);
+    const int px = sheet_.ColumnHidden(col) ? 0 : ColumnPixels(sheet_.ColumnWidth(col), mdw_);
+    colX[c + 1] = colX[c] + px;
+  }
+  for (uint32_t r = 0; r <= maxRow; ++r) {
+    const int px = sheet_.RowHidden(r) ? 0 : RowPixels(sheet_.RowHeight(r));
+    rowY[r + 1] = rowY[r] + px;
+  }
+  auto x = [&](uint16_t col, uint16_t dx) {
+    return colX[col] + (colX[col + 1] - colX[col]) * std::min<uint16_t>(dx, 1024) / 1024;
+  };
+  auto y = [&](uint32_t row, uint16_t dy) {
+    row = std::min(row, maxRow);
+    return rowY[row] + (rowY[row + 1] - rowY[row]) * std::min<uint16_t>(dy, 256) / 256;
+  };
+
+  std::unordered_map<uint32_t, std::string> fileOfBlip;  // blip -> file name ("" none)
+  int imageNumber = 0;
+  for (size_t i = 0; i < sheet_.pictures.size(); ++i) {
+    const model::Picture& p = sheet_.pictures[i];
+    if (p.blip >= book_.blips.size()) continue;
+    auto [it, fresh] = fileOfBlip.try_emplace(p.blip);
+    if (fresh) {
+      const model::Blip& blip = book_.blips[p.blip];
+      const char* ext = nullptr;
+      std::vector<uint8_t> bytes;
+      switch (blip.type) {
+        case model::BlipType::Png: ext = "png"; bytes = blip.data; break;
+        case model::BlipType::Jpeg: ext = "jpg"; bytes = blip.data; break;
+        case model::BlipType::Dib:
+          if (auto png = DibToPng(blip.data)) {
+            ext = "png";
+            bytes = std::move(*png);
+          } else {
+            ext = "dib";
+            bytes = blip.data;
+          }
+          break;
+        case model::BlipType::Emf: ext = "emf"; bytes = blip.data; break;
+        case model::BlipType::Wmf: ext = "wmf"; bytes = blip.data; break;
+        case model::BlipType::Pict: ext = "pct"; bytes = blip.data; break;
+        case model::BlipType::Tiff: ext = "tif"; bytes = blip.data; break;
+        case model::BlipType::Unknown: break;
+      }
+      if (!ext || bytes.empty()) continue;
+      char name[32];
+      std::snprintf(name, sizeof name, "image%03d.%s", ++imageNumber, ext);
+      it->second = name;
+      page.files.push_back(PageFile{name, std::move(bytes)});
+    }
+    const std::string& file = it->second;
+    if (file.empty()) continue;
+    const std::string_view ext = std::string_view(file).substr(file.rfind('.') + 1);
+    if (ext != "png" && ext != "jpg") continue;  // kept in the folder, not shown
+    const int64_t left = x(p.col1, p.dx1), top = y(p.row1, p.dy1);
+    const int64_t width = x(p.col2, p.dx2) - left, height = y(p.row2, p.dy2) - top;
+    if (width <= 0 || height <= 0) continue;  // anchored to hidden rows or columns
+    body += "<img src=\"";
+    AppendUrlPath(body, folderName_);
+    body += '/';
+    body += file;
+    body += "\" alt=\"";
+    AppendHtmlAttribute(body, p.name.empty() ? std::string_view("Picture") : std::string_view(p.name));
+    body += "\" style=\"left:";
+    AppendInt(body, left);
+    body += "px;top:";
+    AppendInt(body, top);
+    body += "px;width:";
+    AppendInt(body, width);
+    body += "px;height:";
+    AppendInt(body, height);
+    body += "px\">\n";
+  }
+}
+
+std::string Renderer::FileList(const Page& page) const {
+  std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<filelist>\n<page href=\"../";
+  AppendUrlPath(xml, pageName_);
+  xml += "\"/>\n";
+  for (const PageFile& f : page.files) {
+    xml += "<file href=\"";
+    AppendUrlPath(xml, f.name);
+    xml += "\"/>\n";
+  }
+  xml += "<file href=\"filelist.xml\"/>\n</filelist>\n";
+  return xml;
+}
+
+Page Renderer::Render() {
+  SortCells();
+  visibleEmpty_.assign(book_.styles.size(), -1);
+  formatCache_.assign(book_.styles.size(), nullptr);
+  plainTextFormat_.assign(book_.styles.size(), -1);
+  classCache_.assign(book_.styles.size() * 3, 0);
+  ComputeExtent();
+  PrepareColumns();
+  PrepareMerges();
+  PrepareLinksAndComments();
+
+  // Cells that place links of this sheet point to get an id.
+  for (const model::Hyperlink& link : sheet_.hyperlinks) {
+    if (link.kind != model::LinkKind::Place) continue;
+    std::string_view loc = link.location;
+    if (size_t bang = loc.rfind('!'); bang != std::string_view::npos) {
+      std::string_view name = loc.substr(0, bang);
+      if (name.size() >= 2 && name.front() == '\'' && name.back() == '\'') name = name.substr(1, name.size() - 2);
+      if (name != sheet_.name) continue;
+      loc = loc.substr(bang + 1);
+    }
+    uint32_t col = 0, row = 0;
+    size_t i = 0;
+    if (i < loc.size() && loc[i] == '$') ++i;
+    size_t letters = 0;
+    while (i < loc.size() && std::isalpha(static_cast<unsigned char>(loc[i])) && letters < 3) {
+      col = col * 26 + (std::toupper(static_cast<unsigned char>(loc[i])) - 'A' + 1);
+      ++i;
+      ++letters;
+    }
+    if (i < loc.size() && loc[i] == '$') ++i;
+    size_t digits = 0;
+    while (i < loc.size() && std::isdigit(static_cast<unsigned char>(loc[i])) && digits < 7) {
+      row = row * 10 + (loc[i] - '0');
+      ++i;
+      ++digits;
+    }
+    if (letters == 0 || digits == 0 || row == 0 || col > 65536) continue;
+    anchors_.insert(Key(row - 1, static_cast<uint16_t>(col - 1)));
+  }
+
   Page page;
-  page.html = "<!DOCTYPE html>\n<title>" + book.sheets.at(sheetIndex).name + "</title>\n";
+  std::string& out = out_;
+  out.reserve(cells_.size() * 28 + static_cast<size_t>(lastRow_ + 1) * 32 + 4096);
+
+  int64_t tableWidth = 0;
+  for (int px : colPx_) tableWidth += px;
+
+  if (lastRow_ >= 0 && !visCols_.empty()) {
+    out += "<table class=\"grid\">\n<colgroup>";
+    for (int px : colPx_) {
+      out += "<col style=\"width:";
+      AppendInt(out, px);
+      out += "px\">";
+    }
+    out += "</colgroup>\n";
+    size_t next = 0;  // the first cell not yet placed
+    size_t nextMerge = 0;
+    std::vector<const MergeSpan*> active;
+    for (uint32_t row = 0; row <= lastRow_; ++row) {
+      const size_t rowStart = next;
+      while (next < cells_.size() && cells_[next]->row == row) ++next;
+      // Skip gaps quickly: the cells list may jump over many empty rows.
+      while (nextMerge < merges_.size() && merges_[nextMerge].firstRow <= row) active.push_back(&merges_[nextMerge++]);
+      std::erase_if(active, [&](const MergeSpan* m) { return m->lastRow < row; });
+      if (sheet_.RowHidden(row)) continue;
+      std::fill(slot_.begin(), slot_.end(), Slot::Free);
+      std::fill(cellAt_.begin(), cellAt_.end(), nullptr);
+      std::fill(mergedCell_.begin(), mergedCell_.end(), 0);
+      for (size_t i = rowStart; i < next; ++i) {
+        const Cell* c = cells_[i];
+        if (c->col <= lastCol_ && vcolOf_[c->col] >= 0) cellAt_[vcolOf_[c->col]] = c;
+      }
+      for (const MergeSpan* m : active) {
+        for (int v = m->firstVcol; v <= m->lastVcol; ++v) {
+          slot_[v] = Slot::Covered;
+          mergedCell_[v] = 1;
+        }
+        if (row == m->anchorRow) {
+          slot_[m->anchorVcol] = Slot::MergeAnchor;
+          mergeOf_[m->anchorVcol] = m;
+        }
+      }
+      SpillRow();
+      EmitRow(row);
+    }
+    out += "</table>\n";
+  }
+
+  std::string pictures;
+  EmitPictures(pictures, page);
+
+  // The head, now that every class is known.
+  std::string& html = page.html;
+  html.reserve(out.size() + pictures.size() + 4096);
+  html += "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>";
+  AppendHtmlText(html, sheet_.name.empty() ? std::string_view("Sheet") : std::string_view(sheet_.name), false);
+  html += "</title>\n<style>\nbody{margin:8px;background:#ffffff}\n.sheet{position:relative}\n";
+  html += ".sheet img{position:absolute}\n.grid{border-collapse:collapse;table-layout:fixed;width:";
+  AppendInt(html, tableWidth);
+  html += "px}\ntd{padding:0 2px;overflow:hidden;white-space:nowrap;vertical-align:bottom;";
+  AppendFontCss(html, book_, baseFont_, nullptr, std::nullopt);
+  html += "}\n";
+  classes_.AppendRules(html);
+  html += "</style>\n</head>\n<body>\n<div class=\"sheet\">\n";
+  html += out;
+  html += pictures;
+  html += "</div>\n</body>\n</html>\n";
+
+  PageFile list{"filelist.xml", {}};
+  std::string xml = FileList(page);
+  list.bytes.assign(xml.begin(), xml.end());
+  page.files.push_back(std::move(list));
   return page;
+}
+
+}  // namespace
+
+Page RenderSheet(const model::Workbook& book, size_t sheetIndex, std::string_view folderName,
+                 std::string_view pageName) {
+  if (sheetIndex >= book.sheets.size()) {
+    throw PublishError("Sheet " + std::to_string(sheetIndex + 1) + " does not exist");
+  }
+  std::string page(pageName);
+  if (page.empty()) {
+    page = std::string(folderName);
+    if (page.size() > 6 && page.compare(page.size() - 6, 6, ".files") == 0) page.resize(page.size() - 6);
+    page += ".htm";
+  }
+  Renderer renderer(book, sheetIndex, folderName, page);
+  return renderer.Render();
 }
 
 std::filesystem::path SupportingFolder(const std::filesystem::path& page) {
@@ -18,11 +1376,28 @@ std::filesystem::path SupportingFolder(const std::filesystem::path& page) {
 
 void PublishSheet(const model::Workbook& book, size_t sheetIndex,
                   const std::filesystem::path& page) {
-  std::filesystem::path folder = SupportingFolder(page);
-  Page rendered = RenderSheet(book, sheetIndex, folder.filename().string());
-  std::ofstream out(page, std::ios::binary | std::ios::trunc);
-  out << rendered.html;
-  if (!out) throw PublishError("Cannot write the page " + page.string());
+  namespace fs = std::filesystem;
+  const fs::path folder = SupportingFolder(page);
+  Page rendered = RenderSheet(book, sheetIndex, folder.filename().string(), page.filename().string());
+  std::error_code ec;
+  if (fs::exists(folder, ec) && !fs::is_directory(folder, ec)) {
+    throw PublishError("Cannot write the supporting folder " + folder.string() +
+                       ": a file of that name is in the way");
+  }
+  fs::remove_all(folder, ec);
+  if (ec) throw PublishError("Cannot replace the supporting folder " + folder.string() + ": " + ec.message());
+  fs::create_directories(folder, ec);
+  if (ec) throw PublishError("Cannot create the supporting folder " + folder.string() + ": " + ec.message());
+  auto write = [](const fs::path& path, const char* data, size_t size) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(data, static_cast<std::streamsize>(size));
+    out.close();
+    if (!out) throw PublishError("Cannot write " + path.string());
+  };
+  for (const PageFile& f : rendered.files) {
+    write(folder / f.name, reinterpret_cast<const char*>(f.bytes.data()), f.bytes.size());
+  }
+  write(page, rendered.html.data(), rendered.html.size());
 }
 
 }  // namespace quillane::publish

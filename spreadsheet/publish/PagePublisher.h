@@ -28,11 +28,21 @@ struct Page {
 };
 
 // Renders sheet `sheetIndex` (index into Workbook::sheets). `folderName` is the supporting
-// folder's name as the page refers to it (for book_1.htm: "book_1.files").
-Page RenderSheet(const model::Workbook& book, size_t sheetIndex, std::string_view folderName);
+// folder's name as the page refers to it (for book_1.htm: "book_1.files"); `pageName` is the
+// page's own file name, which filelist.xml names and links to other worksheets are made from
+// (empty: the folder's name with ".files" replaced by ".htm").
+//
+// The page: HTML5, UTF-8, the sheet's name as its title, one <style> element with one class per
+// distinct cell look, one table whose columns and rows have the sheet's widths and heights,
+// pictures placed over it at their anchors. Hidden rows and columns are left out; the table ends
+// at the last row and column with content or a visible format. The same workbook always gives
+// the same bytes.
+Page RenderSheet(const model::Workbook& book, size_t sheetIndex, std::string_view folderName,
+                 std::string_view pageName = {});
 
 // Renders and writes the page and its supporting folder: the page path with its extension
-// replaced by ".files". Existing files are replaced.
+// replaced by ".files". An existing page is replaced, an existing supporting folder is removed
+// with everything in it first. Failures throw PublishError.
 void PublishSheet(const model::Workbook& book, size_t sheetIndex,
                   const std::filesystem::path& page);
 
