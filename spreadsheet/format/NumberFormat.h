@@ -2,6 +2,7 @@
 // application shows it with an en-US installation.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -14,13 +15,27 @@ namespace quillane::format {
 struct Formatted {
   std::string text;      // UTF-8
   int colorIndex = -1;   // palette index chosen by the format ([Red], [Color12]); -1 for none
+  // "*x" in the code repeats x to fill the cell's width. A page has no cell width to fill, so the
+  // character is not put into text; it is reported here with the byte offset in text where the
+  // repetition belongs. fill == 0 when the chosen section has none.
+  char32_t fill = 0;
+  std::size_t fillAt = 0;
+  // True when the value cannot be shown under the format (a date before the first day of the date
+  // system or after 9999-12-31): the application fills the cell with "#"; text is then
+  // kDateOverflowText.
+  bool overflow = false;
 };
+
+// The text returned for a value that cannot be shown as a date or time.
+inline constexpr std::string_view kDateOverflowText = "###########";
 
 // The en-US code of a built-in format (0 "General" ... 49 "@"); empty for indexes with none.
 std::string_view BuiltinFormat(uint16_t index);
 
 // "General" in a cell of standard width: at most 11 characters.
 std::string FormatGeneral(double value);
+// The same, appended to out (no other allocation).
+void AppendGeneral(double value, std::string& out);
 
 // One compiled format code. Construction never throws: a code that cannot be parsed formats
 // as General.
@@ -33,6 +48,7 @@ class NumberFormat {
 
   Formatted Format(double value, bool date1904) const;
   Formatted FormatText(std::string_view text) const;
+  // True when the section that shows positive numbers is a date or time.
   bool IsDateTime() const;
   const std::string& Code() const;
 
