@@ -52,7 +52,10 @@ def xlrd_model(path):
         cols = {c: info.width for c, info in sheet.colinfo_map.items()}
         rows = {r: info.height for r, info in sheet.rowinfo_map.items()}
         merged = sorted((rlo, rhi - 1, clo, chi - 1) for rlo, rhi, clo, chi in sheet.merged_cells)
-        sheets[sheet.name] = dict(cells=cells, cols=cols, rows=rows, merged=merged)
+        notes = {k: (n.author, n.text) for k, n in sheet.cell_note_map.items()}
+        links = [(h.frowx, h.lrowx, h.fcolx, h.lcolx, h.url_or_path or "", h.textmark or "", (h.desc or "").rstrip("\x00"))
+                 for h in sheet.hyperlink_list]
+        sheets[sheet.name] = dict(cells=cells, cols=cols, rows=rows, merged=merged, notes=notes, links=links)
     return sheets
 
 
@@ -104,7 +107,7 @@ def main():
         models[record["file"]] = record
 
     signal.signal(signal.SIGALRM, on_alarm)
-    totals = dict(alias=0, cells=0, value_ok=0, format_ok=0, both_ok=0, merged=0, merged_ok=0, cols=0, cols_ok=0, rows=0, rows_ok=0)
+    totals = dict(notes=0, notes_ok=0, links=0, links_ok=0, alias=0, cells=0, value_ok=0, format_ok=0, both_ok=0, merged=0, merged_ok=0, cols=0, cols_ok=0, rows=0, rows_ok=0)
     both = ours_only = theirs_only = neither = 0
     for path in files:
         name = os.path.basename(path)
@@ -179,6 +182,18 @@ def main():
                     totals["cols_ok"] += 1
                 else:
                     problems.append("%s column %d width %s vs %s" % (sname, c, ocols.get(c), w))
+            onotes = {(c[0], c[1]): (c[2], c[3]) for c in osheet["comments"]}
+            totals["notes"] += len(tsheet["notes"])
+            for k, v in tsheet["notes"].items():
+                if onotes.get(k) == v:
+                    totals["notes_ok"] += 1
+                else:
+                    problems.append("%s comment %r: %r vs %r" % (sname, k, onotes.get(k), v))
+            olinks = [(h[0], h[1], h[2], h[3], h[5], h[6], h[7]) for h in osheet["hyperlinks"]]
+            totals["links"] += len(tsheet["links"])
+            totals["links_ok"] += sum(1 for a, b in zip(olinks, tsheet["links"]) if a == b)
+            if olinks != tsheet["links"]:
+                problems.append("%s hyperlinks: %d in model, %d in xlrd differ" % (sname, len(olinks), len(tsheet["links"])))
             orows = {r: h for r, h, hidden in osheet["rows"]}
             for r, h in tsheet["rows"].items():
                 totals["rows"] += 1
@@ -211,6 +226,7 @@ def main():
               100.0 * (totals["format_ok"] - totals["alias"]) / c, 100.0 * (totals["both_ok"] - totals["alias"]) / c))
     print("merged ranges: %d/%d, column widths: %d/%d, row heights: %d/%d agree" % (
         totals["merged_ok"], totals["merged"], totals["cols_ok"], totals["cols"], totals["rows_ok"], totals["rows"]))
+    print("comments: %d/%d, hyperlinks: %d/%d agree" % (totals["notes_ok"], totals["notes"], totals["links_ok"], totals["links"]))
 
 
 if __name__ == "__main__":

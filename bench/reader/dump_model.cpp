@@ -116,9 +116,42 @@ std::string Dump(const model::Workbook& book) {
       out += "[" + std::to_string(row) + "," + std::to_string(info.height) + "," +
              std::to_string(info.hidden ? 1 : 0) + "]";
     }
-    out += "],\"comments\":" + std::to_string(sheet.comments.size()) +
-           ",\"hyperlinks\":" + std::to_string(sheet.hyperlinks.size()) +
-           ",\"pictures\":" + std::to_string(sheet.pictures.size()) + "}";
+    out += "],\"comments\":[";
+    for (size_t i = 0; i < sheet.comments.size(); ++i) {
+      const model::Comment& c = sheet.comments[i];
+      if (i) out += ",";
+      out += "[" + std::to_string(c.row) + "," + std::to_string(c.col) + ",";
+      Json(out, c.author);
+      out += ",";
+      Json(out, c.text);
+      out += "]";
+    }
+    out += "],\"hyperlinks\":[";
+    for (size_t i = 0; i < sheet.hyperlinks.size(); ++i) {
+      const model::Hyperlink& h = sheet.hyperlinks[i];
+      if (i) out += ",";
+      out += "[" + std::to_string(h.range.firstRow) + "," + std::to_string(h.range.lastRow) + "," +
+             std::to_string(h.range.firstCol) + "," + std::to_string(h.range.lastCol) + "," +
+             std::to_string(static_cast<int>(h.kind)) + ",";
+      Json(out, h.target);
+      out += ",";
+      Json(out, h.location);
+      out += ",";
+      Json(out, h.description);
+      out += ",";
+      Json(out, h.tooltip);
+      out += "]";
+    }
+    out += "],\"pictures\":[";
+    for (size_t i = 0; i < sheet.pictures.size(); ++i) {
+      const model::Picture& p = sheet.pictures[i];
+      if (i) out += ",";
+      out += "[" + std::to_string(p.blip) + "," + std::to_string(p.col1) + "," +
+             std::to_string(p.row1) + "," + std::to_string(p.col2) + "," + std::to_string(p.row2) +
+             "," + std::to_string(static_cast<int>(book.blips[p.blip].type)) + "," +
+             std::to_string(book.blips[p.blip].data.size()) + "]";
+    }
+    out += "]}";
   }
   out += "],\"blips\":" + std::to_string(book.blips.size()) + "}";
   return out;

@@ -1,0 +1,36 @@
+#!/usr/bin/python3
+"""Writes the small test workbooks of this folder with python3-xlwt (Debian's package).
+
+    /usr/bin/python3 tests/data/biff/make_workbooks.py
+"""
+import os
+
+import xlwt
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def basic():
+    book = xlwt.Workbook(encoding="utf-8")
+    sheet = book.add_sheet("Values")
+    bold = xlwt.easyxf("font: bold on")
+    sheet.write(0, 0, "Text äöü €", bold)
+    sheet.write(1, 0, 1234.5678, xlwt.easyxf(num_format_str="#,##0.00"))
+    sheet.write(2, 0, 45000, xlwt.easyxf(num_format_str="M/D/YY"))
+    sheet.write(3, 0, True)
+    sheet.write(4, 0, None, xlwt.easyxf("pattern: pattern solid, fore_colour yellow"))
+    sheet.write_rich_text(5, 0, ["plain ", ("bold", xlwt.easyfont("bold on"))])
+    sheet.write_merge(6, 7, 0, 2, "merged")
+    sheet.col(0).width = 6000
+    sheet.row(1).height_mismatch = True
+    sheet.row(1).height = 500
+    sheet.panes_frozen = True
+    sheet.horz_split_pos = 1
+    hidden = book.add_sheet("Hidden été")
+    hidden.write(0, 0, "x")
+    hidden.visibility = 1
+    book.save(os.path.join(HERE, "xlwt_basic.xls"))
+
+
+if __name__ == "__main__":
+    basic()

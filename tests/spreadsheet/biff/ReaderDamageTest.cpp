@@ -1,0 +1,184 @@
+// Damaged and foreign input: every case gives a workbook or a ReadError that names the problem,
+// never a crash, a hang or an unbounded allocation.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "RecordWriter.h"
+#include "spreadsheet/biff/WorkbookReader.h"
+
+using namespace quillane;
+using namespace quillane::biff::test;
+
+namespace {
+
+Data Bof8(uint16_t type) { return Data().U16(0x0600).U16(type).U16(0).U16(0).U32(0).U32(0); }
+
+std::string ErrorOf(const std::vector<uint8_t>& bytes) {
+  try {
+    biff::ReadWorkbook(bytes, "");
+  } catch (const biff::ReadError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+std::vector<uint8_t> Text(const std::string& text) { return {text.begin(), text.end()}; }
+
+// A workbook with one sheet whose records come from `sheet`.
+std::vector<uint8_t> Book(const std::function<void(Stream&)>& globals,
+                          const std::function<void(Stream&)>& sheet) {
+  Stream s;
+  s.Record(0x0809, Bof8(0x0005));
+  globals(s);
+  size_t offsetAt = s.Size() + 4;
+  s.Record(0x0085, Data().U32(0).U8(0).U8(0).Str8("S"));
+  s.Record(0x000A, Data());
+  s.Patch32(offsetAt, static_cast<uint32_t>(s.Size()));
+  s.Record(0x0809, Bof8(0x0010));
+  sheet(s);
+  s.Record(0x000A, Data());
+  return s.bytes;
+}
+
+}  // namespace
+
+TEST(ReaderDamage, FilesThatAreNotWorkbooksAreNamed) {
+  EXPECT_EQ(ErrorOf({}), "Not a workbook: the file is empty");
+  EXPECT_EQ(ErrorOf(Text("\xEF\xBB\xBF  <!DOCTYPE html><html><body>x</body></html>")),
+            "Not a workbook: the file is an HTML page");
+  EXPECT_EQ(ErrorOf(Text("<html xmlns:o=\"urn:schemas-microsoft-com:office:office\">")),
+            "Not a workbook: the file is an HTML page");
+  EXPECT_EQ(ErrorOf(Text("a,b,c\n1,2,3\n")), "Not a workbook: the file is a text file (CSV or similar)");
+  EXPECT_EQ(ErrorOf({'P', 'K', 3, 4, 20, 0, 0, 0}).rfind("Not a workbook: the file is a zip archive", 0), 0u);
+  EXPECT_EQ(ErrorOf({0x00, 0x01, 0xFE, 0x80, 0x00, 0x10}).rfind("Not a workbook", 0), 0u);
+  // A compound file header and nothing behind it.
+  std::vector<uint8_t> compound = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+  compound.resize(600, 0xFF);
+  EXPECT_EQ(ErrorOf(compound).rfind("The workbook is damaged: ", 0), 0u) << ErrorOf(compound);
+}
+
+TEST(ReaderDamage, RecordsThatOverrunOrLieAboutTheirSize) {
+  // A record whose length runs past the end of the stream.
+  Stream s;
+  s.Record(0x0809, Bof8(0x0010));
+  s.Record(0x0203, Data().U16(0).U16(0).U16(0).Double(1));
+  s.bytes.insert(s.bytes.end(), {0x03, 0x02, 0xFF, 0x00, 1, 2, 3});
+  EXPECT_NE(ErrorOf(s.bytes).find("The workbook is damaged: a record at offset"), std::string::npos);
+
+  // Records shorter than their contents are left out; the rest of the sheet stands. A huge
+  // DIMENSIONS and lying counts allocate nothing.
+  auto bytes = Book(
+      [](Stream& g) {
+        Data sst;
+        sst.U32(0xFFFFFFFF).U32(0xFFFFFFFF).U16(3).U8(0).Raw("abc").U16(40).U8(1).Wide("de");
+        g.Record(0x00FC, sst);
+        g.Record(0x003C, Data());  // an empty CONTINUE where the characters should go on
+        g.Record(0x0031, Data().U16(200));
+        g.Record(0x0092, Data().U16(56).U32(0x010203));
+        g.Record(0x00E0, Data().U16(0));
+      },
+      [](Stream& t) {
+        t.Record(0x0200, Data().U32(0).U32(0xFFFFFFFF).U16(0).U16(0xFFFF).U16(0));
+        t.Record(0x0203, Data().U16(0).U16(0));
+        t.Record(0x00BD, Data().U16(1).U16(0xFFFE).U16(0).U32(6).U16(0).U32(10).U16(0).U32(14).U8(1));
+        t.Record(0x00BE, Data().U16(2).U16(0xFFFF).U16(0).U16(0).U16(1));
+        t.Record(0x00FD, Data().U16(3).U16(0).U16(0).U32(0));
+        t.Record(0x00FD, Data().U16(3).U16(1).U16(0).U32(5));
+        t.Record(0x00E5, Data().U16(0xFFFF).U16(0).U16(1).U16(0).U16(1));
+        t.Record(0x01B8, Data().U16(0).U16(0).U16(0).U16(0).Raw(std::vector<uint8_t>(16, 0)).U32(2).U32(0x14).U32(0x7FFFFFFF));
+        t.Record(0x001C, Data().U16(0).U16(0).U16(0).U16(9).U16(500).U8(1));
+        t.Record(0x01B6, Data().U16(0));
+        t.Record(0x01B6, Data().U16(0).U16(0).U32(0).U16(0).U16(0xFFFF).U16(0).U16(0).U32(0));
+        t.Record(0x003C, Data().U8(1).U8('x'));
+        t.Record(0x0207, Data().U16(100).U8(0).Raw("x"));
+        t.Record(0x0203, Data().U16(7).U16(7).U16(0).Double(7));
+      });
+  model::Workbook book = biff::ReadWorkbook(bytes, "");
+  ASSERT_GE(book.strings.size(), 1u);
+  EXPECT_EQ(book.strings[0], "abc");
+  EXPECT_TRUE(book.fonts.empty());
+  const model::Sheet& sheet = book.sheets.at(0);
+  EXPECT_EQ(sheet.dimensions.lastRow, 0xFFFFFFFEu);
+  EXPECT_LT(sheet.cells.capacity(), 64u);
+  ASSERT_NE(sheet.Find(1, 0xFFFE), nullptr);
+  EXPECT_EQ(sheet.Find(1, 0xFFFE)->number, 1);
+  EXPECT_EQ(sheet.Find(1, 0xFFFF)->number, 2);  // no column past the last
+  EXPECT_EQ(book.strings[sheet.Find(3, 0)->text], "abc");
+  EXPECT_EQ(sheet.Find(3, 1)->type, model::CellType::Blank);  // no string 5
+  EXPECT_EQ(sheet.merged.size(), 1u);  // the count claims 65535 ranges
+  EXPECT_TRUE(sheet.hyperlinks.empty());
+  EXPECT_EQ(sheet.Find(7, 7)->number, 7);
+}
+
+TEST(ReaderDamage, SheetOffsetsThatPointNowhere) {
+  Stream s;
+  s.Record(0x0809, Bof8(0x0005));
+  s.Record(0x0085, Data().U32(0x7FFFFFF0).U8(0).U8(0).Str8("Lost"));
+  s.Record(0x0085, Data().U32(3).U8(0).U8(0).Str8("Wrong"));
+  s.Record(0x000A, Data());
+  s.Record(0x0809, Bof8(0x0010));
+  s.Record(0x0203, Data().U16(0).U16(0).U16(0).Double(9));
+  s.Record(0x000A, Data());
+  model::Workbook book = biff::ReadWorkbook(s.bytes, "");
+  ASSERT_EQ(book.sheets.size(), 2u);
+  // The first entry's offset points nowhere: its sheet is the next substream in the stream.
+  ASSERT_EQ(book.sheets[0].cells.size(), 1u);
+  EXPECT_EQ(book.sheets[0].cells[0].number, 9);
+  EXPECT_TRUE(book.sheets[1].cells.empty());
+}
+
+TEST(ReaderDamage, DrawingRecordsWithLyingLengths) {
+  auto bytes = Book(
+      [](Stream& g) {
+        g.Record(0x00EB, Data().U16(0x000F).U16(0xF000).U32(0xFFFFFFFF).U16(0x000F).U16(0xF001)
+                             .U32(0x7FFFFFFF).U16(0x0062).U16(0xF007).U32(40).Raw(std::vector<uint8_t>(33, 0)).U8(200));
+      },
+      [](Stream& t) {
+        t.Record(0x00EC, Data().U16(0x000F).U16(0xF002).U32(0xFFFFFFF0).U16(0x000F).U16(0xF004)
+                             .U32(100).U16(0x0033).U16(0xF00B).U32(12).U16(0x4104).U32(1).U16(0x8380).U32(0xFFFFFFFF));
+      });
+  model::Workbook book = biff::ReadWorkbook(bytes, "");
+  ASSERT_EQ(book.blips.size(), 1u);
+  EXPECT_TRUE(book.blips[0].data.empty());
+  EXPECT_TRUE(book.sheets.at(0).pictures.empty());
+}
+
+// Random damage to a valid stream: the reader gives a workbook or a ReadError, nothing else
+// (the sanitizer build checks the reads).
+TEST(ReaderDamage, RandomlyDamagedStreams) {
+  auto valid = Book(
+      [](Stream& g) {
+        g.Record(0x0031, Data().U16(200).U16(0).U16(0x7FFF).U16(400).U16(0).U8(0).U8(0).U8(0).U8(0).Str8("Arial"));
+        g.Record(0x00E0, Data().U16(0).U16(0).U16(1).U8(0x20).U8(0).U8(0).U8(0).U32(0).U32(0).U16(0x20C0));
+        g.Record(0x00FC, Data().U32(2).U32(2).U16(2).U8(0).Raw("ab").U16(2).U8(9).U16(1).U32(2).Wide("cd").U32(0).U16(0));
+      },
+      [](Stream& t) {
+        t.Record(0x0200, Data().U32(0).U32(4).U16(0).U16(4).U16(0));
+        t.Record(0x0208, Data().U16(0).U16(0).U16(4).U16(300).U32(0).U16(0x40).U16(0));
+        t.Record(0x00FD, Data().U16(0).U16(0).U16(0).U32(1));
+        t.Record(0x00BD, Data().U16(1).U16(0).U16(0).U32(6).U16(0).U32(10).U16(1));
+        t.Record(0x0006, Data().U16(2).U16(0).U16(0).Raw({0, 0, 0, 0, 0, 0, 0xFF, 0xFF}).U16(0).U32(0).U16(0));
+        t.Record(0x0207, Data().U16(2).U8(1).Wide("zz"));
+        t.Record(0x00E5, Data().U16(1).U16(0).U16(1).U16(0).U16(1));
+        t.Record(0x007D, Data().U16(0).U16(5).U16(3000).U16(0).U16(0).U16(0));
+      });
+  ASSERT_NO_THROW(biff::ReadWorkbook(valid, ""));
+  std::mt19937 random(12345);
+  int loaded = 0, refused = 0;
+  for (int i = 0; i < 3000; ++i) {
+    std::vector<uint8_t> bytes = valid;
+    int changes = 1 + static_cast<int>(random() % 6);
+    for (int k = 0; k < changes; ++k) bytes[random() % bytes.size()] = static_cast<uint8_t>(random());
+    if (random() % 4 == 0) bytes.resize(random() % bytes.size());
+    try {
+      model::Workbook book = biff::ReadWorkbook(bytes, "");
+      ++loaded;
+    } catch (const biff::ReadError& e) {
+      EXPECT_FALSE(std::string(e.what()).empty());
+      ++refused;
+    }
+  }
+  EXPECT_GT(loaded, 0);
+  EXPECT_GT(refused, 0);
+}

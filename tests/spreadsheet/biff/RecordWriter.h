@@ -1,0 +1,72 @@
+// A small writer of BIFF record streams for tests: builds workbook streams in memory.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace quillane::biff::test {
+
+// Record data, built field by field.
+class Data {
+ public:
+  Data& U8(uint8_t v) {
+    bytes.push_back(v);
+    return *this;
+  }
+  Data& U16(uint16_t v) { return U8(v & 0xFF).U8(v >> 8); }
+  Data& U32(uint32_t v) { return U16(v & 0xFFFF).U16(v >> 16); }
+  Data& Double(double d) {
+    uint64_t bits;
+    std::memcpy(&bits, &d, sizeof bits);
+    return U32(static_cast<uint32_t>(bits)).U32(static_cast<uint32_t>(bits >> 32));
+  }
+  Data& Raw(const std::string& text) {
+    bytes.insert(bytes.end(), text.begin(), text.end());
+    return *this;
+  }
+  Data& Raw(std::initializer_list<uint8_t> raw) {
+    bytes.insert(bytes.end(), raw.begin(), raw.end());
+    return *this;
+  }
+  Data& Raw(const std::vector<uint8_t>& raw) {
+    bytes.insert(bytes.end(), raw.begin(), raw.end());
+    return *this;
+  }
+  // UTF-16LE characters of ASCII text.
+  Data& Wide(const std::string& text) {
+    for (char c : text) U16(static_cast<uint8_t>(c));
+    return *this;
+  }
+  // BIFF8 strings: 16-bit (or 8-bit) count, option byte, 8-bit characters.
+  Data& Str16(const std::string& text) { return U16(static_cast<uint16_t>(text.size())).U8(0).Raw(text); }
+  Data& Str8(const std::string& text) { return U8(static_cast<uint8_t>(text.size())).U8(0).Raw(text); }
+  // BIFF2-7 byte strings.
+  Data& Bytes8(const std::string& text) { return U8(static_cast<uint8_t>(text.size())).Raw(text); }
+  Data& Bytes16(const std::string& text) { return U16(static_cast<uint16_t>(text.size())).Raw(text); }
+
+  std::vector<uint8_t> bytes;
+};
+
+class Stream {
+ public:
+  Stream& Record(uint16_t id, const Data& data) { return Record(id, data.bytes); }
+  Stream& Record(uint16_t id, const std::vector<uint8_t>& data) {
+    Data header;
+    header.U16(id).U16(static_cast<uint16_t>(data.size()));
+    bytes.insert(bytes.end(), header.bytes.begin(), header.bytes.end());
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    return *this;
+  }
+  size_t Size() const { return bytes.size(); }
+  // Overwrites a 32-bit value (a BOUNDSHEET offset written before the sheet's place was known).
+  void Patch32(size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  }
+
+  std::vector<uint8_t> bytes;
+};
+
+}  // namespace quillane::biff::test
