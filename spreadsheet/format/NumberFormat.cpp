@@ -113,7 +113,8 @@ void AppendDigits(const Decimal& x, int from, int to, std::string& out) {
   for (int p = from; p >= to; --p) out += static_cast<char>('0' + x.Digit(p));
 }
 
-// Number of characters of the decimal form of x (rounded) with `decimals` decimals shown.
+// General: the decimal form when it fits in the cell (11 characters, the minus sign included),
+// else d.ddddE+xx; both from the value's 15 significant digits.
 void GeneralImpl(double value, std::string& out) {
   if (!std::isfinite(value)) {
     out += "#NUM!";
@@ -213,7 +214,6 @@ struct Section {
   Cmp cmp = Cmp::None;
   double cmpValue = 0;
   int color = -1;
-  bool hasMinusLiteral = false;
   bool ampm = false;
   int subsec = 0;   // digits of fractions of a second
   bool elapsed = false;
@@ -260,7 +260,8 @@ constexpr std::string_view kLongTime = "h:mm:ss AM/PM";
 
 void ParseSection(std::string_view s, Section& sec);
 
-// Handles one [...] element. Returns false for a locale tag that replaces the section.
+// Handles one [...] element: colour, condition, currency or locale tag, elapsed time. The system
+// date and time tags replace the tokens of the section (replaced is set).
 void ParseBracket(std::string_view body, Section& sec, std::vector<Token>& t, bool& replaced) {
   static constexpr std::array<std::string_view, 8> kColors = {
       "black", "white", "red", "green", "blue", "yellow", "magenta", "cyan"};
@@ -594,10 +595,7 @@ void FinishNumber(Section& sec) {
       denEnd = j + 1;
       denDigits = static_cast<int>(k);
     } else {
-      while (denEnd < static_cast<int>(t.size()) && (IsDigitTok(t[denEnd].kind) ||
-             (t[denEnd].kind == Tok::Lit && denEnd + 1 < static_cast<int>(t.size()) &&
-              false)))
-        ++denEnd;
+      while (denEnd < static_cast<int>(t.size()) && IsDigitTok(t[denEnd].kind)) ++denEnd;
       denDigits = denEnd - j;
     }
     if (denDigits > 0) {
@@ -712,7 +710,6 @@ void Classify(Section& sec) {
     at = at || tok.kind == Tok::At;
     digits = digits || IsDigitTok(tok.kind);
     general = general || tok.kind == Tok::General;
-    if (tok.kind == Tok::Lit && tok.text.find('-') != std::string::npos) sec.hasMinusLiteral = true;
   }
   if (at) {
     sec.kind = Kind::Text;
@@ -815,7 +812,6 @@ constexpr std::array<std::string_view, 7> kDays = {
 struct Output {
   std::string& s;
   Formatted& f;
-  const Token* fill = nullptr;
   void Fill(const Token& tok) {
     if (f.fill != 0) return;
     std::size_t len = Utf8Len(tok.text, 0);
@@ -1430,8 +1426,9 @@ Formatted NumberFormat::Format(double value, bool date1904) const {
     return f;
   }
   const auto& s = c.sections;
-  // Sections for numbers: the text section (a fourth, or one with "@") does not count.
+  // Sections for numbers: the text section (a fourth, or a last one with "@") does not count.
   int n = static_cast<int>(std::min<std::size_t>(s.size(), 3));
+  if (s.size() < 4 && n > 1 && s[n - 1].kind == Kind::Text) --n;
   const Section* sec = &s[0];
   bool sign = false;  // show a minus sign before the absolute value
   const bool conditional = s[0].cmp != Cmp::None || (n >= 2 && s[1].cmp != Cmp::None);
@@ -1444,7 +1441,6 @@ Formatted NumberFormat::Format(double value, bool date1904) const {
     } else {
       sec = &s[2];
     }
-    // A number in a second section written for text only shows as in the first.
   } else {
     auto match = [&](int i, Cmp implicitCmp) {
       Cmp c2 = s[i].cmp != Cmp::None ? s[i].cmp : implicitCmp;

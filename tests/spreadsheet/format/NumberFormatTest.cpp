@@ -143,6 +143,11 @@ TEST(SectionTest, NegativeAndZeroSections) {
   // "@" in a format shows numbers as General.
   EXPECT_EQ(Show("@", -3), "-3");
   EXPECT_EQ(Show("General;[Red]-General", -2.5), "-2.5");
+  // A last section with "@" is the text section: numbers use the sections before it.
+  EXPECT_EQ(Show("[$-409]m/d/yyyy;@", 45000), "3/15/2023");
+  EXPECT_EQ(Show("[$-409]m/d/yyyy;@", -1), std::string(kDateOverflowText));
+  EXPECT_EQ(Show("0.0;@", -2), "-2.0");
+  EXPECT_EQ(NumberFormat("0.0;@").FormatText("t").text, "t");
 }
 
 TEST(SectionTest, Conditions) {
