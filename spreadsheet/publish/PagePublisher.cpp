@@ -301,6 +301,14 @@ class Renderer {
   void PrepareMerges();
   void PrepareLinksAndComments();
 
+  // Rows: a row record of height 0 that is neither hidden nor of a height set by hand is fitted
+  // to its contents by the application, so it shows at the default height.
+  bool RowVisible(uint32_t row) const;
+  int RowPx(uint32_t row) const;
+  // Columns without a width of their own take the standard width; without one, the default
+  // width in characters plus the cell padding, which the application rounds up to 8 pixels.
+  int ColumnPx(uint16_t col) const;
+
   // Styles.
   const CellStyle& StyleOf(uint16_t xf) const { return book_.Style(xf); }
   bool VisibleEmpty(uint16_t xf);
@@ -375,6 +383,30 @@ class Renderer {
   std::string out_;
 };
 
+bool Renderer::RowVisible(uint32_t row) const {
+  auto it = sheet_.rows.find(row);
+  if (it == sheet_.rows.end()) return !sheet_.defaultRowsHidden;
+  const model::RowInfo& info = it->second;
+  return !info.hidden && !(info.height == 0 && info.customHeight);
+}
+
+int Renderer::RowPx(uint32_t row) const {
+  auto it = sheet_.rows.find(row);
+  uint16_t twips = it != sheet_.rows.end() ? it->second.height : sheet_.defaultRowHeight;
+  if (twips == 0) twips = sheet_.defaultRowHeight ? sheet_.defaultRowHeight : 255;
+  return RowPixels(twips);
+}
+
+int Renderer::ColumnPx(uint16_t col) const {
+  auto it = std::upper_bound(sheet_.columns.begin(), sheet_.columns.end(), col,
+                             [](uint16_t c, const model::ColumnInfo& info) { return c < info.first; });
+  if (it != sheet_.columns.begin() && col <= std::prev(it)->last) {
+    return ColumnPixels(std::prev(it)->width, mdw_);
+  }
+  if (sheet_.standardWidth != 0) return ColumnPixels(sheet_.standardWidth, mdw_);
+  return (sheet_.defaultColWidth * mdw_ + 5 + 7) / 8 * 8;
+}
+
 void Renderer::SortCells() {
   cells_.reserve(sheet_.cells.size());
   for (const Cell& c : sheet_.cells) cells_.push_back(&c);
@@ -436,7 +468,7 @@ void Renderer::PrepareColumns() {
   for (int64_t c = 0; c <= lastCol_; ++c) {
     const auto col = static_cast<uint16_t>(c);
     if (sheet_.ColumnHidden(col)) continue;
-    int px = ColumnPixels(sheet_.ColumnWidth(col), mdw_);
+    int px = ColumnPx(col);
     if (px <= 0) continue;
     vcolOf_[c] = static_cast<int>(visCols_.size());
     visCols_.push_back(col);
@@ -491,7 +523,7 @@ void Renderer::PrepareMerges() {
     s.anchorVcol = s.firstVcol;
     s.rowspan = 0;
     for (uint32_t r = s.firstRow; r <= s.lastRow; ++r) {
-      if (sheet_.RowHidden(r)) continue;
+      if (!RowVisible(r)) continue;
       if (s.rowspan == 0) s.anchorRow = r;
       ++s.rowspan;
     }
@@ -1099,8 +1131,9 @@ void Renderer::EmitEmpty(uint32_t row, uint16_t col, int xf, int colspan, int ro
 void Renderer::EmitRow(uint32_t row) {
   const int n = static_cast<int>(visCols_.size());
   out_ += "<tr style=\"height:";
-  AppendInt(out_, RowPixels(sheet_.RowHeight(row)));
+  AppendInt(out_, RowPx(row));
   out_ += "px\">";
+  const size_t rowStart = out_.size();
   pendingEmpty_ = 0;
   for (int v = 0; v < n; ++v) {
     const uint16_t col = visCols_[v];
@@ -1132,6 +1165,8 @@ void Renderer::EmitRow(uint32_t row) {
     }
   }
   pendingEmpty_ = 0;  // trailing empty cells are left out
+  // A row holds at least one cell, unless a cell from a row above covers its first column.
+  if (out_.size() == rowStart && n > 0 && slot_[0] == Slot::Free) out_ += "<td></td>";
   out_ += "</tr>\n";
 }
 
@@ -1148,11 +1183,11 @@ void Renderer::EmitPictures(std::string& body, Page& page) {
   std::vector<int64_t> colX(static_cast<size_t>(maxCol) + 2, 0), rowY(static_cast<size_t>(maxRow) + 2, 0);
   for (uint32_t c = 0; c <= maxCol; ++c) {
     const auto col = static_cast<uint16_t>(c);
-    const int px = sheet_.ColumnHidden(col) ? 0 : ColumnPixels(sheet_.ColumnWidth(col), mdw_);
+    const int px = sheet_.ColumnHidden(col) ? 0 : ColumnPx(col);
     colX[c + 1] = colX[c] + px;
   }
   for (uint32_t r = 0; r <= maxRow; ++r) {
-    const int px = sheet_.RowHidden(r) ? 0 : RowPixels(sheet_.RowHeight(r));
+    const int px = RowVisible(r) ? RowPx(r) : 0;
     rowY[r + 1] = rowY[r] + px;
   }
   auto x = [&](uint16_t col, uint16_t dx) {
@@ -1300,7 +1335,7 @@ Page Renderer::Render() {
       // Skip gaps quickly: the cells list may jump over many empty rows.
       while (nextMerge < merges_.size() && merges_[nextMerge].firstRow <= row) active.push_back(&merges_[nextMerge++]);
       std::erase_if(active, [&](const MergeSpan* m) { return m->lastRow < row; });
-      if (sheet_.RowHidden(row)) continue;
+      if (!RowVisible(row)) continue;
       std::fill(slot_.begin(), slot_.end(), Slot::Free);
       std::fill(cellAt_.begin(), cellAt_.end(), nullptr);
       std::fill(mergedCell_.begin(), mergedCell_.end(), 0);

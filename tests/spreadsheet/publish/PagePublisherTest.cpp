@@ -128,6 +128,9 @@ TEST(PagePublisher, ColumnWidthsRowHeightsAndHiddenRowsAndColumns) {
   b.sheet.columns.push_back(ColumnInfo{2, 2, 5000, 0, false, 0});  // 137 px
   b.sheet.rows[1] = RowInfo{600, false, true, false, 0};            // 40 px
   b.sheet.rows[2] = RowInfo{255, true, false, false, 0};            // hidden
+  b.sheet.rows[3] = RowInfo{0, false, false, false, 0};              // fitted: default height
+  b.sheet.rows[4] = RowInfo{0, false, true, false, 0};               // zero by hand: hidden
+  b.Text(4, 0, "A5-zero");
   b.Text(0, 0, "A1");
   b.Text(0, 1, "B1-hidden");
   b.Text(0, 2, "C1");
@@ -141,7 +144,8 @@ TEST(PagePublisher, ColumnWidthsRowHeightsAndHiddenRowsAndColumns) {
   const auto rows = Rows(html);
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_NE(html.find("<tr style=\"height:17px\"><td>A1</td><td>C1</td></tr>"), std::string::npos);
-  EXPECT_NE(html.find("<tr style=\"height:40px\"></tr>"), std::string::npos);
+  EXPECT_NE(html.find("<tr style=\"height:40px\"><td></td></tr>"), std::string::npos);
+  EXPECT_NE(html.find("<tr style=\"height:17px\"><td>A4</td></tr>"), std::string::npos);
 }
 
 TEST(PagePublisher, ExtentEndsAtLastContentOrVisibleFormat) {
@@ -372,9 +376,10 @@ TEST(PagePublisher, PicturesGoToTheFolderPlacedAtTheirAnchors) {
   const std::string list(page.files[3].bytes.begin(), page.files[3].bytes.end());
   EXPECT_NE(list.find("<page href=\"../my%20book_1.htm\"/>"), std::string::npos);
   EXPECT_NE(list.find("<file href=\"image002.emf\"/>"), std::string::npos);
-  // Default columns are 61 px (8 characters and the cell padding), rows 17 px.
+  // Default columns are 64 px (8 characters and the cell padding, rounded up to 8 pixels), rows
+  // 17 px.
   EXPECT_NE(page.html.find("<img src=\"my%20book_1.files/image001.png\" alt=\"Logo &quot;1&quot;\" "
-                           "style=\"left:91px;top:42px;width:92px;height:26px\">"),
+                           "style=\"left:96px;top:42px;width:96px;height:26px\">"),
             std::string::npos);
   EXPECT_EQ(Count(page.html, "<img "), 3);  // the EMF is kept, not shown
   EXPECT_EQ(page.html.find(".emf"), std::string::npos);

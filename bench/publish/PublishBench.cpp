@@ -1,0 +1,81 @@
+// Publish throughput: a synthetic sheet of numbers and texts in a few styles, rendered to a page.
+// Reports cells per second and the process's peak resident memory.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <string>
+
+#include "spreadsheet/publish/PagePublisher.h"
+
+using namespace quillane::model;
+
+namespace {
+
+Workbook MakeBook(int rows, int cols) {
+  Workbook book;
+  book.fonts.push_back(Font{});
+  Font bold;
+  bold.weight = 700;
+  book.fonts.push_back(bold);
+  book.formats[164] = "#,##0.00";
+  book.styles.resize(16);
+  CellStyle money;
+  money.format = 164;
+  CellStyle boxed;
+  boxed.font = 1;
+  boxed.left.style = boxed.right.style = boxed.top.style = boxed.bottom.style = 1;
+  boxed.pattern = 1;
+  boxed.patternColor = 13;
+  CellStyle wrapped;
+  wrapped.wrap = true;
+  wrapped.hAlign = HAlign::Center;
+  book.styles.push_back(money);
+  book.styles.push_back(boxed);
+  book.styles.push_back(wrapped);
+  const uint16_t styles[4] = {0, 16, 17, 18};
+  for (int i = 0; i < 1000; ++i) book.AddString("Item " + std::to_string(i) + " & more");
+  Sheet& sheet = book.sheets.emplace_back();
+  sheet.name = "Bench";
+  sheet.cells.reserve(static_cast<size_t>(rows) * cols);
+  for (int r = 0; r < rows; ++r) {
+    for (int c = 0; c < cols; ++c) {
+      Cell cell;
+      cell.row = static_cast<uint32_t>(r);
+      cell.col = static_cast<uint16_t>(c);
+      cell.style = styles[(r + c) % 4];
+      if (c % 2 == 0) {
+        cell.type = CellType::Number;
+        cell.number = r * 1.5 + c;
+      } else {
+        cell.type = CellType::String;
+        cell.text = static_cast<uint32_t>((r * 7 + c) % 1000);
+      }
+      sheet.cells.push_back(cell);
+    }
+  }
+  return book;
+}
+
+void BM_PublishSheet(benchmark::State& state) {
+  const int rows = static_cast<int>(state.range(0)), cols = 10;
+  Workbook book = MakeBook(rows, cols);
+  size_t bytes = 0;
+  for (auto _ : state) {
+    quillane::publish::Page page = quillane::publish::RenderSheet(book, 0, "bench_1.files");
+    bytes = page.html.size();
+    benchmark::DoNotOptimize(page.html.data());
+  }
+  state.SetItemsProcessed(state.iterations() * rows * cols);
+  state.counters["cells_per_second"] =
+      benchmark::Counter(static_cast<double>(rows) * cols, benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["page_MB"] = static_cast<double>(bytes) / 1e6;
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  state.counters["peak_RSS_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+}  // namespace
+
+BENCHMARK(BM_PublishSheet)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
