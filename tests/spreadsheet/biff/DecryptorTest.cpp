@@ -12,6 +12,7 @@
 
 #include "spreadsheet/biff/WorkbookReader.h"
 #include "spreadsheet/container/CompoundFile.h"
+#include "tests/spreadsheet/container/EncryptedWorkbook.h"
 
 namespace quillane::biff {
 namespace {
@@ -98,82 +99,9 @@ TEST(Decryptor, Rc4KnownVector) {
             "The workbook is password-protected and the password did not open it");
 }
 
-// ---- Encryption made here, from the documented key derivations, to check the decryptors.
+// ---- Encryption made here, from the documented key derivations (EncryptedWorkbook.h).
 
-Bytes Md5(const Bytes& data) {
-  md5_ctx c;
-  md5_init(&c);
-  md5_update(&c, data.size(), data.data());
-  Bytes out(MD5_DIGEST_SIZE);
-  md5_digest(&c, out.size(), out.data());
-  return out;
-}
-Bytes Sha1(const Bytes& data) {
-  sha1_ctx c;
-  sha1_init(&c);
-  sha1_update(&c, data.size(), data.data());
-  Bytes out(SHA1_DIGEST_SIZE);
-  sha1_digest(&c, out.size(), out.data());
-  return out;
-}
-Bytes Utf16(const std::string& ascii) {
-  Bytes out;
-  for (char c : ascii) out.insert(out.end(), {static_cast<uint8_t>(c), 0});
-  return out;
-}
-Bytes Le32(uint32_t v) { return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}; }
-Bytes Cat(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-Bytes Rc4(const Bytes& key, Bytes data) {
-  arcfour_ctx c;
-  arcfour_set_key(&c, key.size(), key.data());
-  arcfour_crypt(&c, data.size(), data.data(), data.data());
-  return data;
-}
-
-struct Scheme {
-  bool cryptoApi;
-  uint32_t keyBits;
-  Bytes salt = Bytes(16, 0x5A);
-  Bytes BlockKey(const std::string& password, uint32_t block) const {
-    if (cryptoApi) {
-      Bytes h = Sha1(Cat(Sha1(Cat(salt, Utf16(password))), Le32(block)));
-      h.resize(keyBits / 8);
-      if (keyBits == 40) h.resize(16, 0);
-      return h;
-    }
-    Bytes h0 = Md5(Utf16(password));
-    h0.resize(5);
-    Bytes buffer;
-    for (int i = 0; i < 16; ++i) buffer = Cat(Cat(buffer, h0), salt);
-    Bytes h1 = Md5(buffer);
-    h1.resize(5);
-    return Md5(Cat(h1, Le32(block)));
-  }
-  Bytes FilePass(const std::string& password) const {
-    const Bytes verifier(16, 0x33);
-    const Bytes check = Rc4(BlockKey(password, 0), Cat(verifier, cryptoApi ? Sha1(verifier) : Md5(verifier)));
-    if (!cryptoApi) return Cat(Cat({1, 0, 1, 0, 1, 0}, salt), check);
-    Bytes header = Cat(Cat(Cat(Le32(4), Le32(0)), Cat(Le32(0x6801), Le32(0x8004))),
-                       Cat(Cat(Le32(keyBits), Le32(1)), Cat(Le32(0), Le32(0))));
-    header = Cat(header, Utf16("CSP"));
-    Bytes out = Cat(Cat({1, 0, 4, 0, 2, 0}, Le32(4)), Le32(static_cast<uint32_t>(header.size())));
-    out = Cat(Cat(out, header), Cat(Le32(16), salt));
-    out = Cat(Cat(out, Bytes(check.begin(), check.begin() + 16)), Le32(20));
-    return Cat(out, Bytes(check.begin() + 16, check.end()));
-  }
-  // Encrypts a stream as a writer does: each 1024-byte block with its own key.
-  Bytes Encrypt(const std::string& password, const Bytes& plain) const {
-    Bytes out;
-    for (size_t at = 0; at < plain.size(); at += 1024) {
-      const Bytes block(plain.begin() + at, plain.begin() + std::min(plain.size(), at + 1024));
-      out = Cat(out, Rc4(BlockKey(password, static_cast<uint32_t>(at / 1024)), block));
-    }
-    return out;
-  }
-};
+using testing::Scheme;
 
 TEST(Decryptor, Rc4SchemesDecryptAnySplitOfTheStream) {
   Bytes plain(5000);
@@ -248,9 +176,9 @@ struct Record {
   Bytes payload;
 };
 
-// Reads the workbook stream of a corpus file and decrypts every record after FILEPASS.
-std::vector<Record> ReadDecrypted(const std::string& file, const std::string& password) {
-  std::ifstream in(std::filesystem::path(QUILLANE_CORPUS_DIR) / file, std::ios::binary);
+// Reads the workbook stream of a file and decrypts every record after FILEPASS.
+std::vector<Record> ReadDecrypted(const std::filesystem::path& path, const std::string& password) {
+  std::ifstream in(path, std::ios::binary);
   const Bytes bytes((std::istreambuf_iterator<char>(in)), {});
   const Bytes stream = container::CompoundFile(bytes).ReadStream("Workbook");
   std::vector<Record> records;
@@ -281,7 +209,8 @@ TEST(Decryptor, OpensTheEncryptedWorkbooksOfTheCorpus) {
     if (!std::filesystem::exists(std::filesystem::path(QUILLANE_CORPUS_DIR) / file)) {
       GTEST_SKIP() << file << " not found in the corpus at " << QUILLANE_CORPUS_DIR;
     }
-    const std::vector<Record> records = ReadDecrypted(file, password);
+    const std::filesystem::path path = std::filesystem::path(QUILLANE_CORPUS_DIR) / file;
+    const std::vector<Record> records = ReadDecrypted(path, password);
     std::vector<std::string> sheets;
     int eofs = 0;
     for (const Record& r : records) {
@@ -309,8 +238,38 @@ TEST(Decryptor, OpensTheEncryptedWorkbooksOfTheCorpus) {
     EXPECT_FALSE(sheets.empty());
     EXPECT_EQ(sheets[0], firstSheet);
     EXPECT_EQ(eofs, static_cast<int>(sheets.size()) + 1);  // workbook globals and each sheet
-    EXPECT_THROW(ReadDecrypted(file, "wrong"), PasswordError);
+    EXPECT_THROW(ReadDecrypted(path, "wrong"), PasswordError);
   }
+}
+
+TEST(Decryptor, StoredFiles) {
+  // tests/data/crypto: workbooks encrypted by MakeTestData.cpp (RC4, RC4 CryptoAPI with 40- and
+  // 128-bit keys; A1 holds "Quillane"), and inputs that once broke decryption.
+  const std::filesystem::path folder = std::filesystem::path(QUILLANE_SOURCE_DIR) / "tests/data/crypto";
+  int made = 0;
+  for (const auto& item : std::filesystem::directory_iterator(folder)) {
+    SCOPED_TRACE(item.path().string());
+    const std::string name = item.path().filename().string();
+    if (!name.starts_with("cryptoapi-") && !name.starts_with("rc4-")) {
+      try {
+        ReadDecrypted(item.path(), "password");
+      } catch (const ReadError&) {
+      } catch (const container::ContainerError&) {
+      }
+      continue;
+    }
+    const std::vector<Record> records = ReadDecrypted(item.path(), "password");
+    const auto label = std::find_if(records.begin(), records.end(), [](const Record& r) { return r.type == 0x0204; });
+    ASSERT_NE(label, records.end());
+    EXPECT_EQ(Ascii(label->payload, 9), "Quillane");
+    EXPECT_EQ(name.starts_with("cryptoapi-") ? Decryptor::Method::kRc4CryptoApi : Decryptor::Method::kRc4,
+              Decryptor::Create(8, records[1].payload, "password")->GetMethod());
+    if (!name.ends_with("-default.xls")) {
+      EXPECT_THROW(ReadDecrypted(item.path(), "wrong"), PasswordError);
+    }
+    ++made;
+  }
+  EXPECT_EQ(made, 3);
 }
 
 }  // namespace

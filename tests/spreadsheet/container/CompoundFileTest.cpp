@@ -164,6 +164,25 @@ TEST(CompoundFile, SurvivesRandomDamage) {
   }
 }
 
+TEST(CompoundFile, StoredFiles) {
+  // tests/data/container: files made by MakeTestData.cpp, and inputs that once broke the reader.
+  const std::filesystem::path folder = std::filesystem::path(QUILLANE_SOURCE_DIR) / "tests/data/container";
+  int made = 0;
+  for (const auto& item : std::filesystem::directory_iterator(folder)) {
+    SCOPED_TRACE(item.path().string());
+    std::ifstream in(item.path(), std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    ReadEverything(bytes);
+    if (item.path().filename().string().starts_with("streams-")) {
+      const std::vector<uint8_t> workbook = CompoundFile(bytes).ReadStream("Workbook");
+      ASSERT_GE(workbook.size(), 4u);
+      EXPECT_EQ(workbook[0] | workbook[1] << 8, 0x0809);  // BOF
+      ++made;
+    }
+  }
+  EXPECT_EQ(made, 2);
+}
+
 TEST(CompoundFile, ReadsTheWorkbooksOfTheCorpus) {
   // Reads /work/shared/corpus when it is present.
   const std::filesystem::path corpus = QUILLANE_CORPUS_DIR;
