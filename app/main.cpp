@@ -1,6 +1,3 @@
-#include <cstdio>
+#include "app/modMain.h"
 
-int main() {
-  std::puts("gridcast: not built yet");
-  return 2;
-}
+int main(int argc, char** argv) { return quillane::app::Main(argc, argv); }

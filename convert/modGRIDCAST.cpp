@@ -1,8 +1,371 @@
 #include "convert/modGRIDCAST.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <stdexcept>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "convert/ConversionLog.h"
+#include "convert/SheetRange.h"
+#include "files/Search.h"
+#include "files/modFuntions.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
 namespace quillane::convert {
 
-bool StartExcel() { return true; }
-void QuitExcel() {}
+std::unique_ptr<spreadsheet::Application> ExcelApp;
+
+namespace {
+
+// The pages written since the engine was started: the run's own output.
+std::set<std::string>& PagesOfThisRun() {
+  static std::set<std::string> pages;
+  return pages;
+}
+
+std::function<std::unique_ptr<spreadsheet::Application>()>& EngineFactory() {
+  static std::function<std::unique_ptr<spreadsheet::Application>()> factory;
+  return factory;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Compaction
+
+// First occurrence of `needle` in text[from..size), or npos.
+size_t Find(const char* text, size_t size, std::string_view needle, size_t from) {
+  if (from > size || needle.size() > size - from) return std::string_view::npos;
+#if defined(__GLIBC__) || defined(__APPLE__)
+  const void* hit = memmem(text + from, size - from, needle.data(), needle.size());
+  return hit ? static_cast<size_t>(static_cast<const char*>(hit) - text) : std::string_view::npos;
+#else
+  return std::string_view(text, size).find(needle, from);
+#endif
+}
+
+struct MarkerPair {
+  std::string_view start;
+  std::string_view end;
+};
+
+// The blocks cut, in this order. No end marker can begin inside its start marker after the
+// start marker's first character, so the end is looked for after the whole start marker.
+constexpr MarkerPair kBlocks[] = {
+    {"<meta name=\"Excel", ">"},
+    {"<meta name=ProgId", ">"},
+    {"<meta name=Generator", ">"},
+    {"<link rel=Edit-Time-Data", ">"},
+    {"<link rel=OLE-Object-Data", ">"},
+    {"<!--[if gte mso 9]>", "<![endif]-->"},
+    {"<!--[if gte vml 1]>", "<![endif]-->"},
+    {"<!--[if !mso]>", "<![endif]-->"},
+    {"<![if supportMisalignedColumns]>", "<![endif]>"},
+};
+
+struct Replacement {
+  std::string_view find;
+  std::string_view with;
+};
+
+// The replacements after the cuts, in this order; each replaces every occurrence left to right.
+// All but the last make the text shorter.
+constexpr Replacement kShrinking[] = {
+    {"   ", ""},
+    {"  ", ""},
+    {" style='border-top:none;border-left:none'", ""},
+    {" style='mso-ignore:colspan'", ""},
+    {" style='style='border-left:none'", ""},
+    {" style='style='border-left:none'", ""},
+    {";border-top:none", ""},
+    {"mso-height-source:userset;", ""},
+    {"xmlns:o=\"urn:schemas-microsoft-com:office:office\"", ""},
+    {"xmlns:x=\"urn:schemas-microsoft-com:office:excel\"", ""},
+    {"xmlns=\"http://www.w3.org/TR/REC-html40\"", ""},
+    {"\r\n\r\n", "\r\n"},
+    {"\r\n\r\n", "\r\n"},
+};
+constexpr Replacement kTableStyle = {"<table ", "<table style='border-collapse:collapse' "};
+
+// Cuts every block from a start marker to the first end marker after it, starting each search
+// again from the beginning of the text as it is after the previous cut, until a start marker
+// has no end marker after it. A cut can join two pieces into a new start marker; the search
+// resumes far enough back to find it, so the result is that of the restarting search, in one
+// pass.
+void CutBlocks(std::string& text, const MarkerPair& pair) {
+  const std::string_view start = pair.start;
+  const std::string_view end = pair.end;
+  size_t first = Find(text.data(), text.size(), start, 0);
+  if (first == std::string::npos) return;
+  if (Find(text.data(), text.size(), end, first + start.size()) == std::string::npos) return;
+
+  std::string out;  // the text before the next start marker; it holds no start marker itself
+  out.reserve(text.size());
+  size_t i = 0;  // the rest of the text is text[i..]
+  for (;;) {
+    // A start marker across the join of `out` and the rest comes first.
+    size_t joined = 0;
+    for (size_t k = std::min(out.size(), start.size() - 1); k > 0; --k) {
+      if (std::string_view(out).substr(out.size() - k) == start.substr(0, k) &&
+          std::string_view(text).substr(i, start.size() - k) == start.substr(k)) {
+        joined = k;
+        break;
+      }
+    }
+    if (joined > 0) {
+      size_t e = Find(text.data(), text.size(), end, i + (start.size() - joined));
+      if (e == std::string::npos) break;
+      out.resize(out.size() - joined);
+      i = e + end.size();
+      files::DoEvents();
+      continue;
+    }
+    size_t s = Find(text.data(), text.size(), start, i);
+    if (s == std::string::npos) break;
+    size_t e = Find(text.data(), text.size(), end, s + start.size());
+    if (e == std::string::npos) break;
+    out.append(text, i, s - i);
+    i = e + end.size();
+    files::DoEvents();
+  }
+  out.append(text, i, std::string::npos);
+  text.swap(out);
+}
+
+// Replaces every occurrence of `r.find`, left to right, by the shorter or equal `r.with`, in
+// place.
+void ReplaceShrinking(std::string& text, const Replacement& r) {
+  char* data = text.data();
+  const size_t size = text.size();
+  size_t hit = Find(data, size, r.find, 0);
+  if (hit == std::string::npos) return;
+  size_t read = 0, write = 0;
+  while (hit != std::string::npos) {
+    if (write != read) std::memmove(data + write, data + read, hit - read);
+    write += hit - read;
+    std::memcpy(data + write, r.with.data(), r.with.size());
+    write += r.with.size();
+    read = hit + r.find.size();
+    hit = Find(data, size, r.find, read);
+  }
+  if (write != read) std::memmove(data + write, data + read, size - read);
+  write += size - read;
+  text.resize(write);
+}
+
+void ReplaceGrowing(std::string& text, const Replacement& r) {
+  size_t hit = Find(text.data(), text.size(), r.find, 0);
+  if (hit == std::string::npos) return;
+  size_t count = 0;
+  for (size_t at = hit; at != std::string::npos;
+       at = Find(text.data(), text.size(), r.find, at + r.find.size()))
+    ++count;
+  std::string out;
+  out.reserve(text.size() + count * (r.with.size() - r.find.size()));
+  size_t read = 0;
+  while (hit != std::string::npos) {
+    out.append(text, read, hit - read);
+    out.append(r.with);
+    read = hit + r.find.size();
+    hit = Find(text.data(), text.size(), r.find, read);
+  }
+  out.append(text, read, std::string::npos);
+  text.swap(out);
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  if (files::IsDirectory(path)) throw std::runtime_error("Cannot read " + path + ": it is a folder");
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) throw std::runtime_error("Cannot read " + path + ": " + std::strerror(errno));
+  std::string text;
+  char buffer[1 << 16];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
+  bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed) throw std::runtime_error("Cannot read " + path);
+  return text;
+}
+
+void ReplaceFile(const std::string& path, const std::string& text) {
+  std::string temporary = path + ".gridcast-tmp";
+#ifndef _WIN32
+  temporary += std::to_string(static_cast<long>(getpid()));
+#endif
+  std::FILE* file = std::fopen(temporary.c_str(), "wb");
+  if (!file) {
+    throw std::runtime_error("Cannot write " + temporary + ": " + std::strerror(errno));
+  }
+  size_t written = std::fwrite(text.data(), 1, text.size(), file);
+  int error = errno;
+  bool closed = std::fclose(file) == 0;
+  if (!closed && written == text.size()) error = errno;
+  std::error_code ec;
+  if (written != text.size() || !closed) {
+    fs::remove(temporary, ec);
+    throw std::runtime_error("Cannot write " + temporary + ": " + std::strerror(error));
+  }
+  fs::rename(temporary, path, ec);
+  if (ec) {
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
+    throw std::runtime_error("Cannot replace " + path + ": " + ec.message());
+  }
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec) && !ec;
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+// The ".htm" files of a supporting folder, in name order, without the sheet-tab page.
+std::vector<std::string> PagesInFolder(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string name = it->path().filename().string();
+    if (!files::MatchesPattern(name, "*.htm")) continue;
+    if (Lower(name) == "tabstrip.htm") continue;
+    std::error_code statusError;
+    if (!fs::is_regular_file(it->symlink_status(statusError))) continue;
+    names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  std::vector<std::string> paths;
+  for (const std::string& name : names) {
+    paths.push_back(folder + files::kSeparator + name);
+    files::DoEvents();
+  }
+  return paths;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The engine
+
+void SetEngineFactory(std::function<std::unique_ptr<spreadsheet::Application>()> factory) {
+  EngineFactory() = std::move(factory);
+}
+
+bool StartExcel() {
+  PagesOfThisRun().clear();
+  try {
+    ExcelApp = EngineFactory() ? EngineFactory()() : std::make_unique<spreadsheet::Application>();
+    if (!ExcelApp) return false;
+    ExcelApp->DisplayAlerts = false;
+    ExcelApp->EnableSound = false;
+    ExcelApp->AlertBeforeOverwriting = false;
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+void QuitExcel() {
+  try {
+    if (ExcelApp) ExcelApp->Quit();
+  } catch (...) {
+  }
+  ExcelApp.reset();
+}
+
+// ---------------------------------------------------------------------------------------------
+// One workbook
+
+std::string PagePath(const std::string& output, int index) {
+  std::string folderAndName = files::ChangeExtension(output, "");  // drops the extension
+  folderAndName.pop_back();                                         // and the dot it added
+  std::string extension = output.substr(folderAndName.size());
+  return folderAndName + "_" + std::to_string(index) + extension;
+}
+
+bool ConvertWorkbook(const std::string& source, const std::string& output, std::string& logLine,
+                     bool overwrite, bool createFilesDir, bool compress,
+                     const std::string& password, const std::string& sheetRange) {
+  return ConvertWorkbookCode(source, output, logLine, overwrite, createFilesDir, compress,
+                             password, sheetRange) == 100;
+}
+
+int ConvertWorkbookCode(const std::string& source, const std::string& output, std::string& logLine,
+                        bool overwrite, bool createFilesDir, bool compress,
+                        const std::string& password, const std::string& sheetRange) {
+  try {
+    // A page this run wrote under another workbook's output path (book.xls gives book_1.htm,
+    // the output path of book_1.xls) is not an earlier result: it does not stop that workbook.
+    if (!overwrite && files::FileExists(output) && !PagesOfThisRun().count(output)) {
+      logLine = Line101(output);
+      return 101;
+    }
+    if (!files::FileExists(source)) {
+      logLine = Line102(source);
+      return 102;
+    }
+    if (!ExcelApp) throw std::runtime_error("The spreadsheet engine is not started");
+    std::unique_ptr<spreadsheet::OpenWorkbook> book =
+        ExcelApp->Open(source, false, true, password.empty() ? kDummyPassword : password, true);
+    SheetRange range(sheetRange);
+    const int count = book->WorksheetCount();
+    for (int i = 1; i <= count; ++i) {
+      if (!range.Contains(i)) continue;
+      const std::string page = PagePath(output, i);
+      // A page must never take the place of the workbook it comes from.
+      if (SameFile(page, source)) {
+        throw std::runtime_error("The page " + page + " would replace the workbook");
+      }
+      const std::string name = book->WorksheetName(i);
+      (void)name;  // the engine publishes by position; the name is read as the caller's check
+      PagesOfThisRun().insert(page);
+      book->Publish(i, page);
+      const std::string folder = files::ChangeExtension(page, ".files");
+      if (!createFilesDir) files::DeleteFolder(folder);
+      if (compress) {
+        CompactHtml(page);
+        if (createFilesDir && files::IsDirectory(folder)) {
+          for (const std::string& file : PagesInFolder(folder)) CompactHtml(file);
+        }
+      }
+    }
+    book->Close();
+    logLine = Line100(source, output);
+    return 100;
+  } catch (const std::exception& e) {
+    logLine = Line103(source, e.what());
+  } catch (...) {
+    logLine = Line103(source, "Unknown error");
+  }
+  return 103;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Compaction
+
+void CompactHtmlText(std::string& text) {
+  for (const MarkerPair& pair : kBlocks) CutBlocks(text, pair);
+  for (const Replacement& r : kShrinking) ReplaceShrinking(text, r);
+  ReplaceGrowing(text, kTableStyle);
+}
+
+void CompactHtml(const std::string& path) {
+  std::string text = ReadWholeFile(path);
+  CompactHtmlText(text);
+  ReplaceFile(path, text);
+}
 
 }  // namespace quillane::convert

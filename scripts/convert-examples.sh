@@ -8,9 +8,9 @@ bash scripts/build.sh build/release -DCMAKE_BUILD_TYPE=Release -DQUILLANE_TESTS=
   -DQUILLANE_BENCH=OFF -DQUILLANE_WITH_QT=OFF -- gridcast
 mkdir -p out/examples
 status=0
-./build/release/app/gridcast examples/*.xls --dest out/examples --overwrite \
-  --log out/examples/gridcast.log || status=$?
+./build/release/app/gridcast examples/*.xls --dest out/examples --overwrite --compress \
+  --log=out/examples/gridcast.log || status=$?
 echo
-echo "Pages written to $(pwd)/out/examples (log: out/examples/gridcast.log):"
+echo "Pages written to $(pwd)/out/examples (log: out/examples/gridcast.log, exit status $status):"
 ls out/examples
 exit $status

@@ -1,0 +1,157 @@
+#include "convert/ConversionLog.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+#include <system_error>
+
+#include "files/modFuntions.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#else
+#include <io.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace quillane::convert {
+
+namespace {
+
+std::string Put(const std::tm& time, const std::locale& locale, const char* format) {
+  std::ostringstream out;
+  out.imbue(locale);
+  const auto& facet = std::use_facet<std::time_put<char>>(locale);
+  facet.put(std::ostreambuf_iterator<char>(out), out, ' ', &time, format,
+            format + std::strlen(format));
+  return out.str();
+}
+
+std::tm Now() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  return local;
+}
+
+bool FolderIsWritable(const std::string& folder) {
+#ifdef _WIN32
+  return _access(folder.c_str(), 2) == 0;
+#else
+  return access(folder.c_str(), W_OK | X_OK) == 0;
+#endif
+}
+
+}  // namespace
+
+std::string TimeOfDayText(const std::tm& time, const std::locale& locale) {
+  if (locale == std::locale::classic()) return Put(time, locale, "%H:%M:%S");
+  return Put(time, locale, "%X");
+}
+
+std::string ShortDateText(const std::tm& time, const std::locale& locale) {
+  std::string date = Put(time, locale, "%x");
+  std::string out;
+  for (char c : date) {
+    if (c != '/' && c != '\\') out += c;
+  }
+  return out;
+}
+
+std::string Text100(const std::string& source, const std::string& output) {
+  return "  100, Successfully convert " + source + " to " + output;
+}
+std::string Text101(const std::string& output) {
+  return "  101, Output file " + output + " exists, Ignore!";
+}
+std::string Text102(const std::string& source) {
+  return "  102, Source file " + source + " doesn't exist, Convert failure!";
+}
+std::string Text103(const std::string& source, const std::string& message) {
+  // The message stays on the one line: line breaks in it become blanks.
+  std::string oneLine = message;
+  for (char& c : oneLine) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return "  103, Convert " + source + " failure, the error message is " + oneLine;
+}
+std::string Text104() { return "  104, Can not load Microsoft Excel, Terminate!"; }
+
+std::string LogLine(const std::string& codedText) {
+  return TimeOfDayText(Now(), files::UserLocale()) + codedText;
+}
+std::string Line100(const std::string& source, const std::string& output) {
+  return LogLine(Text100(source, output));
+}
+std::string Line101(const std::string& output) { return LogLine(Text101(output)); }
+std::string Line102(const std::string& source) { return LogLine(Text102(source)); }
+std::string Line103(const std::string& source, const std::string& message) {
+  return LogLine(Text103(source, message));
+}
+std::string Line104() { return LogLine(Text104()); }
+
+std::string DefaultLogFolder() {
+  std::string app = files::AppPath();
+  if (FolderIsWritable(app)) return app;
+  std::string state;
+  if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg) {
+    state = xdg;
+  } else if (const char* home = std::getenv("HOME"); home && *home) {
+    state = std::string(home) + files::kSeparator + ".local" + files::kSeparator + "state";
+  } else {
+    return app;  // nowhere better; the append will report the failure
+  }
+  std::string folder = state + files::kSeparator + "quillane";
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  return folder + files::kSeparator;
+}
+
+std::string DefaultLogPath() {
+  return DefaultLogFolder() + ShortDateText(Now(), files::UserLocale()) + ".log";
+}
+
+void RunLog::Gather(const std::string& line) {
+  if (text_.empty()) {
+    text_ = line;
+  } else {
+    text_ += "\r\n";
+    text_ += line;
+  }
+}
+
+bool RunLog::AppendTo(const std::string& path, std::string& error) const {
+  if (text_.empty()) return true;
+  if (path.empty()) {
+    error = "no log file named";
+    return false;
+  }
+  if (files::IsDirectory(path)) {
+    error = "it is a folder";
+    return false;
+  }
+  std::FILE* file = std::fopen(path.c_str(), "ab");
+  if (!file) {
+    error = std::strerror(errno);
+    return false;
+  }
+  std::string block = text_ + "\r\n";
+  size_t written = std::fwrite(block.data(), 1, block.size(), file);
+  int writeErrno = errno;
+  bool closed = std::fclose(file) == 0;
+  if (written != block.size() || !closed) {
+    error = std::strerror(written != block.size() ? writeErrno : errno);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace quillane::convert

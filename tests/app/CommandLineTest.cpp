@@ -1,0 +1,206 @@
+// The whole command-line run: gridcast as a process over temporary folders, and RunCommandLine
+// in the test's own process where the engine's start must fail.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <sstream>
+
+#include "RunGridcast.h"
+#include "app/modMain.h"
+#include "convert/ConversionLog.h"
+#include "convert/modGRIDCAST.h"
+
+namespace fs = std::filesystem;
+using namespace quillane::testing;
+using quillane::convert::Text100;
+using quillane::convert::Text101;
+using quillane::convert::Text102;
+
+namespace {
+
+const std::string kSource = QUILLANE_SOURCE_DIR;
+const std::string kData = kSource + "/tests/data/cli/";
+
+std::set<std::string> Listing(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    names.insert(fs::relative(entry.path(), folder).string());
+  }
+  return names;
+}
+
+class CommandLine : public ::testing::Test {
+ protected:
+  void SetUp() override { fs::create_directories(temp.path() / "in"); }
+  std::string Copy(const std::string& from, const std::string& as) {
+    fs::path target = temp.path() / "in" / as;
+    fs::create_directories(target.parent_path());
+    fs::copy_file(from, target);
+    return target.string();
+  }
+  TempFolder temp;
+};
+
+}  // namespace
+
+TEST_F(CommandLine, ConvertsTheExamplesIntoTheDestination) {
+  for (const char* name : {"quarterly-sales.xls", "staff-rota.xls", "notes.xls"}) {
+    Copy(kSource + "/examples/" + name, name);
+  }
+  fs::create_directory(temp.path() / "out");
+  GridcastRun run = RunGridcast(temp.str(), {"in/*.XLS", "--dest", "out", "--log=run.log"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  ASSERT_EQ(run.lines.size(), 3u) << run.out;
+  // Matches come in name order; each line is printed and logged.
+  EXPECT_EQ(CodedPart(run.lines[0]), Text100(temp / "in/notes.xls", temp / "out/notes.htm"));
+  EXPECT_EQ(CodedPart(run.lines[2]),
+            Text100(temp / "in/staff-rota.xls", temp / "out/staff-rota.htm"));
+  EXPECT_EQ(ReadFile(temp / "run.log"),
+            run.lines[0] + "\r\n" + run.lines[1] + "\r\n" + run.lines[2] + "\r\n");
+  EXPECT_EQ(Listing(temp.path() / "out"),
+            (std::set<std::string>{"notes_1.htm", "notes_2.htm", "quarterly-sales_1.htm",
+                                   "quarterly-sales_2.htm", "quarterly-sales_3.htm",
+                                   "quarterly-sales_4.htm", "staff-rota_1.htm",
+                                   "staff-rota_2.htm"}));
+  EXPECT_EQ(Listing(temp.path() / "in").size(), 3u);  // nothing written beside the sources
+}
+
+TEST_F(CommandLine, EachWorkbookGivesOneLineAndFailuresGiveStatus1) {
+  std::string good = Copy(kData + "three-sheets.xls", "good.xls");
+  std::string bad = Copy(kData + "not-a-workbook.xls", "bad.xls");
+  GridcastRun run = RunGridcast(temp.str(), {"in/good.xls", "in/missing.xls", "in/bad.xls",
+                                             "-l", "-f", "--log=" + (temp / "run.log")});
+  EXPECT_EQ(run.status, 1);
+  ASSERT_EQ(run.lines.size(), 3u) << run.out;
+  EXPECT_EQ(CodedPart(run.lines[0]), Text100(good, temp / "in/good.htm"));
+  EXPECT_EQ(CodedPart(run.lines[1]), Text102(temp / "in/missing.xls"));
+  EXPECT_EQ(CodedPart(run.lines[2]).substr(0, 15 + bad.size()), "  103, Convert " + bad);
+  EXPECT_TRUE(fs::is_directory(temp / "in/good_1.files"));  // kept with -f
+  std::string log = ReadFile(temp / "run.log");
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3);
+}
+
+TEST_F(CommandLine, ExistingOutputIsSkippedUnlessOverwriting) {
+  std::string book = Copy(kData + "three-sheets.xls", "book.xls");
+  std::string output = temp.Write("in/book.htm", "mine");
+  GridcastRun run = RunGridcast(temp.str(), {book, "-l" + (temp / "run.log")});
+  EXPECT_EQ(run.status, 0);
+  ASSERT_EQ(run.lines.size(), 1u);
+  EXPECT_EQ(CodedPart(run.lines[0]), Text101(output));
+  EXPECT_FALSE(fs::exists(temp / "in/book_1.htm"));
+  run = RunGridcast(temp.str(), {book, "-o", "-e", "2", "-l" + (temp / "run.log")});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(Listing(temp.path() / "in"),
+            (std::set<std::string>{"book.xls", "book.htm", "book_2.htm"}));
+  EXPECT_EQ(ReadFile(output), "mine");  // the output path itself is never written
+}
+
+TEST_F(CommandLine, WildcardsSearchSubfoldersWithTheOption) {
+  Copy(kData + "three-sheets.xls", "a.xls");
+  Copy(kData + "three-sheets.xls", "sub/b.xls");
+  Copy(kData + "three-sheets.xls", ".hidden/c.xls");
+  fs::create_directory(temp.path() / "out");
+  GridcastRun run = RunGridcast(temp.str(), {"-s", "-e", "1", "-d", "out", "--log=run.log", "in/*.xls"});
+  ASSERT_EQ(run.lines.size(), 2u) << run.out;
+  EXPECT_EQ(CodedPart(run.lines[1]), Text100(temp / "in/sub/b.xls", temp / "out/b.htm"));
+  EXPECT_EQ(Listing(temp.path() / "out"), (std::set<std::string>{"a_1.htm", "b_1.htm"}));
+}
+
+TEST_F(CommandLine, UnusableArgumentsAndAMissingDestinationGiveStatus2) {
+  std::string book = Copy(kData + "three-sheets.xls", "book.xls");
+  GridcastRun run = RunGridcast(temp.str(), {book, "--frobnicate", "--log=run.log"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err.substr(0, run.err.find('\n')), "gridcast: unknown option '--frobnicate'");
+  run = RunGridcast(temp.str(), {book, "-d", "nowhere", "--log=run.log"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("the output folder " + (temp / "nowhere") + " does not exist"),
+            std::string::npos);
+  EXPECT_TRUE(run.out.empty());
+  EXPECT_EQ(Listing(temp.path()), (std::set<std::string>{"in", "in/book.xls"}));
+}
+
+TEST_F(CommandLine, HelpVersionAndNoArguments) {
+  std::string book = Copy(kData + "three-sheets.xls", "book.xls");
+  GridcastRun run = RunGridcast(temp.str(), {book, "--log=run.log", "-?"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, quillane::app::PosixUsageText());
+  EXPECT_EQ(Listing(temp.path()), (std::set<std::string>{"in", "in/book.xls"}));
+  run = RunGridcast(temp.str(), {"--version"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out.substr(0, 9), "gridcast ");
+  run = RunGridcast(temp.str(), {});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, quillane::app::PosixUsageText());
+}
+
+TEST_F(CommandLine, ALogThatCannotBeWrittenIsNamedAndGivesStatus1) {
+  std::string book = Copy(kData + "three-sheets.xls", "book.xls");
+  std::string log = temp / "no/such/folder/run.log";
+  GridcastRun run = RunGridcast(temp.str(), {book, "--log=" + log});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.lines.size(), 1u);
+  EXPECT_NE(run.err.find("cannot write the log file " + log), std::string::npos) << run.err;
+}
+
+TEST_F(CommandLine, NoWorkbooksWritesNoLog) {
+  GridcastRun run = RunGridcast(temp.str(), {"in/*.xls", "-c", "--log=run.log"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(run.out.empty());
+  EXPECT_FALSE(fs::exists(temp / "run.log"));
+}
+
+TEST_F(CommandLine, EngineThatCannotStartLogs104AndGivesStatus2) {
+  quillane::convert::SetEngineFactory(
+      [] { return std::unique_ptr<quillane::spreadsheet::Application>(); });
+  quillane::app::RunRequest request;
+  request.entries = {temp / "in/a.xls"};
+  request.options.LogPath = temp / "run.log";
+  std::ostringstream out, err;
+  int status = quillane::app::RunCommandLine(request, {out, err, false});
+  quillane::convert::SetEngineFactory(nullptr);
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(CodedPart(out.str()), "  104, Can not load Microsoft Excel, Terminate!\n");
+  EXPECT_EQ(CodedPart(ReadFile(temp / "run.log")),
+            "  104, Can not load Microsoft Excel, Terminate!\r\n");
+}
+
+TEST_F(CommandLine, ProgressLineOnlyWhenAsked) {
+  Copy(kData + "three-sheets.xls", "a.xls");
+  Copy(kData + "three-sheets.xls", "b.xls");
+  quillane::app::RunRequest request;
+  request.entries = {temp / "in/*.xls"};
+  request.options.LogPath = temp / "run.log";
+  request.options.Overwrite = true;
+  std::ostringstream out, err;
+  EXPECT_EQ(quillane::app::RunCommandLine(request, {out, err, true}), 0);
+  EXPECT_NE(err.str().find("0 of 2 workbooks done, next: " + (temp / "in/a.xls")),
+            std::string::npos);
+  EXPECT_NE(err.str().find("1 of 2 workbooks done, next: " + (temp / "in/b.xls")),
+            std::string::npos);
+  std::ostringstream quietOut, quietErr;
+  EXPECT_EQ(quillane::app::RunCommandLine(request, {quietOut, quietErr, false}), 0);
+  EXPECT_TRUE(quietErr.str().empty());
+}
+
+TEST(ExpandFileList, PlainEntriesStayAndWildcardsExpandInOrder) {
+  TempFolder temp;
+  temp.Write("x/b.xls");
+  temp.Write("x/A.xls");
+  temp.Write("x/c.txt");
+  std::vector<std::string> list;
+  quillane::app::ExpandFileList({temp / "x/missing.xls", temp / "x/*.xls", temp / "x/?.XLS",
+                                 temp / "none/*.xls"},
+                                list, false);
+  EXPECT_EQ(list, (std::vector<std::string>{temp / "x/missing.xls", temp / "x/A.xls",
+                                            temp / "x/b.xls", temp / "x/A.xls",
+                                            temp / "x/b.xls"}));
+  list.clear();
+  std::error_code ec;
+  fs::path before = fs::current_path();
+  fs::current_path(temp.path());
+  quillane::app::ExpandFileList({"x/*.xls", "plain.xls"}, list, true);
+  fs::current_path(before);
+  EXPECT_EQ(list, (std::vector<std::string>{temp / "x/A.xls", temp / "x/b.xls",
+                                            temp / "plain.xls"}));
+}

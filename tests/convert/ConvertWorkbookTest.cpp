@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "CompactReference.h"
+#include "TempFolder.h"
+#include "convert/ConversionLog.h"
+#include "convert/modGRIDCAST.h"
+
+namespace fs = std::filesystem;
+using namespace quillane::convert;
+using quillane::testing::ReadFile;
+using quillane::testing::TempFolder;
+
+namespace {
+
+const std::string kData = std::string(QUILLANE_SOURCE_DIR) + "/tests/data/cli/";
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+class ConvertWorkbookTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(StartExcel()); }
+  void TearDown() override { QuitExcel(); }
+
+  // Copies a test workbook into the temporary folder.
+  std::string Copy(const std::string& name, const std::string& as = "") {
+    std::string target = temp / (as.empty() ? name : as);
+    fs::copy_file(kData + name, target, fs::copy_options::overwrite_existing);
+    return target;
+  }
+  int Convert(const std::string& source, const std::string& output, bool overwrite = true,
+              bool keepFiles = false, bool compress = false, const std::string& sheets = "") {
+    return ConvertWorkbookCode(source, output, line, overwrite, keepFiles, compress, "", sheets);
+  }
+  std::vector<std::string> Pages() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(temp.path())) {
+      std::string name = entry.path().filename().string();
+      if (EndsWith(name, ".htm")) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  TempFolder temp;
+  std::string line;
+};
+
+using Names = std::vector<std::string>;
+
+}  // namespace
+
+TEST(Engine, StartSetsTheAlertSwitchesOffAndQuitIsAlwaysSafe) {
+  ASSERT_TRUE(StartExcel());
+  ASSERT_TRUE(ExcelApp);
+  EXPECT_FALSE(ExcelApp->DisplayAlerts);
+  EXPECT_FALSE(ExcelApp->EnableSound);
+  EXPECT_FALSE(ExcelApp->AlertBeforeOverwriting);
+  QuitExcel();
+  EXPECT_FALSE(ExcelApp);
+  QuitExcel();
+
+  SetEngineFactory([]() -> std::unique_ptr<quillane::spreadsheet::Application> {
+    throw std::runtime_error("no engine");
+  });
+  EXPECT_FALSE(StartExcel());
+  SetEngineFactory([] { return std::unique_ptr<quillane::spreadsheet::Application>(); });
+  EXPECT_FALSE(StartExcel());
+  SetEngineFactory(nullptr);
+  QuitExcel();
+}
+
+TEST(PagePath, PutsTheSheetNumberBeforeTheFileNamesExtension) {
+  EXPECT_EQ(PagePath("/out/book.htm", 1), "/out/book_1.htm");
+  EXPECT_EQ(PagePath("/out/book.htm", 12), "/out/book_12.htm");
+  EXPECT_EQ(PagePath("/a.htm/book.htm", 2), "/a.htm/book_2.htm");
+  EXPECT_EQ(PagePath("/a.htm/book.x.htm", 2), "/a.htm/book.x_2.htm");
+  EXPECT_EQ(PagePath("/out/book", 3), "/out/book_3");
+}
+
+TEST_F(ConvertWorkbookTest, ExistingOutputIsSkippedBeforeTheSourceIsLookedAt) {
+  std::string output = temp.Write("book.htm", "old");
+  EXPECT_EQ(Convert(temp / "missing.xls", output, false), 101);
+  EXPECT_TRUE(EndsWith(line, Text101(output)));
+  EXPECT_EQ(ReadFile(output), "old");
+}
+
+TEST_F(ConvertWorkbookTest, MissingSourceOrAFolderGives102) {
+  EXPECT_EQ(Convert(temp / "missing.xls", temp / "missing.htm"), 102);
+  EXPECT_TRUE(EndsWith(line, Text102(temp / "missing.xls")));
+  std::string folder = temp.MakeFolder("folder.xls");
+  EXPECT_EQ(Convert(folder, temp / "folder.htm"), 102);
+  EXPECT_FALSE(ConvertWorkbook(folder, temp / "folder.htm", line, true, false, false, "", ""));
+}
+
+TEST_F(ConvertWorkbookTest, UnreadableWorkbookGives103WithTheEnginesMessage) {
+  std::string source = Copy("not-a-workbook.xls");
+  EXPECT_EQ(Convert(source, temp / "not-a-workbook.htm"), 103);
+  std::string head = "  103, Convert " + source + " failure, the error message is ";
+  ASSERT_NE(line.find(head), std::string::npos) << line;
+  EXPECT_GT(line.size(), line.find(head) + head.size());  // a reason is given
+  EXPECT_EQ(Pages(), Names{});
+}
+
+// The cases below need an engine that reads workbooks.
+class ConvertRealWorkbook : public ConvertWorkbookTest {
+ protected:
+  void SetUp() override {
+    ConvertWorkbookTest::SetUp();
+    source = Copy("three-sheets.xls", "book.xls");
+    output = temp / "book.htm";
+  }
+  std::string source, output;
+};
+
+TEST_F(ConvertRealWorkbook, EverySheetGetsANumberedPage) {
+  ASSERT_EQ(Convert(source, output), 100) << line;
+  EXPECT_TRUE(EndsWith(line, Text100(source, output)));
+  EXPECT_EQ(Pages(), (Names{"book_1.htm", "book_2.htm", "book_3.htm"}));
+  EXPECT_FALSE(fs::exists(output));
+  EXPECT_FALSE(fs::exists(temp / "book_1.files"));  // deleted without keep-files
+  EXPECT_NE(ReadFile(temp / "book_2.htm").find("Two"), std::string::npos);
+}
+
+TEST_F(ConvertRealWorkbook, SelectionChoosesPages) {
+  ASSERT_EQ(Convert(source, output, true, false, false, " 1 , 3 "), 100) << line;
+  EXPECT_EQ(Pages(), (Names{"book_1.htm", "book_3.htm"}));
+  for (const std::string& page : Pages()) fs::remove(temp / page);
+  ASSERT_EQ(Convert(source, output, true, false, false, "abc"), 100);
+  EXPECT_EQ(Pages(), Names{});
+
+  std::string twelve = Copy("twelve-sheets.xls");
+  ASSERT_EQ(Convert(twelve, temp / "twelve-sheets.htm", true, false, false, "1,4-5,10-20"), 100);
+  EXPECT_EQ(Pages(), (Names{"twelve-sheets_1.htm", "twelve-sheets_10.htm", "twelve-sheets_11.htm",
+                            "twelve-sheets_12.htm", "twelve-sheets_4.htm", "twelve-sheets_5.htm"}));
+}
+
+TEST_F(ConvertRealWorkbook, KeepFilesAndCompress) {
+  ASSERT_EQ(Convert(source, output, true, true, false), 100) << line;
+  ASSERT_TRUE(fs::is_directory(temp / "book_1.files"));
+  std::string plain = ReadFile(temp / "book_1.htm");
+  // A page and a ".htm" file of its folder are compacted; the sheet-tab page is not.
+  std::string inner = "<table  x>  ";
+  std::ofstream(temp / "book_1.files/sheet.htm", std::ios::binary) << inner;
+  std::ofstream(temp / "book_1.files/TabStrip.htm", std::ios::binary) << inner;
+  fs::remove(temp / "book_2.htm");
+  fs::remove_all(temp / "book_2.files");
+  ASSERT_EQ(Convert(source, output, true, true, true), 100) << line;
+  EXPECT_EQ(ReadFile(temp / "book_1.htm"), quillane::testing::ReferenceCompact(plain));
+  EXPECT_TRUE(fs::exists(temp / "book_2.files"));
+  // The folder is written anew by each publish; files of ours the engine does not write stay.
+  if (fs::exists(temp / "book_1.files/sheet.htm")) {
+    EXPECT_EQ(ReadFile(temp / "book_1.files/sheet.htm"),
+              quillane::testing::ReferenceCompact(inner));
+    EXPECT_EQ(ReadFile(temp / "book_1.files/TabStrip.htm"), inner);
+  }
+}
+
+TEST_F(ConvertRealWorkbook, OnlyTheOutputPathStopsAConversion) {
+  std::string oldPage = temp.Write("book_1.htm", "old page");
+  ASSERT_EQ(Convert(source, output, false), 100) << line;
+  EXPECT_NE(ReadFile(oldPage), "old page");
+}
+
+TEST_F(ConvertRealWorkbook, APageOfThisRunDoesNotStopAnotherWorkbook) {
+  // book.xls writes book_1.htm, the output path of book_1.xls.
+  std::string second = Copy("three-sheets.xls", "book_1.xls");
+  ASSERT_EQ(Convert(source, output, false), 100) << line;
+  EXPECT_EQ(Convert(second, temp / "book_1.htm", false), 100) << line;
+  EXPECT_TRUE(fs::exists(temp / "book_1_3.htm"));
+  // In the next run it is an earlier result like any other.
+  QuitExcel();
+  ASSERT_TRUE(StartExcel());
+  EXPECT_EQ(Convert(second, temp / "book_1.htm", false), 101) << line;
+}
+
+TEST_F(ConvertRealWorkbook, APageNeverReplacesItsWorkbook) {
+  std::string odd = Copy("three-sheets.xls", "odd_1.htm");
+  EXPECT_EQ(Convert(odd, temp / "odd.htm"), 103);
+  EXPECT_EQ(ReadFile(odd), ReadFile(kData + "three-sheets.xls"));
+}
