@@ -1103,8 +1103,16 @@ void FormatPlain(const Section& sec, double value, bool sign, Output& o) {
   ApplyScale(x, L.scale);
   RoundAt(x, -L.decimals);
   if (sign && !IsZero(x)) o.s += '-';
-  char digits[400];
-  int nd = IntegerDigits(x, digits, static_cast<int>(sizeof digits));
+  char small[400];
+  std::string big;  // only for a code that scales past 400 digits ("0%%%%...")
+  char* digits = small;
+  int cap = static_cast<int>(sizeof small);
+  if (x.exp >= cap) {
+    big.resize(static_cast<std::size_t>(x.exp) + 1);
+    digits = big.data();
+    cap = x.exp + 1;
+  }
+  int nd = IntegerDigits(x, digits, cap);
   EmitInteger(t, L.intStart, L.intEnd, digits, nd, L.thousands, o);
   if (L.decStart >= 0) {
     o.s += '.';

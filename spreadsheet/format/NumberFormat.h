@@ -38,7 +38,8 @@ std::string FormatGeneral(double value);
 void AppendGeneral(double value, std::string& out);
 
 // One compiled format code. Construction never throws: a code that cannot be parsed formats
-// as General.
+// as General (so does an empty code); stray characters are shown as text.
+// A compiled format is immutable: Format and FormatText may run on many threads at once.
 class NumberFormat {
  public:
   explicit NumberFormat(std::string_view code);
@@ -46,7 +47,15 @@ class NumberFormat {
   NumberFormat(NumberFormat&&) noexcept;
   NumberFormat& operator=(NumberFormat&&) noexcept;
 
+  // The text of a number. Sections: one for all numbers (a minus sign is put first), two for
+  // positive and zero / negative, three for positive / negative / zero; a section for negative
+  // numbers shows the absolute value (its own "-" or parentheses give the sign). Conditions
+  // ([>=100]) choose the section instead; a conditional section that can hold positive numbers
+  // keeps the minus sign. date1904 selects the 1904 date system for date and time sections.
+  // Allocates only the result text.
   Formatted Format(double value, bool date1904) const;
+  // The text of a text cell: the fourth section, or a last section that contains "@"; without
+  // such a section the text is shown as it is.
   Formatted FormatText(std::string_view text) const;
   // True when the section that shows positive numbers is a date or time.
   bool IsDateTime() const;
@@ -58,7 +67,8 @@ class NumberFormat {
   std::unique_ptr<Compiled> compiled_;
 };
 
-// The formats of one workbook by index, compiled once each.
+// The formats of one workbook by index, compiled once each. Get is not safe to call from two
+// threads at once; the NumberFormat it returns is.
 class FormatTable {
  public:
   explicit FormatTable(const std::map<uint16_t, std::string>& custom);

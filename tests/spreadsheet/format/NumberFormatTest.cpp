@@ -375,6 +375,7 @@ TEST(RobustnessTest, OddCodesNeverFail) {
   std::string huge(5000, '0');
   EXPECT_EQ(Show(huge, 1).size(), 5000u);
   EXPECT_EQ(Show("0", 1e308).size(), 309u);
+  EXPECT_EQ(Show("0" + std::string(200, '%'), 1e308), "1" + std::string(708, '0') + std::string(200, '%'));
   EXPECT_EQ(Show("0." + std::string(400, '0'), 1).size(), 402u);
   EXPECT_EQ(Show("# ?/?", 1e300), "1" + std::string(300, '0') + "    ");
   EXPECT_EQ(Show("?/???????", 1e300), "1" + std::string(300, '0') + "/1      ");
