@@ -88,6 +88,23 @@ TEST(NumberTest, Placeholders) {
   EXPECT_EQ(Show("00", 12345), "12345");
 }
 
+TEST(NumberTest, DocumentedExamples) {
+  // The examples of the application's own guide to custom number formats.
+  EXPECT_EQ(Show("####.#", 1234.59), "1234.6");
+  EXPECT_EQ(Show("#.000", 8.9), "8.900");
+  EXPECT_EQ(Show("0.#", 0.631), "0.6");
+  EXPECT_EQ(Show("#.0#", 12), "12.0");
+  EXPECT_EQ(Show("#.0#", 1234.568), "1234.57");
+  EXPECT_EQ(Show("???.???", 44.398), " 44.398");
+  EXPECT_EQ(Show("???.???", 102.65), "102.65 ");
+  EXPECT_EQ(Show("???.???", 2.8), "  2.8  ");
+  EXPECT_EQ(Show("# ??\?/???", 5.25), "5   1/4  ");
+  EXPECT_EQ(Show("#,###", 12000), "12,000");
+  EXPECT_EQ(Show("#,", 12000), "12");
+  EXPECT_EQ(Show("0.0,,", 12200000), "12.2");
+  EXPECT_EQ(Show("0.00;[Red]0.00", -3), "3.00");
+}
+
 TEST(NumberTest, ThousandsScalingAndPercent) {
   EXPECT_EQ(Show("#,##0.00", 1234567.891), "1,234,567.89");
   EXPECT_EQ(Show("#,##0", -999.4), "-999");
