@@ -813,6 +813,7 @@ void Parser::Handle(uint16_t id, std::span<const uint8_t> data, size_t next, Sub
     }
     case rec::kBoundSheet:
     case rec::kBundleSheet4: {
+      if (sheet) return;  // sheets are listed in the globals only
       SheetEntry entry;
       entry.offset = r.U32();
       entry.visibility = r.U8() & 3;
@@ -1212,7 +1213,7 @@ model::Workbook Parser::Run(const std::string& singleSheetName) {
       default: break;
     }
   }
-  for (size_t i = 0; i < entries_.size(); ++i) {
+  for (size_t i = 0; i < book_.sheets.size(); ++i) {
     Sheet& sheet = book_.sheets[i];
     if (sheet.type == model::SheetType::Chart || sheet.type == model::SheetType::Module) continue;
     // The sheet's BOF at the offset its entry gives, else the next substream in the stream.
