@@ -7,8 +7,9 @@ compared with the pages LibreOffice writes for the same workbooks.
 
 The LibreOffice pages are made once (soffice --headless --convert-to html) and kept in the cache
 folder. Our pages come from publish_tool (the engine directly) or, with --gridcast, from the
-command line. Cells are matched by position: both pages leave hidden rows and columns out and
-start at the first row and column. A cell of ours that spans several columns (merged or spilled
+command line. Cells are matched by position: both pages leave hidden rows and columns out;
+LibreOffice's page starts at the first used row and column and leaves out columns a few pixels
+wide, which the tool allows for (see align and drop_narrow_columns). A cell of ours that spans several columns (merged or spilled
 text) matches a LibreOffice cell at any position it covers.
 
 Counted: every position where either page shows text. Agreement: the same text after squeezing
@@ -254,7 +255,8 @@ def main():
                 ours.feed(fh.read())
             our_grid = grid(ours.tables[0][1]) if ours.tables else {}
             our_widths = ours.tables[0][2] if ours.tables else []
-            our_grid = drop_narrow_columns(our_grid, our_widths, lo_widths)
+            lo_grid = drop_narrow_columns(lo_grid, our_widths, lo_widths)
+            lo_grid = align(lo_grid, our_grid)
             sheets_compared += 1
             # Our cells by every position they cover.
             cover = {}
@@ -307,26 +309,46 @@ def main():
             fh.write("\n".join(details) + "\n")
 
 
-def drop_narrow_columns(cells, ours, theirs):
+def align(lo_grid, our_grid):
+    """LibreOffice's page starts at the first used row and column, ours at A1: shift its cells by
+    the offset under which most texts agree (tried: 0 to 3 rows and columns, and the differences
+    of the first rows and columns with text)."""
+    def first(grid, axis):
+        keys = [k[axis] for k, v in grid.items() if v[0]]
+        return min(keys) if keys else 0
+    sample = [(k, v[0]) for k, v in sorted(lo_grid.items()) if v[0]][:3000]
+    rows = set(range(4)) | {max(0, first(our_grid, 0) - first(lo_grid, 0))}
+    cols = set(range(4)) | {max(0, first(our_grid, 1) - first(lo_grid, 1))}
+    best, best_score = (0, 0), -1
+    for dr in sorted(rows):
+        for dc in sorted(cols):
+            score = sum(1 for (r, c), text in sample
+                        if agree(our_grid.get((r + dr, c + dc), ("",))[0], text))
+            if score > best_score:
+                best, best_score = (dr, dc), score
+    dr, dc = best
+    if best == (0, 0):
+        return lo_grid
+    return {(r + dr, c + dc): v for (r, c), v in lo_grid.items()}
+
+
+def drop_narrow_columns(lo_grid, ours, theirs):
     """LibreOffice leaves out columns only a few pixels wide that the workbook does not hide.
-    When its page has fewer columns, our narrowest columns (under 8 px) go too, so the
-    positions line up again."""
+    When its page has fewer columns, its columns are renumbered as ours without our narrowest
+    columns (under 8 px), so the positions line up again."""
     extra = len(ours) - len(theirs)
     if extra <= 0 or not theirs:
-        return cells
-    narrow = sorted((w, i) for i, w in enumerate(ours) if w < 8)[:extra]
-    if not narrow:
-        return cells
-    dropped = sorted(i for _, i in narrow)
+        return lo_grid
+    dropped = set(i for _, i in sorted((w, i) for i, w in enumerate(ours) if w < 8)[:extra])
+    if not dropped:
+        return lo_grid
+    kept = [i for i in range(len(ours)) if i not in dropped]
+    def ours_of(c):
+        return kept[c] if c < len(kept) else c + len(dropped)
     out = {}
-    for (r, c), (text, rs, cs) in cells.items():
-        if c in dropped and cs == 1:
-            if text:
-                out[(r, c - sum(1 for d in dropped if d < c))] = (text, rs, cs)
-            continue
-        nc = c - sum(1 for d in dropped if d < c)
-        ncs = cs - sum(1 for d in dropped if c < d < c + cs)
-        out[(r, nc)] = (text, rs, max(1, ncs))
+    for (r, c), (text, rs, cs) in lo_grid.items():
+        nc = ours_of(c)
+        out[(r, nc)] = (text, rs, ours_of(c + cs - 1) - nc + 1)
     return out
 
 
@@ -335,6 +357,8 @@ def classify(mine, theirs):
         return "empty in our page"
     if not theirs:
         return "only in our page"
+    if mine in ("TRUE", "FALSE") and theirs in ("1", "0", "-1"):
+        return "logical value (LibreOffice shows a number)"
     a, b = as_number(mine), as_number(theirs)
     if a is not None and b is not None:
         return "number shown differently"
