@@ -176,6 +176,7 @@ enum class Tok : uint8_t {
   Slash,
   At, General, Fill,
   Year, Month, Day, Hour, Minute, Second, AmPm, ElapsedH, ElapsedM, ElapsedS, SubSec,
+  Era,         // g, gg, ggg: the era of an East Asian calendar, not shown in en-US
 };
 
 struct Token {
@@ -438,6 +439,13 @@ void ParseSection(std::string_view s, Section& sec) {
     if (IStartsWith(s, i, "a/p")) {
       t.push_back({Tok::AmPm, 1, std::string(s.substr(i, 3))});
       i += 3;
+      continue;
+    }
+    if (lc == 'g') {
+      std::size_t j = i;
+      while (j < s.size() && Lower(s[j]) == 'g') ++j;
+      t.push_back({Tok::Era, 0, std::string(s.substr(i, j - i))});
+      i = j;
       continue;
     }
     if (lc == 'y' || lc == 'm' || lc == 'd' || lc == 'h' || lc == 's' || lc == 'e') {
@@ -736,6 +744,7 @@ void Classify(Section& sec) {
         case Tok::Hour: AddLit(out, std::string(tok.n, 'h')); break;
         case Tok::Second: AddLit(out, std::string(tok.n, 's')); break;
         case Tok::AmPm: AddLit(out, tok.text); break;
+        case Tok::Era: AddLit(out, tok.text); break;
         default:
           if (sec.kind == Kind::Text || sec.kind == Kind::Literal || sec.kind == Kind::General) {
             switch (tok.kind) {

@@ -299,6 +299,10 @@ TEST(DateTest, TimesAndMinutes) {
   EXPECT_EQ(Show("mm:ss.0", 0.00000578703703), "00:00.5");
   EXPECT_EQ(Show("ss.00", 59.9999 / 86400), "00.00");  // rounds into the next minute
   EXPECT_EQ(Show("yy yyyy e", 45000), "23 2023 2023");
+  EXPECT_EQ(Show("[$-411]gge\"\xe5\xb9\xb4\"m\"\xe6\x9c\x88\"", 45000),
+            "2023\xe5\xb9\xb4" "3\xe6\x9c\x88");  // era names are not shown
+  EXPECT_EQ(Show("mmmm\\ yy\\ mm", 45000), "March 23 03");
+  EXPECT_EQ(Show("0 \"g\"", 1), "1 g");
 }
 
 TEST(DateTest, SystemDateAndTimeTags) {
