@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "spreadsheet/biff/Inflate.h"
 #include "spreadsheet/biff/Records.h"
 #include "spreadsheet/biff/Text.h"
 
@@ -77,9 +78,22 @@ model::Blip ReadBlip(const Atom& fbse) {
   size_t skip = (picture.inst & 1) ? 32 : 16;
   if (metafile) {
     if (picture.body.size() < skip + 34) return blip;
+    // The header gives the unpacked size, and whether the data are deflate-compressed (0) or
+    // stored (0xFE).
+    size_t size = Le32(&picture.body[skip]);
     uint8_t compression = picture.body[skip + 32];
-    if (compression != 0xFE) return blip;  // deflate-compressed metafiles are not unpacked
     skip += 34;
+    if (compression == 0) {
+      std::span<const uint8_t> packed = picture.body.subspan(skip);
+      // Deflate packs at most about 1032:1, which bounds what a lying size can ask for.
+      size_t limit = std::min(size, packed.size() * 1032 + 1024);
+      std::optional<std::vector<uint8_t>> data = Inflate(packed, limit);
+      if (!data) return blip;
+      blip.type = type;
+      blip.data = std::move(*data);
+      return blip;
+    }
+    if (compression != 0xFE) return blip;
   } else {
     skip += 1;
   }

@@ -134,8 +134,9 @@ struct SheetEntry {
 
 class Parser {
  public:
-  Parser(std::vector<uint8_t> stream, const std::string& password, bool compound)
-      : s_(std::move(stream)), password_(password), compound_(compound) {}
+  Parser(std::vector<uint8_t> stream, const std::string& password, bool compound,
+         bool bookStream = false)
+      : s_(std::move(stream)), password_(password), compound_(compound), bookStream_(bookStream) {}
 
   model::Workbook Run(const std::string& singleSheetName);
 
@@ -190,6 +191,7 @@ class Parser {
   std::vector<uint8_t> s_;
   std::string password_;
   bool compound_;
+  bool bookStream_;  // the compound file's stream is "Book" (BIFF5/7), not "Workbook"
   model::Workbook book_;
   int version_ = 8;
   CodepageDecoder text_;
@@ -1172,7 +1174,15 @@ model::Workbook Parser::Run(const std::string& singleSheetName) {
     case rec::kBof3: version_ = 3; break;
     case rec::kBof4: version_ = 4; break;
     default:
-      version_ = vers == 0x0600 ? 8 : vers == 0x0500 ? 5 : (compound_ ? 8 : 5);
+      // The version field names BIFF8 or BIFF5/7; some writers put other values there, and
+      // then the stream's name and the BOF's length tell ("Book" and 8 bytes are BIFF5).
+      if (vers == 0x0600) {
+        version_ = 8;
+      } else if (vers == 0x0500) {
+        version_ = 5;
+      } else {
+        version_ = (compound_ && !bookStream_ && bofLength >= 16) ? 8 : 5;
+      }
       break;
   }
   book_.biffVersion = version_;
@@ -1244,12 +1254,14 @@ model::Workbook ReadBytes(std::span<const uint8_t> bytes, const std::string& pas
                           const std::string& singleSheetName) {
   if (container::CompoundFile::IsCompoundFile(bytes)) {
     std::vector<uint8_t> stream;
+    bool book = false;
     try {
       container::CompoundFile file(bytes);
       if (file.HasStream("Workbook")) {
         stream = file.ReadStream("Workbook");
       } else if (file.HasStream("Book")) {
         stream = file.ReadStream("Book");
+        book = true;
       } else {
         throw ReadError(
             "Not a workbook: the file is a compound document without a workbook stream");
@@ -1261,7 +1273,7 @@ model::Workbook ReadBytes(std::span<const uint8_t> bytes, const std::string& pas
       Damaged(what);
     }
     if (stream.empty()) Damaged("the workbook stream is empty");
-    Parser parser(std::move(stream), password, true);
+    Parser parser(std::move(stream), password, true, book);
     return parser.Run(singleSheetName);
   }
   if (bytes.size() >= 8 && IsBofId(Le16(&bytes[0])) && Le16(&bytes[2]) >= 4 &&

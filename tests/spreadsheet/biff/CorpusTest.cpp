@@ -155,6 +155,14 @@ TEST(ReaderCorpus, KnownValuesOfRealWorkbooks) {
   EXPECT_EQ(png.type, model::BlipType::Png);
   EXPECT_EQ(png.data.at(1), 'P');
 
+  // Metafiles of the picture store come deflate-compressed: the model holds them unpacked.
+  model::Workbook embedded = Read("WithEmbeddedObjects.xls");
+  ASSERT_FALSE(embedded.sheets.at(0).pictures.empty());
+  const model::Blip& emf = embedded.blips.at(embedded.sheets[0].pictures[0].blip);
+  EXPECT_EQ(emf.type, model::BlipType::Emf);
+  ASSERT_GT(emf.data.size(), 44u);
+  EXPECT_EQ(std::string(emf.data.begin() + 40, emf.data.begin() + 44), " EMF");
+
   model::Workbook merged = Read("52447.xls");
   const model::Sheet& list = merged.sheets.at(0);
   ASSERT_FALSE(list.merged.empty());

@@ -1,0 +1,220 @@
+#include "spreadsheet/biff/Inflate.h"
+
+#include <array>
+
+namespace quillane::biff {
+
+namespace {
+
+struct Damaged {};
+struct Full {};
+
+constexpr int kMaxBits = 15;
+
+class BitReader {
+ public:
+  explicit BitReader(std::span<const uint8_t> data) : data_(data) {}
+  unsigned Bits(int count) {
+    uint32_t value = buffer_;
+    while (have_ < count) {
+      if (pos_ >= data_.size()) throw Damaged{};
+      value |= static_cast<uint32_t>(data_[pos_++]) << have_;
+      have_ += 8;
+    }
+    buffer_ = value >> count;
+    have_ -= count;
+    return value & ((1u << count) - 1);
+  }
+  void AlignToByte() {
+    buffer_ = 0;
+    have_ = 0;
+  }
+  uint8_t Byte() {
+    if (pos_ >= data_.size()) throw Damaged{};
+    return data_[pos_++];
+  }
+
+ private:
+  std::span<const uint8_t> data_;
+  size_t pos_ = 0;
+  uint32_t buffer_ = 0;
+  int have_ = 0;
+};
+
+// A canonical Huffman code: how many codes of each length, and the symbols in code order.
+struct Huffman {
+  std::array<uint16_t, kMaxBits + 1> count{};
+  std::array<uint16_t, 320> symbol{};
+
+  // Builds the code from the lengths; false when the lengths over-subscribe the code.
+  bool Build(const uint16_t* lengths, int n) {
+    count.fill(0);
+    for (int i = 0; i < n; ++i) ++count[lengths[i]];
+    int left = 1;
+    for (int len = 1; len <= kMaxBits; ++len) {
+      left <<= 1;
+      left -= count[len];
+      if (left < 0) return false;
+    }
+    std::array<uint16_t, kMaxBits + 1> offsets{};
+    for (int len = 1; len < kMaxBits; ++len) offsets[len + 1] = offsets[len] + count[len];
+    for (int i = 0; i < n; ++i) {
+      if (lengths[i] != 0) symbol[offsets[lengths[i]]++] = static_cast<uint16_t>(i);
+    }
+    return true;
+  }
+
+  int Decode(BitReader& in) const {
+    int code = 0, first = 0, index = 0;
+    for (int len = 1; len <= kMaxBits; ++len) {
+      code |= static_cast<int>(in.Bits(1));
+      int n = count[len];
+      if (code - n < first) return symbol[index + (code - first)];
+      index += n;
+      first += n;
+      first <<= 1;
+      code <<= 1;
+    }
+    throw Damaged{};  // a code the table does not hold
+  }
+};
+
+constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                      31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                      2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+constexpr uint16_t kDistBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,
+                                    33,  49,  65,  97,  129, 193,  257,  385,  513,  769,
+                                    1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6,
+                                    6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+
+class Inflater {
+ public:
+  Inflater(std::span<const uint8_t> data, size_t limit) : in_(data), limit_(limit) {}
+
+  void Run(std::vector<uint8_t>& out) {
+    out_ = &out;
+    bool last;
+    do {
+      last = in_.Bits(1) != 0;
+      switch (in_.Bits(2)) {
+        case 0: Stored(); break;
+        case 1: Fixed(); break;
+        case 2: Dynamic(); break;
+        default: throw Damaged{};
+      }
+    } while (!last);
+  }
+
+ private:
+  void Put(uint8_t b) {
+    if (out_->size() >= limit_) throw Full{};
+    out_->push_back(b);
+  }
+
+  void Stored() {
+    in_.AlignToByte();
+    unsigned len = in_.Byte();
+    len |= static_cast<unsigned>(in_.Byte()) << 8;
+    unsigned nlen = in_.Byte();
+    nlen |= static_cast<unsigned>(in_.Byte()) << 8;
+    if ((len ^ 0xFFFF) != nlen) throw Damaged{};
+    for (unsigned i = 0; i < len; ++i) Put(in_.Byte());
+  }
+
+  void Codes(const Huffman& lengths, const Huffman& distances) {
+    while (true) {
+      int symbol = lengths.Decode(in_);
+      if (symbol < 256) {
+        Put(static_cast<uint8_t>(symbol));
+      } else if (symbol == 256) {
+        return;
+      } else {
+        symbol -= 257;
+        if (symbol >= 29) throw Damaged{};
+        size_t len = kLengthBase[symbol] + in_.Bits(kLengthExtra[symbol]);
+        int d = distances.Decode(in_);
+        if (d >= 30) throw Damaged{};
+        size_t dist = kDistBase[d] + in_.Bits(kDistExtra[d]);
+        if (dist > out_->size()) throw Damaged{};
+        for (size_t i = 0; i < len; ++i) Put((*out_)[out_->size() - dist]);
+      }
+    }
+  }
+
+  void Fixed() {
+    uint16_t lengths[288];
+    for (int i = 0; i < 144; ++i) lengths[i] = 8;
+    for (int i = 144; i < 256; ++i) lengths[i] = 9;
+    for (int i = 256; i < 280; ++i) lengths[i] = 7;
+    for (int i = 280; i < 288; ++i) lengths[i] = 8;
+    Huffman lit, dist;
+    lit.Build(lengths, 288);
+    for (int i = 0; i < 30; ++i) lengths[i] = 5;
+    dist.Build(lengths, 30);
+    Codes(lit, dist);
+  }
+
+  void Dynamic() {
+    static constexpr uint8_t kOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5,
+                                           11, 4, 12, 3, 13, 2, 14, 1, 15};
+    int nlen = static_cast<int>(in_.Bits(5)) + 257;
+    int ndist = static_cast<int>(in_.Bits(5)) + 1;
+    int ncode = static_cast<int>(in_.Bits(4)) + 4;
+    if (nlen > 286 || ndist > 30) throw Damaged{};
+    uint16_t lengths[320] = {};
+    for (int i = 0; i < ncode; ++i) lengths[kOrder[i]] = static_cast<uint16_t>(in_.Bits(3));
+    Huffman codeLengths;
+    if (!codeLengths.Build(lengths, 19)) throw Damaged{};
+    int index = 0;
+    while (index < nlen + ndist) {
+      int symbol = codeLengths.Decode(in_);
+      if (symbol < 16) {
+        lengths[index++] = static_cast<uint16_t>(symbol);
+        continue;
+      }
+      uint16_t value = 0;
+      int repeat;
+      if (symbol == 16) {
+        if (index == 0) throw Damaged{};
+        value = lengths[index - 1];
+        repeat = 3 + static_cast<int>(in_.Bits(2));
+      } else if (symbol == 17) {
+        repeat = 3 + static_cast<int>(in_.Bits(3));
+      } else {
+        repeat = 11 + static_cast<int>(in_.Bits(7));
+      }
+      if (index + repeat > nlen + ndist) throw Damaged{};
+      while (repeat--) lengths[index++] = value;
+    }
+    if (lengths[256] == 0) throw Damaged{};
+    Huffman lit, dist;
+    if (!lit.Build(lengths, nlen) || !dist.Build(lengths + nlen, ndist)) throw Damaged{};
+    Codes(lit, dist);
+  }
+
+  BitReader in_;
+  size_t limit_;
+  std::vector<uint8_t>* out_ = nullptr;
+};
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> Inflate(std::span<const uint8_t> zlib, size_t limit) {
+  if (zlib.size() < 2 || (zlib[0] & 0x0F) != 8 || ((zlib[0] << 8) | zlib[1]) % 31 != 0 ||
+      (zlib[1] & 0x20)) {
+    return std::nullopt;
+  }
+  std::vector<uint8_t> out;
+  try {
+    Inflater(zlib.subspan(2), limit).Run(out);
+  } catch (const Damaged&) {
+    return std::nullopt;
+  } catch (const Full&) {
+    // The output is cut at the size the caller expects.
+  }
+  return out;
+}
+
+}  // namespace quillane::biff

@@ -1,0 +1,16 @@
+// Unpacks zlib/deflate data (the compressed metafiles of the picture store).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace quillane::biff {
+
+// Unpacks a zlib stream (RFC 1950 around RFC 1951 data). Stops after `limit` bytes of output.
+// Returns nothing when the data are damaged before the end of the last block.
+std::optional<std::vector<uint8_t>> Inflate(std::span<const uint8_t> zlib, size_t limit);
+
+}  // namespace quillane::biff
