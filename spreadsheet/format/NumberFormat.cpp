@@ -304,12 +304,14 @@ void ParseBracket(std::string_view body, Section& sec, std::vector<Token>& t, bo
   if (!body.empty() && body[0] == '$') {
     // [$sym-locale]: the symbol is shown; the locale is ignored except the system date and time.
     std::string_view rest = body.substr(1);
-    std::size_t dash = rest.rfind('-');
+    std::size_t dash = rest.find('-');
     std::string_view sym = dash == std::string_view::npos ? rest : rest.substr(0, dash);
     std::string_view loc = dash == std::string_view::npos ? std::string_view() : rest.substr(dash + 1);
-    if (sym.empty() && (IEquals(loc, "F800") || IEquals(loc, "F400"))) {
+    const bool sysDate = IEquals(loc, "F800") || IEquals(loc, "x-sysdate");
+    const bool sysTime = IEquals(loc, "F400") || IEquals(loc, "x-systime");
+    if (sym.empty() && (sysDate || sysTime)) {
       Section repl;
-      ParseSection(IEquals(loc, "F800") ? kLongDate : kLongTime, repl);
+      ParseSection(sysDate ? kLongDate : kLongTime, repl);
       t = std::move(repl.tokens);
       replaced = true;
       return;

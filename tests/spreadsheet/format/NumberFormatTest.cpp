@@ -309,6 +309,9 @@ TEST(DateTest, SystemDateAndTimeTags) {
   EXPECT_EQ(Show("[$-F800]dddd, mmmm dd, yyyy", 45000.5), "Wednesday, March 15, 2023");
   EXPECT_EQ(Show("[$-F800]", 45000.5), "Wednesday, March 15, 2023");
   EXPECT_EQ(Show("[$-F400]h:mm:ss AM/PM", 45000.75), "6:00:00 PM");
+  EXPECT_EQ(Show("[$-x-sysdate]dddd, mmmm dd, yyyy", 45000.5), "Wednesday, March 15, 2023");
+  EXPECT_EQ(Show("[$-x-systime]h:mm:ss AM/PM", 45000.75), "6:00:00 PM");
+  EXPECT_EQ(Show("[Red][$-F800]", 45000.5), "Wednesday, March 15, 2023");
   EXPECT_EQ(Show("[$-409]mmmm d, yyyy", 45000), "March 15, 2023");
   EXPECT_TRUE(NumberFormat("[$-F800]dddd, mmmm dd, yyyy").IsDateTime());
   EXPECT_TRUE(NumberFormat("h:mm").IsDateTime());
