@@ -101,12 +101,12 @@ constexpr Replacement kTableStyle = {"<table ", "<table style='border-collapse:c
 // has no end marker after it. A cut can join two pieces into a new start marker; the search
 // resumes far enough back to find it, so the result is that of the restarting search, in one
 // pass.
-void CutBlocks(std::string& text, const MarkerPair& pair) {
+bool CutBlocks(std::string& text, const MarkerPair& pair) {
   const std::string_view start = pair.start;
   const std::string_view end = pair.end;
   size_t first = Find(text.data(), text.size(), start, 0);
-  if (first == std::string::npos) return;
-  if (Find(text.data(), text.size(), end, first + start.size()) == std::string::npos) return;
+  if (first == std::string::npos) return false;
+  if (Find(text.data(), text.size(), end, first + start.size()) == std::string::npos) return false;
 
   std::string out;  // the text before the next start marker; it holds no start marker itself
   out.reserve(text.size());
@@ -139,15 +139,16 @@ void CutBlocks(std::string& text, const MarkerPair& pair) {
   }
   out.append(text, i, std::string::npos);
   text.swap(out);
+  return true;
 }
 
 // Replaces every occurrence of `r.find`, left to right, by the shorter or equal `r.with`, in
 // place.
-void ReplaceShrinking(std::string& text, const Replacement& r) {
+bool ReplaceShrinking(std::string& text, const Replacement& r) {
   char* data = text.data();
   const size_t size = text.size();
   size_t hit = Find(data, size, r.find, 0);
-  if (hit == std::string::npos) return;
+  if (hit == std::string::npos) return false;
   size_t read = 0, write = 0;
   while (hit != std::string::npos) {
     if (write != read) std::memmove(data + write, data + read, hit - read);
@@ -160,17 +161,14 @@ void ReplaceShrinking(std::string& text, const Replacement& r) {
   if (write != read) std::memmove(data + write, data + read, size - read);
   write += size - read;
   text.resize(write);
+  return true;
 }
 
 void ReplaceGrowing(std::string& text, const Replacement& r) {
   size_t hit = Find(text.data(), text.size(), r.find, 0);
   if (hit == std::string::npos) return;
-  size_t count = 0;
-  for (size_t at = hit; at != std::string::npos;
-       at = Find(text.data(), text.size(), r.find, at + r.find.size()))
-    ++count;
   std::string out;
-  out.reserve(text.size() + count * (r.with.size() - r.find.size()));
+  out.reserve(text.size() + text.size() / 8);
   size_t read = 0;
   while (hit != std::string::npos) {
     out.append(text, read, hit - read);
@@ -182,11 +180,68 @@ void ReplaceGrowing(std::string& text, const Replacement& r) {
   text.swap(out);
 }
 
+// The beginnings shared by the texts of each group of steps.
+constexpr std::string_view kMeta = "<meta name=";
+constexpr std::string_view kLink = "<link rel=";
+constexpr std::string_view kConditional = "<!--[if ";
+constexpr std::string_view kBlanks = "  ";
+constexpr std::string_view kStyle = " style='";
+constexpr std::string_view kXmlns = "xmlns";
+
+struct GroupsPresent {
+  bool meta = false, link = false, conditional = false, misaligned = false, blanks = false,
+       style = false, borderTop = false, heightSource = false, xmlns = false, blankLines = false,
+       table = false;
+};
+
+// Which group beginnings occur in the text, in one pass.
+GroupsPresent FindGroups(const std::string& text) {
+  GroupsPresent found;
+  const char* data = text.data();
+  const size_t size = text.size();
+  auto at = [&](size_t i, std::string_view part) {
+    return size - i >= part.size() && std::memcmp(data + i, part.data(), part.size()) == 0;
+  };
+  for (size_t i = 0; i < size; ++i) {
+    switch (data[i]) {
+      case '<':
+        found.meta |= at(i, kMeta);
+        found.link |= at(i, kLink);
+        found.conditional |= at(i, kConditional);
+        found.misaligned |= at(i, kBlocks[8].start);
+        found.table |= at(i, kTableStyle.find);
+        break;
+      case ' ':
+        found.blanks |= at(i, kBlanks);
+        found.style |= at(i, kStyle);
+        break;
+      case ';':
+        found.borderTop |= at(i, kShrinking[6].find);
+        break;
+      case 'm':
+        found.heightSource |= at(i, kShrinking[7].find);
+        break;
+      case 'x':
+        found.xmlns |= at(i, kXmlns);
+        break;
+      case '\r':
+        found.blankLines |= at(i, kShrinking[11].find);
+        break;
+      default:
+        break;
+    }
+  }
+  return found;
+}
+
 std::string ReadWholeFile(const std::string& path) {
   if (files::IsDirectory(path)) throw std::runtime_error("Cannot read " + path + ": it is a folder");
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) throw std::runtime_error("Cannot read " + path + ": " + std::strerror(errno));
   std::string text;
+  std::error_code ec;
+  uintmax_t size = fs::file_size(path, ec);
+  if (!ec && size < (uintmax_t{1} << 40)) text.reserve(static_cast<size_t>(size));
   char buffer[1 << 16];
   size_t got;
   while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
@@ -357,9 +412,33 @@ int ConvertWorkbookCode(const std::string& source, const std::string& output, st
 // Compaction
 
 void CompactHtmlText(std::string& text) {
-  for (const MarkerPair& pair : kBlocks) CutBlocks(text, pair);
-  for (const Replacement& r : kShrinking) ReplaceShrinking(text, r);
-  ReplaceGrowing(text, kTableStyle);
+  // The steps come in groups whose texts share a beginning. When the text holds no occurrence of
+  // that beginning, no step of the group finds anything, so none of them changes the text and
+  // the whole group can be passed over. One pass over the text tells which beginnings occur;
+  // once a step has changed the text, the later groups look again for themselves.
+  const GroupsPresent first = FindGroups(text);
+  bool changed = false;
+  auto holds = [&](bool before, std::string_view part) {
+    if (!changed) return before;
+    return Find(text.data(), text.size(), part, 0) != std::string::npos;
+  };
+  auto cut = [&](size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i) changed |= CutBlocks(text, kBlocks[i]);
+  };
+  auto replace = [&](size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i) changed |= ReplaceShrinking(text, kShrinking[i]);
+  };
+  if (holds(first.meta, kMeta)) cut(0, 3);
+  if (holds(first.link, kLink)) cut(3, 5);
+  if (holds(first.conditional, kConditional)) cut(5, 8);
+  if (holds(first.misaligned, kBlocks[8].start)) cut(8, 9);
+  if (holds(first.blanks, kBlanks)) replace(0, 2);
+  if (holds(first.style, kStyle)) replace(2, 6);
+  if (holds(first.borderTop, kShrinking[6].find)) replace(6, 7);
+  if (holds(first.heightSource, kShrinking[7].find)) replace(7, 8);
+  if (holds(first.xmlns, kXmlns)) replace(8, 11);
+  if (holds(first.blankLines, kShrinking[11].find)) replace(11, 13);
+  if (holds(first.table, kTableStyle.find)) ReplaceGrowing(text, kTableStyle);
 }
 
 void CompactHtml(const std::string& path) {
