@@ -217,7 +217,6 @@ struct Section {
   int color = -1;
   bool ampm = false;
   int subsec = 0;   // digits of fractions of a second
-  bool elapsed = false;
   NumberLayout num;
 };
 
@@ -345,14 +344,16 @@ void ParseSection(std::string_view s, Section& sec) {
       if (c == '[') {
         std::size_t close = s.find(']', i + 1);
         if (close == std::string_view::npos) break;
-        std::vector<Token> dummy;
+        std::vector<Token> ignored;
         bool again = false;
         std::string_view body = s.substr(i + 1, close - i - 1);
-        if (!body.empty() && body[0] != '$') ParseBracket(body, sec, dummy, again);
+        if (!body.empty() && body[0] != '$') ParseBracket(body, sec, ignored, again);
         i = close + 1;
       } else if (c == '"') {
         std::size_t close = s.find('"', i + 1);
         i = close == std::string_view::npos ? s.size() : close + 1;
+      } else if ((c == '\\' || c == '_' || c == '*') && i + 1 < s.size()) {
+        i += 1 + Utf8Len(s, i + 1);
       } else {
         i += Utf8Len(s, i);
       }
@@ -544,11 +545,7 @@ void FinishDate(Section& sec) {
     }
     if (minute) t[i].kind = Tok::Minute;
   }
-  for (const auto& tok : t) {
-    if (tok.kind == Tok::AmPm) sec.ampm = true;
-    if (tok.kind == Tok::ElapsedH || tok.kind == Tok::ElapsedM || tok.kind == Tok::ElapsedS)
-      sec.elapsed = true;
-  }
+  for (const auto& tok : t) sec.ampm = sec.ampm || tok.kind == Tok::AmPm;
 }
 
 // Placeholder count in [a, b).
@@ -707,8 +704,7 @@ void FinishNumber(Section& sec) {
     L.expPlus = t[exp].n != 0;
     L.expStart = exp + 1;
     L.expEnd = m;
-    L.expDigits = 0;
-    for (int i = L.expStart; i < m; ++i) L.expDigits += t[i].kind == Tok::Zero || t[i].kind == Tok::Hash || t[i].kind == Tok::Quest;
+    L.expDigits = CountDigits(t, L.expStart, m);
     // A percent sign after the exponent still scales.
   }
 }
@@ -932,7 +928,8 @@ void FormatDate(const Section& sec, double value, bool date1904, Output& o) {
   }
   if (neg) o.s += '-';
   const long long unit = kPow10[sec.subsec];
-  // Elapsed units are shown whole; the largest elapsed unit carries the total.
+  // Elapsed units ([h], [m], [s]) show the whole value in that unit; the units after them show
+  // what is left within the next larger unit, as usual.
   for (const auto& tok : sec.tokens) {
     switch (tok.kind) {
       case Tok::Lit: o.s += tok.text; break;
@@ -987,7 +984,6 @@ void FormatDate(const Section& sec, double value, bool date1904, Output& o) {
       default: break;
     }
   }
-  // Hours, minutes and seconds below an elapsed unit are within it (handled by SplitDate's parts).
 }
 
 // Integer part digits of x, most significant first, into buf; returns the count (0 for none).
