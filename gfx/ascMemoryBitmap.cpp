@@ -60,11 +60,11 @@ bool ascMemoryBitmap::LoadBitmapIntoMemory(const p::Picture& picture) {
 }
 
 bool ascMemoryBitmap::CreateByFile(const std::string& fileName) {
+  ClearUp();
   p::Picture picture;
   try {
     picture = p::LoadPicture(fileName);
   } catch (const p::ComError&) {
-    ClearUp();
     return false;
   }
   if (picture.IsNothing()) return false;
@@ -72,6 +72,7 @@ bool ascMemoryBitmap::CreateByFile(const std::string& fileName) {
 }
 
 bool ascMemoryBitmap::CreateByPicture(const p::Picture& picture) {
+  ClearUp();
   if (picture.IsNothing()) return false;
   if (picture.Type() != p::PictureType::Bitmap) {
     throw p::ComError(481, "Picture property must be of type Bitmap", p::ErrorSource("ascMemoryBitmap", "CreateByPicture"));
@@ -80,6 +81,7 @@ bool ascMemoryBitmap::CreateByPicture(const p::Picture& picture) {
 }
 
 bool ascMemoryBitmap::CreateByResource(const p::ResourceId& resourceId) {
+  ClearUp();
   const p::Picture picture = p::LoadResPicture(resourceId, p::RT_BITMAP);
   if (picture.IsNothing()) return false;
   return LoadBitmapIntoMemory(picture);

@@ -24,6 +24,7 @@ class ascMemoryBitmap {
   std::int32_t Height() const { return height_; }
   void ClearUp();
   platform::HDC hdc() const { return hdc_; }
+  // Every Create call empties the object first.
   // Loads a picture file; false when it cannot be read or is not a bitmap.
   bool CreateByFile(const std::string& fileName);
   // False for nothing; error 481 "Picture property must be of type Bitmap" for another type.

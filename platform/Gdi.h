@@ -74,6 +74,8 @@ int GetBkMode(HDC hdc);
 int SetMapMode(HDC hdc, int mode);
 int GetMapMode(HDC hdc);
 int SetPolyFillMode(HDC hdc, int mode);
+// Pen drawing mode: R2_COPYPEN (default) or R2_XORPEN (lines and outlines only).
+int SetROP2(HDC hdc, int mode);
 std::uint32_t SetTextAlign(HDC hdc, std::uint32_t align);
 bool MoveToEx(HDC hdc, int x, int y, POINT* previous = nullptr);
 bool GetCurrentPositionEx(HDC hdc, POINT* out);

@@ -110,15 +110,36 @@ void FillBox(BitmapObj& bmp, int left, int top, int right, int bottom, COLORREF 
   for (int y = top; y < bottom; ++y) FillSpan(bmp, left, right, y, color);
 }
 
-// One pen dot: a square of the pen's width whose centre pixel is (x, y).
-void PenDot(BitmapObj& bmp, const PenObj& pen, int x, int y) {
-  if (pen.width <= 1) {
-    WriteColor(bmp, x, y, pen.color);
+// A pen with the context's drawing mode.
+struct Ink {
+  PenObj pen;
+  bool xorMode = false;
+};
+
+Ink InkOf(const DcObj& dc, const PenObj& pen) { return Ink{pen, dc.rop2 == R2_XORPEN}; }
+
+void PenPixel(BitmapObj& bmp, const Ink& ink, int x, int y) {
+  if (x < 0 || y < 0 || x >= bmp.image.width() || y >= bmp.image.height()) return;
+  if (!ink.xorMode) {
+    WriteColor(bmp, x, y, ink.pen.color);
+  } else if (bmp.format == BitmapObj::Format::Color) {
+    WriteColor(bmp, x, y, (ReadColor(bmp, x, y) ^ ink.pen.color) & 0xFFFFFF);
+  } else {
+    const int bit = ReadBit(bmp, x, y) ^ (IsLight(ink.pen.color) ? 1 : 0);
+    WriteColor(bmp, x, y, FromQRgb(bmp.image.color(bit)));
+  }
+}
+
+// One pen dot: a square of the pen's width whose centre pixel is (x, y) (for an even width, the
+// extra row and column lie above and to the left).
+void PenDot(BitmapObj& bmp, const Ink& ink, int x, int y) {
+  if (ink.pen.width <= 1) {
+    PenPixel(bmp, ink, x, y);
     return;
   }
-  const int lo = -(pen.width / 2), hi = (pen.width - 1) / 2;
+  const int lo = -(ink.pen.width / 2), hi = (ink.pen.width - 1) / 2;
   for (int dy = lo; dy <= hi; ++dy)
-    for (int dx = lo; dx <= hi; ++dx) WriteColor(bmp, x + dx, y + dy, pen.color);
+    for (int dx = lo; dx <= hi; ++dx) PenPixel(bmp, ink, x + dx, y + dy);
 }
 
 std::int64_t CeilDiv(std::int64_t a, std::int64_t b) {  // b > 0
@@ -128,7 +149,8 @@ std::int64_t CeilDiv(std::int64_t a, std::int64_t b) {  // b > 0
 // A line from (x0, y0) to (x1, y1), leaving out (x1, y1). Bresenham's choice of pixels: along the
 // major axis step i is the pixel at minor offset ceil((2 * minor * i - major) / (2 * major)), so
 // only the steps that can touch the bitmap are visited, however long the line.
-void DrawLine(BitmapObj& bmp, const PenObj& pen, int x0, int y0, int x1, int y1) {
+void DrawLine(BitmapObj& bmp, const Ink& ink, int x0, int y0, int x1, int y1) {
+  const PenObj& pen = ink.pen;
   if (pen.style == PS_NULL) return;
   const std::int64_t dx = std::llabs(static_cast<std::int64_t>(x1) - x0);
   const std::int64_t dy = std::llabs(static_cast<std::int64_t>(y1) - y0);
@@ -158,7 +180,7 @@ void DrawLine(BitmapObj& bmp, const PenObj& pen, int x0, int y0, int x1, int y1)
     const std::int64_t a = start + dir * i, b = minorStart + minorDir * k;
     const std::int64_t px = xMajor ? a : b, py = xMajor ? b : a;
     if (px < -margin || py < -margin || px > bmp.image.width() + margin || py > bmp.image.height() + margin) continue;
-    PenDot(bmp, pen, static_cast<int>(px), static_cast<int>(py));
+    PenDot(bmp, ink, static_cast<int>(px), static_cast<int>(py));
   }
 }
 
@@ -183,7 +205,7 @@ bool LineTo(HDC hdc, int x, int y) {
   Target t = TargetOf(hdc);
   if (!t.dc) return false;
   if (t.bmp) {
-    if (auto* pen = Get<PenObj>(t.dc->pen)) DrawLine(*t.bmp, *pen, t.dc->pos.x, t.dc->pos.y, x, y);
+    if (auto* pen = Get<PenObj>(t.dc->pen)) DrawLine(*t.bmp, InkOf(*t.dc, *pen), t.dc->pos.x, t.dc->pos.y, x, y);
   }
   t.dc->pos = POINT{x, y};
   return true;
@@ -194,7 +216,7 @@ bool Polyline(HDC hdc, const POINT* points, int count) {
   if (!t.dc || !points || count < 2) return false;
   if (t.bmp) {
     if (auto* pen = Get<PenObj>(t.dc->pen)) {
-      for (int i = 0; i + 1 < count; ++i) DrawLine(*t.bmp, *pen, points[i].x, points[i].y, points[i + 1].x, points[i + 1].y);
+      for (int i = 0; i + 1 < count; ++i) DrawLine(*t.bmp, InkOf(*t.dc, *pen), points[i].x, points[i].y, points[i + 1].x, points[i + 1].y);
     }
   }
   return true;
@@ -216,13 +238,14 @@ bool Rectangle(HDC hdc, int left, int top, int right, int bottom) {
   if (brush) FillBox(*t.bmp, left + 1, top + 1, right - 1, bottom - 1, *brush);
   if (right - left < 1 || bottom - top < 1) return true;
   const int r = right - 1, b = bottom - 1;
+  const Ink ink = InkOf(*t.dc, *pen);
   for (int x = left; x <= r; ++x) {
-    PenDot(*t.bmp, *pen, x, top);
-    if (b != top) PenDot(*t.bmp, *pen, x, b);
+    PenDot(*t.bmp, ink, x, top);
+    if (b != top) PenDot(*t.bmp, ink, x, b);
   }
   for (int y = top + 1; y < b; ++y) {
-    PenDot(*t.bmp, *pen, left, y);
-    if (r != left) PenDot(*t.bmp, *pen, r, y);
+    PenDot(*t.bmp, ink, left, y);
+    if (r != left) PenDot(*t.bmp, ink, r, y);
   }
   return true;
 }
@@ -250,7 +273,7 @@ bool Polygon(HDC hdc, const POINT* points, int count) {
     for (int i = 0; i < count; ++i) {
       const POINT& a = points[i];
       const POINT& b = points[(i + 1) % count];
-      DrawLine(*t.bmp, *pen, a.x, a.y, b.x, b.y);
+      DrawLine(*t.bmp, InkOf(*t.dc, *pen), a.x, a.y, b.x, b.y);
     }
   }
   return true;

@@ -61,6 +61,7 @@ struct DcObj {
   int bkMode = OPAQUE;
   int mapMode = MM_TEXT;
   int fillMode = ALTERNATE;
+  int rop2 = R2_COPYPEN;
   std::uint32_t textAlign = TA_LEFT | TA_TOP;
   POINT pos;
 };

@@ -442,6 +442,11 @@ int SetPolyFillMode(HDC hdc, int mode) {
   if (!dc || (mode != ALTERNATE && mode != WINDING)) return 0;
   return std::exchange(dc->fillMode, mode);
 }
+int SetROP2(HDC hdc, int mode) {
+  auto* dc = Get<DcObj>(hdc);
+  if (!dc || (mode != R2_COPYPEN && mode != R2_XORPEN)) return 0;
+  return std::exchange(dc->rop2, mode);
+}
 std::uint32_t SetTextAlign(HDC hdc, std::uint32_t align) {
   auto* dc = Get<DcObj>(hdc);
   if (!dc) return 0xFFFFFFFFu;

@@ -74,6 +74,10 @@ constexpr int OPAQUE = 2;
 // Map modes (only the text mode is drawn; the value is kept).
 constexpr int MM_TEXT = 1;
 
+// Pen drawing modes.
+constexpr int R2_XORPEN = 7;
+constexpr int R2_COPYPEN = 13;
+
 // Polygon fill modes.
 constexpr int ALTERNATE = 1;
 constexpr int WINDING = 2;
