@@ -312,8 +312,9 @@ class Renderer {
   // Styles.
   const CellStyle& StyleOf(uint16_t xf) const { return book_.Style(xf); }
   bool VisibleEmpty(uint16_t xf);
-  int CellClass(uint16_t xf, Kind kind, int colorIndex);
-  std::string CellCss(const CellStyle& style, Kind kind, int colorIndex);
+  // `overflow`: the text spills over formatted blank neighbours, drawn over their fill.
+  int CellClass(uint16_t xf, Kind kind, int colorIndex, bool overflow = false);
+  std::string CellCss(const CellStyle& style, Kind kind, int colorIndex, bool overflow);
   int SpanClass(uint16_t font);
   int RotationClass(uint8_t rotation);
   HAlign EffectiveAlign(const CellStyle& style, Kind kind) const;
@@ -323,9 +324,11 @@ class Renderer {
   // Cells.
   void DisplayOf(const Cell& cell, Display& d);
   bool EmptyForSpill(int v) const;
-  void SpillRow();
+  bool FormattedEmpty(int v, uint32_t row);
+  void SpillRow(uint32_t row);
   void EmitRow(uint32_t row);
-  void EmitCell(const Cell* cell, uint32_t row, uint16_t col, int colspan, int rowspan);
+  void EmitCell(const Cell* cell, uint32_t row, uint16_t col, int colspan, int rowspan,
+                bool overflow = false);
   void EmitEmpty(uint32_t row, uint16_t col, int xfOrMinus1, int colspan, int rowspan);
   void AppendContent(const Cell& cell, const Display& d, const CellStyle& style);
   void AppendRichText(const Display& d, const Font& cellFont, bool breaks);
@@ -377,6 +380,8 @@ class Renderer {
   std::vector<int> rowspanOf_;  // rowspan at a MergeAnchor
   std::vector<int> sourceOf_;   // SpillStart: the visible column of the cell shown
   std::vector<const MergeSpan*> mergeOf_;
+  std::vector<uint8_t> overflow_;  // Free cell whose text spills over formatted blanks
+  std::vector<uint8_t> reserved_;  // Free blank that such text spills over
   int pendingEmpty_ = 0;
 
   Display display_;
@@ -482,6 +487,8 @@ void Renderer::PrepareColumns() {
   sourceOf_.resize(n);
   mergeOf_.resize(n);
   mergedCell_.resize(n);
+  overflow_.resize(n);
+  reserved_.resize(n);
 }
 
 void Renderer::PrepareMerges() {
@@ -580,7 +587,7 @@ HAlign Renderer::EffectiveAlign(const CellStyle& style, Kind kind) const {
   }
 }
 
-std::string Renderer::CellCss(const CellStyle& style, Kind kind, int colorIndex) {
+std::string Renderer::CellCss(const CellStyle& style, Kind kind, int colorIndex, bool overflow) {
   std::string css;
   const Font& f = book_.FontOf(style.font);
   std::optional<uint32_t> color;
@@ -629,24 +636,25 @@ std::string Renderer::CellCss(const CellStyle& style, Kind kind, int colorIndex)
       css += "px;";
     }
   }
+  if (overflow) css += "overflow:visible;";
   if (!css.empty()) css.pop_back();  // the last ';'
   return css;
 }
 
-int Renderer::CellClass(uint16_t xf, Kind kind, int colorIndex) {
-  if (colorIndex >= 0) {
-    const uint64_t key = (static_cast<uint64_t>(xf) << 20) | (static_cast<uint64_t>(kind) << 16) |
-                         static_cast<uint16_t>(colorIndex);
+int Renderer::CellClass(uint16_t xf, Kind kind, int colorIndex, bool overflow) {
+  if (colorIndex >= 0 || overflow) {
+    const uint64_t key = (static_cast<uint64_t>(overflow) << 40) | (static_cast<uint64_t>(xf) << 20) |
+                         (static_cast<uint64_t>(kind) << 16) | static_cast<uint16_t>(colorIndex);
     auto it = colorClassCache_.find(key);
     if (it != colorClassCache_.end()) return it->second;
-    int id = classes_.Intern(CellCss(StyleOf(xf), kind, colorIndex));
+    int id = classes_.Intern(CellCss(StyleOf(xf), kind, colorIndex, overflow));
     colorClassCache_.emplace(key, id);
     return id;
   }
   const size_t slot = static_cast<size_t>(xf) * 3 + static_cast<size_t>(kind);
-  if (slot >= classCache_.size()) return classes_.Intern(CellCss(StyleOf(xf), kind, -1));
+  if (slot >= classCache_.size()) return classes_.Intern(CellCss(StyleOf(xf), kind, -1, false));
   int32_t& cached = classCache_[slot];
-  if (cached == 0) cached = classes_.Intern(CellCss(StyleOf(xf), kind, -1)) + 2;
+  if (cached == 0) cached = classes_.Intern(CellCss(StyleOf(xf), kind, -1, false)) + 2;
   return cached - 2;
 }
 
@@ -737,13 +745,21 @@ int Renderer::EmptyPositionXf(uint32_t row, uint16_t col) const {
 }
 
 bool Renderer::EmptyForSpill(int v) const {
-  if (slot_[v] != Slot::Free || mergedCell_[v]) return false;
+  if (slot_[v] != Slot::Free || mergedCell_[v] || reserved_[v] || overflow_[v]) return false;
   const Cell* c = cellAt_[v];
-  if (!c) return true;
-  return c->type == CellType::Blank && !HasVisibleFormat(StyleOf(c->style));
+  return !c || c->type == CellType::Blank;
 }
 
-void Renderer::SpillRow() {
+bool Renderer::FormattedEmpty(int v, uint32_t row) {
+  const Cell* c = cellAt_[v];
+  const int xf = c ? c->style : EmptyPositionXf(row, visCols_[v]);
+  return xf >= 0 && VisibleEmpty(static_cast<uint16_t>(xf));
+}
+
+// Text that is wider than its cell spills into empty neighbours, as the application draws it:
+// over plain blanks the cell takes their columns (colspan); over blanks with a fill or borders
+// of their own it overflows its cell and is drawn over them.
+void Renderer::SpillRow(uint32_t row) {
   const int n = static_cast<int>(visCols_.size());
   Display d;
   for (int v = 0; v < n; ++v) {
@@ -783,18 +799,33 @@ void Renderer::SpillRow() {
     const double extra = need - colPx_[v];
     if (extra <= 0) continue;
     int first = v, last = v;
+    bool fits = false;
     if (align == HAlign::Left) {
       double got = 0;
       while (got < extra && last + 1 < n && EmptyForSpill(last + 1)) got += colPx_[++last];
+      fits = got >= extra;
     } else if (align == HAlign::Right) {
       double got = 0;
       while (got < extra && first > 0 && EmptyForSpill(first - 1)) got += colPx_[--first];
+      fits = got >= extra;
     } else {
       double gotRight = 0, gotLeft = 0;
       while (gotRight < extra / 2 && last + 1 < n && EmptyForSpill(last + 1)) gotRight += colPx_[++last];
       while (gotLeft < extra / 2 && first > 0 && EmptyForSpill(first - 1)) gotLeft += colPx_[--first];
+      fits = gotRight >= extra / 2 && gotLeft >= extra / 2;
     }
     if (first == last) continue;
+    bool formatted = false;
+    for (int j = first; j <= last && !formatted; ++j) formatted = j != v && FormattedEmpty(j, row);
+    if (formatted) {
+      // Drawn over the neighbours only when it ends inside them: where a cell with a value
+      // stops it the application cuts the text at that cell's edge, which overflow cannot do.
+      if (!fits) continue;
+      overflow_[v] = 1;
+      for (int j = first; j <= last; ++j) reserved_[j] = j != v;
+      v = last;
+      continue;
+    }
     for (int j = first; j <= last; ++j) slot_[j] = Slot::Covered;
     slot_[first] = Slot::SpillStart;
     sourceOf_[first] = v;
@@ -1033,7 +1064,8 @@ void Renderer::AppendContent(const Cell& cell, const Display& d, const CellStyle
   if (link) out_ += "</a>";
 }
 
-void Renderer::EmitCell(const Cell* cell, uint32_t row, uint16_t col, int colspan, int rowspan) {
+void Renderer::EmitCell(const Cell* cell, uint32_t row, uint16_t col, int colspan, int rowspan,
+                        bool overflow) {
   Display& d = display_;
   if (!cell) {
     EmitEmpty(row, col, EmptyPositionXf(row, col), colspan, rowspan);
@@ -1056,7 +1088,7 @@ void Renderer::EmitCell(const Cell* cell, uint32_t row, uint16_t col, int colspa
     AppendInt(out_, static_cast<int64_t>(row) + 1);
     out_ += '"';
   }
-  ClassTable::AppendAttribute(out_, CellClass(cell->style, d.kind, d.colorIndex));
+  ClassTable::AppendAttribute(out_, CellClass(cell->style, d.kind, d.colorIndex, overflow));
   if (colspan > 1) {
     out_ += " colspan=\"";
     AppendInt(out_, colspan);
@@ -1144,7 +1176,7 @@ void Renderer::EmitRow(uint32_t row) {
         if (!c) {
           EmitEmpty(row, col, EmptyPositionXf(row, col), 1, 1);
         } else {
-          EmitCell(c, row, col, 1, 1);
+          EmitCell(c, row, col, 1, 1, overflow_[v] != 0);
         }
         break;
       }
@@ -1339,6 +1371,8 @@ Page Renderer::Render() {
       std::fill(slot_.begin(), slot_.end(), Slot::Free);
       std::fill(cellAt_.begin(), cellAt_.end(), nullptr);
       std::fill(mergedCell_.begin(), mergedCell_.end(), 0);
+      std::fill(overflow_.begin(), overflow_.end(), 0);
+      std::fill(reserved_.begin(), reserved_.end(), 0);
       for (size_t i = rowStart; i < next; ++i) {
         const Cell* c = cells_[i];
         if (c->col <= lastCol_ && vcolOf_[c->col] >= 0) cellAt_[vcolOf_[c->col]] = c;
@@ -1353,7 +1387,7 @@ Page Renderer::Render() {
           mergeOf_[m->anchorVcol] = m;
         }
       }
-      SpillRow();
+      SpillRow(row);
       EmitRow(row);
     }
     out += "</table>\n";

@@ -271,6 +271,24 @@ TEST(PagePublisher, TextSpillsIntoEmptyNeighboursNumbersDoNot) {
   ASSERT_TRUE(std::regex_search(rows[3], m, std::regex("^((<td></td>)*)<td class=\"c\\d+\" colspan=\"(\\d)\">Right")));
   EXPECT_EQ(static_cast<int>(m[1].length()) / 9 + std::stoi(m[3]), 5);
   EXPECT_EQ(rows[4].find("colspan"), std::string::npos);
+
+  // Over blanks with a fill the text is drawn over them; they keep their own cells.
+  Book f;
+  CellStyle filled;
+  filled.pattern = 1;
+  filled.patternColor = 13;
+  const uint16_t fill = f.AddStyle(filled);
+  f.Text(0, 0, "A rather long title that needs room");
+  for (uint16_t c = 1; c < 6; ++c) f.Blank(0, c, fill);
+  f.Text(1, 0, "Too long to fit, and a value stops it");
+  f.Blank(1, 1, fill);
+  f.Number(1, 2, 5);
+  const std::string over = f.Html();
+  const auto overRows = Rows(over);
+  EXPECT_EQ(over.find("colspan"), std::string::npos);
+  EXPECT_NE(RuleOf(over, "A rather long title that needs room").find("overflow:visible"), std::string::npos);
+  EXPECT_EQ(RuleOf(over, "Too long to fit, and a value stops it"), "");
+  EXPECT_EQ(Count(overRows[0], "<td"), 6);
 }
 
 TEST(PagePublisher, RichTextRunsAndScripts) {
