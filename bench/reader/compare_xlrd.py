@@ -35,6 +35,7 @@ def on_alarm(signum, frame):
 def xlrd_model(path):
     book = xlrd.open_workbook(path, formatting_info=True, on_demand=False, logfile=open(os.devnull, "w"))
     sheets = {}
+    used_xfs = set()
     for sheet in book.sheets():
         cells = {}
         for r in range(sheet.nrows):
@@ -52,11 +53,42 @@ def xlrd_model(path):
         cols = {c: info.width for c, info in sheet.colinfo_map.items()}
         rows = {r: info.height for r, info in sheet.rowinfo_map.items()}
         merged = sorted((rlo, rhi - 1, clo, chi - 1) for rlo, rhi, clo, chi in sheet.merged_cells)
+        for r in range(sheet.nrows):
+            for c in range(sheet.row_len(r)):
+                used_xfs.add(sheet.cell_xf_index(r, c))
         notes = {k: (n.author, n.text) for k, n in sheet.cell_note_map.items()}
         links = [(h.frowx, h.lrowx, h.fcolx, h.lcolx, h.url_or_path or "", h.textmark or "", (h.desc or "").rstrip("\x00"))
                  for h in sheet.hyperlink_list]
         sheets[sheet.name] = dict(cells=cells, cols=cols, rows=rows, merged=merged, notes=notes, links=links)
-    return sheets
+    styles = {}
+    underline = {0: 0, 1: 1, 2: 2, 0x21: 3, 0x22: 4}
+    for i in used_xfs:
+        if i is None or i >= len(book.xf_list):
+            continue
+        xf = book.xf_list[i]
+        a, b, g = xf.alignment, xf.border, xf.background
+        fields = dict(hAlign=a.hor_align, vAlign=a.vert_align, wrap=a.text_wrapped, rotation=a.rotation,
+                      indent=a.indent_level, shrink=a.shrink_to_fit,
+                      left=(b.left_line_style, b.left_colour_index), right=(b.right_line_style, b.right_colour_index),
+                      top=(b.top_line_style, b.top_colour_index), bottom=(b.bottom_line_style, b.bottom_colour_index),
+                      fill=(g.fill_pattern, g.pattern_colour_index, g.background_colour_index))
+        if xf.font_index < len(book.font_list):
+            f = book.font_list[xf.font_index]
+            fields["font"] = (f.name, f.height, f.weight, int(f.italic), underline.get(f.underline_type, -1),
+                              int(f.struck_out), f.colour_index, f.escapement)
+        styles[i] = fields
+    palette = {i: rgb for i, rgb in book.colour_map.items() if 8 <= i < 64 and rgb is not None}
+    return sheets, styles, palette
+
+
+def our_style(model, i):
+    x = model["styles"][i]
+    fields = dict(hAlign=x[2], vAlign=x[3], wrap=x[4], rotation=x[5], indent=x[6], shrink=x[7],
+                  left=(x[8], x[9]), right=(x[10], x[11]), top=(x[12], x[13]), bottom=(x[14], x[15]),
+                  fill=(x[16], x[17], x[18]))
+    if x[0] < len(model["fonts"]):
+        fields["font"] = tuple(model["fonts"][x[0]])
+    return fields
 
 
 def same_number(a, b):
@@ -107,14 +139,15 @@ def main():
         models[record["file"]] = record
 
     signal.signal(signal.SIGALRM, on_alarm)
-    totals = dict(notes=0, notes_ok=0, links=0, links_ok=0, alias=0, cells=0, value_ok=0, format_ok=0, both_ok=0, merged=0, merged_ok=0, cols=0, cols_ok=0, rows=0, rows_ok=0)
+    field_problems = {}
+    totals = dict(style_fields=0, style_fields_ok=0, palette=0, palette_ok=0, notes=0, notes_ok=0, links=0, links_ok=0, alias=0, cells=0, value_ok=0, format_ok=0, both_ok=0, merged=0, merged_ok=0, cols=0, cols_ok=0, rows=0, rows_ok=0)
     both = ours_only = theirs_only = neither = 0
     for path in files:
         name = os.path.basename(path)
         record = models.get(path, {"error": "no output"})
         signal.alarm(60)
         try:
-            theirs = xlrd_model(path)
+            theirs, tstyles, tpalette = xlrd_model(path)
             xerr = None
         except Timeout:
             theirs, xerr = None, "timeout"
@@ -136,6 +169,27 @@ def main():
             continue
         both += 1
         ours = {s["name"]: s for s in record["model"]["sheets"]}
+        model = record["model"]
+        if model["biff"] >= 3:
+            for i, tfields in tstyles.items():
+                if i >= len(model["styles"]):
+                    problems_styles = totals.setdefault("style_missing", 0)
+                    totals["style_missing"] = problems_styles + 1
+                    continue
+                ofields = our_style(model, i)
+                for key, value in tfields.items():
+                    totals["style_fields"] += 1
+                    if ofields.get(key) == value:
+                        totals["style_fields_ok"] += 1
+                    else:
+                        field_problems.setdefault(key, []).append("%s XF %d %s: %r vs %r" % (name, i, key, ofields.get(key), value))
+            for i, rgb in tpalette.items():
+                totals["palette"] += 1
+                v = model["palette"][i - 8]
+                if (v >> 16, (v >> 8) & 255, v & 255) == tuple(rgb):
+                    totals["palette_ok"] += 1
+                else:
+                    field_problems.setdefault("palette", []).append("%s colour %d: %06x vs %r" % (name, i, v, rgb))
         stats = dict(cells=0, value_ok=0, format_ok=0, both_ok=0, alias=0)
         problems = []
         for sname, tsheet in theirs.items():
@@ -226,6 +280,10 @@ def main():
               100.0 * (totals["format_ok"] - totals["alias"]) / c, 100.0 * (totals["both_ok"] - totals["alias"]) / c))
     print("merged ranges: %d/%d, column widths: %d/%d, row heights: %d/%d agree" % (
         totals["merged_ok"], totals["merged"], totals["cols_ok"], totals["cols"], totals["rows_ok"], totals["rows"]))
+    print("cell styles (XF records the cells use; font, alignment, wrap, rotation, indent, shrink, borders, fill):"
+          " %d/%d fields agree; palette colours %d/%d" % (totals["style_fields_ok"], totals["style_fields"], totals["palette_ok"], totals["palette"]))
+    for key, items in sorted(field_problems.items()):
+        print("  %s: %d disagree, e.g. %s" % (key, len(items), "; ".join(items[:args.show])))
     print("comments: %d/%d, hyperlinks: %d/%d agree" % (totals["notes_ok"], totals["notes"], totals["links_ok"], totals["links"]))
 
 

@@ -153,6 +153,31 @@ std::string Dump(const model::Workbook& book) {
     }
     out += "]}";
   }
+  out += "],\"styles\":[";
+  for (size_t i = 0; i < book.styles.size(); ++i) {
+    const model::CellStyle& x = book.styles[i];
+    if (i) out += ",";
+    int fields[] = {x.font, x.format, static_cast<int>(x.hAlign), static_cast<int>(x.vAlign), x.wrap,
+                    x.rotation, x.indent, x.shrink, x.left.style, x.left.color, x.right.style,
+                    x.right.color, x.top.style, x.top.color, x.bottom.style, x.bottom.color,
+                    x.pattern, x.patternColor, x.patternBackground};
+    out += "[";
+    for (size_t k = 0; k < std::size(fields); ++k) out += (k ? "," : "") + std::to_string(fields[k]);
+    out += "]";
+  }
+  out += "],\"fonts\":[";
+  for (size_t i = 0; i < book.fonts.size(); ++i) {
+    const model::Font& f = book.fonts[i];
+    if (i) out += ",";
+    out += "[";
+    Json(out, f.name);
+    out += "," + std::to_string(f.height) + "," + std::to_string(f.weight) + "," +
+           std::to_string(f.italic) + "," + std::to_string(static_cast<int>(f.underline)) + "," +
+           std::to_string(f.strike) + "," + std::to_string(f.color) + "," +
+           std::to_string(static_cast<int>(f.script)) + "]";
+  }
+  out += "],\"palette\":[";
+  for (size_t i = 0; i < book.palette.size(); ++i) out += (i ? "," : "") + std::to_string(book.palette[i]);
   out += "],\"blips\":" + std::to_string(book.blips.size()) + "}";
   return out;
 }

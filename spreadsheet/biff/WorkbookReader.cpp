@@ -351,10 +351,8 @@ void Parser::OnFormat(uint16_t id, ByteReader r, Substream& st) {
     // The older formats number their FORMAT records in order.
     if (id == rec::kFormat) r.Skip(2);
     code = ByteString8(r);
-    uint16_t& count = st.ownFormats ? st.formatCount : book_.formats.empty() ? st.formatCount
-                                                                            : st.formatCount;
-    index = static_cast<uint16_t>(st.formatBase + count);
-    ++count;
+    index = static_cast<uint16_t>(st.formatBase + st.formatCount);
+    ++st.formatCount;
   } else {
     index = r.U16();
     code = version_ == 8 ? UnicodeLong(r) : ByteString8(r);
@@ -956,8 +954,17 @@ void Parser::Handle(uint16_t id, std::span<const uint8_t> data, size_t next, Sub
       if (id == rec::kString2) {
         text = ByteString8(r);
       } else if (version_ == 8) {
-        size_t count = r.U16();
-        text = Unicode(r, count);
+        // A long result goes on in CONTINUE records.
+        std::vector<std::span<const uint8_t>> pieces = Continues(next);
+        pieces.insert(pieces.begin(), data);
+        ContinuedReader cr(std::move(pieces));
+        size_t count = cr.U16();
+        uint8_t flags = cr.U8();
+        try {
+          cr.Chars(count, flags & 1, text);
+        } catch (const ShortRecord&) {
+          // keep the characters there are
+        }
       } else {
         text = ByteString16(r);
       }
@@ -1186,6 +1193,8 @@ model::Workbook Parser::Run(const std::string& singleSheetName) {
       break;
   }
   book_.biffVersion = version_;
+  // The default palette of BIFF5/7 differs from the newer one in one colour.
+  if (version_ == 5) book_.palette[47 - 8] = 0xE3E3E3;
   book_.codepage = version_ == 8 ? 1200 : 1252;
   text_.SetCodepage(book_.codepage);
 

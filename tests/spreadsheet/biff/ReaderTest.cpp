@@ -103,6 +103,10 @@ TEST(Reader, Biff8CellsStringsStylesAndLayout) {
         s.Record(0x0006, Formula(4, 0, {0, 0, 0, 0, 0, 0, 0xFF, 0xFF}));
         s.Record(0x04BC, Data().Raw({0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
         s.Record(0x0207, Data().Str16("calc"));
+        // A long result goes on in a CONTINUE record, 16-bit after the split.
+        s.Record(0x0006, Formula(5, 5, {0, 0, 0, 0, 0, 0, 0xFF, 0xFF}));
+        s.Record(0x0207, Data().U16(6).U8(0).Raw("lon"));
+        s.Record(0x003C, Data().U8(1).Wide("ger"));
         s.Record(0x0006, Formula(4, 1, {1, 0, 1, 0, 0, 0, 0xFF, 0xFF}));
         s.Record(0x0006, Formula(4, 2, {2, 0, 0x2A, 0, 0, 0, 0xFF, 0xFF}));
         s.Record(0x0006, Formula(4, 3, {3, 0, 0, 0, 0, 0, 0xFF, 0xFF}));
@@ -175,6 +179,7 @@ TEST(Reader, Biff8CellsStringsStylesAndLayout) {
   EXPECT_EQ(At(sheet, 3, 1).code, 0x07);
   EXPECT_TRUE(At(sheet, 4, 0).formula);
   EXPECT_EQ(book.strings[At(sheet, 4, 0).text], "calc");
+  EXPECT_EQ(book.strings[At(sheet, 5, 5).text], "longer");
   EXPECT_EQ(At(sheet, 4, 1).type, model::CellType::Boolean);
   EXPECT_EQ(At(sheet, 4, 2).type, model::CellType::Error);
   EXPECT_EQ(At(sheet, 4, 2).code, 0x2A);
