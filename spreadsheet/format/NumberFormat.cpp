@@ -1254,27 +1254,44 @@ int WidthOf(const std::vector<Token>& t, int a, int b) {
   return w;
 }
 
+// The whole part and the fraction of x, each read from its own decimal digits.
+void SplitDecimal(const Decimal& x, double& whole, double& frac) {
+  whole = 0;
+  frac = 0;
+  if (IsZero(x)) return;
+  char buf[48];
+  int n = 0;
+  for (int p = x.exp; p >= 0 && n < 16; --p) buf[n++] = static_cast<char>('0' + x.Digit(p));
+  if (n > 0) {
+    if (x.exp >= 16) {
+      // Beyond 16 digits the rest are zeros: scale by the power of ten.
+      buf[n++] = 'e';
+      n = static_cast<int>(std::to_chars(buf + n, buf + sizeof buf, x.exp - 15).ptr - buf);
+    }
+    std::from_chars(buf, buf + n, whole);
+  }
+  int last = x.exp - x.n + 1;  // power of the last significant digit
+  if (last < 0) {
+    n = 0;
+    buf[n++] = '0';
+    buf[n++] = '.';
+    for (int p = -1; p >= last && n < 40; --p) buf[n++] = static_cast<char>('0' + x.Digit(p));
+    std::from_chars(buf, buf + n, frac);
+  }
+}
+
 void FormatFraction(const Section& sec, double value, bool sign, Output& o) {
   const NumberLayout& L = sec.num;
   const auto& t = sec.tokens;
   Decimal dx = ToDecimal(value);
   ApplyScale(dx, L.scale);
-  // Back to a double from the 15 digits (exact enough for fractions).
-  double v = 0;
-  {
-    char buf[48];
-    int n = 0;
-    buf[n++] = '0';
-    buf[n++] = '.';
-    for (int i = 0; i < dx.n; ++i) buf[n++] = dx.d[i];
-    buf[n++] = 'e';
-    auto r = std::to_chars(buf + n, buf + sizeof buf, dx.exp + 1);
-    std::from_chars(buf, r.ptr, v);
-    if (IsZero(dx)) v = 0;
-  }
+  // The whole part and the fraction from the 15 digits, so that the fraction of a large number is
+  // the one its digits show (7690703931295.06 has the fraction 0.06).
+  double whole_ = 0, frac = 0;
+  SplitDecimal(dx, whole_, frac);
   const bool whole = L.fracIntEnd >= 0;
-  double ip = whole ? std::floor(v) : 0;
-  double f = v - ip;
+  double ip = whole ? whole_ : 0;
+  double f = whole ? frac : whole_ + frac;
   double num = 0;
   long den = 1;
   if (L.fixedDen > 0) {
@@ -1290,9 +1307,8 @@ void FormatFraction(const Section& sec, double value, bool sign, Output& o) {
       Approximate(f, maxDen, n, den);
       num = static_cast<double>(n);
     } else {
-      double fi = std::floor(v);
-      Approximate(v - fi, maxDen, n, den);
-      num = fi * static_cast<double>(den) + static_cast<double>(n);
+      Approximate(frac, maxDen, n, den);
+      num = whole_ * static_cast<double>(den) + static_cast<double>(n);
     }
   }
   if (whole && num == static_cast<double>(den) && num != 0) {

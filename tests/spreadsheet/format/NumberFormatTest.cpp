@@ -145,6 +145,9 @@ TEST(NumberTest, Fractions) {
   EXPECT_EQ(Show("?/2", -1.25), "-3/2");
   EXPECT_EQ(Show("0 ?/?", 0.75), "0 3/4");
   EXPECT_EQ(Show("# ?/? \"in\"", 2.5), "2 1/2 in");
+  // The fraction of a large number is the one its 15 digits show.
+  EXPECT_EQ(Show("# ?\?/??", -7690703931295.057), "-7690703931295  3/50");
+  EXPECT_EQ(Show("# ?/8", 1e15 + 0.5), "1000000000000000    ");
 }
 
 TEST(SectionTest, NegativeAndZeroSections) {
