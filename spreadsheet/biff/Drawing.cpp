@@ -60,7 +60,7 @@ model::BlipType BlipTypeOf(uint16_t type) {
   }
 }
 
-model::Blip ReadBlip(const Atom& fbse) {
+model::Blip ReadBlip(const Atom& fbse, size_t& budget) {
   model::Blip blip;
   // The store entry: 36 bytes of fixed fields, the name, then the picture record itself.
   std::span<const uint8_t> body = fbse.body;
@@ -86,9 +86,11 @@ model::Blip ReadBlip(const Atom& fbse) {
     if (compression == 0) {
       std::span<const uint8_t> packed = picture.body.subspan(skip);
       // Deflate packs at most about 1032:1, which bounds what a lying size can ask for.
-      size_t limit = std::min(size, packed.size() * 1032 + 1024);
+      size_t limit = std::min({size, packed.size() * 1032 + 1024, budget});
       std::optional<std::vector<uint8_t>> data = Inflate(packed, limit);
-      if (!data) return blip;
+      // Damaged data, or a metafile cut short by the budget, is left out.
+      if (!data || (limit < size && data->size() >= limit)) return blip;
+      budget -= data->size();
       blip.type = type;
       blip.data = std::move(*data);
       return blip;
@@ -103,7 +105,8 @@ model::Blip ReadBlip(const Atom& fbse) {
   return blip;
 }
 
-void FindStore(std::span<const uint8_t> data, int depth, std::vector<model::Blip>& blips) {
+void FindStore(std::span<const uint8_t> data, int depth, size_t& budget,
+               std::vector<model::Blip>& blips) {
   if (depth > kMaxDepth) return;
   size_t pos = 0;
   Atom atom;
@@ -112,10 +115,10 @@ void FindStore(std::span<const uint8_t> data, int depth, std::vector<model::Blip
       size_t inner = 0;
       Atom entry;
       while (ReadAtom(atom.body, inner, entry)) {
-        if (entry.type == kFbse) blips.push_back(ReadBlip(entry));
+        if (entry.type == kFbse) blips.push_back(ReadBlip(entry, budget));
       }
     } else if (atom.container && atom.type == kDggContainer) {
-      FindStore(atom.body, depth + 1, blips);
+      FindStore(atom.body, depth + 1, budget, blips);
     }
   }
 }
@@ -195,8 +198,9 @@ void FindShapes(std::span<const uint8_t> data, int depth, size_t blipCount,
 
 }  // namespace
 
-void ReadPictureStore(std::span<const uint8_t> drawingGroup, std::vector<model::Blip>& blips) {
-  FindStore(drawingGroup, 0, blips);
+void ReadPictureStore(std::span<const uint8_t> drawingGroup, size_t unpackBudget,
+                      std::vector<model::Blip>& blips) {
+  FindStore(drawingGroup, 0, unpackBudget, blips);
 }
 
 void ReadSheetPictures(std::span<const uint8_t> drawing, size_t blipCount,

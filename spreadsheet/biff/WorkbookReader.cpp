@@ -81,6 +81,28 @@ bool IsBofId(uint16_t id) {
   return id == rec::kBof || id == rec::kBof2 || id == rec::kBof3 || id == rec::kBof4;
 }
 
+// Formatting runs count UTF-16 code units; the model counts code points. They differ only for
+// text with characters beyond U+FFFF (4-byte UTF-8 sequences).
+void RunsToCodePoints(const std::string& text, std::vector<model::TextRun>& runs) {
+  bool wide = false;
+  for (char c : text) {
+    if (static_cast<uint8_t>(c) >= 0xF0) wide = true;
+  }
+  if (!wide || runs.empty()) return;
+  std::vector<uint32_t> pointAtUnit;  // code-point index of each UTF-16 unit
+  uint32_t point = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint8_t c = static_cast<uint8_t>(text[i]);
+    if ((c & 0xC0) == 0x80) continue;
+    pointAtUnit.push_back(point);
+    if (c >= 0xF0) pointAtUnit.push_back(point);
+    ++point;
+  }
+  for (model::TextRun& run : runs) {
+    run.first = run.first < pointAtUnit.size() ? pointAtUnit[run.first] : point;
+  }
+}
+
 double RkValue(uint32_t rk) {
   double value;
   if (rk & 2) {
@@ -537,6 +559,7 @@ void Parser::OnSst(std::span<const uint8_t> data, size_t next) {
           uint16_t font = r.U16();
           runs.push_back({first, font});
         }
+        RunsToCodePoints(book_.strings[index], runs);
         book_.richText.emplace(index, std::move(runs));
       }
       r.Skip(extLength);
@@ -925,6 +948,7 @@ void Parser::Handle(uint16_t id, std::span<const uint8_t> data, size_t next, Sub
           }
         }
       }
+      RunsToCodePoints(text, runs);
       Cell& cell = AddCell(st, row, col, CellStyleIndex(st, xf));
       cell.type = CellType::String;
       cell.text = book_.AddString(std::move(text));
@@ -1216,7 +1240,8 @@ model::Workbook Parser::Run(const std::string& singleSheetName) {
   Substream globalsStream;
   size_t next = ReadSubstream(0, globalsStream);
   if (!drawingGroup_.empty()) {
-    ReadPictureStore(drawingGroup_, book_.blips);
+    // Unpacked metafiles may take a few times the stream's size, never more.
+    ReadPictureStore(drawingGroup_, 16 * s_.size() + (16u << 20), book_.blips);
     drawingGroup_.clear();
     drawingGroup_.shrink_to_fit();
   }

@@ -77,11 +77,14 @@ TEST(Reader, Biff8CellsStringsStylesAndLayout) {
         s.Record(0x0092, palette);
         // Three strings; the second is split, its characters going on 16-bit after the split.
         Data sst;
-        sst.U32(3).U32(3).Str16("Hello").U16(5).U8(0).Raw("AB");
+        sst.U32(4).U32(4).Str16("Hello").U16(5).U8(0).Raw("AB");
         s.Record(0x00FC, sst);
         Data cont;
         cont.U8(1).U16(0xE9).U16(0x416).U16('E');
         cont.U16(3).U8(0x08).U16(2).Raw("xyz").U16(1).U16(5).U16(2).U16(6);
+        // A character beyond U+FFFF takes two UTF-16 units; the run after it starts at the
+        // third character.
+        cont.U16(4).U8(0x09).U16(1).U16(0xD83D).U16(0xDE00).U16('a').U16('b').U16(3).U16(5);
         s.Record(0x003C, cont);
       },
       [](Stream& s) {
@@ -154,6 +157,8 @@ TEST(Reader, Biff8CellsStringsStylesAndLayout) {
   ASSERT_EQ(book.richText.count(2), 1u);
   EXPECT_EQ(book.richText[2][1].first, 2u);
   EXPECT_EQ(book.richText[2][1].font, 6);
+  EXPECT_EQ(book.strings[3], "\U0001F600ab");
+  EXPECT_EQ(book.richText.at(3)[0].first, 2u);
 
   ASSERT_EQ(book.sheets.size(), 1u);
   const model::Sheet& sheet = book.sheets[0];
