@@ -223,6 +223,7 @@ def main():
     causes = Counter()
     details = []
     skipped = []
+    unmatched_cells = [0]
     for f in files:
         stem = os.path.splitext(f)[0]
         lo_file = os.path.join(args.cache, stem + ".html")
@@ -246,7 +247,12 @@ def main():
             if unnamed and name not in lo_by_name:
                 lo_by_name[name].append(unnamed.pop(0))
             if name not in lo_by_name or not lo_by_name[name]:
-                skipped.append((f + " / " + name, "no LibreOffice table for the sheet"))
+                ours = TableParser()
+                with open(page, encoding="utf-8") as fh:
+                    ours.feed(fh.read())
+                cells = sum(1 for v in grid(ours.tables[0][1]).values() if v[0]) if ours.tables else 0
+                unmatched_cells[0] += cells
+                skipped.append((f + " / " + name, "no LibreOffice table for the sheet; %d cells with text in ours" % cells))
                 continue
             lo_rows, lo_widths = lo_by_name[name].pop(0)
             lo_grid = grid(lo_rows)
@@ -299,6 +305,8 @@ def main():
     print("workbooks: %d, sheets compared: %d, skipped: %d" % (len(files), sheets_compared, len(skipped)))
     print("cells compared: %d, agreeing: %d (%.2f%%)" % (total, agreeing, 100.0 * agreeing / max(total, 1)))
     print("left out: %d formula cells where LibreOffice shows a recalculated value" % excluded)
+    print("not compared: %d cells with text in our pages of sheets LibreOffice wrote no table for"
+          % unmatched_cells[0])
     print("disagreements by cause:")
     for cause, n in causes.most_common():
         print("  %6d  %s" % (n, cause))

@@ -317,6 +317,7 @@ class Renderer {
   std::string CellCss(const CellStyle& style, Kind kind, int colorIndex, bool overflow);
   int SpanClass(uint16_t font);
   int RotationClass(uint8_t rotation);
+  int FlexClass(bool right);
   HAlign EffectiveAlign(const CellStyle& style, Kind kind) const;
   const format::NumberFormat& FormatOf(uint16_t xf);
   bool PlainTextFormat(uint16_t xf);
@@ -688,6 +689,11 @@ int Renderer::RotationClass(uint8_t rotation) {
   int id = classes_.Intern(std::move(css));
   rotationClasses_.emplace(rotation, id);
   return id;
+}
+
+int Renderer::FlexClass(bool right) {
+  return classes_.Intern(right ? "display:flex;justify-content:flex-end"
+                               : "display:flex;justify-content:center");
 }
 
 void Renderer::DisplayOf(const Cell& cell, Display& d) {
@@ -1111,7 +1117,17 @@ void Renderer::EmitCell(const Cell* cell, uint32_t row, uint16_t col, int colspa
     }
   }
   out_ += '>';
+  // Text overflowing its cell starts at the cell's left edge whatever its alignment; right and
+  // centred text keep their place in a flex box, which lets it overflow to the left.
+  const HAlign align = EffectiveAlign(style, d.kind);
+  const bool flex = overflow && (align == HAlign::Right || align == HAlign::Center);
+  if (flex) {
+    out_ += "<div";
+    ClassTable::AppendAttribute(out_, FlexClass(align == HAlign::Right));
+    out_ += "><span>";
+  }
   AppendContent(*cell, d, style);
+  if (flex) out_ += "</span></div>";
   out_ += "</td>";
 }
 

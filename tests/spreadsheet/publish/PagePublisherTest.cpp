@@ -289,6 +289,15 @@ TEST(PagePublisher, TextSpillsIntoEmptyNeighboursNumbersDoNot) {
   EXPECT_NE(RuleOf(over, "A rather long title that needs room").find("overflow:visible"), std::string::npos);
   EXPECT_EQ(RuleOf(over, "Too long to fit, and a value stops it"), "");
   EXPECT_EQ(Count(overRows[0], "<td"), 6);
+  // Right-aligned text overflows to the left only from a flex box aligned to the end.
+  CellStyle rightFill = filled;
+  rightFill.hAlign = HAlign::Right;
+  f.Text(2, 5, "Right aligned label that overflows", f.AddStyle(rightFill));
+  for (uint16_t c = 0; c < 5; ++c) f.Blank(2, c, fill);
+  const std::string flex = f.Html();
+  std::smatch fm;
+  ASSERT_TRUE(std::regex_search(flex, fm, std::regex("<div class=\"(c\\d+)\"><span>Right aligned label")));
+  EXPECT_NE(flex.find("." + fm[1].str() + "{display:flex;justify-content:flex-end}"), std::string::npos);
 }
 
 TEST(PagePublisher, RichTextRunsAndScripts) {
