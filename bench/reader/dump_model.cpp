@@ -1,7 +1,8 @@
 // Prints the workbook model of each file as one JSON object per line, for the comparison with
 // the reference reader (compare_xlrd.py). With --stats, prints the read time and the peak
 // resident memory to standard error.
-//   dump_model [--stats] [--password PW] [--summary] FILE...
+// With --quiet, only reads (for measuring the reader's own peak memory).
+//   dump_model [--stats] [--quiet] [--password PW] FILE...
 #include <sys/resource.h>
 
 #include <chrono>
@@ -186,12 +187,15 @@ std::string Dump(const model::Workbook& book) {
 
 int main(int argc, char** argv) {
   bool stats = false;
+  bool quiet = false;
   std::string password;
   std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--stats") {
       stats = true;
+    } else if (arg == "--quiet") {
+      quiet = true;
     } else if (arg == "--password" && i + 1 < argc) {
       password = argv[++i];
     } else {
@@ -206,14 +210,14 @@ int main(int argc, char** argv) {
     try {
       model::Workbook book = biff::ReadWorkbookFile(file, password);
       seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-      line += ",\"model\":" + Dump(book);
+      if (!quiet) line += ",\"model\":" + Dump(book);
     } catch (const biff::ReadError& e) {
       seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
       line += ",\"error\":";
       Json(line, e.what());
     }
     line += "}\n";
-    std::fwrite(line.data(), 1, line.size(), stdout);
+    if (!quiet) std::fwrite(line.data(), 1, line.size(), stdout);
   }
   if (stats) {
     struct rusage usage {};

@@ -1284,8 +1284,10 @@ model::Workbook Parser::Run(const std::string& singleSheetName) {
   return std::move(book_);
 }
 
-model::Workbook ReadBytes(std::span<const uint8_t> bytes, const std::string& password,
-                          const std::string& singleSheetName) {
+// Reads the bytes of a workbook file. When `owned` holds those bytes, they are released (or
+// moved into the reader) as soon as they are no longer needed, to keep the peak memory low.
+model::Workbook ReadBytes(std::span<const uint8_t> bytes, std::vector<uint8_t>* owned,
+                          const std::string& password, const std::string& singleSheetName) {
   if (container::CompoundFile::IsCompoundFile(bytes)) {
     std::vector<uint8_t> stream;
     bool book = false;
@@ -1296,6 +1298,10 @@ model::Workbook ReadBytes(std::span<const uint8_t> bytes, const std::string& pas
       } else if (file.HasStream("Book")) {
         stream = file.ReadStream("Book");
         book = true;
+      } else if (file.HasStream("WordDocument")) {
+        throw ReadError("Not a workbook: the file is a word-processing document");
+      } else if (file.HasStream("PowerPoint Document")) {
+        throw ReadError("Not a workbook: the file is a presentation");
       } else {
         throw ReadError(
             "Not a workbook: the file is a compound document without a workbook stream");
@@ -1306,13 +1312,18 @@ model::Workbook ReadBytes(std::span<const uint8_t> bytes, const std::string& pas
       if (what.compare(0, prefix.size(), prefix) == 0) what = "the compound file is damaged: " + what.substr(prefix.size());
       Damaged(what);
     }
+    if (owned) {
+      owned->clear();
+      owned->shrink_to_fit();
+    }
     if (stream.empty()) Damaged("the workbook stream is empty");
     Parser parser(std::move(stream), password, true, book);
     return parser.Run(singleSheetName);
   }
   if (bytes.size() >= 8 && IsBofId(Le16(&bytes[0])) && Le16(&bytes[2]) >= 4 &&
       Le16(&bytes[2]) <= 16) {
-    Parser parser(std::vector<uint8_t>(bytes.begin(), bytes.end()), password, false);
+    Parser parser(owned ? std::move(*owned) : std::vector<uint8_t>(bytes.begin(), bytes.end()),
+                  password, false);
     return parser.Run(singleSheetName);
   }
   throw ReadError(NotAWorkbook(bytes));
@@ -1321,7 +1332,7 @@ model::Workbook ReadBytes(std::span<const uint8_t> bytes, const std::string& pas
 }  // namespace
 
 model::Workbook ReadWorkbook(std::span<const uint8_t> bytes, const std::string& password) {
-  return ReadBytes(bytes, password, "Sheet1");
+  return ReadBytes(bytes, nullptr, password, "Sheet1");
 }
 
 model::Workbook ReadWorkbookFile(const std::filesystem::path& path, const std::string& password) {
@@ -1335,7 +1346,7 @@ model::Workbook ReadWorkbookFile(const std::filesystem::path& path, const std::s
     throw ReadError("Cannot read the file " + path.string());
   }
   // A workbook of the older formats holds one sheet named after the file.
-  return ReadBytes(bytes, password, path.stem().string());
+  return ReadBytes(bytes, &bytes, password, path.stem().string());
 }
 
 }  // namespace quillane::biff
