@@ -105,6 +105,8 @@ COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color);
 COLORREF GetPixel(HDC hdc, int x, int y);
 
 // --- pens and brushes ---------------------------------------------------------------------------
+// PS_NULL draws nothing; every other style draws solid. Widths above 1 draw a square dot of that
+// width at each pixel of the line (an even width reaches one more pixel up and left).
 HPEN CreatePen(int style, int width, COLORREF color);
 HBRUSH CreateSolidBrush(COLORREF color);
 // A brush of a system colour; it belongs to the system and is never deleted.
@@ -162,6 +164,9 @@ int CombineRgn(HRGN dest, HRGN src1, HRGN src2, int mode);
 bool PtInRegion(HRGN hrgn, int x, int y);
 bool FillRgn(HDC hdc, HRGN hrgn, HBRUSH hbr);
 bool GetRegion(HRGN hrgn, QRegion* out);
+// A region of the pixels of a bitmap that are not the transparent colour (the shape of a surface
+// whose background is to be see-through). 0 for an unknown bitmap.
+HRGN CreateRgnFromBitmap(HBITMAP hbm, COLORREF transparent);
 // Shapes a window by the region (0 removes the shape). As on the platform, the region then belongs
 // to the window: its handle is deleted here.
 bool SetWindowRgn(QWidget* window, HRGN hrgn, bool redraw);

@@ -142,8 +142,19 @@ void PenDot(BitmapObj& bmp, const Ink& ink, int x, int y) {
     for (int dx = lo; dx <= hi; ++dx) PenPixel(bmp, ink, x + dx, y + dy);
 }
 
-std::int64_t CeilDiv(std::int64_t a, std::int64_t b) {  // b > 0
-  return a >= 0 ? (a + b - 1) / b : -((-a) / b);
+#ifdef __SIZEOF_INT128__
+using Wide = __int128;
+#else
+using Wide = long double;
+#endif
+
+// ceil(a / b) for b > 0, without overflow for any line of 32-bit end points.
+std::int64_t CeilDiv(Wide a, Wide b) {
+#ifdef __SIZEOF_INT128__
+  return static_cast<std::int64_t>(a >= 0 ? (a + b - 1) / b : -((-a) / b));
+#else
+  return static_cast<std::int64_t>(std::ceil(a / b));
+#endif
 }
 
 // A line from (x0, y0) to (x1, y1), leaving out (x1, y1). Bresenham's choice of pixels: along the
@@ -176,7 +187,7 @@ void DrawLine(BitmapObj& bmp, const Ink& ink, int x0, int y0, int x1, int y1) {
   const std::int64_t minorStart = xMajor ? y0 : x0;
   const int minorDir = xMajor ? sy : sx;
   for (std::int64_t i = iFirst; i <= iLast; ++i) {
-    const std::int64_t k = CeilDiv(2 * minor * i - major, 2 * major);
+    const std::int64_t k = CeilDiv(Wide{2} * minor * i - major, Wide{2} * major);
     const std::int64_t a = start + dir * i, b = minorStart + minorDir * k;
     const std::int64_t px = xMajor ? a : b, py = xMajor ? b : a;
     if (px < -margin || py < -margin || px > bmp.image.width() + margin || py > bmp.image.height() + margin) continue;
@@ -239,11 +250,15 @@ bool Rectangle(HDC hdc, int left, int top, int right, int bottom) {
   if (right - left < 1 || bottom - top < 1) return true;
   const int r = right - 1, b = bottom - 1;
   const Ink ink = InkOf(*t.dc, *pen);
-  for (int x = left; x <= r; ++x) {
+  // Only the part of the outline that can reach the bitmap is visited.
+  const int reach = pen->width + 1;
+  const int xFrom = std::max(left, -reach), xTo = std::min(r, t.bmp->image.width() + reach);
+  const int yFrom = std::max(top + 1, -reach), yTo = std::min(b - 1, t.bmp->image.height() + reach);
+  for (int x = xFrom; x <= xTo; ++x) {
     PenDot(*t.bmp, ink, x, top);
     if (b != top) PenDot(*t.bmp, ink, x, b);
   }
-  for (int y = top + 1; y < b; ++y) {
+  for (int y = yFrom; y <= yTo; ++y) {
     PenDot(*t.bmp, ink, left, y);
     if (r != left) PenDot(*t.bmp, ink, r, y);
   }

@@ -17,7 +17,7 @@ constexpr HGDIOBJ kStockBase = 0x10000;
 constexpr HGDIOBJ kSysBrushBase = 0x20000;
 constexpr HGDIOBJ kScreenDc = 0x30000;
 constexpr HGDIOBJ kFirstHandle = 0x100000;
-constexpr std::int64_t kMaxPixels = std::int64_t{1} << 26;  // 64 Mpixel per bitmap
+constexpr std::int64_t kMaxPixels = std::int64_t{1} << 25;  // 32 Mpixel (128 MB) per bitmap
 
 struct Table {
   std::unordered_map<HGDIOBJ, Object> objects;

@@ -49,6 +49,44 @@ HRGN CreatePolygonRgn(const POINT* points, int count, int fillMode) {
   return Insert(std::move(r));
 }
 
+HRGN CreateRgnFromBitmap(HBITMAP hbm, COLORREF transparent) {
+  auto* b = Get<BitmapObj>(hbm);
+  if (!b) return 0;
+  transparent &= 0xFFFFFF;
+  // Runs of kept pixels per row, joined with the identical runs of the rows above.
+  std::vector<QRect> rects;
+  std::vector<std::size_t> previousRow, currentRow;
+  for (int y = 0; y < b->image.height(); ++y) {
+    currentRow.clear();
+    int x = 0;
+    const int w = b->image.width();
+    while (x < w) {
+      while (x < w && ReadColor(*b, x, y) == transparent) ++x;
+      const int start = x;
+      while (x < w && ReadColor(*b, x, y) != transparent) ++x;
+      if (x > start) {
+        bool merged = false;
+        for (std::size_t i : previousRow) {
+          if (rects[i].left() == start && rects[i].width() == x - start) {
+            rects[i].setBottom(y);
+            currentRow.push_back(i);
+            merged = true;
+            break;
+          }
+        }
+        if (!merged) {
+          rects.push_back(QRect(start, y, x - start, 1));
+          currentRow.push_back(rects.size() - 1);
+        }
+      }
+    }
+    std::swap(previousRow, currentRow);
+  }
+  RegionObj r;
+  for (const QRect& rc : rects) r.region += rc;
+  return Insert(std::move(r));
+}
+
 int CombineRgn(HRGN dest, HRGN src1, HRGN src2, int mode) {
   auto* d = Get<RegionObj>(dest);
   auto* a = Get<RegionObj>(src1);

@@ -96,6 +96,8 @@ Line StripPrefix(const QString& in, bool prefix) {
 // left alone.
 void Render(DcObj& dc, BitmapObj& bmp, const QFont& font, int escapement, int x, int y, const Line& line,
             std::uint32_t align, const QRect* clip) {
+  constexpr int kFar = 1 << 24;  // text this far off any bitmap cannot show
+  if (x < -kFar || x > kFar || y < -kFar || y > kFar) return;
   const QFontMetrics fm(font);
   const int width = fm.horizontalAdvance(line.text);
   const int height = fm.height();

@@ -60,7 +60,8 @@ class Host {
   void RaiseError(std::int32_t number, std::string_view className, std::string_view procedure,
                   std::string_view description = {}) const;
   // The box used in design mode; by default a modal message box (standard error when there is no
-  // widget application). Tests put their own here so that nothing blocks.
+  // widget application). Tests put their own here so that nothing blocks. After the box the caller
+  // leaves its procedure as it would after an error.
   void SetMessageBox(MessageBoxFn fn) { messageBox_ = std::move(fn); }
 
  private:

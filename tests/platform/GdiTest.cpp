@@ -345,6 +345,29 @@ TEST(Gdi, TextIsPlacedByItsFormatAndDrawnWithoutAntialiasing) {
   EXPECT_EQ(amp.right, plain.cx);
 }
 
+TEST(Gdi, DrawTextBreaksLinesAndUnderlinesThePrefixedCharacter) {
+  Surface s(80, 60);
+  p::TEXTMETRIC tm;
+  ASSERT_TRUE(p::GetTextMetrics(s.dc(), &tm));
+  p::RECT two{0, 0, 0, 0};
+  EXPECT_EQ(p::DrawText(s.dc(), "ab\r\ncd", &two, p::DT_CALCRECT), 2 * tm.tmHeight);
+  p::RECT narrow{0, 0, 30, 0};
+  EXPECT_EQ(p::DrawText(s.dc(), "word word word", &narrow, p::DT_WORDBREAK | p::DT_CALCRECT), 3 * tm.tmHeight);
+  // "&F" draws F and a line under it; "F" alone has no ink below the baseline.
+  Surface plain(20, 20), prefixed(20, 20);
+  p::RECT rc{0, 0, 20, 20};
+  p::DrawText(plain.dc(), "F", &rc, p::DT_SINGLELINE);
+  p::DrawText(prefixed.dc(), "&F", &rc, p::DT_SINGLELINE);
+  int below = 0;
+  for (int y = tm.tmAscent; y < 20; ++y)
+    for (int x = 0; x < 20; ++x) {
+      EXPECT_EQ(plain.at(x, y), W);
+      below += prefixed.at(x, y) == K;
+    }
+  EXPECT_GT(below, 2);
+  EXPECT_EQ(p::DrawText(prefixed.dc(), "&F", &rc, p::DT_SINGLELINE | p::DT_NOPREFIX | p::DT_CALCRECT), tm.tmHeight);
+}
+
 TEST(Gdi, FontsWithAnEscapementTurnTheText) {
   Surface s(60, 60);
   p::LOGFONT lf;
@@ -401,6 +424,17 @@ TEST(Gdi, RegionsFromPolygonsUniteAndShapeWindows) {
   ASSERT_TRUE(p::SetWindowRgn(&window, u, false));
   EXPECT_EQ(window.mask(), expected);
   EXPECT_FALSE(p::DeleteObject(u));  // the window took it over
+  // The shape of a surface whose background colour is see-through.
+  Surface face(4, 3, R);
+  p::SetPixel(face.dc(), 1, 1, B);
+  p::SetPixel(face.dc(), 2, 1, B);
+  p::SetPixel(face.dc(), 1, 2, B);
+  const p::HRGN shape = p::CreateRgnFromBitmap(face.bitmap(), R);
+  QRegion got;
+  ASSERT_TRUE(p::GetRegion(shape, &got));
+  EXPECT_EQ(got, QRegion(1, 1, 2, 1) + QRegion(1, 2, 1, 1));
+  p::DeleteObject(shape);
+  EXPECT_EQ(p::CreateRgnFromBitmap(0xBAD, 0), 0u);
   p::DeleteObject(a);
   p::DeleteObject(b);
 }
@@ -410,8 +444,14 @@ TEST(Gdi, DrawingFunctionsLeakNothingAndRefuseBadHandles) {
   {
     Surface s(10, 10);
     const p::HPEN pen = p::CreatePen(p::PS_SOLID, 3, R);
-    Line(s.dc(), pen, -2000000000, 5, 2000000000, 5);  // long lines stay quick
+    Line(s.dc(), pen, -2000000000, 5, 2000000000, 5);  // long lines and boxes stay quick
     EXPECT_EQ(s.at(9, 5), R);
+    Line(s.dc(), pen, -2000000000, -2000000000, 2000000000, 2000000000);
+    EXPECT_EQ(s.at(3, 3), R);
+    const p::HGDIOBJ old = p::SelectObject(s.dc(), pen);
+    p::Rectangle(s.dc(), -2000000000, 8, 2000000000, 2000000000);
+    p::SelectObject(s.dc(), old);
+    EXPECT_EQ(s.at(0, 8), R);
     p::DeleteObject(pen);
   }
   EXPECT_EQ(p::GdiObjectCount(), before);
