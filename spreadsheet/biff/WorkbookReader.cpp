@@ -5,6 +5,7 @@
 #include <fstream>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "spreadsheet/biff/Decryptor.h"
 #include "spreadsheet/biff/Drawing.h"
@@ -767,9 +768,12 @@ void Parser::OnTooltip(ByteReader r, Substream& st) {
   uint16_t firstCol = r.U16();
   r.Skip(2);
   std::string tip = Utf16(r, r.Remaining() / 2);
-  for (auto it = st.sheet->hyperlinks.rbegin(); it != st.sheet->hyperlinks.rend(); ++it) {
-    if (it->range.firstRow == firstRow && it->range.firstCol == firstCol) {
-      it->tooltip = std::move(tip);
+  // The tooltip follows its link; look back a few links at most.
+  auto& links = st.sheet->hyperlinks;
+  for (size_t back = 1; back <= links.size() && back <= 8; ++back) {
+    model::Hyperlink& link = links[links.size() - back];
+    if (link.range.firstRow == firstRow && link.range.firstCol == firstCol) {
+      link.tooltip = std::move(tip);
       return;
     }
   }
@@ -1257,16 +1261,21 @@ model::Workbook Parser::Run(const std::string& singleSheetName) {
       default: break;
     }
   }
+  const size_t globalsEnd = next;
+  std::unordered_set<size_t> read;
   for (size_t i = 0; i < book_.sheets.size(); ++i) {
     Sheet& sheet = book_.sheets[i];
     if (sheet.type == model::SheetType::Chart || sheet.type == model::SheetType::Module) continue;
     // The sheet's BOF at the offset its entry gives, else the next substream in the stream.
     size_t pos = entries_[i].offset;
-    auto isBof = [&](size_t at) {
-      return s_.size() >= 8 && at <= s_.size() - 8 && IsBofId(Le16(&s_[at]));
+    // A substream is read once: entries that point at the globals or at a substream already
+    // read (damaged or hostile files) would otherwise multiply the work and the memory.
+    auto usable = [&](size_t at) {
+      return at >= globalsEnd && s_.size() >= 8 && at <= s_.size() - 8 &&
+             IsBofId(Le16(&s_[at])) && read.insert(at).second;
     };
-    if (!isBof(pos)) {
-      if (!isBof(next)) continue;
+    if (!usable(pos)) {
+      if (!usable(next)) continue;
       pos = next;
     }
     uint16_t sheetType = Le16(&s_[pos + 6]);

@@ -128,6 +128,28 @@ TEST(ReaderDamage, SheetOffsetsThatPointNowhere) {
   EXPECT_TRUE(book.sheets[1].cells.empty());
 }
 
+// Many sheet entries that all point at one substream: it is read once, not once per entry.
+TEST(ReaderDamage, SheetEntriesSharingOneSubstream) {
+  Stream s;
+  s.Record(0x0809, Bof8(0x0005));
+  std::vector<size_t> offsets;
+  for (int i = 0; i < 2000; ++i) {
+    offsets.push_back(s.Size() + 4);
+    s.Record(0x0085, Data().U32(0).U8(0).U8(0).Str8("S"));
+  }
+  s.Record(0x000A, Data());
+  for (size_t at : offsets) s.Patch32(at, static_cast<uint32_t>(s.Size()));
+  s.Record(0x0809, Bof8(0x0010));
+  for (int i = 0; i < 2000; ++i) s.Record(0x0203, Data().U16(static_cast<uint16_t>(i)).U16(0).U16(0).Double(i));
+  s.Record(0x000A, Data());
+  model::Workbook book = biff::ReadWorkbook(s.bytes, "");
+  ASSERT_EQ(book.sheets.size(), 2000u);
+  size_t cells = 0;
+  for (const model::Sheet& sheet : book.sheets) cells += sheet.cells.size();
+  EXPECT_EQ(cells, 2000u);
+  EXPECT_EQ(book.sheets[0].cells.size(), 2000u);
+}
+
 TEST(ReaderDamage, DrawingRecordsWithLyingLengths) {
   auto bytes = Book(
       [](Stream& g) {
