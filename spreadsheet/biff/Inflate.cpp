@@ -25,11 +25,27 @@ class BitReader {
     have_ -= count;
     return value & ((1u << count) - 1);
   }
-  void AlignToByte() {
-    buffer_ = 0;
-    have_ = 0;
+  // Drops the bits up to the next byte boundary (whole bytes already loaded stay).
+  void AlignToByte() { Drop(have_ % 8); }
+  // Loads bytes until `need` bits are at hand or the data end; never throws.
+  int Fill(int need) {
+    while (have_ < need && pos_ < data_.size()) {
+      buffer_ |= static_cast<uint32_t>(data_[pos_++]) << have_;
+      have_ += 8;
+    }
+    return have_;
+  }
+  uint32_t Peek() const { return buffer_; }
+  void Drop(int count) {
+    buffer_ >>= count;
+    have_ -= count;
   }
   uint8_t Byte() {
+    if (have_ >= 8) {
+      uint8_t b = static_cast<uint8_t>(buffer_);
+      Drop(8);
+      return b;
+    }
     if (pos_ >= data_.size()) throw Damaged{};
     return data_[pos_++];
   }
@@ -42,9 +58,14 @@ class BitReader {
 };
 
 // A canonical Huffman code: how many codes of each length, and the symbols in code order.
+constexpr int kFastBits = 9;
+
 struct Huffman {
   std::array<uint16_t, kMaxBits + 1> count{};
   std::array<uint16_t, 320> symbol{};
+  // The codes of up to kFastBits bits by their bits as read (first bit lowest): the code's
+  // length above bit 9 and its symbol below; 0 for longer codes.
+  std::array<uint16_t, 1 << kFastBits> fast{};
 
   // Builds the code from the lengths; false when the lengths over-subscribe the code.
   bool Build(const uint16_t* lengths, int n) {
@@ -61,10 +82,40 @@ struct Huffman {
     for (int i = 0; i < n; ++i) {
       if (lengths[i] != 0) symbol[offsets[lengths[i]]++] = static_cast<uint16_t>(i);
     }
+    // Canonical codes, first bit highest; the table is indexed by the bits reversed.
+    fast.fill(0);
+    std::array<uint32_t, kMaxBits + 2> next{};
+    uint32_t code = 0;
+    for (int len = 1; len <= kMaxBits; ++len) {
+      code = (code + (len == 1 ? 0 : count[len - 1])) << 1;
+      next[len] = code;
+    }
+    for (int i = 0; i < n; ++i) {
+      int len = lengths[i];
+      if (len == 0) continue;
+      uint32_t c = next[len]++;
+      if (len > kFastBits) continue;
+      uint32_t reversed = 0;
+      for (int b = 0; b < len; ++b) reversed |= ((c >> b) & 1) << (len - 1 - b);
+      for (uint32_t k = reversed; k < fast.size(); k += 1u << len) {
+        fast[k] = static_cast<uint16_t>(len << kFastBits | i);
+      }
+    }
     return true;
   }
 
   int Decode(BitReader& in) const {
+    int have = in.Fill(kFastBits);
+    uint16_t entry = fast[in.Peek() & ((1u << kFastBits) - 1)];
+    int len = entry >> kFastBits;
+    if (len != 0 && len <= have) {
+      in.Drop(len);
+      return entry & ((1 << kFastBits) - 1);
+    }
+    return DecodeSlowly(in);
+  }
+
+  int DecodeSlowly(BitReader& in) const {
     int code = 0, first = 0, index = 0;
     for (int len = 1; len <= kMaxBits; ++len) {
       code |= static_cast<int>(in.Bits(1));
