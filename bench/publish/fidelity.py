@@ -2,12 +2,13 @@
 """Fidelity of the published pages: the displayed text of every non-empty cell, sheet by sheet,
 compared with the pages LibreOffice writes for the same workbooks.
 
-    fidelity.py [--corpus DIR] [--cache DIR] [--out DIR] [--tool PATH | --gridcast PATH]
-                [--details FILE]
+    fidelity.py [--corpus DIR] [--cache DIR] [--out DIR] [--tool PATH]
+                [--gridcast PATH [--compact]] [--details FILE]
 
 The LibreOffice pages are made once (soffice --headless --convert-to html) and kept in the cache
 folder. Our pages come from publish_tool (the engine directly) or, with --gridcast, from the
-command line. Cells are matched by position: both pages leave hidden rows and columns out;
+command line (with --compact, compacted as gridcast -c does; publish_tool then still lists the
+stored formula results). Cells are matched by position: both pages leave hidden rows and columns out;
 LibreOffice's page starts at the first used row and column and leaves out columns a few pixels
 wide, which the tool allows for (see align and drop_narrow_columns). A cell of ours that spans several columns (merged or spilled
 text) matches a LibreOffice cell at any position it covers.
@@ -194,6 +195,16 @@ def our_pages(args, f, outdir):
     for line in res.stdout.splitlines():
         n, name, page = line.split("\t", 2)
         sheets.append((int(n), name, page))
+    if args.gridcast:
+        # The same pages again, written by the command line into a folder of their own.
+        gdir = os.path.join(outdir, "gridcast")
+        os.makedirs(gdir, exist_ok=True)
+        cmd = [args.gridcast, path, "--dest=" + gdir, "-o", "-f"] + (["-c"] if args.compact else [])
+        if f in PASSWORDS:
+            cmd.append("--password=" + PASSWORDS[f])
+        subprocess.run(cmd, capture_output=True, timeout=300)
+        sheets = [(n, name, os.path.join(gdir, os.path.basename(page))) for n, name, page in sheets]
+        sheets = [s for s in sheets if os.path.exists(s[2])]
     formulas = {}
     if os.path.exists(facts):
         with open(facts, encoding="utf-8", errors="replace") as fh:
@@ -212,6 +223,8 @@ def main():
     ap.add_argument("--out", default="/tmp/quillane-fidelity")
     ap.add_argument("--tool", default=os.path.join(here, "..", "..", "build", "h-publish", "bench",
                                                    "publish", "publish_tool"))
+    ap.add_argument("--gridcast", default=None, help="take the pages from this gridcast")
+    ap.add_argument("--compact", action="store_true", help="with --gridcast: compact the pages")
     ap.add_argument("--details", default=None, help="write every disagreement to this file")
     args = ap.parse_args()
 

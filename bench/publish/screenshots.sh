@@ -15,7 +15,7 @@ out=$here/screenshots
 mkdir -p "$out" "$cache"
 sheets=("$@")
 if ((${#sheets[@]} == 0)); then
-  sheets=(15228.xls:1 29982.xls:1 52447.xls:1 Basic_Expense_Template_2011.xls:4 SimpleWithImages.xls:1)
+  sheets=(15228.xls:1 29982.xls:1 52447.xls:1 57231_MixedGasReport.xls:1 SimpleWithImages.xls:1)
 fi
 
 shot() {  # shot URL PNG
