@@ -1361,7 +1361,7 @@ Page Renderer::Render() {
 
   Page page;
   std::string& out = out_;
-  out.reserve(cells_.size() * 28 + static_cast<size_t>(lastRow_ + 1) * 32 + 4096);
+  out.reserve(cells_.size() * 34 + static_cast<size_t>(lastRow_ + 1) * 32 + 8192);
 
   int64_t tableWidth = 0;
   for (int px : colPx_) tableWidth += px;
@@ -1412,9 +1412,10 @@ Page Renderer::Render() {
   std::string pictures;
   EmitPictures(pictures, page);
 
-  // The head, now that every class is known.
-  std::string& html = page.html;
-  html.reserve(out.size() + pictures.size() + 4096);
+  // The head, now that every class is known; it goes in front of the table in the same buffer,
+  // so a large page is never held twice.
+  std::string html;
+  html.reserve(4096);
   html += "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>";
   AppendHtmlText(html, sheet_.name.empty() ? std::string_view("Sheet") : std::string_view(sheet_.name), false);
   html += "</title>\n<style>\nbody{margin:8px;background:#ffffff}\n.sheet{position:relative}\n";
@@ -1425,9 +1426,11 @@ Page Renderer::Render() {
   html += "}\n";
   classes_.AppendRules(html);
   html += "</style>\n</head>\n<body>\n<div class=\"sheet\">\n";
-  html += out;
-  html += pictures;
-  html += "</div>\n</body>\n</html>\n";
+  out.reserve(out.size() + html.size() + pictures.size() + 32);
+  out.insert(0, html);
+  out += pictures;
+  out += "</div>\n</body>\n</html>\n";
+  page.html = std::move(out);
 
   PageFile list{"filelist.xml", {}};
   std::string xml = FileList(page);
