@@ -175,5 +175,8 @@ bool SetWindowRgn(QWidget* window, HRGN hrgn, bool redraw);
 // Pixels per logical inch of the screen (96 unless a screen says otherwise).
 int ScreenLogPixelsY();
 int ScreenLogPixelsX();
+// Twips (1/1440 inch) per screen pixel: 15 at 96 pixels per inch.
+float TwipsPerPixelX();
+float TwipsPerPixelY();
 
 }  // namespace quillane::platform

@@ -693,5 +693,7 @@ static int ScreenDpi(bool vertical) {
 
 int ScreenLogPixelsY() { return ScreenDpi(true); }
 int ScreenLogPixelsX() { return ScreenDpi(false); }
+float TwipsPerPixelX() { return 1440.0f / static_cast<float>(ScreenLogPixelsX()); }
+float TwipsPerPixelY() { return 1440.0f / static_cast<float>(ScreenLogPixelsY()); }
 
 }  // namespace quillane::platform
