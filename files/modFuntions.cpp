@@ -87,8 +87,8 @@ bool FileExists(const std::string& path) {
   if (path.empty()) return false;
   std::error_code ec;
   fs::file_status status = fs::status(path, ec);
-  if (ec || !fs::exists(status) || fs::is_directory(status)) return false;
-  return true;
+  // Only a regular file (or a link to one): a pipe or a device would make a reader wait forever.
+  return !ec && fs::is_regular_file(status);
 }
 
 bool IsDirectory(const std::string& path) {

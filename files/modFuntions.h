@@ -18,7 +18,7 @@ inline constexpr char kSeparator = '/';
 inline bool IsSeparator(char c) { return c == '/'; }
 #endif
 
-// True when the path names an existing file that is not a folder. Never throws.
+// True when the path names an existing regular file (not a folder, pipe or device). Never throws.
 bool FileExists(const std::string& path);
 // True when the path names an existing folder; false for the empty text. Never throws.
 bool IsDirectory(const std::string& path);

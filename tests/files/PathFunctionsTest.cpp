@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <locale>
 
+#include <sys/stat.h>
+
 #include "files/modFuntions.h"
 #include "TempFolder.h"
 
@@ -47,6 +49,10 @@ TEST(FileTests, FileExistsAndIsDirectory) {
   EXPECT_FALSE(FileExists(folder));
   EXPECT_FALSE(FileExists(temp / "missing.xls"));
   EXPECT_FALSE(FileExists(""));
+  ASSERT_EQ(mkfifo((temp / "pipe.xls").c_str(), 0600), 0);
+  EXPECT_FALSE(FileExists(temp / "pipe.xls"));  // reading it could wait forever
+  fs::create_symlink(file, temp / "link.xls");
+  EXPECT_TRUE(FileExists(temp / "link.xls"));
   EXPECT_TRUE(IsDirectory(folder));
   EXPECT_FALSE(IsDirectory(file));
   EXPECT_FALSE(IsDirectory(""));
