@@ -384,6 +384,9 @@ class Renderer {
   std::vector<uint8_t> overflow_;  // Free cell whose text spills over formatted blanks
   std::vector<uint8_t> reserved_;  // Free blank that such text spills over
   int pendingEmpty_ = 0;
+  std::vector<int> colXf_;  // per column up to the last: the style of its COLINFO, or -1
+  mutable uint32_t styleRow_ = UINT32_MAX;
+  mutable int rowXf_ = -1;
 
   Display display_;
   std::string out_;
@@ -471,6 +474,10 @@ void Renderer::ComputeExtent() {
 
 void Renderer::PrepareColumns() {
   vcolOf_.assign(static_cast<size_t>(lastCol_ + 1), -1);
+  colXf_.assign(static_cast<size_t>(lastCol_ + 1), -1);
+  for (const model::ColumnInfo& info : sheet_.columns) {
+    for (int64_t c = info.first; c <= std::min<int64_t>(info.last, lastCol_); ++c) colXf_[c] = info.style;
+  }
   for (int64_t c = 0; c <= lastCol_; ++c) {
     const auto col = static_cast<uint16_t>(c);
     if (sheet_.ColumnHidden(col)) continue;
@@ -741,13 +748,13 @@ void Renderer::DisplayOf(const Cell& cell, Display& d) {
 }
 
 int Renderer::EmptyPositionXf(uint32_t row, uint16_t col) const {
-  auto it = sheet_.rows.find(row);
-  if (it != sheet_.rows.end() && it->second.hasStyle) return it->second.style;
-  for (const model::ColumnInfo& info : sheet_.columns) {
-    if (col >= info.first && col <= info.last) return info.style;
-    if (info.first > col) break;
+  if (row != styleRow_) {
+    styleRow_ = row;
+    auto it = sheet_.rows.find(row);
+    rowXf_ = it != sheet_.rows.end() && it->second.hasStyle ? it->second.style : -1;
   }
-  return -1;
+  if (rowXf_ >= 0) return rowXf_;
+  return col < colXf_.size() ? colXf_[col] : -1;
 }
 
 bool Renderer::EmptyForSpill(int v) const {

@@ -166,6 +166,20 @@ TEST(PagePublisher, ExtentEndsAtLastContentOrVisibleFormat) {
   EXPECT_EQ(Count(html, "<col "), 3);
   EXPECT_NE(html.find("background:#ffff00"), std::string::npos);
 
+  // Empty positions take the row's style, else the column's; they do not extend the page.
+  CellStyle blue;
+  blue.pattern = 1;
+  blue.patternColor = 12;
+  const uint16_t rowFill = b.AddStyle(blue);
+  b.sheet.rows[1] = RowInfo{255, false, false, true, rowFill};
+  b.sheet.columns.push_back(ColumnInfo{1, 1, 2340, fill, false, 0});
+  const std::string styled = b.Html();
+  const auto styledRows = Rows(styled);
+  ASSERT_EQ(styledRows.size(), 4u);
+  EXPECT_EQ(Count(styledRows[1], "<td class="), 3);
+  EXPECT_EQ(Count(styledRows[2], "<td class="), 1);
+  EXPECT_NE(styled.find("background:#0000ff"), std::string::npos);
+
   Book empty;
   const std::string none = empty.Html();
   EXPECT_EQ(none.find("<table"), std::string::npos);
