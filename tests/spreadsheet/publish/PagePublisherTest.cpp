@@ -458,3 +458,33 @@ TEST(PagePublisher, SameWorkbookSameBytesAndPublishWritesTheFolder) {
 
   EXPECT_THROW(RenderSheet(b.book, 5, "x.files"), publish::PublishError);
 }
+
+TEST(PagePublisher, DamagedModelsGiveABoundedPageAndNoCrash) {
+  Book b;
+  Cell& c = b.Text(0, 0, "anchor", 999);  // style index out of range
+  c.text = 12345;                         // string index out of range
+  b.Text(1, 0, "runs");
+  b.book.richText[b.book.strings.size() - 1] = {TextRun{50, 999}, TextRun{1, 3}, TextRun{0, 0}};
+  b.sheet.merged.push_back(Range{0, 4000000000u, 0, 65535});  // far beyond the file format
+  b.sheet.merged.push_back(Range{5, 2, 0, 0});                 // inverted
+  b.sheet.comments.push_back(Comment{4000000000u, 3, "", "far away"});
+  Hyperlink big;
+  big.range = Range{0, 100000, 0, 200};
+  big.target = "http://example.com/";
+  b.sheet.hyperlinks.push_back(big);
+  Picture p;
+  p.blip = 7;  // no such blip
+  p.row2 = 4000000000u;
+  p.col2 = 65535;
+  b.sheet.pictures.push_back(p);
+  Blip empty;
+  empty.type = BlipType::Dib;
+  b.book.blips.push_back(empty);
+  p.blip = 0;
+  b.sheet.pictures.push_back(p);
+  const std::string html = b.Html();
+  EXPECT_LE(Rows(html).size(), 65536u);
+  EXPECT_LE(Count(html, "<col "), 256);
+  EXPECT_NE(html.find("</html>"), std::string::npos);
+  EXPECT_EQ(html.find("<img"), std::string::npos);
+}
