@@ -34,6 +34,19 @@ def basic():
     book.save(os.path.join(HERE, "xlwt_basic.xls"))
 
 
+def shared_strings():
+    """Enough strings that the shared-string table goes on in CONTINUE records, some split in the
+    middle of their characters, 8-bit and 16-bit."""
+    book = xlwt.Workbook(encoding="utf-8")
+    sheet = book.add_sheet("Strings")
+    for i in range(2000):
+        text = "row %d " % i + ("\u0416\u00e9" if i % 3 == 0 else "ab") * (i % 40)
+        sheet.write(i, 0, text)
+    sheet.write(0, 1, "\u4e2d" * 5000)
+    sheet.write(1, 1, "x" * 9000)
+    book.save(os.path.join(HERE, "xlwt_strings.xls"))
+
+
 def deflate():
     """zlib streams for the unpacking of compressed metafiles: stored, fixed and dynamic codes."""
     words = [b"cell", b"row", b"column", b"sheet", b"format", b"value", b"\x00\x01", b"\xff"]
@@ -52,4 +65,5 @@ def deflate():
 
 if __name__ == "__main__":
     basic()
+    shared_strings()
     deflate()

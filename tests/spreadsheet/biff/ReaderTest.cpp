@@ -510,3 +510,18 @@ TEST(Reader, XlwtWorkbook) {
   EXPECT_EQ(book.fonts.at(book.richText.at(rich.text).back().font).weight, 700);
   EXPECT_EQ(book.sheets[1].visibility, model::Visibility::Hidden);
 }
+
+TEST(Reader, XlwtSharedStringsAcrossContinueRecords) {
+  std::filesystem::path file = std::filesystem::path(QUILLANE_SOURCE_DIR) / "tests/data/biff/xlwt_strings.xls";
+  model::Workbook book = biff::ReadWorkbookFile(file, "");
+  const model::Sheet& sheet = book.sheets.at(0);
+  for (uint32_t i = 0; i < 2000; ++i) {
+    std::string expected = "row " + std::to_string(i) + " ";
+    for (uint32_t k = 0; k < i % 40; ++k) expected += i % 3 == 0 ? "\u0416\u00e9" : "ab";
+    ASSERT_EQ(book.strings.at(At(sheet, i, 0).text), expected) << "row " << i;
+  }
+  std::string wide;
+  for (int k = 0; k < 5000; ++k) wide += "\u4e2d";
+  EXPECT_EQ(book.strings.at(At(sheet, 0, 1).text), wide);
+  EXPECT_EQ(book.strings.at(At(sheet, 1, 1).text), std::string(9000, 'x'));
+}
