@@ -190,11 +190,14 @@ def our_pages(args, f, outdir):
         cmd += ["--password", PASSWORDS[f]]
     res = subprocess.run(cmd, capture_output=True, text=True, timeout=120)
     if res.returncode != 0:
-        return None, {}
+        return None, {}, set()
     sheets = []
+    hidden = set()
     for line in res.stdout.splitlines():
-        n, name, page = line.split("\t", 2)
+        n, name, page, visibility = line.split("\t", 3)
         sheets.append((int(n), name, page))
+        if visibility == "hidden":
+            hidden.add(int(n))
     if args.gridcast:
         # The same pages again, written by the command line into a folder of their own.
         gdir = os.path.join(outdir, "gridcast")
@@ -212,7 +215,7 @@ def our_pages(args, f, outdir):
                 parts = line.rstrip("\n").split("\t")
                 if len(parts) >= 5:
                     formulas[(int(parts[0]), int(parts[1]), int(parts[2]))] = (parts[3], parts[4])
-    return sheets, formulas
+    return sheets, formulas, hidden
 
 
 def main():
@@ -243,7 +246,7 @@ def main():
         if not os.path.exists(lo_file):
             skipped.append((f, "LibreOffice wrote no page"))
             continue
-        sheets, formulas = our_pages(args, f, os.path.join(args.out, stem))
+        sheets, formulas, hidden = our_pages(args, f, os.path.join(args.out, stem))
         if sheets is None:
             skipped.append((f, "our converter refused it"))
             continue
@@ -254,10 +257,10 @@ def main():
         for heading, rows, widths in lo.tables:
             lo_by_name[heading].append((rows, widths))
         # With a single sheet LibreOffice writes no sheet headings: its tables go to our
-        # worksheets in order.
+        # visible worksheets in order (it leaves hidden sheets out).
         unnamed = lo_by_name.pop(None, [])
         for number, name, page in sheets:
-            if unnamed and name not in lo_by_name:
+            if unnamed and name not in lo_by_name and number not in hidden:
                 lo_by_name[name].append(unnamed.pop(0))
             if name not in lo_by_name or not lo_by_name[name]:
                 ours = TableParser()

@@ -1,6 +1,7 @@
 // publish_tool BOOK OUTDIR [--password P] [--formulas FILE]: publishes every worksheet of BOOK
 // through the engine as OUTDIR/<stem>_<n>.htm with its supporting folder, as the conversion names
-// them. Prints one line per worksheet: the number, the name and the page; errors go to stderr
+// them. Prints one line per worksheet: the number, the name, the page and "visible" or "hidden"
+// (tab-separated); errors go to stderr
 // with exit code 1. --formulas writes one line per formula cell (worksheet number, row, column,
 // kind and the stored result, tab-separated; rows and columns counted as the page counts them) for the fidelity comparison, which leaves out cells
 // that the comparison application recalculates.
@@ -14,6 +15,19 @@
 
 #include "spreadsheet/Application.h"
 #include "spreadsheet/model/Workbook.h"
+
+namespace {
+
+bool WorksheetHidden(const quillane::model::Workbook& book, int number) {
+  int seen = 0;
+  for (const auto& sheet : book.sheets) {
+    if (sheet.type != quillane::model::SheetType::Worksheet) continue;
+    if (++seen == number) return sheet.visibility != quillane::model::Visibility::Visible;
+  }
+  return false;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
@@ -35,7 +49,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i <= count; ++i) {
       auto page = outdir / (book.stem().string() + "_" + std::to_string(i) + ".htm");
       wb->Publish(i, page);
-      std::printf("%d\t%s\t%s\n", i, wb->WorksheetName(i).c_str(), page.string().c_str());
+      std::printf("%d\t%s\t%s\t%s\n", i, wb->WorksheetName(i).c_str(), page.string().c_str(),
+                  WorksheetHidden(*wb->Model(), i) ? "hidden" : "visible");
     }
     if (!formulas.empty()) {
       FILE* out = std::fopen(formulas.c_str(), "w");
