@@ -10,7 +10,7 @@ folder. Our pages come from publish_tool (the engine directly) or, with --gridca
 command line (with --compact, compacted as gridcast -c does; publish_tool then still lists the
 stored formula results). Cells are matched by position: both pages leave hidden rows and columns out;
 LibreOffice's page starts at the first used row and column and leaves out columns a few pixels
-wide, which the tool allows for (see align and drop_narrow_columns). A cell of ours that spans several columns (merged or spilled
+wide, which the tool allows for (see match_columns and align). A cell of ours that spans several columns (merged or spilled
 text) matches a LibreOffice cell at any position it covers.
 
 Counted: every position where either page shows text. Agreement: the same text after squeezing
@@ -277,8 +277,7 @@ def main():
                 ours.feed(fh.read())
             our_grid = grid(ours.tables[0][1]) if ours.tables else {}
             our_widths = ours.tables[0][2] if ours.tables else []
-            lo_grid = drop_narrow_columns(lo_grid, our_widths, lo_widths)
-            lo_grid = align(lo_grid, our_grid)
+            lo_grid = match_columns(lo_grid, our_grid, our_widths, lo_widths)
             sheets_compared += 1
             # Our cells by every position they cover.
             cover = {}
@@ -356,17 +355,9 @@ def align(lo_grid, our_grid):
     return {(r + dr, c + dc): v for (r, c), v in lo_grid.items()}
 
 
-def drop_narrow_columns(lo_grid, ours, theirs):
-    """LibreOffice leaves out columns only a few pixels wide that the workbook does not hide.
-    When its page has fewer columns, its columns are renumbered as ours without our narrowest
-    columns (under 8 px), so the positions line up again."""
-    extra = len(ours) - len(theirs)
-    if extra <= 0 or not theirs:
-        return lo_grid
-    dropped = set(i for _, i in sorted((w, i) for i, w in enumerate(ours) if w < 8)[:extra])
-    if not dropped:
-        return lo_grid
-    kept = [i for i in range(len(ours)) if i not in dropped]
+def renumber(lo_grid, count, dropped):
+    """LibreOffice's columns renumbered as ours without the columns in `dropped`."""
+    kept = [i for i in range(count) if i not in dropped]
     def ours_of(c):
         return kept[c] if c < len(kept) else c + len(dropped)
     out = {}
@@ -374,6 +365,25 @@ def drop_narrow_columns(lo_grid, ours, theirs):
         nc = ours_of(c)
         out[(r, nc)] = (text, rs, ours_of(c + cs - 1) - nc + 1)
     return out
+
+
+def match_columns(lo_grid, our_grid, ours, theirs):
+    """LibreOffice leaves out columns only a few pixels wide, and may end a column earlier when
+    the last one holds only a format. When its page has fewer columns, the tool tries leaving out
+    our narrowest columns (under 8 px) or our last ones, and keeps whichever lines up more texts;
+    then it shifts by the offset of LibreOffice's used area (see align)."""
+    extra = len(ours) - len(theirs)
+    candidates = [set()]
+    if extra > 0 and theirs:
+        candidates.append(set(i for _, i in sorted((w, i) for i, w in enumerate(ours) if w < 8)[:extra]))
+        candidates.append(set(range(len(ours) - extra, len(ours))))
+    best, best_score = lo_grid, -1
+    for dropped in candidates:
+        g = align(renumber(lo_grid, len(ours), dropped) if dropped else lo_grid, our_grid)
+        score = sum(1 for k, v in g.items() if v[0] and agree(our_grid.get(k, ("",))[0], v[0]))
+        if score > best_score:
+            best, best_score = g, score
+    return best
 
 
 def classify(mine, theirs):
