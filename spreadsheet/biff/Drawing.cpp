@@ -1,6 +1,8 @@
 #include "spreadsheet/biff/Drawing.h"
 
 #include <algorithm>
+#include <cmath>
+#include <type_traits>
 
 #include "spreadsheet/biff/Inflate.h"
 #include "spreadsheet/biff/Records.h"
@@ -18,6 +20,8 @@ constexpr uint16_t kSpgrContainer = 0xF003;
 constexpr uint16_t kSpContainer = 0xF004;
 constexpr uint16_t kFbse = 0xF007;
 constexpr uint16_t kFopt = 0xF00B;
+constexpr uint16_t kSpgr = 0xF009;
+constexpr uint16_t kChildAnchor = 0xF00F;
 constexpr uint16_t kClientAnchor = 0xF010;
 
 constexpr int kMaxDepth = 16;
@@ -123,11 +127,65 @@ void FindStore(std::span<const uint8_t> data, int depth, size_t& budget,
   }
 }
 
+// A rectangle: in cell units (column or row plus the fraction of it) or in a group's own
+// coordinates.
+struct Rect {
+  double left = 0, top = 0, right = 0, bottom = 0;
+};
+
 struct ShapeInfo {
   uint32_t pib = 0;
-  bool anchored = false;
+  bool anchored = false;  // a cell anchor
+  bool hasChild = false;  // an anchor in the coordinates of its group
+  bool hasGroup = false;  // the shape of a group: its own coordinate space
+  Rect child;
+  Rect group;
   model::Picture picture;
 };
+
+// A group of shapes: where it lies in cell units and its own coordinate space. Shapes inside it
+// are anchored in that space; their cell anchors follow by proportion (exact where the columns
+// and rows the group covers are of one size).
+struct Frame {
+  Rect cells;
+  Rect space;
+};
+
+Rect CellRect(const model::Picture& p) {
+  return {p.col1 + p.dx1 / 1024.0, p.row1 + p.dy1 / 256.0, p.col2 + p.dx2 / 1024.0,
+          p.row2 + p.dy2 / 256.0};
+}
+
+Rect Map(const Frame& frame, const Rect& r) {
+  double width = frame.space.right - frame.space.left;
+  double height = frame.space.bottom - frame.space.top;
+  if (width <= 0 || height <= 0) return frame.cells;
+  auto x = [&](double v) {
+    return frame.cells.left + (v - frame.space.left) / width * (frame.cells.right - frame.cells.left);
+  };
+  auto y = [&](double v) {
+    return frame.cells.top + (v - frame.space.top) / height * (frame.cells.bottom - frame.cells.top);
+  };
+  return {x(r.left), y(r.top), x(r.right), y(r.bottom)};
+}
+
+void SetCellAnchor(model::Picture& p, const Rect& r) {
+  auto split = [](double v, double parts, auto& whole, uint16_t& part) {
+    v = std::clamp(v, 0.0, 1048575.0);
+    double floor = std::floor(v);
+    whole = static_cast<std::remove_reference_t<decltype(whole)>>(floor);
+    part = static_cast<uint16_t>(std::min(parts - 1, (v - floor) * parts));
+  };
+  split(std::min(r.left, 65535.0), 1024, p.col1, p.dx1);
+  split(r.top, 256, p.row1, p.dy1);
+  split(std::min(r.right, 65535.0), 1024, p.col2, p.dx2);
+  split(r.bottom, 256, p.row2, p.dy2);
+}
+
+Rect ReadRect(std::span<const uint8_t> body) {
+  auto at = [&](size_t i) { return static_cast<double>(static_cast<int32_t>(Le32(&body[i]))); };
+  return {at(0), at(4), at(8), at(12)};
+}
 
 void ReadOptions(const Atom& fopt, ShapeInfo& shape) {
   std::span<const uint8_t> body = fopt.body;
@@ -173,25 +231,60 @@ void ReadShape(std::span<const uint8_t> data, ShapeInfo& shape) {
       pic.row2 = Le16(p + 14);
       pic.dy2 = Le16(p + 16);
       shape.anchored = true;
+    } else if (atom.type == kChildAnchor && atom.body.size() >= 16) {
+      shape.child = ReadRect(atom.body);
+      shape.hasChild = true;
+    } else if (atom.type == kSpgr && atom.body.size() >= 16) {
+      shape.group = ReadRect(atom.body);
+      shape.hasGroup = true;
     }
   }
 }
 
-void FindShapes(std::span<const uint8_t> data, int depth, size_t blipCount,
+// Reads the shapes of one container. `frame` is the group the shapes belong to (none for the
+// shapes directly on the sheet).
+void FindShapes(std::span<const uint8_t> data, int depth, size_t blipCount, const Frame* frame,
                 std::vector<model::Picture>& pictures) {
   if (depth > kMaxDepth) return;
   size_t pos = 0;
   Atom atom;
+  bool groupShape = false;  // inside a group container, the first shape is the group's own
+  Frame inner;
+  bool haveInner = false;
+  bool first = true;
   while (ReadAtom(data, pos, atom)) {
     if (atom.type == kSpContainer) {
       ShapeInfo shape;
       ReadShape(atom.body, shape);
-      if (shape.anchored && shape.pib >= 1 && shape.pib <= blipCount) {
+      groupShape = first && shape.hasGroup;
+      first = false;
+      // Where the shape lies in cell units: its cell anchor, else its anchor in its group (for
+      // the group's own shape, the enclosing group; for the others, this group).
+      const Frame* space = groupShape ? frame : haveInner ? &inner : nullptr;
+      bool placed = shape.anchored;
+      Rect cells = CellRect(shape.picture);
+      if (!placed && shape.hasChild && space) {
+        cells = Map(*space, shape.child);
+        placed = true;
+      }
+      if (groupShape) {
+        // The group's own shape: the frame for the shapes that follow in this container.
+        if (placed) {
+          inner = {cells, shape.group};
+          haveInner = true;
+        }
+        continue;
+      }
+      if (placed && shape.pib >= 1 && shape.pib <= blipCount) {
         shape.picture.blip = shape.pib - 1;
+        if (!shape.anchored) SetCellAnchor(shape.picture, cells);
         pictures.push_back(std::move(shape.picture));
       }
-    } else if (atom.container && (atom.type == kDgContainer || atom.type == kSpgrContainer)) {
-      FindShapes(atom.body, depth + 1, blipCount, pictures);
+    } else if (atom.container && atom.type == kSpgrContainer) {
+      FindShapes(atom.body, depth + 1, blipCount, haveInner ? &inner : nullptr, pictures);
+      first = false;
+    } else if (atom.container && atom.type == kDgContainer) {
+      FindShapes(atom.body, depth + 1, blipCount, nullptr, pictures);
     }
   }
 }
@@ -205,7 +298,7 @@ void ReadPictureStore(std::span<const uint8_t> drawingGroup, size_t unpackBudget
 
 void ReadSheetPictures(std::span<const uint8_t> drawing, size_t blipCount,
                        std::vector<model::Picture>& pictures) {
-  FindShapes(drawing, 0, blipCount, pictures);
+  FindShapes(drawing, 0, blipCount, nullptr, pictures);
 }
 
 }  // namespace quillane::biff

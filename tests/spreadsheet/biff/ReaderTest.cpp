@@ -315,6 +315,61 @@ TEST(Reader, PicturesFromTheDrawingLayer) {
   EXPECT_EQ(pic.name, "Pic");
 }
 
+// Pictures inside a group are anchored in the group's own coordinates; their cells follow from
+// the group's cell anchor by proportion.
+TEST(Reader, PicturesInsideGroups) {
+  Data blip;
+  blip.Raw(std::vector<uint8_t>(16, 0)).U8(0xFF).Raw({0x89, 'P', 'N', 'G'});
+  Data fbse;
+  fbse.U8(6).U8(6).Raw(std::vector<uint8_t>(16, 0)).U16(0xFF).U32(0).U32(1).U32(0).U8(0).U8(0).U8(0).U8(0);
+  fbse.Raw(Escher(0xF01E, 0x6E00, blip.bytes));
+  std::vector<uint8_t> group =
+      Escher(0xF000, 0x000F, Escher(0xF001, 0x001F, Escher(0xF007, 0x0062, fbse.bytes)));
+  auto rect = [](int32_t l, int32_t t, int32_t r, int32_t b) {
+    return Data().U32(static_cast<uint32_t>(l)).U32(static_cast<uint32_t>(t)).U32(static_cast<uint32_t>(r)).U32(static_cast<uint32_t>(b)).bytes;
+  };
+  auto picture = [&](std::vector<uint8_t> anchor) {
+    Data shape;
+    shape.Raw(Escher(0xF00A, 0x4B02, Data().U32(1026).U32(0xA02).bytes));
+    shape.Raw(Escher(0xF00B, 0x0013, Data().U16(0x4104).U32(1).bytes));
+    shape.Raw(Escher(0xF00F, 0x0000, anchor));
+    return Escher(0xF004, 0x000F, shape.bytes);
+  };
+  // The group covers columns 2-6 and rows 10-20 and has the space 0-1000 by 0-1000.
+  Data groupShape;
+  groupShape.Raw(Escher(0xF009, 0x0001, rect(0, 0, 1000, 1000)));
+  groupShape.Raw(Escher(0xF00A, 0x0002, Data().U32(1025).U32(0x201).bytes));
+  groupShape.Raw(Escher(0xF010, 0x0000, Data().U16(0).U16(2).U16(0).U16(10).U16(0).U16(6).U16(0).U16(20).U16(0).bytes));
+  // A group inside it: the right half of the space, with its own space 0-100 by 0-100.
+  Data nestedShape;
+  nestedShape.Raw(Escher(0xF009, 0x0001, rect(0, 0, 100, 100)));
+  nestedShape.Raw(Escher(0xF00F, 0x0000, rect(500, 0, 1000, 1000)));
+  Data nested;
+  nested.Raw(Escher(0xF004, 0x000F, nestedShape.bytes)).Raw(picture(rect(0, 50, 50, 100)));
+  Data members;
+  members.Raw(Escher(0xF004, 0x000F, groupShape.bytes)).Raw(picture(rect(250, 0, 750, 500)));
+  members.Raw(Escher(0xF003, 0x000F, nested.bytes));
+  Data patriarch;
+  patriarch.Raw(Escher(0xF004, 0x000F, Escher(0xF009, 0x0001, rect(0, 0, 0, 0))));
+  patriarch.Raw(Escher(0xF003, 0x000F, members.bytes));
+  std::vector<uint8_t> drawing = Escher(0xF002, 0x000F, Escher(0xF003, 0x000F, patriarch.bytes));
+  auto bytes = Book8([&](Stream& s) { s.Record(0x00EB, group); },
+                     [&](Stream& s) { s.Record(0x00EC, drawing); });
+  model::Workbook book = biff::ReadWorkbook(bytes, "");
+  const model::Sheet& sheet = book.sheets.at(0);
+  ASSERT_EQ(sheet.pictures.size(), 2u);
+  EXPECT_EQ(sheet.pictures[0].col1, 3);
+  EXPECT_EQ(sheet.pictures[0].dx1, 0);
+  EXPECT_EQ(sheet.pictures[0].col2, 5);
+  EXPECT_EQ(sheet.pictures[0].row1, 10u);
+  EXPECT_EQ(sheet.pictures[0].row2, 15u);
+  // Nested: columns 4-6 of the outer group, its left half and lower half.
+  EXPECT_EQ(sheet.pictures[1].col1, 4);
+  EXPECT_EQ(sheet.pictures[1].col2, 5);
+  EXPECT_EQ(sheet.pictures[1].row1, 15u);
+  EXPECT_EQ(sheet.pictures[1].row2, 20u);
+}
+
 TEST(Reader, Biff5SheetsCodepageRichTextAndNotes) {
   Stream s;
   s.Record(0x0809, Data().U16(0x0500).U16(0x0005).U16(0).U16(0));
