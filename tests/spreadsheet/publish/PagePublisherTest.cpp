@@ -230,6 +230,26 @@ TEST(PagePublisher, GeneralAlignmentNumberFormatColourAndLooks) {
                            "border-right:1px dotted", "vertical-align:top", "white-space:normal"}) {
     EXPECT_NE(rule.find(part), std::string::npos) << part << " in " << rule;
   }
+  // The colour a number format chooses; rotation and indent.
+  b.book.formats[164] = "0.00;[Red]-0.00";
+  CellStyle red;
+  red.format = 164;
+  const uint16_t redFormat = b.AddStyle(red);
+  b.Number(3, 0, -1.5, redFormat);
+  b.Number(3, 1, 2.5, redFormat);
+  CellStyle turned;
+  turned.rotation = 45;
+  turned.indent = 2;
+  turned.hAlign = HAlign::Left;
+  b.Text(4, 0, "turned", b.AddStyle(turned));
+  const std::string more = b.Html();
+  EXPECT_NE(RuleOf(more, "-1.50").find("color:#ff0000"), std::string::npos) << RuleOf(more, "-1.50");
+  EXPECT_EQ(RuleOf(more, "2.50").find("color:"), std::string::npos);
+  std::smatch rm;
+  ASSERT_TRUE(std::regex_search(more, rm, std::regex("<td class=\"(c\\d+)\"><span class=\"(c\\d+)\">turned</span>")));
+  EXPECT_NE(more.find("." + rm[2].str() + "{display:inline-block;transform:rotate(-45deg)}"), std::string::npos);
+  EXPECT_NE(more.find("." + rm[1].str() + "{padding-left:20px}"), std::string::npos);
+
   // Same look, same class: one rule per distinct look.
   b.Text(2, 0, "again", looks);
   const std::string twice = b.Html();
