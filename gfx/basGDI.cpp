@@ -1,6 +1,7 @@
 #include "gfx/basGDI.h"
 
 #include <cmath>
+#include <algorithm>
 #include <limits>
 
 #include "platform/Colors.h"
@@ -66,6 +67,11 @@ void Line(HDC dc, std::int32_t color, int x0, int y0, int x1, int y1) {
 
 constexpr std::int64_t kMaxGradientLines = 65536;
 
+// Coordinate sums saturate at the ends of the 32-bit range instead of wrapping.
+int Sat(std::int64_t v) {
+  return static_cast<int>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
 }  // namespace
 
 void DrawGradient(HDC dc, int X1, int Y1, int X2, int Y2, OLE_COLOR c1, OLE_COLOR c2, int direction, bool mirror) {
@@ -93,22 +99,23 @@ void DrawFrame(HDC dc, int X, int Y, int W, int H, OLE_COLOR cTopLeft, OLE_COLOR
   if (cFill != -1) FillArea(dc, X, Y, W, H, cFill);
   p::HPEN pen = p::CreatePen(p::PS_SOLID, 1, static_cast<p::COLORREF>(TranslateColor(cTopLeft)));
   p::HGDIOBJ old = p::SelectObject(dc, pen);
-  p::MoveToEx(dc, X + W - 1, Y);
+  const int right = Sat(std::int64_t{X} + W - 1), bottom = Sat(std::int64_t{Y} + H - 1);
+  p::MoveToEx(dc, right, Y);
   p::LineTo(dc, X, Y);
-  p::LineTo(dc, X, Y + H - 1);
+  p::LineTo(dc, X, bottom);
   p::SelectObject(dc, old);
   p::DeleteObject(pen);
   pen = p::CreatePen(p::PS_SOLID, 1, static_cast<p::COLORREF>(TranslateColor(cBottomRight)));
   old = p::SelectObject(dc, pen);
-  p::LineTo(dc, X + W - 1, Y + H - 1);
-  p::LineTo(dc, X + W - 1, Y);
+  p::LineTo(dc, right, bottom);
+  p::LineTo(dc, right, Y);
   p::SelectObject(dc, old);
   p::DeleteObject(pen);
 }
 
 void FillArea(HDC dc, int X, int Y, int W, int H, OLE_COLOR color) {
   const p::HBRUSH brush = p::CreateSolidBrush(static_cast<p::COLORREF>(TranslateColor(color)));
-  const p::RECT rc{X, Y, X + W - 1, Y + H - 1};
+  const p::RECT rc{X, Y, Sat(std::int64_t{X} + W - 1), Sat(std::int64_t{Y} + H - 1)};
   p::FillRect(dc, &rc, brush);
   p::DeleteObject(brush);
 }

@@ -205,6 +205,11 @@ std::uint32_t Rop3(std::uint8_t rop, std::uint32_t p, std::uint32_t s, std::uint
 
 constexpr std::uint32_t Expand(int bit) { return bit ? 0xFFFFFFu : 0u; }
 
+// A pixel position from an origin and an offset, or nullopt when it lies outside the bitmap.
+bool Inside(const BitmapObj& bmp, std::int64_t x, std::int64_t y) {
+  return x >= 0 && y >= 0 && x < bmp.image.width() && y < bmp.image.height();
+}
+
 QImage ScaledIcon(const QImage& image, int w, int h) {
   if (image.width() == w && image.height() == h) return image;
   return image.scaled(w, h, Qt::IgnoreAspectRatio, Qt::FastTransformation);
@@ -233,34 +238,38 @@ bool Polyline(HDC hdc, const POINT* points, int count) {
   return true;
 }
 
-bool Rectangle(HDC hdc, int left, int top, int right, int bottom) {
+bool Rectangle(HDC hdc, int left32, int top32, int right32, int bottom32) {
   Target t = TargetOf(hdc);
   if (!t.dc) return false;
   if (!t.bmp) return true;
+  std::int64_t left = left32, top = top32, right = right32, bottom = bottom32;
   if (right < left) std::swap(left, right);
   if (bottom < top) std::swap(top, bottom);
   auto* pen = Get<PenObj>(t.dc->pen);
   const auto brush = BrushColor(t.dc->brush);
   const bool outline = pen && pen->style != PS_NULL;
+  // Everything is clipped to what can reach the bitmap before it becomes a pixel coordinate.
+  const std::int64_t reach = (pen ? pen->width : 1) + 1;
+  const std::int64_t w = t.bmp->image.width(), h = t.bmp->image.height();
+  auto cx = [&](std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, -reach, w + reach)); };
+  auto cy = [&](std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, -reach, h + reach)); };
   if (!outline) {
-    if (brush) FillBox(*t.bmp, left, top, right - 1, bottom - 1, *brush);
+    if (brush) FillBox(*t.bmp, cx(left), cy(top), cx(right - 1), cy(bottom - 1), *brush);
     return true;
   }
-  if (brush) FillBox(*t.bmp, left + 1, top + 1, right - 1, bottom - 1, *brush);
+  if (brush) FillBox(*t.bmp, cx(left + 1), cy(top + 1), cx(right - 1), cy(bottom - 1), *brush);
   if (right - left < 1 || bottom - top < 1) return true;
-  const int r = right - 1, b = bottom - 1;
+  const std::int64_t r = right - 1, b = bottom - 1;
   const Ink ink = InkOf(*t.dc, *pen);
-  // Only the part of the outline that can reach the bitmap is visited.
-  const int reach = pen->width + 1;
-  const int xFrom = std::max(left, -reach), xTo = std::min(r, t.bmp->image.width() + reach);
-  const int yFrom = std::max(top + 1, -reach), yTo = std::min(b - 1, t.bmp->image.height() + reach);
-  for (int x = xFrom; x <= xTo; ++x) {
-    PenDot(*t.bmp, ink, x, top);
-    if (b != top) PenDot(*t.bmp, ink, x, b);
+  const bool topVisible = top >= -reach && top <= h + reach, bottomVisible = b != top && b >= -reach && b <= h + reach;
+  const bool leftVisible = left >= -reach && left <= w + reach, rightVisible = r != left && r >= -reach && r <= w + reach;
+  for (int x = cx(left); x <= cx(r); ++x) {
+    if (topVisible) PenDot(*t.bmp, ink, x, static_cast<int>(top));
+    if (bottomVisible) PenDot(*t.bmp, ink, x, static_cast<int>(b));
   }
-  for (int y = yFrom; y <= yTo; ++y) {
-    PenDot(*t.bmp, ink, left, y);
-    if (r != left) PenDot(*t.bmp, ink, r, y);
+  for (int y = cy(top + 1); y <= cy(b - 1); ++y) {
+    if (leftVisible) PenDot(*t.bmp, ink, static_cast<int>(left), y);
+    if (rightVisible) PenDot(*t.bmp, ink, static_cast<int>(r), y);
   }
   return true;
 }
@@ -409,7 +418,7 @@ bool DrawState(HDC hdc, HBRUSH, std::uintptr_t data, int x, int y, int width, in
           COLORREF c = bmp->format == BitmapObj::Format::Mono
                            ? (ReadBit(*bmp, i, j) ? t.dc->bkColor : t.dc->textColor)
                            : ReadColor(*bmp, i, j);
-          WriteColor(*t.bmp, x + i, y + j, c & 0xFFFFFF);
+          if (Inside(*t.bmp, std::int64_t{x} + i, std::int64_t{y} + j)) WriteColor(*t.bmp, x + i, y + j, c & 0xFFFFFF);
         }
       }
       return true;
@@ -438,7 +447,9 @@ bool DrawState(HDC hdc, HBRUSH, std::uintptr_t data, int x, int y, int width, in
     const COLORREF c = pass == 0 ? highlight : shadow;
     for (int j = 0; j < h; ++j)
       for (int i = 0; i < w; ++i)
-        if (dark[static_cast<std::size_t>(j) * w + i]) WriteColor(*t.bmp, x + i + off, y + j + off, c);
+        if (dark[static_cast<std::size_t>(j) * w + i] && Inside(*t.bmp, std::int64_t{x} + i + off, std::int64_t{y} + j + off)) {
+          WriteColor(*t.bmp, x + i + off, y + j + off, c);
+        }
   }
   return true;
 }
@@ -457,6 +468,7 @@ bool DrawIconEx(HDC hdc, int x, int y, HICON icon, int width, int height, unsign
     const auto* line = reinterpret_cast<const QRgb*>(img.constScanLine(j));
     for (int i = 0; i < w; ++i) {
       const QRgb p = line[i];
+      if (!Inside(*t.bmp, std::int64_t{x} + i, std::int64_t{y} + j)) continue;
       if (image && mask) BlendPixel(*t.bmp, x + i, y + j, p);
       else if (image) WriteColor(*t.bmp, x + i, y + j, FromQRgb(p));
       else if (mask && qAlpha(p) >= 128) WriteColor(*t.bmp, x + i, y + j, 0);

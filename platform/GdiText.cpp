@@ -235,6 +235,7 @@ bool GetTextMetrics(HDC hdc, TEXTMETRIC* out) {
 }
 
 int DrawText(HDC hdc, std::string_view text, RECT* rect, std::uint32_t format) {
+  auto clampInt = [](std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, -(1 << 30), 1 << 30)); };
   auto* dc = Get<DcObj>(hdc);
   if (!dc || !rect) return 0;
   LOGFONT lf;
@@ -250,7 +251,8 @@ int DrawText(HDC hdc, std::string_view text, RECT* rect, std::uint32_t format) {
   } else {
     for (const QString& raw : SplitLines(all)) {
       if (format & DT_WORDBREAK) {
-        for (const QString& part : WrapLine(raw, fm, rect->right - rect->left, prefix)) lines.push_back(StripPrefix(part, prefix));
+        const auto width = static_cast<int>(std::clamp<std::int64_t>(std::int64_t{rect->right} - rect->left, 0, INT32_MAX));
+        for (const QString& part : WrapLine(raw, fm, width, prefix)) lines.push_back(StripPrefix(part, prefix));
       } else {
         lines.push_back(StripPrefix(raw, prefix));
       }
@@ -261,27 +263,29 @@ int DrawText(HDC hdc, std::string_view text, RECT* rect, std::uint32_t format) {
   int widest = 0;
   for (const Line& l : lines) widest = std::max(widest, fm.horizontalAdvance(l.text));
   if (format & DT_CALCRECT) {
-    rect->right = rect->left + widest;
-    rect->bottom = rect->top + height;
+    rect->right = static_cast<int>(std::min<std::int64_t>(std::int64_t{rect->left} + widest, INT32_MAX));
+    rect->bottom = static_cast<int>(std::min<std::int64_t>(std::int64_t{rect->top} + height, INT32_MAX));
     return height;
   }
-  int top = rect->top;
-  if (single && (format & DT_VCENTER)) top = rect->top + (rect->bottom - rect->top - height) / 2;
-  else if (single && (format & DT_BOTTOM)) top = rect->bottom - height;
+  std::int64_t top = rect->top;
+  if (single && (format & DT_VCENTER)) top = rect->top + (std::int64_t{rect->bottom} - rect->top - height) / 2;
+  else if (single && (format & DT_BOTTOM)) top = std::int64_t{rect->bottom} - height;
   BitmapObj* bmp = DcBitmap(*dc);
   if (bmp) {
-    const QRect clip(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top);
-    int y = top;
+    const std::int64_t rectW = std::int64_t{rect->right} - rect->left, rectH = std::int64_t{rect->bottom} - rect->top;
+  const QRect clip(clampInt(rect->left), clampInt(rect->top), clampInt(rectW), clampInt(rectH));
+    std::int64_t y = top;
     for (const Line& l : lines) {
       const int w = fm.horizontalAdvance(l.text);
-      int x = rect->left;
-      if (format & DT_CENTER) x = rect->left + (rect->right - rect->left - w) / 2;
-      else if (format & DT_RIGHT) x = rect->right - w;
-      Render(*dc, *bmp, *font, lf.lfEscapement, x, y, l, TA_LEFT | TA_TOP, (format & DT_NOCLIP) ? nullptr : &clip);
+      std::int64_t x = rect->left;
+      if (format & DT_CENTER) x = rect->left + (rectW - w) / 2;
+      else if (format & DT_RIGHT) x = std::int64_t{rect->right} - w;
+      Render(*dc, *bmp, *font, lf.lfEscapement, clampInt(x), clampInt(y), l, TA_LEFT | TA_TOP,
+             (format & DT_NOCLIP) ? nullptr : &clip);
       y += lineHeight;
     }
   }
-  if (single && (format & (DT_VCENTER | DT_BOTTOM))) return top + height - rect->top;
+  if (single && (format & (DT_VCENTER | DT_BOTTOM))) return clampInt(top + height - rect->top);
   return height;
 }
 

@@ -122,6 +122,14 @@ TEST(BasGdi, DrawFramePaintsThePerimeterExactlyOnce) {
   EXPECT_EQ(p::GetCurrentObject(f.dc(), p::OBJ_PEN), p::GetStockObject(p::BLACK_PEN));  // pen restored
 }
 
+TEST(BasGdi, ExtremeRectanglesSaturateInsteadOfWrapping) {
+  Surface s(4, 4, 0xFFFFFF);
+  g::DrawFrame(s.dc(), INT32_MAX - 1, INT32_MAX - 1, INT32_MAX, INT32_MAX, 0, 0, 0x00FF00);
+  g::FillArea(s.dc(), INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, 0x0000FF);
+  g::DrawTextRect(s.dc(), "x", 3.0e38f, -3.0e38f, 3.0e38f, 3.0e38f, p::DT_CENTER);
+  EXPECT_EQ(s.Count(0xFFFFFF), 16);
+}
+
 TEST(BasGdi, FillAreaLeavesOutTheRightColumnAndBottomRow) {
   Surface s(6, 5, 0xFFFFFF);
   const std::size_t before = p::GdiObjectCount();

@@ -452,6 +452,19 @@ TEST(Gdi, DrawingFunctionsLeakNothingAndRefuseBadHandles) {
     p::Rectangle(s.dc(), -2000000000, 8, 2000000000, 2000000000);
     p::SelectObject(s.dc(), old);
     EXPECT_EQ(s.at(0, 8), R);
+    // Coordinates at the ends of the 32-bit range neither wrap nor stall.
+    p::SelectObject(s.dc(), pen);
+    p::Rectangle(s.dc(), INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
+    p::SelectObject(s.dc(), old);
+    p::RECT far{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+    p::DrawText(s.dc(), "far", &far, p::DT_CENTER | p::DT_VCENTER | p::DT_SINGLELINE);
+    p::DrawText(s.dc(), "far", &far, p::DT_CALCRECT);
+    QImage img(2, 2, QImage::Format_ARGB32);
+    img.fill(Qt::black);
+    const p::HICON icon = p::CreateIconFromImage(img);
+    EXPECT_TRUE(p::DrawState(s.dc(), 0, icon, INT32_MAX, INT32_MAX, 0, 0, p::DST_ICON | p::DSS_DISABLED));
+    EXPECT_TRUE(p::DrawIconEx(s.dc(), INT32_MAX - 1, 0, icon, 0, 0, 0, 0, p::DI_NORMAL));
+    p::DestroyIcon(icon);
     p::DeleteObject(pen);
   }
   EXPECT_EQ(p::GdiObjectCount(), before);
