@@ -66,8 +66,21 @@ TEST(CompoundFile, FollowsTheDifatBeyondTheHeader) {
   // More than 109 FAT sectors: the DIFAT continues in sectors of its own.
   const std::vector<uint8_t> data = Pattern(7500000, 4);
   const CompoundFileLayout layout = WriteCompoundFile({{"Workbook", data}});
-  ASSERT_FALSE(layout.difatSectors.empty());
+  ASSERT_EQ(layout.difatSectors.size(), 1u);
   EXPECT_EQ(CompoundFile(layout.bytes).ReadStream("Workbook"), data);
+
+  // A DIFAT sector that names itself as the next one, in a file long enough to want more.
+  CompoundFileLayout looped = layout;
+  const size_t difat = looped.SectorOffset(looped.difatSectors[0]);
+  for (size_t i = 0; i < 127; ++i) looped.Put32(difat + 4 * i, looped.fatSectors[0]);
+  looped.Put32(difat + 4 * 127, looped.difatSectors[0]);
+  looped.bytes.resize(looped.bytes.size() + 200 * 128 * 512);
+  try {
+    CompoundFile file(looped.bytes);
+    FAIL() << "no error";
+  } catch (const ContainerError& e) {
+    EXPECT_STREQ(e.what(), "Damaged compound file: the DIFAT sector chain loops");
+  }
 }
 
 TEST(CompoundFile, RejectsWhatIsNotACompoundFile) {
