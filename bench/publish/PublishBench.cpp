@@ -66,8 +66,8 @@ void BM_PublishSheet(benchmark::State& state) {
     benchmark::DoNotOptimize(page.html.data());
   }
   state.SetItemsProcessed(state.iterations() * rows * cols);
-  state.counters["cells_per_second"] =
-      benchmark::Counter(static_cast<double>(rows) * cols, benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["cells_per_second"] = benchmark::Counter(
+      static_cast<double>(rows) * cols, benchmark::Counter::kIsIterationInvariantRate);
   state.counters["page_MB"] = static_cast<double>(bytes) / 1e6;
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);

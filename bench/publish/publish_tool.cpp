@@ -3,8 +3,8 @@
 // them. Prints one line per worksheet: the number, the name, the page and "visible" or "hidden"
 // (tab-separated); errors go to stderr
 // with exit code 1. --formulas writes one line per formula cell (worksheet number, row, column,
-// kind and the stored result, tab-separated; rows and columns counted as the page counts them) for the fidelity comparison, which leaves out cells
-// that the comparison application recalculates.
+// kind and the stored result, tab-separated; rows and columns counted as the page counts them) for
+// the fidelity comparison, which leaves out cells that the comparison application recalculates.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -63,7 +63,8 @@ int main(int argc, char** argv) {
         uint32_t maxRow = 0;
         for (const auto& c : sheet.cells) maxRow = std::max(maxRow, c.row);
         std::vector<uint32_t> pageRow(maxRow + 1), pageCol(65536);
-        for (uint32_t r = 0, n = 0; r <= maxRow; ++r) pageRow[r] = sheet.RowHidden(r) ? UINT32_MAX : n++;
+        for (uint32_t r = 0, n = 0; r <= maxRow; ++r)
+          pageRow[r] = sheet.RowHidden(r) ? UINT32_MAX : n++;
         for (uint32_t k = 0, n = 0; k < 65536; ++k) {
           pageCol[k] = sheet.ColumnHidden(static_cast<uint16_t>(k)) ? UINT32_MAX : n++;
         }
@@ -79,14 +80,22 @@ int main(int argc, char** argv) {
             }
             case quillane::model::CellType::String: {
               value = "s\t";
-              for (char ch : wb->Model()->strings.at(c.text)) value += (ch == '\t' || ch == '\n' || ch == '\r') ? ' ' : ch;
+              for (char ch : wb->Model()->strings.at(c.text))
+                value += (ch == '\t' || ch == '\n' || ch == '\r') ? ' ' : ch;
               break;
             }
-            case quillane::model::CellType::Boolean: value = c.code ? "b\tTRUE" : "b\tFALSE"; break;
-            case quillane::model::CellType::Error: value = "e\t" + std::string(quillane::model::ErrorText(c.code)); break;
-            case quillane::model::CellType::Blank: value = "s\t"; break;
+            case quillane::model::CellType::Boolean:
+              value = c.code ? "b\tTRUE" : "b\tFALSE";
+              break;
+            case quillane::model::CellType::Error:
+              value = "e\t" + std::string(quillane::model::ErrorText(c.code));
+              break;
+            case quillane::model::CellType::Blank:
+              value = "s\t";
+              break;
           }
-          std::fprintf(out, "%d\t%u\t%u\t%s\n", number, pageRow[c.row], pageCol[c.col], value.c_str());
+          std::fprintf(out, "%d\t%u\t%u\t%s\n", number, pageRow[c.row], pageCol[c.col],
+                       value.c_str());
         }
       }
       std::fclose(out);

@@ -65,12 +65,23 @@ void AppendEscaped(std::string& out, std::string_view text, bool breaks) {
       continue;
     }
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      case '\r': break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      case '\r':
+        break;
       case '\n':
         if constexpr (kAttribute) {
           out += "&#10;";
@@ -95,8 +106,8 @@ void AppendEscaped(std::string& out, std::string_view text, bool breaks) {
         } else {
           // In a run, end with a breakable blank when a word follows, so long text can wrap.
           const bool lastBeforeWord = i > 0 && i + 1 < n && !IsBlank(text[i + 1]) &&
-                                      text[i + 1] != '\n' && text[i + 1] != '\r' &&
-                                      !out.empty() && out.back() != ' ';
+                                      text[i + 1] != '\n' && text[i + 1] != '\r' && !out.empty() &&
+                                      out.back() != ' ';
           out += lastBeforeWord ? " " : "&nbsp;";
         }
         break;
@@ -122,12 +133,12 @@ void AppendEscaped(std::string& out, std::string_view text, bool breaks) {
 
 // Advance widths of the characters 32..126 in thousandths of an em.
 constexpr std::array<uint16_t, 95> kWidths = {
-    278, 278, 355, 556, 556, 889, 667, 191, 333, 333, 389, 584, 278, 333, 278, 278,   // ' '../
-    556, 556, 556, 556, 556, 556, 556, 556, 556, 556, 278, 278, 584, 584, 584, 556,   // 0..?
+    278,  278, 355, 556, 556, 889, 667, 191, 333, 333, 389, 584, 278, 333, 278, 278,  // ' '../
+    556,  556, 556, 556, 556, 556, 556, 556, 556, 556, 278, 278, 584, 584, 584, 556,  // 0..?
     1015, 667, 667, 722, 722, 667, 611, 778, 722, 278, 500, 667, 556, 833, 722, 778,  // @..O
-    667, 778, 722, 667, 611, 722, 667, 944, 667, 667, 611, 278, 278, 278, 469, 556,   // P.._
-    333, 556, 556, 500, 556, 556, 278, 556, 556, 222, 222, 500, 222, 833, 556, 556,   // `..o
-    556, 556, 333, 500, 278, 556, 500, 722, 500, 500, 500, 334, 260, 334, 584};       // p..~
+    667,  778, 722, 667, 611, 722, 667, 944, 667, 667, 611, 278, 278, 278, 469, 556,  // P.._
+    333,  556, 556, 500, 556, 556, 278, 556, 556, 222, 222, 500, 222, 833, 556, 556,  // `..o
+    556,  556, 333, 500, 278, 556, 500, 722, 500, 500, 500, 334, 260, 334, 584};      // p..~
 
 }  // namespace
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <optional>
 #include <unordered_map>
@@ -62,7 +62,9 @@ void AppendColumnName(std::string& out, uint32_t col) {
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+           auto lower = [](char c) {
+             return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+           };
            return lower(x) == lower(y);
          });
 }
@@ -108,8 +110,8 @@ bool IsBold(const Font& font) { return font.weight >= 600; }
 
 // The fraction of a fill pattern's area drawn in the pattern colour.
 double PatternDensity(uint8_t pattern) {
-  static constexpr double kDensity[19] = {0,    1,    0.5,  0.75, 0.25,   0.5,    0.5,
-                                          0.5,  0.5,  0.5,  0.75, 0.25,   0.25,   0.25,
+  static constexpr double kDensity[19] = {0,    1,    0.5,  0.75,  0.25,  0.5,  0.5,
+                                          0.5,  0.5,  0.5,  0.75,  0.25,  0.25, 0.25,
                                           0.25, 0.44, 0.44, 0.125, 0.0625};
   return pattern < 19 ? kDensity[pattern] : 0.5;
 }
@@ -127,20 +129,34 @@ uint32_t Mix(uint32_t fg, uint32_t bg, double share) {
 // CSS for a border line style of the file format.
 const char* BorderCss(uint8_t style) {
   switch (style) {
-    case 1: return "1px solid";
-    case 2: return "2px solid";
-    case 3: return "1px dashed";
-    case 4: return "1px dotted";
-    case 5: return "3px solid";
-    case 6: return "3px double";
-    case 7: return "1px dotted";
-    case 8: return "2px dashed";
-    case 9: return "1px dashed";
-    case 10: return "2px dashed";
-    case 11: return "1px dotted";
-    case 12: return "2px dotted";
-    case 13: return "2px dashed";
-    default: return nullptr;
+    case 1:
+      return "1px solid";
+    case 2:
+      return "2px solid";
+    case 3:
+      return "1px dashed";
+    case 4:
+      return "1px dotted";
+    case 5:
+      return "3px solid";
+    case 6:
+      return "3px double";
+    case 7:
+      return "1px dotted";
+    case 8:
+      return "2px dashed";
+    case 9:
+      return "1px dashed";
+    case 10:
+      return "2px dashed";
+    case 11:
+      return "1px dotted";
+    case 12:
+      return "2px dotted";
+    case 13:
+      return "2px dashed";
+    default:
+      return nullptr;
   }
 }
 
@@ -164,11 +180,16 @@ void AppendFontName(std::string& out, std::string_view name) {
 
 const char* GenericFamily(uint8_t family) {
   switch (family) {
-    case 1: return "serif";
-    case 3: return "monospace";
-    case 4: return "cursive";
-    case 5: return "fantasy";
-    default: return "sans-serif";
+    case 1:
+      return "serif";
+    case 3:
+      return "monospace";
+    case 4:
+      return "cursive";
+    case 5:
+      return "fantasy";
+    default:
+      return "sans-serif";
   }
 }
 
@@ -186,7 +207,8 @@ std::string DecorationOf(const Font& f) {
   std::string d;
   if (f.underline != model::Underline::None) d = "underline";
   if (f.strike) d += d.empty() ? "line-through" : " line-through";
-  if (f.underline == model::Underline::Double || f.underline == model::Underline::DoubleAccounting) {
+  if (f.underline == model::Underline::Double ||
+      f.underline == model::Underline::DoubleAccounting) {
     d += " double";
   }
   return d;
@@ -207,8 +229,10 @@ void AppendFontCss(std::string& css, const Workbook& book, const Font& f, const 
     AppendPoints(css, f.height);
     css += ';';
   }
-  if (!base || IsBold(f) != IsBold(*base)) css += IsBold(f) ? "font-weight:bold;" : "font-weight:normal;";
-  if (!base || f.italic != base->italic) css += f.italic ? "font-style:italic;" : "font-style:normal;";
+  if (!base || IsBold(f) != IsBold(*base))
+    css += IsBold(f) ? "font-weight:bold;" : "font-weight:normal;";
+  if (!base || f.italic != base->italic)
+    css += f.italic ? "font-style:italic;" : "font-style:normal;";
   std::string deco = DecorationOf(f);
   if (!base || deco != DecorationOf(*base)) {
     css += "text-decoration:";
@@ -270,11 +294,11 @@ enum class Slot : uint8_t { Free, Covered, MergeAnchor, SpillStart };
 
 // The display of one cell value.
 struct Display {
-  std::string_view text;     // points into `owned` or the workbook's strings
+  std::string_view text;  // points into `owned` or the workbook's strings
   std::string owned;
-  int colorIndex = -1;       // from the number format
+  int colorIndex = -1;  // from the number format
   Kind kind = Kind::Text;
-  bool rich = false;         // show the workbook's rich-text runs of `stringIndex`
+  bool rich = false;  // show the workbook's rich-text runs of `stringIndex`
   uint32_t stringIndex = 0;
 };
 
@@ -357,7 +381,7 @@ class Renderer {
   std::vector<int> colPx_;         // pixel width of each visible column
   std::vector<int> vcolOf_;        // column -> index in visCols_, or -1
 
-  std::vector<MergeSpan> merges_;  // sorted by first row
+  std::vector<MergeSpan> merges_;    // sorted by first row
   std::vector<uint8_t> mergedCell_;  // per visible column in the current row: inside a merge
 
   std::unordered_map<uint64_t, const model::Hyperlink*> linkAt_;
@@ -366,9 +390,9 @@ class Renderer {
   std::unordered_set<uint64_t> anchors_;  // cells that links of this sheet point to
 
   ClassTable classes_;
-  std::vector<int32_t> classCache_;      // (xf * 3 + kind) -> class + 2; 0 unknown
+  std::vector<int32_t> classCache_;  // (xf * 3 + kind) -> class + 2; 0 unknown
   std::unordered_map<uint64_t, int> colorClassCache_;
-  std::vector<int8_t> visibleEmpty_;     // per xf: -1 unknown
+  std::vector<int8_t> visibleEmpty_;  // per xf: -1 unknown
   std::vector<const format::NumberFormat*> formatCache_;
   std::vector<int8_t> plainTextFormat_;  // per xf: -1 unknown
   std::unordered_map<uint16_t, int> spanClasses_;
@@ -407,8 +431,9 @@ int Renderer::RowPx(uint32_t row) const {
 }
 
 int Renderer::ColumnPx(uint16_t col) const {
-  auto it = std::upper_bound(sheet_.columns.begin(), sheet_.columns.end(), col,
-                             [](uint16_t c, const model::ColumnInfo& info) { return c < info.first; });
+  auto it =
+      std::upper_bound(sheet_.columns.begin(), sheet_.columns.end(), col,
+                       [](uint16_t c, const model::ColumnInfo& info) { return c < info.first; });
   if (it != sheet_.columns.begin() && col <= std::prev(it)->last) {
     return ColumnPixels(std::prev(it)->width, mdw_);
   }
@@ -428,7 +453,8 @@ void Renderer::SortCells() {
   // Of two cells at one position the later one counts.
   size_t out = 0;
   for (size_t i = 0; i < cells_.size(); ++i) {
-    if (out > 0 && cells_[out - 1]->row == cells_[i]->row && cells_[out - 1]->col == cells_[i]->col) {
+    if (out > 0 && cells_[out - 1]->row == cells_[i]->row &&
+        cells_[out - 1]->col == cells_[i]->col) {
       cells_[out - 1] = cells_[i];
     } else {
       cells_[out++] = cells_[i];
@@ -476,7 +502,8 @@ void Renderer::PrepareColumns() {
   vcolOf_.assign(static_cast<size_t>(lastCol_ + 1), -1);
   colXf_.assign(static_cast<size_t>(lastCol_ + 1), -1);
   for (const model::ColumnInfo& info : sheet_.columns) {
-    for (int64_t c = info.first; c <= std::min<int64_t>(info.last, lastCol_); ++c) colXf_[c] = info.style;
+    for (int64_t c = info.first; c <= std::min<int64_t>(info.last, lastCol_); ++c)
+      colXf_[c] = info.style;
   }
   for (int64_t c = 0; c <= lastCol_; ++c) {
     const auto col = static_cast<uint16_t>(c);
@@ -552,7 +579,8 @@ void Renderer::PrepareLinksAndComments() {
   for (const model::Hyperlink& link : sheet_.hyperlinks) {
     const model::Range& r = link.range;
     if (r.firstRow > r.lastRow || r.firstCol > r.lastCol) continue;
-    const uint64_t area = static_cast<uint64_t>(r.lastRow - r.firstRow + 1) * (r.lastCol - r.firstCol + 1);
+    const uint64_t area =
+        static_cast<uint64_t>(r.lastRow - r.firstRow + 1) * (r.lastCol - r.firstCol + 1);
     if (area <= 64) {
       for (uint32_t row = r.firstRow; row <= r.lastRow; ++row) {
         for (uint32_t col = r.firstCol; col <= r.lastCol; ++col) {
@@ -587,11 +615,16 @@ bool Renderer::PlainTextFormat(uint16_t xf) {
 HAlign Renderer::EffectiveAlign(const CellStyle& style, Kind kind) const {
   switch (style.hAlign) {
     case HAlign::General:
-      return kind == Kind::Number ? HAlign::Right : kind == Kind::Centred ? HAlign::Center : HAlign::Left;
-    case HAlign::Fill: return HAlign::Left;
+      return kind == Kind::Number    ? HAlign::Right
+             : kind == Kind::Centred ? HAlign::Center
+                                     : HAlign::Left;
+    case HAlign::Fill:
+      return HAlign::Left;
     case HAlign::CenterAcross:
-    case HAlign::Distributed: return HAlign::Center;
-    default: return style.hAlign;
+    case HAlign::Distributed:
+      return HAlign::Center;
+    default:
+      return style.hAlign;
   }
 }
 
@@ -599,7 +632,8 @@ std::string Renderer::CellCss(const CellStyle& style, Kind kind, int colorIndex,
   std::string css;
   const Font& f = book_.FontOf(style.font);
   std::optional<uint32_t> color;
-  if (colorIndex >= 0) color = book_.ColorRgb(static_cast<uint16_t>(colorIndex), FontColor(book_, f));
+  if (colorIndex >= 0)
+    color = book_.ColorRgb(static_cast<uint16_t>(colorIndex), FontColor(book_, f));
   AppendFontCss(css, book_, f, &baseFont_, color);
   if (style.pattern != 0) {
     uint32_t fg = book_.ColorRgb(style.patternColor, kBlack);
@@ -609,8 +643,8 @@ std::string Renderer::CellCss(const CellStyle& style, Kind kind, int colorIndex,
     css += ';';
   }
   const model::Border* sides[4] = {&style.top, &style.right, &style.bottom, &style.left};
-  static constexpr const char* kNames[4] = {"border-top:", "border-right:", "border-bottom:",
-                                            "border-left:"};
+  static constexpr const char* kNames[4] = {
+      "border-top:", "border-right:", "border-bottom:", "border-left:"};
   for (int i = 0; i < 4; ++i) {
     const char* line = BorderCss(sides[i]->style);
     if (!line) continue;
@@ -621,17 +655,29 @@ std::string Renderer::CellCss(const CellStyle& style, Kind kind, int colorIndex,
     css += ';';
   }
   switch (EffectiveAlign(style, kind)) {
-    case HAlign::Right: css += "text-align:right;"; break;
-    case HAlign::Center: css += "text-align:center;"; break;
-    case HAlign::Justify: css += "text-align:justify;"; break;
-    default: break;
+    case HAlign::Right:
+      css += "text-align:right;";
+      break;
+    case HAlign::Center:
+      css += "text-align:center;";
+      break;
+    case HAlign::Justify:
+      css += "text-align:justify;";
+      break;
+    default:
+      break;
   }
   switch (style.vAlign) {
     case VAlign::Top:
-    case VAlign::Justify: css += "vertical-align:top;"; break;
+    case VAlign::Justify:
+      css += "vertical-align:top;";
+      break;
     case VAlign::Center:
-    case VAlign::Distributed: css += "vertical-align:middle;"; break;
-    default: break;
+    case VAlign::Distributed:
+      css += "vertical-align:middle;";
+      break;
+    default:
+      break;
   }
   if (style.wrap || style.hAlign == HAlign::Justify || style.hAlign == HAlign::Distributed) {
     css += "white-space:normal;";
@@ -651,8 +697,9 @@ std::string Renderer::CellCss(const CellStyle& style, Kind kind, int colorIndex,
 
 int Renderer::CellClass(uint16_t xf, Kind kind, int colorIndex, bool overflow) {
   if (colorIndex >= 0 || overflow) {
-    const uint64_t key = (static_cast<uint64_t>(overflow) << 40) | (static_cast<uint64_t>(xf) << 20) |
-                         (static_cast<uint64_t>(kind) << 16) | static_cast<uint16_t>(colorIndex);
+    const uint64_t key = (static_cast<uint64_t>(overflow) << 40) |
+                         (static_cast<uint64_t>(xf) << 20) | (static_cast<uint64_t>(kind) << 16) |
+                         static_cast<uint16_t>(colorIndex);
     auto it = colorClassCache_.find(key);
     if (it != colorClassCache_.end()) return it->second;
     int id = classes_.Intern(CellCss(StyleOf(xf), kind, colorIndex, overflow));
@@ -718,8 +765,9 @@ void Renderer::DisplayOf(const Cell& cell, Display& d) {
     }
     case CellType::String: {
       d.kind = Kind::Text;
-      std::string_view s = cell.text < book_.strings.size() ? std::string_view(book_.strings[cell.text])
-                                                           : std::string_view();
+      std::string_view s = cell.text < book_.strings.size()
+                               ? std::string_view(book_.strings[cell.text])
+                               : std::string_view();
       if (PlainTextFormat(cell.style)) {
         d.text = s;
         d.stringIndex = cell.text;
@@ -802,8 +850,10 @@ void Renderer::SpillRow(uint32_t row) {
       continue;
     }
     const HAlign align = EffectiveAlign(style, Kind::Text);
-    const bool roomRight = (align == HAlign::Left || align == HAlign::Center) && v + 1 < n && EmptyForSpill(v + 1);
-    const bool roomLeft = (align == HAlign::Right || align == HAlign::Center) && v > 0 && EmptyForSpill(v - 1);
+    const bool roomRight =
+        (align == HAlign::Left || align == HAlign::Center) && v + 1 < n && EmptyForSpill(v + 1);
+    const bool roomLeft =
+        (align == HAlign::Right || align == HAlign::Center) && v > 0 && EmptyForSpill(v - 1);
     if (!roomRight && !roomLeft) continue;
     DisplayOf(*cell, d);
     const Font& f = book_.FontOf(style.font);
@@ -823,8 +873,10 @@ void Renderer::SpillRow(uint32_t row) {
       fits = got >= extra;
     } else {
       double gotRight = 0, gotLeft = 0;
-      while (gotRight < extra / 2 && last + 1 < n && EmptyForSpill(last + 1)) gotRight += colPx_[++last];
-      while (gotLeft < extra / 2 && first > 0 && EmptyForSpill(first - 1)) gotLeft += colPx_[--first];
+      while (gotRight < extra / 2 && last + 1 < n && EmptyForSpill(last + 1))
+        gotRight += colPx_[++last];
+      while (gotLeft < extra / 2 && first > 0 && EmptyForSpill(first - 1))
+        gotLeft += colPx_[--first];
       fits = gotRight >= extra / 2 && gotLeft >= extra / 2;
     }
     if (first == last) continue;
@@ -889,7 +941,8 @@ bool Renderer::AppendLinkOpen(const model::Hyperlink& link) {
   if (link.kind == model::LinkKind::Url || link.kind == model::LinkKind::File) {
     const std::string scheme = schemeOf(target);
     if (!scheme.empty()) {
-      static constexpr std::string_view kAllowed[] = {"http", "https", "ftp", "mailto", "file", "news"};
+      static constexpr std::string_view kAllowed[] = {"http",   "https", "ftp",
+                                                      "mailto", "file",  "news"};
       if (std::find(std::begin(kAllowed), std::end(kAllowed), scheme) == std::end(kAllowed)) {
         return false;  // javascript:, data:, vbscript: and other schemes are never links
       }
@@ -984,7 +1037,8 @@ std::string Renderer::OtherSheetPage(size_t sheetIndex) const {
   const std::string suffix = "_" + std::to_string(own);
   const size_t dot = pageName_.rfind('.');
   const std::string stem = pageName_.substr(0, dot);
-  if (stem.size() <= suffix.size() || stem.compare(stem.size() - suffix.size(), suffix.size(), suffix) != 0) {
+  if (stem.size() <= suffix.size() ||
+      stem.compare(stem.size() - suffix.size(), suffix.size(), suffix) != 0) {
     return {};
   }
   return stem.substr(0, stem.size() - suffix.size()) + "_" + std::to_string(other) +
@@ -1028,7 +1082,8 @@ void Renderer::AppendRichText(const Display& d, const Font& cellFont, bool break
     const bool same = rf.name == cellFont.name && rf.height == cellFont.height &&
                       IsBold(rf) == IsBold(cellFont) && rf.italic == cellFont.italic &&
                       rf.strike == cellFont.strike && rf.underline == cellFont.underline &&
-                      rf.script == cellFont.script && FontColor(book_, rf) == FontColor(book_, cellFont) &&
+                      rf.script == cellFont.script &&
+                      FontColor(book_, rf) == FontColor(book_, cellFont) &&
                       rf.shadow == cellFont.shadow && rf.outline == cellFont.outline;
     currentClass = same ? -1 : SpanClass(run.font);
   }
@@ -1037,14 +1092,16 @@ void Renderer::AppendRichText(const Display& d, const Font& cellFont, bool break
 
 void Renderer::AppendContent(const Cell& cell, const Display& d, const CellStyle& style) {
   if (d.text.empty()) return;
-  const bool breaks = style.wrap || style.hAlign == HAlign::Justify || style.hAlign == HAlign::Distributed;
+  const bool breaks =
+      style.wrap || style.hAlign == HAlign::Justify || style.hAlign == HAlign::Distributed;
   bool link = false;
   if (!linkAt_.empty() || !bigLinks_.empty()) {
     const model::Hyperlink* found = nullptr;
     if (auto it = linkAt_.find(Key(cell.row, cell.col)); it != linkAt_.end()) found = it->second;
     for (size_t i = 0; !found && i < bigLinks_.size(); ++i) {
       const model::Range& r = bigLinks_[i]->range;
-      if (cell.row >= r.firstRow && cell.row <= r.lastRow && cell.col >= r.firstCol && cell.col <= r.lastCol) {
+      if (cell.row >= r.firstRow && cell.row <= r.lastRow && cell.col >= r.firstCol &&
+          cell.col <= r.lastCol) {
         found = bigLinks_[i];
       }
     }
@@ -1057,7 +1114,9 @@ void Renderer::AppendContent(const Cell& cell, const Display& d, const CellStyle
     out_ += '>';
   }
   const Font& f = book_.FontOf(style.font);
-  const char* script = f.script == model::Script::Super ? "sup" : f.script == model::Script::Sub ? "sub" : nullptr;
+  const char* script = f.script == model::Script::Super ? "sup"
+                       : f.script == model::Script::Sub ? "sub"
+                                                        : nullptr;
   if (script) {
     out_ += '<';
     out_ += script;
@@ -1160,7 +1219,8 @@ void Renderer::EmitEmpty(uint32_t row, uint16_t col, int xf, int colspan, int ro
     AppendInt(out_, static_cast<int64_t>(row) + 1);
     out_ += '"';
   }
-  if (visible) ClassTable::AppendAttribute(out_, CellClass(static_cast<uint16_t>(xf), Kind::Text, -1));
+  if (visible)
+    ClassTable::AppendAttribute(out_, CellClass(static_cast<uint16_t>(xf), Kind::Text, -1));
   if (colspan > 1) {
     out_ += " colspan=\"";
     AppendInt(out_, colspan);
@@ -1193,7 +1253,8 @@ void Renderer::EmitRow(uint32_t row) {
   for (int v = 0; v < n; ++v) {
     const uint16_t col = visCols_[v];
     switch (slot_[v]) {
-      case Slot::Covered: break;
+      case Slot::Covered:
+        break;
       case Slot::Free: {
         const Cell* c = cellAt_[v];
         if (!c) {
@@ -1206,8 +1267,9 @@ void Renderer::EmitRow(uint32_t row) {
       case Slot::MergeAnchor: {
         const MergeSpan& m = *mergeOf_[v];
         const Cell* c = nullptr;
-        auto it = std::lower_bound(cells_.begin(), cells_.end(), Key(m.firstRow, m.firstCol),
-                                   [](const Cell* x, uint64_t k) { return Key(x->row, x->col) < k; });
+        auto it =
+            std::lower_bound(cells_.begin(), cells_.end(), Key(m.firstRow, m.firstCol),
+                             [](const Cell* x, uint64_t k) { return Key(x->row, x->col) < k; });
         if (it != cells_.end() && (*it)->row == m.firstRow && (*it)->col == m.firstCol) c = *it;
         EmitCell(c, m.firstRow, m.firstCol, m.colspan, m.rowspan);
         break;
@@ -1235,7 +1297,8 @@ void Renderer::EmitPictures(std::string& body, Page& page) {
     maxCol = std::max({maxCol, p.col1, p.col2});
   }
   maxRow = std::min<uint32_t>(maxRow, 1u << 20);
-  std::vector<int64_t> colX(static_cast<size_t>(maxCol) + 2, 0), rowY(static_cast<size_t>(maxRow) + 2, 0);
+  std::vector<int64_t> colX(static_cast<size_t>(maxCol) + 2, 0),
+      rowY(static_cast<size_t>(maxRow) + 2, 0);
   for (uint32_t c = 0; c <= maxCol; ++c) {
     const auto col = static_cast<uint16_t>(c);
     const int px = sheet_.ColumnHidden(col) ? 0 : ColumnPx(col);
@@ -1264,8 +1327,14 @@ void Renderer::EmitPictures(std::string& body, Page& page) {
       const char* ext = nullptr;
       std::vector<uint8_t> bytes;
       switch (blip.type) {
-        case model::BlipType::Png: ext = "png"; bytes = blip.data; break;
-        case model::BlipType::Jpeg: ext = "jpg"; bytes = blip.data; break;
+        case model::BlipType::Png:
+          ext = "png";
+          bytes = blip.data;
+          break;
+        case model::BlipType::Jpeg:
+          ext = "jpg";
+          bytes = blip.data;
+          break;
         case model::BlipType::Dib:
           if (auto png = DibToPng(blip.data)) {
             ext = "png";
@@ -1275,11 +1344,24 @@ void Renderer::EmitPictures(std::string& body, Page& page) {
             bytes = blip.data;
           }
           break;
-        case model::BlipType::Emf: ext = "emf"; bytes = blip.data; break;
-        case model::BlipType::Wmf: ext = "wmf"; bytes = blip.data; break;
-        case model::BlipType::Pict: ext = "pct"; bytes = blip.data; break;
-        case model::BlipType::Tiff: ext = "tif"; bytes = blip.data; break;
-        case model::BlipType::Unknown: break;
+        case model::BlipType::Emf:
+          ext = "emf";
+          bytes = blip.data;
+          break;
+        case model::BlipType::Wmf:
+          ext = "wmf";
+          bytes = blip.data;
+          break;
+        case model::BlipType::Pict:
+          ext = "pct";
+          bytes = blip.data;
+          break;
+        case model::BlipType::Tiff:
+          ext = "tif";
+          bytes = blip.data;
+          break;
+        case model::BlipType::Unknown:
+          break;
       }
       if (!ext || bytes.empty()) continue;
       char name[32];
@@ -1299,7 +1381,8 @@ void Renderer::EmitPictures(std::string& body, Page& page) {
     body += '/';
     body += file;
     body += "\" alt=\"";
-    AppendHtmlAttribute(body, p.name.empty() ? std::string_view("Picture") : std::string_view(p.name));
+    AppendHtmlAttribute(body,
+                        p.name.empty() ? std::string_view("Picture") : std::string_view(p.name));
     body += "\" style=\"left:";
     AppendInt(body, left);
     body += "px;top:";
@@ -1342,7 +1425,8 @@ Page Renderer::Render() {
     std::string_view loc = link.location;
     if (size_t bang = loc.rfind('!'); bang != std::string_view::npos) {
       std::string_view name = loc.substr(0, bang);
-      if (name.size() >= 2 && name.front() == '\'' && name.back() == '\'') name = name.substr(1, name.size() - 2);
+      if (name.size() >= 2 && name.front() == '\'' && name.back() == '\'')
+        name = name.substr(1, name.size() - 2);
       if (name != sheet_.name) continue;
       loc = loc.substr(bang + 1);
     }
@@ -1388,7 +1472,8 @@ Page Renderer::Render() {
       const size_t rowStart = next;
       while (next < cells_.size() && cells_[next]->row == row) ++next;
       // Skip gaps quickly: the cells list may jump over many empty rows.
-      while (nextMerge < merges_.size() && merges_[nextMerge].firstRow <= row) active.push_back(&merges_[nextMerge++]);
+      while (nextMerge < merges_.size() && merges_[nextMerge].firstRow <= row)
+        active.push_back(&merges_[nextMerge++]);
       std::erase_if(active, [&](const MergeSpan* m) { return m->lastRow < row; });
       if (!RowVisible(row)) continue;
       std::fill(slot_.begin(), slot_.end(), Slot::Free);
@@ -1424,7 +1509,8 @@ Page Renderer::Render() {
   std::string html;
   html.reserve(4096);
   html += "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>";
-  AppendHtmlText(html, sheet_.name.empty() ? std::string_view("Sheet") : std::string_view(sheet_.name), false);
+  AppendHtmlText(
+      html, sheet_.name.empty() ? std::string_view("Sheet") : std::string_view(sheet_.name), false);
   html += "</title>\n<style>\nbody{margin:8px;background:#ffffff}\n.sheet{position:relative}\n";
   html += ".sheet img{position:absolute}\n.grid{border-collapse:collapse;table-layout:fixed;width:";
   AppendInt(html, tableWidth);
@@ -1456,7 +1542,8 @@ Page RenderSheet(const model::Workbook& book, size_t sheetIndex, std::string_vie
   std::string page(pageName);
   if (page.empty()) {
     page = std::string(folderName);
-    if (page.size() > 6 && page.compare(page.size() - 6, 6, ".files") == 0) page.resize(page.size() - 6);
+    if (page.size() > 6 && page.compare(page.size() - 6, 6, ".files") == 0)
+      page.resize(page.size() - 6);
     page += ".htm";
   }
   Renderer renderer(book, sheetIndex, folderName, page);
@@ -1473,16 +1560,21 @@ void PublishSheet(const model::Workbook& book, size_t sheetIndex,
                   const std::filesystem::path& page) {
   namespace fs = std::filesystem;
   const fs::path folder = SupportingFolder(page);
-  Page rendered = RenderSheet(book, sheetIndex, folder.filename().string(), page.filename().string());
+  Page rendered =
+      RenderSheet(book, sheetIndex, folder.filename().string(), page.filename().string());
   std::error_code ec;
   if (fs::exists(folder, ec) && !fs::is_directory(folder, ec)) {
     throw PublishError("Cannot write the supporting folder " + folder.string() +
                        ": a file of that name is in the way");
   }
   fs::remove_all(folder, ec);
-  if (ec) throw PublishError("Cannot replace the supporting folder " + folder.string() + ": " + ec.message());
+  if (ec)
+    throw PublishError("Cannot replace the supporting folder " + folder.string() + ": " +
+                       ec.message());
   fs::create_directories(folder, ec);
-  if (ec) throw PublishError("Cannot create the supporting folder " + folder.string() + ": " + ec.message());
+  if (ec)
+    throw PublishError("Cannot create the supporting folder " + folder.string() + ": " +
+                       ec.message());
   auto write = [](const fs::path& path, const char* data, size_t size) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(data, static_cast<std::streamsize>(size));

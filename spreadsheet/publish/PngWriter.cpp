@@ -205,15 +205,23 @@ std::optional<std::vector<uint8_t>> DibToPng(std::span<const uint8_t> dib) {
     for (size_t x = 0; x < w; ++x) {
       uint32_t color = 0;
       switch (bits) {
-        case 1: color = palette[(src[x >> 3] >> (7 - (x & 7))) & 1]; break;
-        case 4: color = palette[(src[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF]; break;
-        case 8: color = palette[src[x]]; break;
+        case 1:
+          color = palette[(src[x >> 3] >> (7 - (x & 7))) & 1];
+          break;
+        case 4:
+          color = palette[(src[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF];
+          break;
+        case 8:
+          color = palette[src[x]];
+          break;
         case 16: {
           uint32_t px = src[2 * x] | (src[2 * x + 1] << 8);
           color = (red.Get(px) << 16) | (green.Get(px) << 8) | blue.Get(px);
           break;
         }
-        case 24: color = (src[3 * x + 2] << 16) | (src[3 * x + 1] << 8) | src[3 * x]; break;
+        case 24:
+          color = (src[3 * x + 2] << 16) | (src[3 * x + 1] << 8) | src[3 * x];
+          break;
         case 32: {
           uint32_t px = src[4 * x] | (src[4 * x + 1] << 8) | (src[4 * x + 2] << 16) |
                         (static_cast<uint32_t>(src[4 * x + 3]) << 24);

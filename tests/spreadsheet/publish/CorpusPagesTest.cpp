@@ -61,12 +61,14 @@ TEST(CorpusPages, EveryWorksheetGivesAWholeSafeReproduciblePage) {
       EXPECT_EQ(html.find("<table style"), std::string::npos);
       EXPECT_TRUE(fs::exists(publish::SupportingFolder(page) / "filelist.xml"));
       // Pictures come from the page's own folder; links never run script.
-      for (auto it = std::sregex_iterator(html.begin(), html.end(), src); it != std::sregex_iterator(); ++it) {
+      for (auto it = std::sregex_iterator(html.begin(), html.end(), src);
+           it != std::sregex_iterator(); ++it) {
         const std::string ref = (*it)[1];
         EXPECT_EQ(ref.find("javascript:"), std::string::npos) << ref;
       }
       std::regex img("<img src=\"([^\"]*)\"");
-      for (auto it = std::sregex_iterator(html.begin(), html.end(), img); it != std::sregex_iterator(); ++it) {
+      for (auto it = std::sregex_iterator(html.begin(), html.end(), img);
+           it != std::sregex_iterator(); ++it) {
         const std::string ref = (*it)[1];
         const std::string folder = publish::SupportingFolder(page).filename().string() + "/";
         ASSERT_EQ(ref.rfind(folder, 0), 0u) << ref;
@@ -76,7 +78,8 @@ TEST(CorpusPages, EveryWorksheetGivesAWholeSafeReproduciblePage) {
     // The same workbook gives the same bytes.
     const model::Workbook& model = *wb->Model();
     for (size_t s = 0; s < model.sheets.size(); ++s) {
-      EXPECT_EQ(publish::RenderSheet(model, s, "x.files").html, publish::RenderSheet(model, s, "x.files").html);
+      EXPECT_EQ(publish::RenderSheet(model, s, "x.files").html,
+                publish::RenderSheet(model, s, "x.files").html);
     }
   }
   EXPECT_GT(pages, 300);

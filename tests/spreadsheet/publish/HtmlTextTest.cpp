@@ -1,8 +1,8 @@
-#include "spreadsheet/publish/HtmlText.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "spreadsheet/publish/HtmlText.h"
 
 using namespace quillane::publish;
 
@@ -61,9 +61,13 @@ TEST(HtmlText, LineBreaksControlCharactersAndBadUtf8) {
   EXPECT_EQ(Text("one\r\ntwo", true), "one<br>two");
   EXPECT_EQ(Text("one\ntwo", false), "one two");
   EXPECT_EQ(Attr("one\ntwo"), "one&#10;two");
-  EXPECT_EQ(Text("a\x02\x7f" "b"), "ab");
+  EXPECT_EQ(Text("a\x02\x7f"
+                 "b"),
+            "ab");
   EXPECT_EQ(Text("caf\xC3\xA9"), "caf\xC3\xA9");
-  EXPECT_EQ(Text("bad\xFF" "x"), "bad\xEF\xBF\xBDx");
+  EXPECT_EQ(Text("bad\xFF"
+                 "x"),
+            "bad\xEF\xBF\xBDx");
   EXPECT_EQ(Text("\xC0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD");  // overlong encoding
   EXPECT_EQ(Text("\xC2\xA0"), "&nbsp;");
 }

@@ -1,11 +1,11 @@
-#include "spreadsheet/publish/PagePublisher.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
+
+#include "spreadsheet/publish/PagePublisher.h"
 
 using namespace quillane;
 using namespace quillane::model;
@@ -81,7 +81,8 @@ int Count(const std::string& s, const std::string& what) {
 std::vector<std::string> Rows(const std::string& html) {
   std::vector<std::string> rows;
   std::regex tr("<tr[^>]*>(.*?)</tr>");
-  for (auto it = std::sregex_iterator(html.begin(), html.end(), tr); it != std::sregex_iterator(); ++it) {
+  for (auto it = std::sregex_iterator(html.begin(), html.end(), tr); it != std::sregex_iterator();
+       ++it) {
     rows.push_back((*it)[1]);
   }
   return rows;
@@ -108,7 +109,8 @@ TEST(PagePublisher, PageSkeletonTitleAndEscaping) {
   b.Text(1, 0, "a  b   c");
   const std::string html = b.Html();
   EXPECT_EQ(html.rfind("<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">", 0), 0u);
-  EXPECT_NE(html.find("<title>Q1 &lt;draft&gt; &amp; &quot;final&quot;</title>"), std::string::npos);
+  EXPECT_NE(html.find("<title>Q1 &lt;draft&gt; &amp; &quot;final&quot;</title>"),
+            std::string::npos);
   EXPECT_EQ(html.find("<script"), std::string::npos);
   EXPECT_NE(html.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
   EXPECT_NE(html.find("a&nbsp; b&nbsp;&nbsp; c"), std::string::npos);
@@ -126,10 +128,10 @@ TEST(PagePublisher, ColumnWidthsRowHeightsAndHiddenRowsAndColumns) {
   b.sheet.columns.push_back(ColumnInfo{0, 0, 2340, 0, false, 0});  // 64 px
   b.sheet.columns.push_back(ColumnInfo{1, 1, 2340, 0, true, 0});   // hidden
   b.sheet.columns.push_back(ColumnInfo{2, 2, 5000, 0, false, 0});  // 137 px
-  b.sheet.rows[1] = RowInfo{600, false, true, false, 0};            // 40 px
-  b.sheet.rows[2] = RowInfo{255, true, false, false, 0};            // hidden
-  b.sheet.rows[3] = RowInfo{0, false, false, false, 0};              // fitted: default height
-  b.sheet.rows[4] = RowInfo{0, false, true, false, 0};               // zero by hand: hidden
+  b.sheet.rows[1] = RowInfo{600, false, true, false, 0};           // 40 px
+  b.sheet.rows[2] = RowInfo{255, true, false, false, 0};           // hidden
+  b.sheet.rows[3] = RowInfo{0, false, false, false, 0};            // fitted: default height
+  b.sheet.rows[4] = RowInfo{0, false, true, false, 0};             // zero by hand: hidden
   b.Text(4, 0, "A5-zero");
   b.Text(0, 0, "A1");
   b.Text(0, 1, "B1-hidden");
@@ -223,11 +225,12 @@ TEST(PagePublisher, GeneralAlignmentNumberFormatColourAndLooks) {
   EXPECT_NE(RuleOf(html, "TRUE").find("text-align:center"), std::string::npos);
   EXPECT_NE(RuleOf(html, "#DIV/0!").find("text-align:center"), std::string::npos);
   const std::string rule = RuleOf(html, "styled");
-  for (const char* part : {"font-family:'Times New Roman',serif", "font-size:12pt", "font-weight:bold",
-                           "font-style:italic", "text-decoration:underline line-through double",
-                           "color:#ff0000", "background:#808080", "border-top:2px solid #000000",
-                           "border-bottom:3px double #0000ff", "border-left:1px dotted",
-                           "border-right:1px dotted", "vertical-align:top", "white-space:normal"}) {
+  for (const char* part :
+       {"font-family:'Times New Roman',serif", "font-size:12pt", "font-weight:bold",
+        "font-style:italic", "text-decoration:underline line-through double", "color:#ff0000",
+        "background:#808080", "border-top:2px solid #000000", "border-bottom:3px double #0000ff",
+        "border-left:1px dotted", "border-right:1px dotted", "vertical-align:top",
+        "white-space:normal"}) {
     EXPECT_NE(rule.find(part), std::string::npos) << part << " in " << rule;
   }
   // The colour a number format chooses; rotation and indent.
@@ -243,11 +246,14 @@ TEST(PagePublisher, GeneralAlignmentNumberFormatColourAndLooks) {
   turned.hAlign = HAlign::Left;
   b.Text(4, 0, "turned", b.AddStyle(turned));
   const std::string more = b.Html();
-  EXPECT_NE(RuleOf(more, "-1.50").find("color:#ff0000"), std::string::npos) << RuleOf(more, "-1.50");
+  EXPECT_NE(RuleOf(more, "-1.50").find("color:#ff0000"), std::string::npos)
+      << RuleOf(more, "-1.50");
   EXPECT_EQ(RuleOf(more, "2.50").find("color:"), std::string::npos);
   std::smatch rm;
-  ASSERT_TRUE(std::regex_search(more, rm, std::regex("<td class=\"(c\\d+)\"><span class=\"(c\\d+)\">turned</span>")));
-  EXPECT_NE(more.find("." + rm[2].str() + "{display:inline-block;transform:rotate(-45deg)}"), std::string::npos);
+  ASSERT_TRUE(std::regex_search(
+      more, rm, std::regex("<td class=\"(c\\d+)\"><span class=\"(c\\d+)\">turned</span>")));
+  EXPECT_NE(more.find("." + rm[2].str() + "{display:inline-block;transform:rotate(-45deg)}"),
+            std::string::npos);
   EXPECT_NE(more.find("." + rm[1].str() + "{padding-left:20px}"), std::string::npos);
 
   // Same look, same class: one rule per distinct look.
@@ -302,7 +308,8 @@ TEST(PagePublisher, TextSpillsIntoEmptyNeighboursNumbersDoNot) {
   EXPECT_EQ(rows[1].rfind("<td>Also long, but blocked here</td><td>x</td>", 0), 0u);
   EXPECT_EQ(rows[2].find("colspan"), std::string::npos);
   // Right-aligned text takes the cells to its left.
-  ASSERT_TRUE(std::regex_search(rows[3], m, std::regex("^((<td></td>)*)<td class=\"c\\d+\" colspan=\"(\\d)\">Right")));
+  ASSERT_TRUE(std::regex_search(
+      rows[3], m, std::regex("^((<td></td>)*)<td class=\"c\\d+\" colspan=\"(\\d)\">Right")));
   EXPECT_EQ(static_cast<int>(m[1].length()) / 9 + std::stoi(m[3]), 5);
   EXPECT_EQ(rows[4].find("colspan"), std::string::npos);
 
@@ -320,7 +327,8 @@ TEST(PagePublisher, TextSpillsIntoEmptyNeighboursNumbersDoNot) {
   const std::string over = f.Html();
   const auto overRows = Rows(over);
   EXPECT_EQ(over.find("colspan"), std::string::npos);
-  EXPECT_NE(RuleOf(over, "A rather long title that needs room").find("overflow:visible"), std::string::npos);
+  EXPECT_NE(RuleOf(over, "A rather long title that needs room").find("overflow:visible"),
+            std::string::npos);
   EXPECT_EQ(RuleOf(over, "Too long to fit, and a value stops it"), "");
   EXPECT_EQ(Count(overRows[0], "<td"), 6);
   // Right-aligned text overflows to the left only from a flex box aligned to the end.
@@ -330,8 +338,10 @@ TEST(PagePublisher, TextSpillsIntoEmptyNeighboursNumbersDoNot) {
   for (uint16_t c = 0; c < 5; ++c) f.Blank(2, c, fill);
   const std::string flex = f.Html();
   std::smatch fm;
-  ASSERT_TRUE(std::regex_search(flex, fm, std::regex("<div class=\"(c\\d+)\"><span>Right aligned label")));
-  EXPECT_NE(flex.find("." + fm[1].str() + "{display:flex;justify-content:flex-end}"), std::string::npos);
+  ASSERT_TRUE(
+      std::regex_search(flex, fm, std::regex("<div class=\"(c\\d+)\"><span>Right aligned label")));
+  EXPECT_NE(flex.find("." + fm[1].str() + "{display:flex;justify-content:flex-end}"),
+            std::string::npos);
 }
 
 TEST(PagePublisher, RichTextRunsAndScripts) {
@@ -347,8 +357,10 @@ TEST(PagePublisher, RichTextRunsAndScripts) {
   b.book.richText[c.text] = {TextRun{7, redFont}, TextRun{14, supFont}};
   const std::string html = b.Html();
   std::smatch m;
-  ASSERT_TRUE(std::regex_search(html, m,
-      std::regex("<td>plain é<span class=\"(c\\d+)\">&lt;bold&gt;x</span><span class=\"(c\\d+)\">2</span></td>")))
+  ASSERT_TRUE(
+      std::regex_search(html, m,
+                        std::regex("<td>plain é<span class=\"(c\\d+)\">&lt;bold&gt;x</span><span "
+                                   "class=\"(c\\d+)\">2</span></td>")))
       << html;
   const size_t rule = html.find("." + m[1].str() + "{");
   EXPECT_NE(html.substr(rule, 200).find("font-weight:bold"), std::string::npos);
@@ -383,12 +395,14 @@ TEST(PagePublisher, HyperlinksCommentsAndTheirSafety) {
   link(7, LinkKind::Url, "data:text/html,<script>x</script>", "");
   b.sheet.comments.push_back(Comment{6, 0, "Ann", "Check \"this\"\nnow <b>"});
   const std::string html = b.Html();
-  EXPECT_NE(html.find("<a href=\"https://example.com/a%20b?x=1&amp;y=%222%22\">web</a>"), std::string::npos);
+  EXPECT_NE(html.find("<a href=\"https://example.com/a%20b?x=1&amp;y=%222%22\">web</a>"),
+            std::string::npos);
   EXPECT_NE(html.find("<td>evil</td>"), std::string::npos);
   EXPECT_NE(html.find("<td>data</td>"), std::string::npos);
   EXPECT_EQ(html.find("javascript"), std::string::npos);
   EXPECT_EQ(html.find("JavaScript"), std::string::npos);
-  EXPECT_NE(html.find("<a href=\"file:///C:/My%20Files/report%20%231.xls\">file</a>"), std::string::npos);
+  EXPECT_NE(html.find("<a href=\"file:///C:/My%20Files/report%20%231.xls\">file</a>"),
+            std::string::npos);
   EXPECT_NE(html.find("<a href=\"#A6\">here</a>"), std::string::npos);
   EXPECT_NE(html.find("<td id=\"A6\">target</td>"), std::string::npos);
   EXPECT_NE(html.find("<a href=\"book_2.htm#B2\">there</a>"), std::string::npos);
@@ -446,7 +460,8 @@ TEST(PagePublisher, PicturesGoToTheFolderPlacedAtTheirAnchors) {
   EXPECT_EQ(page.html.find(".emf"), std::string::npos);
   // Every src stays inside the supporting folder.
   std::regex src("src=\"([^\"]*)\"");
-  for (auto it = std::sregex_iterator(page.html.begin(), page.html.end(), src); it != std::sregex_iterator(); ++it) {
+  for (auto it = std::sregex_iterator(page.html.begin(), page.html.end(), src);
+       it != std::sregex_iterator(); ++it) {
     EXPECT_EQ((*it)[1].str().rfind("my%20book_1.files/", 0), 0u);
   }
 }
@@ -486,7 +501,7 @@ TEST(PagePublisher, DamagedModelsGiveABoundedPageAndNoCrash) {
   b.Text(1, 0, "runs");
   b.book.richText[b.book.strings.size() - 1] = {TextRun{50, 999}, TextRun{1, 3}, TextRun{0, 0}};
   b.sheet.merged.push_back(Range{0, 4000000000u, 0, 65535});  // far beyond the file format
-  b.sheet.merged.push_back(Range{5, 2, 0, 0});                 // inverted
+  b.sheet.merged.push_back(Range{5, 2, 0, 0});                // inverted
   b.sheet.comments.push_back(Comment{4000000000u, 3, "", "far away"});
   Hyperlink big;
   big.range = Range{0, 100000, 0, 200};

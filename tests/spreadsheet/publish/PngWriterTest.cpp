@@ -1,9 +1,9 @@
-#include "spreadsheet/publish/PngWriter.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+
+#include "spreadsheet/publish/PngWriter.h"
 
 using namespace quillane::publish;
 
@@ -80,8 +80,8 @@ TEST(PngWriter, ChecksumsMatchKnownValues) {
 TEST(PngWriter, BottomUpPaletteDibBecomesTopDownRgb) {
   // 2x2, 8 bits, two colours; the first stored row is the bottom one.
   std::vector<uint8_t> dib = InfoHeader(2, 2, 8, 0, 2);
-  PutLe(dib, 0x0000FF, 4);  // index 0: blue (B, G, R, 0)
-  PutLe(dib, 0xFF0000, 4);  // index 1: red
+  PutLe(dib, 0x0000FF, 4);              // index 0: blue (B, G, R, 0)
+  PutLe(dib, 0xFF0000, 4);              // index 1: red
   dib.insert(dib.end(), {0, 1, 0, 0});  // bottom row: blue, red (padded to 4)
   dib.insert(dib.end(), {1, 1, 0, 0});  // top row: red, red
   auto png = DibToPng(dib);
