@@ -995,10 +995,10 @@ bool Renderer::AppendLinkOpen(const model::Hyperlink& link) {
     }
     if (ref.empty()) return false;
     size_t target = sheetIndex_;
-    if (!sheetName.empty() && sheetName != sheet_.name) {
+    if (!sheetName.empty() && !EqualsNoCase(sheetName, sheet_.name)) {
       target = book_.sheets.size();
       for (size_t i = 0; i < book_.sheets.size(); ++i) {
-        if (book_.sheets[i].name == sheetName) target = i;
+        if (EqualsNoCase(book_.sheets[i].name, sheetName)) target = i;
       }
       if (target == book_.sheets.size()) return false;
     }
@@ -1427,7 +1427,7 @@ Page Renderer::Render() {
       std::string_view name = loc.substr(0, bang);
       if (name.size() >= 2 && name.front() == '\'' && name.back() == '\'')
         name = name.substr(1, name.size() - 2);
-      if (name != sheet_.name) continue;
+      if (!EqualsNoCase(name, sheet_.name)) continue;
       loc = loc.substr(bang + 1);
     }
     uint32_t col = 0, row = 0;

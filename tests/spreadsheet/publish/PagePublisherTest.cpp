@@ -390,7 +390,7 @@ TEST(PagePublisher, HyperlinksCommentsAndTheirSafety) {
   link(0, LinkKind::Url, "https://example.com/a b?x=1&y=\"2\"", "");
   link(1, LinkKind::Url, " JavaScript:alert(1)", "");
   link(2, LinkKind::File, "C:\\My Files\\report #1.xls", "");
-  link(3, LinkKind::Place, "", "Data!$A$6");
+  link(3, LinkKind::Place, "", "DATA!$A$6");  // sheet names compare without case
   link(4, LinkKind::Place, "", "'Other'!B2");
   link(7, LinkKind::Url, "data:text/html,<script>x</script>", "");
   b.sheet.comments.push_back(Comment{6, 0, "Ann", "Check \"this\"\nnow <b>"});
