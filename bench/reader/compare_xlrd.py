@@ -59,7 +59,11 @@ def xlrd_model(path):
         notes = {k: (n.author, n.text) for k, n in sheet.cell_note_map.items()}
         links = [(h.frowx, h.lrowx, h.fcolx, h.lcolx, h.url_or_path or "", h.textmark or "", (h.desc or "").rstrip("\x00"))
                  for h in sheet.hyperlink_list]
-        sheets[sheet.name] = dict(cells=cells, cols=cols, rows=rows, merged=merged, notes=notes, links=links)
+        frozen = (sheet.horz_split_pos, sheet.vert_split_pos) if sheet.panes_are_frozen else (0, 0)
+        settings = dict(defcolwidth=sheet.defcolwidth, standardwidth=sheet.standardwidth,
+                        default_row_height=sheet.default_row_height, gridlines=int(bool(sheet.show_grid_lines)),
+                        frozen=frozen)
+        sheets[sheet.name] = dict(settings=settings, cells=cells, cols=cols, rows=rows, merged=merged, notes=notes, links=links)
     styles = {}
     underline = {0: 0, 1: 1, 2: 2, 0x21: 3, 0x22: 4}
     for i in used_xfs:
@@ -140,7 +144,7 @@ def main():
 
     signal.signal(signal.SIGALRM, on_alarm)
     field_problems = {}
-    totals = dict(style_fields=0, style_fields_ok=0, palette=0, palette_ok=0, notes=0, notes_ok=0, links=0, links_ok=0, alias=0, cells=0, value_ok=0, format_ok=0, both_ok=0, merged=0, merged_ok=0, cols=0, cols_ok=0, rows=0, rows_ok=0)
+    totals = dict(settings=0, settings_ok=0, style_fields=0, style_fields_ok=0, palette=0, palette_ok=0, notes=0, notes_ok=0, links=0, links_ok=0, alias=0, cells=0, value_ok=0, format_ok=0, both_ok=0, merged=0, merged_ok=0, cols=0, cols_ok=0, rows=0, rows_ok=0)
     both = ours_only = theirs_only = neither = 0
     for path in files:
         name = os.path.basename(path)
@@ -248,6 +252,17 @@ def main():
             totals["links_ok"] += sum(1 for a, b in zip(olinks, tsheet["links"]) if a == b)
             if olinks != tsheet["links"]:
                 problems.append("%s hyperlinks: %d in model, %d in xlrd differ" % (sname, len(olinks), len(tsheet["links"])))
+            dcw, sw, drh, grid, frows, fcols = osheet["settings"]
+            ours_settings = dict(defcolwidth=dcw, standardwidth=sw, default_row_height=drh, gridlines=grid,
+                                 frozen=(frows, fcols))
+            for key, value in tsheet["settings"].items():
+                if value is None:
+                    continue  # xlrd saw no such record; the model keeps its default
+                totals["settings"] += 1
+                if ours_settings[key] == value:
+                    totals["settings_ok"] += 1
+                else:
+                    problems.append("%s setting %s: %r vs %r" % (sname, key, ours_settings[key], value))
             orows = {r: h for r, h, hidden in osheet["rows"]}
             for r, h in tsheet["rows"].items():
                 totals["rows"] += 1
@@ -261,7 +276,7 @@ def main():
         print("%-40s %6d cells, %6.2f%% agree" % (name, stats["cells"], pct))
         shown = {}
         for p in problems:
-            key = next((k for k in (" value:", " format:", " extra in model", " merged:", " column ", " row ", "missing") if k in p), "other").strip(" :")
+            key = next((k for k in (" setting ", " value:", " format:", " extra in model", " merged:", " column ", " row ", "missing") if k in p), "other").strip(" :")
             shown[key] = shown.get(key, 0) + 1
             if shown[key] <= args.show:
                 print("    " + p)
@@ -284,6 +299,8 @@ def main():
           " %d/%d fields agree; palette colours %d/%d" % (totals["style_fields_ok"], totals["style_fields"], totals["palette_ok"], totals["palette"]))
     for key, items in sorted(field_problems.items()):
         print("  %s: %d disagree, e.g. %s" % (key, len(items), "; ".join(items[:args.show])))
+    print("sheet settings (DEFCOLWIDTH, STANDARDWIDTH, DEFAULTROWHEIGHT, gridlines, frozen panes): %d/%d agree" % (
+        totals["settings_ok"], totals["settings"]))
     print("comments: %d/%d, hyperlinks: %d/%d agree" % (totals["notes_ok"], totals["notes"], totals["links_ok"], totals["links"]))
 
 

@@ -75,6 +75,10 @@ std::string Dump(const model::Workbook& book) {
     out += ",\"type\":\"";
     out += TypeName(sheet.type);
     out += "\",\"visibility\":" + std::to_string(static_cast<int>(sheet.visibility));
+    out += ",\"settings\":[" + std::to_string(sheet.defaultColWidth) + "," +
+           std::to_string(sheet.standardWidth) + "," + std::to_string(sheet.defaultRowHeight) + "," +
+           std::to_string(sheet.showGridlines ? 1 : 0) + "," + std::to_string(sheet.frozenRows) + "," +
+           std::to_string(sheet.frozenCols) + "]";
     out += ",\"cells\":[";
     bool first = true;
     for (const model::Cell& cell : sheet.cells) {
