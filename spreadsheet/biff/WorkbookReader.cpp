@@ -1318,7 +1318,7 @@ model::Workbook ReadBytes(std::span<const uint8_t> bytes, std::vector<uint8_t>* 
     } catch (const container::ContainerError& e) {
       std::string what = e.what();
       const std::string prefix = "Damaged compound file: ";
-      if (what.compare(0, prefix.size(), prefix) == 0) what = "the compound file is damaged: " + what.substr(prefix.size());
+      if (what.compare(0, prefix.size(), prefix) == 0) what = what.substr(prefix.size());
       Damaged(what);
     }
     if (owned) {
