@@ -355,7 +355,8 @@ class Renderer {
   void EmitCell(const Cell* cell, uint32_t row, uint16_t col, int colspan, int rowspan,
                 bool overflow = false);
   void EmitEmpty(uint32_t row, uint16_t col, int xfOrMinus1, int colspan, int rowspan);
-  void AppendContent(const Cell& cell, const Display& d, const CellStyle& style);
+  // `widthPx`: the width of the cell's columns, which fill alignment repeats the text across.
+  void AppendContent(const Cell& cell, const Display& d, const CellStyle& style, int widthPx);
   void AppendRichText(const Display& d, const Font& cellFont, bool breaks);
   bool AppendLinkOpen(const model::Hyperlink& link);
   int EmptyPositionXf(uint32_t row, uint16_t col) const;
@@ -1090,7 +1091,8 @@ void Renderer::AppendRichText(const Display& d, const Font& cellFont, bool break
   flush(text.size());
 }
 
-void Renderer::AppendContent(const Cell& cell, const Display& d, const CellStyle& style) {
+void Renderer::AppendContent(const Cell& cell, const Display& d, const CellStyle& style,
+                             int widthPx) {
   if (d.text.empty()) return;
   const bool breaks =
       style.wrap || style.hAlign == HAlign::Justify || style.hAlign == HAlign::Distributed;
@@ -1124,6 +1126,11 @@ void Renderer::AppendContent(const Cell& cell, const Display& d, const CellStyle
   }
   if (d.rich) {
     AppendRichText(d, f, breaks);
+  } else if (style.hAlign == HAlign::Fill) {
+    // Fill alignment repeats the text as often as it fits whole in the cell.
+    const double w = EstimateTextWidth(d.text, f.height / 15.0, IsBold(f));
+    const int times = w > 0 ? std::clamp(static_cast<int>((widthPx - 4) / w), 1, 1000) : 1;
+    for (int i = 0; i < times; ++i) AppendHtmlText(out_, d.text, breaks);
   } else {
     AppendHtmlText(out_, d.text, breaks);
   }
@@ -1192,7 +1199,13 @@ void Renderer::EmitCell(const Cell* cell, uint32_t row, uint16_t col, int colspa
     ClassTable::AppendAttribute(out_, FlexClass(align == HAlign::Right));
     out_ += "><span>";
   }
-  AppendContent(*cell, d, style);
+  int widthPx = 0;
+  if (col < vcolOf_.size() && vcolOf_[col] >= 0) {
+    for (int v = vcolOf_[col]; v < vcolOf_[col] + colspan && v < static_cast<int>(colPx_.size()); ++v) {
+      widthPx += colPx_[v];
+    }
+  }
+  AppendContent(*cell, d, style, widthPx);
   if (flex) out_ += "</span></div>";
   out_ += "</td>";
 }

@@ -245,7 +245,11 @@ TEST(PagePublisher, GeneralAlignmentNumberFormatColourAndLooks) {
   turned.indent = 2;
   turned.hAlign = HAlign::Left;
   b.Text(4, 0, "turned", b.AddStyle(turned));
+  CellStyle fillAlign;
+  fillAlign.hAlign = HAlign::Fill;
+  b.Text(5, 0, "-*", b.AddStyle(fillAlign));  // repeated across its 64 px
   const std::string more = b.Html();
+  EXPECT_NE(more.find(">-*-*-*-*-*-*<"), std::string::npos);  // 9.6 px each, 60 px of room
   EXPECT_NE(RuleOf(more, "-1.50").find("color:#ff0000"), std::string::npos)
       << RuleOf(more, "-1.50");
   EXPECT_EQ(RuleOf(more, "2.50").find("color:"), std::string::npos);
