@@ -14,8 +14,9 @@ wide, which the tool allows for (see match_columns and align). A cell of ours th
 text) matches a LibreOffice cell at any position it covers.
 
 Counted: every position where either page shows text. Agreement: the same text after squeezing
-blanks, or, when both are numbers, the same value to the digits both show (a General number
-shown in fewer digits in a narrow column agrees with the full number).
+blanks, or, when both are numbers as General shows them (digits, a point, an exponent), the same
+value to the digits both show (a General number shown in fewer digits agrees with the full
+number). Formatted numbers ("1,234.50", "12%", "$3") must match as text.
 
 Left out, and counted separately: formula cells where LibreOffice shows a value other than the
 result stored in the workbook (it recalculates some formulas on loading); they are found from the
@@ -164,8 +165,15 @@ def same_number(a, b):
     return fmt % va == fmt % vb
 
 
+GENERAL = re.compile(r"^-?(\d+\.?\d*|\.\d+)(E[-+]?\d+)?$", re.I)
+
+
 def agree(ours, theirs):
-    return ours == theirs or same_number(ours, theirs)
+    """Equal texts; or two numbers as General shows them (digits, point, exponent: no grouping,
+    currency or per cent) that agree to the digits both show."""
+    if ours == theirs:
+        return True
+    return bool(GENERAL.match(ours) and GENERAL.match(theirs)) and same_number(ours, theirs)
 
 
 def lo_pages(corpus, cache, files):
