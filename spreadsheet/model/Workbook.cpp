@@ -98,14 +98,6 @@ const ColumnInfo* FindColumn(const std::vector<ColumnInfo>& columns, uint16_t co
 }
 }  // namespace
 
-uint32_t Sheet::ColumnWidth(uint16_t col) const {
-  if (const ColumnInfo* info = FindColumn(columns, col)) return info->width;
-  if (standardWidth != 0) return standardWidth;
-  // DEFCOLWIDTH counts characters; the application adds the cell padding of 5 pixels of the
-  // default font, which comes to 0.71 of a character at the standard font.
-  return static_cast<uint32_t>(defaultColWidth) * 256 + 182;
-}
-
 bool Sheet::ColumnHidden(uint16_t col) const {
   const ColumnInfo* info = FindColumn(columns, col);
   return info && (info->hidden || info->width == 0);

@@ -188,8 +188,6 @@ struct Sheet {
   void Normalize();
   // The cell at a position, or nullptr. Needs Normalize() first.
   const Cell* Find(uint32_t row, uint16_t col) const;
-  // Width of a column in 1/256 characters, from COLINFO, else STANDARDWIDTH, else DEFCOLWIDTH.
-  uint32_t ColumnWidth(uint16_t col) const;
   bool ColumnHidden(uint16_t col) const;
   // Height of a row in twips and whether it is hidden.
   uint16_t RowHeight(uint32_t row) const;
