@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Sets up, builds gridcast and converts the bundled example workbooks into out/examples.
+# gridcast has a build folder of its own (build/gridcast, no tests, no window), so that the
+# test builds of scripts/test.sh keep their own settings.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 mkdir -p build
-bash scripts/build.sh build/release -DCMAKE_BUILD_TYPE=Release -DQUILLANE_TESTS=OFF \
+bash scripts/build.sh build/gridcast -DCMAKE_BUILD_TYPE=Release -DQUILLANE_TESTS=OFF \
   -DQUILLANE_BENCH=OFF -DQUILLANE_WITH_QT=OFF -- gridcast
 mkdir -p out/examples
 status=0
-./build/release/app/gridcast examples/*.xls --dest out/examples --overwrite --compress \
+./build/gridcast/app/gridcast examples/*.xls --dest out/examples --overwrite --compress \
   --log=out/examples/gridcast.log || status=$?
 echo
 echo "Pages written to $(pwd)/out/examples (log: out/examples/gridcast.log, exit status $status):"

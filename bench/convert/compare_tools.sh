@@ -4,13 +4,13 @@
 #
 #   bench/convert/compare_tools.sh [GRIDCAST] [FOLDER OF WORKBOOKS]
 #
-# GRIDCAST defaults to build/release/app/gridcast (build it with scripts/convert-examples.sh),
+# GRIDCAST defaults to build/gridcast/app/gridcast (build it with scripts/convert-examples.sh),
 # the folder to ../shared/corpus. Every tool works on its own copy in a temporary folder; the
 # workbooks themselves are never touched. Needs libreoffice-calc-nogui (or libreoffice-calc) and
 # gnumeric.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-gridcast=$(realpath "${1:-build/release/app/gridcast}")
+gridcast=$(realpath "${1:-build/gridcast/app/gridcast}")
 corpus=$(realpath "${2:-../shared/corpus}")
 for tool in "$gridcast" soffice ssconvert; do
   command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 2; }
