@@ -98,6 +98,12 @@ const ColumnInfo* FindColumn(const std::vector<ColumnInfo>& columns, uint16_t co
 }
 }  // namespace
 
+uint32_t Sheet::ColumnWidth(uint16_t col) const {
+  if (const ColumnInfo* info = FindColumn(columns, col)) return info->width;
+  if (standardWidth != 0) return standardWidth;
+  return static_cast<uint32_t>(defaultColWidth) * 256;
+}
+
 bool Sheet::ColumnHidden(uint16_t col) const {
   const ColumnInfo* info = FindColumn(columns, col);
   return info && (info->hidden || info->width == 0);

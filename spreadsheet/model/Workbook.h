@@ -188,6 +188,10 @@ struct Sheet {
   void Normalize();
   // The cell at a position, or nullptr. Needs Normalize() first.
   const Cell* Find(uint32_t row, uint16_t col) const;
+  // Width of a column in 1/256 characters: its COLINFO width, else STANDARDWIDTH, else
+  // DEFCOLWIDTH characters. The last leaves out the cell padding the application adds to default
+  // columns, which depends on the default font: the page works that out itself.
+  uint32_t ColumnWidth(uint16_t col) const;
   bool ColumnHidden(uint16_t col) const;
   // Height of a row in twips and whether it is hidden.
   uint16_t RowHeight(uint32_t row) const;

@@ -31,9 +31,13 @@ TEST(Sheet, NormalizeSortsAndKeepsTheLaterCellAtAPosition) {
   EXPECT_EQ(sheet.Find(1, 0), nullptr);
 }
 
-TEST(Sheet, ColumnsAreHiddenByFlagOrZeroWidth) {
+TEST(Sheet, ColumnWidthsFallBackFromColinfoToStandardToDefault) {
   Sheet sheet;
   sheet.columns = {{2, 4, 3000, 0, false, 0}, {6, 6, 0, 0, false, 0}, {8, 9, 1000, 0, true, 0}};
+  EXPECT_EQ(sheet.ColumnWidth(3), 3000u);
+  EXPECT_EQ(sheet.ColumnWidth(1), 8u * 256);
+  sheet.standardWidth = 2500;
+  EXPECT_EQ(sheet.ColumnWidth(5), 2500u);
   EXPECT_TRUE(sheet.ColumnHidden(6));  // zero width hides a column
   EXPECT_TRUE(sheet.ColumnHidden(9));
   EXPECT_FALSE(sheet.ColumnHidden(7));
