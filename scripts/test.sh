@@ -9,15 +9,17 @@ jobs=$(nproc)
 
 echo "== Fuzz targets (clang, libFuzzer)"
 CC=clang CXX=clang++ bash scripts/build.sh build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DQUILLANE_FUZZ=ON -DQUILLANE_WITH_QT=OFF -DQUILLANE_BENCH=OFF
+  -DQUILLANE_FUZZ=ON -DQUILLANE_TESTS=ON -DQUILLANE_WITH_QT=OFF -DQUILLANE_BENCH=OFF \
+  -- fuzz_workbook fuzz_container
 (cd build/fuzz && ctest -L fuzz --output-on-failure)
 
 echo "== Sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer)"
 bash scripts/build.sh build/sanitize -DCMAKE_BUILD_TYPE=Debug -DQUILLANE_SANITIZE=ON \
-  -DQUILLANE_BENCH=OFF
+  -DQUILLANE_TESTS=ON -DQUILLANE_WITH_QT=ON -DQUILLANE_BENCH=OFF
 (cd build/sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest -j"$jobs" --output-on-failure)
 
 echo "== Release build"
-bash scripts/build.sh build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+bash scripts/build.sh build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLANE_TESTS=ON \
+  -DQUILLANE_WITH_QT=ON -DQUILLANE_BENCH=ON
 (cd build/release && ctest -j"$jobs" --output-on-failure)
