@@ -241,7 +241,11 @@ std::string ReadWholeFile(const std::string& path) {
   std::string text;
   std::error_code ec;
   uintmax_t size = fs::file_size(path, ec);
-  if (!ec && size < (uintmax_t{1} << 40)) text.reserve(static_cast<size_t>(size));
+  if (!ec && size < (uintmax_t{1} << 40)) {
+    // Read straight into the text; a file that changed size meanwhile is read to its end below.
+    text.resize(static_cast<size_t>(size));
+    text.resize(std::fread(text.data(), 1, text.size(), file));
+  }
   char buffer[1 << 16];
   size_t got;
   while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
