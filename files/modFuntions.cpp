@@ -180,7 +180,7 @@ std::string FormatFileSize(int32_t bytes, const std::locale& locale) {
 
   int64_t n = bytes;
   if (n < 1024) {
-    if (n < 0) return "-" + GroupThousands(static_cast<uint64_t>(-n), thousands);
+    if (n < 0) return GroupThousands(static_cast<uint64_t>(-n), thousands).insert(0, 1, '-');
     return GroupThousands(static_cast<uint64_t>(n), thousands);
   }
   int64_t k = n / 1024;

@@ -33,8 +33,8 @@ inline Bytes Sha1(const Bytes& data) {
   return out;
 }
 inline Bytes Utf16(const std::string& ascii) {
-  Bytes out;
-  for (char c : ascii) out.insert(out.end(), {static_cast<uint8_t>(c), 0});
+  Bytes out(ascii.size() * 2, 0);
+  for (size_t i = 0; i < ascii.size(); ++i) out[2 * i] = static_cast<uint8_t>(ascii[i]);
   return out;
 }
 inline Bytes Le16(uint32_t v) { return {uint8_t(v), uint8_t(v >> 8)}; }

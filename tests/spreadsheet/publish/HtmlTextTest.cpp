@@ -39,7 +39,9 @@ TEST(HtmlText, EscapesMarkupAndQuotes) {
 
 TEST(HtmlText, BlanksNeverFormARunSoSqueezingCannotJoinWords) {
   for (int n = 1; n <= 7; ++n) {
-    const std::string text = "a" + std::string(n, ' ') + "b";
+    std::string text(static_cast<size_t>(n) + 2, ' ');
+    text.front() = 'a';
+    text.back() = 'b';
     const std::string html = Text(text);
     EXPECT_EQ(html.find("  "), std::string::npos) << html;
     EXPECT_EQ(SqueezeBlanks(html), html);
