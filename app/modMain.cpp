@@ -247,7 +247,7 @@ int RunCommandLine(const RunRequest& request, RunStreams streams) {
     return kExitConverted;
   }
   if (!request.error.empty()) {
-    err << "gridcast: " << request.error << "\nTry 'gridcast --help' for more information.\n";
+    err << "gridcast: " << request.error << " (see 'gridcast --help')\n";
     return kExitUnusable;
   }
   const convert::ConvertOptions& options = request.options;

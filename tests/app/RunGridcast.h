@@ -35,7 +35,7 @@ inline GridcastRun RunGridcast(const std::string& folder, const std::vector<std:
   std::string command = "cd " + ShellQuote(folder) + " && env -u GRIDCAST_PASSWORD " +
                         environment + " timeout " + std::to_string(limitSeconds) + " " +
                         ShellQuote(GRIDCAST_PATH);
-  for (const std::string& arg : args) command += " " + ShellQuote(arg);
+  for (const std::string& arg : args) command.append(" ").append(ShellQuote(arg));
   command += " >" + ShellQuote(outputs / "out") + " 2>" + ShellQuote(outputs / "err") + " </dev/null";
   GridcastRun run;
   int raw = std::system(command.c_str());
