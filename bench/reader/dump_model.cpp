@@ -84,7 +84,7 @@ std::string Dump(const model::Workbook& book) {
     for (const model::Cell& cell : sheet.cells) {
       if (!first) out += ",";
       first = false;
-      out += "[" + std::to_string(cell.row) + "," + std::to_string(cell.col) + ",";
+      out += std::string("[") + std::to_string(cell.row) + "," + std::to_string(cell.col) + ",";
       switch (cell.type) {
         case model::CellType::Blank: out += "\"b\",null"; break;
         case model::CellType::Number: out += "\"n\","; Number(out, cell.number); break;
@@ -103,14 +103,14 @@ std::string Dump(const model::Workbook& book) {
     for (size_t i = 0; i < sheet.merged.size(); ++i) {
       const model::Range& m = sheet.merged[i];
       if (i) out += ",";
-      out += "[" + std::to_string(m.firstRow) + "," + std::to_string(m.lastRow) + "," +
+      out += std::string("[") + std::to_string(m.firstRow) + "," + std::to_string(m.lastRow) + "," +
              std::to_string(m.firstCol) + "," + std::to_string(m.lastCol) + "]";
     }
     out += "],\"columns\":[";
     for (size_t i = 0; i < sheet.columns.size(); ++i) {
       const model::ColumnInfo& c = sheet.columns[i];
       if (i) out += ",";
-      out += "[" + std::to_string(c.first) + "," + std::to_string(c.last) + "," +
+      out += std::string("[") + std::to_string(c.first) + "," + std::to_string(c.last) + "," +
              std::to_string(c.width) + "," + std::to_string(c.hidden ? 1 : 0) + "]";
     }
     out += "],\"rows\":[";
@@ -118,14 +118,14 @@ std::string Dump(const model::Workbook& book) {
     for (const auto& [row, info] : sheet.rows) {
       if (!first) out += ",";
       first = false;
-      out += "[" + std::to_string(row) + "," + std::to_string(info.height) + "," +
+      out += std::string("[") + std::to_string(row) + "," + std::to_string(info.height) + "," +
              std::to_string(info.hidden ? 1 : 0) + "]";
     }
     out += "],\"comments\":[";
     for (size_t i = 0; i < sheet.comments.size(); ++i) {
       const model::Comment& c = sheet.comments[i];
       if (i) out += ",";
-      out += "[" + std::to_string(c.row) + "," + std::to_string(c.col) + ",";
+      out += std::string("[") + std::to_string(c.row) + "," + std::to_string(c.col) + ",";
       Json(out, c.author);
       out += ",";
       Json(out, c.text);
@@ -135,7 +135,7 @@ std::string Dump(const model::Workbook& book) {
     for (size_t i = 0; i < sheet.hyperlinks.size(); ++i) {
       const model::Hyperlink& h = sheet.hyperlinks[i];
       if (i) out += ",";
-      out += "[" + std::to_string(h.range.firstRow) + "," + std::to_string(h.range.lastRow) + "," +
+      out += std::string("[") + std::to_string(h.range.firstRow) + "," + std::to_string(h.range.lastRow) + "," +
              std::to_string(h.range.firstCol) + "," + std::to_string(h.range.lastCol) + "," +
              std::to_string(static_cast<int>(h.kind)) + ",";
       Json(out, h.target);
@@ -151,7 +151,7 @@ std::string Dump(const model::Workbook& book) {
     for (size_t i = 0; i < sheet.pictures.size(); ++i) {
       const model::Picture& p = sheet.pictures[i];
       if (i) out += ",";
-      out += "[" + std::to_string(p.blip) + "," + std::to_string(p.col1) + "," +
+      out += std::string("[") + std::to_string(p.blip) + "," + std::to_string(p.col1) + "," +
              std::to_string(p.row1) + "," + std::to_string(p.col2) + "," + std::to_string(p.row2) +
              "," + std::to_string(static_cast<int>(book.blips[p.blip].type)) + "," +
              std::to_string(book.blips[p.blip].data.size()) + "]";
@@ -167,7 +167,10 @@ std::string Dump(const model::Workbook& book) {
                     x.right.color, x.top.style, x.top.color, x.bottom.style, x.bottom.color,
                     x.pattern, x.patternColor, x.patternBackground};
     out += "[";
-    for (size_t k = 0; k < std::size(fields); ++k) out += (k ? "," : "") + std::to_string(fields[k]);
+    for (size_t k = 0; k < std::size(fields); ++k) {
+      if (k) out += ",";
+      out += std::to_string(fields[k]);
+    }
     out += "]";
   }
   out += "],\"fonts\":[";
@@ -182,7 +185,10 @@ std::string Dump(const model::Workbook& book) {
            std::to_string(static_cast<int>(f.script)) + "]";
   }
   out += "],\"palette\":[";
-  for (size_t i = 0; i < book.palette.size(); ++i) out += (i ? "," : "") + std::to_string(book.palette[i]);
+  for (size_t i = 0; i < book.palette.size(); ++i) {
+    if (i) out += ",";
+    out += std::to_string(book.palette[i]);
+  }
   out += "],\"blips\":" + std::to_string(book.blips.size()) + "}";
   return out;
 }

@@ -142,7 +142,11 @@ TEST_F(SearchTest, NoLimitOnTheNumberOfSubfolders) {
   TempFolder temp(fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm")
                                                     : fs::temp_directory_path());
   const int count = 33000;
-  for (int i = 0; i < count; ++i) fs::create_directory(temp.path() / ("d" + std::to_string(i)));
+  for (int i = 0; i < count; ++i) {
+    fs::path folder = temp.path() / "d";
+    folder += std::to_string(i);
+    fs::create_directory(folder);
+  }
   temp.Write("d32999/last.xls");
   temp.Write("d00/not-reached-by-name.xls");
   SearchPattern = "*.xls";
