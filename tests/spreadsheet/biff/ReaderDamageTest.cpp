@@ -12,8 +12,6 @@ using namespace quillane::biff::test;
 
 namespace {
 
-Data Bof8(uint16_t type) { return Data().U16(0x0600).U16(type).U16(0).U16(0).U32(0).U32(0); }
-
 std::string ErrorOf(const std::vector<uint8_t>& bytes) {
   try {
     biff::ReadWorkbook(bytes, "");
@@ -25,21 +23,12 @@ std::string ErrorOf(const std::vector<uint8_t>& bytes) {
 
 std::vector<uint8_t> Text(const std::string& text) { return {text.begin(), text.end()}; }
 
-// A workbook with one sheet whose records come from `sheet`.
+// A workbook with one sheet "S" whose records come from `sheet`.
 std::vector<uint8_t> Book(const std::function<void(Stream&)>& globals,
                           const std::function<void(Stream&)>& sheet) {
-  Stream s;
-  s.Record(0x0809, Bof8(0x0005));
-  globals(s);
-  size_t offsetAt = s.Size() + 4;
-  s.Record(0x0085, Data().U32(0).U8(0).U8(0).Str8("S"));
-  s.Record(0x000A, Data());
-  s.Patch32(offsetAt, static_cast<uint32_t>(s.Size()));
-  s.Record(0x0809, Bof8(0x0010));
-  sheet(s);
-  s.Record(0x000A, Data());
-  return s.bytes;
+  return Book8(globals, sheet, "S");
 }
+
 
 }  // namespace
 

@@ -12,8 +12,6 @@ using namespace quillane::biff::test;
 
 namespace {
 
-Data Bof8(uint16_t type) { return Data().U16(0x0600).U16(type).U16(0).U16(0).U32(0).U32(0); }
-
 Data Font8(const std::string& name, uint16_t weight = 400) {
   return Data().U16(200).U16(0).U16(0x7FFF).U16(weight).U16(0).U8(0).U8(0).U8(0).U8(0).Str8(name);
 }
@@ -30,21 +28,6 @@ Data Formula(uint16_t row, uint16_t col, std::initializer_list<uint8_t> result) 
   return Cell(row, col, 0).Raw(result).U16(0x0008).U32(0).U16(0);
 }
 
-// A BIFF8 workbook stream: globals with `globals` records, one worksheet "Data" with `sheet`.
-std::vector<uint8_t> Book8(const std::function<void(Stream&)>& globals,
-                           const std::function<void(Stream&)>& sheet) {
-  Stream s;
-  s.Record(0x0809, Bof8(0x0005));
-  globals(s);
-  size_t offsetAt = s.Size() + 4;
-  s.Record(0x0085, Data().U32(0).U8(0).U8(0).Str8("Data"));
-  s.Record(0x000A, Data());
-  s.Patch32(offsetAt, static_cast<uint32_t>(s.Size()));
-  s.Record(0x0809, Bof8(0x0010));
-  sheet(s);
-  s.Record(0x000A, Data());
-  return s.bytes;
-}
 
 const model::Cell& At(const model::Sheet& sheet, uint32_t row, uint16_t col) {
   const model::Cell* cell = sheet.Find(row, col);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -68,5 +69,25 @@ class Stream {
 
   std::vector<uint8_t> bytes;
 };
+
+// A BIFF8 BOF record of the given substream type (5 workbook globals, 0x10 worksheet).
+inline Data Bof8(uint16_t type) { return Data().U16(0x0600).U16(type).U16(0).U16(0).U32(0).U32(0); }
+
+// A BIFF8 workbook stream: globals with `globals` records, one worksheet `name` with `sheet`.
+inline std::vector<uint8_t> Book8(const std::function<void(Stream&)>& globals,
+                                  const std::function<void(Stream&)>& sheet,
+                                  const std::string& name = "Data") {
+  Stream s;
+  s.Record(0x0809, Bof8(0x0005));
+  globals(s);
+  size_t offsetAt = s.Size() + 4;
+  s.Record(0x0085, Data().U32(0).U8(0).U8(0).Str8(name));
+  s.Record(0x000A, Data());
+  s.Patch32(offsetAt, static_cast<uint32_t>(s.Size()));
+  s.Record(0x0809, Bof8(0x0010));
+  sheet(s);
+  s.Record(0x000A, Data());
+  return s.bytes;
+}
 
 }  // namespace quillane::biff::test
