@@ -18,6 +18,21 @@ namespace quillane::publish {
 
 namespace {
 
+// The file extension a picture of the store is kept under; nullptr for unknown pictures.
+const char* FileExtension(model::BlipType type) {
+  switch (type) {
+    case model::BlipType::Png: return "png";
+    case model::BlipType::Jpeg: return "jpg";
+    case model::BlipType::Dib: return "dib";
+    case model::BlipType::Emf: return "emf";
+    case model::BlipType::Wmf: return "wmf";
+    case model::BlipType::Pict: return "pct";
+    case model::BlipType::Tiff: return "tif";
+    case model::BlipType::Unknown: break;
+  }
+  return nullptr;
+}
+
 using model::Cell;
 using model::CellStyle;
 using model::CellType;
@@ -1337,45 +1352,15 @@ void Renderer::EmitPictures(std::string& body, Page& page) {
     auto [it, fresh] = fileOfBlip.try_emplace(p.blip);
     if (fresh) {
       const model::Blip& blip = book_.blips[p.blip];
-      const char* ext = nullptr;
+      const char* ext = FileExtension(blip.type);
       std::vector<uint8_t> bytes;
-      switch (blip.type) {
-        case model::BlipType::Png:
+      if (blip.type == model::BlipType::Dib) {
+        if (auto png = DibToPng(blip.data)) {
           ext = "png";
-          bytes = blip.data;
-          break;
-        case model::BlipType::Jpeg:
-          ext = "jpg";
-          bytes = blip.data;
-          break;
-        case model::BlipType::Dib:
-          if (auto png = DibToPng(blip.data)) {
-            ext = "png";
-            bytes = std::move(*png);
-          } else {
-            ext = "dib";
-            bytes = blip.data;
-          }
-          break;
-        case model::BlipType::Emf:
-          ext = "emf";
-          bytes = blip.data;
-          break;
-        case model::BlipType::Wmf:
-          ext = "wmf";
-          bytes = blip.data;
-          break;
-        case model::BlipType::Pict:
-          ext = "pct";
-          bytes = blip.data;
-          break;
-        case model::BlipType::Tiff:
-          ext = "tif";
-          bytes = blip.data;
-          break;
-        case model::BlipType::Unknown:
-          break;
+          bytes = std::move(*png);
+        }
       }
+      if (ext && bytes.empty()) bytes = blip.data;
       if (!ext || bytes.empty()) continue;
       char name[32];
       std::snprintf(name, sizeof name, "image%03d.%s", ++imageNumber, ext);
