@@ -383,6 +383,31 @@ void Parser::OnFormat(uint16_t id, ByteReader r, Substream& st) {
   book_.formats[index] = std::move(code);
 }
 
+// The text orientation of BIFF4-7 XF records (0 none, 1 letters stacked, 2 turned up, 3 down).
+uint8_t RotationOfOrientation(unsigned orientation) {
+  switch (orientation & 3) {
+    case 1: return 255;
+    case 2: return 90;
+    case 3: return 180;
+    default: return 0;
+  }
+}
+
+// The type word and the alignment byte that BIFF4-8 XF records share; `vMask` keeps the bits of
+// the vertical alignment the version has. Returns the alignment byte.
+uint8_t ReadTypeAndAlignment(ByteReader& r, CellStyle& xf, uint8_t vMask) {
+  uint16_t type = r.U16();
+  xf.locked = type & 1;
+  xf.hidden = type & 2;
+  xf.isStyle = type & 4;
+  xf.parent = type >> 4;
+  uint8_t align = r.U8();
+  xf.hAlign = HAlignOf(align & 7);
+  xf.wrap = align & 8;
+  xf.vAlign = VAlignOf((align >> 4) & vMask);
+  return align;
+}
+
 void Parser::OnXf(uint16_t id, ByteReader r, Substream& st) {
   CellStyle xf;
   auto fontIndex = [&](uint16_t font) { return static_cast<uint16_t>(st.fontBase + font); };
@@ -392,15 +417,7 @@ void Parser::OnXf(uint16_t id, ByteReader r, Substream& st) {
   if (id == rec::kXf) {  // BIFF5-8
     xf.font = r.U16();
     xf.format = r.U16();
-    uint16_t type = r.U16();
-    xf.locked = type & 1;
-    xf.hidden = type & 2;
-    xf.isStyle = type & 4;
-    xf.parent = type >> 4;
-    uint8_t align = r.U8();
-    xf.hAlign = HAlignOf(align & 7);
-    xf.wrap = align & 8;
-    xf.vAlign = VAlignOf((align >> 4) & 7);
+    ReadTypeAndAlignment(r, xf, 7);
     if (version_ == 8) {
       xf.rotation = r.U8();
       uint8_t indent = r.U8();
@@ -418,13 +435,7 @@ void Parser::OnXf(uint16_t id, ByteReader r, Substream& st) {
       xf.patternColor = fill & 0x7F;
       xf.patternBackground = (fill >> 7) & 0x7F;
     } else {
-      uint8_t orientation = r.U8();
-      switch (orientation & 3) {
-        case 1: xf.rotation = 255; break;  // letters stacked
-        case 2: xf.rotation = 90; break;
-        case 3: xf.rotation = 180; break;
-        default: break;
-      }
+      xf.rotation = RotationOfOrientation(r.U8());
       uint32_t fill = r.U32();
       uint32_t lines = r.U32();
       xf.patternColor = fill & 0x7F;
@@ -464,21 +475,8 @@ void Parser::OnXf(uint16_t id, ByteReader r, Substream& st) {
       xf.wrap = align & 8;
       xf.parent = align >> 4;
     } else {
-      uint16_t type = r.U16();
-      xf.locked = type & 1;
-      xf.hidden = type & 2;
-      xf.isStyle = type & 4;
-      xf.parent = type >> 4;
-      uint8_t align = r.U8();
-      xf.hAlign = HAlignOf(align & 7);
-      xf.wrap = align & 8;
-      xf.vAlign = VAlignOf((align >> 4) & 3);
-      switch ((align >> 6) & 3) {
-        case 1: xf.rotation = 255; break;
-        case 2: xf.rotation = 90; break;
-        case 3: xf.rotation = 180; break;
-        default: break;
-      }
+      uint8_t align = ReadTypeAndAlignment(r, xf, 3);
+      xf.rotation = RotationOfOrientation(align >> 6);
       r.U8();
     }
     uint16_t fill = r.U16();
