@@ -13,12 +13,10 @@
 
 #include "convert/ConversionLog.h"
 #include "convert/SheetRange.h"
+#include "files/AtomicFile.h"
 #include "files/Search.h"
 #include "files/modFuntions.h"
-
-#ifndef _WIN32
-#include <unistd.h>
-#endif
+#include "spreadsheet/publish/PageFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -255,32 +253,6 @@ std::string ReadWholeFile(const std::string& path) {
   return text;
 }
 
-void ReplaceFile(const std::string& path, const std::string& text) {
-  std::string temporary = path + ".gridcast-tmp";
-#ifndef _WIN32
-  temporary += std::to_string(static_cast<long>(getpid()));
-#endif
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (!file) {
-    throw std::runtime_error("Cannot write " + temporary + ": " + std::strerror(errno));
-  }
-  size_t written = std::fwrite(text.data(), 1, text.size(), file);
-  int error = errno;
-  bool closed = std::fclose(file) == 0;
-  if (!closed && written == text.size()) error = errno;
-  std::error_code ec;
-  if (written != text.size() || !closed) {
-    fs::remove(temporary, ec);
-    throw std::runtime_error("Cannot write " + temporary + ": " + std::strerror(error));
-  }
-  fs::rename(temporary, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    throw std::runtime_error("Cannot replace " + path + ": " + ec.message());
-  }
-}
-
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code ec;
   return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec) && !ec;
@@ -293,16 +265,16 @@ std::string Lower(std::string text) {
   return text;
 }
 
-// The ".htm" files of a supporting folder, in name order, without the sheet-tab page.
+// The ".htm" files of a supporting folder that we wrote there, in name order, without the
+// sheet-tab page.
 std::vector<std::string> PagesInFolder(const std::string& folder) {
   std::vector<std::string> names;
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    std::string name = it->path().filename().string();
+  for (const std::string& name : publish::ListedFiles(folder)) {
     if (!files::MatchesPattern(name, "*.htm")) continue;
     if (Lower(name) == "tabstrip.htm") continue;
     std::error_code statusError;
-    if (!fs::is_regular_file(it->symlink_status(statusError))) continue;
+    if (!fs::is_regular_file(fs::symlink_status(folder + files::kSeparator + name, statusError)))
+      continue;
     names.push_back(name);
   }
   std::sort(names.begin(), names.end());
@@ -314,10 +286,37 @@ std::vector<std::string> PagesInFolder(const std::string& folder) {
   return paths;
 }
 
+std::function<void(const std::string&)>& NoticeHook() {
+  static std::function<void(const std::string&)> hook;
+  return hook;
+}
+
+void Notice(const std::string& text) {
+  if (NoticeHook()) {
+    NoticeHook()(text);
+  } else {
+    std::fprintf(stderr, "%s\n", text.c_str());
+  }
+}
+
+// Removes the supporting folder we wrote; entries of somebody else's in it stay, and are named.
+void RemoveOwnFolder(const std::string& folder) {
+  const std::vector<std::string> left = publish::RemoveSupportingFolder(folder);
+  if (left.empty()) return;
+  std::string names;
+  for (size_t i = 0; i < left.size() && i < 5; ++i) names += (i ? ", " : "") + left[i];
+  if (left.size() > 5) names += ", ...";
+  Notice("Kept " + folder + ": it holds " + std::to_string(left.size()) +
+         (left.size() == 1 ? " entry" : " entries") + " this program did not write (" + names +
+         ")");
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // The engine
+
+void SetNoticeHook(std::function<void(const std::string&)> hook) { NoticeHook() = std::move(hook); }
 
 void SetEngineFactory(std::function<std::unique_ptr<spreadsheet::Application>()> factory) {
   EngineFactory() = std::move(factory);
@@ -393,7 +392,7 @@ int ConvertWorkbookCode(const std::string& source, const std::string& output, st
       PagesOfThisRun().insert(page);
       book->Publish(i, page);
       const std::string folder = files::ChangeExtension(page, ".files");
-      if (!createFilesDir) files::DeleteFolder(folder);
+      if (!createFilesDir) RemoveOwnFolder(folder);
       if (compress) {
         CompactHtml(page);
         if (createFilesDir && files::IsDirectory(folder)) {
@@ -448,7 +447,7 @@ void CompactHtmlText(std::string& text) {
 void CompactHtml(const std::string& path) {
   std::string text = ReadWholeFile(path);
   CompactHtmlText(text);
-  ReplaceFile(path, text);
+  files::WriteFileAtomically(path, text);
 }
 
 }  // namespace quillane::convert

@@ -22,6 +22,10 @@ void QuitExcel();
 // function restores the default.
 void SetEngineFactory(std::function<std::unique_ptr<spreadsheet::Application>()> factory);
 
+// Receives what a conversion says beside its log line: the entries of somebody else's that it left
+// in a supporting folder instead of removing them. Without a hook they go to standard error.
+void SetNoticeHook(std::function<void(const std::string&)> hook);
+
 // The password given when the caller has none.
 inline constexpr const char* kDummyPassword = "wxqz";
 
@@ -43,7 +47,8 @@ std::string PagePath(const std::string& output, int index);
 
 // Compacts an HTML page in place: cuts the office-specific blocks and attributes, squeezes runs
 // of blanks and blank lines, and gives every table collapsed borders. The new text is written to
-// a temporary file beside the page and renamed over it, so a failure leaves the page whole.
+// a temporary file beside the page and renamed over it, so a failure or a kill leaves the page
+// whole.
 // Throws std::runtime_error when the page cannot be read or written.
 void CompactHtml(const std::string& path);
 // The same cuts and replacements on a text held in memory.

@@ -2,6 +2,7 @@
 
 #include "spreadsheet/biff/WorkbookReader.h"
 #include "spreadsheet/model/Workbook.h"
+#include "spreadsheet/publish/PageFiles.h"
 #include "spreadsheet/publish/PagePublisher.h"
 
 namespace quillane::spreadsheet {

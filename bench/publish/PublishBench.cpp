@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "spreadsheet/publish/PageFiles.h"
 #include "spreadsheet/publish/PagePublisher.h"
 
 using namespace quillane::model;

@@ -5,13 +5,13 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "spreadsheet/format/NumberFormat.h"
 #include "spreadsheet/publish/HtmlText.h"
+#include "spreadsheet/publish/Links.h"
 #include "spreadsheet/publish/PngWriter.h"
 
 namespace quillane::publish {
@@ -82,23 +82,6 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
            };
            return lower(x) == lower(y);
          });
-}
-
-// Percent-encodes a file name or relative path for a URL: everything but letters, digits and
-// "-._~/" is encoded, so the result needs no further escaping in an attribute.
-void AppendUrlPath(std::string& out, std::string_view path) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  for (char ch : path) {
-    const auto c = static_cast<uint8_t>(ch);
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-        c == '.' || c == '_' || c == '~' || c == '/') {
-      out += ch;
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
-    }
-  }
 }
 
 // The width of the widest digit of a font, in pixels at 96 dpi: column widths count in it.
@@ -917,82 +900,16 @@ void Renderer::SpillRow(uint32_t row) {
 
 bool Renderer::AppendLinkOpen(const model::Hyperlink& link) {
   std::string href;
-  auto schemeOf = [](std::string_view s) -> std::string {
-    size_t i = 0;
-    while (i < s.size() && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '+' ||
-                            s[i] == '-' || s[i] == '.')) {
-      ++i;
-    }
-    if (i < 2 || i >= s.size() || s[i] != ':') return {};  // one letter is a drive
-    std::string scheme(s.substr(0, i));
-    for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return scheme;
-  };
-  auto trim = [](std::string_view s) {
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
-    return s;
-  };
-  auto appendUrlText = [&](std::string_view s) {
-    for (char c : s) {
-      const auto u = static_cast<unsigned char>(c);
-      if (u < 0x20 || u == 0x7F) continue;
-      if (c == ' ') {
-        href += "%20";
-      } else if (c == '"') {
-        href += "%22";
-      } else if (c == '<') {
-        href += "%3C";
-      } else if (c == '>') {
-        href += "%3E";
-      } else if (c == '\\') {
-        href += "%5C";
-      } else {
-        href += c;
-      }
-    }
-  };
-  std::string_view target = trim(link.target);
-  std::string_view location = trim(link.location);
   if (link.kind == model::LinkKind::Url || link.kind == model::LinkKind::File) {
-    const std::string scheme = schemeOf(target);
-    if (!scheme.empty()) {
-      static constexpr std::string_view kAllowed[] = {"http",   "https", "ftp",
-                                                      "mailto", "file",  "news"};
-      if (std::find(std::begin(kAllowed), std::end(kAllowed), scheme) == std::end(kAllowed)) {
-        return false;  // javascript:, data:, vbscript: and other schemes are never links
-      }
-      appendUrlText(target);
-    } else if (link.kind == model::LinkKind::File || !target.empty()) {
-      // A file path: drive paths and shares become file URLs, relative paths stay relative.
-      std::string path(target);
-      std::replace(path.begin(), path.end(), '\\', '/');
-      if (path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':') {
-        href = "file:///";
-      } else if (path.rfind("//", 0) == 0) {
-        href = "file:";
-      }
-      for (char c : path) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F) continue;
-        if (c == '%' || c == ' ' || c == '#' || c == '?' || c == '"' || c == '<' || c == '>') {
-          static constexpr char kHex[] = "0123456789ABCDEF";
-          href += '%';
-          href += kHex[u >> 4];
-          href += kHex[u & 0xF];
-        } else {
-          href += c;
-        }
-      }
-    }
-    if (href.empty() && location.empty()) return false;
-    if (!location.empty()) {
-      href += '#';
-      appendUrlText(location);
-    }
+    std::optional<std::string> external =
+        ExternalHref(link.target, link.location, link.kind == model::LinkKind::File);
+    if (!external) return false;
+    href = std::move(*external);
   } else {
     // A place in the workbook: "Sheet2!B3", "'My sheet'!B3:C4", "B3".
-    std::string_view loc = location;
+    std::string_view loc = link.location;
+    while (!loc.empty() && static_cast<unsigned char>(loc.front()) <= ' ') loc.remove_prefix(1);
+    while (!loc.empty() && static_cast<unsigned char>(loc.back()) <= ' ') loc.remove_suffix(1);
     std::string_view sheetName;
     size_t bang = loc.rfind('!');
     if (bang != std::string_view::npos) {
@@ -1546,43 +1463,6 @@ Page RenderSheet(const model::Workbook& book, size_t sheetIndex, std::string_vie
   }
   Renderer renderer(book, sheetIndex, folderName, page);
   return renderer.Render();
-}
-
-std::filesystem::path SupportingFolder(const std::filesystem::path& page) {
-  std::filesystem::path folder = page;
-  folder.replace_extension(".files");
-  return folder;
-}
-
-void PublishSheet(const model::Workbook& book, size_t sheetIndex,
-                  const std::filesystem::path& page) {
-  namespace fs = std::filesystem;
-  const fs::path folder = SupportingFolder(page);
-  Page rendered =
-      RenderSheet(book, sheetIndex, folder.filename().string(), page.filename().string());
-  std::error_code ec;
-  if (fs::exists(folder, ec) && !fs::is_directory(folder, ec)) {
-    throw PublishError("Cannot write the supporting folder " + folder.string() +
-                       ": a file of that name is in the way");
-  }
-  fs::remove_all(folder, ec);
-  if (ec)
-    throw PublishError("Cannot replace the supporting folder " + folder.string() + ": " +
-                       ec.message());
-  fs::create_directories(folder, ec);
-  if (ec)
-    throw PublishError("Cannot create the supporting folder " + folder.string() + ": " +
-                       ec.message());
-  auto write = [](const fs::path& path, const char* data, size_t size) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(data, static_cast<std::streamsize>(size));
-    out.close();
-    if (!out) throw PublishError("Cannot write " + path.string());
-  };
-  for (const PageFile& f : rendered.files) {
-    write(folder / f.name, reinterpret_cast<const char*>(f.bytes.data()), f.bytes.size());
-  }
-  write(page, rendered.html.data(), rendered.html.size());
 }
 
 }  // namespace quillane::publish

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -39,14 +38,5 @@ struct Page {
 // the same bytes.
 Page RenderSheet(const model::Workbook& book, size_t sheetIndex, std::string_view folderName,
                  std::string_view pageName = {});
-
-// Renders and writes the page and its supporting folder: the page path with its extension
-// replaced by ".files". An existing page is replaced, an existing supporting folder is removed
-// with everything in it first. Failures throw PublishError.
-void PublishSheet(const model::Workbook& book, size_t sheetIndex,
-                  const std::filesystem::path& page);
-
-// The supporting folder of a page: book_1.htm -> book_1.files.
-std::filesystem::path SupportingFolder(const std::filesystem::path& page);
 
 }  // namespace quillane::publish

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <filesystem>
 
 #include "CompactReference.h"
@@ -142,20 +145,69 @@ TEST_F(ConvertRealWorkbook, KeepFilesAndCompress) {
   ASSERT_EQ(Convert(source, output, true, true, false), 100) << line;
   ASSERT_TRUE(fs::is_directory(temp / "book_1.files"));
   std::string plain = ReadFile(temp / "book_1.htm");
-  // A page and a ".htm" file of its folder are compacted; the sheet-tab page is not.
-  std::string inner = "<table  x>  ";
-  std::ofstream(temp / "book_1.files/sheet.htm", std::ios::binary) << inner;
-  std::ofstream(temp / "book_1.files/TabStrip.htm", std::ios::binary) << inner;
-  fs::remove(temp / "book_2.htm");
-  fs::remove_all(temp / "book_2.files");
   ASSERT_EQ(Convert(source, output, true, true, true), 100) << line;
   EXPECT_EQ(ReadFile(temp / "book_1.htm"), quillane::testing::ReferenceCompact(plain));
-  EXPECT_TRUE(fs::exists(temp / "book_2.files"));
-  // The folder is written anew by each publish; files of ours the engine does not write stay.
-  if (fs::exists(temp / "book_1.files/sheet.htm")) {
-    EXPECT_EQ(ReadFile(temp / "book_1.files/sheet.htm"),
-              quillane::testing::ReferenceCompact(inner));
-    EXPECT_EQ(ReadFile(temp / "book_1.files/TabStrip.htm"), inner);
+  EXPECT_TRUE(fs::exists(temp / "book_2.files/filelist.xml"));
+}
+
+TEST_F(ConvertRealWorkbook, OnlyWhatWeWroteIsReplacedOrRemoved) {
+  std::vector<std::string> notices;
+  SetNoticeHook([&](const std::string& text) { notices.push_back(text); });
+  // A folder of somebody else's named like a supporting folder: left alone, no page.
+  temp.Write("book_1.files/sub/deep.txt", "a");
+  temp.Write("book_1.files/.hidden", "b");
+  fs::create_symlink(temp.MakeFolder("elsewhere"), temp / "book_2.files");
+  EXPECT_EQ(Convert(source, output, false), 103);
+  EXPECT_NE(line.find("book_1.files was not written by this program"), std::string::npos) << line;
+  EXPECT_EQ(ReadFile(temp / "book_1.files/sub/deep.txt"), "a");
+  EXPECT_EQ(ReadFile(temp / "book_1.files/.hidden"), "b");
+  EXPECT_FALSE(fs::exists(temp / "book_1.htm"));
+  fs::remove_all(temp / "book_1.files");
+  EXPECT_EQ(Convert(source, output, false), 103);
+  EXPECT_NE(line.find("book_2.files is a link"), std::string::npos) << line;
+  fs::remove(temp / "book_2.files");
+
+  // Files added to our own folder stay, are never compacted, and are named when the folder stays.
+  ASSERT_EQ(Convert(source, output, true, true, false), 100) << line;
+  const std::string inner = "<table  x>  ";
+  temp.Write("book_1.files/sheet.htm", inner);
+  temp.Write("book_1.files/notes/n.txt", "n");
+  ASSERT_EQ(Convert(source, output, true, false, true), 100) << line;
+  EXPECT_EQ(ReadFile(temp / "book_1.files/sheet.htm"), inner);
+  EXPECT_EQ(ReadFile(temp / "book_1.files/notes/n.txt"), "n");
+  EXPECT_FALSE(fs::exists(temp / "book_1.files/filelist.xml"));
+  EXPECT_FALSE(fs::exists(temp / "book_2.files"));
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_NE(notices[0].find("book_1.files: it holds 2 entries"), std::string::npos) << notices[0];
+  SetNoticeHook(nullptr);
+}
+
+TEST_F(ConvertRealWorkbook, PagesAreReplacedWholeOrNotAtAll) {
+  // A page path that is a link is replaced by the page; what it pointed to is not touched.
+  const std::string victim = temp.Write("elsewhere/victim.txt", "mine");
+  fs::create_symlink(victim, temp / "book_1.htm");
+  fs::create_symlink(temp / "elsewhere/new.txt", temp / "book_2.htm");
+  ASSERT_EQ(Convert(source, output), 100) << line;
+  EXPECT_EQ(ReadFile(victim), "mine");
+  EXPECT_FALSE(fs::exists(temp / "elsewhere/new.txt"));
+  EXPECT_FALSE(fs::is_symlink(temp / "book_1.htm"));
+
+  // A disk that fills up (here: a file-size limit) keeps the earlier pages whole.
+  const std::string page1 = ReadFile(temp / "book_1.htm");
+  temp.Write("book_2.htm", "the old second page");
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit small = old;
+  small.rlim_cur = 64;
+  setrlimit(RLIMIT_FSIZE, &small);
+  const int code = Convert(source, output);
+  setrlimit(RLIMIT_FSIZE, &old);
+  EXPECT_EQ(code, 103);
+  EXPECT_EQ(ReadFile(temp / "book_1.htm"), page1);
+  EXPECT_EQ(ReadFile(temp / "book_2.htm"), "the old second page");
+  for (const auto& entry : fs::recursive_directory_iterator(temp.path())) {
+    EXPECT_EQ(entry.path().string().find("gridcast-tmp"), std::string::npos) << entry.path();
   }
 }
 

@@ -10,6 +10,7 @@
 
 #include "spreadsheet/Application.h"
 #include "spreadsheet/model/Workbook.h"
+#include "spreadsheet/publish/PageFiles.h"
 #include "spreadsheet/publish/PagePublisher.h"
 
 namespace fs = std::filesystem;

@@ -5,6 +5,7 @@
 #include <regex>
 #include <sstream>
 
+#include "spreadsheet/publish/PageFiles.h"
 #include "spreadsheet/publish/PagePublisher.h"
 
 using namespace quillane;
@@ -397,6 +398,9 @@ TEST(PagePublisher, HyperlinksCommentsAndTheirSafety) {
   link(3, LinkKind::Place, "", "DATA!$A$6");  // sheet names compare without case
   link(4, LinkKind::Place, "", "'Other'!B2");
   link(7, LinkKind::Url, "data:text/html,<script>x</script>", "");
+  // Control characters inside the scheme, in each way a link is stored.
+  link(1, LinkKind::File, "JAVA\rSCRIPT:alert(1)", "");
+  link(7, LinkKind::Url, "java\tscript:alert(1)", "x");
   b.sheet.comments.push_back(Comment{6, 0, "Ann", "Check \"this\"\nnow <b>"});
   const std::string html = b.Html();
   EXPECT_NE(html.find("<a href=\"https://example.com/a%20b?x=1&amp;y=%222%22\">web</a>"),
@@ -485,7 +489,10 @@ TEST(PagePublisher, SameWorkbookSameBytesAndPublishWritesTheFolder) {
   const auto dir = std::filesystem::temp_directory_path() / "quillane_publish_test";
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir / "book_1.files");
+  // A file an earlier page listed goes; one it did not list stays.
   std::ofstream(dir / "book_1.files" / "stale.png") << "old";
+  std::ofstream(dir / "book_1.files" / "mine.txt") << "mine";
+  std::ofstream(dir / "book_1.files" / "filelist.xml") << "<file href=\"stale.png\"/>";
   publish::PublishSheet(b.book, 0, dir / "book_1.htm");
   std::ifstream in(dir / "book_1.htm", std::ios::binary);
   std::stringstream text;
@@ -493,6 +500,7 @@ TEST(PagePublisher, SameWorkbookSameBytesAndPublishWritesTheFolder) {
   EXPECT_EQ(text.str(), first);
   EXPECT_TRUE(std::filesystem::exists(dir / "book_1.files" / "filelist.xml"));
   EXPECT_FALSE(std::filesystem::exists(dir / "book_1.files" / "stale.png"));
+  EXPECT_TRUE(std::filesystem::exists(dir / "book_1.files" / "mine.txt"));
   std::filesystem::remove_all(dir);
 
   EXPECT_THROW(RenderSheet(b.book, 5, "x.files"), publish::PublishError);
