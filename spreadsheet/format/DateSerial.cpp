@@ -1,0 +1,66 @@
+#include "spreadsheet/format/DateSerial.h"
+
+#include <cmath>
+
+namespace quillane::format {
+
+void CivilFromDays(long long z, int& y, int& m, int& d) {
+  z += 719468;
+  const long long era = (z >= 0 ? z : z - 146096) / 146097;
+  const unsigned doe = static_cast<unsigned>(z - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const long long yy = static_cast<long long>(yoe) + era * 400;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  y = static_cast<int>(yy + (m <= 2));
+}
+
+namespace {
+
+// Serial of 9999-12-31 in the 1900 system; the 1904 system's is 1462 less.
+constexpr double kMaxSerial1900 = 2958466.0;  // exclusive
+
+}  // namespace
+
+bool SplitDate(double serial, bool date1904, int subsec, DateParts& p) {
+  const long long unit = kSubsecondUnits[subsec];
+  const double limit = date1904 ? kMaxSerial1900 - 1462 : kMaxSerial1900;
+  if (!(serial >= 0) || serial >= limit) return false;
+  double days = std::floor(serial);
+  double units = std::round((serial - days) * 86400.0 * static_cast<double>(unit));
+  long long d = static_cast<long long>(days);
+  long long u = static_cast<long long>(units);
+  const long long perDay = 86400LL * unit;
+  if (u >= perDay) {
+    u -= perDay;
+    ++d;
+  }
+  if (static_cast<double>(d) >= limit) return false;
+  p.totalSub = d * perDay + u;
+  p.sub = u % unit;
+  long long secs = u / unit;
+  p.hour = secs / 3600;
+  p.minute = (secs / 60) % 60;
+  p.second = secs % 60;
+  if (date1904) {
+    // Day 0 is 1904-01-01, a Friday.
+    CivilFromDays(d - 24107, p.year, p.month, p.day);  // 1904-01-01 is 24107 days before 1970
+    p.weekday = static_cast<int>((d + 5) % 7);
+  } else {
+    p.weekday = static_cast<int>((d + 6) % 7);
+    if (d == 0) {
+      p.year = 1900, p.month = 1, p.day = 0;
+    } else if (d == 60) {
+      p.year = 1900, p.month = 2, p.day = 29;
+    } else {
+      // Day 1 is 1900-01-01; from day 61 on the count includes the 29th of February 1900.
+      long long fromEpoch = d - (d > 60 ? 1 : 0) - 25568;  // days from 1970-01-01
+      CivilFromDays(fromEpoch, p.year, p.month, p.day);
+    }
+  }
+  return true;
+}
+
+}  // namespace quillane::format

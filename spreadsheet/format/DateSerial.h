@@ -1,0 +1,25 @@
+// Date serials: a cell's number read as a date and a time of day. In the 1900 system day 1 is
+// 1900-01-01 and day 60 is the 29th of February 1900, a day the calendar never had but the
+// application counts (so day 0 shows as 1900-01-00); in the 1904 system day 0 is 1904-01-01.
+// The fraction of a day is the time, rounded to the fractions of a second the format shows.
+#pragma once
+
+namespace quillane::format {
+
+struct DateParts {
+  int year, month, day, weekday;        // weekday: 0 is Sunday
+  long long hour, minute, second, sub;  // sub in 10^-subsec seconds
+  long long totalSub;                   // the whole value in 10^-subsec seconds (elapsed)
+};
+
+// 10^subsec for the 0 to 3 digits of fractions of a second a format can show.
+inline constexpr long long kSubsecondUnits[] = {1, 10, 100, 1000};
+
+// Splits `serial` (with `subsec` digits of fractions of a second, 0 to 3). False when the value
+// is no date: negative, or after 9999-12-31.
+bool SplitDate(double serial, bool date1904, int subsec, DateParts& parts);
+
+// The civil date of a count of days from 1970-01-01 (proleptic Gregorian calendar).
+void CivilFromDays(long long days, int& year, int& month, int& day);
+
+}  // namespace quillane::format
