@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
-#include <csignal>
 #include <filesystem>
 
 #include "CompactReference.h"
@@ -195,15 +192,7 @@ TEST_F(ConvertRealWorkbook, PagesAreReplacedWholeOrNotAtAll) {
   // A disk that fills up (here: a file-size limit) keeps the earlier pages whole.
   const std::string page1 = ReadFile(temp / "book_1.htm");
   temp.Write("book_2.htm", "the old second page");
-  std::signal(SIGXFSZ, SIG_IGN);
-  rlimit old{};
-  getrlimit(RLIMIT_FSIZE, &old);
-  rlimit small = old;
-  small.rlim_cur = 64;
-  setrlimit(RLIMIT_FSIZE, &small);
-  const int code = Convert(source, output);
-  setrlimit(RLIMIT_FSIZE, &old);
-  EXPECT_EQ(code, 103);
+  quillane::testing::WithFileSizeLimit(64, [&] { EXPECT_EQ(Convert(source, output), 103); });
   EXPECT_EQ(ReadFile(temp / "book_1.htm"), page1);
   EXPECT_EQ(ReadFile(temp / "book_2.htm"), "the old second page");
   for (const auto& entry : fs::recursive_directory_iterator(temp.path())) {

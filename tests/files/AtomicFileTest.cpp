@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,14 +40,9 @@ pid_t DeadProcess() {
 TEST(AtomicFile, AFailedWriteLeavesTheOldFileWholeAndNoTemporary) {
   TempFolder temp;
   const std::string page = temp.Write("page.htm", "the complete old page");
-  std::signal(SIGXFSZ, SIG_IGN);
-  rlimit old{};
-  getrlimit(RLIMIT_FSIZE, &old);
-  rlimit small = old;
-  small.rlim_cur = 4096;
-  setrlimit(RLIMIT_FSIZE, &small);
-  EXPECT_THROW(WriteFileAtomically(page, std::string(100000, 'x')), std::runtime_error);
-  setrlimit(RLIMIT_FSIZE, &old);
+  quillane::testing::WithFileSizeLimit(4096, [&] {
+    EXPECT_THROW(WriteFileAtomically(page, std::string(100000, 'x')), std::runtime_error);
+  });
   EXPECT_EQ(ReadFile(page), "the complete old page");
   EXPECT_EQ(Names(temp.path()), std::vector<std::string>{"page.htm"});
 }

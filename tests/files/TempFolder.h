@@ -6,7 +6,10 @@
 #include <fstream>
 #include <string>
 
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 
 namespace quillane::testing {
 
@@ -56,6 +59,19 @@ class TempFolder {
 inline std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Runs `body` with writes past `bytes` in any one file failing, the way they fail on a full disk.
+template <typename Body>
+void WithFileSizeLimit(rlim_t bytes, Body body) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit limited = old;
+  limited.rlim_cur = bytes;
+  setrlimit(RLIMIT_FSIZE, &limited);
+  body();
+  setrlimit(RLIMIT_FSIZE, &old);
 }
 
 }  // namespace quillane::testing
