@@ -14,9 +14,10 @@ p::Picture ascMemoryBitmap::Picture() const {
   p::ReleaseDC(0, screen);
   if (!copy) return p::Picture();
   const p::HDC dc = p::CreateCompatibleDC(0);
-  const p::HGDIOBJ old = p::SelectObject(dc, copy);
-  p::BitBlt(dc, 0, 0, width_, height_, hdc_, 0, 0, p::SRCCOPY);
-  p::SelectObject(dc, old);
+  {
+    const p::ScopedSelect selected(dc, copy);
+    p::BitBlt(dc, 0, 0, width_, height_, hdc_, 0, 0, p::SRCCOPY);
+  }
   p::DeleteDC(dc);
   return p::Picture::FromBitmap(copy, true);
 }
@@ -39,9 +40,8 @@ bool ascMemoryBitmap::LoadBitmapIntoMemory(const p::Picture& picture) {
   if (picture.Type() != p::PictureType::Bitmap || !p::GetObject(source, &header)) return false;
   const p::HDC display = p::CreateDC("DISPLAY");
   const p::HDC temp = p::CreateCompatibleDC(display);
-  const p::HGDIOBJ tempOld = temp ? p::SelectObject(temp, source) : 0;
-  bool ok = tempOld != 0;
-  if (ok) {
+  bool ok = false;
+  if (const p::ScopedSelect selected(temp, source); selected) {
     hdc_ = p::CreateCompatibleDC(display);
     hBmp_ = hdc_ ? p::CreateCompatibleBitmap(display, header.bmWidth, header.bmHeight) : 0;
     previousBmp_ = hBmp_ ? p::SelectObject(hdc_, hBmp_) : 0;
@@ -52,7 +52,6 @@ bool ascMemoryBitmap::LoadBitmapIntoMemory(const p::Picture& picture) {
       p::BitBlt(hdc_, 0, 0, width_, height_, temp, 0, 0, p::SRCCOPY);
     }
   }
-  if (tempOld) p::SelectObject(temp, tempOld);
   if (temp) p::DeleteDC(temp);
   if (display) p::DeleteDC(display);
   if (!ok) ClearUp();

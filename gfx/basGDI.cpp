@@ -58,10 +58,11 @@ namespace {
 
 void Line(HDC dc, std::int32_t color, int x0, int y0, int x1, int y1) {
   const p::HPEN pen = p::CreatePen(p::PS_SOLID, 1, static_cast<p::COLORREF>(color));
-  const p::HGDIOBJ old = p::SelectObject(dc, pen);
-  p::MoveToEx(dc, x0, y0);
-  p::LineTo(dc, x1, y1);
-  p::SelectObject(dc, old);
+  {
+    const p::ScopedSelect selected(dc, pen);
+    p::MoveToEx(dc, x0, y0);
+    p::LineTo(dc, x1, y1);
+  }
   p::DeleteObject(pen);
 }
 
@@ -97,19 +98,21 @@ void DrawGradient(HDC dc, int X1, int Y1, int X2, int Y2, OLE_COLOR c1, OLE_COLO
 
 void DrawFrame(HDC dc, int X, int Y, int W, int H, OLE_COLOR cTopLeft, OLE_COLOR cBottomRight, OLE_COLOR cFill) {
   if (cFill != -1) FillArea(dc, X, Y, W, H, cFill);
-  p::HPEN pen = p::CreatePen(p::PS_SOLID, 1, static_cast<p::COLORREF>(TranslateColor(cTopLeft)));
-  p::HGDIOBJ old = p::SelectObject(dc, pen);
   const int right = Sat(std::int64_t{X} + W - 1), bottom = Sat(std::int64_t{Y} + H - 1);
-  p::MoveToEx(dc, right, Y);
-  p::LineTo(dc, X, Y);
-  p::LineTo(dc, X, bottom);
-  p::SelectObject(dc, old);
+  p::HPEN pen = p::CreatePen(p::PS_SOLID, 1, static_cast<p::COLORREF>(TranslateColor(cTopLeft)));
+  {
+    const p::ScopedSelect selected(dc, pen);
+    p::MoveToEx(dc, right, Y);
+    p::LineTo(dc, X, Y);
+    p::LineTo(dc, X, bottom);
+  }
   p::DeleteObject(pen);
   pen = p::CreatePen(p::PS_SOLID, 1, static_cast<p::COLORREF>(TranslateColor(cBottomRight)));
-  old = p::SelectObject(dc, pen);
-  p::LineTo(dc, right, bottom);
-  p::LineTo(dc, right, Y);
-  p::SelectObject(dc, old);
+  {
+    const p::ScopedSelect selected(dc, pen);
+    p::LineTo(dc, right, bottom);
+    p::LineTo(dc, right, Y);
+  }
   p::DeleteObject(pen);
 }
 

@@ -48,6 +48,24 @@ bool DeleteObject(HGDIOBJ obj);
 // context at a time. Palettes go through SelectPalette.
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj);
 int GetObjectType(HGDIOBJ obj);
+
+// Selects an object into a device context for the length of a scope and puts the previous object
+// of its kind back at the end. False (and nothing to put back) when the selection failed.
+class ScopedSelect {
+ public:
+  ScopedSelect(HDC hdc, HGDIOBJ obj)
+      : hdc_(hdc), previous_(hdc && obj ? SelectObject(hdc, obj) : 0) {}
+  ~ScopedSelect() {
+    if (previous_) SelectObject(hdc_, previous_);
+  }
+  ScopedSelect(const ScopedSelect&) = delete;
+  ScopedSelect& operator=(const ScopedSelect&) = delete;
+  explicit operator bool() const { return previous_ != 0; }
+
+ private:
+  HDC hdc_;
+  HGDIOBJ previous_;
+};
 bool GetObject(HBITMAP hbm, BITMAP* out);
 bool GetObject(HFONT hfont, LOGFONT* out);
 // Live objects created by the program (stock objects and the screen context not counted).
