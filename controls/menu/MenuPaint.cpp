@@ -58,7 +58,10 @@ void Box(HDC dc, int l, int t, int r, int b, OLE_COLOR color) {
 void FillBox(HDC dc, int l, int t, int r, int b, OLE_COLOR color) {
   if (r < l) std::swap(l, r);
   if (b < t) std::swap(t, b);
-  gfx::FillArea(dc, l, t, r - l + 1, b - t + 1, color);
+  const p::HBRUSH brush = p::CreateSolidBrush(Plain(color));
+  const p::RECT rc{l, t, r + 1, b + 1};
+  p::FillRect(dc, &rc, brush);
+  p::DeleteObject(brush);
 }
 
 void RaisedGradient(HDC dc, int l, int t, int r, int b, OLE_COLOR c1, OLE_COLOR c2) {
@@ -146,7 +149,7 @@ void MenuSurface::Resize(int width, int height, p::OLE_COLOR fill) {
   if (bmp == 0) return;
   const p::HDC tmp = p::CreateCompatibleDC(dc_);
   const p::HGDIOBJ tmpOld = p::SelectObject(tmp, bmp);
-  gfx::FillArea(tmp, 0, 0, width, height, fill);
+  paint::FillBox(tmp, 0, 0, width - 1, height - 1, fill);
   if (bmp_ != 0) p::BitBlt(tmp, 0, 0, std::min(width, width_), std::min(height, height_), dc_, 0, 0, p::SRCCOPY);
   p::SelectObject(tmp, tmpOld);
   p::DeleteDC(tmp);

@@ -4,8 +4,10 @@
 #include <memory>
 #include <string>
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QEvent>
+#include <QMouseEvent>
+#include <QPointingDevice>
 
 #include "controls/menu/xMenu.h"
 
@@ -31,6 +33,14 @@ inline void AddItems(controls::xMenu& menu, std::initializer_list<ItemSpec> item
 inline void Settle() {
   QCoreApplication::processEvents();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// A real pointer move with no button down, delivered to the widget (the offscreen platform would
+// give a move from QCursor::setPos to the first window under the point, not the topmost).
+inline void MoveTo(QWidget* widget, QPoint pos) {
+  QMouseEvent event(QEvent::MouseMove, QPointF(pos), QPointF(widget->mapToGlobal(pos)), Qt::NoButton, Qt::NoButton,
+                    Qt::NoModifier, QPointingDevice::primaryPointingDevice());
+  QApplication::sendEvent(widget, &event);
 }
 
 }  // namespace quillane::test
