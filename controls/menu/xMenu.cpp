@@ -201,6 +201,9 @@ QSize xMenu::sizeHint() const {
 }
 
 void xMenu::Refresh() {
+  // The surface follows the control's size even while the control is hidden.
+  if (surface_.width() != std::max(width(), 1) || surface_.height() != std::max(height(), 1))
+    surface_.Resize(width(), height(), backColor_);
   p::StdFont font(itemsFont_.Name(), 0);
   font.SetSizeUnits(itemsFont_.SizeUnits());
   font.SetBold(itemsFont_.Bold());
