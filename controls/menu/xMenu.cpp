@@ -301,7 +301,8 @@ void xMenu::DrawRootItem(std::int32_t index, std::int32_t state) {
 std::int32_t xMenu::HitTestRoot(float x, float y) const {
   for (std::int32_t i = 1; i <= Count(); ++i) {
     const MenuItem& item = items_[static_cast<std::size_t>(i - 1)];
-    if (item.Ident == 0 && item.PointInside(x, y)) return i;
+    // Only items on the bar: an invisible item keeps the rectangle of an older layout, or none.
+    if (item.Ident == 0 && item.Visible && item.PointInside(x, y)) return i;
   }
   return 0;
 }

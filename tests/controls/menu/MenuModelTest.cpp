@@ -58,6 +58,7 @@ TEST(MenuBar, LaysOutVisibleTopLevelItemsFromHalfTheSpacing) {
   EXPECT_EQ(menu.Item(3).Rect(), p::RECT{});
   EXPECT_EQ(menu.HitTestRoot(9, 2), 1);
   EXPECT_EQ(menu.HitTestRoot(30, 50), 0);
+  EXPECT_EQ(menu.HitTestRoot(0, 0), 0);  // not the invisible item, whose rectangle is empty
   // Half the spacing rounds half to even: 6.5 -> 6 and 5.5 -> 6.
   for (const int spacing : {13, 11}) {
     menu.SetSpacing(spacing);
