@@ -221,8 +221,7 @@ void wMenu::DrawItem(std::int32_t index, std::int32_t state) {
   update();
 }
 
-void wMenu::DrawTriangle(int left, int top, int right, int bottom, p::OLE_COLOR color, int effect3D) {
-  (void)left;
+void wMenu::DrawTriangle(int /*left*/, int top, int right, int bottom, p::OLE_COLOR color, int effect3D) {
   const p::HDC dc = surface_.dc();
   const int y = top + RoundHalfEven((bottom - top) * 0.5);
   const p::COLORREF plain = static_cast<p::COLORREF>(gfx::TranslateColor(color));
@@ -280,9 +279,8 @@ void wMenu::ShowMenu(std::int32_t index) {
   if (wMenu* child = ChildPopup()) child->Unload();
   // As on the bar, no popup opens over a modal window.
   if (QApplication::activeModalWidget()) return;
-  const auto [L, T, R, B] = item->Rect();
-  (void)B;
-  const QPoint corner = mapToGlobal(QPoint(L + R, T));
+  const p::RECT& r = item->Rect();
+  const QPoint corner = mapToGlobal(QPoint(r.left + r.right, r.top));
   auto* popup = new wMenu(this);
   popup->MenuTree = MenuTree;
   popup->ParentForm = this;

@@ -2,6 +2,9 @@
 // switching and closing popups, choices, descriptions, the leave timer and the activation watch.
 #include <gtest/gtest.h>
 
+#include <memory>
+
+#include <QPointer>
 #include <QTest>
 
 #include "controls/menu/wMenu.h"
@@ -39,7 +42,7 @@ struct MenuWindow {
     Settle();
   }
   ~MenuWindow() {
-    menu->CloseOpenMenu();
+    if (menu) menu->CloseOpenMenu();
     Settle();
   }
   void Click(QWidget* widget, int item, Qt::MouseButton button = Qt::LeftButton) {
@@ -191,4 +194,18 @@ TEST(MenuInteraction, TheHotItemReturnsToNormalWithinOneTickAfterThePointerLeave
   QTest::qWait(130);
   EXPECT_EQ(w.menu->HotItem(), 1);
   EXPECT_EQ(w.BarPixel(1), kPressed);
+}
+
+TEST(MenuInteraction, TheChainClosesWhenItsBarGoesAway) {
+  auto w = std::make_unique<MenuWindow>();
+  auto [first, second] = w->OpenTwoLevels();
+  ASSERT_NE(second, nullptr);
+  QPointer<c::wMenu> a(first), b(second);
+  delete w->menu;
+  w->menu = nullptr;
+  Settle();
+  EXPECT_TRUE(a.isNull());
+  EXPECT_TRUE(b.isNull());
+  QTest::qWait(120);  // no watch tick reaches a popup of the deleted bar
+  w->window.close();
 }
