@@ -75,3 +75,44 @@ TEST(MenuGallery, WritesTheBarWithAnOpenChainInEachStyle) {
     quillane::test::Settle();
   }
 }
+
+TEST(MenuGallery, WritesThePopupInEveryStyleAndHighlightStyle) {
+  // One row per style, one column per highlight style: the File popup with "Add File" under the
+  // pointer and the item with children pressed.
+  QWidget window;
+  window.setGeometry(20, 20, 300, 40);
+  auto* menu = new c::xMenu(&window);
+  quillane::test::FillSampleMenu(*menu);
+  menu->setGeometry(0, 0, 300, menu->sizeHint().height());
+  menu->Refresh();
+  window.show();
+  QImage sheet;
+  QPainter painter;
+  QSize cell;
+  for (int style = 0; style < 4; ++style)
+    for (int highlight = 0; highlight < 6; ++highlight) {
+      menu->SetStyle(style);
+      menu->SetHighLightStyle(highlight);
+      menu->ShowMenu(1);
+      c::wMenu* popup = menu->Popup();
+      ASSERT_NE(popup, nullptr);
+      quillane::test::MoveTo(popup, Centre(menu->Item(2)));
+      popup->DrawItem(5, -1);
+      if (sheet.isNull()) {
+        cell = popup->size() + QSize(8, 8);
+        sheet = QImage(cell.width() * 6, cell.height() * 4, QImage::Format_RGB32);
+        sheet.fill(QColor(58, 110, 165));
+        painter.begin(&sheet);
+      }
+      const QPoint at(highlight * cell.width() + 4, style * cell.height() + 4);
+      painter.save();
+      painter.setClipRegion((popup->mask().isEmpty() ? QRegion(popup->rect()) : popup->mask()).translated(at));
+      painter.drawPixmap(at, popup->grab());
+      painter.restore();
+      menu->CloseOpenMenu();
+    }
+  painter.end();
+  const QString path = QStringLiteral(QUILLANE_GALLERY_DIR) + QStringLiteral("/menu_highlights.png");
+  ASSERT_TRUE(sheet.save(path, "PNG"));
+  quillane::test::Settle();
+}
