@@ -313,9 +313,11 @@ void wMenu::Unload() {
   }
   if (MenuItem* item = At(FilterIndex)) item->Expanded = false;
   hide();
-  if (wasActive) {
-    // The activation goes back down the chain: to the nearest popup still open, else the bar's
-    // window, so that closing one level does not look like a click elsewhere to the others.
+  // While the bar switches popups its empty window holds the activation; otherwise it goes back
+  // down the chain: to the nearest popup still open, else the bar's window, so that closing one
+  // level does not look like a click elsewhere to the others.
+  const QWidget* dummy = DummyForm::Window();
+  if (wasActive && !(dummy && dummy->isVisible())) {
     for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
       auto* menu = dynamic_cast<wMenu*>(w);
       if (!menu) {
