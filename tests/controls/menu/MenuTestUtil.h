@@ -13,18 +13,18 @@
 
 namespace quillane::test {
 
-struct ItemSpec {
+struct ItemRow {
   int ident;
   std::string name;
   std::string caption;
 };
 
-inline void AddItems(controls::xMenu& menu, std::initializer_list<ItemSpec> items) {
-  for (const ItemSpec& spec : items) {
+inline void AddItems(controls::xMenu& menu, std::initializer_list<ItemRow> items) {
+  for (const ItemRow& row : items) {
     controls::MenuItem item;
-    item.Ident = spec.ident;
-    item.Name = spec.name;
-    item.Caption = spec.caption;
+    item.Ident = row.ident;
+    item.Name = row.name;
+    item.Caption = row.caption;
     menu.AddItem(item);
   }
 }
