@@ -1,0 +1,54 @@
+// Screenshots: a horizontal and a vertical bar in each appearance, with a hot, a pressed, a
+// checked and a disabled button, written as PNG files into the build folder (see README.md).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QMouseEvent>
+
+#include "tests/controls/toolbar/Bar.h"
+#include "tests/controls/toolbar/Pictures.h"
+
+using namespace quillane::test;
+
+namespace {
+
+std::unique_ptr<tb::xToolbar> Sample(bool vertical, std::int32_t appearance) {
+  auto bar = vertical ? MakeBar(28, 230, tb::tbdsOfficeXP) : MakeBar(420, 28, tb::tbdsOfficeXP);
+  bar->SetAppearance(appearance);
+  bar->SetCaptionOptions(tb::iftoSelectedLabels);
+  bar->AddButtonEx("hot", tb::tbrButton, DrawnPicture(0), "New");
+  bar->AddButtonEx("pressed", tb::tbrButton, DrawnPicture(1), "Save", 0xFF00FF, true, "Save");
+  bar->SetButtonAlwaysShowCaption(2, true);
+  bar->AddButtonEx("sep", tb::tbrSeparator);
+  bar->AddButtonEx("checked", tb::tbrCheck, DrawnPicture(3), "Log", 0xFF00FF, true, "", true);
+  bar->AddButtonEx("g1", tb::tbrButtonGroup, DrawnPicture(3), "", 0xFF00FF, true, "", true);
+  bar->AddButtonEx("g2", tb::tbrButtonGroup, DrawnPicture(3));
+  bar->AddButtonEx("disabled", tb::tbrButton, DrawnPicture(4), "Stop", 0xFF00FF, true, "Stop", false, false);
+  bar->SetButtonAlwaysShowCaption(7, true);
+  bar->AddButtonEx("run", tb::tbrButton, DrawnPicture(2), "Run");
+  bar->show();
+  const QPointF hot(bar->ButtonClientLeft(1) + 5, bar->ButtonClientTop(1) + 5);
+  QMouseEvent move(QEvent::MouseMove, hot, QPointF(), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(bar.get(), &move);
+  bar->RefreshButton(2, true);
+  return bar;
+}
+
+}  // namespace
+
+TEST(ToolbarScreenshots, WritesBarsInEachAppearance) {
+  const QString dir = QStringLiteral(QUILLANE_SCREENSHOT_DIR);
+  QDir().mkpath(dir);
+  for (bool vertical : {false, true})
+    for (std::int32_t appearance : {tb::ifcaStandard, tb::ifcaFlat}) {
+      auto bar = Sample(vertical, appearance);
+      const QImage img = bar->SurfaceImage();
+      // The hot flat button carries its highlight, the checked one its pattern.
+      EXPECT_GT(CountColour(img, kHighlight), 50);
+      const QString name = QString("toolbar_%1_%2.png")
+                               .arg(vertical ? "vertical" : "horizontal", appearance == tb::ifcaFlat ? "flat" : "standard");
+      ASSERT_TRUE(img.scaled(img.size() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation).save(dir + "/" + name))
+          << name.toStdString();
+    }
+}
