@@ -634,7 +634,8 @@ void xToolbar::SetVertical(bool v) {
 
 QImage xToolbar::SurfaceImage() const {
   const QImage* img = p::BitmapImage(bmp_);
-  return img ? img->copy(0, 0, width(), height()) : QImage();
+  if (!img || width() <= 0 || height() <= 0) return QImage();
+  return img->copy(0, 0, width(), height());
 }
 
 // --- floating and re-parenting ------------------------------------------------------------------

@@ -210,3 +210,17 @@ TEST(ToolbarMouse, GripDragSlidesTheBarAlongItsRow) {
   EXPECT_FALSE(t.bar->DragActive());
   QTest::mouseRelease(t.bar.get(), Qt::LeftButton, Qt::NoModifier, QPoint(4, 8));
 }
+
+TEST(ToolbarMouse, TooltipGoesWithItsWindowAndItsToolbar) {
+  // Shown for a window that is not (or no longer) the active one: gone within 100 ms.
+  QWidget other;
+  ASSERT_TRUE(quillane::controls::ShowTooltip("tip", &other, nullptr));
+  QTest::qWait(150);
+  EXPECT_EQ(quillane::controls::CurrentTooltip(), nullptr);
+  // Shown for a toolbar that is then destroyed: gone with it.
+  auto bar = MakeBar(100, 24);
+  ASSERT_TRUE(quillane::controls::ShowTooltip("tip", QApplication::activeWindow(), nullptr, bar.get()));
+  ASSERT_NE(quillane::controls::CurrentTooltip(), nullptr);
+  bar.reset();
+  EXPECT_EQ(quillane::controls::CurrentTooltip(), nullptr);
+}

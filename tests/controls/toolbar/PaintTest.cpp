@@ -134,6 +134,11 @@ TEST_P(ToolbarStates, Flat) {
   Check(*bar, {{4, 2, kPressLine}, {10, 10, kPressFill}}, "checked");
   bar->SetSolidChecked(true);
   Check(*bar, {{2, 2, kDark}, {3, 3, kShadow}, {5, 5, kFace}, {6, 5, kHighlight}}, "checked, solid");
+  // Disabled: no border at rest, the picture embossed.
+  bar->SetButtonChecked(1, false);
+  bar->SetButtonPicture(1, SquarePicture());
+  bar->SetButtonEnabled(1, false);
+  Check(*bar, {{4, 2, kFace}, {21, 10, kFace}, {10, 10, kShadow}, {6, 6, kShadow}}, "disabled");
 }
 
 INSTANTIATE_TEST_SUITE_P(Orientations, ToolbarStates, ::testing::Values(false, true),
@@ -162,4 +167,23 @@ TEST(ToolbarPaint, Captions) {
       }
   ASSERT_GE(bottom, top);
   EXPECT_GT(bottom - top, 2 * (right - left));
+}
+
+TEST(ToolbarPaint, TransparentBackgroundAndEmptySurface) {
+  QWidget container;
+  auto bar = MakeBar(60, 24);
+  bar->setParent(&container);
+  bar->AddButton();
+  bar->SetBackStyle(0);
+  const QRegion mask = bar->mask();
+  EXPECT_TRUE(mask.contains(QPoint(0, 0)));    // the frame
+  EXPECT_TRUE(mask.contains(QPoint(2, 2)));    // the button's border
+  EXPECT_FALSE(mask.contains(QPoint(40, 10)));  // background: the container shows through
+  bar->SetBackStyle(1);
+  EXPECT_TRUE(bar->mask().isEmpty());
+  // A bar of no size still has a surface to draw on.
+  bar->resize(0, 0);
+  bar->Refresh();
+  bar->RefreshButton(1);
+  EXPECT_TRUE(bar->SurfaceImage().isNull());
 }
