@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include <QCheckBox>
+#include <QCursor>
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
@@ -141,6 +142,7 @@ void xToolbar::InitProperties() {
   enabled_ = true;
   mousePointer_ = 0;
   mouseIcon_ = {};
+  unsetCursor();
   title_ = name_;
   autoSizeGuard_ = false;
   UpdateFonts();
@@ -614,14 +616,40 @@ void xToolbar::SetEnabled(bool v) {
   Refresh();
 }
 
+// The surface's pointer: 0 the default, the platform's standard pointers by number, 99 the
+// MouseIcon picture.
+void xToolbar::ApplyMousePointer() {
+  static const std::pair<std::int32_t, Qt::CursorShape> shapes[] = {
+      {1, Qt::ArrowCursor},     {2, Qt::CrossCursor},     {3, Qt::IBeamCursor},     {5, Qt::SizeAllCursor},
+      {6, Qt::SizeBDiagCursor}, {7, Qt::SizeVerCursor},   {8, Qt::SizeFDiagCursor}, {9, Qt::SizeHorCursor},
+      {10, Qt::UpArrowCursor},  {11, Qt::WaitCursor},     {12, Qt::ForbiddenCursor}, {13, Qt::BusyCursor},
+      {14, Qt::WhatsThisCursor}, {15, Qt::SizeAllCursor}, {16, Qt::PointingHandCursor}};
+  if (mousePointer_ == 99 && mouseIcon_) {
+    const QImage img = mouseIcon_.Type() == p::PictureType::Icon ? p::GetIconImage(mouseIcon_.Handle())
+                                                                  : p::GetBitmapImage(mouseIcon_.Handle());
+    if (!img.isNull()) {
+      setCursor(QCursor(QPixmap::fromImage(img)));
+      return;
+    }
+  }
+  for (const auto& [n, shape] : shapes)
+    if (n == mousePointer_) {
+      setCursor(shape);
+      return;
+    }
+  unsetCursor();
+}
+
 void xToolbar::SetMousePointer(std::int32_t v) {
   mousePointer_ = v;
+  ApplyMousePointer();
   Changed("MousePointer");
   Refresh();
 }
 
 void xToolbar::SetMouseIcon(const p::Picture& v) {
   mouseIcon_ = v;
+  ApplyMousePointer();
   Changed("MouseIcon");
   Refresh();
 }

@@ -328,6 +328,7 @@ class xToolbar : public QWidget {
   platform::SIZE TextSize(const std::string& text, bool bold);
   void DrawCaption(const gfx::clsBSButton& b, int x, int y, int w, int h, int o, int pw, bool disabled, bool hot);
   void ApplyBackStyle();
+  void ApplyMousePointer();
   void RefreshInternal(int depth);
 
   // Mouse.

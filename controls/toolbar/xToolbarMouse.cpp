@@ -6,6 +6,7 @@
 
 #include "controls/toolbar/frmTooltip.h"
 #include "controls/toolbar/xToolbar.h"
+#include "gfx/basGDI.h"
 #include "platform/Resources.h"
 #include "platform/Sound.h"
 
@@ -271,11 +272,11 @@ void xToolbar::OnDragTimer() {
   const int cx = CTLLeft(), cy = CTLTop();
   const bool moved = [&] {
     if (Horizontal()) {
-      const int nx = cursor.x() - client.x() - static_cast<int>(grabX_);
+      const int nx = cursor.x() - client.x() - g::RoundHalfEven(grabX_);
       if (nx == cx || nx < 0) return false;
       move(x() + (nx - cx), y());
     } else {
-      const int ny = cursor.y() - client.y() - static_cast<int>(grabY_);
+      const int ny = cursor.y() - client.y() - g::RoundHalfEven(grabY_);
       if (ny == cy || ny < 0) return false;
       move(x(), y() + (ny - cy));
     }

@@ -46,6 +46,7 @@ void xToolbar::ReadProperties(const p::PropertyBag& bag) {
   showToolTips_ = bag.ReadBool("ShowToolTips", true);
   mousePointer_ = bag.ReadInt32("MousePointer", 0);
   mouseIcon_ = bag.ReadPicture("MouseIcon");
+  ApplyMousePointer();
   const bool enabled = bag.ReadBool("Enabled", true);
   enabled_ = enabled;
   QWidget::setEnabled(enabled);
