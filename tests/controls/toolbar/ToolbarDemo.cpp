@@ -1,13 +1,15 @@
 // toolbar_demo: a window to try every state of the toolbar by hand. A horizontal bar of ten
 // buttons and a vertical bar; switches for appearance, border style, caption options and
 // alignment; a button that floats the bar (it docks again when the pointer, dragging the floating
-// window, comes back over the top of the window).
+// window, comes back over the top of the window). With --screenshot FILE it writes the window as a
+// PNG file and ends.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "controls/toolbar/xToolbar.h"
@@ -20,10 +22,10 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QWidget window;
   window.setWindowTitle("Toolbar demo");
-  window.resize(640, 360);
+  window.resize(760, 360);
 
   QWidget* dock = new QWidget(&window);
-  dock->setGeometry(0, 0, 640, 40);
+  dock->setGeometry(0, 0, 760, 40);
   auto* bar = new tb::xToolbar(dock, "xToolbar1");
   bar->SetHWndContainer(dock);
   bar->setGeometry(0, 0, 520, 30);
@@ -41,10 +43,11 @@ int main(int argc, char** argv) {
   for (int i : {1, 3, 9, 10}) bar->SetButtonAlwaysShowCaption(i, true);
 
   auto* side = new tb::xToolbar(&window, "xToolbar2");
-  side->setGeometry(600, 50, 30, 220);
-  for (int i = 0; i < 6; ++i)
-    side->AddButtonEx("v" + std::to_string(i), i == 2 ? tb::tbrSeparator : tb::tbrButton, DrawnPicture(i),
-                      "Vertical " + std::to_string(i));
+  side->setGeometry(720, 50, 30, 220);
+  for (int i = 0; i < 6; ++i) {
+    if (i == 2) side->AddButtonEx("vsep", tb::tbrSeparator);
+    else side->AddButtonEx("v" + std::to_string(i), tb::tbrButton, DrawnPicture(i), "Vertical " + std::to_string(i));
+  }
   side->AddButtonEx("vc", tb::tbrCheck, {}, "", 0xFF00FF, true, "Check", true);
 
   auto* log = new QLabel("Events appear here.", &window);
@@ -60,7 +63,7 @@ int main(int argc, char** argv) {
   }
 
   auto* controls = new QWidget(&window);
-  controls->setGeometry(10, 60, 580, 220);
+  controls->setGeometry(10, 60, 690, 220);
   auto* form = new QVBoxLayout(controls);
   auto combo = [&](const char* label, QStringList items, int current, auto apply) {
     auto* row = new QHBoxLayout();
@@ -110,11 +113,21 @@ int main(int argc, char** argv) {
   });
   // Dock again when the floating window is dragged back over the top strip of the window.
   bar->Events.DockingWindow = [bar](std::int32_t& x, std::int32_t& y) {
-    if (y >= 0 && y < 40 && x >= 0 && x < 640) {
+    if (y >= 0 && y < 40 && x >= 0 && x < 760) {
       bar->HideWindow();
       bar->show();
     }
   };
   window.show();
+  // --screenshot FILE: writes the window as a PNG file and ends (works on the offscreen platform).
+  const QStringList args = app.arguments();
+  const qsizetype at = args.indexOf("--screenshot");
+  if (at >= 0 && at + 1 < args.size()) {
+    const QString file = args[at + 1];
+    QTimer::singleShot(200, &window, [&window, file] {
+      window.grab().save(file);
+      QApplication::quit();
+    });
+  }
   return app.exec();
 }
