@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCursor>
+#include <QEnterEvent>
 #include <QTest>
 
 #include "controls/toolbar/frmTooltip.h"
@@ -217,6 +218,12 @@ TEST(ToolbarMouse, TooltipGoesWithItsWindowAndItsToolbar) {
   ASSERT_TRUE(quillane::controls::ShowTooltip("tip", &other, nullptr));
   QTest::qWait(150);
   EXPECT_EQ(quillane::controls::CurrentTooltip(), nullptr);
+  // Touched by the pointer: gone.
+  ASSERT_TRUE(quillane::controls::ShowTooltip("tip", QApplication::activeWindow(), nullptr));
+  QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+  QApplication::sendEvent(quillane::controls::CurrentTooltip(), &enter);
+  EXPECT_EQ(quillane::controls::CurrentTooltip(), nullptr);
+  QTest::qWait(1);
   // Shown for a toolbar that is then destroyed: gone with it.
   auto bar = MakeBar(100, 24);
   ASSERT_TRUE(quillane::controls::ShowTooltip("tip", QApplication::activeWindow(), nullptr, bar.get()));

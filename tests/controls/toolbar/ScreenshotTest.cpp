@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QMouseEvent>
+#include <QPainter>
 
 #include "tests/controls/toolbar/Bar.h"
 #include "tests/controls/toolbar/Pictures.h"
@@ -51,4 +52,25 @@ TEST(ToolbarScreenshots, WritesBarsInEachAppearance) {
       ASSERT_TRUE(img.scaled(img.size() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation).save(dir + "/" + name))
           << name.toStdString();
     }
+}
+
+TEST(ToolbarScreenshots, WritesEveryBorderStyleAndGrip) {
+  // One strip per border style (the last two with double top and bottom borders) and grip look.
+  const int w = 200, h = 30;
+  QImage sheet(w, h * 8, QImage::Format_RGB32);
+  QPainter painter(&sheet);
+  for (int i = 0; i < 8; ++i) {
+    auto bar = MakeBar(w, h, i % 3 == 0 ? tb::tbdsOfficeXP : (i % 3 == 1 ? tb::tbdsOffice97 : tb::tbdsLocked));
+    bar->SetBorderStyle(i < 6 ? i : (i == 6 ? tb::tbbsRaised : tb::tbbsInsetButton));
+    bar->SetDoubleTopBorder(i >= 6);
+    bar->SetDoubleBottomBorder(i >= 6);
+    bar->AddButtonEx("a", tb::tbrButton, DrawnPicture(0));
+    bar->AddButtonEx("b", tb::tbrCheck, DrawnPicture(1), "", 0xFF00FF, true, "", true);
+    painter.drawImage(0, i * h, bar->SurfaceImage());
+  }
+  painter.end();
+  const QString dir = QStringLiteral(QUILLANE_SCREENSHOT_DIR);
+  QDir().mkpath(dir);
+  ASSERT_TRUE(sheet.scaled(sheet.size() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                  .save(dir + "/toolbar_borders.png"));
 }
