@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QApplication>
 #include <QCursor>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 
@@ -18,6 +20,10 @@ TEST(ToolbarFloat, MirrorsClicksAndKeepsTheGroupExclusive) {
   auto bar = MakeBar(300, 24);
   bar->SetHWndContainer(&container);
   bar->show();
+  EXPECT_EQ(bar->parentWidget(), &container);
+  bar->move(7, 3);
+  EXPECT_EQ(bar->CTLLeft(), 7);
+  EXPECT_EQ(bar->CTLTop(), 3);
   bar->AddButtonEx("new", tb::tbrButton, SquarePicture(), "New");
   bar->AddButtonEx("sep", tb::tbrSeparator);
   for (const char* k : {"left", "centre", "right"}) bar->AddButtonEx(k, tb::tbrButtonGroup);
@@ -64,6 +70,17 @@ TEST(ToolbarFloat, MirrorsClicksAndKeepsTheGroupExclusive) {
   w->Tick();
   ASSERT_EQ(restore.size(), 1u);
   EXPECT_EQ(restore[0], QPoint(30, 40));
+
+  // Dragged by its client area.
+  const QPoint start = w->pos();
+  const QPoint grab = w->mapToGlobal(QPoint(w->width() - 3, w->height() - 3));
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(w->width() - 3, w->height() - 3), QPointF(grab),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(w, &press);
+  QMouseEvent drag(QEvent::MouseMove, QPointF(w->width() + 17, w->height() + 7), QPointF(grab + QPoint(20, 10)),
+                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(w, &drag);
+  EXPECT_EQ(w->pos(), start + QPoint(20, 10));
 
   bar->HideWindow();
   EXPECT_EQ(wToolBar::Instance(), nullptr);

@@ -172,6 +172,9 @@ TEST(ToolbarMouse, TooltipAfterOneSecondHiddenByPress) {
 
 TEST(ToolbarMouse, TooltipStaysOnTheScreen) {
   const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  QCursor::setPos(screen.left() + 100, screen.top() + 100);  // just below the pointer
+  ASSERT_TRUE(quillane::controls::ShowTooltip("tip", nullptr, nullptr));
+  EXPECT_EQ(quillane::controls::CurrentTooltip()->pos(), QPoint(screen.left() + 98, screen.top() + 118));
   QCursor::setPos(screen.right() - 3, screen.bottom() - 3);
   ASSERT_TRUE(quillane::controls::ShowTooltip("A rather long tooltip text", nullptr, nullptr));
   auto* tip = quillane::controls::CurrentTooltip();
