@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "controls/toolbar/frmTooltip.h"
 #include "tests/controls/toolbar/Bar.h"
 #include "tests/controls/toolbar/Pictures.h"
 
@@ -73,4 +74,14 @@ TEST(ToolbarScreenshots, WritesEveryBorderStyleAndGrip) {
   QDir().mkpath(dir);
   ASSERT_TRUE(sheet.scaled(sheet.size() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation)
                   .save(dir + "/toolbar_borders.png"));
+}
+
+TEST(ToolbarScreenshots, WritesTheTooltip) {
+  ASSERT_TRUE(quillane::controls::ShowTooltip("Convert the checked workbooks now", nullptr, nullptr));
+  const QImage img = quillane::controls::CurrentTooltip()->Render();
+  quillane::controls::HideTooltip();
+  EXPECT_GT(CountColour(img, 0x000000), 20);  // the text
+  const QString dir = QStringLiteral(QUILLANE_SCREENSHOT_DIR);
+  QDir().mkpath(dir);
+  ASSERT_TRUE(img.scaled(img.size() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation).save(dir + "/tooltip.png"));
 }
