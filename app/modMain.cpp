@@ -594,7 +594,7 @@ int RunCommandLine(const RunRequest& request, RunStreams streams) {
   convert::QuitExcel();
   if (int signal = StopSignal()) {
     err << "gridcast: stopped by signal " << signal << " after " << finished << " of " << total
-        << " workbooks; their lines are logged\n";
+        << " workbooks\n";
     return kExitSignalBase + signal;
   }
   return status;
