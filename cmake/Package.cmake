@@ -4,13 +4,10 @@
 include(GNUInstallDirs)
 
 install(TARGETS gridcast RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# Man pages are installed compressed, as Debian's policy asks.
+# Man pages are installed compressed, as Debian's policy asks; the copy is made at install time.
 set(QUILLANE_MAN_PAGE ${CMAKE_BINARY_DIR}/gridcast.1.gz)
-add_custom_command(OUTPUT ${QUILLANE_MAN_PAGE}
-  COMMAND gzip -9 -n -c ${CMAKE_SOURCE_DIR}/docs/gridcast.1 > ${QUILLANE_MAN_PAGE}
-  DEPENDS ${CMAKE_SOURCE_DIR}/docs/gridcast.1
-  COMMENT "Compressing the gridcast(1) man page")
-add_custom_target(gridcast_man_page ALL DEPENDS ${QUILLANE_MAN_PAGE})
+install(CODE "execute_process(COMMAND gzip -9 -n -c \"${CMAKE_SOURCE_DIR}/docs/gridcast.1\"
+  OUTPUT_FILE \"${QUILLANE_MAN_PAGE}\" COMMAND_ERROR_IS_FATAL ANY)")
 install(FILES ${QUILLANE_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_SOURCE_DIR}/resources/package/gridcast.bash
   DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME gridcast)
