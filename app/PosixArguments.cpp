@@ -99,7 +99,9 @@ RunRequest ParsePosixArguments(const std::vector<std::string>& arguments,
         break;
       case '0': request.nulSeparated = true; break;
       case 'F':
-        if (value.empty()) return fail("option " + spelled + " needs a file (or - for standard input)");
+        if (value.empty()) {
+          return fail("option " + spelled + " needs a file (or - for standard input)");
+        }
         if (!request.filesFrom.empty()) return fail("option " + spelled + " is given twice");
         request.filesFrom = value == "-" ? std::string("-") : Absolute(value, currentFolder);
         break;

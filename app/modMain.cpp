@@ -121,7 +121,6 @@ class Progress {
   bool shown_ = false;
 };
 
-
 std::atomic<int> stopSignal{0};
 
 // The lexically normal form in which two paths of one run are compared.
@@ -184,7 +183,8 @@ std::string WindowsSwitchHint(const std::string& entry) {
   if (entry.size() < 2 || entry[0] != '/' || entry.find('/', 1) != std::string::npos) return {};
   std::error_code ec;
   if (std::filesystem::exists(std::filesystem::symlink_status(entry, ec))) return {};
-  const char letter = static_cast<char>(entry[1] >= 'A' && entry[1] <= 'Z' ? entry[1] + 32 : entry[1]);
+  const char first = entry[1];
+  const char letter = static_cast<char>(first >= 'A' && first <= 'Z' ? first + 32 : first);
   std::string rest = entry.substr(2);
   auto onlyLetters = [&] {
     return rest.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ") ==
@@ -206,7 +206,10 @@ std::string WindowsSwitchHint(const std::string& entry) {
     case 'd':
     case 'l':
     case 'p': {
-      if (rest.empty()) return std::string("-") + letter + (letter == 'd' ? " DIR" : letter == 'l' ? " FILE" : " PASS");
+      if (rest.empty()) {
+        const char* value = letter == 'd' ? " DIR" : letter == 'l' ? " FILE" : " PASS";
+        return std::string("-") + letter + value;
+      }
       if (rest[0] != ':' && rest[0] != '=') return {};
       rest = WithoutQuotes(rest.substr(1));
       if (rest.empty()) return {};

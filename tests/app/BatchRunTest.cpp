@@ -97,7 +97,8 @@ TEST_F(BatchRun, ALaterWorkbookWithTheSameOutputPathIsA103) {
   EXPECT_EQ(CodedPart(run.lines[1]),
             Text103(temp / "in/feb/data.xls",
                     "Its output path " + temp / "out/data.htm" + " is also that of " +
-                        temp / "in/jan/data.xls" + ", earlier in this run, whose pages it would replace"));
+                        temp / "in/jan/data.xls" +
+                        ", earlier in this run, whose pages it would replace"));
   // Only the first workbook's pages (notes.xls has two sheets; the other three).
   EXPECT_EQ(Contents(temp.path() / "out").size(), 2u);
 
@@ -112,7 +113,8 @@ TEST_F(BatchRun, SeveralAtATimeGiveTheSamePagesAndLinesInListOrder) {
   fs::copy_file(kSource + "/tests/data/cli/not-a-workbook.xls", temp / "in/b05.xls",
                 fs::copy_options::overwrite_existing);
   for (const char* out : {"one", "three"}) fs::create_directory(temp.path() / out);
-  GridcastRun one = RunGridcast(temp.str(), {"in/*.xls", "-c", "-f", "-d", "one", "-l", "1.log", "-j1"});
+  GridcastRun one =
+      RunGridcast(temp.str(), {"in/*.xls", "-c", "-f", "-d", "one", "-l", "1.log", "-j1"});
   GridcastRun three =
       RunGridcast(temp.str(), {"in/*.xls", "-c", "-f", "-d", "three", "-l", "3.log", "--jobs=3"});
   EXPECT_EQ(one.status, 1);

@@ -86,7 +86,9 @@ struct SpawnedGridcast {
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
-    if (posix_spawn(&pid, GRIDCAST_PATH, &actions, &attributes, argv.data(), environ) != 0) pid = -1;
+    if (posix_spawn(&pid, GRIDCAST_PATH, &actions, &attributes, argv.data(), environ) != 0) {
+      pid = -1;
+    }
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     close(fds[1]);
