@@ -22,7 +22,7 @@ _gridcast() {
   fi
   # Workbooks and the folders that may hold them.
   local IFS=$'\n'
-  COMPREPLY=($(compgen -d -- "$cur") $(compgen -f -X '!*.@(xls|XLS|xlt|XLT|xlw|XLW)' -- "$cur"))
+  COMPREPLY=($(compgen -d -- "$cur") $(compgen -f -X '!*.[xX][lL][sStTwW]' -- "$cur"))
   compopt -o filenames 2>/dev/null
 }
 complete -F _gridcast gridcast
