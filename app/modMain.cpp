@@ -1,9 +1,20 @@
 #include "app/modMain.h"
 
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <csignal>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
+#include <mutex>
 #include <system_error>
+#include <thread>
+#include <unordered_map>
 
 #include "app/PosixArguments.h"
 #include "app/modArguments.h"
@@ -17,6 +28,12 @@
 #include <windows.h>
 #else
 #include <unistd.h>
+#endif
+
+// The page writer's list of temporary files in flight, when this build has it.
+#if __has_include("files/AtomicFile.h")
+#include "files/AtomicFile.h"
+#define QUILLANE_HAS_ATOMIC_FILE 1
 #endif
 
 #ifndef QUILLANE_VERSION
@@ -87,8 +104,9 @@ class Progress {
   Progress(std::ostream& err, bool enabled) : err_(err), enabled_(enabled) {}
   void Show(size_t done, size_t total, const std::string& next) {
     if (!enabled_) return;
-    err_ << "\r\033[K" << done << " of " << total << " workbooks done, next: " << next
-         << std::flush;
+    err_ << "\r\033[K" << done << " of " << total << " workbooks done";
+    if (!next.empty()) err_ << ", next: " << convert::OneLineField(next);
+    err_ << std::flush;
     shown_ = true;
   }
   void Clear() {
@@ -103,7 +121,167 @@ class Progress {
   bool shown_ = false;
 };
 
+std::atomic<int> stopSignal{0};
+
+// The lexically normal form in which two paths of one run are compared.
+std::string NormalKey(const std::string& path) {
+  std::string key = std::filesystem::path(path).lexically_normal().string();
+#ifdef _WIN32
+  for (char& c : key) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+#endif
+  return key;
+}
+
+// Reads the paths of a --files-from list: one a line (a CR before the line break is dropped),
+// or NUL-terminated; empty ones are passed over. Relative paths are taken against the current
+// folder. False, with `error`, when the list cannot be read.
+bool ReadFileList(const std::string& from, bool nulSeparated, std::istream* in,
+                  std::vector<std::string>& list, std::string& error) {
+  std::string text;
+  if (from == "-") {
+    if (!in) {
+      error = "no standard input";
+      return false;
+    }
+    text.assign(std::istreambuf_iterator<char>(*in), {});
+  } else {
+    if (files::IsDirectory(from)) {
+      error = "it is a folder";
+      return false;
+    }
+    std::ifstream file(from, std::ios::binary);
+    if (!file) {
+      error = std::strerror(errno);
+      return false;
+    }
+    text.assign(std::istreambuf_iterator<char>(file), {});
+    if (file.bad()) {
+      error = "read error";
+      return false;
+    }
+  }
+  const char end = nulSeparated ? '\0' : '\n';
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t stop = text.find(end, start);
+    if (stop == std::string::npos) stop = text.size();
+    std::string path = text.substr(start, stop - start);
+    start = stop + 1;
+    if (!nulSeparated && !path.empty() && path.back() == '\r') path.pop_back();
+    if (path.empty()) continue;
+    list.push_back(IsRelative(path) ? CurrentFolder() + path : path);
+  }
+  return true;
+}
+
+#ifndef _WIN32
+// A file entry that does not exist but looks like a switch of the Windows syntax ("/o", "/d:out",
+// "/e1-3", "/?"): the option probably meant, or the empty text.
+std::string WindowsSwitchHint(const std::string& entry) {
+  if (entry.size() < 2 || entry[0] != '/' || entry.find('/', 1) != std::string::npos) return {};
+  std::error_code ec;
+  if (std::filesystem::exists(std::filesystem::symlink_status(entry, ec))) return {};
+  const char first = entry[1];
+  const char letter = static_cast<char>(first >= 'A' && first <= 'Z' ? first + 32 : first);
+  std::string rest = entry.substr(2);
+  auto onlyLetters = [&] {
+    return rest.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ") ==
+           std::string::npos;
+  };
+  switch (letter) {
+    case '?':
+    case 'h':
+      return onlyLetters() ? "--help" : "";
+    case 's':
+    case 'o':
+    case 'c':
+    case 'f':
+      return onlyLetters() ? std::string("-") + letter : "";
+    case 'e':
+      if (!rest.empty() && (rest[0] == ':' || rest[0] == '=')) rest.erase(0, 1);
+      if (rest.find_first_not_of("0123456789,- ") != std::string::npos) return {};
+      return rest.empty() ? "-e RANGE" : "-e " + rest;
+    case 'd':
+    case 'l':
+    case 'p': {
+      if (rest.empty()) {
+        const char* value = letter == 'd' ? " DIR" : letter == 'l' ? " FILE" : " PASS";
+        return std::string("-") + letter + value;
+      }
+      if (rest[0] != ':' && rest[0] != '=') return {};
+      rest = WithoutQuotes(rest.substr(1));
+      if (rest.empty()) return {};
+      return std::string("-") + letter + " " + rest;
+    }
+    default:
+      return {};
+  }
+}
+#endif
+
+// FNV-1a, 64 bits: the same on every machine.
+uint64_t StableHash(const std::string& text) {
+  uint64_t hash = 14695981039346656037ull;
+  for (char c : text) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
+
+// One workbook of the run: what it needs before its conversion, and how it ended.
+struct Workbook {
+  std::string source;
+  std::string output;
+  std::string clashWith;  // an earlier workbook of the run with the same output path
+  bool skip = false;      // its output path exists and --overwrite is off: line 101
+  bool done = false;
+  int code = 0;
+  std::string line;
+};
+
+void Convert(Workbook& book, const convert::ConvertOptions& options) {
+  if (!book.clashWith.empty()) {
+    book.code = 103;
+    book.line = convert::Line103(
+        book.source, "Its output path " + book.output + " is also that of " + book.clashWith +
+                         ", earlier in this run, whose pages it would replace");
+  } else if (book.skip) {
+    book.code = 101;
+    book.line = convert::Line101(book.output);
+  } else {
+    // Whether the output path exists was decided when the run started.
+    book.code = convert::ConvertWorkbookCode(book.source, book.output, book.line, true,
+                                             options.CreateFilesDir, options.Compress,
+                                             options.Password, options.SheetRange);
+  }
+}
+
 }  // namespace
+
+int DefaultJobs() {
+  unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : static_cast<int>(std::min<unsigned>(cores, kMaxJobs));
+}
+
+void StopRun(int signal) noexcept {
+  int none = 0;
+  stopSignal.compare_exchange_strong(none, signal);
+}
+
+int StopSignal() noexcept { return stopSignal.load(); }
+
+int ShardOf(const std::string& path, const std::string& currentFolder, int shardCount) {
+  std::string key = NormalKey(path);
+  std::string folder = NormalKey(currentFolder);
+  if (!folder.empty() && !files::IsSeparator(folder.back())) folder += files::kSeparator;
+  if (key.size() > folder.size() && key.compare(0, folder.size(), folder) == 0) {
+    key.erase(0, folder.size());
+  }
+  return static_cast<int>(StableHash(key) % static_cast<uint64_t>(shardCount)) + 1;
+}
 
 std::string WindowsUsageText() {
   const char* lines[] = {
@@ -133,28 +311,47 @@ std::string WindowsUsageText() {
 }
 
 std::string PosixUsageText() {
-  return "gridcast [options] <file>...\n"
+  return "Usage: gridcast [options] FILE...\n"
+         "Converts spreadsheet workbooks (.xls, .xlt, .xlw) into HTML pages, one page per\n"
+         "worksheet: book.xls gives book_1.htm, book_2.htm, ...\n"
          "\n"
-         "<file>...            File list want to be converted, Example: /data/abc.xls "
-         "\"/data/*.xls\"\n"
-         "-d, --dest DIR       Destination path, Default: Same as input file;\n"
-         "-s, --subfolders     Include subfolders;\n"
-         "-o, --overwrite      Overwrite existing output files;\n"
-         "-e, --sheets RANGE   Sheets to convert, Exam: 1,4-5,10-20\n"
-         "-l, --log[=FILE]     Create a .log File, if doesn't specify, will be create in app path;\n"
-         "-c, --compress       Compress HTML files;\n"
-         "-f, --keep-files     Create the XXX.files Dir;\n"
-         "-p, --password PASS  Password of encrypted workbooks (default: $GRIDCAST_PASSWORD);\n"
-         "-h, -?, --help       Show this message.\n"
-         "    --version        Show the version.\n"
+         "FILE is a workbook or a wildcard pattern such as \"data/*.xls\" (quote it).\n"
+         "  -d, --dest DIR        write the pages into DIR, which must exist\n"
+         "                        (default: beside each workbook)\n"
+         "  -s, --subfolders      let wildcard patterns search all subfolders too\n"
+         "  -o, --overwrite       convert even when the output path (book.htm) exists;\n"
+         "                        without it such a workbook is skipped\n"
+         "  -e, --sheets RANGE    convert only these worksheets, for example 1,4-5,10-20\n"
+         "  -c, --compress        compact the pages written\n"
+         "  -f, --keep-files      keep the supporting folder of each page (book_1.files)\n"
+         "  -p, --password PASS   password of encrypted workbooks\n"
+         "                        (default: the environment variable GRIDCAST_PASSWORD)\n"
+         "  -l, --log FILE        append the log lines to FILE\n"
+         "  -j, --jobs N          convert N workbooks at a time (default: one per core)\n"
+         "      --files-from LIST also convert the workbooks listed in the file LIST,\n"
+         "                        one path a line (\"-\" reads standard input)\n"
+         "  -0, --null            the paths of LIST end with a NUL character instead\n"
+         "      --shard K/N       convert only the K-th of N shares of the workbooks\n"
+         "  -h, -?, --help        show this help\n"
+         "      --version         show the version\n"
+         "Options may stand anywhere; \"--\" ends them.\n"
          "\n"
-         "Options may stand anywhere; \"--\" ends them. Quote wildcard entries.\n"
-         "Exit status: 0 all converted or skipped, 1 some workbook failed or the log was not\n"
-         "written, 2 the engine could not be started or the arguments were unusable.\n"
+         "Each workbook gives one line, printed when it is done and at the end appended to\n"
+         "the log: the --log FILE, or else a file named after today's date (such as\n"
+         "120626.log) in the program's folder, or in $XDG_STATE_HOME/quillane\n"
+         "(~/.local/state/quillane) when the program's folder is not writable.\n"
          "\n"
-         "Example: Convert /data/test.xls and all XLS files in /tmp to HTML files, save logs to "
-         "/tmp/abc.log\n"
-         "gridcast /data/test.xls \"/tmp/*.xls\" --log=/tmp/abc.log\n";
+         "Exit status:\n"
+         "  0    every workbook was converted or skipped, or there was none\n"
+         "  1    some workbook is missing or could not be converted, or the log\n"
+         "       could not be written\n"
+         "  2    no arguments, unusable arguments, a --dest folder that does not\n"
+         "       exist, an unreadable --files-from list, or the engine did not start\n"
+         "  130  interrupted (SIGINT; 143 for SIGTERM): the workbooks in progress were\n"
+         "       finished and the lines of all finished ones logged\n"
+         "\n"
+         "Example: convert /data/test.xls and every .xls file in /tmp, logging to abc.log:\n"
+         "  gridcast /data/test.xls \"/tmp/*.xls\" --log /tmp/abc.log\n";
 }
 
 void ShowUsage(std::ostream& out) {
@@ -167,7 +364,7 @@ void ShowUsage(std::ostream& out) {
 }
 
 void ExpandFileList(const std::vector<std::string>& entries, std::vector<std::string>& list,
-                    bool includeSubfolders) {
+                    bool includeSubfolders, std::ostream* warnings) {
   for (std::string entry : entries) {
 #ifdef _WIN32
     entry = WithoutQuotes(entry);
@@ -197,6 +394,13 @@ void ExpandFileList(const std::vector<std::string>& entries, std::vector<std::st
       if (IsRelative(folder)) folder = CurrentFolder() + folder;
 #endif
     }
+    if (!files::IsDirectory(folder)) {
+      if (warnings) {
+        *warnings << "gridcast: the folder " << convert::OneLineField(folder) << " of "
+                  << convert::OneLineField(entry) << " does not exist\n";
+      }
+      continue;
+    }
     if (includeSubfolders) {
       files::Searching = false;
       files::SearchTree(folder, false);
@@ -204,6 +408,10 @@ void ExpandFileList(const std::vector<std::string>& entries, std::vector<std::st
       files::Searching = true;
       files::SearchFolder(folder, false);
       files::Searching = false;
+    }
+    if (files::SearchResults.empty() && warnings) {
+      *warnings << "gridcast: nothing matches " << convert::OneLineField(entry)
+                << (includeSubfolders ? " (subfolders searched too)\n" : "\n");
     }
     list.insert(list.end(), files::SearchResults.begin(), files::SearchResults.end());
     files::SearchResults.clear();
@@ -252,34 +460,127 @@ int RunCommandLine(const RunRequest& request, RunStreams streams) {
   }
   const convert::ConvertOptions& options = request.options;
   if (!options.OutputFolder.empty() && !files::IsDirectory(options.OutputFolder)) {
-    err << "gridcast: the output folder " << options.OutputFolder << " does not exist\n";
+    std::error_code ec;
+    bool exists = std::filesystem::exists(options.OutputFolder, ec);
+    err << "gridcast: the output folder " << convert::OneLineField(options.OutputFolder)
+        << (exists ? " is not a folder\n" : " does not exist\n");
     return kExitUnusable;
+  }
+  std::vector<std::string> listed;
+  if (!request.filesFrom.empty()) {
+    std::string error;
+    if (!ReadFileList(request.filesFrom, request.nulSeparated, streams.in, listed, error)) {
+      err << "gridcast: cannot read the file list " << convert::OneLineField(request.filesFrom)
+          << ": " << error << "\n";
+      return kExitUnusable;
+    }
   }
 
   convert::RunLog log;
   int status = kExitConverted;
   auto report = [&](const std::string& line) {
     log.Gather(line);
-    out << line << "\n" << std::flush;
+    out << line << "\n" << std::flush;  // a closed output stops the printing, not the run
   };
   Progress progress(err, streams.progress);
+  size_t finished = 0, total = 0;
   if (convert::StartExcel()) {
-    std::vector<std::string> list;
-    ExpandFileList(request.entries, list, options.IncludeSubfolders);
-    for (size_t i = 0; i < list.size(); ++i) {
-      files::DoEvents();
-      const std::string& source = list[i];
-      progress.Show(i, list.size(), source);
-      std::string output = files::ChangeExtension(source, ".htm");
-      if (!options.OutputFolder.empty()) output = files::PlaceInFolder(output, options.OutputFolder);
-      std::string line;
-      int code = convert::ConvertWorkbookCode(source, output, line, options.Overwrite,
-                                              options.CreateFilesDir, options.Compress,
-                                              options.Password, options.SheetRange);
-      progress.Clear();
-      report(line);
-      if (code == 102 || code == 103) status = kExitFailures;
+#ifndef _WIN32
+    for (const std::string& entry : request.entries) {
+      std::string hint = WindowsSwitchHint(entry);
+      if (!hint.empty()) {
+        err << "gridcast: " << convert::OneLineField(entry)
+            << " does not exist; options start with '-' here: did you mean " << hint << "?\n";
+      }
     }
+#endif
+    std::vector<std::string> expanded;
+    ExpandFileList(request.entries, expanded, options.IncludeSubfolders, &err);
+    expanded.insert(expanded.end(), listed.begin(), listed.end());
+
+    // Each path once; a later workbook with the output path of an earlier one is a clash. Both
+    // are decided over the whole list, so every share of a sharded run agrees.
+    std::vector<Workbook> books;
+    std::unordered_map<std::string, size_t> sources, outputs;
+    for (const std::string& source : expanded) {
+      if (!sources.emplace(NormalKey(source), books.size()).second) continue;
+      Workbook book;
+      book.source = source;
+      book.output = files::ChangeExtension(source, ".htm");
+      if (!options.OutputFolder.empty()) {
+        book.output = files::PlaceInFolder(book.output, options.OutputFolder);
+      }
+      auto [earlier, first] = outputs.emplace(NormalKey(book.output), books.size());
+      if (!first) book.clashWith = books[earlier->second].source;
+      books.push_back(std::move(book));
+    }
+    if (request.shardCount > 0) {
+      const std::string here = CurrentFolder();
+      std::erase_if(books, [&](const Workbook& book) {
+        return ShardOf(book.source, here, request.shardCount) != request.shardIndex;
+      });
+    }
+    for (Workbook& book : books) {
+      book.skip = !options.Overwrite && files::FileExists(book.output);
+    }
+    total = books.size();
+
+    auto record = [&](Workbook& book) {
+      report(book.line);
+      if (book.code == 102 || book.code == 103) status = kExitFailures;
+      ++finished;
+    };
+    const size_t jobs = std::min<size_t>(std::max(request.jobs, 1), books.size());
+    if (jobs <= 1) {
+      for (Workbook& book : books) {
+        if (StopSignal()) break;
+        files::DoEvents();
+        progress.Show(finished, total, book.source);
+        Convert(book, options);
+        progress.Clear();
+        record(book);
+      }
+    } else {
+      // Workers take the workbooks in list order; this thread prints each line once all the
+      // lines before it are printed. A stop lets every worker finish the workbook it holds.
+      std::mutex mutex;
+      std::condition_variable changed;
+      size_t next = 0, running = jobs;
+      auto work = [&] {
+        std::unique_lock lock(mutex);
+        while (next < books.size() && !StopSignal()) {
+          Workbook& book = books[next++];
+          lock.unlock();
+          Convert(book, options);
+          lock.lock();
+          book.done = true;
+          changed.notify_all();
+        }
+        --running;
+        changed.notify_all();
+      };
+      std::vector<std::thread> workers;
+      for (size_t i = 0; i < jobs; ++i) workers.emplace_back(work);
+      std::unique_lock lock(mutex);
+      size_t printed = 0;
+      for (;;) {
+        progress.Show(finished, total, next < books.size() ? books[next].source : "");
+        changed.wait(lock, [&] {
+          return (printed < books.size() && books[printed].done) || running == 0;
+        });
+        while (printed < books.size() && books[printed].done) {
+          Workbook& book = books[printed++];
+          lock.unlock();
+          progress.Clear();
+          record(book);
+          lock.lock();
+        }
+        if (running == 0) break;
+      }
+      lock.unlock();
+      for (std::thread& worker : workers) worker.join();
+    }
+    progress.Clear();
   } else {
     report(convert::Line104());
     status = kExitUnusable;
@@ -288,13 +589,49 @@ int RunCommandLine(const RunRequest& request, RunStreams streams) {
     std::string path = options.LogPath.empty() ? convert::DefaultLogPath() : options.LogPath;
     std::string error;
     if (!log.AppendTo(path, error)) {
-      err << "gridcast: cannot write the log file " << path << ": " << error << "\n";
+      err << "gridcast: cannot write the log file " << convert::OneLineField(path) << ": "
+          << error << "\n";
       if (status == kExitConverted) status = kExitFailures;
     }
   }
   convert::QuitExcel();
+  if (int signal = StopSignal()) {
+    err << "gridcast: stopped by signal " << signal << " after " << finished << " of " << total
+        << " workbooks\n";
+    return kExitSignalBase + signal;
+  }
   return status;
 }
+
+#ifndef _WIN32
+namespace {
+
+// The first SIGINT or SIGTERM stops the run after the workbooks in progress; a second one ends
+// the process at once, leaving no temporary page file behind.
+extern "C" void OnStopSignal(int signal) {
+  if (StopSignal() == 0) {
+    StopRun(signal);
+    return;
+  }
+#ifdef QUILLANE_HAS_ATOMIC_FILE
+  files::RemoveTemporaryFilesNow();
+#endif
+  _exit(kExitSignalBase + signal);
+}
+
+void CatchSignals() {
+  // A closed standard output (gridcast ... | head) must not end the run: writes just fail.
+  std::signal(SIGPIPE, SIG_IGN);
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+}  // namespace
+#endif
 
 int Main(int argc, char** argv) {
   if (argc > 0 && argv[0]) files::SetProgramPath(argv[0]);
@@ -331,10 +668,11 @@ int Main(int argc, char** argv) {
 #ifdef _WIN32
   RunRequest request = ReadWindowsCommandLine();
 #else
+  CatchSignals();
   std::vector<std::string> arguments(argv + 1, argv + argc);
   RunRequest request = ParsePosixArguments(arguments, CurrentFolder(), EnvironmentPassword());
 #endif
-  return RunCommandLine(request, RunStreams{std::cout, std::cerr, progress});
+  return RunCommandLine(request, RunStreams{std::cout, std::cerr, progress, &std::cin});
 }
 
 }  // namespace quillane::app

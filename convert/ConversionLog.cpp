@@ -66,22 +66,41 @@ std::string ShortDateText(const std::tm& time, const std::locale& locale) {
   return out;
 }
 
+std::string OneLineField(const std::string& text) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7f) {
+      out += c;
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else {
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 15];
+    }
+  }
+  return out;
+}
+
 std::string Text100(const std::string& source, const std::string& output) {
-  return "  100, Successfully convert " + source + " to " + output;
+  return "  100, Successfully convert " + OneLineField(source) + " to " + OneLineField(output);
 }
 std::string Text101(const std::string& output) {
-  return "  101, Output file " + output + " exists, Ignore!";
+  return "  101, Output file " + OneLineField(output) + " exists, Ignore!";
 }
 std::string Text102(const std::string& source) {
-  return "  102, Source file " + source + " doesn't exist, Convert failure!";
+  return "  102, Source file " + OneLineField(source) + " doesn't exist, Convert failure!";
 }
 std::string Text103(const std::string& source, const std::string& message) {
-  // The message stays on the one line: line breaks in it become blanks.
-  std::string oneLine = message;
-  for (char& c : oneLine) {
-    if (c == '\r' || c == '\n') c = ' ';
-  }
-  return "  103, Convert " + source + " failure, the error message is " + oneLine;
+  return "  103, Convert " + OneLineField(source) + " failure, the error message is " +
+         OneLineField(message);
 }
 std::string Text104() { return "  104, Can not load Microsoft Excel, Terminate!"; }
 

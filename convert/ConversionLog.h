@@ -21,7 +21,11 @@ std::string Line102(const std::string& source);
 std::string Line103(const std::string& source, const std::string& message);
 std::string Line104();
 
-// The coded texts, without the time.
+// A field of a log line kept on the one line: control characters are shown escaped (\n, \r,
+// \t, and \xHH for the others, DEL included); everything else stays as it is.
+std::string OneLineField(const std::string& text);
+
+// The coded texts, without the time. Paths and messages pass through OneLineField.
 std::string Text100(const std::string& source, const std::string& output);
 std::string Text101(const std::string& output);
 std::string Text102(const std::string& source);

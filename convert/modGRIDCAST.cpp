@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <set>
 #include <stdexcept>
 #include <string_view>
@@ -26,10 +27,17 @@ std::unique_ptr<spreadsheet::Application> ExcelApp;
 
 namespace {
 
-// The pages written since the engine was started: the run's own output.
+// The pages written since the engine was started: the run's own output. Conversions may run on
+// several threads at once; the mutex guards the set.
 std::set<std::string>& PagesOfThisRun() {
   static std::set<std::string> pages;
   return pages;
+}
+std::mutex pagesMutex;
+
+bool IsPageOfThisRun(const std::string& path) {
+  std::lock_guard lock(pagesMutex);
+  return PagesOfThisRun().count(path) != 0;
 }
 
 std::function<std::unique_ptr<spreadsheet::Application>()>& EngineFactory() {
@@ -323,7 +331,10 @@ void SetEngineFactory(std::function<std::unique_ptr<spreadsheet::Application>()>
 }
 
 bool StartExcel() {
-  PagesOfThisRun().clear();
+  {
+    std::lock_guard lock(pagesMutex);
+    PagesOfThisRun().clear();
+  }
   try {
     ExcelApp = EngineFactory() ? EngineFactory()() : std::make_unique<spreadsheet::Application>();
     if (!ExcelApp) return false;
@@ -367,7 +378,7 @@ int ConvertWorkbookCode(const std::string& source, const std::string& output, st
   try {
     // A page this run wrote under another workbook's output path (book.xls gives book_1.htm,
     // the output path of book_1.xls) is not an earlier result: it does not stop that workbook.
-    if (!overwrite && files::FileExists(output) && !PagesOfThisRun().count(output)) {
+    if (!overwrite && files::FileExists(output) && !IsPageOfThisRun(output)) {
       logLine = Line101(output);
       return 101;
     }
@@ -389,7 +400,10 @@ int ConvertWorkbookCode(const std::string& source, const std::string& output, st
       }
       const std::string name = book->WorksheetName(i);
       (void)name;  // the engine publishes by position; the name is read as the caller's check
-      PagesOfThisRun().insert(page);
+      {
+        std::lock_guard lock(pagesMutex);
+        PagesOfThisRun().insert(page);
+      }
       book->Publish(i, page);
       const std::string folder = files::ChangeExtension(page, ".files");
       if (!createFilesDir) RemoveOwnFolder(folder);

@@ -31,7 +31,8 @@ inline constexpr const char* kDummyPassword = "wxqz";
 
 // Converts `source` into one page per chosen worksheet, named after `output` (book.htm gives
 // book_1.htm, book_2.htm, ...). Sets `logLine` to exactly one log line; true only when the
-// workbook was converted (line 100).
+// workbook was converted (line 100). Between StartExcel and QuitExcel, several threads may convert
+// workbooks at once, as long as no two write the same pages.
 bool ConvertWorkbook(const std::string& source, const std::string& output, std::string& logLine,
                      bool overwrite, bool createFilesDir, bool compress,
                      const std::string& password, const std::string& sheetRange);

@@ -70,7 +70,7 @@ TEST_F(CommandLine, EachWorkbookGivesOneLineAndFailuresGiveStatus1) {
   std::string good = Copy(kData + "three-sheets.xls", "good.xls");
   std::string bad = Copy(kData + "not-a-workbook.xls", "bad.xls");
   GridcastRun run = RunGridcast(temp.str(), {"in/good.xls", "in/missing.xls", "in/bad.xls",
-                                             "-l", "-f", "--log=" + (temp / "run.log")});
+                                             "-f", "--log=" + (temp / "run.log")});
   EXPECT_EQ(run.status, 1);
   ASSERT_EQ(run.lines.size(), 3u) << run.out;
   EXPECT_EQ(CodedPart(run.lines[0]), Text100(good, temp / "in/good.htm"));

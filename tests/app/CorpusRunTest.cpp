@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -112,3 +113,65 @@ TEST_F(CorpusRun, OverwriteKeepFilesCompress) {
 }
 
 TEST_F(CorpusRun, Defaults) { CheckRun({}, "", false, "defaults"); }
+
+namespace {
+
+// Every file below `folder` with its bytes.
+std::map<std::string, std::string> Contents(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (entry.is_regular_file()) {
+      files[fs::relative(entry.path(), folder).string()] = ReadFile(entry.path().string());
+    }
+  }
+  return files;
+}
+
+// The coded parts of a log's lines, sorted, with `from` replaced by `to` in them.
+std::vector<std::string> SortedCodedLines(const std::string& log, const std::string& from,
+                                          const std::string& to) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = log.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    std::string coded = CodedPart(log.substr(start, end - start));
+    for (size_t at = 0; !from.empty() && (at = coded.find(from, at)) != std::string::npos;
+         at += to.size()) {
+      coded.replace(at, from.size(), to);
+    }
+    lines.push_back(coded);
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+}  // namespace
+
+// The recipe of docs/scale-out.md on one machine: GNU parallel runs three shares of the corpus,
+// and together they give the pages and the log lines of one run.
+TEST_F(CorpusRun, ThreeSharesByGnuParallelMatchOneRun) {
+  if (std::system("parallel --version >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "GNU parallel is not installed (bash scripts/setup.sh --test installs it)";
+  }
+  TempFolder temp;
+  for (const char* folder : {"corpus", "one", "three"}) fs::create_directory(temp.path() / folder);
+  std::vector<std::string> books = CopyCorpus(temp.path() / "corpus");
+  GridcastRun one = RunGridcast(temp.str(), {"corpus/*.xls", "-f", "-d", "one", "--log", "one.log"},
+                                "", 900);
+  ASSERT_TRUE(one.status == 0 || one.status == 1) << one.err;
+  std::string command = "cd " + ShellQuote(temp.str()) + " && parallel --will-cite " +
+                        ShellQuote(GRIDCAST_PATH) +
+                        " --shard {}/3 -j1 -f -d three --log shard-{}.log \"'corpus/*.xls'\"" +
+                        " ::: 1 2 3 >/dev/null 2>&1";
+  int raw = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) <= 3) << command;  // parallel: failed jobs
+  std::string merged;
+  for (int shard = 1; shard <= 3; ++shard) {
+    std::string log = ReadFile(temp / ("shard-" + std::to_string(shard) + ".log"));
+    EXPECT_FALSE(log.empty()) << "shard " << shard << " converted nothing";
+    merged += log;
+  }
+  EXPECT_EQ(SortedCodedLines(merged, "", ""),
+            SortedCodedLines(ReadFile(temp / "one.log"), temp / "one/", temp / "three/"));
+  EXPECT_EQ(SortedCodedLines(merged, "", "").size(), books.size());
+  EXPECT_EQ(Contents(temp.path() / "three"), Contents(temp.path() / "one"));
+}

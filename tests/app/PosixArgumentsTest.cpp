@@ -44,13 +44,40 @@ TEST(PosixArguments, ShortLongBundledAndAttachedForms) {
   EXPECT_EQ(r.options.LogPath, "/l/x.log");
   EXPECT_EQ(r.options.Password, "pw");
 
-  // A log option without a value means the default log; it never takes the next word.
-  r = Parse({"-l", "x.xls"});
-  EXPECT_EQ(r.options.LogPath, "");
-  EXPECT_EQ(r.entries, Strings{"/work/x.xls"});
-  r = Parse({"--log", "x.xls", "--sheets", "3"});
-  EXPECT_EQ(r.options.LogPath, "");
-  EXPECT_EQ(r.options.SheetRange, "3");
+  // The log option always takes a value, like --dest: never a workbook, never the flags after it.
+  r = Parse({"book.xls", "-o", "-l", "run2.log"});
+  EXPECT_EQ(r.options.LogPath, "/work/run2.log");
+  EXPECT_EQ(r.entries, Strings{"/work/book.xls"});
+  r = Parse({"-lcf", "--log", "x.log", "--sheets", "3"});
+  EXPECT_EQ(r.options.LogPath, "/work/x.log");
+  EXPECT_FALSE(r.options.Compress || r.options.CreateFilesDir);
+  EXPECT_EQ(Parse({"-lcf"}).options.LogPath, "/work/cf");
+  EXPECT_EQ(Parse(Strings{"a.xls", "-l"}).error, "option -l needs a value");
+  EXPECT_EQ(Parse({"--log="}).error, "option --log needs a file");
+}
+
+TEST(PosixArguments, JobsListsAndShares) {
+  RunRequest r = Parse({"-j3", "--files-from", "list.txt", "-0", "--shard", "2/5"});
+  EXPECT_TRUE(r.error.empty()) << r.error;
+  EXPECT_EQ(r.jobs, 3);
+  EXPECT_EQ(r.filesFrom, "/work/list.txt");
+  EXPECT_TRUE(r.nulSeparated);
+  EXPECT_EQ(r.shardIndex, 2);
+  EXPECT_EQ(r.shardCount, 5);
+  EXPECT_EQ(Parse(Strings{"--jobs=1", "--files-from=-"}).jobs, 1);
+  EXPECT_EQ(Parse({"--files-from=-"}).filesFrom, "-");
+  EXPECT_EQ(Parse({"a.xls"}).jobs, DefaultJobs());
+  for (const char* bad : {"0", "x", "-1", "1025", "2.5", ""}) {
+    EXPECT_EQ(Parse({"-j", bad}).error, "option -j needs a number of workbooks from 1 to 1024")
+        << bad;
+  }
+  for (const char* bad : {"0/3", "4/3", "3", "1/0", "a/b", "1/3/4"}) {
+    EXPECT_EQ(Parse({"--shard", bad}).error,
+              "option --shard needs K/N with 1 <= K <= N, for example 2/3") << bad;
+  }
+  EXPECT_EQ(Parse(Strings{"-0", "a.xls"}).error, "option -0 goes with --files-from");
+  EXPECT_EQ(Parse(Strings{"--files-from=a", "--files-from=b"}).error,
+            "option --files-from is given twice");
 }
 
 TEST(PosixArguments, DoubleDashEndsTheOptions) {
@@ -101,4 +128,26 @@ TEST(PosixArguments, SameRequestAsTheWindowsSyntax) {
   EXPECT_EQ(windows.options.WriteLog, posix.options.WriteLog);
   EXPECT_EQ(windows.entries, (Strings{"a.xls", "b.xls"}));
   EXPECT_EQ(posix.entries, (Strings{"/work/a.xls", "/work/b.xls"}));
+}
+
+TEST(PosixArguments, TheUsageNamesEveryOptionAndStatusInLinesThatFit) {
+  const std::string usage = PosixUsageText();
+  for (const char* option : {"-d, --dest DIR", "-s, --subfolders", "-o, --overwrite",
+                             "-e, --sheets RANGE", "-c, --compress", "-f, --keep-files",
+                             "-p, --password PASS", "-l, --log FILE", "-j, --jobs N",
+                             "--files-from LIST", "-0, --null", "--shard K/N",
+                             "-h, -?, --help", "--version", "GRIDCAST_PASSWORD",
+                             "$XDG_STATE_HOME/quillane", "program's folder", "\n  0 ", "\n  1 ",
+                             "\n  2 ", "no arguments", "--dest folder that does not",
+                             "\n  130 ", "143"}) {
+    EXPECT_NE(usage.find(option), std::string::npos) << option;
+  }
+  size_t start = 0;
+  for (size_t end; (end = usage.find('\n', start)) != std::string::npos; start = end + 1) {
+    EXPECT_LE(end - start, 80u) << usage.substr(start, end - start);
+  }
+  // The usage's own example parses.
+  RunRequest r = Parse({"/data/test.xls", "/tmp/*.xls", "--log", "/tmp/abc.log"});
+  EXPECT_TRUE(r.error.empty());
+  EXPECT_EQ(r.options.LogPath, "/tmp/abc.log");
 }

@@ -18,9 +18,13 @@ TEST(ConversionLog, CodedTexts) {
   EXPECT_EQ(Text103("/in/b.xls", "Not a workbook"),
             "  103, Convert /in/b.xls failure, the error message is Not a workbook");
   EXPECT_EQ(Text104(), "  104, Can not load Microsoft Excel, Terminate!");
-  // A message never breaks the line.
+  // No field breaks the line: control characters are shown escaped, other bytes stay.
   EXPECT_EQ(Text103("b.xls", "first\r\nsecond\n"),
-            "  103, Convert b.xls failure, the error message is first  second ");
+            "  103, Convert b.xls failure, the error message is first\\r\\nsecond\\n");
+  EXPECT_EQ(Text100("/in/a\nb\tc.xls", "/o\x1b\x7f\u00e9/a.htm"),
+            "  100, Successfully convert /in/a\\nb\\tc.xls to /o\\x1b\\x7f\u00e9/a.htm");
+  EXPECT_EQ(Text101("a\rb"), "  101, Output file a\\rb exists, Ignore!");
+  EXPECT_EQ(Text102("a\nb"), "  102, Source file a\\nb doesn't exist, Convert failure!");
 }
 
 TEST(ConversionLog, LinesStartWithTheTimeOfDay) {

@@ -1,0 +1,43 @@
+# What `cmake --install` puts where, and the Debian package `cpack` makes of it
+# (build/<dir>$ cpack gives quillane_<version>_<arch>.deb). The window program, its desktop entry
+# and icon are part of it only when the quillane target is built.
+include(GNUInstallDirs)
+
+install(TARGETS gridcast RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Man pages are installed compressed, as Debian's policy asks; the copy is made at install time.
+set(QUILLANE_MAN_PAGE ${CMAKE_BINARY_DIR}/gridcast.1.gz)
+install(CODE "execute_process(COMMAND gzip -9 -n -c \"${CMAKE_SOURCE_DIR}/docs/gridcast.1\"
+  OUTPUT_FILE \"${QUILLANE_MAN_PAGE}\" COMMAND_ERROR_IS_FATAL ANY)")
+install(FILES ${QUILLANE_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_SOURCE_DIR}/resources/package/gridcast.bash
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME gridcast)
+set(QUILLANE_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/quillane)
+install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${QUILLANE_DOC_DIR})
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION ${QUILLANE_DOC_DIR}/examples
+  FILES_MATCHING PATTERN "*.xls")
+
+if(TARGET quillane)
+  install(TARGETS quillane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${CMAKE_SOURCE_DIR}/resources/package/quillane.desktop
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${CMAKE_SOURCE_DIR}/resources/icons/QUILLANE.png
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps RENAME quillane.png)
+endif()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME quillane)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Quillane")
+set(CPACK_PACKAGE_CONTACT "Quillane developers <quillane@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Batch converter of spreadsheet workbooks into static HTML pages")
+set(CPACK_PACKAGE_DESCRIPTION
+  "gridcast turns .xls, .xlt and .xlw workbooks (BIFF2 to BIFF8, encrypted ones included) into\n\
+static HTML pages, one per worksheet, in batches, with one coded log line per workbook. It\n\
+needs no display and no office suite.")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # Depends from the libraries the programs link
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+include(CPack)
