@@ -20,6 +20,7 @@
 #include "app/modArguments.h"
 #include "convert/ConversionLog.h"
 #include "convert/modGRIDCAST.h"
+#include "files/AtomicFile.h"
 #include "files/Search.h"
 #include "files/modFuntions.h"
 
@@ -30,11 +31,6 @@
 #include <unistd.h>
 #endif
 
-// The page writer's list of temporary files in flight, when this build has it.
-#if __has_include("files/AtomicFile.h")
-#include "files/AtomicFile.h"
-#define QUILLANE_HAS_ATOMIC_FILE 1
-#endif
 
 #ifndef QUILLANE_VERSION
 #define QUILLANE_VERSION "0"
@@ -613,9 +609,7 @@ extern "C" void OnStopSignal(int signal) {
     StopRun(signal);
     return;
   }
-#ifdef QUILLANE_HAS_ATOMIC_FILE
   files::RemoveTemporaryFilesNow();
-#endif
   _exit(kExitSignalBase + signal);
 }
 
