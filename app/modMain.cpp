@@ -19,7 +19,7 @@
 #include "app/PosixArguments.h"
 #include "app/modArguments.h"
 #include "convert/ConversionLog.h"
-#include "convert/modGRIDCAST.h"
+#include "convert/ConvertWorkbook.h"
 #include "files/AtomicFile.h"
 #include "files/Search.h"
 #include "files/modFuntions.h"
@@ -249,9 +249,11 @@ void Convert(Workbook& book, const convert::ConvertOptions& options) {
     book.line = convert::Line101(book.output);
   } else {
     // Whether the output path exists was decided when the run started.
-    book.code = convert::ConvertWorkbookCode(book.source, book.output, book.line, true,
-                                             options.CreateFilesDir, options.Compress,
-                                             options.Password, options.SheetRange);
+    convert::ConvertOptions overwriting = options;
+    overwriting.Overwrite = true;
+    convert::ConvertResult result = convert::ConvertWorkbook(book.source, book.output, overwriting);
+    book.code = static_cast<int>(result.code);
+    book.line = std::move(result.line);
   }
 }
 
@@ -371,8 +373,8 @@ void ExpandFileList(const std::vector<std::string>& entries, std::vector<std::st
       list.push_back(entry);
       continue;
     }
-    files::SearchResults.clear();
     std::string folder;
+    std::string pattern;
     size_t cut = std::string::npos;
     for (size_t i = entry.size(); i > 0; --i) {
       if (files::IsSeparator(entry[i - 1])) {
@@ -382,10 +384,10 @@ void ExpandFileList(const std::vector<std::string>& entries, std::vector<std::st
     }
     if (cut == std::string::npos) {
       folder = DefaultFolder();
-      files::SearchPattern = entry;
+      pattern = entry;
     } else {
       folder = entry.substr(0, cut);
-      files::SearchPattern = entry.substr(cut);
+      pattern = entry.substr(cut);
 #ifndef _WIN32
       if (IsRelative(folder)) folder = CurrentFolder() + folder;
 #endif
@@ -397,20 +399,13 @@ void ExpandFileList(const std::vector<std::string>& entries, std::vector<std::st
       }
       continue;
     }
-    if (includeSubfolders) {
-      files::Searching = false;
-      files::SearchTree(folder, false);
-    } else {
-      files::Searching = true;
-      files::SearchFolder(folder, false);
-      files::Searching = false;
-    }
-    if (files::SearchResults.empty() && warnings) {
+    const std::vector<std::string> found = includeSubfolders ? files::SearchTree(folder, pattern)
+                                                             : files::SearchFolder(folder, pattern);
+    if (found.empty() && warnings) {
       *warnings << "gridcast: nothing matches " << convert::OneLineField(entry)
                 << (includeSubfolders ? " (subfolders searched too)\n" : "\n");
     }
-    list.insert(list.end(), files::SearchResults.begin(), files::SearchResults.end());
-    files::SearchResults.clear();
+    list.insert(list.end(), found.begin(), found.end());
   }
 }
 

@@ -13,6 +13,15 @@ std::string TimeOfDayText(const std::tm& time, const std::locale& locale);
 // The locale's short date ("%x") with every "/" and "\" removed.
 std::string ShortDateText(const std::tm& time, const std::locale& locale);
 
+// The code a log line carries.
+enum class LogCode {
+  Converted = 100,      // every chosen sheet was published
+  OutputExists = 101,   // skipped: the output path exists and overwriting is off
+  SourceMissing = 102,  // the workbook is missing or a folder
+  Failed = 103,         // the workbook could not be converted; the line says why
+  EngineMissing = 104,  // the engine could not be started
+};
+
 // A log line: the current time of day followed by one of the coded texts below.
 std::string LogLine(const std::string& codedText);
 std::string Line100(const std::string& source, const std::string& output);

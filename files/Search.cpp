@@ -5,45 +5,87 @@
 #include <system_error>
 
 #include "files/modFuntions.h"
+#include "support/Ascii.h"
 
 namespace fs = std::filesystem;
 
 namespace quillane::files {
 
-std::vector<std::string> SearchResults;
-std::string SearchPattern;
-bool Searching = false;
-bool SearchingTree = false;
-
 namespace {
 
-std::function<void(const std::string&)>& ProgressHook() {
-  static std::function<void(const std::string&)> hook;
-  return hook;
-}
-
-void ShowProgress(const std::string& text) {
-  if (ProgressHook()) ProgressHook()(text);
-}
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+using support::AsciiLower;
 
 std::string WithSeparator(std::string folder) {
   if (folder.empty() || !IsSeparator(folder.back())) folder += kSeparator;
   return folder;
 }
 
-// Names in a folder in a fixed order (byte order), so results do not depend on the file system.
-std::vector<std::string> SortedNames(std::vector<std::string> names) {
-  std::sort(names.begin(), names.end());
-  return names;
-}
+// One search: its pattern, its hooks and what it found.
+class Searcher {
+ public:
+  Searcher(const std::string& pattern, const SearchHooks& hooks) : pattern_(pattern), hooks_(hooks) {}
+
+  bool KeepGoing() const { return !hooks_.keepGoing || hooks_.keepGoing(); }
+  void Progress(const std::string& text) const {
+    if (hooks_.progress) hooks_.progress(text);
+  }
+
+  // The folder's own matches, in name order (byte order, whatever the file system's order).
+  void Folder(const std::string& folder) {
+    std::vector<std::string> matches;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+      std::string name = TrimAtNul(it->path().filename().string());
+      if (MatchesPattern(name, pattern_)) matches.push_back(name);
+    }
+    std::sort(matches.begin(), matches.end());
+    for (const std::string& name : matches) {
+      DoEvents();
+      if (!KeepGoing()) {
+        stopped_ = true;
+        return;
+      }
+      found_.push_back(folder + name);
+      Progress(std::to_string(found_.size()) + " files were found.");
+    }
+  }
+
+  // The folder's matches, then each subfolder's, depth first. The subfolder names are collected
+  // and the listing closed before descending.
+  void Tree(const std::string& folder) {
+    DoEvents();
+    if (stopped_ || !KeepGoing()) {
+      stopped_ = true;
+      return;
+    }
+    std::vector<std::string> subfolders;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+      std::string name = TrimAtNul(it->path().filename().string());
+      if (name.empty() || name[0] == '.') continue;
+      std::error_code statusError;
+      if (fs::is_directory(it->symlink_status(statusError)) && !statusError) {
+        subfolders.push_back(name);
+      }
+    }
+    Folder(folder);
+    std::sort(subfolders.begin(), subfolders.end());
+    for (const std::string& name : subfolders) {
+      if (stopped_) return;
+      Tree(folder + name + kSeparator);
+    }
+  }
+
+  std::vector<std::string> Found() { return std::move(found_); }
+
+ private:
+  const std::string& pattern_;
+  const SearchHooks& hooks_;
+  std::vector<std::string> found_;
+  bool stopped_ = false;
+};
 
 }  // namespace
-
-void SetSearchProgressHook(std::function<void(const std::string&)> hook) {
-  ProgressHook() = std::move(hook);
-}
 
 bool MatchesPattern(const std::string& name, const std::string& pattern) {
   if (pattern == "*.*" || pattern == "*") return true;
@@ -53,7 +95,8 @@ bool MatchesPattern(const std::string& name, const std::string& pattern) {
     if (p < pattern.size() && pattern[p] == '*') {
       starP = p++;
       starN = n;
-    } else if (p < pattern.size() && (pattern[p] == '?' || Lower(pattern[p]) == Lower(name[n]))) {
+    } else if (p < pattern.size() &&
+               (pattern[p] == '?' || AsciiLower(pattern[p]) == AsciiLower(name[n]))) {
       ++p;
       ++n;
     } else if (starP != std::string::npos) {
@@ -67,64 +110,22 @@ bool MatchesPattern(const std::string& name, const std::string& pattern) {
   return p == pattern.size();
 }
 
-void SearchTree(const std::string& folder, bool showProgress) {
-  if (folder.empty()) return;
-  if (Searching) {
-    Searching = false;
-    return;
-  }
-  std::string start = WithSeparator(folder);
-  if (showProgress) ShowProgress("Now searching Excel files, please wait...");
-  if (!SearchPattern.empty()) {
-    Searching = true;
-    SearchingTree = true;
-    SearchSubfolders(start, showProgress);
-    Searching = false;
-    SearchingTree = false;
-    if (showProgress) ShowProgress("");
-  }
+std::vector<std::string> SearchTree(const std::string& folder, const std::string& pattern,
+                                    const SearchHooks& hooks) {
+  if (folder.empty()) return {};
+  Searcher searcher(pattern, hooks);
+  searcher.Progress("Now searching Excel files, please wait...");
+  if (pattern.empty()) return {};
+  searcher.Tree(WithSeparator(folder));
+  searcher.Progress("");
+  return searcher.Found();
 }
 
-void SearchSubfolders(const std::string& folder, bool showProgress) {
-  DoEvents();
-  if (!Searching) return;
-  // Collect the subfolder names first and close the listing before descending. Hidden folders
-  // (names starting with ".") are not entered, nor links to folders, which could lead in circles.
-  std::vector<std::string> subfolders;
-  {
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-      std::string name = TrimAtNul(it->path().filename().string());
-      if (name.empty() || name[0] == '.') continue;
-      std::error_code statusError;
-      if (fs::is_directory(it->symlink_status(statusError)) && !statusError) {
-        subfolders.push_back(name);
-      }
-    }
-  }
-  if (SearchingTree) SearchFolder(folder, showProgress);
-  for (const std::string& name : SortedNames(std::move(subfolders))) {
-    if (!Searching) return;
-    SearchSubfolders(folder + name + kSeparator, showProgress);
-  }
-}
-
-void SearchFolder(const std::string& folder, bool showProgress) {
-  std::string start = WithSeparator(folder);
-  std::vector<std::string> matches;
-  {
-    std::error_code ec;
-    for (fs::directory_iterator it(start, ec), end; !ec && it != end; it.increment(ec)) {
-      std::string name = TrimAtNul(it->path().filename().string());
-      if (MatchesPattern(name, SearchPattern)) matches.push_back(name);
-    }
-  }
-  for (const std::string& name : SortedNames(std::move(matches))) {
-    DoEvents();
-    if (!Searching) return;
-    SearchResults.push_back(start + name);
-    if (showProgress) ShowProgress(std::to_string(SearchResults.size()) + " files were found.");
-  }
+std::vector<std::string> SearchFolder(const std::string& folder, const std::string& pattern,
+                                      const SearchHooks& hooks) {
+  Searcher searcher(pattern, hooks);
+  searcher.Folder(WithSeparator(folder));
+  return searcher.Found();
 }
 
 }  // namespace quillane::files

@@ -1,10 +1,10 @@
 // Finds files whose names match a wildcard pattern in a folder, or in a folder and all its
-// subfolders, and collects their full paths.
+// subfolders, and returns their full paths.
 //
-// The state is module-wide, as the callers (the command-line run, the add-folder dialog) expect:
-// set SearchResults and SearchPattern, then call SearchTree or (with Searching set) SearchFolder.
-// A search stops once Searching is false; the window clears it from its Cancel command while the
-// search yields through DoEvents.
+// A search takes what it needs as arguments and keeps no state between calls, so two searches
+// never disturb each other. The caller's hooks say whether to go on (asked before every folder and
+// every found file: the window's Cancel command answers it while the search yields through
+// DoEvents) and receive the progress texts for a status bar.
 #pragma once
 
 #include <functional>
@@ -13,22 +13,23 @@
 
 namespace quillane::files {
 
-extern std::vector<std::string> SearchResults;
-extern std::string SearchPattern;
-extern bool Searching;
-extern bool SearchingTree;
+struct SearchHooks {
+  // Asked before every folder and every found file; false stops the search, which returns what
+  // it found so far. Empty: the search runs to its end.
+  std::function<bool()> keepGoing;
+  // Receives "Now searching Excel files, please wait...", then "N files were found." after each
+  // find, and the empty text at the end of a tree search. Empty: no texts are made.
+  std::function<void(const std::string&)> progress;
+};
 
-// Receives the progress texts of a search made with showProgress (the window shows them in its
-// status bar). Without a hook they go nowhere.
-void SetSearchProgressHook(std::function<void(const std::string&)> hook);
-
-// Searches the folder and all its subfolders. A call while a search runs stops that search and
-// searches nothing.
-void SearchTree(const std::string& folder, bool showProgress);
-// Searches only the folder (the caller has set Searching).
-void SearchFolder(const std::string& folder, bool showProgress);
-// The recursive step of SearchTree: the folder's own matches, then each subfolder's, depth first.
-void SearchSubfolders(const std::string& folder, bool showProgress);
+// The matches in the folder and all its subfolders: the folder's own in name order, then each
+// subfolder's, depth first, in name order. Folders whose names start with "." and links to folders
+// are not entered. A missing folder or an empty pattern finds nothing.
+std::vector<std::string> SearchTree(const std::string& folder, const std::string& pattern,
+                                    const SearchHooks& hooks = {});
+// The matches in the folder alone, in name order.
+std::vector<std::string> SearchFolder(const std::string& folder, const std::string& pattern,
+                                      const SearchHooks& hooks = {});
 
 // Wildcard match of a file name: "*" any run, "?" any one character, letters compared without
 // regard to case (ASCII). "*.*" matches every name, as on the platform the pattern comes from.

@@ -38,7 +38,7 @@ void OpenWorkbook::Publish(int index, const std::filesystem::path& page) const {
   try {
     publish::PublishSheet(*book_, sheet, page);
   } catch (const publish::PublishError& e) {
-    throw EngineError(e.what());
+    throw EngineError(e.what(), ErrorKind::Output);
   }
 }
 
@@ -50,8 +50,10 @@ std::unique_ptr<OpenWorkbook> Application::Open(const std::filesystem::path& fil
   try {
     auto book = std::make_unique<model::Workbook>(biff::ReadWorkbookFile(file, password));
     return std::make_unique<OpenWorkbook>(std::move(book));
+  } catch (const biff::PasswordError& e) {
+    throw EngineError(e.what(), ErrorKind::Password);
   } catch (const biff::ReadError& e) {
-    throw EngineError(e.what());
+    throw EngineError(e.what(), ErrorKind::Unreadable);
   }
 }
 

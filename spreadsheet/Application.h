@@ -15,9 +15,22 @@ struct Workbook;
 
 namespace quillane::spreadsheet {
 
+// What kind of failure an EngineError reports, so callers can act on it without reading its text.
+enum class ErrorKind {
+  Other,
+  Password,    // the workbook is encrypted and the password did not open it
+  Unreadable,  // not a workbook, damaged, or beyond the engine's limits
+  Output,      // a page or its supporting folder could not be written
+};
+
 class EngineError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit EngineError(const std::string& message, ErrorKind kind = ErrorKind::Other)
+      : std::runtime_error(message), kind_(kind) {}
+  ErrorKind Kind() const { return kind_; }
+
+ private:
+  ErrorKind kind_;
 };
 
 class OpenWorkbook {

@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "convert/modGRIDCAST.h"
+#include "convert/CompactHtml.h"
 #include "spreadsheet/Application.h"
 
 #include <unistd.h>

@@ -9,7 +9,7 @@
 #include "RunGridcast.h"
 #include "app/modMain.h"
 #include "convert/ConversionLog.h"
-#include "convert/modGRIDCAST.h"
+#include "convert/ConvertWorkbook.h"
 
 namespace fs = std::filesystem;
 using namespace quillane::testing;

@@ -5,7 +5,7 @@
 
 #include "CompactReference.h"
 #include "TempFolder.h"
-#include "convert/modGRIDCAST.h"
+#include "convert/CompactHtml.h"
 #include "files/modFuntions.h"
 
 

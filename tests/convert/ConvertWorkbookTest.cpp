@@ -5,7 +5,7 @@
 #include "CompactReference.h"
 #include "TempFolder.h"
 #include "convert/ConversionLog.h"
-#include "convert/modGRIDCAST.h"
+#include "convert/ConvertWorkbook.h"
 
 namespace fs = std::filesystem;
 using namespace quillane::convert;
@@ -33,7 +33,15 @@ class ConvertWorkbookTest : public ::testing::Test {
   }
   int Convert(const std::string& source, const std::string& output, bool overwrite = true,
               bool keepFiles = false, bool compress = false, const std::string& sheets = "") {
-    return ConvertWorkbookCode(source, output, line, overwrite, keepFiles, compress, "", sheets);
+    ConvertOptions options;
+    options.Overwrite = overwrite;
+    options.CreateFilesDir = keepFiles;
+    options.Compress = compress;
+    options.SheetRange = sheets;
+    ConvertResult result = ConvertWorkbook(source, output, options);
+    line = result.line;
+    failure = result.failure;
+    return static_cast<int>(result.code);
   }
   std::vector<std::string> Pages() const {
     std::vector<std::string> names;
@@ -47,6 +55,7 @@ class ConvertWorkbookTest : public ::testing::Test {
 
   TempFolder temp;
   std::string line;
+  Failure failure = Failure::None;
 };
 
 using Names = std::vector<std::string>;
@@ -93,7 +102,6 @@ TEST_F(ConvertWorkbookTest, MissingSourceOrAFolderGives102) {
   EXPECT_TRUE(EndsWith(line, Text102(temp / "missing.xls")));
   std::string folder = temp.MakeFolder("folder.xls");
   EXPECT_EQ(Convert(folder, temp / "folder.htm"), 102);
-  EXPECT_FALSE(ConvertWorkbook(folder, temp / "folder.htm", line, true, false, false, "", ""));
 }
 
 TEST_F(ConvertWorkbookTest, UnreadableWorkbookGives103WithTheEnginesMessage) {
@@ -103,6 +111,7 @@ TEST_F(ConvertWorkbookTest, UnreadableWorkbookGives103WithTheEnginesMessage) {
   ASSERT_NE(line.find(head), std::string::npos) << line;
   EXPECT_GT(line.size(), line.find(head) + head.size());  // a reason is given
   EXPECT_EQ(Pages(), Names{});
+  EXPECT_EQ(failure, Failure::Unreadable);
 }
 
 // The cases below need an engine that reads workbooks.
@@ -193,6 +202,7 @@ TEST_F(ConvertRealWorkbook, PagesAreReplacedWholeOrNotAtAll) {
   const std::string page1 = ReadFile(temp / "book_1.htm");
   temp.Write("book_2.htm", "the old second page");
   quillane::testing::WithFileSizeLimit(64, [&] { EXPECT_EQ(Convert(source, output), 103); });
+  EXPECT_EQ(failure, Failure::Output);
   EXPECT_EQ(ReadFile(temp / "book_1.htm"), page1);
   EXPECT_EQ(ReadFile(temp / "book_2.htm"), "the old second page");
   for (const auto& entry : fs::recursive_directory_iterator(temp.path())) {

@@ -12,24 +12,13 @@ using quillane::testing::TempFolder;
 
 namespace {
 
-// Resets the module's state around each test.
 class SearchTest : public ::testing::Test {
  protected:
-  void SetUp() override { Reset(); }
-  void TearDown() override {
-    Reset();
-    SetDoEventsHook(nullptr);
-    SetSearchProgressHook(nullptr);
-  }
-  static void Reset() {
-    SearchResults.clear();
-    SearchPattern.clear();
-    Searching = false;
-    SearchingTree = false;
-  }
-  std::vector<std::string> Relative(const TempFolder& temp) {
+  void TearDown() override { SetDoEventsHook(nullptr); }
+  static std::vector<std::string> Relative(const TempFolder& temp,
+                                           const std::vector<std::string>& found) {
     std::vector<std::string> out;
-    for (const std::string& path : SearchResults) out.push_back(path.substr(temp.str().size() + 1));
+    for (const std::string& path : found) out.push_back(path.substr(temp.str().size() + 1));
     return out;
   }
 };
@@ -65,70 +54,39 @@ TEST(MatchesPattern, WildcardsWithoutRegardToCase) {
 TEST_F(SearchTest, TreeGivesEachFolderBeforeItsSubfoldersAndSkipsDotFolders) {
   TempFolder temp;
   MakeTree(temp);
-  SearchPattern = "*.xls";
-  SearchTree(temp.str(), false);
-  EXPECT_EQ(Relative(temp), (std::vector<std::string>{"B.XLS", "a.xls", "book.xls", "sub/d.xls",
-                                                      "sub/deeper/f.Xls", "zeta/g.xls"}));
-  EXPECT_FALSE(Searching);
-  EXPECT_FALSE(SearchingTree);
-}
-
-TEST_F(SearchTest, FolderSearchesOnlyTheFolder) {
-  TempFolder temp;
-  MakeTree(temp);
-  SearchPattern = "*.xls";
-  Searching = true;
-  SearchFolder(temp.str() + "/", false);
-  EXPECT_EQ(Relative(temp), (std::vector<std::string>{"B.XLS", "a.xls", "book.xls"}));
-  EXPECT_TRUE(Searching);  // left as the caller set it
+  EXPECT_EQ(Relative(temp, SearchTree(temp.str(), "*.xls")),
+            (std::vector<std::string>{"B.XLS", "a.xls", "book.xls", "sub/d.xls", "sub/deeper/f.Xls",
+                                      "zeta/g.xls"}));
+  EXPECT_EQ(Relative(temp, SearchFolder(temp.str() + "/", "*.xls")),
+            (std::vector<std::string>{"B.XLS", "a.xls", "book.xls"}));
 }
 
 TEST_F(SearchTest, MissingFolderAndEmptyPatternFindNothing) {
   TempFolder temp;
-  SearchPattern = "*.xls";
-  SearchTree(temp / "missing", false);
-  Searching = true;
-  SearchFolder(temp / "missing", false);
-  EXPECT_TRUE(SearchResults.empty());
-  Searching = false;
-  SearchPattern.clear();
   temp.Write("a.xls");
-  SearchTree(temp.str(), false);
-  SearchTree("", false);
-  EXPECT_TRUE(SearchResults.empty());
+  EXPECT_TRUE(SearchTree(temp / "missing", "*.xls").empty());
+  EXPECT_TRUE(SearchFolder(temp / "missing", "*.xls").empty());
+  EXPECT_TRUE(SearchTree(temp.str(), "").empty());
+  EXPECT_TRUE(SearchTree("", "*.xls").empty());
 }
 
-TEST_F(SearchTest, ASecondTreeSearchStopsTheRunningOne) {
+TEST_F(SearchTest, TheCallersAnswerStopsTheSearchWhileItYields) {
   TempFolder temp;
   MakeTree(temp);
-  SearchPattern = "*.xls";
-  Searching = true;  // a search is running
-  SearchTree(temp.str(), false);
-  EXPECT_FALSE(Searching);
-  EXPECT_TRUE(SearchResults.empty());
+  size_t found = 0;
+  SearchHooks hooks;
+  hooks.progress = [&](const std::string& text) { found += text.find("found") != std::string::npos; };
+  hooks.keepGoing = [&] { return found < 2; };  // the user's Cancel after the second find
+  EXPECT_EQ(SearchTree(temp.str(), "*.xls", hooks).size(), 2u);
 }
 
-TEST_F(SearchTest, ClearingSearchingWhileYieldingStopsTheSearch) {
-  TempFolder temp;
-  MakeTree(temp);
-  SearchPattern = "*.xls";
-  SetDoEventsHook([] {
-    if (SearchResults.size() == 2) Searching = false;  // the user's Cancel
-  });
-  SearchTree(temp.str(), false);
-  EXPECT_EQ(SearchResults.size(), 2u);
-}
-
-TEST_F(SearchTest, ProgressTextsOnlyWhenAskedFor) {
+TEST_F(SearchTest, ProgressTexts) {
   TempFolder temp;
   MakeTree(temp);
   std::vector<std::string> texts;
-  SetSearchProgressHook([&](const std::string& text) { texts.push_back(text); });
-  SearchPattern = "*.xls";
-  SearchTree(temp.str(), false);
-  EXPECT_TRUE(texts.empty());
-  SearchResults.clear();
-  SearchTree(temp.str(), true);
+  SearchHooks hooks;
+  hooks.progress = [&](const std::string& text) { texts.push_back(text); };
+  SearchTree(temp.str(), "*.xls", hooks);
   ASSERT_EQ(texts.size(), 8u);
   EXPECT_EQ(texts.front(), "Now searching Excel files, please wait...");
   EXPECT_EQ(texts[1], "1 files were found.");
@@ -149,17 +107,15 @@ TEST_F(SearchTest, NoLimitOnTheNumberOfSubfolders) {
   }
   temp.Write("d32999/last.xls");
   temp.Write("d00/not-reached-by-name.xls");
-  SearchPattern = "*.xls";
-  SearchTree(temp.str(), false);
-  ASSERT_EQ(SearchResults.size(), 2u);
-  EXPECT_EQ(SearchResults.back(), temp / "d32999/last.xls");
+  const std::vector<std::string> found = SearchTree(temp.str(), "*.xls");
+  ASSERT_EQ(found.size(), 2u);
+  EXPECT_EQ(found.back(), temp / "d32999/last.xls");
 }
 
 TEST_F(SearchTest, LinksToFoldersAreNotFollowed) {
   TempFolder temp;
   temp.Write("real/a.xls");
   fs::create_directory_symlink(temp.path(), temp.path() / "real" / "loop");
-  SearchPattern = "*.xls";
-  SearchTree(temp.str(), false);
-  EXPECT_EQ(Relative(temp), (std::vector<std::string>{"real/a.xls"}));
+  EXPECT_EQ(Relative(temp, SearchTree(temp.str(), "*.xls")),
+            (std::vector<std::string>{"real/a.xls"}));
 }

@@ -1,52 +1,25 @@
-#include "convert/modGRIDCAST.h"
+// Module modGRIDCAST: the compaction of a page. Plain text surgery with fixed markers; the page
+// is never parsed as HTML.
+//
+// Order of work: one pass finds which groups of steps can match at all; the block cuts (meta and
+// link tags, conditional comments) come first, then the replacements, each over the whole text,
+// left to right. Every step works in place and in linear time: a cut or a shrinking replacement
+// moves the kept text down once, the one growing replacement makes the new text in one pass.
+#include "convert/CompactHtml.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <mutex>
-#include <set>
-#include <stdexcept>
-#include <string_view>
-#include <system_error>
-#include <vector>
 
-#include "convert/ConversionLog.h"
-#include "convert/SheetRange.h"
 #include "files/AtomicFile.h"
-#include "files/Search.h"
 #include "files/modFuntions.h"
-#include "spreadsheet/publish/PageFiles.h"
 
 namespace fs = std::filesystem;
 
 namespace quillane::convert {
 
-std::unique_ptr<spreadsheet::Application> ExcelApp;
-
 namespace {
-
-// The pages written since the engine was started: the run's own output. Conversions may run on
-// several threads at once; the mutex guards the set.
-std::set<std::string>& PagesOfThisRun() {
-  static std::set<std::string> pages;
-  return pages;
-}
-std::mutex pagesMutex;
-
-bool IsPageOfThisRun(const std::string& path) {
-  std::lock_guard lock(pagesMutex);
-  return PagesOfThisRun().count(path) != 0;
-}
-
-std::function<std::unique_ptr<spreadsheet::Application>()>& EngineFactory() {
-  static std::function<std::unique_ptr<spreadsheet::Application>()> factory;
-  return factory;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Compaction
 
 // First occurrence of `needle` in text[from..size), or npos.
 size_t Find(const char* text, size_t size, std::string_view needle, size_t from) {
@@ -241,9 +214,9 @@ GroupsPresent FindGroups(const std::string& text) {
 }
 
 std::string ReadWholeFile(const std::string& path) {
-  if (files::IsDirectory(path)) throw std::runtime_error("Cannot read " + path + ": it is a folder");
+  if (files::IsDirectory(path)) throw CompactError("Cannot read " + path + ": it is a folder");
   std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) throw std::runtime_error("Cannot read " + path + ": " + std::strerror(errno));
+  if (!file) throw CompactError("Cannot read " + path + ": " + std::strerror(errno));
   std::string text;
   std::error_code ec;
   uintmax_t size = fs::file_size(path, ec);
@@ -257,176 +230,11 @@ std::string ReadWholeFile(const std::string& path) {
   while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
   bool failed = std::ferror(file) != 0;
   std::fclose(file);
-  if (failed) throw std::runtime_error("Cannot read " + path);
+  if (failed) throw CompactError("Cannot read " + path);
   return text;
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code ec;
-  return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec) && !ec;
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
-// The ".htm" files of a supporting folder that we wrote there, in name order, without the
-// sheet-tab page.
-std::vector<std::string> PagesInFolder(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const std::string& name : publish::ListedFiles(folder)) {
-    if (!files::MatchesPattern(name, "*.htm")) continue;
-    if (Lower(name) == "tabstrip.htm") continue;
-    std::error_code statusError;
-    if (!fs::is_regular_file(fs::symlink_status(folder + files::kSeparator + name, statusError)))
-      continue;
-    names.push_back(name);
-  }
-  std::sort(names.begin(), names.end());
-  std::vector<std::string> paths;
-  for (const std::string& name : names) {
-    paths.push_back(folder + files::kSeparator + name);
-    files::DoEvents();
-  }
-  return paths;
-}
-
-std::function<void(const std::string&)>& NoticeHook() {
-  static std::function<void(const std::string&)> hook;
-  return hook;
-}
-
-void Notice(const std::string& text) {
-  if (NoticeHook()) {
-    NoticeHook()(text);
-  } else {
-    std::fprintf(stderr, "%s\n", text.c_str());
-  }
-}
-
-// Removes the supporting folder we wrote; entries of somebody else's in it stay, and are named.
-void RemoveOwnFolder(const std::string& folder) {
-  const std::vector<std::string> left = publish::RemoveSupportingFolder(folder);
-  if (left.empty()) return;
-  std::string names;
-  for (size_t i = 0; i < left.size() && i < 5; ++i) names += (i ? ", " : "") + left[i];
-  if (left.size() > 5) names += ", ...";
-  Notice("Kept " + folder + ": it holds " + std::to_string(left.size()) +
-         (left.size() == 1 ? " entry" : " entries") + " this program did not write (" + names +
-         ")");
 }
 
 }  // namespace
-
-// ---------------------------------------------------------------------------------------------
-// The engine
-
-void SetNoticeHook(std::function<void(const std::string&)> hook) { NoticeHook() = std::move(hook); }
-
-void SetEngineFactory(std::function<std::unique_ptr<spreadsheet::Application>()> factory) {
-  EngineFactory() = std::move(factory);
-}
-
-bool StartExcel() {
-  {
-    std::lock_guard lock(pagesMutex);
-    PagesOfThisRun().clear();
-  }
-  try {
-    ExcelApp = EngineFactory() ? EngineFactory()() : std::make_unique<spreadsheet::Application>();
-    if (!ExcelApp) return false;
-    ExcelApp->DisplayAlerts = false;
-    ExcelApp->EnableSound = false;
-    ExcelApp->AlertBeforeOverwriting = false;
-    return true;
-  } catch (...) {
-    return false;
-  }
-}
-
-void QuitExcel() {
-  try {
-    if (ExcelApp) ExcelApp->Quit();
-  } catch (...) {
-  }
-  ExcelApp.reset();
-}
-
-// ---------------------------------------------------------------------------------------------
-// One workbook
-
-std::string PagePath(const std::string& output, int index) {
-  std::string folderAndName = files::ChangeExtension(output, "");  // drops the extension
-  folderAndName.pop_back();                                         // and the dot it added
-  std::string extension = output.substr(folderAndName.size());
-  return folderAndName + "_" + std::to_string(index) + extension;
-}
-
-bool ConvertWorkbook(const std::string& source, const std::string& output, std::string& logLine,
-                     bool overwrite, bool createFilesDir, bool compress,
-                     const std::string& password, const std::string& sheetRange) {
-  return ConvertWorkbookCode(source, output, logLine, overwrite, createFilesDir, compress,
-                             password, sheetRange) == 100;
-}
-
-int ConvertWorkbookCode(const std::string& source, const std::string& output, std::string& logLine,
-                        bool overwrite, bool createFilesDir, bool compress,
-                        const std::string& password, const std::string& sheetRange) {
-  try {
-    // A page this run wrote under another workbook's output path (book.xls gives book_1.htm,
-    // the output path of book_1.xls) is not an earlier result: it does not stop that workbook.
-    if (!overwrite && files::FileExists(output) && !IsPageOfThisRun(output)) {
-      logLine = Line101(output);
-      return 101;
-    }
-    if (!files::FileExists(source)) {
-      logLine = Line102(source);
-      return 102;
-    }
-    if (!ExcelApp) throw std::runtime_error("The spreadsheet engine is not started");
-    std::unique_ptr<spreadsheet::OpenWorkbook> book =
-        ExcelApp->Open(source, false, true, password.empty() ? kDummyPassword : password, true);
-    SheetRange range(sheetRange);
-    const int count = book->WorksheetCount();
-    for (int i = 1; i <= count; ++i) {
-      if (!range.Contains(i)) continue;
-      const std::string page = PagePath(output, i);
-      // A page must never take the place of the workbook it comes from.
-      if (SameFile(page, source)) {
-        throw std::runtime_error("The page " + page + " would replace the workbook");
-      }
-      const std::string name = book->WorksheetName(i);
-      (void)name;  // the engine publishes by position; the name is read as the caller's check
-      {
-        std::lock_guard lock(pagesMutex);
-        PagesOfThisRun().insert(page);
-      }
-      book->Publish(i, page);
-      const std::string folder = files::ChangeExtension(page, ".files");
-      if (!createFilesDir) RemoveOwnFolder(folder);
-      if (compress) {
-        CompactHtml(page);
-        if (createFilesDir && files::IsDirectory(folder)) {
-          for (const std::string& file : PagesInFolder(folder)) CompactHtml(file);
-        }
-      }
-    }
-    book->Close();
-    logLine = Line100(source, output);
-    return 100;
-  } catch (const std::exception& e) {
-    logLine = Line103(source, e.what());
-  } catch (...) {
-    logLine = Line103(source, "Unknown error");
-  }
-  return 103;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Compaction
 
 void CompactHtmlText(std::string& text) {
   // The steps come in groups whose texts share a beginning. When the text holds no occurrence of
@@ -461,7 +269,11 @@ void CompactHtmlText(std::string& text) {
 void CompactHtml(const std::string& path) {
   std::string text = ReadWholeFile(path);
   CompactHtmlText(text);
-  files::WriteFileAtomically(path, text);
+  try {
+    files::WriteFileAtomically(path, text);
+  } catch (const std::runtime_error& e) {
+    throw CompactError(e.what());
+  }
 }
 
 }  // namespace quillane::convert

@@ -1,0 +1,208 @@
+#include "convert/ConvertWorkbook.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <stdexcept>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "convert/CompactHtml.h"
+#include "convert/ConversionLog.h"
+#include "convert/SheetRange.h"
+#include "files/AtomicFile.h"
+#include "files/Search.h"
+#include "files/modFuntions.h"
+#include "spreadsheet/publish/PageFiles.h"
+
+namespace fs = std::filesystem;
+
+namespace quillane::convert {
+
+std::unique_ptr<spreadsheet::Application> ExcelApp;
+
+namespace {
+
+// The pages written since the engine was started: the run's own output. Conversions may run on
+// several threads at once; the mutex guards the set.
+std::set<std::string>& PagesOfThisRun() {
+  static std::set<std::string> pages;
+  return pages;
+}
+std::mutex pagesMutex;
+
+bool IsPageOfThisRun(const std::string& path) {
+  std::lock_guard lock(pagesMutex);
+  return PagesOfThisRun().count(path) != 0;
+}
+
+std::function<std::unique_ptr<spreadsheet::Application>()>& EngineFactory() {
+  static std::function<std::unique_ptr<spreadsheet::Application>()> factory;
+  return factory;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec) && !ec;
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+// The ".htm" files of a supporting folder that we wrote there, in name order, without the
+// sheet-tab page.
+std::vector<std::string> PagesInFolder(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const std::string& name : publish::ListedFiles(folder)) {
+    if (!files::MatchesPattern(name, "*.htm")) continue;
+    if (Lower(name) == "tabstrip.htm") continue;
+    std::error_code statusError;
+    if (!fs::is_regular_file(fs::symlink_status(folder + files::kSeparator + name, statusError)))
+      continue;
+    names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  std::vector<std::string> paths;
+  for (const std::string& name : names) {
+    paths.push_back(folder + files::kSeparator + name);
+    files::DoEvents();
+  }
+  return paths;
+}
+
+std::function<void(const std::string&)>& NoticeHook() {
+  static std::function<void(const std::string&)> hook;
+  return hook;
+}
+
+void Notice(const std::string& text) {
+  if (NoticeHook()) {
+    NoticeHook()(text);
+  } else {
+    std::fprintf(stderr, "%s\n", text.c_str());
+  }
+}
+
+// Removes the supporting folder we wrote; entries of somebody else's in it stay, and are named.
+void RemoveOwnFolder(const std::string& folder) {
+  const std::vector<std::string> left = publish::RemoveSupportingFolder(folder);
+  if (left.empty()) return;
+  std::string names;
+  for (size_t i = 0; i < left.size() && i < 5; ++i) names += (i ? ", " : "") + left[i];
+  if (left.size() > 5) names += ", ...";
+  Notice("Kept " + folder + ": it holds " + std::to_string(left.size()) +
+         (left.size() == 1 ? " entry" : " entries") + " this program did not write (" + names +
+         ")");
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The engine
+
+void SetNoticeHook(std::function<void(const std::string&)> hook) { NoticeHook() = std::move(hook); }
+
+void SetEngineFactory(std::function<std::unique_ptr<spreadsheet::Application>()> factory) {
+  EngineFactory() = std::move(factory);
+}
+
+bool StartExcel() {
+  {
+    std::lock_guard lock(pagesMutex);
+    PagesOfThisRun().clear();
+  }
+  try {
+    ExcelApp = EngineFactory() ? EngineFactory()() : std::make_unique<spreadsheet::Application>();
+    if (!ExcelApp) return false;
+    ExcelApp->DisplayAlerts = false;
+    ExcelApp->EnableSound = false;
+    ExcelApp->AlertBeforeOverwriting = false;
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+void QuitExcel() {
+  try {
+    if (ExcelApp) ExcelApp->Quit();
+  } catch (...) {
+  }
+  ExcelApp.reset();
+}
+
+// ---------------------------------------------------------------------------------------------
+// One workbook
+
+std::string PagePath(const std::string& output, int index) {
+  std::string folderAndName = files::ChangeExtension(output, "");  // drops the extension
+  folderAndName.pop_back();                                         // and the dot it added
+  std::string extension = output.substr(folderAndName.size());
+  return folderAndName + "_" + std::to_string(index) + extension;
+}
+
+ConvertResult ConvertWorkbook(const std::string& source, const std::string& output,
+                              const ConvertOptions& options) {
+  ConvertResult result;
+  try {
+    // A page this run wrote under another workbook's output path (book.xls gives book_1.htm,
+    // the output path of book_1.xls) is not an earlier result: it does not stop that workbook.
+    if (!options.Overwrite && files::FileExists(output) && !IsPageOfThisRun(output)) {
+      return {LogCode::OutputExists, Line101(output)};
+    }
+    if (!files::FileExists(source)) return {LogCode::SourceMissing, Line102(source)};
+    if (!ExcelApp) throw std::runtime_error("The spreadsheet engine is not started");
+    std::unique_ptr<spreadsheet::OpenWorkbook> book =
+        ExcelApp->Open(source, false, true,
+                      options.Password.empty() ? kDummyPassword : options.Password, true);
+    SheetRange range(options.SheetRange);
+    const int count = book->WorksheetCount();
+    for (int i = 1; i <= count; ++i) {
+      if (!range.Contains(i)) continue;
+      const std::string page = PagePath(output, i);
+      // A page must never take the place of the workbook it comes from.
+      if (SameFile(page, source)) {
+        throw std::runtime_error("The page " + page + " would replace the workbook");
+      }
+      const std::string name = book->WorksheetName(i);
+      (void)name;  // the engine publishes by position; the name is read as the caller's check
+      {
+        std::lock_guard lock(pagesMutex);
+        PagesOfThisRun().insert(page);
+      }
+      book->Publish(i, page);
+      const std::string folder = files::ChangeExtension(page, ".files");
+      if (!options.CreateFilesDir) RemoveOwnFolder(folder);
+      if (options.Compress) {
+        CompactHtml(page);
+        if (options.CreateFilesDir && files::IsDirectory(folder)) {
+          for (const std::string& file : PagesInFolder(folder)) CompactHtml(file);
+        }
+      }
+    }
+    book->Close();
+    return {LogCode::Converted, Line100(source, output)};
+  } catch (const spreadsheet::EngineError& e) {
+    static constexpr Failure kFailures[] = {Failure::Other, Failure::Password, Failure::Unreadable,
+                                            Failure::Output};
+    result = {LogCode::Failed, Line103(source, e.what()), kFailures[static_cast<int>(e.Kind())]};
+  } catch (const CompactError& e) {
+    result = {LogCode::Failed, Line103(source, e.what()), Failure::Output};
+  } catch (const std::exception& e) {
+    result = {LogCode::Failed, Line103(source, e.what()), Failure::Other};
+  } catch (...) {
+    result = {LogCode::Failed, Line103(source, "Unknown error"), Failure::Other};
+  }
+  return result;
+}
+
+}  // namespace quillane::convert
