@@ -252,7 +252,9 @@ class Inflater {
 
 }  // namespace
 
-std::optional<std::vector<uint8_t>> Inflate(std::span<const uint8_t> zlib, size_t limit) {
+std::optional<std::vector<uint8_t>> Inflate(std::span<const uint8_t> zlib, size_t limit,
+                                            size_t* produced) {
+  if (produced) *produced = 0;
   if (zlib.size() < 2 || (zlib[0] & 0x0F) != 8 || ((zlib[0] << 8) | zlib[1]) % 31 != 0 ||
       (zlib[1] & 0x20)) {
     return std::nullopt;
@@ -261,10 +263,12 @@ std::optional<std::vector<uint8_t>> Inflate(std::span<const uint8_t> zlib, size_
   try {
     Inflater(zlib.subspan(2), limit).Run(out);
   } catch (const Damaged&) {
+    if (produced) *produced = out.size();
     return std::nullopt;
   } catch (const Full&) {
     // The output is cut at the size the caller expects.
   }
+  if (produced) *produced = out.size();
   return out;
 }
 

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "RecordWriter.h"
+#include "spreadsheet/biff/Drawing.h"
 #include "spreadsheet/biff/WorkbookReader.h"
 
 using namespace quillane;
@@ -153,6 +154,27 @@ TEST(ReaderDamage, DrawingRecordsWithLyingLengths) {
   ASSERT_EQ(book.blips.size(), 1u);
   EXPECT_TRUE(book.blips[0].data.empty());
   EXPECT_TRUE(book.sheets.at(0).pictures.empty());
+}
+
+// Metafiles that are unpacked and then left out (damaged, or cut by the budget) cost the same
+// work as those kept: 120 of them, each claiming 1 GB, unpack no more than the budget in all.
+TEST(ReaderDamage, DiscardedPicturesCountAgainstTheUnpackingBudget) {
+  const std::vector<uint8_t> runaway = RunawayDeflate(2000);  // 516 KB out, then damaged
+  std::vector<model::Blip> blips;
+  const size_t budget = size_t{4} << 20;
+  const size_t work = biff::ReadPictureStore(MetafileStore(120, 1u << 30, runaway), budget, blips);
+  EXPECT_LE(work, budget);
+  EXPECT_GT(work, budget / 2);
+  ASSERT_EQ(blips.size(), 120u);
+  for (const model::Blip& blip : blips) EXPECT_TRUE(blip.data.empty());
+  // The same pictures whole (their block ended) are kept while the budget lasts.
+  std::vector<uint8_t> whole = runaway;
+  whole[2] |= 1;  // the last block
+  whole.insert(whole.end(), {0x00, 0x00});  // its end code, padding
+  blips.clear();
+  biff::ReadPictureStore(MetafileStore(3, 1u << 30, whole), budget, blips);
+  ASSERT_EQ(blips.size(), 3u);
+  EXPECT_EQ(blips[0].data.size(), 2000u * 258 + 1);
 }
 
 // Random damage to a valid stream: the reader gives a workbook or a ReadError, nothing else

@@ -35,11 +35,6 @@ const model::Cell& At(const model::Sheet& sheet, uint32_t row, uint16_t col) {
   return *cell;
 }
 
-std::vector<uint8_t> Escher(uint16_t type, uint16_t verInst, const std::vector<uint8_t>& body) {
-  Data d;
-  d.U16(verInst).U16(type).U32(static_cast<uint32_t>(body.size())).Raw(body);
-  return d.bytes;
-}
 
 }  // namespace
 
