@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
@@ -12,6 +11,8 @@
 #include "spreadsheet/biff/Records.h"
 #include "spreadsheet/biff/Text.h"
 #include "spreadsheet/container/CompoundFile.h"
+#include "spreadsheet/container/MappedFile.h"
+#include "spreadsheet/model/Limits.h"
 
 namespace quillane::biff {
 
@@ -298,7 +299,11 @@ size_t Parser::ReadSubstream(size_t pos, Substream& st) {
   // `pos` is at the substream's BOF.
   pos += 4 + Le16(&s_[pos + 2]);
   while (true) {
-    if (s_.size() < 4 || pos > s_.size() - 4) return s_.size();  // no EOF: the stream just ends
+    if (s_.size() < 4 || pos > s_.size() - 4) {
+      // No EOF: the stream was cut inside the substream.
+      Damaged("the workbook stream ends inside " +
+              (st.sheet ? "sheet \"" + st.sheet->name + "\"" : std::string("the workbook globals")));
+    }
     uint16_t id = Le16(&s_[pos]);
     size_t length = Le16(&s_[pos + 2]);
     size_t data = pos + 4;
@@ -1247,6 +1252,7 @@ model::Workbook Parser::Run(const std::string& singleSheetName) {
     drawingGroup_.clear();
     drawingGroup_.shrink_to_fit();
   }
+  if (entries_.empty()) Damaged("the workbook lists no sheets");
   book_.sheets.reserve(entries_.size());
   for (const SheetEntry& entry : entries_) {
     Sheet& sheet = book_.sheets.emplace_back();
@@ -1273,7 +1279,12 @@ model::Workbook Parser::Run(const std::string& singleSheetName) {
              IsBofId(Le16(&s_[at])) && read.insert(at).second;
     };
     if (!usable(pos)) {
-      if (!usable(next)) continue;
+      if (!usable(next)) {
+        // A sheet that cannot be read whole is damage, never an empty page.
+        Damaged(entries_[i].offset >= s_.size()
+                    ? "sheet \"" + sheet.name + "\" starts past the end of the workbook stream"
+                    : "sheet \"" + sheet.name + "\" has no substream of its own");
+      }
       pos = next;
     }
     uint16_t sheetType = Le16(&s_[pos + 6]);
@@ -1291,19 +1302,22 @@ model::Workbook Parser::Run(const std::string& singleSheetName) {
   return std::move(book_);
 }
 
-// Reads the bytes of a workbook file. When `owned` holds those bytes, they are released (or
-// moved into the reader) as soon as they are no longer needed, to keep the peak memory low.
-model::Workbook ReadBytes(std::span<const uint8_t> bytes, std::vector<uint8_t>* owned,
+std::string Megabytes(uint64_t bytes) { return std::to_string(bytes >> 20) + " MB"; }
+
+// Reads the bytes of a workbook file. `mapping`, when given, holds those bytes and is released
+// as soon as the workbook stream has been copied out, to keep the peak memory low.
+model::Workbook ReadBytes(std::span<const uint8_t> bytes, container::MappedFile* mapping,
                           const std::string& password, const std::string& singleSheetName) {
   if (container::CompoundFile::IsCompoundFile(bytes)) {
     std::vector<uint8_t> stream;
     bool book = false;
     try {
       container::CompoundFile file(bytes);
+      std::string name;
       if (file.HasStream("Workbook")) {
-        stream = file.ReadStream("Workbook");
+        name = "Workbook";
       } else if (file.HasStream("Book")) {
-        stream = file.ReadStream("Book");
+        name = "Book";
         book = true;
       } else if (file.HasStream("WordDocument")) {
         throw ReadError("Not a workbook: the file is a word-processing document");
@@ -1313,24 +1327,31 @@ model::Workbook ReadBytes(std::span<const uint8_t> bytes, std::vector<uint8_t>* 
         throw ReadError(
             "Not a workbook: the file is a compound document without a workbook stream");
       }
+      if (file.StreamSize(name) > model::kMaxStreamBytes) {
+        throw ReadError("The workbook is too large: its workbook stream holds more than " +
+                        Megabytes(model::kMaxStreamBytes));
+      }
+      stream = file.ReadStream(name);
     } catch (const container::ContainerError& e) {
       std::string what = e.what();
       const std::string prefix = "Damaged compound file: ";
       if (what.compare(0, prefix.size(), prefix) == 0) what = what.substr(prefix.size());
       Damaged(what);
     }
-    if (owned) {
-      owned->clear();
-      owned->shrink_to_fit();
-    }
+    if (mapping) mapping->Release();
     if (stream.empty()) Damaged("the workbook stream is empty");
     Parser parser(std::move(stream), password, true, book);
     return parser.Run(singleSheetName);
   }
   if (bytes.size() >= 8 && IsBofId(Le16(&bytes[0])) && Le16(&bytes[2]) >= 4 &&
       Le16(&bytes[2]) <= 16) {
-    Parser parser(owned ? std::move(*owned) : std::vector<uint8_t>(bytes.begin(), bytes.end()),
-                  password, false);
+    if (bytes.size() > model::kMaxStreamBytes) {
+      throw ReadError("The workbook is too large: its workbook stream holds more than " +
+                      Megabytes(model::kMaxStreamBytes));
+    }
+    std::vector<uint8_t> stream(bytes.begin(), bytes.end());
+    if (mapping) mapping->Release();
+    Parser parser(std::move(stream), password, false);
     return parser.Run(singleSheetName);
   }
   throw ReadError(NotAWorkbook(bytes));
@@ -1343,17 +1364,23 @@ model::Workbook ReadWorkbook(std::span<const uint8_t> bytes, const std::string& 
 }
 
 model::Workbook ReadWorkbookFile(const std::filesystem::path& path, const std::string& password) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw ReadError("Cannot open the file " + path.string());
-  std::error_code ec;
-  uintmax_t size = std::filesystem::file_size(path, ec);
-  if (ec) throw ReadError("Cannot read the file " + path.string() + ": " + ec.message());
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size))) {
-    throw ReadError("Cannot read the file " + path.string());
+  try {
+    // Refused before anything is read: the limit bounds the work whatever the file holds.
+    auto refuseLarge = [](uint64_t size) {
+      if (size > model::kMaxFileBytes) {
+        throw ReadError("The file is too large: " + std::to_string(size) +
+                        " bytes, more than the " + Megabytes(model::kMaxFileBytes) +
+                        " a workbook file may have");
+      }
+    };
+    refuseLarge(container::MappedFile::SizeOf(path));
+    container::MappedFile file(path);
+    refuseLarge(file.Bytes().size());  // the file may have grown in between
+    // A workbook of the older formats holds one sheet named after the file.
+    return ReadBytes(file.Bytes(), &file, password, path.stem().string());
+  } catch (const container::FileError& e) {
+    throw ReadError(e.what());
   }
-  // A workbook of the older formats holds one sheet named after the file.
-  return ReadBytes(bytes, &bytes, password, path.stem().string());
 }
 
 }  // namespace quillane::biff

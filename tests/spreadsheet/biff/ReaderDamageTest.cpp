@@ -6,6 +6,7 @@
 
 #include "RecordWriter.h"
 #include "spreadsheet/biff/Drawing.h"
+#include "tests/spreadsheet/container/CompoundFileWriter.h"
 #include "spreadsheet/biff/WorkbookReader.h"
 
 using namespace quillane;
@@ -105,39 +106,69 @@ TEST(ReaderDamage, SheetOffsetsThatPointNowhere) {
   Stream s;
   s.Record(0x0809, Bof8(0x0005));
   s.Record(0x0085, Data().U32(0x7FFFFFF0).U8(0).U8(0).Str8("Lost"));
-  s.Record(0x0085, Data().U32(3).U8(0).U8(0).Str8("Wrong"));
   s.Record(0x000A, Data());
   s.Record(0x0809, Bof8(0x0010));
   s.Record(0x0203, Data().U16(0).U16(0).U16(0).Double(9));
   s.Record(0x000A, Data());
   model::Workbook book = biff::ReadWorkbook(s.bytes, "");
-  ASSERT_EQ(book.sheets.size(), 2u);
-  // The first entry's offset points nowhere: its sheet is the next substream in the stream.
+  ASSERT_EQ(book.sheets.size(), 1u);
+  // The entry's offset points nowhere: its sheet is the next substream in the stream.
   ASSERT_EQ(book.sheets[0].cells.size(), 1u);
   EXPECT_EQ(book.sheets[0].cells[0].number, 9);
-  EXPECT_TRUE(book.sheets[1].cells.empty());
 }
 
-// Many sheet entries that all point at one substream: it is read once, not once per entry.
-TEST(ReaderDamage, SheetEntriesSharingOneSubstream) {
+// A workbook whose sheets cannot all be read whole is damaged, never a workbook of empty sheets.
+TEST(ReaderDamage, SheetsThatCannotBeReadWholeAreDamage) {
+  auto damaged = [](const std::vector<uint8_t>& bytes) {
+    const std::string error = ErrorOf(bytes);
+    EXPECT_EQ(error.rfind("The workbook is damaged: ", 0), 0u) << error;
+    return error;
+  };
+  // Nine sheets of 200 cells each in a compound file, cut to a third.
   Stream s;
   s.Record(0x0809, Bof8(0x0005));
   std::vector<size_t> offsets;
-  for (int i = 0; i < 2000; ++i) {
+  for (int i = 0; i < 9; ++i) {
     offsets.push_back(s.Size() + 4);
-    s.Record(0x0085, Data().U32(0).U8(0).U8(0).Str8("S"));
+    s.Record(0x0085, Data().U32(0).U8(0).U8(0).Str8("S" + std::to_string(i + 1)));
   }
   s.Record(0x000A, Data());
-  for (size_t at : offsets) s.Patch32(at, static_cast<uint32_t>(s.Size()));
-  s.Record(0x0809, Bof8(0x0010));
-  for (int i = 0; i < 2000; ++i) s.Record(0x0203, Data().U16(static_cast<uint16_t>(i)).U16(0).U16(0).Double(i));
-  s.Record(0x000A, Data());
-  model::Workbook book = biff::ReadWorkbook(s.bytes, "");
-  ASSERT_EQ(book.sheets.size(), 2000u);
-  size_t cells = 0;
-  for (const model::Sheet& sheet : book.sheets) cells += sheet.cells.size();
-  EXPECT_EQ(cells, 2000u);
-  EXPECT_EQ(book.sheets[0].cells.size(), 2000u);
+  for (size_t at : offsets) {
+    s.Patch32(at, static_cast<uint32_t>(s.Size()));
+    s.Record(0x0809, Bof8(0x0010));
+    for (uint16_t row = 0; row < 200; ++row) s.Record(0x0203, Data().U16(row).U16(0).U16(0).Double(row));
+    s.Record(0x000A, Data());
+  }
+  std::vector<uint8_t> file = container::testing::WriteCompoundFile({{"Workbook", s.bytes}}).bytes;
+  ASSERT_EQ(biff::ReadWorkbook(file, "").sheets.size(), 9u);
+  file.resize(file.size() / 3);
+  damaged(file);
+
+  // A workbook stream holding only its first record.
+  damaged(Stream().Record(0x0809, Bof8(0x0005)).bytes);
+  // A sheet whose entry points past the end of the stream, with no substream after the globals.
+  Stream past;
+  past.Record(0x0809, Bof8(0x0005));
+  past.Record(0x0085, Data().U32(0x7FFFFFF0).U8(0).U8(0).Str8("Far"));
+  past.Record(0x000A, Data());
+  EXPECT_NE(damaged(past.bytes).find("sheet \"Far\" starts past the end"), std::string::npos);
+  // Two sheets, one substream: the second has none of its own.
+  Stream twice;
+  twice.Record(0x0809, Bof8(0x0005));
+  const size_t first = twice.Size() + 4;
+  twice.Record(0x0085, Data().U32(0).U8(0).U8(0).Str8("A"));
+  const size_t second = twice.Size() + 4;
+  twice.Record(0x0085, Data().U32(0).U8(0).U8(0).Str8("B"));
+  twice.Record(0x000A, Data());
+  twice.Patch32(first, static_cast<uint32_t>(twice.Size()));
+  twice.Patch32(second, static_cast<uint32_t>(twice.Size()));
+  twice.Record(0x0809, Bof8(0x0010));
+  twice.Record(0x000A, Data());
+  EXPECT_NE(damaged(twice.bytes).find("sheet \"B\" has no substream"), std::string::npos);
+  // A sheet whose substream ends without its EOF.
+  std::vector<uint8_t> cut = Book8([](Stream&) {}, [](Stream& t) { t.Record(0x0203, Data().U16(0).U16(0).U16(0).Double(1)); }, "Cut");
+  cut.resize(cut.size() - 4);
+  EXPECT_NE(damaged(cut).find("ends inside sheet \"Cut\""), std::string::npos);
 }
 
 TEST(ReaderDamage, DrawingRecordsWithLyingLengths) {
