@@ -2,10 +2,16 @@
 // never a crash, a hang or an unbounded allocation.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <random>
 
 #include "RecordWriter.h"
 #include "spreadsheet/biff/Drawing.h"
+#include "spreadsheet/model/Limits.h"
 #include "tests/spreadsheet/container/CompoundFileWriter.h"
 #include "spreadsheet/biff/WorkbookReader.h"
 
@@ -185,6 +191,44 @@ TEST(ReaderDamage, DrawingRecordsWithLyingLengths) {
   ASSERT_EQ(book.blips.size(), 1u);
   EXPECT_TRUE(book.blips[0].data.empty());
   EXPECT_TRUE(book.sheets.at(0).pictures.empty());
+}
+
+// The peak resident memory of this process so far, in kilobytes.
+long PeakKilobytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+// A small valid workbook at the start of a large sparse file: memory follows what is read, not
+// the file's size; a file over the size limit is refused before anything is read.
+TEST(ReaderDamage, MemoryFollowsWhatIsReadNotTheFileSize) {
+  const std::vector<uint8_t> stream = Book8([](Stream&) {}, [](Stream& t) {
+    t.Record(0x0203, Data().U16(2).U16(1).U16(0).Double(42));
+  });
+  const std::vector<uint8_t> file = container::testing::WriteCompoundFile({{"Workbook", stream}}).bytes;
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("quillane-sparse-" + std::to_string(::getpid()) + ".xls");
+  {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+  }
+  std::filesystem::resize_file(path, uint64_t{1} << 30);
+  const long before = PeakKilobytes();
+  model::Workbook book = biff::ReadWorkbookFile(path, "");
+  EXPECT_LT(PeakKilobytes() - before, 128 * 1024);
+  ASSERT_EQ(book.sheets.size(), 1u);
+  EXPECT_EQ(book.sheets[0].Find(2, 1)->number, 42);
+
+  std::filesystem::resize_file(path, model::kMaxFileBytes + 1);
+  try {
+    biff::ReadWorkbookFile(path, "");
+    ADD_FAILURE() << "a file over the limit was read";
+  } catch (const biff::ReadError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("The file is too large: 4294967297 bytes", 0), 0u) << e.what();
+  }
+  EXPECT_LT(PeakKilobytes() - before, 128 * 1024);
+  std::filesystem::remove(path);
 }
 
 // Metafiles that are unpacked and then left out (damaged, or cut by the budget) cost the same
