@@ -184,8 +184,24 @@ class Parser {
   void OnHlink(ByteReader r, Substream& st);
   void OnTooltip(ByteReader r, Substream& st);
 
+  // A cell past the grid of the file format is damage: it is left out (the caller fills a
+  // scratch cell). Throws ReadError past the limits on cells per sheet and per workbook.
   Cell& AddCell(Substream& st, uint32_t row, uint16_t col, uint16_t style) {
     st.pendingString = -1;
+    if (row > maxRow_ || col > model::kMaxColumn) {
+      dropped_ = Cell();
+      return dropped_;
+    }
+    if (st.sheet->cells.size() >= model::kMaxSheetCells) {
+      throw ReadError("The workbook is too large: sheet \"" + st.sheet->name +
+                      "\" holds more than " + std::to_string(model::kMaxSheetCells) +
+                      " cells, the most a sheet may have");
+    }
+    if (++cellCount_ > model::kMaxWorkbookCells) {
+      throw ReadError("The workbook is too large: its sheets hold more than " +
+                      std::to_string(model::kMaxWorkbookCells) +
+                      " cells, the most a workbook may have");
+    }
     Cell& cell = st.sheet->cells.emplace_back();
     cell.row = row;
     cell.col = col;
@@ -196,6 +212,14 @@ class Parser {
     return st.ownStyles ? static_cast<uint16_t>(st.styleBase + xf) : xf;
   }
   uint16_t Biff2Style(Substream& st, const uint8_t* attr);
+  // Cuts a range at the edge of the format's grid; false when it is empty or starts past it.
+  bool ClipToGrid(model::Range& range) const {
+    if (range.firstRow > range.lastRow || range.firstCol > range.lastCol) return false;
+    if (range.firstRow > maxRow_ || range.firstCol > model::kMaxColumn) return false;
+    range.lastRow = std::min(range.lastRow, maxRow_);
+    range.lastCol = std::min(range.lastCol, model::kMaxColumn);
+    return true;
+  }
   // Strings of the record formats.
   std::string Bytes8(const uint8_t* p, size_t n) { return text_.Decode(p, n); }
   std::string ByteString8(ByteReader& r) {  // 8-bit length
@@ -225,6 +249,9 @@ class Parser {
   uint32_t sstBase_ = 0, sstCount_ = 0;
   std::vector<uint8_t> drawingGroup_;
   uint16_t globalFontCount_ = 0;
+  uint32_t maxRow_ = model::kMaxRowBiff8;  // the last row of the format's grid
+  size_t cellCount_ = 0;                   // cells of all sheets so far
+  Cell dropped_;                           // where a cell past the grid goes
 };
 
 std::string Parser::Unicode(ByteReader& r, size_t count, std::vector<model::TextRun>* runs) {
@@ -585,6 +612,7 @@ void Parser::OnFormula(uint16_t id, ByteReader r, Substream& st) {
   }
   const uint8_t* result = r.Bytes(8);
   Cell& cell = AddCell(st, row, col, style);
+  if (&cell == &dropped_) return;
   cell.formula = true;
   if (Le16(result + 6) != 0xFFFF) {
     cell.type = CellType::Number;
@@ -635,7 +663,7 @@ void Parser::OnRow(uint16_t id, ByteReader r, Substream& st) {
     info.hasStyle = flags & 0x80;
     if (info.hasStyle) info.style = CellStyleIndex(st, xf & 0xFFF);
   }
-  st.sheet->rows[row] = info;
+  if (row <= maxRow_) st.sheet->rows[row] = info;
 }
 
 void Parser::OnNote(ByteReader r, Substream& st) {
@@ -649,7 +677,7 @@ void Parser::OnNote(ByteReader r, Substream& st) {
       author = UnicodeLong(r);
     } catch (const ShortRecord&) {
     }
-    st.notes.push_back({row, col, object, std::move(author)});
+    if (row <= maxRow_ && col <= model::kMaxColumn) st.notes.push_back({row, col, object, std::move(author)});
     return;
   }
   // The older formats hold the text in the NOTE records themselves; a record with row 0xFFFF
@@ -659,6 +687,10 @@ void Parser::OnNote(ByteReader r, Substream& st) {
   std::string text = Bytes8(r.Bytes(here), here);
   if (row == 0xFFFF) {
     if (st.lastComment >= 0) st.sheet->comments[st.lastComment].text += text;
+    return;
+  }
+  if (row > maxRow_ || col > model::kMaxColumn) {
+    st.lastComment = -1;
     return;
   }
   model::Comment comment;
@@ -761,7 +793,7 @@ void Parser::OnHlink(ByteReader r, Substream& st) {
   if (flags & 0x08) link.location = counted();
   if (!haveMoniker) link.kind = model::LinkKind::Place;
   if (!haveMoniker && link.location.empty()) return;
-  st.sheet->hyperlinks.push_back(std::move(link));
+  if (ClipToGrid(link.range)) st.sheet->hyperlinks.push_back(std::move(link));
 }
 
 void Parser::OnTooltip(ByteReader r, Substream& st) {
@@ -892,7 +924,7 @@ void Parser::Handle(uint16_t id, std::span<const uint8_t> data, size_t next, Sub
       uint32_t row = r.U16();
       uint32_t col = r.U16();
       size_t count = data.size() >= 6 ? (data.size() - 6) / 6 : 0;
-      for (size_t i = 0; i < count && col <= 0xFFFF; ++i, ++col) {
+      for (size_t i = 0; i < count && col <= model::kMaxColumn; ++i, ++col) {
         uint16_t xf = r.U16();
         uint32_t rk = r.U32();
         Cell& cell = AddCell(st, row, static_cast<uint16_t>(col), CellStyleIndex(st, xf));
@@ -911,7 +943,7 @@ void Parser::Handle(uint16_t id, std::span<const uint8_t> data, size_t next, Sub
       uint32_t row = r.U16();
       uint32_t col = r.U16();
       size_t count = data.size() >= 6 ? (data.size() - 6) / 2 : 0;
-      for (size_t i = 0; i < count && col <= 0xFFFF; ++i, ++col) {
+      for (size_t i = 0; i < count && col <= model::kMaxColumn; ++i, ++col) {
         AddCell(st, row, static_cast<uint16_t>(col), CellStyleIndex(st, r.U16()));
       }
       return;
@@ -1053,6 +1085,8 @@ void Parser::Handle(uint16_t id, std::span<const uint8_t> data, size_t next, Sub
       }
       uint16_t firstCol = r.U16();
       uint16_t lastCol = r.U16();
+      lastRow = std::min(lastRow, maxRow_ + 1);
+      lastCol = std::min<uint16_t>(lastCol, model::kMaxColumn + 1);
       sheet->hasDimensions = lastRow > firstRow && lastCol > firstCol;
       if (sheet->hasDimensions) {
         sheet->dimensions = {firstRow, lastRow - 1, firstCol, static_cast<uint16_t>(lastCol - 1)};
@@ -1081,6 +1115,7 @@ void Parser::Handle(uint16_t id, std::span<const uint8_t> data, size_t next, Sub
       uint16_t options = r.Remaining() >= 2 ? r.U16() : 0;
       info.hidden = options & 1;
       info.outlineLevel = (options >> 8) & 7;
+      info.last = std::min(info.last, model::kMaxColumn);  // columns past the grid are damage
       if (info.first <= info.last) sheet->columns.push_back(info);
       return;
     }
@@ -1106,9 +1141,7 @@ void Parser::Handle(uint16_t id, std::span<const uint8_t> data, size_t next, Sub
         range.lastRow = r.U16();
         range.firstCol = r.U16();
         range.lastCol = r.U16();
-        if (range.firstRow <= range.lastRow && range.firstCol <= range.lastCol) {
-          sheet->merged.push_back(range);
-        }
+        if (ClipToGrid(range)) sheet->merged.push_back(range);
       }
       return;
     }
@@ -1166,8 +1199,8 @@ void Parser::Handle(uint16_t id, std::span<const uint8_t> data, size_t next, Sub
 void Parser::FinishSheet(Substream& st) {
   Sheet& sheet = *st.sheet;
   if (st.frozen) {
-    sheet.frozenCols = st.paneCols;
-    sheet.frozenRows = st.paneRows;
+    sheet.frozenCols = std::min(st.paneCols, model::kMaxColumn);
+    sheet.frozenRows = std::min<uint32_t>(st.paneRows, maxRow_);
   }
   for (Substream::Note& note : st.notes) {
     model::Comment comment;
@@ -1180,6 +1213,14 @@ void Parser::FinishSheet(Substream& st) {
   }
   if (!st.drawing.empty() && !book_.blips.empty()) {
     ReadSheetPictures(st.drawing, book_.blips.size(), sheet.pictures);
+    // Pictures anchored past the grid are damage; those reaching past it end at its edge.
+    std::erase_if(sheet.pictures, [&](const model::Picture& p) {
+      return p.row1 > maxRow_ || p.col1 > model::kMaxColumn;
+    });
+    for (model::Picture& p : sheet.pictures) {
+      p.row2 = std::min(p.row2, maxRow_);
+      p.col2 = std::min(p.col2, model::kMaxColumn);
+    }
   }
   // Column ranges: sorted, without overlaps (a later range gives way to an earlier one).
   std::stable_sort(sheet.columns.begin(), sheet.columns.end(),
@@ -1224,6 +1265,7 @@ model::Workbook Parser::Run(const std::string& singleSheetName) {
       break;
   }
   book_.biffVersion = version_;
+  maxRow_ = model::MaxRow(version_);
   // The default palette of BIFF5/7 differs from the newer one in one colour.
   if (version_ == 5) book_.palette[47 - 8] = 0xE3E3E3;
   book_.codepage = version_ == 8 ? 1200 : 1252;

@@ -96,11 +96,9 @@ TEST(ReaderDamage, RecordsThatOverrunOrLieAboutTheirSize) {
   EXPECT_EQ(book.strings[0], "abc");
   EXPECT_TRUE(book.fonts.empty());
   const model::Sheet& sheet = book.sheets.at(0);
-  EXPECT_EQ(sheet.dimensions.lastRow, 0xFFFFFFFEu);
+  EXPECT_EQ(sheet.dimensions.lastRow, 65535u);
   EXPECT_LT(sheet.cells.capacity(), 64u);
-  ASSERT_NE(sheet.Find(1, 0xFFFE), nullptr);
-  EXPECT_EQ(sheet.Find(1, 0xFFFE)->number, 1);
-  EXPECT_EQ(sheet.Find(1, 0xFFFF)->number, 2);  // no column past the last
+  EXPECT_EQ(sheet.Find(1, 0xFFFE), nullptr);  // columns past the grid are damage
   EXPECT_EQ(book.strings[sheet.Find(3, 0)->text], "abc");
   EXPECT_EQ(sheet.Find(3, 1)->type, model::CellType::Blank);  // no string 5
   EXPECT_EQ(sheet.merged.size(), 1u);  // the count claims 65535 ranges
@@ -121,6 +119,47 @@ TEST(ReaderDamage, SheetOffsetsThatPointNowhere) {
   // The entry's offset points nowhere: its sheet is the next substream in the stream.
   ASSERT_EQ(book.sheets[0].cells.size(), 1u);
   EXPECT_EQ(book.sheets[0].cells[0].number, 9);
+}
+
+// Positions past the grid of the file format (BIFF8 65536 rows, BIFF2-7 16384, 256 columns) are
+// damage, not content: cells, rows, notes and pictures there are left out, ranges are cut.
+TEST(ReaderDamage, PositionsPastTheGridAreLeftOut) {
+  auto bytes = Book([](Stream&) {}, [](Stream& t) {
+    t.Record(0x0203, Data().U16(65535).U16(255).U16(0).Double(1));
+    t.Record(0x0203, Data().U16(65535).U16(256).U16(0).Double(2));
+    t.Record(0x0203, Data().U16(0).U16(65535).U16(0).Double(3));
+    t.Record(0x00BD, Data().U16(4).U16(254).U16(0).U32(0x22).U16(0).U32(0x26).U16(0).U32(0x2A).U16(3));
+    t.Record(0x0006, Data().U16(5).U16(300).U16(0).Raw({0, 0, 0, 0, 0, 0, 0xFF, 0xFF}).U16(0).U32(0).U16(0));
+    t.Record(0x0207, Data().U16(1).U8(0).Raw("x"));  // the STRING of the formula left out
+    t.Record(0x007D, Data().U16(250).U16(65535).U16(3000).U16(0).U16(0).U16(0));
+    t.Record(0x007D, Data().U16(256).U16(300).U16(3000).U16(0).U16(0).U16(0));
+    t.Record(0x00E5, Data().U16(2).U16(0).U16(65535).U16(200).U16(300).U16(0).U16(0).U16(256).U16(256));
+    t.Record(0x001C, Data().U16(9).U16(256).U16(0).U16(1).U16(1).U8(0).Raw("a"));
+  });
+  model::Workbook book = biff::ReadWorkbook(bytes, "");
+  const model::Sheet& sheet = book.sheets.at(0);
+  ASSERT_EQ(sheet.cells.size(), 3u);
+  EXPECT_EQ(sheet.Find(4, 254)->number, 8);
+  EXPECT_EQ(sheet.Find(4, 255)->number, 9);
+  EXPECT_EQ(sheet.Find(65535, 255)->number, 1);
+  ASSERT_EQ(sheet.columns.size(), 1u);
+  EXPECT_EQ(sheet.columns[0].last, 255);
+  ASSERT_EQ(sheet.merged.size(), 1u);
+  EXPECT_EQ(sheet.merged[0].lastRow, 65535u);
+  EXPECT_EQ(sheet.merged[0].lastCol, 255);
+  EXPECT_TRUE(book.sheets[0].comments.empty());
+
+  // BIFF5: 16384 rows.
+  Stream old;
+  old.Record(0x0809, Data().U16(0x0500).U16(0x0010).U16(0).U16(0));
+  old.Record(0x0203, Data().U16(16383).U16(0).U16(0).Double(1));
+  old.Record(0x0203, Data().U16(16384).U16(0).U16(0).Double(2));
+  old.Record(0x0208, Data().U16(20000).U16(0).U16(1).U16(300).U32(0).U16(0x40).U16(0));
+  old.Record(0x000A, Data());
+  model::Workbook biff5 = biff::ReadWorkbook(old.bytes, "");
+  ASSERT_EQ(biff5.sheets.at(0).cells.size(), 1u);
+  EXPECT_EQ(biff5.sheets[0].cells[0].row, 16383u);
+  EXPECT_TRUE(biff5.sheets[0].rows.empty());
 }
 
 // A workbook whose sheets cannot all be read whole is damaged, never a workbook of empty sheets.
