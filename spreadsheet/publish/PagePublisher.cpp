@@ -321,8 +321,9 @@ struct Display {
 class Renderer {
  public:
   Renderer(const Workbook& book, size_t sheetIndex, std::string_view folderName,
-           std::string_view pageName)
-      : book_(book),
+           std::string_view pageName, size_t maxPageBytes)
+      : maxPageBytes_(maxPageBytes),
+        book_(book),
         sheet_(book.sheets.at(sheetIndex)),
         sheetIndex_(sheetIndex),
         folderName_(folderName),
@@ -388,6 +389,7 @@ class Renderer {
   std::string FileList(const Page& page) const;
   std::string OtherSheetPage(size_t sheetIndex) const;
 
+  size_t maxPageBytes_;
   const Workbook& book_;
   const Sheet& sheet_;
   size_t sheetIndex_;
@@ -1292,9 +1294,9 @@ void Renderer::EmitPlainRow(uint32_t row, const std::vector<const MergeSpan*>& a
 }
 
 void Renderer::CheckPageSize() const {
-  if (out_.size() > model::kMaxPageBytes) {
+  if (out_.size() > maxPageBytes_) {
     throw PublishError("The page of sheet \"" + sheet_.name + "\" is too large: more than " +
-                       std::to_string(model::kMaxPageBytes >> 20) +
+                       std::to_string(maxPageBytes_ >> 20) +
                        " MB, the most a page may have");
   }
 }
@@ -1603,7 +1605,7 @@ Page Renderer::Render() {
 }  // namespace
 
 Page RenderSheet(const model::Workbook& book, size_t sheetIndex, std::string_view folderName,
-                 std::string_view pageName) {
+                 std::string_view pageName, size_t maxPageBytes) {
   if (sheetIndex >= book.sheets.size()) {
     throw PublishError("Sheet " + std::to_string(sheetIndex + 1) + " does not exist");
   }
@@ -1614,7 +1616,7 @@ Page RenderSheet(const model::Workbook& book, size_t sheetIndex, std::string_vie
       page.resize(page.size() - 6);
     page += ".htm";
   }
-  Renderer renderer(book, sheetIndex, folderName, page);
+  Renderer renderer(book, sheetIndex, folderName, page, maxPageBytes);
   return renderer.Render();
 }
 

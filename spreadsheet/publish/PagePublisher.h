@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "spreadsheet/model/Limits.h"
 #include "spreadsheet/model/Workbook.h"
 
 namespace quillane::publish {
@@ -40,9 +41,9 @@ struct Page {
 // pictures placed over it at their anchors. Hidden rows and columns are left out; the table ends
 // at the last row and column with content or a visible format. The same workbook always gives
 // the same bytes. Cells past the file format's grid are left out; a sheet of more cells than
-// model::kMaxSheetCells, or a page larger than model::kMaxPageBytes, throws PublishError.
+// model::kMaxSheetCells, or a page larger than `maxPageBytes`, throws PublishError.
 Page RenderSheet(const model::Workbook& book, size_t sheetIndex, std::string_view folderName,
-                 std::string_view pageName = {});
+                 std::string_view pageName = {}, size_t maxPageBytes = model::kMaxPageBytes);
 
 // Renders and writes the page and its supporting folder: the page path with its extension
 // replaced by ".files". An existing page is replaced, an existing supporting folder is removed
