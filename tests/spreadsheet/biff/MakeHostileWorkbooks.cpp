@@ -1,6 +1,8 @@
 // Writes the small hostile workbooks the bounds of the reader and the page were measured with:
 //   make_hostile_workbooks <folder>
 // far-cell.xls           one cell at row 65536, column 65536 (the format has 256 columns)
+// last-cell.xls          one cell at row 65536, column 256: the last of the grid
+// wide-formats-grid.xls  as wide-formats.xls with the cell in column 256
 // wide-formats.xls       a filled column format over columns 1..65536, a cell at row 1024 of the last
 // filled-columns.xls     a filled column format over all 256 columns, a cell at the last row and column
 // pictures.xls           120 deflated metafiles each claiming 1 GB, damaged after 15 MB of output
@@ -45,6 +47,11 @@ int main(int argc, char** argv) {
   Write(dir / "wide-formats.xls", Book8(Styles, [](Stream& t) {
           t.Record(0x007D, Data().U16(0).U16(65535).U16(2560).U16(1).U16(0).U16(0));
           t.Record(0x0203, Number(1023, 65535, 1));
+        }));
+  Write(dir / "last-cell.xls", Book8(Styles, [](Stream& t) { t.Record(0x0203, Number(65535, 255, 1)); }));
+  Write(dir / "wide-formats-grid.xls", Book8(Styles, [](Stream& t) {
+          t.Record(0x007D, Data().U16(0).U16(65535).U16(2560).U16(1).U16(0).U16(0));
+          t.Record(0x0203, Number(1023, 255, 1));
         }));
   Write(dir / "filled-columns.xls", Book8(Styles, [](Stream& t) {
           t.Record(0x007D, Data().U16(0).U16(255).U16(2560).U16(1).U16(0).U16(0));
