@@ -50,6 +50,9 @@ constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr uint32_t kMaxRow = model::kMaxRowBiff8;
 constexpr uint16_t kMaxCol = model::kMaxColumn;
 
+// Positions that show a row or column format, beyond which runs of them are written as one cell.
+constexpr uint64_t kJoinFormatsOver = uint64_t{1} << 20;
+
 uint64_t Key(uint32_t row, uint16_t col) { return (static_cast<uint64_t>(row) << 16) | col; }
 
 void AppendInt(std::string& out, int64_t value) {
@@ -373,6 +376,8 @@ class Renderer {
   // Writes a row in which nothing shows: its height, and the one empty cell a row needs unless
   // a merged range covers its first column.
   void EmitPlainRow(uint32_t row, const std::vector<const MergeSpan*>& active);
+  // Writes a row that shows only row or column formats, run by run (when runs are joined).
+  void EmitFormatRow(uint32_t row, int rowXf);
   // Throws PublishError once the page has grown past its limit.
   void CheckPageSize() const;
   void EmitCell(const Cell* cell, uint32_t row, uint16_t col, int colspan, int rowspan,
@@ -383,6 +388,15 @@ class Renderer {
   void AppendRichText(const Display& d, const Font& cellFont, bool breaks);
   bool AppendLinkOpen(const model::Hyperlink& link);
   int EmptyPositionXf(uint32_t row, uint16_t col) const;
+  // Whether empty positions of style `xf` side by side are written as one cell: on sheets where
+  // row and column formats show at many positions, when the format shows and has no left or
+  // right border that would show between them.
+  bool JoinsRun(int xf);
+  // Whether a position holds a comment or is the target of a link.
+  bool Marked(uint32_t row, uint16_t col) const {
+    return (!commentAt_.empty() && commentAt_.count(Key(row, col))) ||
+           (!anchors_.empty() && anchors_.count(Key(row, col)));
+  }
 
   // Pictures and the folder.
   void EmitPictures(std::string& body, Page& page);
@@ -440,6 +454,12 @@ class Renderer {
   Display display_;
   std::string out_;
   uint64_t work_ = 0;  // rows and positions visited, see Page::work
+  bool joinRuns_ = false;
+  struct ColumnRun {
+    int first, last;  // visible columns
+    int xf;           // their column format, or -1
+  };
+  std::vector<ColumnRun> columnRuns_;  // the visible columns up to the last format that shows
 };
 
 bool Renderer::RowVisible(uint32_t row) const {
@@ -830,6 +850,12 @@ int Renderer::EmptyPositionXf(uint32_t row, uint16_t col) const {
   }
   if (rowXf_ >= 0) return rowXf_;
   return col < colXf_.size() ? colXf_[col] : -1;
+}
+
+bool Renderer::JoinsRun(int xf) {
+  if (!joinRuns_ || xf < 0 || !VisibleEmpty(static_cast<uint16_t>(xf))) return false;
+  const CellStyle& style = StyleOf(static_cast<uint16_t>(xf));
+  return style.left.style == 0 && style.right.style == 0;
 }
 
 bool Renderer::EmptyForSpill(int v) const {
@@ -1293,6 +1319,33 @@ void Renderer::EmitPlainRow(uint32_t row, const std::vector<const MergeSpan*>& a
   out_ += "</tr>\n";
 }
 
+void Renderer::EmitFormatRow(uint32_t row, int rowXf) {
+  out_ += "<tr style=\"height:";
+  AppendInt(out_, RowPx(row));
+  out_ += "px\">";
+  const size_t rowStart = out_.size();
+  pendingEmpty_ = 0;
+  if (rowXf >= 0) {
+    ++work_;
+    EmitEmpty(row, visCols_[0], rowXf, static_cast<int>(visCols_.size()), 1);
+  } else {
+    for (const ColumnRun& run : columnRuns_) {
+      ++work_;
+      if (run.xf < 0 || !VisibleEmpty(static_cast<uint16_t>(run.xf))) {
+        pendingEmpty_ += run.last - run.first + 1;
+      } else if (JoinsRun(run.xf)) {
+        EmitEmpty(row, visCols_[run.first], run.xf, run.last - run.first + 1, 1);
+      } else {
+        work_ += static_cast<uint64_t>(run.last - run.first + 1);
+        for (int v = run.first; v <= run.last; ++v) EmitEmpty(row, visCols_[v], run.xf, 1, 1);
+      }
+    }
+  }
+  pendingEmpty_ = 0;
+  if (out_.size() == rowStart) out_ += "<td></td>";
+  out_ += "</tr>\n";
+}
+
 void Renderer::CheckPageSize() const {
   if (out_.size() > maxPageBytes_) {
     throw PublishError("The page of sheet \"" + sheet_.name + "\" is too large: more than " +
@@ -1317,7 +1370,19 @@ void Renderer::EmitRow(uint32_t row, int end) {
       case Slot::Free: {
         const Cell* c = cellAt_[v];
         if (!c) {
-          EmitEmpty(row, col, EmptyPositionXf(row, col), 1, 1);
+          // On a sheet where formats fill much of the rectangle, a run of positions that show
+          // one row or column format is one cell: a cell per row, not one per position.
+          const int xf = EmptyPositionXf(row, col);
+          int span = 1;
+          if (JoinsRun(xf) && !reserved_[v] && !Marked(row, col)) {
+            while (v + span < end && slot_[v + span] == Slot::Free && !cellAt_[v + span] &&
+                   !reserved_[v + span] && EmptyPositionXf(row, visCols_[v + span]) == xf &&
+                   !Marked(row, visCols_[v + span])) {
+              ++span;
+            }
+          }
+          EmitEmpty(row, col, xf, span, 1);
+          v += span - 1;
         } else {
           EmitCell(c, row, col, 1, 1, overflow_[v] != 0);
         }
@@ -1515,6 +1580,29 @@ Page Renderer::Render() {
       if (xf >= 0 && VisibleEmpty(static_cast<uint16_t>(xf))) formatEnd = v + 1;
     }
     const int n = static_cast<int>(visCols_.size());
+    // Where row and column formats show at more positions than real sheets have, runs of them
+    // become one cell each, so the page grows with the formatted areas, not with their size.
+    int shownColumns = 0;
+    for (int v = 0; v < formatEnd; ++v) {
+      const int xf = colXf_[visCols_[v]];
+      shownColumns += xf >= 0 && VisibleEmpty(static_cast<uint16_t>(xf));
+    }
+    uint64_t shown = 0;
+    for (uint32_t row = 0; row <= lastRow_; ++row) {
+      if (!RowVisible(row)) continue;
+      const int rowXf = EmptyPositionXf(row, UINT16_MAX);
+      shown += rowXf < 0 ? shownColumns : VisibleEmpty(static_cast<uint16_t>(rowXf)) ? n : 0;
+    }
+    work_ += static_cast<uint64_t>(lastRow_ + 1);
+    joinRuns_ = shown > kJoinFormatsOver;
+    for (int v = 0; v < formatEnd; ++v) {
+      const int xf = colXf_[visCols_[v]];
+      if (!columnRuns_.empty() && columnRuns_.back().xf == xf) {
+        columnRuns_.back().last = v;
+      } else {
+        columnRuns_.push_back({v, v, xf});
+      }
+    }
     size_t next = 0;  // the first cell not yet placed
     size_t nextMerge = 0;
     size_t nextMarked = 0;
@@ -1537,6 +1625,11 @@ Page Renderer::Render() {
           continue;
         }
         if (rowXf < 0) end = formatEnd;
+        if (joinRuns_ && active.empty() && (rowXf < 0 || JoinsRun(rowXf))) {
+          EmitFormatRow(row, rowXf);
+          CheckPageSize();
+          continue;
+        }
       }
       work_ += static_cast<uint64_t>(end);
       std::fill_n(slot_.begin(), end, Slot::Free);

@@ -89,10 +89,21 @@ TEST(PageBounds, ExtremePositionsCostWhatShows) {
   EXPECT_EQ(Count(wide.page.html, "<td class="), 128u * 256);
   EXPECT_LE(wide.page.html.size(), 128u * 256 * 21 + 128 * 40 + 16384);
 
-  // All columns filled down to the last row: the page would pass its limit.
+  // Every column filled, down to row 32768: where formats fill that much of the rectangle, each
+  // run of one format is one cell.
+  Result filled = Publish([](Stream& t) {
+    t.Record(0x007D, ColumnFormat(0, 255, kFilled));
+    t.Record(0x0203, Number(32767, 255));
+  });
+  EXPECT_EQ(Count(filled.page.html, "<td class="), 32767u + 2);  // the last row: run and number
+  EXPECT_EQ(Count(filled.page.html, " colspan=\"256\""), 32767u);
+  EXPECT_LE(filled.page.html.size(), 64u * 32768 + 16384);
+  EXPECT_LE(filled.page.work, 4u * 32768 + 4 * 256);
+
+  // Filled and plain columns in turn down to the last row: the page would pass its limit.
   try {
     Publish([](Stream& t) {
-      t.Record(0x007D, ColumnFormat(0, 255, kFilled));
+      for (uint32_t c = 0; c < 256; c += 2) t.Record(0x007D, ColumnFormat(c, c, kFilled));
       t.Record(0x0203, Number(65535, 255));
     });
     ADD_FAILURE() << "a page past its limit was written";
