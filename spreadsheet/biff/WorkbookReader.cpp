@@ -328,8 +328,8 @@ size_t Parser::ReadSubstream(size_t pos, Substream& st) {
   while (true) {
     if (s_.size() < 4 || pos > s_.size() - 4) {
       // No EOF: the stream was cut inside the substream.
-      Damaged("the workbook stream ends inside " +
-              (st.sheet ? "sheet \"" + st.sheet->name + "\"" : std::string("the workbook globals")));
+      Damaged("the workbook stream ends inside " + (st.sheet ? "sheet \"" + st.sheet->name + "\""
+                                                              : std::string("the workbook globals")));
     }
     uint16_t id = Le16(&s_[pos]);
     size_t length = Le16(&s_[pos + 2]);
@@ -677,7 +677,9 @@ void Parser::OnNote(ByteReader r, Substream& st) {
       author = UnicodeLong(r);
     } catch (const ShortRecord&) {
     }
-    if (row <= maxRow_ && col <= model::kMaxColumn) st.notes.push_back({row, col, object, std::move(author)});
+    if (row <= maxRow_ && col <= model::kMaxColumn) {
+      st.notes.push_back({row, col, object, std::move(author)});
+    }
     return;
   }
   // The older formats hold the text in the NOTE records themselves; a record with row 0xFFFF

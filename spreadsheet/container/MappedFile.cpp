@@ -25,7 +25,9 @@ uint64_t MappedFile::SizeOf(const std::filesystem::path& path) {
 
 MappedFile::MappedFile(const std::filesystem::path& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw FileError("Cannot open the file " + path.string() + ": " + std::strerror(errno));
+  if (fd < 0) {
+    throw FileError("Cannot open the file " + path.string() + ": " + std::strerror(errno));
+  }
   struct stat info {};
   if (::fstat(fd, &info) != 0) {
     const int error = errno;

@@ -40,8 +40,12 @@ struct Page {
 // distinct cell look, one table whose columns and rows have the sheet's widths and heights,
 // pictures placed over it at their anchors. Hidden rows and columns are left out; the table ends
 // at the last row and column with content or a visible format. The same workbook always gives
-// the same bytes. Cells past the file format's grid are left out; a sheet of more cells than
-// model::kMaxSheetCells, or a page larger than `maxPageBytes`, throws PublishError.
+// the same bytes. Where row and column formats show at more than a million positions, a run of
+// empty positions showing one such format (without side borders) is one cell, so such a page
+// grows with the formatted areas rather than with the rectangle they fill. The work of a page
+// (Page::work) grows with its cells and with what shows. Cells past the file format's grid are
+// left out; a sheet of more cells than model::kMaxSheetCells, or a page larger than
+// `maxPageBytes`, throws PublishError.
 Page RenderSheet(const model::Workbook& book, size_t sheetIndex, std::string_view folderName,
                  std::string_view pageName = {}, size_t maxPageBytes = model::kMaxPageBytes);
 
