@@ -17,7 +17,7 @@ using namespace quillane::biff::test;
 
 namespace {
 
-constexpr uint16_t kPlain = 0, kFilled = 1, kBoxed = 2, kCentred = 3;
+constexpr uint16_t kFilled = 1, kBoxed = 2, kCentred = 3;
 
 // Styles 0 plain, 1 filled, 2 with borders, 3 centred (a format that shows nothing when empty).
 void Styles(Stream& s) {
