@@ -248,6 +248,10 @@ TEST(ReaderDamage, MemoryFollowsWhatIsReadNotTheFileSize) {
   const std::vector<uint8_t> file = container::testing::WriteCompoundFile({{"Workbook", stream}}).bytes;
   const auto path = std::filesystem::temp_directory_path() /
                     ("quillane-sparse-" + std::to_string(::getpid()) + ".xls");
+  struct Remove {
+    std::filesystem::path path;
+    ~Remove() { std::filesystem::remove(path); }
+  } remove{path};
   {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
@@ -267,7 +271,6 @@ TEST(ReaderDamage, MemoryFollowsWhatIsReadNotTheFileSize) {
     EXPECT_EQ(std::string(e.what()).rfind("The file is too large: 4294967297 bytes", 0), 0u) << e.what();
   }
   EXPECT_LT(PeakKilobytes() - before, 128 * 1024);
-  std::filesystem::remove(path);
 }
 
 // Metafiles that are unpacked and then left out (damaged, or cut by the budget) cost the same
