@@ -75,8 +75,36 @@ void BM_PublishSheet(benchmark::State& state) {
   state.counters["peak_RSS_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
+// Sheets whose rectangle is the whole grid but whose content is small: one cell at the last
+// position (0), the same with every column filled (1), with only the first column filled (2).
+// The page's work and size follow what shows, not the 16.7 million positions of the grid.
+void BM_PublishWholeGridSheet(benchmark::State& state) {
+  Workbook book = MakeBook(0, 0);
+  Sheet& sheet = book.sheets[0];
+  Cell last;
+  last.row = 65535;
+  last.col = 255;
+  last.type = CellType::Number;
+  sheet.cells.push_back(last);
+  CellStyle filled;
+  filled.pattern = 1;
+  filled.patternColor = 13;
+  book.styles.push_back(filled);
+  const auto fill = static_cast<uint16_t>(book.styles.size() - 1);
+  if (state.range(0) == 1) sheet.columns.push_back(ColumnInfo{0, 255, 2560, fill, false, 0});
+  if (state.range(0) == 2) sheet.columns.push_back(ColumnInfo{0, 0, 2560, fill, false, 0});
+  quillane::publish::Page page;
+  for (auto _ : state) {
+    page = quillane::publish::RenderSheet(book, 0, "bench_1.files");
+    benchmark::DoNotOptimize(page.html.data());
+  }
+  state.counters["work"] = static_cast<double>(page.work);
+  state.counters["page_MB"] = static_cast<double>(page.html.size()) / 1e6;
+}
+
 }  // namespace
 
 BENCHMARK(BM_PublishSheet)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PublishWholeGridSheet)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

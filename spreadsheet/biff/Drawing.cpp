@@ -64,7 +64,13 @@ model::BlipType BlipTypeOf(uint16_t type) {
   }
 }
 
-model::Blip ReadBlip(const Atom& fbse, size_t& budget) {
+// What is left of the unpacking budget, and the bytes unpacked so far.
+struct Unpacking {
+  size_t budget = 0;
+  size_t done = 0;
+};
+
+model::Blip ReadBlip(const Atom& fbse, Unpacking& work) {
   model::Blip blip;
   // The store entry: 36 bytes of fixed fields, the name, then the picture record itself.
   std::span<const uint8_t> body = fbse.body;
@@ -90,11 +96,14 @@ model::Blip ReadBlip(const Atom& fbse, size_t& budget) {
     if (compression == 0) {
       std::span<const uint8_t> packed = picture.body.subspan(skip);
       // Deflate packs at most about 1032:1, which bounds what a lying size can ask for.
-      size_t limit = std::min({size, packed.size() * 1032 + 1024, budget});
-      std::optional<std::vector<uint8_t>> data = Inflate(packed, limit);
-      // Damaged data, or a metafile cut short by the budget, is left out.
+      size_t limit = std::min({size, packed.size() * 1032 + 1024, work.budget});
+      size_t produced = 0;
+      std::optional<std::vector<uint8_t>> data = Inflate(packed, limit, &produced);
+      // Every byte unpacked counts against the budget, kept or not: damaged data and metafiles
+      // cut short by the budget are left out, but their work was done.
+      work.done += produced;
+      work.budget -= std::min(produced, work.budget);
       if (!data || (limit < size && data->size() >= limit)) return blip;
-      budget -= data->size();
       blip.type = type;
       blip.data = std::move(*data);
       return blip;
@@ -109,7 +118,7 @@ model::Blip ReadBlip(const Atom& fbse, size_t& budget) {
   return blip;
 }
 
-void FindStore(std::span<const uint8_t> data, int depth, size_t& budget,
+void FindStore(std::span<const uint8_t> data, int depth, Unpacking& work,
                std::vector<model::Blip>& blips) {
   if (depth > kMaxDepth) return;
   size_t pos = 0;
@@ -119,10 +128,10 @@ void FindStore(std::span<const uint8_t> data, int depth, size_t& budget,
       size_t inner = 0;
       Atom entry;
       while (ReadAtom(atom.body, inner, entry)) {
-        if (entry.type == kFbse) blips.push_back(ReadBlip(entry, budget));
+        if (entry.type == kFbse) blips.push_back(ReadBlip(entry, work));
       }
     } else if (atom.container && atom.type == kDggContainer) {
-      FindStore(atom.body, depth + 1, budget, blips);
+      FindStore(atom.body, depth + 1, work, blips);
     }
   }
 }
@@ -291,9 +300,11 @@ void FindShapes(std::span<const uint8_t> data, int depth, size_t blipCount, cons
 
 }  // namespace
 
-void ReadPictureStore(std::span<const uint8_t> drawingGroup, size_t unpackBudget,
-                      std::vector<model::Blip>& blips) {
-  FindStore(drawingGroup, 0, unpackBudget, blips);
+size_t ReadPictureStore(std::span<const uint8_t> drawingGroup, size_t unpackBudget,
+                        std::vector<model::Blip>& blips) {
+  Unpacking work{unpackBudget, 0};
+  FindStore(drawingGroup, 0, work, blips);
+  return work.done;
 }
 
 void ReadSheetPictures(std::span<const uint8_t> drawing, size_t blipCount,

@@ -13,9 +13,11 @@ namespace quillane::biff {
 // Reads the picture store of the workbook's drawing group into `blips`, one entry per store
 // entry (entries without a picture stay empty, so the 1-based picture indexes of the shapes
 // keep pointing at the right entry). Damaged parts are left out. Compressed metafiles unpack to at
-// most `unpackBudget` bytes in all; a metafile past the budget is left empty.
-void ReadPictureStore(std::span<const uint8_t> drawingGroup, size_t unpackBudget,
-                      std::vector<model::Blip>& blips);
+// most `unpackBudget` bytes in all, counting the bytes of metafiles left out (damaged, or cut
+// short by the budget) as well as those kept; a metafile past the budget is left empty. Returns
+// the bytes unpacked.
+size_t ReadPictureStore(std::span<const uint8_t> drawingGroup, size_t unpackBudget,
+                        std::vector<model::Blip>& blips);
 
 // Reads the shapes of a sheet's drawing and adds every picture that has a cell anchor and a
 // picture from the store (`blipCount` entries) to `pictures`.

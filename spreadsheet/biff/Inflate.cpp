@@ -1,5 +1,6 @@
 #include "spreadsheet/biff/Inflate.h"
 
+#include <algorithm>
 #include <array>
 
 namespace quillane::biff {
@@ -164,6 +165,16 @@ class Inflater {
     out_->push_back(b);
   }
 
+  // Appends `len` bytes copied from `dist` back (the copy may overlap what it writes).
+  void Copy(size_t dist, size_t len) {
+    const size_t start = out_->size();
+    const size_t take = std::min(len, limit_ - std::min(limit_, start));
+    out_->resize(start + take);
+    uint8_t* p = out_->data();
+    for (size_t i = 0; i < take; ++i) p[start + i] = p[start + i - dist];
+    if (take < len) throw Full{};
+  }
+
   void Stored() {
     in_.AlignToByte();
     unsigned len = in_.Byte();
@@ -189,7 +200,7 @@ class Inflater {
         if (d >= 30) throw Damaged{};
         size_t dist = kDistBase[d] + in_.Bits(kDistExtra[d]);
         if (dist > out_->size()) throw Damaged{};
-        for (size_t i = 0; i < len; ++i) Put((*out_)[out_->size() - dist]);
+        Copy(dist, len);
       }
     }
   }
@@ -252,7 +263,9 @@ class Inflater {
 
 }  // namespace
 
-std::optional<std::vector<uint8_t>> Inflate(std::span<const uint8_t> zlib, size_t limit) {
+std::optional<std::vector<uint8_t>> Inflate(std::span<const uint8_t> zlib, size_t limit,
+                                            size_t* produced) {
+  if (produced) *produced = 0;
   if (zlib.size() < 2 || (zlib[0] & 0x0F) != 8 || ((zlib[0] << 8) | zlib[1]) % 31 != 0 ||
       (zlib[1] & 0x20)) {
     return std::nullopt;
@@ -261,10 +274,12 @@ std::optional<std::vector<uint8_t>> Inflate(std::span<const uint8_t> zlib, size_
   try {
     Inflater(zlib.subspan(2), limit).Run(out);
   } catch (const Damaged&) {
+    if (produced) *produced = out.size();
     return std::nullopt;
   } catch (const Full&) {
     // The output is cut at the size the caller expects.
   }
+  if (produced) *produced = out.size();
   return out;
 }
 

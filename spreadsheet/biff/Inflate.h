@@ -10,7 +10,9 @@
 namespace quillane::biff {
 
 // Unpacks a zlib stream (RFC 1950 around RFC 1951 data). Stops after `limit` bytes of output.
-// Returns nothing when the data are damaged before the end of the last block.
-std::optional<std::vector<uint8_t>> Inflate(std::span<const uint8_t> zlib, size_t limit);
+// Returns nothing when the data are damaged before the end of the last block. `produced`, when
+// given, receives the bytes unpacked, also when the data turn out damaged: the work done.
+std::optional<std::vector<uint8_t>> Inflate(std::span<const uint8_t> zlib, size_t limit,
+                                            size_t* produced = nullptr);
 
 }  // namespace quillane::biff

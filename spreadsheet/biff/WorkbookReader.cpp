@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
@@ -12,6 +11,8 @@
 #include "spreadsheet/biff/Records.h"
 #include "spreadsheet/biff/Text.h"
 #include "spreadsheet/container/CompoundFile.h"
+#include "spreadsheet/container/MappedFile.h"
+#include "spreadsheet/model/Limits.h"
 
 namespace quillane::biff {
 
@@ -183,8 +184,24 @@ class Parser {
   void OnHlink(ByteReader r, Substream& st);
   void OnTooltip(ByteReader r, Substream& st);
 
+  // A cell past the grid of the file format is damage: it is left out (the caller fills a
+  // scratch cell). Throws ReadError past the limits on cells per sheet and per workbook.
   Cell& AddCell(Substream& st, uint32_t row, uint16_t col, uint16_t style) {
     st.pendingString = -1;
+    if (row > maxRow_ || col > model::kMaxColumn) {
+      dropped_ = Cell();
+      return dropped_;
+    }
+    if (st.sheet->cells.size() >= model::kMaxSheetCells) {
+      throw ReadError("The workbook is too large: sheet \"" + st.sheet->name +
+                      "\" holds more than " + std::to_string(model::kMaxSheetCells) +
+                      " cells, the most a sheet may have");
+    }
+    if (++cellCount_ > model::kMaxWorkbookCells) {
+      throw ReadError("The workbook is too large: its sheets hold more than " +
+                      std::to_string(model::kMaxWorkbookCells) +
+                      " cells, the most a workbook may have");
+    }
     Cell& cell = st.sheet->cells.emplace_back();
     cell.row = row;
     cell.col = col;
@@ -195,6 +212,14 @@ class Parser {
     return st.ownStyles ? static_cast<uint16_t>(st.styleBase + xf) : xf;
   }
   uint16_t Biff2Style(Substream& st, const uint8_t* attr);
+  // Cuts a range at the edge of the format's grid; false when it is empty or starts past it.
+  bool ClipToGrid(model::Range& range) const {
+    if (range.firstRow > range.lastRow || range.firstCol > range.lastCol) return false;
+    if (range.firstRow > maxRow_ || range.firstCol > model::kMaxColumn) return false;
+    range.lastRow = std::min(range.lastRow, maxRow_);
+    range.lastCol = std::min(range.lastCol, model::kMaxColumn);
+    return true;
+  }
   // Strings of the record formats.
   std::string Bytes8(const uint8_t* p, size_t n) { return text_.Decode(p, n); }
   std::string ByteString8(ByteReader& r) {  // 8-bit length
@@ -224,6 +249,9 @@ class Parser {
   uint32_t sstBase_ = 0, sstCount_ = 0;
   std::vector<uint8_t> drawingGroup_;
   uint16_t globalFontCount_ = 0;
+  uint32_t maxRow_ = model::kMaxRowBiff8;  // the last row of the format's grid
+  size_t cellCount_ = 0;                   // cells of all sheets so far
+  Cell dropped_;                           // where a cell past the grid goes
 };
 
 std::string Parser::Unicode(ByteReader& r, size_t count, std::vector<model::TextRun>* runs) {
@@ -298,7 +326,11 @@ size_t Parser::ReadSubstream(size_t pos, Substream& st) {
   // `pos` is at the substream's BOF.
   pos += 4 + Le16(&s_[pos + 2]);
   while (true) {
-    if (s_.size() < 4 || pos > s_.size() - 4) return s_.size();  // no EOF: the stream just ends
+    if (s_.size() < 4 || pos > s_.size() - 4) {
+      // No EOF: the stream was cut inside the substream.
+      Damaged("the workbook stream ends inside " + (st.sheet ? "sheet \"" + st.sheet->name + "\""
+                                                              : std::string("the workbook globals")));
+    }
     uint16_t id = Le16(&s_[pos]);
     size_t length = Le16(&s_[pos + 2]);
     size_t data = pos + 4;
@@ -580,6 +612,7 @@ void Parser::OnFormula(uint16_t id, ByteReader r, Substream& st) {
   }
   const uint8_t* result = r.Bytes(8);
   Cell& cell = AddCell(st, row, col, style);
+  if (&cell == &dropped_) return;
   cell.formula = true;
   if (Le16(result + 6) != 0xFFFF) {
     cell.type = CellType::Number;
@@ -630,7 +663,7 @@ void Parser::OnRow(uint16_t id, ByteReader r, Substream& st) {
     info.hasStyle = flags & 0x80;
     if (info.hasStyle) info.style = CellStyleIndex(st, xf & 0xFFF);
   }
-  st.sheet->rows[row] = info;
+  if (row <= maxRow_) st.sheet->rows[row] = info;
 }
 
 void Parser::OnNote(ByteReader r, Substream& st) {
@@ -644,7 +677,9 @@ void Parser::OnNote(ByteReader r, Substream& st) {
       author = UnicodeLong(r);
     } catch (const ShortRecord&) {
     }
-    st.notes.push_back({row, col, object, std::move(author)});
+    if (row <= maxRow_ && col <= model::kMaxColumn) {
+      st.notes.push_back({row, col, object, std::move(author)});
+    }
     return;
   }
   // The older formats hold the text in the NOTE records themselves; a record with row 0xFFFF
@@ -654,6 +689,10 @@ void Parser::OnNote(ByteReader r, Substream& st) {
   std::string text = Bytes8(r.Bytes(here), here);
   if (row == 0xFFFF) {
     if (st.lastComment >= 0) st.sheet->comments[st.lastComment].text += text;
+    return;
+  }
+  if (row > maxRow_ || col > model::kMaxColumn) {
+    st.lastComment = -1;
     return;
   }
   model::Comment comment;
@@ -756,7 +795,7 @@ void Parser::OnHlink(ByteReader r, Substream& st) {
   if (flags & 0x08) link.location = counted();
   if (!haveMoniker) link.kind = model::LinkKind::Place;
   if (!haveMoniker && link.location.empty()) return;
-  st.sheet->hyperlinks.push_back(std::move(link));
+  if (ClipToGrid(link.range)) st.sheet->hyperlinks.push_back(std::move(link));
 }
 
 void Parser::OnTooltip(ByteReader r, Substream& st) {
@@ -887,7 +926,7 @@ void Parser::Handle(uint16_t id, std::span<const uint8_t> data, size_t next, Sub
       uint32_t row = r.U16();
       uint32_t col = r.U16();
       size_t count = data.size() >= 6 ? (data.size() - 6) / 6 : 0;
-      for (size_t i = 0; i < count && col <= 0xFFFF; ++i, ++col) {
+      for (size_t i = 0; i < count && col <= model::kMaxColumn; ++i, ++col) {
         uint16_t xf = r.U16();
         uint32_t rk = r.U32();
         Cell& cell = AddCell(st, row, static_cast<uint16_t>(col), CellStyleIndex(st, xf));
@@ -906,7 +945,7 @@ void Parser::Handle(uint16_t id, std::span<const uint8_t> data, size_t next, Sub
       uint32_t row = r.U16();
       uint32_t col = r.U16();
       size_t count = data.size() >= 6 ? (data.size() - 6) / 2 : 0;
-      for (size_t i = 0; i < count && col <= 0xFFFF; ++i, ++col) {
+      for (size_t i = 0; i < count && col <= model::kMaxColumn; ++i, ++col) {
         AddCell(st, row, static_cast<uint16_t>(col), CellStyleIndex(st, r.U16()));
       }
       return;
@@ -1048,6 +1087,8 @@ void Parser::Handle(uint16_t id, std::span<const uint8_t> data, size_t next, Sub
       }
       uint16_t firstCol = r.U16();
       uint16_t lastCol = r.U16();
+      lastRow = std::min(lastRow, maxRow_ + 1);
+      lastCol = std::min<uint16_t>(lastCol, model::kMaxColumn + 1);
       sheet->hasDimensions = lastRow > firstRow && lastCol > firstCol;
       if (sheet->hasDimensions) {
         sheet->dimensions = {firstRow, lastRow - 1, firstCol, static_cast<uint16_t>(lastCol - 1)};
@@ -1076,6 +1117,7 @@ void Parser::Handle(uint16_t id, std::span<const uint8_t> data, size_t next, Sub
       uint16_t options = r.Remaining() >= 2 ? r.U16() : 0;
       info.hidden = options & 1;
       info.outlineLevel = (options >> 8) & 7;
+      info.last = std::min(info.last, model::kMaxColumn);  // columns past the grid are damage
       if (info.first <= info.last) sheet->columns.push_back(info);
       return;
     }
@@ -1101,9 +1143,7 @@ void Parser::Handle(uint16_t id, std::span<const uint8_t> data, size_t next, Sub
         range.lastRow = r.U16();
         range.firstCol = r.U16();
         range.lastCol = r.U16();
-        if (range.firstRow <= range.lastRow && range.firstCol <= range.lastCol) {
-          sheet->merged.push_back(range);
-        }
+        if (ClipToGrid(range)) sheet->merged.push_back(range);
       }
       return;
     }
@@ -1161,8 +1201,8 @@ void Parser::Handle(uint16_t id, std::span<const uint8_t> data, size_t next, Sub
 void Parser::FinishSheet(Substream& st) {
   Sheet& sheet = *st.sheet;
   if (st.frozen) {
-    sheet.frozenCols = st.paneCols;
-    sheet.frozenRows = st.paneRows;
+    sheet.frozenCols = std::min(st.paneCols, model::kMaxColumn);
+    sheet.frozenRows = std::min<uint32_t>(st.paneRows, maxRow_);
   }
   for (Substream::Note& note : st.notes) {
     model::Comment comment;
@@ -1175,6 +1215,14 @@ void Parser::FinishSheet(Substream& st) {
   }
   if (!st.drawing.empty() && !book_.blips.empty()) {
     ReadSheetPictures(st.drawing, book_.blips.size(), sheet.pictures);
+    // Pictures anchored past the grid are damage; those reaching past it end at its edge.
+    std::erase_if(sheet.pictures, [&](const model::Picture& p) {
+      return p.row1 > maxRow_ || p.col1 > model::kMaxColumn;
+    });
+    for (model::Picture& p : sheet.pictures) {
+      p.row2 = std::min(p.row2, maxRow_);
+      p.col2 = std::min(p.col2, model::kMaxColumn);
+    }
   }
   // Column ranges: sorted, without overlaps (a later range gives way to an earlier one).
   std::stable_sort(sheet.columns.begin(), sheet.columns.end(),
@@ -1219,6 +1267,7 @@ model::Workbook Parser::Run(const std::string& singleSheetName) {
       break;
   }
   book_.biffVersion = version_;
+  maxRow_ = model::MaxRow(version_);
   // The default palette of BIFF5/7 differs from the newer one in one colour.
   if (version_ == 5) book_.palette[47 - 8] = 0xE3E3E3;
   book_.codepage = version_ == 8 ? 1200 : 1252;
@@ -1247,6 +1296,7 @@ model::Workbook Parser::Run(const std::string& singleSheetName) {
     drawingGroup_.clear();
     drawingGroup_.shrink_to_fit();
   }
+  if (entries_.empty()) Damaged("the workbook lists no sheets");
   book_.sheets.reserve(entries_.size());
   for (const SheetEntry& entry : entries_) {
     Sheet& sheet = book_.sheets.emplace_back();
@@ -1273,7 +1323,12 @@ model::Workbook Parser::Run(const std::string& singleSheetName) {
              IsBofId(Le16(&s_[at])) && read.insert(at).second;
     };
     if (!usable(pos)) {
-      if (!usable(next)) continue;
+      if (!usable(next)) {
+        // A sheet that cannot be read whole is damage, never an empty page.
+        Damaged(entries_[i].offset >= s_.size()
+                    ? "sheet \"" + sheet.name + "\" starts past the end of the workbook stream"
+                    : "sheet \"" + sheet.name + "\" has no substream of its own");
+      }
       pos = next;
     }
     uint16_t sheetType = Le16(&s_[pos + 6]);
@@ -1291,19 +1346,22 @@ model::Workbook Parser::Run(const std::string& singleSheetName) {
   return std::move(book_);
 }
 
-// Reads the bytes of a workbook file. When `owned` holds those bytes, they are released (or
-// moved into the reader) as soon as they are no longer needed, to keep the peak memory low.
-model::Workbook ReadBytes(std::span<const uint8_t> bytes, std::vector<uint8_t>* owned,
+std::string Megabytes(uint64_t bytes) { return std::to_string(bytes >> 20) + " MB"; }
+
+// Reads the bytes of a workbook file. `mapping`, when given, holds those bytes and is released
+// as soon as the workbook stream has been copied out, to keep the peak memory low.
+model::Workbook ReadBytes(std::span<const uint8_t> bytes, container::MappedFile* mapping,
                           const std::string& password, const std::string& singleSheetName) {
   if (container::CompoundFile::IsCompoundFile(bytes)) {
     std::vector<uint8_t> stream;
     bool book = false;
     try {
       container::CompoundFile file(bytes);
+      std::string name;
       if (file.HasStream("Workbook")) {
-        stream = file.ReadStream("Workbook");
+        name = "Workbook";
       } else if (file.HasStream("Book")) {
-        stream = file.ReadStream("Book");
+        name = "Book";
         book = true;
       } else if (file.HasStream("WordDocument")) {
         throw ReadError("Not a workbook: the file is a word-processing document");
@@ -1313,24 +1371,31 @@ model::Workbook ReadBytes(std::span<const uint8_t> bytes, std::vector<uint8_t>* 
         throw ReadError(
             "Not a workbook: the file is a compound document without a workbook stream");
       }
+      if (file.StreamSize(name) > model::kMaxStreamBytes) {
+        throw ReadError("The workbook is too large: its workbook stream holds more than " +
+                        Megabytes(model::kMaxStreamBytes));
+      }
+      stream = file.ReadStream(name);
     } catch (const container::ContainerError& e) {
       std::string what = e.what();
       const std::string prefix = "Damaged compound file: ";
       if (what.compare(0, prefix.size(), prefix) == 0) what = what.substr(prefix.size());
       Damaged(what);
     }
-    if (owned) {
-      owned->clear();
-      owned->shrink_to_fit();
-    }
+    if (mapping) mapping->Release();
     if (stream.empty()) Damaged("the workbook stream is empty");
     Parser parser(std::move(stream), password, true, book);
     return parser.Run(singleSheetName);
   }
   if (bytes.size() >= 8 && IsBofId(Le16(&bytes[0])) && Le16(&bytes[2]) >= 4 &&
       Le16(&bytes[2]) <= 16) {
-    Parser parser(owned ? std::move(*owned) : std::vector<uint8_t>(bytes.begin(), bytes.end()),
-                  password, false);
+    if (bytes.size() > model::kMaxStreamBytes) {
+      throw ReadError("The workbook is too large: its workbook stream holds more than " +
+                      Megabytes(model::kMaxStreamBytes));
+    }
+    std::vector<uint8_t> stream(bytes.begin(), bytes.end());
+    if (mapping) mapping->Release();
+    Parser parser(std::move(stream), password, false);
     return parser.Run(singleSheetName);
   }
   throw ReadError(NotAWorkbook(bytes));
@@ -1343,17 +1408,23 @@ model::Workbook ReadWorkbook(std::span<const uint8_t> bytes, const std::string& 
 }
 
 model::Workbook ReadWorkbookFile(const std::filesystem::path& path, const std::string& password) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw ReadError("Cannot open the file " + path.string());
-  std::error_code ec;
-  uintmax_t size = std::filesystem::file_size(path, ec);
-  if (ec) throw ReadError("Cannot read the file " + path.string() + ": " + ec.message());
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size))) {
-    throw ReadError("Cannot read the file " + path.string());
+  try {
+    // Refused before anything is read: the limit bounds the work whatever the file holds.
+    auto refuseLarge = [](uint64_t size) {
+      if (size > model::kMaxFileBytes) {
+        throw ReadError("The file is too large: " + std::to_string(size) +
+                        " bytes, more than the " + Megabytes(model::kMaxFileBytes) +
+                        " a workbook file may have");
+      }
+    };
+    refuseLarge(container::MappedFile::SizeOf(path));
+    container::MappedFile file(path);
+    refuseLarge(file.Bytes().size());  // the file may have grown in between
+    // A workbook of the older formats holds one sheet named after the file.
+    return ReadBytes(file.Bytes(), &file, password, path.stem().string());
+  } catch (const container::FileError& e) {
+    throw ReadError(e.what());
   }
-  // A workbook of the older formats holds one sheet named after the file.
-  return ReadBytes(bytes, &bytes, password, path.stem().string());
 }
 
 }  // namespace quillane::biff

@@ -322,6 +322,14 @@ std::vector<uint8_t> CompoundFile::ReadStream(const std::string& name) const {
   return ReadStreamEntry(static_cast<uint32_t>(entry - entries_.data()));
 }
 
+uint64_t CompoundFile::StreamSize(const std::string& name) const {
+  const Entry* entry = FindStream(name);
+  if (!entry) {
+    throw ContainerError("The compound file has no stream " + Quoted(name));
+  }
+  return std::min<uint64_t>(entry->size, bytes_.size());
+}
+
 std::vector<uint8_t> CompoundFile::ReadStreamEntry(uint32_t index) const {
   if (index >= entries_.size() || entries_[index].type != 2) {
     throw ContainerError("The compound file has no stream at directory entry " +

@@ -1,7 +1,8 @@
 // Compound files (OLE2 structured storage): the container of BIFF5-8 workbooks.
 //
 // A compound file is read from bytes the caller keeps alive for the life of the CompoundFile
-// object (the object keeps a view of them, not a copy). The constructor checks the header and
+// object (the object keeps a view of them, not a copy; a mapped file serves, and only the parts
+// read are then brought into memory). The constructor checks the header and
 // reads the sector tables and the directory; streams are copied out on request.
 //
 // Damaged files: every table is bounded by the size of the file, every sector chain is followed
@@ -51,6 +52,9 @@ class CompoundFile {
   // The bytes of a stream of the root storage. Throws ContainerError when there is no such stream
   // or its sector chain is unusable (see above).
   std::vector<uint8_t> ReadStream(const std::string& name) const;
+  // The size of a stream of the root storage as far as the file can hold it (the directory's
+  // size, at most the file's): what ReadStream may need. Throws ContainerError like ReadStream.
+  uint64_t StreamSize(const std::string& name) const;
 
   // The streams of the root storage, in directory order.
   std::vector<std::string> StreamNames() const;

@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "spreadsheet/format/NumberFormat.h"
+#include "spreadsheet/model/Limits.h"
 #include "spreadsheet/publish/HtmlText.h"
 #include "spreadsheet/publish/Links.h"
 #include "spreadsheet/publish/PngWriter.h"
@@ -44,10 +45,13 @@ using model::Workbook;
 
 constexpr uint32_t kBlack = 0x000000;
 constexpr uint32_t kWhite = 0xFFFFFF;
-// The largest sheet of the file format: extents from merges and comments are kept inside it, so
-// a damaged record cannot make the page grow without bound.
-constexpr uint32_t kMaxRow = 65535;
-constexpr uint16_t kMaxCol = 255;
+// The largest sheet of the file formats: cells, merges and comments past it are left out, so a
+// damaged model cannot make the page grow without bound.
+constexpr uint32_t kMaxRow = model::kMaxRowBiff8;
+constexpr uint16_t kMaxCol = model::kMaxColumn;
+
+// Positions that show a row or column format, beyond which runs of them are written as one cell.
+constexpr uint64_t kJoinFormatsOver = uint64_t{1} << 20;
 
 uint64_t Key(uint32_t row, uint16_t col) { return (static_cast<uint64_t>(row) << 16) | col; }
 
@@ -303,8 +307,9 @@ struct Display {
 class Renderer {
  public:
   Renderer(const Workbook& book, size_t sheetIndex, std::string_view folderName,
-           std::string_view pageName)
-      : book_(book),
+           std::string_view pageName, size_t maxPageBytes)
+      : maxPageBytes_(maxPageBytes),
+        book_(book),
         sheet_(book.sheets.at(sheetIndex)),
         sheetIndex_(sheetIndex),
         folderName_(folderName),
@@ -349,7 +354,15 @@ class Renderer {
   bool EmptyForSpill(int v) const;
   bool FormattedEmpty(int v, uint32_t row);
   void SpillRow(uint32_t row);
-  void EmitRow(uint32_t row);
+  // Writes the row's positions before visible column `end`; those after it show nothing.
+  void EmitRow(uint32_t row, int end);
+  // Writes a row in which nothing shows: its height, and the one empty cell a row needs unless
+  // a merged range covers its first column.
+  void EmitPlainRow(uint32_t row, const std::vector<const MergeSpan*>& active);
+  // Writes a row that shows only row or column formats, run by run (when runs are joined).
+  void EmitFormatRow(uint32_t row, int rowXf);
+  // Throws PublishError once the page has grown past its limit.
+  void CheckPageSize() const;
   void EmitCell(const Cell* cell, uint32_t row, uint16_t col, int colspan, int rowspan,
                 bool overflow = false);
   void EmitEmpty(uint32_t row, uint16_t col, int xfOrMinus1, int colspan, int rowspan);
@@ -358,12 +371,22 @@ class Renderer {
   void AppendRichText(const Display& d, const Font& cellFont, bool breaks);
   bool AppendLinkOpen(const model::Hyperlink& link);
   int EmptyPositionXf(uint32_t row, uint16_t col) const;
+  // Whether empty positions of style `xf` side by side are written as one cell: on sheets where
+  // row and column formats show at many positions, when the format shows and has no left or
+  // right border that would show between them.
+  bool JoinsRun(int xf);
+  // Whether a position holds a comment or is the target of a link.
+  bool Marked(uint32_t row, uint16_t col) const {
+    return (!commentAt_.empty() && commentAt_.count(Key(row, col))) ||
+           (!anchors_.empty() && anchors_.count(Key(row, col)));
+  }
 
   // Pictures and the folder.
   void EmitPictures(std::string& body, Page& page);
   std::string FileList(const Page& page) const;
   std::string OtherSheetPage(size_t sheetIndex) const;
 
+  size_t maxPageBytes_;
   const Workbook& book_;
   const Sheet& sheet_;
   size_t sheetIndex_;
@@ -413,6 +436,13 @@ class Renderer {
 
   Display display_;
   std::string out_;
+  uint64_t work_ = 0;  // rows and positions visited, see Page::work
+  bool joinRuns_ = false;
+  struct ColumnRun {
+    int first, last;  // visible columns
+    int xf;           // their column format, or -1
+  };
+  std::vector<ColumnRun> columnRuns_;  // the visible columns up to the last format that shows
 };
 
 bool Renderer::RowVisible(uint32_t row) const {
@@ -471,6 +501,7 @@ bool Renderer::VisibleEmpty(uint16_t xf) {
 
 void Renderer::ComputeExtent() {
   for (const Cell* c : cells_) {
+    if (c->row > kMaxRow || c->col > kMaxCol) continue;
     if (c->type != CellType::Blank || VisibleEmpty(c->style)) {
       lastRow_ = std::max<int64_t>(lastRow_, c->row);
       lastCol_ = std::max<int64_t>(lastCol_, c->col);
@@ -802,6 +833,12 @@ int Renderer::EmptyPositionXf(uint32_t row, uint16_t col) const {
   }
   if (rowXf_ >= 0) return rowXf_;
   return col < colXf_.size() ? colXf_[col] : -1;
+}
+
+bool Renderer::JoinsRun(int xf) {
+  if (!joinRuns_ || xf < 0 || !VisibleEmpty(static_cast<uint16_t>(xf))) return false;
+  const CellStyle& style = StyleOf(static_cast<uint16_t>(xf));
+  return style.left.style == 0 && style.right.style == 0;
 }
 
 bool Renderer::EmptyForSpill(int v) const {
@@ -1188,14 +1225,61 @@ void Renderer::EmitEmpty(uint32_t row, uint16_t col, int xf, int colspan, int ro
   out_ += "></td>";
 }
 
-void Renderer::EmitRow(uint32_t row) {
+void Renderer::EmitPlainRow(uint32_t row, const std::vector<const MergeSpan*>& active) {
+  out_ += "<tr style=\"height:";
+  AppendInt(out_, RowPx(row));
+  out_ += "px\">";
+  bool firstCovered = false;
+  for (const MergeSpan* m : active) firstCovered = firstCovered || m->firstVcol == 0;
+  work_ += active.size();
+  if (!firstCovered) out_ += "<td></td>";
+  out_ += "</tr>\n";
+}
+
+void Renderer::EmitFormatRow(uint32_t row, int rowXf) {
+  out_ += "<tr style=\"height:";
+  AppendInt(out_, RowPx(row));
+  out_ += "px\">";
+  const size_t rowStart = out_.size();
+  pendingEmpty_ = 0;
+  if (rowXf >= 0) {
+    ++work_;
+    EmitEmpty(row, visCols_[0], rowXf, static_cast<int>(visCols_.size()), 1);
+  } else {
+    for (const ColumnRun& run : columnRuns_) {
+      ++work_;
+      if (run.xf < 0 || !VisibleEmpty(static_cast<uint16_t>(run.xf))) {
+        pendingEmpty_ += run.last - run.first + 1;
+      } else if (JoinsRun(run.xf)) {
+        EmitEmpty(row, visCols_[run.first], run.xf, run.last - run.first + 1, 1);
+      } else {
+        work_ += static_cast<uint64_t>(run.last - run.first + 1);
+        for (int v = run.first; v <= run.last; ++v) EmitEmpty(row, visCols_[v], run.xf, 1, 1);
+      }
+    }
+  }
+  pendingEmpty_ = 0;
+  if (out_.size() == rowStart) out_ += "<td></td>";
+  out_ += "</tr>\n";
+}
+
+void Renderer::CheckPageSize() const {
+  if (out_.size() > maxPageBytes_) {
+    throw PublishError("The page of sheet \"" + sheet_.name + "\" is too large: more than " +
+                       std::to_string(maxPageBytes_ >> 20) +
+                       " MB, the most a page may have");
+  }
+}
+
+void Renderer::EmitRow(uint32_t row, int end) {
   const int n = static_cast<int>(visCols_.size());
   out_ += "<tr style=\"height:";
   AppendInt(out_, RowPx(row));
   out_ += "px\">";
   const size_t rowStart = out_.size();
   pendingEmpty_ = 0;
-  for (int v = 0; v < n; ++v) {
+  work_ += static_cast<uint64_t>(end);
+  for (int v = 0; v < end; ++v) {
     const uint16_t col = visCols_[v];
     switch (slot_[v]) {
       case Slot::Covered:
@@ -1203,7 +1287,19 @@ void Renderer::EmitRow(uint32_t row) {
       case Slot::Free: {
         const Cell* c = cellAt_[v];
         if (!c) {
-          EmitEmpty(row, col, EmptyPositionXf(row, col), 1, 1);
+          // On a sheet where formats fill much of the rectangle, a run of positions that show
+          // one row or column format is one cell: a cell per row, not one per position.
+          const int xf = EmptyPositionXf(row, col);
+          int span = 1;
+          if (JoinsRun(xf) && !reserved_[v] && !Marked(row, col)) {
+            while (v + span < end && slot_[v + span] == Slot::Free && !cellAt_[v + span] &&
+                   !reserved_[v + span] && EmptyPositionXf(row, visCols_[v + span]) == xf &&
+                   !Marked(row, visCols_[v + span])) {
+              ++span;
+            }
+          }
+          EmitEmpty(row, col, xf, span, 1);
+          v += span - 1;
         } else {
           EmitCell(c, row, col, 1, 1, overflow_[v] != 0);
         }
@@ -1324,6 +1420,10 @@ std::string Renderer::FileList(const Page& page) const {
 }
 
 Page Renderer::Render() {
+  if (sheet_.cells.size() > model::kMaxSheetCells) {
+    throw PublishError("The sheet \"" + sheet_.name + "\" is too large: more than " +
+                       std::to_string(model::kMaxSheetCells) + " cells, the most a sheet may have");
+  }
   SortCells();
   visibleEmpty_.assign(book_.styles.size(), -1);
   formatCache_.assign(book_.styles.size(), nullptr);
@@ -1380,27 +1480,86 @@ Page Renderer::Render() {
       out += "px\">";
     }
     out += "</colgroup>\n";
+    // Rows that need the walk over their positions although no cell lies in them: the first row
+    // of a merged range, rows with a comment or the target of a link. Every other row without
+    // cells is written without a walk, unless a row or column format shows in it.
+    std::vector<uint32_t> marked;
+    for (const MergeSpan& m : merges_) marked.push_back(m.anchorRow);
+    for (const auto& [key, comment] : commentAt_) marked.push_back(comment->row);
+    for (uint64_t key : anchors_) marked.push_back(static_cast<uint32_t>(key >> 16));
+    std::sort(marked.begin(), marked.end());
+    marked.erase(std::unique(marked.begin(), marked.end()), marked.end());
+    // The positions up to the last column whose format shows are walked in rows that show only
+    // column formats.
+    int formatEnd = 0;
+    for (int v = 0; v < static_cast<int>(visCols_.size()); ++v) {
+      const int xf = colXf_[visCols_[v]];
+      if (xf >= 0 && VisibleEmpty(static_cast<uint16_t>(xf))) formatEnd = v + 1;
+    }
+    const int n = static_cast<int>(visCols_.size());
+    // Where row and column formats show at more positions than real sheets have, runs of them
+    // become one cell each, so the page grows with the formatted areas, not with their size.
+    int shownColumns = 0;
+    for (int v = 0; v < formatEnd; ++v) {
+      const int xf = colXf_[visCols_[v]];
+      shownColumns += xf >= 0 && VisibleEmpty(static_cast<uint16_t>(xf));
+    }
+    uint64_t shown = 0;
+    for (uint32_t row = 0; row <= lastRow_; ++row) {
+      if (!RowVisible(row)) continue;
+      const int rowXf = EmptyPositionXf(row, UINT16_MAX);
+      shown += rowXf < 0 ? shownColumns : VisibleEmpty(static_cast<uint16_t>(rowXf)) ? n : 0;
+    }
+    work_ += static_cast<uint64_t>(lastRow_ + 1);
+    joinRuns_ = shown > kJoinFormatsOver;
+    for (int v = 0; v < formatEnd; ++v) {
+      const int xf = colXf_[visCols_[v]];
+      if (!columnRuns_.empty() && columnRuns_.back().xf == xf) {
+        columnRuns_.back().last = v;
+      } else {
+        columnRuns_.push_back({v, v, xf});
+      }
+    }
     size_t next = 0;  // the first cell not yet placed
     size_t nextMerge = 0;
+    size_t nextMarked = 0;
     std::vector<const MergeSpan*> active;
     for (uint32_t row = 0; row <= lastRow_; ++row) {
+      ++work_;
       const size_t rowStart = next;
       while (next < cells_.size() && cells_[next]->row == row) ++next;
-      // Skip gaps quickly: the cells list may jump over many empty rows.
       while (nextMerge < merges_.size() && merges_[nextMerge].firstRow <= row)
         active.push_back(&merges_[nextMerge++]);
       std::erase_if(active, [&](const MergeSpan* m) { return m->lastRow < row; });
+      while (nextMarked < marked.size() && marked[nextMarked] < row) ++nextMarked;
       if (!RowVisible(row)) continue;
-      std::fill(slot_.begin(), slot_.end(), Slot::Free);
-      std::fill(cellAt_.begin(), cellAt_.end(), nullptr);
-      std::fill(mergedCell_.begin(), mergedCell_.end(), 0);
-      std::fill(overflow_.begin(), overflow_.end(), 0);
-      std::fill(reserved_.begin(), reserved_.end(), 0);
+      const bool isMarked = nextMarked < marked.size() && marked[nextMarked] == row;
+      int end = n;
+      if (rowStart == next && !isMarked) {
+        const int rowXf = EmptyPositionXf(row, UINT16_MAX);  // the row's own style, or -1
+        if (rowXf < 0 ? formatEnd == 0 : !VisibleEmpty(static_cast<uint16_t>(rowXf))) {
+          EmitPlainRow(row, active);
+          continue;
+        }
+        if (rowXf < 0) end = formatEnd;
+        if (joinRuns_ && active.empty() && (rowXf < 0 || JoinsRun(rowXf))) {
+          EmitFormatRow(row, rowXf);
+          CheckPageSize();
+          continue;
+        }
+      }
+      work_ += static_cast<uint64_t>(end);
+      std::fill_n(slot_.begin(), end, Slot::Free);
+      std::fill_n(cellAt_.begin(), end, nullptr);
+      std::fill_n(mergedCell_.begin(), end, 0);
+      std::fill_n(overflow_.begin(), end, 0);
+      std::fill_n(reserved_.begin(), end, 0);
       for (size_t i = rowStart; i < next; ++i) {
         const Cell* c = cells_[i];
         if (c->col <= lastCol_ && vcolOf_[c->col] >= 0) cellAt_[vcolOf_[c->col]] = c;
       }
       for (const MergeSpan* m : active) {
+        work_ += static_cast<uint64_t>(m->lastVcol - m->firstVcol + 1);
         for (int v = m->firstVcol; v <= m->lastVcol; ++v) {
           slot_[v] = Slot::Covered;
           mergedCell_[v] = 1;
@@ -1410,8 +1569,12 @@ Page Renderer::Render() {
           mergeOf_[m->anchorVcol] = m;
         }
       }
-      SpillRow(row);
-      EmitRow(row);
+      if (rowStart != next) {
+        work_ += static_cast<uint64_t>(n);
+        SpillRow(row);
+      }
+      EmitRow(row, end);
+      CheckPageSize();
     }
     out += "</table>\n";
   }
@@ -1438,7 +1601,9 @@ Page Renderer::Render() {
   out.insert(0, html);
   out += pictures;
   out += "</div>\n</body>\n</html>\n";
+  CheckPageSize();
   page.html = std::move(out);
+  page.work = work_ + cells_.size();
 
   PageFile list{"filelist.xml", {}};
   std::string xml = FileList(page);
@@ -1450,7 +1615,7 @@ Page Renderer::Render() {
 }  // namespace
 
 Page RenderSheet(const model::Workbook& book, size_t sheetIndex, std::string_view folderName,
-                 std::string_view pageName) {
+                 std::string_view pageName, size_t maxPageBytes) {
   if (sheetIndex >= book.sheets.size()) {
     throw PublishError("Sheet " + std::to_string(sheetIndex + 1) + " does not exist");
   }
@@ -1461,7 +1626,7 @@ Page RenderSheet(const model::Workbook& book, size_t sheetIndex, std::string_vie
       page.resize(page.size() - 6);
     page += ".htm";
   }
-  Renderer renderer(book, sheetIndex, folderName, page);
+  Renderer renderer(book, sheetIndex, folderName, page, maxPageBytes);
   return renderer.Render();
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "spreadsheet/model/Limits.h"
 #include "spreadsheet/model/Workbook.h"
 
 namespace quillane::publish {
@@ -24,6 +25,9 @@ struct PageFile {
 struct Page {
   std::string html;             // UTF-8
   std::vector<PageFile> files;  // the supporting folder's files, filelist.xml included
+  // The work of rendering: the cells, the rows and the positions of the grid visited. It grows
+  // with what shows on the page, not with the rectangle around it.
+  uint64_t work = 0;
 };
 
 // Renders sheet `sheetIndex` (index into Workbook::sheets). `folderName` is the supporting
@@ -35,8 +39,13 @@ struct Page {
 // distinct cell look, one table whose columns and rows have the sheet's widths and heights,
 // pictures placed over it at their anchors. Hidden rows and columns are left out; the table ends
 // at the last row and column with content or a visible format. The same workbook always gives
-// the same bytes.
+// the same bytes. Where row and column formats show at more than a million positions, a run of
+// empty positions showing one such format (without side borders) is one cell, so such a page
+// grows with the formatted areas rather than with the rectangle they fill. The work of a page
+// (Page::work) grows with its cells and with what shows. Cells past the file format's grid are
+// left out; a sheet of more cells than model::kMaxSheetCells, or a page larger than
+// `maxPageBytes`, throws PublishError.
 Page RenderSheet(const model::Workbook& book, size_t sheetIndex, std::string_view folderName,
-                 std::string_view pageName = {});
+                 std::string_view pageName = {}, size_t maxPageBytes = model::kMaxPageBytes);
 
 }  // namespace quillane::publish

@@ -35,11 +35,6 @@ const model::Cell& At(const model::Sheet& sheet, uint32_t row, uint16_t col) {
   return *cell;
 }
 
-std::vector<uint8_t> Escher(uint16_t type, uint16_t verInst, const std::vector<uint8_t>& body) {
-  Data d;
-  d.U16(verInst).U16(type).U32(static_cast<uint32_t>(body.size())).Raw(body);
-  return d.bytes;
-}
 
 }  // namespace
 
@@ -176,7 +171,7 @@ TEST(Reader, Biff8CellsStringsStylesAndLayout) {
   EXPECT_EQ(At(sheet, 4, 4).number, 2.25);
 
   EXPECT_TRUE(sheet.hasDimensions);
-  EXPECT_EQ(sheet.dimensions.lastRow, 999999u);
+  EXPECT_EQ(sheet.dimensions.lastRow, 65535u);  // 1000000 is past the grid
   EXPECT_EQ(sheet.defaultColWidth, 10);
   EXPECT_EQ(sheet.ColumnWidth(2), 5000u);
   EXPECT_TRUE(sheet.ColumnHidden(3));

@@ -1,0 +1,31 @@
+// The limits that bound the work and the memory spent on one workbook, whatever numbers are
+// written inside it. A workbook past one of them is refused with an error that names the limit;
+// positions past the file format's own grid are damage and are left out by the readers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace quillane::model {
+
+// The grid of the file formats: BIFF8 has 65536 rows, BIFF2-7 16384; all have 256 columns.
+inline constexpr uint32_t kMaxRowBiff8 = 65535;
+inline constexpr uint32_t kMaxRowBiff2To7 = 16383;
+inline constexpr uint16_t kMaxColumn = 255;
+inline constexpr uint32_t MaxRow(int biffVersion) {
+  return biffVersion >= 8 ? kMaxRowBiff8 : kMaxRowBiff2To7;
+}
+
+// A workbook file, and the workbook stream inside it. The file is read through a mapping, so
+// memory follows the parts read; the stream is copied out whole.
+inline constexpr uint64_t kMaxFileBytes = uint64_t{4} << 30;
+inline constexpr uint64_t kMaxStreamBytes = uint64_t{1} << 30;
+
+// Cells (records holding a value or a format) of one sheet, and of all sheets of a workbook.
+inline constexpr size_t kMaxSheetCells = size_t{4} << 20;
+inline constexpr size_t kMaxWorkbookCells = size_t{16} << 20;
+
+// The bytes of one page.
+inline constexpr size_t kMaxPageBytes = size_t{128} << 20;
+
+}  // namespace quillane::model
