@@ -4,7 +4,7 @@
 #include <cmath>
 #include <type_traits>
 
-#include "spreadsheet/biff/Inflate.h"
+#include "spreadsheet/container/Inflate.h"
 #include "spreadsheet/biff/Records.h"
 #include "spreadsheet/biff/Text.h"
 
@@ -98,7 +98,7 @@ model::Blip ReadBlip(const Atom& fbse, Unpacking& work) {
       // Deflate packs at most about 1032:1, which bounds what a lying size can ask for.
       size_t limit = std::min({size, packed.size() * 1032 + 1024, work.budget});
       size_t produced = 0;
-      std::optional<std::vector<uint8_t>> data = Inflate(packed, limit, &produced);
+      std::optional<std::vector<uint8_t>> data = container::Inflate(packed, limit, &produced);
       // Every byte unpacked counts against the budget, kept or not: damaged data and metafiles
       // cut short by the budget are left out, but their work was done.
       work.done += produced;

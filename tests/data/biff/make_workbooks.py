@@ -48,18 +48,19 @@ def shared_strings():
 
 
 def deflate():
-    """zlib streams for the unpacking of compressed metafiles: stored, fixed and dynamic codes."""
+    """zlib streams for the unpacker (tests/data/container): stored, fixed and dynamic codes."""
+    out = os.path.join(HERE, "..", "container")
     words = [b"cell", b"row", b"column", b"sheet", b"format", b"value", b"\x00\x01", b"\xff"]
     chooser = random.Random(7)
     text = b" ".join(chooser.choice(words) for _ in range(3000)) + bytes(range(256))
-    with open(os.path.join(HERE, "deflate_plain.bin"), "wb") as f:
+    with open(os.path.join(out, "deflate_plain.bin"), "wb") as f:
         f.write(text)
-    with open(os.path.join(HERE, "deflate_stored.zlib"), "wb") as f:
+    with open(os.path.join(out, "deflate_stored.zlib"), "wb") as f:
         f.write(zlib.compress(text, 0))
-    with open(os.path.join(HERE, "deflate_dynamic.zlib"), "wb") as f:
+    with open(os.path.join(out, "deflate_dynamic.zlib"), "wb") as f:
         f.write(zlib.compress(text, 9))
     packer = zlib.compressobj(9, zlib.DEFLATED, 15, 9, zlib.Z_FIXED)
-    with open(os.path.join(HERE, "deflate_fixed.zlib"), "wb") as f:
+    with open(os.path.join(out, "deflate_fixed.zlib"), "wb") as f:
         f.write(packer.compress(text) + packer.flush())
 
 

@@ -5,14 +5,14 @@
 #include <fstream>
 #include <iterator>
 
-#include "spreadsheet/biff/Inflate.h"
+#include "spreadsheet/container/Inflate.h"
 
-using quillane::biff::Inflate;
+using quillane::container::Inflate;
 
 namespace {
 
 std::vector<uint8_t> Load(const std::string& name) {
-  std::ifstream in(std::filesystem::path(QUILLANE_SOURCE_DIR) / "tests/data/biff" / name, std::ios::binary);
+  std::ifstream in(std::filesystem::path(QUILLANE_SOURCE_DIR) / "tests/data/container" / name, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 

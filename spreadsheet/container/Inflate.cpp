@@ -1,9 +1,9 @@
-#include "spreadsheet/biff/Inflate.h"
+#include "spreadsheet/container/Inflate.h"
 
 #include <algorithm>
 #include <array>
 
-namespace quillane::biff {
+namespace quillane::container {
 
 namespace {
 
@@ -270,9 +270,15 @@ std::optional<std::vector<uint8_t>> Inflate(std::span<const uint8_t> zlib, size_
       (zlib[1] & 0x20)) {
     return std::nullopt;
   }
+  return InflateRaw(zlib.subspan(2), limit, produced);
+}
+
+std::optional<std::vector<uint8_t>> InflateRaw(std::span<const uint8_t> deflate, size_t limit,
+                                               size_t* produced) {
+  if (produced) *produced = 0;
   std::vector<uint8_t> out;
   try {
-    Inflater(zlib.subspan(2), limit).Run(out);
+    Inflater(deflate, limit).Run(out);
   } catch (const Damaged&) {
     if (produced) *produced = out.size();
     return std::nullopt;
@@ -283,4 +289,4 @@ std::optional<std::vector<uint8_t>> Inflate(std::span<const uint8_t> zlib, size_
   return out;
 }
 
-}  // namespace quillane::biff
+}  // namespace quillane::container

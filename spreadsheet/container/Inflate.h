@@ -1,4 +1,5 @@
-// Unpacks zlib/deflate data (the compressed metafiles of the picture store).
+// Unpacks deflate data: the compressed metafiles of a picture store (zlib streams) and the
+// entries of zip packages (raw deflate). The output is bounded by the caller's limit.
 #pragma once
 
 #include <cstddef>
@@ -7,12 +8,15 @@
 #include <span>
 #include <vector>
 
-namespace quillane::biff {
+namespace quillane::container {
 
 // Unpacks a zlib stream (RFC 1950 around RFC 1951 data). Stops after `limit` bytes of output.
 // Returns nothing when the data are damaged before the end of the last block. `produced`, when
 // given, receives the bytes unpacked, also when the data turn out damaged: the work done.
 std::optional<std::vector<uint8_t>> Inflate(std::span<const uint8_t> zlib, size_t limit,
                                             size_t* produced = nullptr);
+// The same for raw deflate data (RFC 1951) without the zlib header, as zip entries hold them.
+std::optional<std::vector<uint8_t>> InflateRaw(std::span<const uint8_t> deflate, size_t limit,
+                                               size_t* produced = nullptr);
 
-}  // namespace quillane::biff
+}  // namespace quillane::container
