@@ -18,15 +18,14 @@ Workbook MakeBook(int rows, int cols) {
   Font bold;
   bold.weight = 700;
   book.fonts.push_back(bold);
-  book.formats[164] = "#,##0.00";
   book.styles.resize(16);
   CellStyle money;
-  money.format = 164;
+  money.numberFormat = "#,##0.00";
   CellStyle boxed;
   boxed.font = 1;
   boxed.left.style = boxed.right.style = boxed.top.style = boxed.bottom.style = 1;
   boxed.pattern = 1;
-  boxed.patternColor = 13;
+  boxed.patternColor = book.IndexedColor(13);
   CellStyle wrapped;
   wrapped.wrap = true;
   wrapped.hAlign = HAlign::Center;
@@ -88,7 +87,7 @@ void BM_PublishWholeGridSheet(benchmark::State& state) {
   sheet.cells.push_back(last);
   CellStyle filled;
   filled.pattern = 1;
-  filled.patternColor = 13;
+  filled.patternColor = book.IndexedColor(13);
   book.styles.push_back(filled);
   const auto fill = static_cast<uint16_t>(book.styles.size() - 1);
   if (state.range(0) == 1) sheet.columns.push_back(ColumnInfo{0, 255, 2560, fill, false, 0});

@@ -62,11 +62,10 @@ const char* TypeName(model::SheetType type) {
 }
 
 std::string Dump(const model::Workbook& book) {
-  std::string out = "{\"biff\":" + std::to_string(book.biffVersion) +
+  std::string out = "{\"biff\":" + std::to_string(book.biff.version) +
                     ",\"datemode\":" + std::to_string(book.date1904 ? 1 : 0) + ",\"sheets\":[";
-  // The format code as the page publisher resolves it.
-  format::FormatTable formats(book.formats);
-  auto formatOf = [&](uint16_t style) { return std::string(formats.Code(book.Style(style).format)); };
+  // The format code of a cell's style, as the page publisher reads it.
+  auto formatOf = [&](uint16_t style) { return book.Style(style).numberFormat; };
   for (size_t s = 0; s < book.sheets.size(); ++s) {
     const model::Sheet& sheet = book.sheets[s];
     if (s) out += ",";
@@ -159,8 +158,9 @@ std::string Dump(const model::Workbook& book) {
     out += "]}";
   }
   out += "],\"styles\":[";
-  for (size_t i = 0; i < book.styles.size(); ++i) {
-    const model::CellStyle& x = book.styles[i];
+  // The XF records as the file holds them (colours as palette indexes, formats as indexes).
+  for (size_t i = 0; i < book.biff.xfs.size(); ++i) {
+    const model::XfRecord& x = book.biff.xfs[i];
     if (i) out += ",";
     int fields[] = {x.font, x.format, static_cast<int>(x.hAlign), static_cast<int>(x.vAlign), x.wrap,
                     x.rotation, x.indent, x.shrink, x.left.style, x.left.color, x.right.style,
@@ -181,7 +181,8 @@ std::string Dump(const model::Workbook& book) {
     Json(out, f.name);
     out += "," + std::to_string(f.height) + "," + std::to_string(f.weight) + "," +
            std::to_string(f.italic) + "," + std::to_string(static_cast<int>(f.underline)) + "," +
-           std::to_string(f.strike) + "," + std::to_string(f.color) + "," +
+           std::to_string(f.strike) + "," +
+           std::to_string(i < book.biff.fontColors.size() ? book.biff.fontColors[i] : 0) + "," +
            std::to_string(static_cast<int>(f.script)) + "]";
   }
   out += "],\"palette\":[";

@@ -12,6 +12,7 @@
 #include "spreadsheet/biff/Text.h"
 #include "spreadsheet/container/CompoundFile.h"
 #include "spreadsheet/container/MappedFile.h"
+#include "spreadsheet/format/NumberFormat.h"
 #include "spreadsheet/model/Limits.h"
 
 namespace quillane::biff {
@@ -20,6 +21,7 @@ namespace {
 
 using model::Cell;
 using model::CellStyle;
+using model::XfRecord;
 using model::CellType;
 using model::Sheet;
 
@@ -212,6 +214,7 @@ class Parser {
     return st.ownStyles ? static_cast<uint16_t>(st.styleBase + xf) : xf;
   }
   uint16_t Biff2Style(Substream& st, const uint8_t* attr);
+  void FinishStyles();
   // Cuts a range at the edge of the format's grid; false when it is empty or starts past it.
   bool ClipToGrid(model::Range& range) const {
     if (range.firstRow > range.lastRow || range.firstCol > range.lastCol) return false;
@@ -354,6 +357,7 @@ size_t Parser::ReadSubstream(size_t pos, Substream& st) {
 
 void Parser::OnFont(uint16_t id, ByteReader r, Substream& st) {
   model::Font font;
+  uint16_t color = model::kColorAutoFont;
   font.height = r.U16();
   uint16_t flags = r.U16();
   font.italic = flags & 0x02;
@@ -368,10 +372,10 @@ void Parser::OnFont(uint16_t id, ByteReader r, Substream& st) {
   } else if (id == rec::kFont3) {
     if (flags & 0x01) font.weight = 700;
     if (flags & 0x04) font.underline = model::Underline::Single;
-    font.color = r.U16();
+    color = r.U16();
     font.name = ByteString8(r);
   } else {
-    font.color = r.U16();
+    color = r.U16();
     font.weight = r.U16();
     uint16_t script = r.U16();
     font.script = script == 1   ? model::Script::Super
@@ -393,9 +397,11 @@ void Parser::OnFont(uint16_t id, ByteReader r, Substream& st) {
   uint16_t& count = st.ownFonts ? st.fontCount : globalFontCount_;
   if (count == 4) {
     book_.fonts.push_back(book_.fonts[book_.fonts.size() - 4]);
+    book_.biff.fontColors.push_back(book_.biff.fontColors[book_.biff.fontColors.size() - 4]);
     ++count;
   }
   book_.fonts.push_back(std::move(font));
+  book_.biff.fontColors.push_back(color);
   ++count;
 }
 
@@ -412,7 +418,7 @@ void Parser::OnFormat(uint16_t id, ByteReader r, Substream& st) {
     index = r.U16();
     code = version_ == 8 ? UnicodeLong(r) : ByteString8(r);
   }
-  book_.formats[index] = std::move(code);
+  book_.biff.formats[index] = std::move(code);
 }
 
 // The text orientation of BIFF4-7 XF records (0 none, 1 letters stacked, 2 turned up, 3 down).
@@ -427,7 +433,7 @@ uint8_t RotationOfOrientation(unsigned orientation) {
 
 // The type word and the alignment byte that BIFF4-8 XF records share; `vMask` keeps the bits of
 // the vertical alignment the version has. Returns the alignment byte.
-uint8_t ReadTypeAndAlignment(ByteReader& r, CellStyle& xf, uint8_t vMask) {
+uint8_t ReadTypeAndAlignment(ByteReader& r, XfRecord& xf, uint8_t vMask) {
   uint16_t type = r.U16();
   xf.locked = type & 1;
   xf.hidden = type & 2;
@@ -441,7 +447,7 @@ uint8_t ReadTypeAndAlignment(ByteReader& r, CellStyle& xf, uint8_t vMask) {
 }
 
 void Parser::OnXf(uint16_t id, ByteReader r, Substream& st) {
-  CellStyle xf;
+  XfRecord xf;
   auto fontIndex = [&](uint16_t font) { return static_cast<uint16_t>(st.fontBase + font); };
   auto formatIndex = [&](uint16_t format) {
     return static_cast<uint16_t>(st.formatBase + format);
@@ -525,7 +531,7 @@ void Parser::OnXf(uint16_t id, ByteReader r, Substream& st) {
     xf.font = fontIndex(xf.font);
     xf.format = formatIndex(xf.format);
   }
-  book_.styles.push_back(std::move(xf));
+  book_.biff.xfs.push_back(std::move(xf));
 }
 
 uint16_t Parser::Biff2Style(Substream& st, const uint8_t* attr) {
@@ -535,8 +541,8 @@ uint16_t Parser::Biff2Style(Substream& st, const uint8_t* attr) {
   uint16_t format = static_cast<uint16_t>(st.formatBase + (attr[1] & 0x3F));
   uint16_t font = static_cast<uint16_t>(st.fontBase + (attr[1] >> 6));
   // The cell's own attributes hold its format; the XF is used when they agree with it.
-  if (xf < book_.styles.size()) {
-    const CellStyle& style = book_.styles[xf];
+  if (xf < book_.biff.xfs.size()) {
+    const XfRecord& style = book_.biff.xfs[xf];
     if (style.format == format && style.font == font &&
         static_cast<uint8_t>(style.hAlign) == (attr[2] & 7)) {
       return xf;
@@ -546,7 +552,7 @@ uint16_t Parser::Biff2Style(Substream& st, const uint8_t* attr) {
                  (static_cast<uint32_t>(attr[0] & 0xC0) << 10);
   auto found = st.biff2Styles.find(key);
   if (found != st.biff2Styles.end()) return found->second;
-  CellStyle style = book_.Style(xf);
+  XfRecord style = xf < book_.biff.xfs.size() ? book_.biff.xfs[xf] : XfRecord();
   style.format = format;
   style.font = font;
   style.locked = attr[0] & 0x40;
@@ -557,9 +563,9 @@ uint16_t Parser::Biff2Style(Substream& st, const uint8_t* attr) {
   style.top.style = (attr[2] & 0x20) ? 1 : 0;
   style.bottom.style = (attr[2] & 0x40) ? 1 : 0;
   style.pattern = (attr[2] & 0x80) ? 17 : 0;
-  if (book_.styles.size() >= 0xFFFF) return xf;
-  book_.styles.push_back(style);
-  uint16_t index = static_cast<uint16_t>(book_.styles.size() - 1);
+  if (book_.biff.xfs.size() >= 0xFFFF) return xf;
+  book_.biff.xfs.push_back(style);
+  uint16_t index = static_cast<uint16_t>(book_.biff.xfs.size() - 1);
   st.biff2Styles.emplace(key, index);
   return index;
 }
@@ -832,8 +838,8 @@ void Parser::Handle(uint16_t id, std::span<const uint8_t> data, size_t next, Sub
       return;
     }
     case rec::kCodepage:
-      book_.codepage = r.U16();
-      text_.SetCodepage(book_.codepage);
+      book_.biff.codepage = r.U16();
+      text_.SetCodepage(book_.biff.codepage);
       return;
     case rec::kDateMode:
       book_.date1904 = r.U16() == 1;
@@ -847,13 +853,15 @@ void Parser::Handle(uint16_t id, std::span<const uint8_t> data, size_t next, Sub
       OnFont(id, r, st);
       return;
     case rec::kFontColor2:
-      if (!book_.fonts.empty()) book_.fonts.back().color = r.U16();
+      if (!book_.biff.fontColors.empty()) book_.biff.fontColors.back() = r.U16();
       return;
     case rec::kFormat:
     case rec::kFormat2:
       if (!st.ownFormats && sheet && !entries_.empty() && version_ == 4) {
         st.ownFormats = true;
-        st.formatBase = book_.formats.empty() ? 0 : static_cast<uint16_t>(book_.formats.rbegin()->first + 1);
+        st.formatBase = book_.biff.formats.empty()
+                            ? 0
+                            : static_cast<uint16_t>(book_.biff.formats.rbegin()->first + 1);
       }
       OnFormat(id, r, st);
       return;
@@ -863,7 +871,7 @@ void Parser::Handle(uint16_t id, std::span<const uint8_t> data, size_t next, Sub
     case rec::kXf4:
       if (!st.ownStyles && sheet && !entries_.empty() && version_ == 4) {
         st.ownStyles = true;
-        st.styleBase = static_cast<uint16_t>(book_.styles.size());
+        st.styleBase = static_cast<uint16_t>(book_.biff.xfs.size());
       }
       OnXf(id, r, st);
       return;
@@ -1241,6 +1249,40 @@ void Parser::FinishSheet(Substream& st) {
   sheet.Normalize();
 }
 
+// The model's styles and font colours from the XF and FONT records, once the palette (which may
+// come after them) is known: palette indexes become colours, format indexes format codes.
+void Parser::FinishStyles() {
+  auto color = [&](uint16_t index) { return book_.IndexedColor(index); };
+  for (size_t i = 0; i < book_.fonts.size() && i < book_.biff.fontColors.size(); ++i) {
+    book_.fonts[i].color = color(book_.biff.fontColors[i]);
+  }
+  const format::FormatTable formats(book_.biff.formats);
+  book_.styles.clear();
+  book_.styles.reserve(book_.biff.xfs.size());
+  for (const XfRecord& xf : book_.biff.xfs) {
+    CellStyle& style = book_.styles.emplace_back();
+    style.font = xf.font;
+    style.numberFormat = std::string(formats.Code(xf.format));
+    style.parent = xf.parent;
+    style.isStyle = xf.isStyle;
+    style.locked = xf.locked;
+    style.hidden = xf.hidden;
+    style.hAlign = xf.hAlign;
+    style.vAlign = xf.vAlign;
+    style.wrap = xf.wrap;
+    style.shrink = xf.shrink;
+    style.indent = xf.indent;
+    style.rotation = xf.rotation;
+    style.left = {xf.left.style, color(xf.left.color)};
+    style.right = {xf.right.style, color(xf.right.color)};
+    style.top = {xf.top.style, color(xf.top.color)};
+    style.bottom = {xf.bottom.style, color(xf.bottom.color)};
+    style.pattern = xf.pattern;
+    style.patternColor = color(xf.patternColor);
+    style.patternBackground = color(xf.patternBackground);
+  }
+}
+
 model::Workbook Parser::Run(const std::string& singleSheetName) {
   if (s_.size() < 8 || !IsBofId(Le16(&s_[0]))) {
     Damaged("the workbook stream does not start with a BOF record");
@@ -1266,12 +1308,12 @@ model::Workbook Parser::Run(const std::string& singleSheetName) {
       }
       break;
   }
-  book_.biffVersion = version_;
+  book_.biff.version = version_;
   maxRow_ = model::MaxRow(version_);
   // The default palette of BIFF5/7 differs from the newer one in one colour.
   if (version_ == 5) book_.palette[47 - 8] = 0xE3E3E3;
-  book_.codepage = version_ == 8 ? 1200 : 1252;
-  text_.SetCodepage(book_.codepage);
+  book_.biff.codepage = version_ == 8 ? 1200 : 1252;
+  text_.SetCodepage(book_.biff.codepage);
 
   bool globals = (version_ >= 5 && type == 0x0005) || (version_ == 4 && type == 0x0100);
   if (!globals) {
@@ -1285,6 +1327,7 @@ model::Workbook Parser::Run(const std::string& singleSheetName) {
     st.sheet = &sheet;
     ReadSubstream(0, st);
     FinishSheet(st);
+    FinishStyles();
     return std::move(book_);
   }
 
@@ -1343,6 +1386,7 @@ model::Workbook Parser::Run(const std::string& singleSheetName) {
     next = ReadSubstream(pos, st);
     FinishSheet(st);
   }
+  FinishStyles();
   return std::move(book_);
 }
 

@@ -411,7 +411,7 @@ void FinishNumber(Section& sec) {
         if (t[i].kind == Tok::Percent) L.scale += 2;
         if (t[i].kind == Tok::Comma) {
           t[i].kind = Tok::Lit;
-          t[i].text = ",";
+          t[i].text.assign(1, ',');
         }
       }
       return;

@@ -657,6 +657,14 @@ bool NumberFormat::IsDateTime() const {
 
 const std::string& NumberFormat::Code() const { return compiled_->code; }
 
+const NumberFormat& FormatCache::Get(std::string_view code) {
+  auto found = compiled_.find(std::string(code));
+  if (found != compiled_.end()) return *found->second;
+  auto& slot = compiled_[std::string(code)];
+  slot = std::make_unique<NumberFormat>(code);
+  return *slot;
+}
+
 FormatTable::FormatTable(const std::map<uint16_t, std::string>& custom) : custom_(custom) {}
 
 std::string_view FormatTable::Code(uint16_t index) const {

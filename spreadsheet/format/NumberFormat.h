@@ -67,6 +67,16 @@ class NumberFormat {
   std::unique_ptr<Compiled> compiled_;
 };
 
+// Compiled formats by code, each compiled once. Get is not safe to call from two threads at once;
+// the NumberFormat it returns is.
+class FormatCache {
+ public:
+  const NumberFormat& Get(std::string_view code);
+
+ private:
+  std::unordered_map<std::string, std::unique_ptr<NumberFormat>> compiled_;
+};
+
 // The formats of one workbook by index, compiled once each. Get is not safe to call from two
 // threads at once; the NumberFormat it returns is.
 class FormatTable {

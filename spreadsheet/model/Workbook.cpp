@@ -48,6 +48,10 @@ uint32_t Workbook::ColorRgb(uint16_t index, uint32_t fallback) const {
   return fallback;
 }
 
+Color Workbook::IndexedColor(uint16_t index) const {
+  return index < 64 ? Color::Rgb(ColorRgb(index, 0)) : Color::Auto();
+}
+
 const CellStyle& Workbook::Style(uint16_t index) const {
   static const CellStyle fallback;
   return index < styles.size() ? styles[index] : fallback;

@@ -1,9 +1,11 @@
 // The workbook model: what every reader fills and the page publisher reads.
 //
-// Indexes follow the file format where that keeps readers simple: cell styles are XF indexes,
-// fonts are FONT indexes (the gap at index 4 of the old formats is already closed by the reader,
-// so `fonts[style.font]` is always the right font), colours are palette indexes resolved with
-// `Workbook::ColorRgb`. Text is UTF-8 throughout.
+// It belongs to no file format. Colours are RGB values (or "automatic"), number formats are
+// format codes, cells and rich-text runs name styles and fonts by their place in the model's own
+// tables (`Workbook::styles`, `Workbook::fonts`). What only one reader needs to know of its
+// source, such as the .xls reader's version, code page and palette indexes, is kept in a
+// sub-structure of its own (`Workbook::biff`) that the publisher never reads. Text is UTF-8
+// throughout; every size says its unit.
 #pragma once
 
 #include <array>
@@ -16,10 +18,22 @@
 
 namespace quillane::model {
 
-// Palette indexes with a fixed meaning.
+// Palette indexes with a fixed meaning in the .xls formats.
 inline constexpr uint16_t kColorAutoForeground = 0x40;  // window text
 inline constexpr uint16_t kColorAutoBackground = 0x41;  // window background
 inline constexpr uint16_t kColorAutoFont = 0x7FFF;      // "automatic" font colour
+
+// A colour: 0xRRGGBB, or automatic (the page's choice: black text and lines, white fills).
+struct Color {
+  uint32_t rgb = 0;
+  bool automatic = true;
+
+  static constexpr Color Auto() { return {}; }
+  static constexpr Color Rgb(uint32_t value) { return {value & 0xFFFFFF, false}; }
+  // The colour, or `fallback` when it is automatic.
+  constexpr uint32_t Or(uint32_t fallback) const { return automatic ? fallback : rgb; }
+  bool operator==(const Color&) const = default;
+};
 
 enum class CellType : uint8_t {
   Blank,    // no value, only a format (BLANK, MULBLANK, formula with an empty result)
@@ -59,26 +73,26 @@ struct Font {
   bool shadow = false;
   Underline underline = Underline::None;
   Script script = Script::None;
-  uint16_t color = kColorAutoFont;
-  uint8_t family = 0;
-  uint8_t charset = 0;
+  Color color;
+  uint8_t family = 0;   // 1 roman, 2 swiss, 3 modern, 4 script, 5 decorative; 0 not given
+  uint8_t charset = 0;  // the font's character set number, as fonts name it
 };
 
 enum class HAlign : uint8_t { General, Left, Center, Right, Fill, Justify, CenterAcross, Distributed };
 enum class VAlign : uint8_t { Top, Center, Bottom, Justify, Distributed };
 
-// Border line styles in the file's numbering (0 none, 1 thin, 2 medium, 3 dashed, 4 dotted,
-// 5 thick, 6 double, 7 hair, 8 medium dashed, 9 dash-dot, 10 medium dash-dot, 11 dash-dot-dot,
-// 12 medium dash-dot-dot, 13 slanted dash-dot).
+// Border line styles: 0 none, 1 thin, 2 medium, 3 dashed, 4 dotted, 5 thick, 6 double, 7 hair,
+// 8 medium dashed, 9 dash-dot, 10 medium dash-dot, 11 dash-dot-dot, 12 medium dash-dot-dot,
+// 13 slanted dash-dot.
 struct Border {
   uint8_t style = 0;
-  uint16_t color = kColorAutoForeground;
+  Color color;
 };
 
-// One XF record: the look of a cell.
+// The look of a cell.
 struct CellStyle {
-  uint16_t font = 0;
-  uint16_t format = 0;  // number-format index (built-in or Workbook::formats)
+  uint16_t font = 0;                     // index into Workbook::fonts
+  std::string numberFormat = "General";  // the number-format code
   uint16_t parent = 0xFFF;
   bool isStyle = false;  // a style XF rather than a cell XF
   bool locked = true;
@@ -90,9 +104,43 @@ struct CellStyle {
   uint8_t indent = 0;
   uint8_t rotation = 0;  // 0-90 up, 91-180 down (90 + degrees), 255 stacked vertically
   Border left, right, top, bottom;
-  uint8_t pattern = 0;  // fill pattern: 0 none, 1 solid, 2-18 the patterns
-  uint16_t patternColor = kColorAutoForeground;     // foreground of the pattern (the solid colour)
+  uint8_t pattern = 0;      // fill pattern: 0 none, 1 solid, 2-18 the patterns
+  Color patternColor;       // foreground of the pattern (the solid colour)
+  Color patternBackground;  // behind the pattern
+};
+
+// An XF record as the .xls formats store it: colours as palette indexes, the number format as
+// an index (built-in or BiffSource::formats); the other fields as in CellStyle.
+struct XfRecord {
+  uint16_t font = 0;
+  uint16_t format = 0;
+  uint16_t parent = 0xFFF;
+  bool isStyle = false;
+  bool locked = true;
+  bool hidden = false;
+  HAlign hAlign = HAlign::General;
+  VAlign vAlign = VAlign::Bottom;
+  bool wrap = false;
+  bool shrink = false;
+  uint8_t indent = 0;
+  uint8_t rotation = 0;
+  struct Line {
+    uint8_t style = 0;
+    uint16_t color = kColorAutoForeground;
+  };
+  Line left, right, top, bottom;
+  uint8_t pattern = 0;
+  uint16_t patternColor = kColorAutoForeground;
   uint16_t patternBackground = kColorAutoBackground;
+};
+
+// What the .xls reader keeps of its source. The publisher never reads it.
+struct BiffSource {
+  int version = 8;           // 2, 3, 4, 5 (also BIFF7) or 8
+  uint16_t codepage = 1252;  // of the 8-bit texts
+  std::map<uint16_t, std::string> formats;  // custom number formats by index (FORMAT records)
+  std::vector<XfRecord> xfs;                // XF records, one per Workbook::styles entry
+  std::vector<uint16_t> fontColors;         // palette index of the colour of each font
 };
 
 struct ColumnInfo {
@@ -199,24 +247,27 @@ struct Sheet {
 };
 
 struct Workbook {
-  int biffVersion = 8;  // 2, 3, 4, 5 (also BIFF7) or 8
-  bool date1904 = false;
-  uint16_t codepage = 1252;
+  bool date1904 = false;  // dates count days from 1904-01-01 instead of 1900-01-00
 
   std::vector<Font> fonts;
-  std::map<uint16_t, std::string> formats;  // custom number formats by index (FORMAT records)
-  std::vector<CellStyle> styles;            // XF records in file order
-  std::array<uint32_t, 56> palette{};       // colours 8..63 as 0xRRGGBB
+  std::vector<CellStyle> styles;
+  // The numbered colours that number-format tags ([Red], [Color12]) name: 0-7 fixed, 8-63 these
+  // (0xRRGGBB), which a workbook may change.
+  std::array<uint32_t, 56> palette{};
   std::vector<std::string> strings;         // shared strings and every other cell text
   std::unordered_map<uint32_t, std::vector<TextRun>> richText;  // by string index
   std::vector<Sheet> sheets;                // in workbook order, every type
   std::vector<Blip> blips;
 
+  BiffSource biff;  // filled by the .xls reader only
+
   Workbook();  // the default palette, no fonts or styles
 
-  // Colour of a palette index as 0xRRGGBB. Indexes 0-7 are the fixed colours, 8-63 the
-  // palette; the automatic and system indexes give `fallback`.
+  // Colour number `index` as 0xRRGGBB: 0-7 the fixed colours, 8-63 the palette; the automatic
+  // and system numbers give `fallback`.
   uint32_t ColorRgb(uint16_t index, uint32_t fallback) const;
+  // The same as a colour value: automatic for the automatic and system numbers.
+  Color IndexedColor(uint16_t index) const;
   // The style of a cell, or a default style when the index is out of range.
   const CellStyle& Style(uint16_t index) const;
   // The font of a style, or a default font when the index is out of range.

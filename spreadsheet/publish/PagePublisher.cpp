@@ -104,8 +104,8 @@ int ColumnPixels(uint32_t width, int mdw) {
 // Row height in twips -> pixels at 96 dpi.
 int RowPixels(uint16_t twips) { return (twips + 7) / 15; }
 
-uint32_t FontColor(const Workbook& book, const Font& font) {
-  return book.ColorRgb(font.color, kBlack);
+uint32_t FontColor(const Font& font) {
+  return font.color.Or(kBlack);
 }
 
 bool IsBold(const Font& font) { return font.weight >= 600; }
@@ -217,7 +217,7 @@ std::string DecorationOf(const Font& f) {
 }
 
 // Font declarations: those that differ from `base`, or all of them when `base` is null.
-void AppendFontCss(std::string& css, const Workbook& book, const Font& f, const Font* base,
+void AppendFontCss(std::string& css, const Font& f, const Font* base,
                    std::optional<uint32_t> color) {
   if (!base || f.name != base->name || f.family != base->family) {
     css += "font-family:";
@@ -241,8 +241,8 @@ void AppendFontCss(std::string& css, const Workbook& book, const Font& f, const 
     css += deco.empty() ? "none" : deco;
     css += ';';
   }
-  uint32_t rgb = color ? *color : FontColor(book, f);
-  if (!base || rgb != FontColor(book, *base)) {
+  uint32_t rgb = color ? *color : FontColor(f);
+  if (!base || rgb != FontColor(*base)) {
     css += "color:";
     AppendColor(css, rgb);
     css += ';';
@@ -314,7 +314,6 @@ class Renderer {
         sheetIndex_(sheetIndex),
         folderName_(folderName),
         pageName_(pageName),
-        formats_(book.formats),
         baseFont_(book.FontOf(0)),
         mdw_(MaxDigitWidth(baseFont_)) {}
 
@@ -392,7 +391,7 @@ class Renderer {
   size_t sheetIndex_;
   std::string folderName_;
   std::string pageName_;
-  format::FormatTable formats_;
+  format::FormatCache formats_;
   const Font& baseFont_;
   int mdw_;
 
@@ -625,15 +624,15 @@ void Renderer::PrepareLinksAndComments() {
 }
 
 const format::NumberFormat& Renderer::FormatOf(uint16_t xf) {
-  if (xf >= formatCache_.size()) return formats_.Get(StyleOf(xf).format);
+  if (xf >= formatCache_.size()) return formats_.Get(StyleOf(xf).numberFormat);
   const format::NumberFormat*& f = formatCache_[xf];
-  if (!f) f = &formats_.Get(StyleOf(xf).format);
+  if (!f) f = &formats_.Get(StyleOf(xf).numberFormat);
   return *f;
 }
 
 bool Renderer::PlainTextFormat(uint16_t xf) {
   auto compute = [&] {
-    std::string_view code = formats_.Code(StyleOf(xf).format);
+    std::string_view code = StyleOf(xf).numberFormat;
     return EqualsNoCase(code, "General") || code == "@";
   };
   if (xf >= plainTextFormat_.size()) return compute();
@@ -663,11 +662,11 @@ std::string Renderer::CellCss(const CellStyle& style, Kind kind, int colorIndex,
   const Font& f = book_.FontOf(style.font);
   std::optional<uint32_t> color;
   if (colorIndex >= 0)
-    color = book_.ColorRgb(static_cast<uint16_t>(colorIndex), FontColor(book_, f));
-  AppendFontCss(css, book_, f, &baseFont_, color);
+    color = book_.ColorRgb(static_cast<uint16_t>(colorIndex), FontColor(f));
+  AppendFontCss(css, f, &baseFont_, color);
   if (style.pattern != 0) {
-    uint32_t fg = book_.ColorRgb(style.patternColor, kBlack);
-    uint32_t bg = book_.ColorRgb(style.patternBackground, kWhite);
+    uint32_t fg = style.patternColor.Or(kBlack);
+    uint32_t bg = style.patternBackground.Or(kWhite);
     css += "background:";
     AppendColor(css, style.pattern == 1 ? fg : Mix(fg, bg, PatternDensity(style.pattern)));
     css += ';';
@@ -681,7 +680,7 @@ std::string Renderer::CellCss(const CellStyle& style, Kind kind, int colorIndex,
     css += kNames[i];
     css += line;
     css += ' ';
-    AppendColor(css, book_.ColorRgb(sides[i]->color, kBlack));
+    AppendColor(css, sides[i]->color.Or(kBlack));
     css += ';';
   }
   switch (EffectiveAlign(style, kind)) {
@@ -748,7 +747,7 @@ int Renderer::SpanClass(uint16_t font) {
   if (it != spanClasses_.end()) return it->second;
   std::string css;
   const Font& f = book_.FontOf(font);
-  AppendFontCss(css, book_, f, nullptr, std::nullopt);
+  AppendFontCss(css, f, nullptr, std::nullopt);
   if (f.script == model::Script::Super) css += "vertical-align:super;font-size:smaller;";
   if (f.script == model::Script::Sub) css += "vertical-align:sub;font-size:smaller;";
   css.pop_back();
@@ -1053,7 +1052,7 @@ void Renderer::AppendRichText(const Display& d, const Font& cellFont, bool break
                       IsBold(rf) == IsBold(cellFont) && rf.italic == cellFont.italic &&
                       rf.strike == cellFont.strike && rf.underline == cellFont.underline &&
                       rf.script == cellFont.script &&
-                      FontColor(book_, rf) == FontColor(book_, cellFont) &&
+                      FontColor(rf) == FontColor(cellFont) &&
                       rf.shadow == cellFont.shadow && rf.outline == cellFont.outline;
     currentClass = same ? -1 : SpanClass(run.font);
   }
@@ -1593,7 +1592,7 @@ Page Renderer::Render() {
   html += ".sheet img{position:absolute}\n.grid{border-collapse:collapse;table-layout:fixed;width:";
   AppendInt(html, tableWidth);
   html += "px}\ntd{padding:0 2px;overflow:hidden;white-space:nowrap;vertical-align:bottom;";
-  AppendFontCss(html, book_, baseFont_, nullptr, std::nullopt);
+  AppendFontCss(html, baseFont_, nullptr, std::nullopt);
   html += "}\n";
   classes_.AppendRules(html);
   html += "</style>\n</head>\n<body>\n<div class=\"sheet\">\n";

@@ -94,7 +94,7 @@ TEST(ReaderCorpus, EncryptedWorkbooksOpenWithTheirPasswordOnly) {
 TEST(ReaderCorpus, KnownValuesOfRealWorkbooks) {
   REQUIRE_CORPUS();
   model::Workbook simple = Read("Simple.xls");
-  EXPECT_EQ(simple.biffVersion, 8);
+  EXPECT_EQ(simple.biff.version, 8);
   EXPECT_EQ(Text(simple, simple.sheets.at(0), 0, 0), "replaceMe");
 
   model::Workbook sample = Read("SampleSS.xls");
@@ -105,23 +105,23 @@ TEST(ReaderCorpus, KnownValuesOfRealWorkbooks) {
   model::Workbook dates = Read("1900DateWindowing.xls");
   EXPECT_FALSE(dates.date1904);
   EXPECT_EQ(Number(dates.sheets.at(0), 0, 0), 36526);  // 1 January 2000
-  EXPECT_EQ(dates.Style(dates.sheets[0].Find(0, 0)->style).format, 14);
+  EXPECT_EQ(dates.Style(dates.sheets[0].Find(0, 0)->style).numberFormat, "m/d/yyyy");
 
   model::Workbook biff5 = Read("testEXCEL_95.xls");
-  EXPECT_EQ(biff5.biffVersion, 5);
+  EXPECT_EQ(biff5.biff.version, 5);
   EXPECT_EQ(biff5.sheets.at(0).name, "Feuil1");
   EXPECT_EQ(Text(biff5, biff5.sheets[0], 0, 0), "Sample Excel Worksheet - Numbers and their Squares");
-  EXPECT_EQ(biff5.formats.at(biff5.Style(biff5.sheets[0].Find(5, 4)->style).format), "0.00%");
+  EXPECT_EQ(biff5.Style(biff5.sheets[0].Find(5, 4)->style).numberFormat, "0.00%");
   EXPECT_EQ(biff5.sheets[0].RowHeight(0), 282);
 
   model::Workbook biff4 = Read("testEXCEL_4.xls");
-  EXPECT_EQ(biff4.biffVersion, 4);
+  EXPECT_EQ(biff4.biff.version, 4);
   ASSERT_EQ(biff4.sheets.size(), 1u);
   EXPECT_EQ(biff4.sheets[0].name, "testEXCEL_4");
   EXPECT_EQ(Number(biff4.sheets[0], 10, 3), 3);
   EXPECT_EQ(biff4.sheets[0].ColumnWidth(0), 7862u);
   EXPECT_EQ(biff4.sheets[0].RowHeight(1), 240);
-  EXPECT_EQ(biff4.formats.at(biff4.Style(biff4.sheets[0].Find(0, 3)->style).format), "0.00%");
+  EXPECT_EQ(biff4.Style(biff4.sheets[0].Find(0, 3)->style).numberFormat, "0.00%");
 
   model::Workbook bare = Read("biff4_no_format_no_window2.xls");
   EXPECT_EQ(Text(bare, bare.sheets.at(0), 1, 1), "DOG & CAT PRODUCTS");

@@ -97,16 +97,16 @@ TEST(Reader, Biff8CellsStringsStylesAndLayout) {
         s.Record(0x0041, Data().U16(1).U16(2).U16(2).U16(1).U8(0));
       });
   model::Workbook book = biff::ReadWorkbook(bytes, "");
-  EXPECT_EQ(book.biffVersion, 8);
+  EXPECT_EQ(book.biff.version, 8);
   EXPECT_TRUE(book.date1904);
   // FONT index 4 is never written: the fifth record is font 5.
   ASSERT_EQ(book.fonts.size(), 7u);
   EXPECT_EQ(book.fonts[3].name, "D");
   EXPECT_EQ(book.fonts[5].name, "E");
   EXPECT_EQ(book.fonts[6].name, "F");
-  EXPECT_EQ(book.formats.at(164), "0.000");
+  EXPECT_EQ(book.biff.formats.at(164), "0.000");
   ASSERT_EQ(book.styles.size(), 2u);
-  const model::CellStyle& xf = book.styles[1];
+  const model::XfRecord& xf = book.biff.xfs[1];
   EXPECT_EQ(book.fonts[xf.font].name, "E");
   EXPECT_EQ(xf.format, 164);
   EXPECT_EQ(xf.hAlign, model::HAlign::Center);
@@ -127,6 +127,12 @@ TEST(Reader, Biff8CellsStringsStylesAndLayout) {
   EXPECT_EQ(xf.patternColor, 13);
   EXPECT_EQ(xf.patternBackground, 64);
   EXPECT_EQ(book.palette[5], 0x112205u);
+  // The model's own style: colours from the palette read after the XF, the code of the format.
+  const model::CellStyle& style = book.styles[1];
+  EXPECT_EQ(style.numberFormat, "0.000");
+  EXPECT_EQ(style.patternColor, model::Color::Rgb(0x112205));
+  EXPECT_EQ(style.left.color, model::Color::Rgb(0x112202));
+  EXPECT_TRUE(style.patternBackground.automatic);
 
   ASSERT_EQ(book.strings.size() >= 3, true);
   EXPECT_EQ(book.strings[0], "Hello");
@@ -369,7 +375,7 @@ TEST(Reader, Biff5SheetsCodepageRichTextAndNotes) {
   s.Record(0x001C, Data().U16(0xFFFF).U16(0).U16(3).Raw("def"));
   s.Record(0x000A, Data());
   model::Workbook book = biff::ReadWorkbook(s.bytes, "");
-  EXPECT_EQ(book.biffVersion, 5);
+  EXPECT_EQ(book.biff.version, 5);
   ASSERT_EQ(book.sheets.size(), 2u);
   EXPECT_EQ(book.sheets[0].name, "\u041b\u0438\u0441\u0442");
   EXPECT_EQ(book.sheets[0].visibility, model::Visibility::Hidden);
@@ -378,8 +384,8 @@ TEST(Reader, Biff5SheetsCodepageRichTextAndNotes) {
   EXPECT_EQ(book.fonts[0].weight, 700);
   EXPECT_TRUE(book.fonts[0].italic);
   EXPECT_EQ(book.fonts[0].underline, model::Underline::Single);
-  EXPECT_EQ(book.formats.at(170), "0.0%");
-  const model::CellStyle& xf = book.styles.at(0);
+  EXPECT_EQ(book.biff.formats.at(170), "0.0%");
+  const model::XfRecord& xf = book.biff.xfs.at(0);
   EXPECT_EQ(xf.hAlign, model::HAlign::Center);
   EXPECT_TRUE(xf.wrap);
   EXPECT_EQ(xf.bottom.style, 1);
@@ -410,11 +416,11 @@ TEST(Reader, Biff4AndBiff3SingleSheets) {
   s4.Record(0x0406, Cell(0, 1, 0).Double(4).U16(0).U16(0));
   s4.Record(0x000A, Data());
   model::Workbook book4 = biff::ReadWorkbook(s4.bytes, "");
-  EXPECT_EQ(book4.biffVersion, 4);
+  EXPECT_EQ(book4.biff.version, 4);
   ASSERT_EQ(book4.sheets.size(), 1u);
   EXPECT_EQ(book4.sheets[0].name, "Sheet1");
-  EXPECT_EQ(book4.formats.at(1), "0.00");
-  const model::CellStyle& xf = book4.styles.at(1);
+  EXPECT_EQ(book4.biff.formats.at(1), "0.00");
+  const model::XfRecord& xf = book4.biff.xfs.at(1);
   EXPECT_EQ(xf.format, 1);
   EXPECT_EQ(xf.hAlign, model::HAlign::Right);
   EXPECT_EQ(xf.vAlign, model::VAlign::Center);
@@ -440,8 +446,8 @@ TEST(Reader, Biff4AndBiff3SingleSheets) {
   s3.Record(0x0204, Cell(1, 1, 0).Bytes16("three"));
   s3.Record(0x000A, Data());
   model::Workbook book3 = biff::ReadWorkbook(s3.bytes, "");
-  EXPECT_EQ(book3.biffVersion, 3);
-  EXPECT_EQ(book3.formats.at(book3.styles.at(0).format), "0%");
+  EXPECT_EQ(book3.biff.version, 3);
+  EXPECT_EQ(book3.biff.formats.at(book3.biff.xfs.at(0).format), "0%");
   EXPECT_EQ(book3.styles.at(0).hAlign, model::HAlign::Left);
   EXPECT_TRUE(book3.styles.at(0).wrap);
   EXPECT_EQ(book3.sheets[0].defaultRowHeight, 300);
@@ -468,20 +474,20 @@ TEST(Reader, Biff2CellAttributes) {
   s.Record(0x0007, Data().Bytes8("result"));
   s.Record(0x000A, Data());
   model::Workbook book = biff::ReadWorkbook(s.bytes, "");
-  EXPECT_EQ(book.biffVersion, 2);
+  EXPECT_EQ(book.biff.version, 2);
   EXPECT_EQ(book.fonts.at(0).weight, 700);
-  EXPECT_EQ(book.fonts.at(0).color, 10);
+  EXPECT_EQ(book.biff.fontColors.at(0), 10);
   const model::Sheet& sheet = book.sheets.at(0);
   EXPECT_EQ(At(sheet, 0, 0).number, 42);
   EXPECT_EQ(At(sheet, 0, 0).style, 0);  // agrees with XF 0
   const model::CellStyle& own = book.Style(At(sheet, 0, 1).style);
-  EXPECT_EQ(book.formats.at(own.format), "0.0");
+  EXPECT_EQ(own.numberFormat, "0.0");
   EXPECT_EQ(own.hAlign, model::HAlign::Right);
   EXPECT_EQ(book.strings[At(sheet, 1, 0).text], "two");
   EXPECT_EQ(At(sheet, 1, 1).type, model::CellType::Error);
   EXPECT_EQ(At(sheet, 1, 1).code, 0x0F);
   const model::CellStyle& blank = book.Style(At(sheet, 2, 0).style);
-  EXPECT_EQ(blank.format, 1);
+  EXPECT_EQ(blank.numberFormat, "0.0");
   EXPECT_EQ(blank.left.style, 1);
   EXPECT_EQ(book.strings[At(sheet, 3, 0).text], "result");
   EXPECT_EQ(sheet.ColumnWidth(1), 3000u);
@@ -507,28 +513,28 @@ TEST(Reader, Biff4WorkbookSheetsKeepTheirOwnFormatting) {
   EXPECT_EQ(book.sheets[0].name, "Book1");
   const model::CellStyle& style = book.Style(At(book.sheets[0], 0, 0).style);
   EXPECT_EQ(book.FontOf(style.font).name, "Local");
-  EXPECT_EQ(book.formats.at(style.format), "0.000");
+  EXPECT_EQ(style.numberFormat, "0.000");
 }
 
 // Workbooks written by python3-xlwt (tests/data/biff/make_workbooks.py): real compound files.
 TEST(Reader, XlwtWorkbook) {
   std::filesystem::path file = std::filesystem::path(QUILLANE_SOURCE_DIR) / "tests/data/biff/xlwt_basic.xls";
   model::Workbook book = biff::ReadWorkbookFile(file, "");
-  EXPECT_EQ(book.biffVersion, 8);
+  EXPECT_EQ(book.biff.version, 8);
   ASSERT_EQ(book.sheets.size(), 2u);
   EXPECT_EQ(book.sheets[0].name, "Values");
   EXPECT_EQ(book.sheets[1].name, "Hidden \u00e9t\u00e9");
   const model::Sheet& sheet = book.sheets[0];
   EXPECT_EQ(book.strings[At(sheet, 0, 0).text], "Text \u00e4\u00f6\u00fc \u20ac");
   EXPECT_EQ(At(sheet, 1, 0).number, 1234.5678);
-  EXPECT_EQ(book.Style(At(sheet, 1, 0).style).format, 4);  // built-in "#,##0.00"
+  EXPECT_EQ(book.biff.xfs.at(At(sheet, 1, 0).style).format, 4);  // built-in "#,##0.00"
   EXPECT_EQ(At(sheet, 2, 0).number, 45000);
-  EXPECT_EQ(book.Style(At(sheet, 2, 0).style).format, 14);
+  EXPECT_EQ(book.biff.xfs.at(At(sheet, 2, 0).style).format, 14);
   EXPECT_EQ(At(sheet, 3, 0).type, model::CellType::Boolean);
   EXPECT_EQ(At(sheet, 4, 0).type, model::CellType::Blank);
   const model::CellStyle& style = book.Style(At(sheet, 4, 0).style);
   EXPECT_EQ(style.pattern, 1);
-  EXPECT_EQ(style.patternColor, 0x0D);
+  EXPECT_EQ(style.patternColor, model::Color::Rgb(0xFFFF00));  // colour 13 of the palette
   EXPECT_EQ(book.fonts.at(book.Style(At(sheet, 0, 0).style).font).weight, 700);
   ASSERT_EQ(sheet.merged.size(), 1u);
   EXPECT_EQ(sheet.merged[0].firstRow, 6u);

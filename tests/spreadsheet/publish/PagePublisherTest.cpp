@@ -159,7 +159,7 @@ TEST(PagePublisher, ExtentEndsAtLastContentOrVisibleFormat) {
   const uint16_t invisible = b.AddStyle(plain);
   CellStyle filled;
   filled.pattern = 1;
-  filled.patternColor = 13;  // yellow
+  filled.patternColor = b.book.IndexedColor(13);  // yellow
   const uint16_t fill = b.AddStyle(filled);
   b.Number(0, 0, 1);
   b.Blank(5, 6, invisible);  // beyond the extent: left out
@@ -172,7 +172,7 @@ TEST(PagePublisher, ExtentEndsAtLastContentOrVisibleFormat) {
   // Empty positions take the row's style, else the column's; they do not extend the page.
   CellStyle blue;
   blue.pattern = 1;
-  blue.patternColor = 12;
+  blue.patternColor = b.book.IndexedColor(12);
   const uint16_t rowFill = b.AddStyle(blue);
   b.sheet.rows[1] = RowInfo{255, false, false, true, rowFill};
   b.sheet.columns.push_back(ColumnInfo{1, 1, 2340, fill, false, 0});
@@ -199,12 +199,12 @@ TEST(PagePublisher, GeneralAlignmentNumberFormatColourAndLooks) {
   bold.italic = true;
   bold.strike = true;
   bold.underline = Underline::Double;
-  bold.color = 10;  // red
+  bold.color = b.book.IndexedColor(10);  // red
   CellStyle s;
   s.font = b.AddFont(bold);
   s.top.style = 2;
   s.bottom.style = 6;
-  s.bottom.color = 12;
+  s.bottom.color = b.book.IndexedColor(12);
   s.left.style = 4;
   s.right.style = 7;
   s.vAlign = VAlign::Top;
@@ -235,9 +235,8 @@ TEST(PagePublisher, GeneralAlignmentNumberFormatColourAndLooks) {
     EXPECT_NE(rule.find(part), std::string::npos) << part << " in " << rule;
   }
   // The colour a number format chooses; rotation and indent.
-  b.book.formats[164] = "0.00;[Red]-0.00";
   CellStyle red;
-  red.format = 164;
+  red.numberFormat = "0.00;[Red]-0.00";
   const uint16_t redFormat = b.AddStyle(red);
   b.Number(3, 0, -1.5, redFormat);
   b.Number(3, 1, 2.5, redFormat);
@@ -322,7 +321,7 @@ TEST(PagePublisher, TextSpillsIntoEmptyNeighboursNumbersDoNot) {
   Book f;
   CellStyle filled;
   filled.pattern = 1;
-  filled.patternColor = 13;
+  filled.patternColor = b.book.IndexedColor(13);
   const uint16_t fill = f.AddStyle(filled);
   f.Text(0, 0, "A rather long title that needs room");
   for (uint16_t c = 1; c < 6; ++c) f.Blank(0, c, fill);
@@ -352,7 +351,7 @@ TEST(PagePublisher, TextSpillsIntoEmptyNeighboursNumbersDoNot) {
 TEST(PagePublisher, RichTextRunsAndScripts) {
   Book b;
   Font red;
-  red.color = 10;
+  red.color = b.book.IndexedColor(10);
   red.weight = 700;
   const uint16_t redFont = b.AddFont(red);
   Font sup;
@@ -479,7 +478,7 @@ TEST(PagePublisher, SameWorkbookSameBytesAndPublishWritesTheFolder) {
   for (int i = 0; i < 50; ++i) {
     CellStyle s;
     s.pattern = 1;
-    s.patternColor = static_cast<uint16_t>(8 + i % 20);
+    s.patternColor = b.book.IndexedColor(static_cast<uint16_t>(8 + i % 20));
     const uint16_t style = b.AddStyle(s);
     b.Number(i % 7, static_cast<uint16_t>(i % 5), i, style);
   }
