@@ -1,6 +1,6 @@
 #include "spreadsheet/Application.h"
 
-#include "spreadsheet/biff/WorkbookReader.h"
+#include "spreadsheet/ReadWorkbook.h"
 #include "spreadsheet/model/Workbook.h"
 #include "spreadsheet/publish/PageFiles.h"
 #include "spreadsheet/publish/PagePublisher.h"
@@ -48,11 +48,11 @@ std::unique_ptr<OpenWorkbook> Application::Open(const std::filesystem::path& fil
                                                 const std::string& password, bool) {
   if (quit_) throw EngineError("The spreadsheet engine has quit");
   try {
-    auto book = std::make_unique<model::Workbook>(biff::ReadWorkbookFile(file, password));
+    auto book = std::make_unique<model::Workbook>(ReadWorkbookFile(file, password));
     return std::make_unique<OpenWorkbook>(std::move(book));
-  } catch (const biff::PasswordError& e) {
+  } catch (const model::PasswordError& e) {
     throw EngineError(e.what(), ErrorKind::Password);
-  } catch (const biff::ReadError& e) {
+  } catch (const model::ReadError& e) {
     throw EngineError(e.what(), ErrorKind::Unreadable);
   }
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "spreadsheet/ReadWorkbook.h"
 #include "spreadsheet/biff/WorkbookReader.h"
 #include "spreadsheet/format/NumberFormat.h"
 
@@ -219,7 +220,7 @@ int main(int argc, char** argv) {
     Json(line, file);
     auto start = std::chrono::steady_clock::now();
     try {
-      model::Workbook book = biff::ReadWorkbookFile(file, password);
+      model::Workbook book = spreadsheet::ReadWorkbookFile(file, password);
       seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
       if (!quiet) line += ",\"model\":" + Dump(book);
     } catch (const biff::ReadError& e) {

@@ -11,6 +11,7 @@
 #include "spreadsheet/biff/Records.h"
 #include "spreadsheet/biff/Text.h"
 #include "spreadsheet/container/CompoundFile.h"
+#include "spreadsheet/container/Detect.h"
 #include "spreadsheet/container/MappedFile.h"
 #include "spreadsheet/format/NumberFormat.h"
 #include "spreadsheet/model/Limits.h"
@@ -30,55 +31,6 @@ constexpr const char* kWrongPassword =
 
 [[noreturn]] void Damaged(const std::string& what) {
   throw ReadError("The workbook is damaged: " + what);
-}
-
-bool StartsWithNoCase(std::span<const uint8_t> bytes, size_t at, std::string_view text) {
-  if (bytes.size() < at + text.size()) return false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    uint8_t c = bytes[at + i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<uint8_t>(c + 32);
-    if (c != static_cast<uint8_t>(text[i])) return false;
-  }
-  return true;
-}
-
-// Names what a file that is not a workbook seems to be.
-std::string NotAWorkbook(std::span<const uint8_t> bytes) {
-  if (bytes.empty()) return "Not a workbook: the file is empty";
-  if (bytes.size() >= 4 && bytes[0] == 'P' && bytes[1] == 'K' && bytes[2] == 3 && bytes[3] == 4) {
-    return "Not a workbook: the file is a zip archive (perhaps a workbook of a newer format)";
-  }
-  size_t at = 0;
-  if (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) at = 3;
-  while (at < bytes.size() && at < 4096 &&
-         (bytes[at] == ' ' || bytes[at] == '\t' || bytes[at] == '\r' || bytes[at] == '\n')) {
-    ++at;
-  }
-  if (StartsWithNoCase(bytes, at, "<!doctype html") || StartsWithNoCase(bytes, at, "<html") ||
-      StartsWithNoCase(bytes, at, "<head") || StartsWithNoCase(bytes, at, "<body") ||
-      StartsWithNoCase(bytes, at, "<table") || StartsWithNoCase(bytes, at, "<meta")) {
-    return "Not a workbook: the file is an HTML page";
-  }
-  if (StartsWithNoCase(bytes, at, "<?xml")) {
-    // Spreadsheet XML and HTML saved by the spreadsheet application both start this way.
-    size_t look = std::min<size_t>(bytes.size(), 4096);
-    std::string head(reinterpret_cast<const char*>(bytes.data()), look);
-    std::transform(head.begin(), head.end(), head.begin(), [](char c) {
-      return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    });
-    if (head.find("<html") != std::string::npos) return "Not a workbook: the file is an HTML page";
-    return "Not a workbook: the file is an XML document";
-  }
-  if (StartsWithNoCase(bytes, at, "{\\rtf")) return "Not a workbook: the file is an RTF document";
-  if (StartsWithNoCase(bytes, at, "%pdf")) return "Not a workbook: the file is a PDF document";
-  size_t look = std::min<size_t>(bytes.size(), 4096);
-  size_t text = 0;
-  for (size_t i = 0; i < look; ++i) {
-    uint8_t c = bytes[i];
-    if (c == '\t' || c == '\r' || c == '\n' || c >= 0x20) ++text;
-  }
-  if (text == look) return "Not a workbook: the file is a text file (CSV or similar)";
-  return "Not a workbook: the file is in no workbook format the reader knows";
 }
 
 bool IsBofId(uint16_t id) {
@@ -1392,29 +1344,23 @@ model::Workbook Parser::Run(const std::string& singleSheetName) {
 
 std::string Megabytes(uint64_t bytes) { return std::to_string(bytes >> 20) + " MB"; }
 
-// Reads the bytes of a workbook file. `mapping`, when given, holds those bytes and is released
-// as soon as the workbook stream has been copied out, to keep the peak memory low.
-model::Workbook ReadBytes(std::span<const uint8_t> bytes, container::MappedFile* mapping,
-                          const std::string& password, const std::string& singleSheetName) {
-  if (container::CompoundFile::IsCompoundFile(bytes)) {
+}  // namespace
+
+model::Workbook ReadWorkbookBytes(std::span<const uint8_t> bytes, container::MappedFile* mapping,
+                                  const std::string& password, const std::string& singleSheetName) {
+  const container::InputFormat format = container::DetectFormat(bytes);
+  if (format == container::InputFormat::CompoundFile) {
     std::vector<uint8_t> stream;
     bool book = false;
     try {
       container::CompoundFile file(bytes);
-      std::string name;
-      if (file.HasStream("Workbook")) {
-        name = "Workbook";
-      } else if (file.HasStream("Book")) {
-        name = "Book";
-        book = true;
-      } else if (file.HasStream("WordDocument")) {
-        throw ReadError("Not a workbook: the file is a word-processing document");
-      } else if (file.HasStream("PowerPoint Document")) {
-        throw ReadError("Not a workbook: the file is a presentation");
-      } else {
-        throw ReadError(
-            "Not a workbook: the file is a compound document without a workbook stream");
+      const container::CompoundContent content = container::ContentOf(file);
+      if (content != container::CompoundContent::BiffWorkbook &&
+          content != container::CompoundContent::BiffBook) {
+        throw ReadError(container::NotAWorkbook(content));
       }
+      book = content == container::CompoundContent::BiffBook;
+      const std::string name = book ? "Book" : "Workbook";
       if (file.StreamSize(name) > model::kMaxStreamBytes) {
         throw ReadError("The workbook is too large: its workbook stream holds more than " +
                         Megabytes(model::kMaxStreamBytes));
@@ -1431,8 +1377,7 @@ model::Workbook ReadBytes(std::span<const uint8_t> bytes, container::MappedFile*
     Parser parser(std::move(stream), password, true, book);
     return parser.Run(singleSheetName);
   }
-  if (bytes.size() >= 8 && IsBofId(Le16(&bytes[0])) && Le16(&bytes[2]) >= 4 &&
-      Le16(&bytes[2]) <= 16) {
+  if (format == container::InputFormat::BiffStream) {
     if (bytes.size() > model::kMaxStreamBytes) {
       throw ReadError("The workbook is too large: its workbook stream holds more than " +
                       Megabytes(model::kMaxStreamBytes));
@@ -1442,33 +1387,11 @@ model::Workbook ReadBytes(std::span<const uint8_t> bytes, container::MappedFile*
     Parser parser(std::move(stream), password, false);
     return parser.Run(singleSheetName);
   }
-  throw ReadError(NotAWorkbook(bytes));
+  throw ReadError(container::NotAWorkbook(bytes));
 }
-
-}  // namespace
 
 model::Workbook ReadWorkbook(std::span<const uint8_t> bytes, const std::string& password) {
-  return ReadBytes(bytes, nullptr, password, "Sheet1");
-}
-
-model::Workbook ReadWorkbookFile(const std::filesystem::path& path, const std::string& password) {
-  try {
-    // Refused before anything is read: the limit bounds the work whatever the file holds.
-    auto refuseLarge = [](uint64_t size) {
-      if (size > model::kMaxFileBytes) {
-        throw ReadError("The file is too large: " + std::to_string(size) +
-                        " bytes, more than the " + Megabytes(model::kMaxFileBytes) +
-                        " a workbook file may have");
-      }
-    };
-    refuseLarge(container::MappedFile::SizeOf(path));
-    container::MappedFile file(path);
-    refuseLarge(file.Bytes().size());  // the file may have grown in between
-    // A workbook of the older formats holds one sheet named after the file.
-    return ReadBytes(file.Bytes(), &file, password, path.stem().string());
-  } catch (const container::FileError& e) {
-    throw ReadError(e.what());
-  }
+  return ReadWorkbookBytes(bytes, nullptr, password, "Sheet1");
 }
 
 }  // namespace quillane::biff

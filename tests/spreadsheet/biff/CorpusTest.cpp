@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "spreadsheet/ReadWorkbook.h"
 #include "spreadsheet/biff/WorkbookReader.h"
 
 using namespace quillane;
@@ -19,7 +20,7 @@ fs::path Corpus() { return fs::path(QUILLANE_CORPUS_DIR); }
   }
 
 model::Workbook Read(const std::string& name, const std::string& password = "") {
-  return biff::ReadWorkbookFile(Corpus() / name, password);
+  return spreadsheet::ReadWorkbookFile(Corpus() / name, password);
 }
 
 const model::Sheet& SheetNamed(const model::Workbook& book, const std::string& name) {
@@ -49,7 +50,7 @@ TEST(ReaderCorpus, EveryWorkbookLoadsOrGivesAReadError) {
     std::string ext = entry.path().extension().string();
     if (ext != ".xls" && ext != ".xlt" && ext != ".xlw") continue;
     try {
-      model::Workbook book = biff::ReadWorkbookFile(entry.path(), "");
+      model::Workbook book = spreadsheet::ReadWorkbookFile(entry.path(), "");
       for (const model::Sheet& sheet : book.sheets) {
         for (const model::Cell& cell : sheet.cells) {
           if (cell.type == model::CellType::String) {

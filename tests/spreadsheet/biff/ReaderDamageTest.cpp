@@ -13,6 +13,7 @@
 #include "spreadsheet/biff/Drawing.h"
 #include "spreadsheet/model/Limits.h"
 #include "tests/spreadsheet/container/CompoundFileWriter.h"
+#include "spreadsheet/ReadWorkbook.h"
 #include "spreadsheet/biff/WorkbookReader.h"
 
 using namespace quillane;
@@ -258,14 +259,14 @@ TEST(ReaderDamage, MemoryFollowsWhatIsReadNotTheFileSize) {
   }
   std::filesystem::resize_file(path, uint64_t{1} << 30);
   const long before = PeakKilobytes();
-  model::Workbook book = biff::ReadWorkbookFile(path, "");
+  model::Workbook book = spreadsheet::ReadWorkbookFile(path, "");
   EXPECT_LT(PeakKilobytes() - before, 128 * 1024);
   ASSERT_EQ(book.sheets.size(), 1u);
   EXPECT_EQ(book.sheets[0].Find(2, 1)->number, 42);
 
   std::filesystem::resize_file(path, model::kMaxFileBytes + 1);
   try {
-    biff::ReadWorkbookFile(path, "");
+    spreadsheet::ReadWorkbookFile(path, "");
     ADD_FAILURE() << "a file over the limit was read";
   } catch (const biff::ReadError& e) {
     EXPECT_EQ(std::string(e.what()).rfind("The file is too large: 4294967297 bytes", 0), 0u) << e.what();

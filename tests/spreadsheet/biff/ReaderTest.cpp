@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "RecordWriter.h"
+#include "spreadsheet/ReadWorkbook.h"
 #include "spreadsheet/biff/WorkbookReader.h"
 
 using namespace quillane;
@@ -519,7 +520,7 @@ TEST(Reader, Biff4WorkbookSheetsKeepTheirOwnFormatting) {
 // Workbooks written by python3-xlwt (tests/data/biff/make_workbooks.py): real compound files.
 TEST(Reader, XlwtWorkbook) {
   std::filesystem::path file = std::filesystem::path(QUILLANE_SOURCE_DIR) / "tests/data/biff/xlwt_basic.xls";
-  model::Workbook book = biff::ReadWorkbookFile(file, "");
+  model::Workbook book = spreadsheet::ReadWorkbookFile(file, "");
   EXPECT_EQ(book.biff.version, 8);
   ASSERT_EQ(book.sheets.size(), 2u);
   EXPECT_EQ(book.sheets[0].name, "Values");
@@ -552,7 +553,7 @@ TEST(Reader, XlwtWorkbook) {
 
 TEST(Reader, XlwtSharedStringsAcrossContinueRecords) {
   std::filesystem::path file = std::filesystem::path(QUILLANE_SOURCE_DIR) / "tests/data/biff/xlwt_strings.xls";
-  model::Workbook book = biff::ReadWorkbookFile(file, "");
+  model::Workbook book = spreadsheet::ReadWorkbookFile(file, "");
   const model::Sheet& sheet = book.sheets.at(0);
   for (uint32_t i = 0; i < 2000; ++i) {
     std::string expected = "row " + std::to_string(i) + " ";
