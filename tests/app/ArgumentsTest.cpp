@@ -118,15 +118,3 @@ TEST(WindowsArguments, PasswordFromTheSwitchOrTheEnvironment) {
   EXPECT_EQ(ReadWindowsCommandLine().options.Password, "");
 }
 
-TEST(WindowsArguments, UsageBoxText) {
-  std::string text = WindowsUsageText();
-  EXPECT_EQ(text.substr(0, 89),
-            "gridcast <File List> [/d:Dest Path] [/s] [/o] [/l:[LogFile]] [/c] [/f] [e:<Range>] "
-            "[/?]\r\n");
-  EXPECT_NE(text.find("\r\n[/s]\t\tInclude subfolders;\r\n"), std::string::npos);
-  EXPECT_NE(text.find("will be create in app path;               \r\n"), std::string::npos);
-  EXPECT_EQ(text.substr(text.size() - 50), "gridcast C:\\test.xls C:\\Temp\\*.xls /l:c:\\abc.log\r\n");
-  size_t lines = 0;
-  for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) ++lines;
-  EXPECT_EQ(lines, 14u);
-}

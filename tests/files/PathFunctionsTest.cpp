@@ -132,13 +132,3 @@ TEST(FormatFileSize, UnitsPlacesAndSeparators) {
   EXPECT_EQ(FormatFileSize(5 * 1048576, german), "5,00MB");
 }
 
-TEST(DoEvents, CallsTheHookWhenSet) {
-  int calls = 0;
-  DoEvents();
-  SetDoEventsHook([&] { ++calls; });
-  DoEvents();
-  DoEvents();
-  SetDoEventsHook(nullptr);
-  DoEvents();
-  EXPECT_EQ(calls, 2);
-}
