@@ -1,4 +1,5 @@
 #include "app/modArguments.h"
+#include "support/Ascii.h"
 
 #include <optional>
 
@@ -20,15 +21,7 @@ std::optional<std::vector<std::string>>& ArgList() {
   return list;
 }
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
-}
+bool EqualNoCase(const std::string& a, const std::string& b) { return support::EqualsNoCase(a, b); }
 
 std::string TrimBlanks(const std::string& text) {
   size_t first = text.find_first_not_of(' ');

@@ -23,6 +23,7 @@
 #include "files/AtomicFile.h"
 #include "files/Search.h"
 #include "files/modFuntions.h"
+#include "support/Ascii.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -123,9 +124,7 @@ std::atomic<int> stopSignal{0};
 std::string NormalKey(const std::string& path) {
   std::string key = std::filesystem::path(path).lexically_normal().string();
 #ifdef _WIN32
-  for (char& c : key) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
+  key = support::AsciiLower(key);
 #endif
   return key;
 }

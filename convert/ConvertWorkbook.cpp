@@ -19,6 +19,7 @@
 #include "files/Search.h"
 #include "files/modFuntions.h"
 #include "spreadsheet/publish/PageFiles.h"
+#include "support/Ascii.h"
 
 namespace fs = std::filesystem;
 
@@ -51,20 +52,13 @@ bool SameFile(const std::string& a, const std::string& b) {
   return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec) && !ec;
 }
 
-std::string Lower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
 // The ".htm" files of a supporting folder that we wrote there, in name order, without the
 // sheet-tab page.
 std::vector<std::string> PagesInFolder(const std::string& folder) {
   std::vector<std::string> names;
   for (const std::string& name : publish::ListedFiles(folder)) {
     if (!files::MatchesPattern(name, "*.htm")) continue;
-    if (Lower(name) == "tabstrip.htm") continue;
+    if (support::EqualsNoCase(name, "tabstrip.htm")) continue;
     std::error_code statusError;
     if (!fs::is_regular_file(fs::symlink_status(folder + files::kSeparator + name, statusError)))
       continue;

@@ -12,6 +12,7 @@
 #include <QImage>
 
 #include "platform/Gdi.h"
+#include "support/Ascii.h"
 
 namespace quillane::platform {
 namespace {
@@ -19,12 +20,12 @@ namespace {
 constexpr std::string_view kHeader = "Quillane property bag 1";
 constexpr const char* kTypeNames[] = {"Boolean", "Integer", "Long", "Single", "String", "Font", "Picture"};
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+using support::AsciiLower;
 
 bool SameKey(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
   return true;
 }
 
@@ -175,7 +176,7 @@ std::string Quote(std::string_view s) {
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
-  c = Lower(c);
+  c = AsciiLower(c);
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
 }

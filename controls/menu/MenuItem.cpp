@@ -1,4 +1,5 @@
 #include "controls/menu/MenuItem.h"
+#include "support/Ascii.h"
 
 namespace quillane::controls {
 
@@ -22,12 +23,7 @@ void MenuItem::GetRect(std::int32_t& left, std::int32_t& top, std::int32_t& righ
 }
 
 bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
+  return support::EqualsNoCase(a, b);
 }
 
 }  // namespace quillane::controls

@@ -1,4 +1,5 @@
 #include "spreadsheet/container/CompoundFile.h"
+#include "support/Ascii.h"
 
 #include <algorithm>
 #include <cstring>
@@ -79,17 +80,7 @@ std::string DecodeName(const uint8_t* p, uint16_t lengthInBytes) {
   return out;
 }
 
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
+bool EqualNoCase(const std::string& a, const std::string& b) { return support::EqualsNoCase(a, b); }
 
 std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
