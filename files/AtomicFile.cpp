@@ -194,17 +194,15 @@ void AtomicFile::Write(std::string_view bytes) {
 }
 
 void AtomicFile::Commit() {
+  // No flush to the disk: the rename already makes a kill, an error or a full disk leave the old
+  // file whole, and flushing every page would make a batch several times slower.
 #ifdef _WIN32
-  const bool flushed = _commit(fd_) == 0;
   const bool closed = _close(fd_) == 0;
 #else
-  const bool flushed = fsync(fd_) == 0;
-  const int flushError = errno;
   const bool closed = close(fd_) == 0;
-  if (!flushed) errno = flushError;
 #endif
   fd_ = -1;
-  if (!flushed || !closed) throw std::runtime_error("Cannot write " + path_ + ": " + ErrorText(errno));
+  if (!closed) throw std::runtime_error("Cannot write " + path_ + ": " + ErrorText(errno));
   std::error_code ec;
   fs::rename(temporary_, path_, ec);
   if (ec) throw std::runtime_error("Cannot replace " + path_ + ": " + ec.message());

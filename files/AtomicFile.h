@@ -1,9 +1,10 @@
 // Writing a file so that it is either the complete new file or the complete old one.
 //
 // The bytes go to a temporary file in the folder of the final path, which is renamed over that
-// path once it is whole and flushed to the disk. A failure (a full disk, a folder that cannot be
-// written) or a kill before the rename leaves the old file untouched; the rename replaces
-// whatever stands at the path, a symbolic link included, without following it.
+// path once it is whole. A failure (a full disk, a folder that cannot be written) or a kill before
+// the rename leaves the old file untouched; the rename replaces whatever stands at the path, a
+// symbolic link included, without following it. Files are not flushed to the disk one by one (a
+// batch would be several times slower): after a crash of the machine itself, rerun the batch.
 //
 // Temporaries are named "<file name>.gridcast-tmp-<host>-<process>-<six characters>", so that
 // they are recognisably ours: those an interrupted run left behind are removed the next time a
@@ -27,8 +28,8 @@ class AtomicFile {
 
   // Appends bytes. Throws std::runtime_error naming the path when the write fails.
   void Write(std::string_view bytes);
-  // Flushes the temporary to the disk and renames it over the path. Throws on failure, and the
-  // old file stays as it was.
+  // Closes the temporary and renames it over the path. Throws on failure, and the old file stays
+  // as it was.
   void Commit();
 
   const std::string& Path() const { return path_; }
