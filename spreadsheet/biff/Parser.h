@@ -3,7 +3,8 @@
 //
 // Its work is spread over three files along the lines of the stream:
 //   RecordWalk.cpp     the order of substreams (globals, then each sheet), CONTINUE records, the
-//                      hand-over to decryption, and Handle, which only routes a record to its handler;
+//                      hand-over to decryption, and Handle, which only routes a record to its
+//                      handler;
 //   Globals.cpp        workbook-wide records: code page, date mode, FONT, FORMAT, XF, PALETTE,
 //                      BOUNDSHEET, SST, the drawing group; the styles made from them at the end;
 //   SheetRecords.cpp   the records of one sheet: cells, rows, columns, merges, window and panes,

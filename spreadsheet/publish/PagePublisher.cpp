@@ -13,7 +13,9 @@
 #include "spreadsheet/model/Limits.h"
 #include "spreadsheet/publish/HtmlText.h"
 #include "spreadsheet/publish/Links.h"
+#include "spreadsheet/publish/PageStyles.h"
 #include "spreadsheet/publish/PngWriter.h"
+#include "support/Ascii.h"
 
 namespace quillane::publish {
 
@@ -43,8 +45,6 @@ using model::Sheet;
 using model::VAlign;
 using model::Workbook;
 
-constexpr uint32_t kBlack = 0x000000;
-constexpr uint32_t kWhite = 0xFFFFFF;
 // The largest sheet of the file formats: cells, merges and comments past it are left out, so a
 // damaged model cannot make the page grow without bound.
 constexpr uint32_t kMaxRow = model::kMaxRowBiff8;
@@ -54,39 +54,6 @@ constexpr uint16_t kMaxCol = model::kMaxColumn;
 constexpr uint64_t kJoinFormatsOver = uint64_t{1} << 20;
 
 uint64_t Key(uint32_t row, uint16_t col) { return (static_cast<uint64_t>(row) << 16) | col; }
-
-void AppendInt(std::string& out, int64_t value) {
-  char buf[24];
-  auto result = std::to_chars(buf, buf + sizeof buf, value);
-  out.append(buf, result.ptr);
-}
-
-void AppendColor(std::string& out, uint32_t rgb) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  out += '#';
-  for (int shift = 20; shift >= 0; shift -= 4) out += kHex[(rgb >> shift) & 0xF];
-}
-
-// "A", "B", ... "Z", "AA" ... for a 0-based column.
-void AppendColumnName(std::string& out, uint32_t col) {
-  char buf[8];
-  int n = 0;
-  uint32_t c = col + 1;
-  while (c > 0 && n < 8) {
-    buf[n++] = static_cast<char>('A' + (c - 1) % 26);
-    c = (c - 1) / 26;
-  }
-  while (n > 0) out += buf[--n];
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto lower = [](char c) {
-             return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-           };
-           return lower(x) == lower(y);
-         });
-}
 
 // The width of the widest digit of a font, in pixels at 96 dpi: column widths count in it.
 // Arial's digits are 0.556 of an em wide, so Arial 10 gives 7 pixels; other default fonts are
@@ -103,186 +70,6 @@ int ColumnPixels(uint32_t width, int mdw) {
 
 // Row height in twips -> pixels at 96 dpi.
 int RowPixels(uint16_t twips) { return (twips + 7) / 15; }
-
-uint32_t FontColor(const Font& font) {
-  return font.color.Or(kBlack);
-}
-
-bool IsBold(const Font& font) { return font.weight >= 600; }
-
-// The fraction of a fill pattern's area drawn in the pattern colour.
-double PatternDensity(uint8_t pattern) {
-  static constexpr double kDensity[19] = {0,    1,    0.5,  0.75,  0.25,  0.5,  0.5,
-                                          0.5,  0.5,  0.5,  0.75,  0.25,  0.25, 0.25,
-                                          0.25, 0.44, 0.44, 0.125, 0.0625};
-  return pattern < 19 ? kDensity[pattern] : 0.5;
-}
-
-uint32_t Mix(uint32_t fg, uint32_t bg, double share) {
-  uint32_t out = 0;
-  for (int shift = 16; shift >= 0; shift -= 8) {
-    double a = (fg >> shift) & 0xFF, b = (bg >> shift) & 0xFF;
-    auto v = static_cast<uint32_t>(std::lround(a * share + b * (1 - share)));
-    out |= std::min<uint32_t>(v, 255) << shift;
-  }
-  return out;
-}
-
-// CSS for a border line style of the file format.
-const char* BorderCss(uint8_t style) {
-  switch (style) {
-    case 1:
-      return "1px solid";
-    case 2:
-      return "2px solid";
-    case 3:
-      return "1px dashed";
-    case 4:
-      return "1px dotted";
-    case 5:
-      return "3px solid";
-    case 6:
-      return "3px double";
-    case 7:
-      return "1px dotted";
-    case 8:
-      return "2px dashed";
-    case 9:
-      return "1px dashed";
-    case 10:
-      return "2px dashed";
-    case 11:
-      return "1px dotted";
-    case 12:
-      return "2px dotted";
-    case 13:
-      return "2px dashed";
-    default:
-      return nullptr;
-  }
-}
-
-bool HasVisibleFormat(const CellStyle& s) {
-  return s.pattern != 0 || s.left.style != 0 || s.right.style != 0 || s.top.style != 0 ||
-         s.bottom.style != 0;
-}
-
-void AppendFontName(std::string& out, std::string_view name) {
-  out += '\'';
-  for (char c : name) {
-    const auto u = static_cast<uint8_t>(c);
-    if (u < 0x20 || c == '\'' || c == '"' || c == '\\' || c == '<' || c == '>' || c == ';' ||
-        c == '{' || c == '}') {
-      continue;
-    }
-    out += c;
-  }
-  out += '\'';
-}
-
-const char* GenericFamily(uint8_t family) {
-  switch (family) {
-    case 1:
-      return "serif";
-    case 3:
-      return "monospace";
-    case 4:
-      return "cursive";
-    case 5:
-      return "fantasy";
-    default:
-      return "sans-serif";
-  }
-}
-
-void AppendPoints(std::string& out, uint16_t twips) {
-  AppendInt(out, twips / 20);
-  if (twips % 20) {
-    out += '.';
-    AppendInt(out, (twips % 20) * 5 / 10);
-    if ((twips % 20) * 5 % 10) AppendInt(out, (twips % 20) * 5 % 10);
-  }
-  out += "pt";
-}
-
-std::string DecorationOf(const Font& f) {
-  std::string d;
-  if (f.underline != model::Underline::None) d = "underline";
-  if (f.strike) d += d.empty() ? "line-through" : " line-through";
-  if (f.underline == model::Underline::Double ||
-      f.underline == model::Underline::DoubleAccounting) {
-    d += " double";
-  }
-  return d;
-}
-
-// Font declarations: those that differ from `base`, or all of them when `base` is null.
-void AppendFontCss(std::string& css, const Font& f, const Font* base,
-                   std::optional<uint32_t> color) {
-  if (!base || f.name != base->name || f.family != base->family) {
-    css += "font-family:";
-    AppendFontName(css, f.name);
-    css += ',';
-    css += GenericFamily(f.family);
-    css += ';';
-  }
-  if (!base || f.height != base->height) {
-    css += "font-size:";
-    AppendPoints(css, f.height);
-    css += ';';
-  }
-  if (!base || IsBold(f) != IsBold(*base))
-    css += IsBold(f) ? "font-weight:bold;" : "font-weight:normal;";
-  if (!base || f.italic != base->italic)
-    css += f.italic ? "font-style:italic;" : "font-style:normal;";
-  std::string deco = DecorationOf(f);
-  if (!base || deco != DecorationOf(*base)) {
-    css += "text-decoration:";
-    css += deco.empty() ? "none" : deco;
-    css += ';';
-  }
-  uint32_t rgb = color ? *color : FontColor(f);
-  if (!base || rgb != FontColor(*base)) {
-    css += "color:";
-    AppendColor(css, rgb);
-    css += ';';
-  }
-  if (f.shadow || f.outline) {
-    css += f.outline ? "text-shadow:0 0 1px #808080;" : "text-shadow:1px 1px 1px #808080;";
-  }
-}
-
-enum class Kind : uint8_t { Text, Number, Centred };  // how General alignment places a value
-
-// Classes: one per distinct CSS text, numbered in order of first use.
-class ClassTable {
- public:
-  int Intern(std::string css) {
-    if (css.empty()) return -1;
-    auto [it, inserted] = ids_.try_emplace(std::move(css), static_cast<int>(order_.size()));
-    if (inserted) order_.push_back(&it->first);
-    return it->second;
-  }
-  void AppendRules(std::string& out) const {
-    for (size_t i = 0; i < order_.size(); ++i) {
-      out += ".c";
-      AppendInt(out, static_cast<int64_t>(i) + 1);
-      out += '{';
-      out += *order_[i];
-      out += "}\n";
-    }
-  }
-  static void AppendAttribute(std::string& out, int id) {
-    if (id < 0) return;
-    out += " class=\"c";
-    AppendInt(out, id + 1);
-    out += '"';
-  }
-
- private:
-  std::unordered_map<std::string, int> ids_;
-  std::vector<const std::string*> order_;
-};
 
 struct MergeSpan {
   uint32_t firstRow, lastRow;
@@ -315,7 +102,8 @@ class Renderer {
         folderName_(folderName),
         pageName_(pageName),
         baseFont_(book.FontOf(0)),
-        mdw_(MaxDigitWidth(baseFont_)) {}
+        mdw_(MaxDigitWidth(baseFont_)),
+        styles_(book, baseFont_, mdw_) {}
 
   Page Render();
 
@@ -338,13 +126,6 @@ class Renderer {
   // Styles.
   const CellStyle& StyleOf(uint16_t xf) const { return book_.Style(xf); }
   bool VisibleEmpty(uint16_t xf);
-  // `overflow`: the text spills over formatted blank neighbours, drawn over their fill.
-  int CellClass(uint16_t xf, Kind kind, int colorIndex, bool overflow = false);
-  std::string CellCss(const CellStyle& style, Kind kind, int colorIndex, bool overflow);
-  int SpanClass(uint16_t font);
-  int RotationClass(uint8_t rotation);
-  int FlexClass(bool right);
-  HAlign EffectiveAlign(const CellStyle& style, Kind kind) const;
   const format::NumberFormat& FormatOf(uint16_t xf);
   bool PlainTextFormat(uint16_t xf);
 
@@ -383,7 +164,6 @@ class Renderer {
   // Pictures and the folder.
   void EmitPictures(std::string& body, Page& page);
   std::string FileList(const Page& page) const;
-  std::string OtherSheetPage(size_t sheetIndex) const;
 
   size_t maxPageBytes_;
   const Workbook& book_;
@@ -394,6 +174,7 @@ class Renderer {
   format::FormatCache formats_;
   const Font& baseFont_;
   int mdw_;
+  PageStyles styles_;
 
   std::vector<const Cell*> cells_;  // sorted by position
   int64_t lastRow_ = -1, lastCol_ = -1;
@@ -410,14 +191,9 @@ class Renderer {
   std::unordered_map<uint64_t, const model::Comment*> commentAt_;
   std::unordered_set<uint64_t> anchors_;  // cells that links of this sheet point to
 
-  ClassTable classes_;
-  std::vector<int32_t> classCache_;  // (xf * 3 + kind) -> class + 2; 0 unknown
-  std::unordered_map<uint64_t, int> colorClassCache_;
   std::vector<int8_t> visibleEmpty_;  // per xf: -1 unknown
   std::vector<const format::NumberFormat*> formatCache_;
   std::vector<int8_t> plainTextFormat_;  // per xf: -1 unknown
-  std::unordered_map<uint16_t, int> spanClasses_;
-  std::unordered_map<uint8_t, int> rotationClasses_;
 
   // The current row.
   std::vector<Slot> slot_;
@@ -633,150 +409,12 @@ const format::NumberFormat& Renderer::FormatOf(uint16_t xf) {
 bool Renderer::PlainTextFormat(uint16_t xf) {
   auto compute = [&] {
     std::string_view code = StyleOf(xf).numberFormat;
-    return EqualsNoCase(code, "General") || code == "@";
+    return support::EqualsNoCase(code, "General") || code == "@";
   };
   if (xf >= plainTextFormat_.size()) return compute();
   int8_t& v = plainTextFormat_[xf];
   if (v < 0) v = compute() ? 1 : 0;
   return v == 1;
-}
-
-HAlign Renderer::EffectiveAlign(const CellStyle& style, Kind kind) const {
-  switch (style.hAlign) {
-    case HAlign::General:
-      return kind == Kind::Number    ? HAlign::Right
-             : kind == Kind::Centred ? HAlign::Center
-                                     : HAlign::Left;
-    case HAlign::Fill:
-      return HAlign::Left;
-    case HAlign::CenterAcross:
-    case HAlign::Distributed:
-      return HAlign::Center;
-    default:
-      return style.hAlign;
-  }
-}
-
-std::string Renderer::CellCss(const CellStyle& style, Kind kind, int colorIndex, bool overflow) {
-  std::string css;
-  const Font& f = book_.FontOf(style.font);
-  std::optional<uint32_t> color;
-  if (colorIndex >= 0)
-    color = book_.ColorRgb(static_cast<uint16_t>(colorIndex), FontColor(f));
-  AppendFontCss(css, f, &baseFont_, color);
-  if (style.pattern != 0) {
-    uint32_t fg = style.patternColor.Or(kBlack);
-    uint32_t bg = style.patternBackground.Or(kWhite);
-    css += "background:";
-    AppendColor(css, style.pattern == 1 ? fg : Mix(fg, bg, PatternDensity(style.pattern)));
-    css += ';';
-  }
-  const model::Border* sides[4] = {&style.top, &style.right, &style.bottom, &style.left};
-  static constexpr const char* kNames[4] = {
-      "border-top:", "border-right:", "border-bottom:", "border-left:"};
-  for (int i = 0; i < 4; ++i) {
-    const char* line = BorderCss(sides[i]->style);
-    if (!line) continue;
-    css += kNames[i];
-    css += line;
-    css += ' ';
-    AppendColor(css, sides[i]->color.Or(kBlack));
-    css += ';';
-  }
-  switch (EffectiveAlign(style, kind)) {
-    case HAlign::Right:
-      css += "text-align:right;";
-      break;
-    case HAlign::Center:
-      css += "text-align:center;";
-      break;
-    case HAlign::Justify:
-      css += "text-align:justify;";
-      break;
-    default:
-      break;
-  }
-  switch (style.vAlign) {
-    case VAlign::Top:
-    case VAlign::Justify:
-      css += "vertical-align:top;";
-      break;
-    case VAlign::Center:
-    case VAlign::Distributed:
-      css += "vertical-align:middle;";
-      break;
-    default:
-      break;
-  }
-  if (style.wrap || style.hAlign == HAlign::Justify || style.hAlign == HAlign::Distributed) {
-    css += "white-space:normal;";
-  }
-  if (style.indent > 0) {
-    const HAlign a = EffectiveAlign(style, kind);
-    if (a == HAlign::Left || a == HAlign::Right) {
-      css += a == HAlign::Left ? "padding-left:" : "padding-right:";
-      AppendInt(css, 2 + static_cast<int64_t>(style.indent) * (mdw_ + 2));
-      css += "px;";
-    }
-  }
-  if (overflow) css += "overflow:visible;";
-  if (!css.empty()) css.pop_back();  // the last ';'
-  return css;
-}
-
-int Renderer::CellClass(uint16_t xf, Kind kind, int colorIndex, bool overflow) {
-  if (colorIndex >= 0 || overflow) {
-    const uint64_t key = (static_cast<uint64_t>(overflow) << 40) |
-                         (static_cast<uint64_t>(xf) << 20) | (static_cast<uint64_t>(kind) << 16) |
-                         static_cast<uint16_t>(colorIndex);
-    auto it = colorClassCache_.find(key);
-    if (it != colorClassCache_.end()) return it->second;
-    int id = classes_.Intern(CellCss(StyleOf(xf), kind, colorIndex, overflow));
-    colorClassCache_.emplace(key, id);
-    return id;
-  }
-  const size_t slot = static_cast<size_t>(xf) * 3 + static_cast<size_t>(kind);
-  if (slot >= classCache_.size()) return classes_.Intern(CellCss(StyleOf(xf), kind, -1, false));
-  int32_t& cached = classCache_[slot];
-  if (cached == 0) cached = classes_.Intern(CellCss(StyleOf(xf), kind, -1, false)) + 2;
-  return cached - 2;
-}
-
-int Renderer::SpanClass(uint16_t font) {
-  auto it = spanClasses_.find(font);
-  if (it != spanClasses_.end()) return it->second;
-  std::string css;
-  const Font& f = book_.FontOf(font);
-  AppendFontCss(css, f, nullptr, std::nullopt);
-  if (f.script == model::Script::Super) css += "vertical-align:super;font-size:smaller;";
-  if (f.script == model::Script::Sub) css += "vertical-align:sub;font-size:smaller;";
-  css.pop_back();
-  int id = classes_.Intern(std::move(css));
-  spanClasses_.emplace(font, id);
-  return id;
-}
-
-int Renderer::RotationClass(uint8_t rotation) {
-  auto it = rotationClasses_.find(rotation);
-  if (it != rotationClasses_.end()) return it->second;
-  std::string css = "display:inline-block;";
-  if (rotation == 255) {
-    css += "writing-mode:vertical-lr;text-orientation:upright";
-  } else {
-    // 1-90: turned counter-clockwise; 91-180: turned clockwise by (value - 90) degrees.
-    const int degrees = rotation <= 90 ? -static_cast<int>(rotation) : rotation - 90;
-    css += "transform:rotate(";
-    AppendInt(css, degrees);
-    css += "deg)";
-  }
-  int id = classes_.Intern(std::move(css));
-  rotationClasses_.emplace(rotation, id);
-  return id;
-}
-
-int Renderer::FlexClass(bool right) {
-  return classes_.Intern(right ? "display:flex;justify-content:flex-end"
-                               : "display:flex;justify-content:center");
 }
 
 void Renderer::DisplayOf(const Cell& cell, Display& d) {
@@ -942,42 +580,9 @@ bool Renderer::AppendLinkOpen(const model::Hyperlink& link) {
     if (!external) return false;
     href = std::move(*external);
   } else {
-    // A place in the workbook: "Sheet2!B3", "'My sheet'!B3:C4", "B3".
-    std::string_view loc = link.location;
-    while (!loc.empty() && static_cast<unsigned char>(loc.front()) <= ' ') loc.remove_prefix(1);
-    while (!loc.empty() && static_cast<unsigned char>(loc.back()) <= ' ') loc.remove_suffix(1);
-    std::string_view sheetName;
-    size_t bang = loc.rfind('!');
-    if (bang != std::string_view::npos) {
-      sheetName = loc.substr(0, bang);
-      loc = loc.substr(bang + 1);
-      if (sheetName.size() >= 2 && sheetName.front() == '\'' && sheetName.back() == '\'') {
-        sheetName = sheetName.substr(1, sheetName.size() - 2);
-      }
-    }
-    if (size_t colon = loc.find(':'); colon != std::string_view::npos) loc = loc.substr(0, colon);
-    std::string ref;
-    for (char c : loc) {
-      if (c == '$') continue;
-      if (!std::isalnum(static_cast<unsigned char>(c))) return false;  // a defined name
-      ref += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    if (ref.empty()) return false;
-    size_t target = sheetIndex_;
-    if (!sheetName.empty() && !EqualsNoCase(sheetName, sheet_.name)) {
-      target = book_.sheets.size();
-      for (size_t i = 0; i < book_.sheets.size(); ++i) {
-        if (EqualsNoCase(book_.sheets[i].name, sheetName)) target = i;
-      }
-      if (target == book_.sheets.size()) return false;
-    }
-    if (target != sheetIndex_) {
-      std::string page = OtherSheetPage(target);
-      if (page.empty()) return false;
-      AppendUrlPath(href, page);
-    }
-    href += '#';
-    href += ref;
+    std::optional<std::string> place = PlaceHref(book_, sheetIndex_, pageName_, link.location);
+    if (!place) return false;
+    href = std::move(*place);
   }
   out_ += "<a href=\"";
   AppendHtmlAttribute(out_, href);
@@ -989,29 +594,6 @@ bool Renderer::AppendLinkOpen(const model::Hyperlink& link) {
   }
   out_ += '>';
   return true;
-}
-
-// The page of another worksheet, when this page's name follows the conversion's naming
-// (book_1.htm, book_2.htm, ... by worksheet number); empty otherwise.
-std::string Renderer::OtherSheetPage(size_t sheetIndex) const {
-  auto worksheetNumber = [&](size_t index) {
-    int number = 0;
-    for (size_t i = 0; i <= index && i < book_.sheets.size(); ++i) {
-      if (book_.sheets[i].type == model::SheetType::Worksheet) ++number;
-    }
-    return book_.sheets[index].type == model::SheetType::Worksheet ? number : 0;
-  };
-  const int own = worksheetNumber(sheetIndex_), other = worksheetNumber(sheetIndex);
-  if (own == 0 || other == 0) return {};
-  const std::string suffix = "_" + std::to_string(own);
-  const size_t dot = pageName_.rfind('.');
-  const std::string stem = pageName_.substr(0, dot);
-  if (stem.size() <= suffix.size() ||
-      stem.compare(stem.size() - suffix.size(), suffix.size(), suffix) != 0) {
-    return {};
-  }
-  return stem.substr(0, stem.size() - suffix.size()) + "_" + std::to_string(other) +
-         (dot == std::string::npos ? "" : pageName_.substr(dot));
 }
 
 void Renderer::AppendRichText(const Display& d, const Font& cellFont, bool breaks) {
@@ -1054,7 +636,7 @@ void Renderer::AppendRichText(const Display& d, const Font& cellFont, bool break
                       rf.script == cellFont.script &&
                       FontColor(rf) == FontColor(cellFont) &&
                       rf.shadow == cellFont.shadow && rf.outline == cellFont.outline;
-    currentClass = same ? -1 : SpanClass(run.font);
+    currentClass = same ? -1 : styles_.SpanClass(run.font);
   }
   flush(text.size());
 }
@@ -1080,7 +662,7 @@ void Renderer::AppendContent(const Cell& cell, const Display& d, const CellStyle
   const bool rotated = style.rotation != 0 && (style.rotation <= 180 || style.rotation == 255);
   if (rotated) {
     out_ += "<span";
-    ClassTable::AppendAttribute(out_, RotationClass(style.rotation));
+    ClassTable::AppendAttribute(out_, styles_.RotationClass(style.rotation));
     out_ += '>';
   }
   const Font& f = book_.FontOf(style.font);
@@ -1131,11 +713,10 @@ void Renderer::EmitCell(const Cell* cell, uint32_t row, uint16_t col, int colspa
   out_ += "<td";
   if (!anchors_.empty() && anchors_.count(Key(row, col))) {
     out_ += " id=\"";
-    AppendColumnName(out_, col);
-    AppendInt(out_, static_cast<int64_t>(row) + 1);
+    AppendCellName(out_, {row, col});
     out_ += '"';
   }
-  ClassTable::AppendAttribute(out_, CellClass(cell->style, d.kind, d.colorIndex, overflow));
+  ClassTable::AppendAttribute(out_, styles_.CellClass(cell->style, d.kind, d.colorIndex, overflow));
   if (colspan > 1) {
     out_ += " colspan=\"";
     AppendInt(out_, colspan);
@@ -1164,7 +745,7 @@ void Renderer::EmitCell(const Cell* cell, uint32_t row, uint16_t col, int colspa
   const bool flex = overflow && (align == HAlign::Right || align == HAlign::Center);
   if (flex) {
     out_ += "<div";
-    ClassTable::AppendAttribute(out_, FlexClass(align == HAlign::Right));
+    ClassTable::AppendAttribute(out_, styles_.FlexClass(align == HAlign::Right));
     out_ += "><span>";
   }
   int widthPx = 0;
@@ -1196,12 +777,11 @@ void Renderer::EmitEmpty(uint32_t row, uint16_t col, int xf, int colspan, int ro
   out_ += "<td";
   if (anchor) {
     out_ += " id=\"";
-    AppendColumnName(out_, col);
-    AppendInt(out_, static_cast<int64_t>(row) + 1);
+    AppendCellName(out_, {row, col});
     out_ += '"';
   }
   if (visible)
-    ClassTable::AppendAttribute(out_, CellClass(static_cast<uint16_t>(xf), Kind::Text, -1));
+    ClassTable::AppendAttribute(out_, styles_.CellClass(static_cast<uint16_t>(xf), Kind::Text, -1));
   if (colspan > 1) {
     out_ += " colspan=\"";
     AppendInt(out_, colspan);
@@ -1427,7 +1007,6 @@ Page Renderer::Render() {
   visibleEmpty_.assign(book_.styles.size(), -1);
   formatCache_.assign(book_.styles.size(), nullptr);
   plainTextFormat_.assign(book_.styles.size(), -1);
-  classCache_.assign(book_.styles.size() * 3, 0);
   ComputeExtent();
   PrepareColumns();
   PrepareMerges();
@@ -1436,32 +1015,10 @@ Page Renderer::Render() {
   // Cells that place links of this sheet point to get an id.
   for (const model::Hyperlink& link : sheet_.hyperlinks) {
     if (link.kind != model::LinkKind::Place) continue;
-    std::string_view loc = link.location;
-    if (size_t bang = loc.rfind('!'); bang != std::string_view::npos) {
-      std::string_view name = loc.substr(0, bang);
-      if (name.size() >= 2 && name.front() == '\'' && name.back() == '\'')
-        name = name.substr(1, name.size() - 2);
-      if (!EqualsNoCase(name, sheet_.name)) continue;
-      loc = loc.substr(bang + 1);
+    const std::optional<Place> place = ParsePlace(link.location);
+    if (place && PlaceOnSheet(*place, sheet_.name)) {
+      anchors_.insert(Key(place->cell.row, place->cell.col));
     }
-    uint32_t col = 0, row = 0;
-    size_t i = 0;
-    if (i < loc.size() && loc[i] == '$') ++i;
-    size_t letters = 0;
-    while (i < loc.size() && std::isalpha(static_cast<unsigned char>(loc[i])) && letters < 3) {
-      col = col * 26 + (std::toupper(static_cast<unsigned char>(loc[i])) - 'A' + 1);
-      ++i;
-      ++letters;
-    }
-    if (i < loc.size() && loc[i] == '$') ++i;
-    size_t digits = 0;
-    while (i < loc.size() && std::isdigit(static_cast<unsigned char>(loc[i])) && digits < 7) {
-      row = row * 10 + (loc[i] - '0');
-      ++i;
-      ++digits;
-    }
-    if (letters == 0 || digits == 0 || row == 0 || col > 65536) continue;
-    anchors_.insert(Key(row - 1, static_cast<uint16_t>(col - 1)));
   }
 
   Page page;
@@ -1594,7 +1151,7 @@ Page Renderer::Render() {
   html += "px}\ntd{padding:0 2px;overflow:hidden;white-space:nowrap;vertical-align:bottom;";
   AppendFontCss(html, baseFont_, nullptr, std::nullopt);
   html += "}\n";
-  classes_.AppendRules(html);
+  styles_.AppendRules(html);
   html += "</style>\n</head>\n<body>\n<div class=\"sheet\">\n";
   out.reserve(out.size() + html.size() + pictures.size() + 32);
   out.insert(0, html);
