@@ -114,6 +114,10 @@ class Renderer {
   void PrepareColumns();
   void PrepareMerges();
   void PrepareLinksAndComments();
+  std::vector<uint32_t> MarkedRows() const;
+  int PlanFormatRuns();
+  void EmitTable();
+  std::string Head(int64_t tableWidth) const;
 
   // Rows: a row record of height 0 that is neither hidden nor of a height set by hand is fitted
   // to its contents by the application, so it shows at the default height.
@@ -397,6 +401,14 @@ void Renderer::PrepareLinksAndComments() {
     }
   }
   for (const model::Comment& c : sheet_.comments) commentAt_.try_emplace(Key(c.row, c.col), &c);
+  // Cells that place links of this sheet point to get an id.
+  for (const model::Hyperlink& link : sheet_.hyperlinks) {
+    if (link.kind != model::LinkKind::Place) continue;
+    const std::optional<Place> place = ParsePlace(link.location);
+    if (place && PlaceOnSheet(*place, sheet_.name)) {
+      anchors_.insert(Key(place->cell.row, place->cell.col));
+    }
+  }
 }
 
 const format::NumberFormat& Renderer::FormatOf(uint16_t xf) {
@@ -998,6 +1010,145 @@ std::string Renderer::FileList(const Page& page) const {
   return xml;
 }
 
+// Rows that need the walk over their positions although no cell lies in them: the first row
+// of a merged range, rows with a comment or the target of a link. Every other row without
+// cells is written without a walk, unless a row or column format shows in it. Sorted, unique.
+std::vector<uint32_t> Renderer::MarkedRows() const {
+  std::vector<uint32_t> marked;
+  for (const MergeSpan& m : merges_) marked.push_back(m.anchorRow);
+  for (const auto& [key, comment] : commentAt_) marked.push_back(comment->row);
+  for (uint64_t key : anchors_) marked.push_back(static_cast<uint32_t>(key >> 16));
+  std::sort(marked.begin(), marked.end());
+  marked.erase(std::unique(marked.begin(), marked.end()), marked.end());
+  return marked;
+}
+
+// The positions up to the last column whose format shows are walked in rows that show only
+// column formats: returns the end of those columns (a visible column index). Decides whether
+// runs of formatted positions are joined (joinRuns_) and finds the runs of columns of one format.
+int Renderer::PlanFormatRuns() {
+  int formatEnd = 0;
+  for (int v = 0; v < static_cast<int>(visCols_.size()); ++v) {
+    const int xf = colXf_[visCols_[v]];
+    if (xf >= 0 && VisibleEmpty(static_cast<uint16_t>(xf))) formatEnd = v + 1;
+  }
+  const int n = static_cast<int>(visCols_.size());
+  // Where row and column formats show at more positions than real sheets have, runs of them
+  // become one cell each, so the page grows with the formatted areas, not with their size.
+  int shownColumns = 0;
+  for (int v = 0; v < formatEnd; ++v) {
+    const int xf = colXf_[visCols_[v]];
+    shownColumns += xf >= 0 && VisibleEmpty(static_cast<uint16_t>(xf));
+  }
+  uint64_t shown = 0;
+  for (uint32_t row = 0; row <= lastRow_; ++row) {
+    if (!RowVisible(row)) continue;
+    const int rowXf = EmptyPositionXf(row, UINT16_MAX);
+    shown += rowXf < 0 ? shownColumns : VisibleEmpty(static_cast<uint16_t>(rowXf)) ? n : 0;
+  }
+  work_ += static_cast<uint64_t>(lastRow_ + 1);
+  joinRuns_ = shown > kJoinFormatsOver;
+  for (int v = 0; v < formatEnd; ++v) {
+    const int xf = colXf_[visCols_[v]];
+    if (!columnRuns_.empty() && columnRuns_.back().xf == xf) {
+      columnRuns_.back().last = v;
+    } else {
+      columnRuns_.push_back({v, v, xf});
+    }
+  }
+  return formatEnd;
+}
+
+// The table: its columns, then every row up to the last.
+void Renderer::EmitTable() {
+  std::string& out = out_;
+  out += "<table class=\"grid\">\n<colgroup>";
+  for (int px : colPx_) {
+    out += "<col style=\"width:";
+    AppendInt(out, px);
+    out += "px\">";
+  }
+  out += "</colgroup>\n";
+  const std::vector<uint32_t> marked = MarkedRows();
+  const int formatEnd = PlanFormatRuns();
+  const int n = static_cast<int>(visCols_.size());
+  size_t next = 0;  // the first cell not yet placed
+  size_t nextMerge = 0;
+  size_t nextMarked = 0;
+  std::vector<const MergeSpan*> active;
+  for (uint32_t row = 0; row <= lastRow_; ++row) {
+    ++work_;
+    const size_t rowStart = next;
+    while (next < cells_.size() && cells_[next]->row == row) ++next;
+    while (nextMerge < merges_.size() && merges_[nextMerge].firstRow <= row)
+      active.push_back(&merges_[nextMerge++]);
+    std::erase_if(active, [&](const MergeSpan* m) { return m->lastRow < row; });
+    while (nextMarked < marked.size() && marked[nextMarked] < row) ++nextMarked;
+    if (!RowVisible(row)) continue;
+    const bool isMarked = nextMarked < marked.size() && marked[nextMarked] == row;
+    int end = n;
+    if (rowStart == next && !isMarked) {
+      const int rowXf = EmptyPositionXf(row, UINT16_MAX);  // the row's own style, or -1
+      if (rowXf < 0 ? formatEnd == 0 : !VisibleEmpty(static_cast<uint16_t>(rowXf))) {
+        EmitPlainRow(row, active);
+        continue;
+      }
+      if (rowXf < 0) end = formatEnd;
+      if (joinRuns_ && active.empty() && (rowXf < 0 || JoinsRun(rowXf))) {
+        EmitFormatRow(row, rowXf);
+        CheckPageSize();
+        continue;
+      }
+    }
+    work_ += static_cast<uint64_t>(end);
+    std::fill_n(slot_.begin(), end, Slot::Free);
+    std::fill_n(cellAt_.begin(), end, nullptr);
+    std::fill_n(mergedCell_.begin(), end, 0);
+    std::fill_n(overflow_.begin(), end, 0);
+    std::fill_n(reserved_.begin(), end, 0);
+    for (size_t i = rowStart; i < next; ++i) {
+      const Cell* c = cells_[i];
+      if (c->col <= lastCol_ && vcolOf_[c->col] >= 0) cellAt_[vcolOf_[c->col]] = c;
+    }
+    for (const MergeSpan* m : active) {
+      work_ += static_cast<uint64_t>(m->lastVcol - m->firstVcol + 1);
+      for (int v = m->firstVcol; v <= m->lastVcol; ++v) {
+        slot_[v] = Slot::Covered;
+        mergedCell_[v] = 1;
+      }
+      if (row == m->anchorRow) {
+        slot_[m->anchorVcol] = Slot::MergeAnchor;
+        mergeOf_[m->anchorVcol] = m;
+      }
+    }
+    if (rowStart != next) {
+      work_ += static_cast<uint64_t>(n);
+      SpillRow(row);
+    }
+    EmitRow(row, end);
+    CheckPageSize();
+  }
+  out += "</table>\n";
+}
+
+// The page up to the table: the title and the style sheet with every class of the page.
+std::string Renderer::Head(int64_t tableWidth) const {
+  std::string html;
+  html.reserve(4096);
+  html += "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>";
+  AppendHtmlText(
+      html, sheet_.name.empty() ? std::string_view("Sheet") : std::string_view(sheet_.name), false);
+  html += "</title>\n<style>\nbody{margin:8px;background:#ffffff}\n.sheet{position:relative}\n";
+  html += ".sheet img{position:absolute}\n.grid{border-collapse:collapse;table-layout:fixed;width:";
+  AppendInt(html, tableWidth);
+  html += "px}\ntd{padding:0 2px;overflow:hidden;white-space:nowrap;vertical-align:bottom;";
+  AppendFontCss(html, baseFont_, nullptr, std::nullopt);
+  html += "}\n";
+  styles_.AppendRules(html);
+  html += "</style>\n</head>\n<body>\n<div class=\"sheet\">\n";
+  return html;
+}
+
 Page Renderer::Render() {
   if (sheet_.cells.size() > model::kMaxSheetCells) {
     throw PublishError("The sheet \"" + sheet_.name + "\" is too large: more than " +
@@ -1012,15 +1163,6 @@ Page Renderer::Render() {
   PrepareMerges();
   PrepareLinksAndComments();
 
-  // Cells that place links of this sheet point to get an id.
-  for (const model::Hyperlink& link : sheet_.hyperlinks) {
-    if (link.kind != model::LinkKind::Place) continue;
-    const std::optional<Place> place = ParsePlace(link.location);
-    if (place && PlaceOnSheet(*place, sheet_.name)) {
-      anchors_.insert(Key(place->cell.row, place->cell.col));
-    }
-  }
-
   Page page;
   std::string& out = out_;
   out.reserve(cells_.size() * 34 + static_cast<size_t>(lastRow_ + 1) * 32 + 8192);
@@ -1028,131 +1170,14 @@ Page Renderer::Render() {
   int64_t tableWidth = 0;
   for (int px : colPx_) tableWidth += px;
 
-  if (lastRow_ >= 0 && !visCols_.empty()) {
-    out += "<table class=\"grid\">\n<colgroup>";
-    for (int px : colPx_) {
-      out += "<col style=\"width:";
-      AppendInt(out, px);
-      out += "px\">";
-    }
-    out += "</colgroup>\n";
-    // Rows that need the walk over their positions although no cell lies in them: the first row
-    // of a merged range, rows with a comment or the target of a link. Every other row without
-    // cells is written without a walk, unless a row or column format shows in it.
-    std::vector<uint32_t> marked;
-    for (const MergeSpan& m : merges_) marked.push_back(m.anchorRow);
-    for (const auto& [key, comment] : commentAt_) marked.push_back(comment->row);
-    for (uint64_t key : anchors_) marked.push_back(static_cast<uint32_t>(key >> 16));
-    std::sort(marked.begin(), marked.end());
-    marked.erase(std::unique(marked.begin(), marked.end()), marked.end());
-    // The positions up to the last column whose format shows are walked in rows that show only
-    // column formats.
-    int formatEnd = 0;
-    for (int v = 0; v < static_cast<int>(visCols_.size()); ++v) {
-      const int xf = colXf_[visCols_[v]];
-      if (xf >= 0 && VisibleEmpty(static_cast<uint16_t>(xf))) formatEnd = v + 1;
-    }
-    const int n = static_cast<int>(visCols_.size());
-    // Where row and column formats show at more positions than real sheets have, runs of them
-    // become one cell each, so the page grows with the formatted areas, not with their size.
-    int shownColumns = 0;
-    for (int v = 0; v < formatEnd; ++v) {
-      const int xf = colXf_[visCols_[v]];
-      shownColumns += xf >= 0 && VisibleEmpty(static_cast<uint16_t>(xf));
-    }
-    uint64_t shown = 0;
-    for (uint32_t row = 0; row <= lastRow_; ++row) {
-      if (!RowVisible(row)) continue;
-      const int rowXf = EmptyPositionXf(row, UINT16_MAX);
-      shown += rowXf < 0 ? shownColumns : VisibleEmpty(static_cast<uint16_t>(rowXf)) ? n : 0;
-    }
-    work_ += static_cast<uint64_t>(lastRow_ + 1);
-    joinRuns_ = shown > kJoinFormatsOver;
-    for (int v = 0; v < formatEnd; ++v) {
-      const int xf = colXf_[visCols_[v]];
-      if (!columnRuns_.empty() && columnRuns_.back().xf == xf) {
-        columnRuns_.back().last = v;
-      } else {
-        columnRuns_.push_back({v, v, xf});
-      }
-    }
-    size_t next = 0;  // the first cell not yet placed
-    size_t nextMerge = 0;
-    size_t nextMarked = 0;
-    std::vector<const MergeSpan*> active;
-    for (uint32_t row = 0; row <= lastRow_; ++row) {
-      ++work_;
-      const size_t rowStart = next;
-      while (next < cells_.size() && cells_[next]->row == row) ++next;
-      while (nextMerge < merges_.size() && merges_[nextMerge].firstRow <= row)
-        active.push_back(&merges_[nextMerge++]);
-      std::erase_if(active, [&](const MergeSpan* m) { return m->lastRow < row; });
-      while (nextMarked < marked.size() && marked[nextMarked] < row) ++nextMarked;
-      if (!RowVisible(row)) continue;
-      const bool isMarked = nextMarked < marked.size() && marked[nextMarked] == row;
-      int end = n;
-      if (rowStart == next && !isMarked) {
-        const int rowXf = EmptyPositionXf(row, UINT16_MAX);  // the row's own style, or -1
-        if (rowXf < 0 ? formatEnd == 0 : !VisibleEmpty(static_cast<uint16_t>(rowXf))) {
-          EmitPlainRow(row, active);
-          continue;
-        }
-        if (rowXf < 0) end = formatEnd;
-        if (joinRuns_ && active.empty() && (rowXf < 0 || JoinsRun(rowXf))) {
-          EmitFormatRow(row, rowXf);
-          CheckPageSize();
-          continue;
-        }
-      }
-      work_ += static_cast<uint64_t>(end);
-      std::fill_n(slot_.begin(), end, Slot::Free);
-      std::fill_n(cellAt_.begin(), end, nullptr);
-      std::fill_n(mergedCell_.begin(), end, 0);
-      std::fill_n(overflow_.begin(), end, 0);
-      std::fill_n(reserved_.begin(), end, 0);
-      for (size_t i = rowStart; i < next; ++i) {
-        const Cell* c = cells_[i];
-        if (c->col <= lastCol_ && vcolOf_[c->col] >= 0) cellAt_[vcolOf_[c->col]] = c;
-      }
-      for (const MergeSpan* m : active) {
-        work_ += static_cast<uint64_t>(m->lastVcol - m->firstVcol + 1);
-        for (int v = m->firstVcol; v <= m->lastVcol; ++v) {
-          slot_[v] = Slot::Covered;
-          mergedCell_[v] = 1;
-        }
-        if (row == m->anchorRow) {
-          slot_[m->anchorVcol] = Slot::MergeAnchor;
-          mergeOf_[m->anchorVcol] = m;
-        }
-      }
-      if (rowStart != next) {
-        work_ += static_cast<uint64_t>(n);
-        SpillRow(row);
-      }
-      EmitRow(row, end);
-      CheckPageSize();
-    }
-    out += "</table>\n";
-  }
+  if (lastRow_ >= 0 && !visCols_.empty()) EmitTable();
 
   std::string pictures;
   EmitPictures(pictures, page);
 
   // The head, now that every class is known; it goes in front of the table in the same buffer,
   // so a large page is never held twice.
-  std::string html;
-  html.reserve(4096);
-  html += "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>";
-  AppendHtmlText(
-      html, sheet_.name.empty() ? std::string_view("Sheet") : std::string_view(sheet_.name), false);
-  html += "</title>\n<style>\nbody{margin:8px;background:#ffffff}\n.sheet{position:relative}\n";
-  html += ".sheet img{position:absolute}\n.grid{border-collapse:collapse;table-layout:fixed;width:";
-  AppendInt(html, tableWidth);
-  html += "px}\ntd{padding:0 2px;overflow:hidden;white-space:nowrap;vertical-align:bottom;";
-  AppendFontCss(html, baseFont_, nullptr, std::nullopt);
-  html += "}\n";
-  styles_.AppendRules(html);
-  html += "</style>\n</head>\n<body>\n<div class=\"sheet\">\n";
+  const std::string html = Head(tableWidth);
   out.reserve(out.size() + html.size() + pictures.size() + 32);
   out.insert(0, html);
   out += pictures;
