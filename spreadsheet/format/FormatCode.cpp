@@ -1,4 +1,16 @@
 // The parser of number-format codes.
+//
+// Order of work: Compile splits a code into sections at ';' outside quotes, brackets and escapes
+// (four at most); ParseSection turns each into tokens (literals, placeholders, date and time
+// codes, brackets for colours, conditions, locales and elapsed time); Classify decides what the
+// section formats (text, date, number, General, literal) and lays it out: FinishDate finds minutes
+// and fractions of a second, FinishNumber the integer, decimal, exponent and fraction parts and
+// what each comma does.
+// Invariants: literal text sits in one token between two others (AddLit merges); a section
+// replaced by the system date or time keeps only its colour and condition; tokens that mean
+// nothing in a section's kind become text.
+// Bounds: one pass over the code per section; repeat counts are capped at 20 and fixed
+// denominators at nine digits.
 #include "spreadsheet/format/FormatCode.h"
 
 #include <array>
