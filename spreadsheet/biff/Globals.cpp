@@ -8,7 +8,8 @@
 // which may come after them, is known.
 // Invariants: font index 4 is never written by the format and is filled, so indexes stay those
 // of the file; BIFF2 cell attributes that differ from their XF become XF records of their own.
-// Bounds: at most 0xFFFF XF records; the SST stops where its data end whatever its count says.
+// Bounds: BIFF2 cell attributes add XF records only below 0xFFFF of them; the SST stops where its
+// data end, whatever its count says; every record is bounded by the stream it comes from.
 #include <algorithm>
 
 #include "spreadsheet/biff/Parser.h"

@@ -9,8 +9,9 @@
 // Invariants: a record is never read past the end of the stream; a record shorter than its
 // contents is left out (ShortRecord); a substream is read at most once; a sheet that cannot be read
 // whole is damage, never an empty page; embedded substreams (charts in a sheet) are skipped.
-// Bounds: the work is linear in the stream (each offset is visited by one walk); CONTINUE data are
-// joined only for the records that need them.
+// Bounds: each substream is read at most once and decryption passes over the stream once, so the
+// work grows with the stream; CONTINUE data are joined only for the records that need them; the
+// picture store unpacks to at most 16 times the stream's size plus 16 MB.
 #include <algorithm>
 #include <unordered_set>
 

@@ -33,18 +33,26 @@ std::string Clean(std::string_view text) {
   return clean;
 }
 
-void AppendEscaped(std::string& href, std::string_view text, std::string_view encode) {
+// The one percent-encoder of the publisher: every byte `keep` refuses becomes %XX.
+template <typename Keep>
+void PercentEncode(std::string& out, std::string_view text, Keep keep) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   for (char c : text) {
     const auto u = static_cast<unsigned char>(c);
-    if (encode.find(c) != std::string_view::npos) {
-      href += '%';
-      href += kHex[u >> 4];
-      href += kHex[u & 0xF];
+    if (keep(u)) {
+      out += c;
     } else {
-      href += c;
+      out += '%';
+      out += kHex[u >> 4];
+      out += kHex[u & 0xF];
     }
   }
+}
+
+void AppendEscaped(std::string& href, std::string_view text, std::string_view encode) {
+  PercentEncode(href, text, [&](unsigned char u) {
+    return encode.find(static_cast<char>(u)) == std::string_view::npos;
+  });
 }
 
 // Characters that cannot stand as they are in a URL; a path also escapes what would end it.
@@ -98,18 +106,10 @@ std::optional<std::string> ExternalHref(std::string_view target, std::string_vie
 }
 
 void AppendUrlPath(std::string& out, std::string_view path) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  for (char ch : path) {
-    const auto c = static_cast<uint8_t>(ch);
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-        c == '.' || c == '_' || c == '~' || c == '/') {
-      out += ch;
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
-    }
-  }
+  PercentEncode(out, path, [](unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+  });
 }
 
 void AppendCellName(std::string& out, CellRef cell) {
