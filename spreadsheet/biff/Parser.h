@@ -141,6 +141,8 @@ class Parser {
   void OnColWidth2(ByteReader r, Substream& st);
   void OnMergedCells(ByteReader r, Substream& st);
   void OnWindow2(uint16_t id, ByteReader r, Substream& st);
+  void OnPane(ByteReader r, Substream& st);
+  void OnWsBool(ByteReader r, Substream& st);
   void OnObj(ByteReader r, Substream& st);
   void OnNote(ByteReader r, Substream& st);
   void OnTxo(std::span<const uint8_t> data, size_t next, Substream& st);

@@ -103,6 +103,8 @@ void Parser::Handle(uint16_t id, std::span<const uint8_t> data, size_t next, Sub
   if (st.sheet) HandleSheet(id, data, next, st);
 }
 
+// The routing tables: one case per record id, each a handler call (or the one field a record
+// sets).
 bool Parser::HandleGlobal(uint16_t id, std::span<const uint8_t> data, size_t next, Substream& st) {
   ByteReader r(data);
   switch (id) {
@@ -165,13 +167,8 @@ void Parser::HandleSheet(uint16_t id, std::span<const uint8_t> data, size_t next
     case rec::kMergedCells: OnMergedCells(r, st); return;
     case rec::kWindow2:
     case rec::kWindow2_2: OnWindow2(id, r, st); return;
-    case rec::kPane:
-      st.paneCols = r.U16();
-      st.paneRows = r.U16();
-      return;
-    case rec::kWsBool:
-      if (r.U16() & 0x10) st.sheet->type = model::SheetType::Dialog;
-      return;
+    case rec::kPane: OnPane(r, st); return;
+    case rec::kWsBool: OnWsBool(r, st); return;
     // ---- Links, comments, drawings.
     case rec::kHlink: if (version_ == 8) OnHlink(r, st); return;
     case rec::kHlinkTooltip: if (version_ == 8) OnTooltip(r, st); return;

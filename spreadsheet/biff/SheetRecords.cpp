@@ -343,6 +343,17 @@ void Parser::OnWindow2(uint16_t id, ByteReader r, Substream& st) {
   st.frozen = r.U8() != 0;
 }
 
+// The split of the window; used when WINDOW2 says the panes are frozen.
+void Parser::OnPane(ByteReader r, Substream& st) {
+  st.paneCols = r.U16();
+  st.paneRows = r.U16();
+}
+
+// A sheet whose WSBOOL says it is a dialog sheet.
+void Parser::OnWsBool(ByteReader r, Substream& st) {
+  if (r.U16() & 0x10) st.sheet->type = model::SheetType::Dialog;
+}
+
 // BIFF8: the id of the object whose TXO record (a note's text) follows.
 void Parser::OnObj(ByteReader r, Substream& st) {
   if (r.U16() == 0x15) {  // the common object data come first
