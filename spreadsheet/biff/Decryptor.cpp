@@ -1,3 +1,18 @@
+// Decryption of a workbook stream after its FILEPASS record, in place, one record payload at a
+// time (record headers are never encrypted).
+//
+// Order of work: Create reads the FILEPASS payload and picks the method (XOR obfuscation for
+// BIFF2-7 and FILEPASS type 0; RC4 with an MD5-based key for version 1.1; RC4 CryptoAPI with a
+// SHA-1-based key for versions 2.2, 3.2 and 4.2), then tries the default password and the given
+// one against the verifier the record holds. The record walk then hands every later payload to
+// DecryptRecord with its offset in the stream.
+// Invariants: the key stream of a byte depends only on its stream offset (and, for XOR, on its
+// record's length), so each record decrypts on its own: XOR cycles a 16-byte array, RC4 is rekeyed
+// every 1024 bytes of the stream. BOF, FILEPASS, the interface and revision headers and the sheet
+// offset in BOUNDSHEET stay in the clear.
+// Bounds: every size in the record (salt, header, verifier, key bits) is checked against the
+// payload before use; a damaged or unknown FILEPASS is a ReadError, a password that opens nothing
+// a PasswordError.
 #include "spreadsheet/biff/Decryptor.h"
 
 #include <nettle/arcfour.h>

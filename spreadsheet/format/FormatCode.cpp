@@ -1,4 +1,16 @@
 // The parser of number-format codes.
+//
+// Order of work: Compile splits a code into sections at ';' outside quotes, brackets and escapes
+// (four at most); ParseSection turns each into tokens (literals, placeholders, date and time
+// codes, brackets for colours, conditions, locales and elapsed time); Classify decides what the
+// section formats (text, date, number, General, literal) and lays it out: FinishDate finds minutes
+// and fractions of a second, FinishNumber the integer, decimal, exponent and fraction parts and
+// what each comma does.
+// Invariants: literal text sits in one token between two others (AddLit merges); a section
+// replaced by the system date or time keeps only its colour and condition; tokens that mean
+// nothing in a section's kind become text.
+// Bounds: one pass over the code per section; repeat counts are capped at 20 and fixed
+// denominators at nine digits.
 #include "spreadsheet/format/FormatCode.h"
 
 #include <array>
@@ -120,142 +132,158 @@ void ParseBracket(std::string_view body, Section& sec, std::vector<Token>& t, bo
   // Anything else ([DBNum1], [natnum], ...) is ignored.
 }
 
-void ParseSection(std::string_view s, Section& sec) {
+// After the system date or time has replaced the section, the rest is skipped but for a colour
+// or condition: returns the position after the element at `i`.
+std::size_t SkipReplaced(std::string_view s, std::size_t i, Section& sec) {
+  const char c = s[i];
+  if (c == '[') {
+    std::size_t close = s.find(']', i + 1);
+    if (close == std::string_view::npos) return s.size();
+    std::vector<Token> ignored;
+    bool again = false;
+    std::string_view body = s.substr(i + 1, close - i - 1);
+    if (!body.empty() && body[0] != '$') ParseBracket(body, sec, ignored, again);
+    return close + 1;
+  }
+  if (c == '"') {
+    std::size_t close = s.find('"', i + 1);
+    return close == std::string_view::npos ? s.size() : close + 1;
+  }
+  if ((c == '\\' || c == '_' || c == '*') && i + 1 < s.size()) return i + 1 + Utf8Len(s, i + 1);
+  return i + Utf8Len(s, i);
+}
+
+// The elements of one character or a quoted or bracketed run: quotes, escapes, spaces, fills,
+// brackets, placeholders, the point, commas, percent, the slash, '@'. Advances `i` past the
+// element and returns true, or returns false for any other character.
+bool ParseSymbol(std::string_view s, std::size_t& i, Section& sec, bool& replaced) {
   std::vector<Token>& t = sec.tokens;
+  switch (s[i]) {
+    case '"': {
+      std::size_t close = s.find('"', i + 1);
+      if (close == std::string_view::npos) close = s.size();
+      AddLit(t, s.substr(i + 1, close - i - 1));
+      i = close + 1;
+      return true;
+    }
+    case '\\': {
+      if (i + 1 < s.size()) {
+        std::size_t len = Utf8Len(s, i + 1);
+        AddLit(t, s.substr(i + 1, len));
+        i += 1 + len;
+      } else {
+        ++i;
+      }
+      return true;
+    }
+    case '_': {
+      AddLit(t, " ");
+      i += 1 + (i + 1 < s.size() ? Utf8Len(s, i + 1) : 0);
+      return true;
+    }
+    case '*': {
+      if (i + 1 < s.size()) {
+        std::size_t len = Utf8Len(s, i + 1);
+        t.push_back({Tok::Fill, 0, std::string(s.substr(i + 1, len))});
+        i += 1 + len;
+      } else {
+        ++i;
+      }
+      return true;
+    }
+    case '[': {
+      std::size_t close = s.find(']', i + 1);
+      if (close == std::string_view::npos) {
+        AddLit(t, s.substr(i));
+        i = s.size();
+        return true;
+      }
+      ParseBracket(s.substr(i + 1, close - i - 1), sec, t, replaced);
+      i = close + 1;
+      return true;
+    }
+    case '0': t.push_back({Tok::Zero, 0, {}}); ++i; return true;
+    case '#': t.push_back({Tok::Hash, 0, {}}); ++i; return true;
+    case '?': t.push_back({Tok::Quest, 0, {}}); ++i; return true;
+    case '.': t.push_back({Tok::Point, 0, {}}); ++i; return true;
+    case ',': t.push_back({Tok::Comma, 0, {}}); ++i; return true;
+    case '%': t.push_back({Tok::Percent, 0, {}}); ++i; return true;
+    case '/': {
+      t.push_back({Tok::Slash, 0, {}});
+      ++i;
+      // A number after the slash is a fixed denominator: keep its digits together as text.
+      if (i < s.size() && s[i] >= '1' && s[i] <= '9') {
+        std::size_t j = i;
+        while (j < s.size() && s[j] >= '0' && s[j] <= '9') ++j;
+        t.push_back({Tok::Lit, 0, std::string(s.substr(i, j - i))});
+        i = j;
+      }
+      return true;
+    }
+    case '@': t.push_back({Tok::At, 0, {}}); ++i; return true;
+    default: return false;
+  }
+}
+
+// The elements that are letters: exponents, General, AM/PM, eras and the date and time codes.
+// Advances `i` and returns true, or returns false for any other text.
+bool ParseWord(std::string_view s, std::size_t& i, std::vector<Token>& t) {
+  const char lc = support::AsciiLower(s[i]);
+  if ((lc == 'e') && i + 1 < s.size() && (s[i + 1] == '+' || s[i + 1] == '-')) {
+    t.push_back({Tok::Exp, static_cast<uint8_t>(s[i + 1] == '+'), {}});
+    i += 2;
+    return true;
+  }
+  if (support::HasNoCase(s, i, "general")) {
+    t.push_back({Tok::General, 0, {}});
+    i += 7;
+    return true;
+  }
+  if (support::HasNoCase(s, i, "am/pm")) {
+    t.push_back({Tok::AmPm, 0, std::string(s.substr(i, 5))});
+    i += 5;
+    return true;
+  }
+  if (support::HasNoCase(s, i, "a/p")) {
+    t.push_back({Tok::AmPm, 1, std::string(s.substr(i, 3))});
+    i += 3;
+    return true;
+  }
+  if (lc == 'g') {
+    std::size_t j = i;
+    while (j < s.size() && support::AsciiLower(s[j]) == 'g') ++j;
+    t.push_back({Tok::Era, 0, std::string(s.substr(i, j - i))});
+    i = j;
+    return true;
+  }
+  if (lc == 'y' || lc == 'm' || lc == 'd' || lc == 'h' || lc == 's' || lc == 'e') {
+    std::size_t j = i;
+    while (j < s.size() && support::AsciiLower(s[j]) == lc) ++j;
+    int n = static_cast<int>(std::min<std::size_t>(j - i, 20));
+    Tok k = lc == 'y' || lc == 'e' ? Tok::Year
+            : lc == 'm'            ? Tok::Month
+            : lc == 'd'            ? Tok::Day
+            : lc == 'h'            ? Tok::Hour
+                                   : Tok::Second;
+    if (lc == 'e') n = 4;
+    t.push_back({k, static_cast<uint8_t>(n), {}});
+    i = j;
+    return true;
+  }
+  return false;
+}
+
+void ParseSection(std::string_view s, Section& sec) {
   bool replaced = false;
   std::size_t i = 0;
   while (i < s.size()) {
-    char c = s[i];
-    char lc = support::AsciiLower(c);
     if (replaced) {
-      // The system date or time replaces the rest of the section, except a colour or condition.
-      if (c == '[') {
-        std::size_t close = s.find(']', i + 1);
-        if (close == std::string_view::npos) break;
-        std::vector<Token> ignored;
-        bool again = false;
-        std::string_view body = s.substr(i + 1, close - i - 1);
-        if (!body.empty() && body[0] != '$') ParseBracket(body, sec, ignored, again);
-        i = close + 1;
-      } else if (c == '"') {
-        std::size_t close = s.find('"', i + 1);
-        i = close == std::string_view::npos ? s.size() : close + 1;
-      } else if ((c == '\\' || c == '_' || c == '*') && i + 1 < s.size()) {
-        i += 1 + Utf8Len(s, i + 1);
-      } else {
-        i += Utf8Len(s, i);
-      }
-      continue;
+      i = SkipReplaced(s, i, sec);
+    } else if (!ParseSymbol(s, i, sec, replaced) && !ParseWord(s, i, sec.tokens)) {
+      std::size_t len = Utf8Len(s, i);
+      AddLit(sec.tokens, s.substr(i, len));
+      i += len;
     }
-    switch (c) {
-      case '"': {
-        std::size_t close = s.find('"', i + 1);
-        if (close == std::string_view::npos) close = s.size();
-        AddLit(t, s.substr(i + 1, close - i - 1));
-        i = close + 1;
-        continue;
-      }
-      case '\\': {
-        if (i + 1 < s.size()) {
-          std::size_t len = Utf8Len(s, i + 1);
-          AddLit(t, s.substr(i + 1, len));
-          i += 1 + len;
-        } else {
-          ++i;
-        }
-        continue;
-      }
-      case '_': {
-        AddLit(t, " ");
-        i += 1 + (i + 1 < s.size() ? Utf8Len(s, i + 1) : 0);
-        continue;
-      }
-      case '*': {
-        if (i + 1 < s.size()) {
-          std::size_t len = Utf8Len(s, i + 1);
-          t.push_back({Tok::Fill, 0, std::string(s.substr(i + 1, len))});
-          i += 1 + len;
-        } else {
-          ++i;
-        }
-        continue;
-      }
-      case '[': {
-        std::size_t close = s.find(']', i + 1);
-        if (close == std::string_view::npos) {
-          AddLit(t, s.substr(i));
-          i = s.size();
-          continue;
-        }
-        ParseBracket(s.substr(i + 1, close - i - 1), sec, t, replaced);
-        i = close + 1;
-        continue;
-      }
-      case '0': t.push_back({Tok::Zero, 0, {}}); ++i; continue;
-      case '#': t.push_back({Tok::Hash, 0, {}}); ++i; continue;
-      case '?': t.push_back({Tok::Quest, 0, {}}); ++i; continue;
-      case '.': t.push_back({Tok::Point, 0, {}}); ++i; continue;
-      case ',': t.push_back({Tok::Comma, 0, {}}); ++i; continue;
-      case '%': t.push_back({Tok::Percent, 0, {}}); ++i; continue;
-      case '/': {
-        t.push_back({Tok::Slash, 0, {}});
-        ++i;
-        // A number after the slash is a fixed denominator: keep its digits together as text.
-        if (i < s.size() && s[i] >= '1' && s[i] <= '9') {
-          std::size_t j = i;
-          while (j < s.size() && s[j] >= '0' && s[j] <= '9') ++j;
-          t.push_back({Tok::Lit, 0, std::string(s.substr(i, j - i))});
-          i = j;
-        }
-        continue;
-      }
-      case '@': t.push_back({Tok::At, 0, {}}); ++i; continue;
-      default: break;
-    }
-    if ((lc == 'e') && i + 1 < s.size() && (s[i + 1] == '+' || s[i + 1] == '-')) {
-      t.push_back({Tok::Exp, static_cast<uint8_t>(s[i + 1] == '+'), {}});
-      i += 2;
-      continue;
-    }
-    if (support::HasNoCase(s, i, "general")) {
-      t.push_back({Tok::General, 0, {}});
-      i += 7;
-      continue;
-    }
-    if (support::HasNoCase(s, i, "am/pm")) {
-      t.push_back({Tok::AmPm, 0, std::string(s.substr(i, 5))});
-      i += 5;
-      continue;
-    }
-    if (support::HasNoCase(s, i, "a/p")) {
-      t.push_back({Tok::AmPm, 1, std::string(s.substr(i, 3))});
-      i += 3;
-      continue;
-    }
-    if (lc == 'g') {
-      std::size_t j = i;
-      while (j < s.size() && support::AsciiLower(s[j]) == 'g') ++j;
-      t.push_back({Tok::Era, 0, std::string(s.substr(i, j - i))});
-      i = j;
-      continue;
-    }
-    if (lc == 'y' || lc == 'm' || lc == 'd' || lc == 'h' || lc == 's' || lc == 'e') {
-      std::size_t j = i;
-      while (j < s.size() && support::AsciiLower(s[j]) == lc) ++j;
-      int n = static_cast<int>(std::min<std::size_t>(j - i, 20));
-      Tok k = lc == 'y' || lc == 'e' ? Tok::Year
-              : lc == 'm'            ? Tok::Month
-              : lc == 'd'            ? Tok::Day
-              : lc == 'h'            ? Tok::Hour
-                                     : Tok::Second;
-      if (lc == 'e') n = 4;
-      t.push_back({k, static_cast<uint8_t>(n), {}});
-      i = j;
-      continue;
-    }
-    std::size_t len = Utf8Len(s, i);
-    AddLit(t, s.substr(i, len));
-    i += len;
   }
 }
 
@@ -335,19 +363,12 @@ void FinishDate(Section& sec) {
 }
 
 
-void FinishNumber(Section& sec) {
+// A fraction: a slash with placeholders (or a fixed number) after it and placeholders before
+// it, in a section without a point or an exponent. Lays it out and returns true, else false.
+bool FinishFraction(Section& sec) {
   auto& t = sec.tokens;
   NumberLayout& L = sec.num;
   const int n = static_cast<int>(t.size());
-  // Commas: between placeholders of the integer part a thousands separator; right after the last
-  // placeholder before the point (or the end of the number) each divides by 1000; elsewhere text.
-  int firstDigit = -1;
-  for (int i = 0; i < n; ++i) {
-    if (IsDigitTok(t[i].kind)) {
-      if (firstDigit < 0) firstDigit = i;
-    }
-  }
-  // Fraction: a slash with placeholders (or a fixed number) after it and placeholders before it.
   int slash = -1;
   for (int i = 0; i < n; ++i) {
     if (t[i].kind == Tok::Slash) {
@@ -414,22 +435,19 @@ void FinishNumber(Section& sec) {
           t[i].text.assign(1, ',');
         }
       }
-      return;
+      return true;
     }
   }
-  // Plain or scientific.
-  int point = -1, exp = -1;
-  for (int i = 0; i < n; ++i) {
-    if (t[i].kind == Tok::Point && point < 0 && exp < 0) point = i;
-    else if (t[i].kind == Tok::Point) t[i] = {Tok::Lit, 0, "."};
-    if (t[i].kind == Tok::Exp) {
-      if (exp < 0) exp = i;
-      else t[i] = {Tok::Lit, 0, t[i].n ? "E+" : "E-"};
-    }
-    if (t[i].kind == Tok::Slash) t[i] = {Tok::Lit, 0, "/"};
-  }
-  int mantEnd = exp >= 0 ? exp : n;
-  // Decide every comma first, then rewrite them.
+  return false;
+}
+
+// Commas: between placeholders of the integer part a thousands separator; right after the last
+// placeholder before the point (or the end of the mantissa) each divides by 1000; elsewhere
+// text. Every comma is decided first, then rewritten; the removed ones are dropped and texts
+// side by side merged.
+void ResolveCommas(std::vector<Token>& t, NumberLayout& L, int point, int mantEnd,
+                   int firstDigit) {
+  const int n = static_cast<int>(t.size());
   std::vector<uint8_t> role(static_cast<std::size_t>(n), 0);  // 1 thousands, 2 scaling, 3 text
   for (int i = 0; i < n; ++i) {
     if (t[i].kind != Tok::Comma) continue;
@@ -464,6 +482,34 @@ void FinishNumber(Section& sec) {
     else out.push_back(std::move(tok));
   }
   t = std::move(out);
+}
+
+// Plain and scientific layouts (or a fraction): where the integer, decimal and exponent parts
+// lie, and what the commas and percent signs do.
+void FinishNumber(Section& sec) {
+  auto& t = sec.tokens;
+  NumberLayout& L = sec.num;
+  const int n = static_cast<int>(t.size());
+  int firstDigit = -1;
+  for (int i = 0; i < n; ++i) {
+    if (IsDigitTok(t[i].kind)) {
+      if (firstDigit < 0) firstDigit = i;
+    }
+  }
+  if (FinishFraction(sec)) return;
+  // Plain or scientific.
+  int point = -1, exp = -1;
+  for (int i = 0; i < n; ++i) {
+    if (t[i].kind == Tok::Point && point < 0 && exp < 0) point = i;
+    else if (t[i].kind == Tok::Point) t[i] = {Tok::Lit, 0, "."};
+    if (t[i].kind == Tok::Exp) {
+      if (exp < 0) exp = i;
+      else t[i] = {Tok::Lit, 0, t[i].n ? "E+" : "E-"};
+    }
+    if (t[i].kind == Tok::Slash) t[i] = {Tok::Lit, 0, "/"};
+  }
+  int mantEnd = exp >= 0 ? exp : n;
+  ResolveCommas(t, L, point, mantEnd, firstDigit);
   const int m = static_cast<int>(t.size());
   point = exp = -1;
   for (int i = 0; i < m; ++i) {

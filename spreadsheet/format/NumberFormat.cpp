@@ -1,4 +1,16 @@
 // Formatting a value under a compiled number format, the built-in formats and the format table.
+//
+// Order of work: a NumberFormat compiles its code once (FormatCode.cpp) into up to four sections;
+// Format picks the section for the value (by sign, or by the conditions of the code, with the sign
+// shown only where the section does not stand for negative numbers alone) and writes the value
+// through it as a date or time, a plain or scientific number, a fraction, or General. FormatText
+// writes text through the text section.
+// Invariants: a compiled format is immutable, so one format serves many threads; a code that
+// cannot be compiled formats as General, as do infinities and NaN; digits come from the value's
+// 15 significant decimal digits (Decimal.h) and are rounded on those digits, halves away from
+// zero, never by floating-point steps.
+// Bounds: the text of a value grows with its code and the value's digits; only a code that scales
+// past 400 integer digits (many '%') needs a buffer beyond the fixed one.
 #include "spreadsheet/format/NumberFormat.h"
 
 #include <array>

@@ -39,6 +39,45 @@ bool StartsCompactionTrigger(std::string_view text, size_t i) {
   return false;
 }
 
+// A character of two to four bytes at `i` (or a byte that starts none): returns the bytes read.
+size_t AppendNonAscii(std::string& out, std::string_view text, size_t i) {
+  uint32_t cp = 0;
+  const size_t len = DecodeUtf8(text, i, cp);
+  if (len == 0) {
+    out += "\xEF\xBF\xBD";
+    return 1;
+  }
+  if (cp == 0xA0) {
+    out += "&nbsp;";
+  } else if ((cp >= 0x80 && cp < 0xA0) || cp == 0xFFFE || cp == 0xFFFF) {
+    // C1 controls and non-characters are not allowed in a page.
+  } else {
+    out.append(text.data() + i, len);
+  }
+  return len;
+}
+
+// The blank or tab at `i`: a blank alone between two non-blanks stays; any other blank is
+// protected.
+template <bool kAttribute>
+void AppendBlank(std::string& out, std::string_view text, size_t i) {
+  const size_t n = text.size();
+  const bool alone = i > 0 && i + 1 < n && !IsBlank(text[i - 1]) && !IsBlank(text[i + 1]) &&
+                     text[i - 1] != '\n' && text[i + 1] != '\n' && text[i + 1] != '\r' &&
+                     !out.empty() && out.back() != ' ';
+  if (alone) {
+    out += ' ';
+  } else if constexpr (kAttribute) {
+    out += (!out.empty() && out.back() == ' ') ? "&#32;" : " ";
+  } else {
+    // In a run, end with a breakable blank when a word follows, so long text can wrap.
+    const bool lastBeforeWord = i > 0 && i + 1 < n && !IsBlank(text[i + 1]) &&
+                                text[i + 1] != '\n' && text[i + 1] != '\r' && !out.empty() &&
+                                out.back() != ' ';
+    out += lastBeforeWord ? " " : "&nbsp;";
+  }
+}
+
 template <bool kAttribute>
 void AppendEscaped(std::string& out, std::string_view text, bool breaks) {
   const size_t n = text.size();
@@ -47,21 +86,7 @@ void AppendEscaped(std::string& out, std::string_view text, bool breaks) {
     const char c = text[i];
     const auto u = static_cast<uint8_t>(c);
     if (u >= 0x80) {
-      uint32_t cp = 0;
-      size_t len = DecodeUtf8(text, i, cp);
-      if (len == 0) {
-        out += "\xEF\xBF\xBD";
-        ++i;
-      } else {
-        if (cp == 0xA0) {
-          out += "&nbsp;";
-        } else if ((cp >= 0x80 && cp < 0xA0) || cp == 0xFFFE || cp == 0xFFFF) {
-          // C1 controls and non-characters are not allowed in a page.
-        } else {
-          out.append(text.data() + i, len);
-        }
-        i += len;
-      }
+      i += AppendNonAscii(out, text, i);
       continue;
     }
     switch (c) {
@@ -94,24 +119,9 @@ void AppendEscaped(std::string& out, std::string_view text, bool breaks) {
         }
         break;
       case ' ':
-      case '\t': {
-        // A blank alone between two non-blanks stays; any other blank is protected.
-        const bool alone = i > 0 && i + 1 < n && !IsBlank(text[i - 1]) && !IsBlank(text[i + 1]) &&
-                           text[i - 1] != '\n' && text[i + 1] != '\n' && text[i + 1] != '\r' &&
-                           !out.empty() && out.back() != ' ';
-        if (alone) {
-          out += ' ';
-        } else if constexpr (kAttribute) {
-          out += (!out.empty() && out.back() == ' ') ? "&#32;" : " ";
-        } else {
-          // In a run, end with a breakable blank when a word follows, so long text can wrap.
-          const bool lastBeforeWord = i > 0 && i + 1 < n && !IsBlank(text[i + 1]) &&
-                                      text[i + 1] != '\n' && text[i + 1] != '\r' && !out.empty() &&
-                                      out.back() != ' ';
-          out += lastBeforeWord ? " " : "&nbsp;";
-        }
+      case '\t':
+        AppendBlank<kAttribute>(out, text, i);
         break;
-      }
       default:
         if (u < 0x20 || u == 0x7F) break;  // control characters are not allowed in a page
         if (StartsCompactionTrigger(text, i)) {

@@ -132,6 +132,43 @@ std::vector<uint8_t> EncodePngRgb(uint32_t width, uint32_t height, std::span<con
   return png;
 }
 
+namespace {
+
+// The colour (0xRRGGBB) of pixel `x` of a row of `bits` bits per pixel.
+uint32_t PixelColor(const uint8_t* src, size_t x, uint32_t bits,
+                    const std::vector<uint32_t>& palette, const Channel& red,
+                    const Channel& green, const Channel& blue) {
+  uint32_t color = 0;
+  switch (bits) {
+    case 1:
+      color = palette[(src[x >> 3] >> (7 - (x & 7))) & 1];
+      break;
+    case 4:
+      color = palette[(src[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF];
+      break;
+    case 8:
+      color = palette[src[x]];
+      break;
+    case 16: {
+      uint32_t px = src[2 * x] | (src[2 * x + 1] << 8);
+      color = (red.Get(px) << 16) | (green.Get(px) << 8) | blue.Get(px);
+      break;
+    }
+    case 24:
+      color = (src[3 * x + 2] << 16) | (src[3 * x + 1] << 8) | src[3 * x];
+      break;
+    case 32: {
+      uint32_t px = src[4 * x] | (src[4 * x + 1] << 8) | (src[4 * x + 2] << 16) |
+                    (static_cast<uint32_t>(src[4 * x + 3]) << 24);
+      color = (red.Get(px) << 16) | (green.Get(px) << 8) | blue.Get(px);
+      break;
+    }
+  }
+  return color;
+}
+
+}  // namespace
+
 std::optional<std::vector<uint8_t>> DibToPng(std::span<const uint8_t> dib) {
   if (dib.size() < 12) return std::nullopt;
   const uint32_t headerSize = LeU32(dib, 0);
@@ -203,32 +240,7 @@ std::optional<std::vector<uint8_t>> DibToPng(std::span<const uint8_t> dib) {
     const uint8_t* src = dib.data() + at + (topDown ? y : h - 1 - y) * stride;
     uint8_t* dst = rgb.data() + y * w * 3;
     for (size_t x = 0; x < w; ++x) {
-      uint32_t color = 0;
-      switch (bits) {
-        case 1:
-          color = palette[(src[x >> 3] >> (7 - (x & 7))) & 1];
-          break;
-        case 4:
-          color = palette[(src[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF];
-          break;
-        case 8:
-          color = palette[src[x]];
-          break;
-        case 16: {
-          uint32_t px = src[2 * x] | (src[2 * x + 1] << 8);
-          color = (red.Get(px) << 16) | (green.Get(px) << 8) | blue.Get(px);
-          break;
-        }
-        case 24:
-          color = (src[3 * x + 2] << 16) | (src[3 * x + 1] << 8) | src[3 * x];
-          break;
-        case 32: {
-          uint32_t px = src[4 * x] | (src[4 * x + 1] << 8) | (src[4 * x + 2] << 16) |
-                        (static_cast<uint32_t>(src[4 * x + 3]) << 24);
-          color = (red.Get(px) << 16) | (green.Get(px) << 8) | blue.Get(px);
-          break;
-        }
-      }
+      const uint32_t color = PixelColor(src, x, bits, palette, red, green, blue);
       dst[3 * x] = static_cast<uint8_t>(color >> 16);
       dst[3 * x + 1] = static_cast<uint8_t>(color >> 8);
       dst[3 * x + 2] = static_cast<uint8_t>(color);

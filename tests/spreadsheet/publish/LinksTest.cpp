@@ -55,3 +55,27 @@ TEST(Links, SafeTargetsKeepTheirForm) {
   EXPECT_EQ(ExternalHref("..\\data\\x.xls", "Sheet1!A1", true), "../data/x.xls#Sheet1!A1");
   EXPECT_FALSE(ExternalHref("", "", true));
 }
+
+// One parser gives both the href of a place link and the id of the cell it points to, so the two
+// always agree.
+TEST(Links, PlacesNameOneCell) {
+  auto place = [](std::string_view text) {
+    std::string out;
+    std::optional<Place> p = ParsePlace(text);
+    if (!p) return std::string("-");
+    out = std::string(p->sheet) + "|";
+    AppendCellName(out, p->cell);
+    return out;
+  };
+  EXPECT_EQ(place("B3"), "|B3");
+  EXPECT_EQ(place(" 'My sheet'!$b$3:C4\t"), "My sheet|B3");
+  EXPECT_EQ(place("Data!XFD1048576"), "Data|XFD1048576");
+  EXPECT_EQ(place("!A1"), "|A1");
+  for (std::string_view bad :
+       {"", "Total", "B0", "B03X", "ABCD1", "A12345678", "Sheet1!", "$$A1"}) {
+    EXPECT_EQ(place(bad), "-") << bad;
+  }
+  Place p{"data", {}};
+  EXPECT_TRUE(PlaceOnSheet(p, "DATA"));
+  EXPECT_FALSE(PlaceOnSheet(p, "Other"));
+}

@@ -1,0 +1,123 @@
+// The pictures of a sheet, placed over the table at their anchors and written to the supporting
+// folder, and the folder's file list. Part of the renderer (Renderer.h).
+#include <optional>
+
+#include "spreadsheet/publish/HtmlText.h"
+#include "spreadsheet/publish/Links.h"
+#include "spreadsheet/publish/PngWriter.h"
+#include "spreadsheet/publish/Renderer.h"
+#include "support/Ascii.h"
+
+namespace quillane::publish {
+
+namespace {
+
+// The file extension a picture of the store is kept under; nullptr for unknown pictures.
+const char* FileExtension(model::BlipType type) {
+  switch (type) {
+    case model::BlipType::Png: return "png";
+    case model::BlipType::Jpeg: return "jpg";
+    case model::BlipType::Dib: return "dib";
+    case model::BlipType::Emf: return "emf";
+    case model::BlipType::Wmf: return "wmf";
+    case model::BlipType::Pict: return "pct";
+    case model::BlipType::Tiff: return "tif";
+    case model::BlipType::Unknown: break;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void Renderer::EmitPictures(std::string& body, Page& page) {
+  if (sheet_.pictures.empty()) return;
+  // Pixel offsets of rows and columns, hidden ones zero wide.
+  uint32_t maxRow = 0;
+  uint16_t maxCol = 0;
+  for (const model::Picture& p : sheet_.pictures) {
+    maxRow = std::max({maxRow, p.row1, p.row2});
+    maxCol = std::max({maxCol, p.col1, p.col2});
+  }
+  maxRow = std::min<uint32_t>(maxRow, 1u << 20);
+  std::vector<int64_t> colX(static_cast<size_t>(maxCol) + 2, 0),
+      rowY(static_cast<size_t>(maxRow) + 2, 0);
+  for (uint32_t c = 0; c <= maxCol; ++c) {
+    const auto col = static_cast<uint16_t>(c);
+    const int px = sheet_.ColumnHidden(col) ? 0 : ColumnPx(col);
+    colX[c + 1] = colX[c] + px;
+  }
+  for (uint32_t r = 0; r <= maxRow; ++r) {
+    const int px = RowVisible(r) ? RowPx(r) : 0;
+    rowY[r + 1] = rowY[r] + px;
+  }
+  auto x = [&](uint16_t col, uint16_t dx) {
+    return colX[col] + (colX[col + 1] - colX[col]) * std::min<uint16_t>(dx, 1024) / 1024;
+  };
+  auto y = [&](uint32_t row, uint16_t dy) {
+    row = std::min(row, maxRow);
+    return rowY[row] + (rowY[row + 1] - rowY[row]) * std::min<uint16_t>(dy, 256) / 256;
+  };
+
+  std::unordered_map<uint32_t, std::string> fileOfBlip;  // blip -> file name ("" none)
+  int imageNumber = 0;
+  for (size_t i = 0; i < sheet_.pictures.size(); ++i) {
+    const model::Picture& p = sheet_.pictures[i];
+    if (p.blip >= book_.blips.size()) continue;
+    auto [it, fresh] = fileOfBlip.try_emplace(p.blip);
+    if (fresh) {
+      const model::Blip& blip = book_.blips[p.blip];
+      const char* ext = FileExtension(blip.type);
+      std::vector<uint8_t> bytes;
+      if (blip.type == model::BlipType::Dib) {
+        if (auto png = DibToPng(blip.data)) {
+          ext = "png";
+          bytes = std::move(*png);
+        }
+      }
+      if (ext && bytes.empty()) bytes = blip.data;
+      if (!ext || bytes.empty()) continue;
+      char name[32];
+      std::snprintf(name, sizeof name, "image%03d.%s", ++imageNumber, ext);
+      it->second = name;
+      page.files.push_back(PageFile{name, std::move(bytes)});
+    }
+    const std::string& file = it->second;
+    if (file.empty()) continue;
+    const std::string_view ext = std::string_view(file).substr(file.rfind('.') + 1);
+    if (ext != "png" && ext != "jpg") continue;  // kept in the folder, not shown
+    const int64_t left = x(p.col1, p.dx1), top = y(p.row1, p.dy1);
+    const int64_t width = x(p.col2, p.dx2) - left, height = y(p.row2, p.dy2) - top;
+    if (width <= 0 || height <= 0) continue;  // anchored to hidden rows or columns
+    body += "<img src=\"";
+    AppendUrlPath(body, folderName_);
+    body += '/';
+    body += file;
+    body += "\" alt=\"";
+    AppendHtmlAttribute(body,
+                        p.name.empty() ? std::string_view("Picture") : std::string_view(p.name));
+    body += "\" style=\"left:";
+    AppendInt(body, left);
+    body += "px;top:";
+    AppendInt(body, top);
+    body += "px;width:";
+    AppendInt(body, width);
+    body += "px;height:";
+    AppendInt(body, height);
+    body += "px\">\n";
+  }
+}
+
+std::string Renderer::FileList(const Page& page) const {
+  std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<filelist>\n<page href=\"../";
+  AppendUrlPath(xml, pageName_);
+  xml += "\"/>\n";
+  for (const PageFile& f : page.files) {
+    xml += "<file href=\"";
+    AppendUrlPath(xml, f.name);
+    xml += "\"/>\n";
+  }
+  xml += "<file href=\"filelist.xml\"/>\n</filelist>\n";
+  return xml;
+}
+
+}  // namespace quillane::publish
