@@ -63,6 +63,7 @@ frmAbout::frmAbout(QWidget* owner) : QDialog(owner) {
   links->addWidget(new QLabel(QStringLiteral("Email:"), this), 1, 0);
   HotLink2 = Link(this, "HotLink2", SupportAddress());
   links->addWidget(HotLink2, 1, 1, Qt::AlignLeft);
+  links->setColumnStretch(1, 1);
   column->addLayout(links);
   column->addWidget(Line(this));
   auto* ok = new QPushButton(QStringLiteral("OK"), this);

@@ -235,6 +235,9 @@ void frmMain::LoadDesigns() {
   xMenu1->ReadProperties(ReadDesign("frmMain.xMenu1.bag"));
   xMenu1->Refresh();
   xToolbar1->ReadProperties(ReadDesign("frmMain.xToolbar1.bag"));
+  // As placed on the window: tall enough for the pictures with their captions below; the bar's
+  // auto-size gives its length.
+  xToolbar1->resize(600, xToolbar1->PictureHeight() + QFontMetrics(xToolbar1->font()).height() + 22);
   xToolbar1->Refresh();
 }
 

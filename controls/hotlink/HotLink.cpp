@@ -212,6 +212,7 @@ void HotLink::ResizeToLabel() {
   if (!autoSize_) return;
   label_->adjustSize();
   resize(label_->width() + PixelsX(40), label_->height() + PixelsY(40));
+  updateGeometry();
 }
 
 void HotLink::HandleMouseMove(int button, int shift, float x, float y) {

@@ -76,6 +76,9 @@ class HotLink : public QWidget {
   int MousePointer() const { return mousePointer_; }
   // The mouse-move rule with x and y in the control's pixels (what a move event runs).
   void HandleMouseMove(int button, int shift, float x, float y);
+  // Layouts keep the size the control gave itself.
+  QSize sizeHint() const override { return size(); }
+  QSize minimumSizeHint() const override { return size(); }
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
