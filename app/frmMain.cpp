@@ -120,7 +120,9 @@ void TaskList::keyReleaseEvent(QKeyEvent* event) {
   QTreeWidget::keyReleaseEvent(event);
   if (event->isAutoRepeat() || !currentItem()) return;
   const bool ctrl = event->modifiers() & Qt::ControlModifier;
-  switch (event->key()) {
+  // During a run the rows stay where they are: the run walks them by position.
+  const bool running = owner_->bConverting;
+  switch (running && event->key() != Qt::Key_F5 ? 0 : event->key()) {
     case Qt::Key_Space: owner_->ChangeFilesState(); break;
     case Qt::Key_Left: if (ctrl) owner_->MoveUp(); break;
     case Qt::Key_Right: if (ctrl) owner_->MoveDown(); break;
@@ -516,6 +518,8 @@ void frmMain::ToolbarButtonClick(int /*index*/, const std::string& key) {
 void frmMain::RunMenuCommand(const std::string& name) {
   Timer2.stop();
   const std::string n = LowerCase(name);
+  // A command chosen just before a run started ticks during it: only Stop may run then.
+  if (bConverting && n != "mnustop") return;
   if (n == "mnuconverter") StartConversion();
   else if (n == "mnustop") StopConversion();
   else if (n == "mnuaddfile") BrowseFiles();
@@ -543,6 +547,7 @@ void frmMain::RunMenuCommand(const std::string& name) {
 void frmMain::RunToolbarCommand(const std::string& key) {
   Timer1.stop();
   const std::string k = LowerCase(key);
+  if (bConverting) return;
   if (k == "add") {
     RunMenuCommand("mnuaddfile");
     files::DoEvents();

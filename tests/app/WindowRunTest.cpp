@@ -91,6 +91,12 @@ TEST_F(WindowRun, TheGuardIgnoresCommandsAndAsksBeforeStopping) {
     w->ToolbarButtonClick(3, "Remove");
     EXPECT_FALSE(w->Timer1.isActive());
     EXPECT_FALSE(w->Timer2.isActive());
+    // Commands chosen just before the run tick during it and are ignored, so are list keys.
+    w->RunMenuCommand("mnuclear");
+    w->RunToolbarCommand("remove");
+    w->Row(3)->setSelected(true);
+    QTest::keyClick(w->lstItem, Qt::Key_Delete);
+    EXPECT_EQ(w->RowCount(), 3);
     answers = {app::vbCancel, app::vbCancel};
     w->MenuItemClick("mnuStop");      // Cancel: dropped
     w->ToolbarButtonClick(6, "stop");  // Cancel: the run goes on
