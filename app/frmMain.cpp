@@ -215,7 +215,8 @@ frmMain::frmMain() {
   connect(&Timer1, &QTimer::timeout, this, [this] { RunToolbarCommand(Timer1Tag); });
   connect(&Timer2, &QTimer::timeout, this, [this] { RunMenuCommand(Timer2Tag); });
   xMenu1->OnItemClick([this](const std::string& name) { MenuItemClick(name); });
-  xMenu1->OnItemDescription([this](const std::string& text) { statusBar()->showMessage(Q(text), 2000); });
+  // An item's description shows in the wide middle panel while the item is under the pointer.
+  xMenu1->OnItemDescription([this](const std::string& text) { SetPanel(2, text); });
   xToolbar1->Events.ButtonClick = [this](std::int16_t index, const std::string& key) {
     ToolbarButtonClick(index, key);
   };
