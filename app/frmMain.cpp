@@ -705,7 +705,14 @@ void frmMain::StartConversion() {
     const std::string target = S(item->text(colTarget));
     lstItem->setCurrentItem(item);
     lstItem->scrollToItem(item);
-    convert::ConvertResult result = convert::ConvertWorkbook(source, target, RunOptions());
+    convert::ConvertResult result;
+    try {
+      result = convert::ConvertWorkbook(source, target, RunOptions());
+    } catch (const std::exception& error) {
+      // Whatever escapes the conversion fails this row only, with its coded line.
+      result.code = convert::LogCode::Failed;
+      result.line = convert::Line103(source, error.what());
+    }
     item = Row(i);
     if (item) {
       if (result.Converted()) {
