@@ -221,6 +221,13 @@ TEST_F(Window, TaskListRowsTargetsDuplicatesAndCheckBoxesThatTravel) {
   QTest::keyClick(w->lstItem, Qt::Key_Delete);
   EXPECT_EQ(w->RowCount(), 2);
   EXPECT_EQ(w->Panel(3), "Total 2 Files");
+  // Ticking the current row that shows the converted icon (Space) gives it the plain icon again.
+  app::SetItemChecked(w->lstItem, 1, false);
+  w->SetRowIcon(1, app::iconConverted);
+  w->lstItem->setCurrentItem(w->Row(1));
+  QTest::keyClick(w->lstItem, Qt::Key_Space);
+  EXPECT_TRUE(Checked(1));
+  EXPECT_EQ(w->RowIconOf(1), app::iconReady);
   // A row without any check box counts as checked.
   w->Row(1)->setData(0, Qt::CheckStateRole, QVariant());
   EXPECT_TRUE(Checked(1));
