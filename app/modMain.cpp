@@ -621,6 +621,24 @@ void CatchSignals() {
 }  // namespace
 #endif
 
+#ifndef _WIN32
+namespace {
+
+// Replaces this process with quillane from the program's folder when a display is available.
+// Returns only when it does not (no display, no quillane beside it, or the start failed).
+void HandOverToWindow() {
+  const char* x11 = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if (!((x11 && *x11) || (wayland && *wayland))) return;
+  const std::string window = files::AppPath() + "quillane";
+  if (access(window.c_str(), X_OK) != 0 || files::IsDirectory(window)) return;
+  char* const args[] = {const_cast<char*>(window.c_str()), nullptr};
+  execv(window.c_str(), args);
+}
+
+}  // namespace
+#endif
+
 int Main(int argc, char** argv) {
   if (argc > 0 && argv[0]) files::SetProgramPath(argv[0]);
 #ifdef _WIN32
@@ -642,7 +660,11 @@ int Main(int argc, char** argv) {
   const bool progress = isatty(STDERR_FILENO) != 0;
 #endif
   if (!commandLine) {
-    // Window mode is not built yet: make the presence test it starts with, then show the usage.
+#ifndef _WIN32
+    // The window program takes over when it is installed beside this one and there is a display.
+    HandOverToWindow();
+#endif
+    // No window: make the engine presence test, then show the usage.
     if (!convert::StartExcel()) {
       std::cerr << "Can not load Microsoft Excel, you must install Microsoft Excel 2000 or higher, "
                    "please try again!\n";

@@ -22,6 +22,9 @@ if(TARGET quillane)
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${CMAKE_SOURCE_DIR}/resources/icons/QUILLANE.png
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps RENAME quillane.png)
+  # The help the window's Help commands open (found from the program as ../share/doc/quillane/help).
+  install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/help/ DESTINATION ${QUILLANE_DOC_DIR}/help)
+  install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/screenshots/ DESTINATION ${QUILLANE_DOC_DIR}/screenshots)
 endif()
 
 set(CPACK_GENERATOR DEB)

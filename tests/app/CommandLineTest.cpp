@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -132,6 +133,29 @@ TEST_F(CommandLine, HelpVersionAndNoArguments) {
   run = RunGridcast(temp.str(), {});
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.out, quillane::app::PosixUsageText());
+}
+
+// Without arguments gridcast hands over to the window program beside it, but only when there is a
+// display; without one it keeps its usage text.
+TEST_F(CommandLine, WithoutArgumentsHandsOverToTheWindowProgramOnlyWithADisplay) {
+  const std::string gridcast = temp / "bin/gridcast";
+  std::filesystem::create_directories(temp / "bin");
+  std::filesystem::copy_file(GRIDCAST_PATH, gridcast);
+  {
+    std::ofstream window(temp / "bin/quillane");
+    window << "#!/bin/sh\necho \"window $#\"\n";
+  }
+  std::filesystem::permissions(temp / "bin/quillane", std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
+  auto run = [&](const std::string& environment) {
+    const std::string out = temp / "out.txt";
+    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY " + environment + " " + ShellQuote(gridcast) +
+                                " >" + ShellQuote(out) + " 2>/dev/null </dev/null";
+    const int raw = std::system(command.c_str());
+    return std::make_pair(WEXITSTATUS(raw), ReadFile(out));
+  };
+  EXPECT_EQ(run("DISPLAY=:77"), std::make_pair(0, std::string("window 0\n")));
+  EXPECT_EQ(run("WAYLAND_DISPLAY=wayland-9"), std::make_pair(0, std::string("window 0\n")));
+  EXPECT_EQ(run(""), std::make_pair(2, quillane::app::PosixUsageText()));
 }
 
 TEST_F(CommandLine, ALogThatCannotBeWrittenIsNamedAndGivesStatus1) {

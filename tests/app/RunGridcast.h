@@ -36,7 +36,7 @@ inline std::string ShellQuote(const std::string& text) {
 inline GridcastRun RunGridcast(const std::string& folder, const std::vector<std::string>& args,
                                const std::string& environment = "", int limitSeconds = 120) {
   TempFolder outputs;
-  std::string command = "cd " + ShellQuote(folder) + " && env -u GRIDCAST_PASSWORD " +
+  std::string command = "cd " + ShellQuote(folder) + " && env -u GRIDCAST_PASSWORD -u DISPLAY -u WAYLAND_DISPLAY " +
                         environment + " timeout " + std::to_string(limitSeconds) + " " +
                         ShellQuote(GRIDCAST_PATH);
   for (const std::string& arg : args) command.append(" ").append(ShellQuote(arg));

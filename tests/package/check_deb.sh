@@ -17,7 +17,8 @@ for needed in /usr/bin/gridcast /usr/share/man/man1/gridcast.1.gz \
 done
 if [[ -x "$build/app/quillane" ]]; then
   for needed in /usr/bin/quillane /usr/share/applications/quillane.desktop \
-                /usr/share/icons/hicolor/32x32/apps/quillane.png; do
+                /usr/share/icons/hicolor/32x32/apps/quillane.png \
+                /usr/share/doc/quillane/help/index.html; do
     grep -qx "$needed" "$work/files" || { echo "missing from the package: $needed"; exit 1; }
   done
 fi

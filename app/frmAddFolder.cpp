@@ -1,0 +1,165 @@
+#include "app/frmAddFolder.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/frmMain.h"
+#include "app/frmOptions.h"
+#include "app/modWindow.h"
+#include "files/Search.h"
+
+namespace quillane::app {
+
+std::vector<std::string> SplitPatterns(const std::string& text) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find(';', start);
+    if (end == std::string::npos) end = text.size();
+    std::string part = text.substr(start, end - start);
+    const size_t first = part.find_first_not_of(' ');
+    const size_t last = part.find_last_not_of(' ');
+    if (first != std::string::npos) parts.push_back(part.substr(first, last - first + 1));
+    start = end + 1;
+  }
+  return parts;
+}
+
+frmAddFolder::frmAddFolder(frmMain* owner) : QDialog(owner), owner_(owner) {
+  setObjectName(QStringLiteral("frmAddFolder"));
+  setWindowTitle(QStringLiteral("Add Sub-Folder"));
+  setWindowIcon(owner->windowIcon());
+  auto* layout = new QVBoxLayout(this);
+
+  auto* options = new QGroupBox(QStringLiteral("Options"), this);
+  auto* optionsLayout = new QGridLayout(options);
+  optionsLayout->addWidget(new QLabel(QStringLiteral("Source File Format: "), options), 0, 0);
+  cobType = new QComboBox(options);
+  cobType->setObjectName(QStringLiteral("cobType"));
+  cobType->setEditable(true);
+  cobType->addItems({QStringLiteral("*.xls"), QStringLiteral("*.xlt"), QStringLiteral("*.xlw"),
+                     QStringLiteral("*.xls;*.xlt;*.xlw")});
+  cobType->setCurrentIndex(0);
+  optionsLayout->addWidget(cobType, 0, 1);
+  chkSubFolder = new QCheckBox(QStringLiteral("Include Sub-Folders"), options);
+  chkSubFolder->setObjectName(QStringLiteral("chkSubFolder"));
+  optionsLayout->addWidget(chkSubFolder, 1, 0, 1, 2);
+  layout->addWidget(options);
+
+  auto* output = new QGroupBox(QStringLiteral("Output Directory"), this);
+  auto* grid = new QGridLayout(output);
+  opnDir[0] = new QRadioButton(QStringLiteral("Same as Input Directory"), output);
+  opnDir[1] = new QRadioButton(QStringLiteral("Custom Directory"), output);
+  opnDir[0]->setChecked(true);
+  txtPath = new QLineEdit(output);
+  txtPath->setObjectName(QStringLiteral("txtPath"));
+  txtPath->setEnabled(false);
+  cmdBrowse = new QToolButton(output);
+  cmdBrowse->setObjectName(QStringLiteral("cmdBrowse"));
+  cmdBrowse->setIcon(FolderPicture());
+  cmdBrowse->setEnabled(false);
+  grid->addWidget(opnDir[0], 0, 0, 1, 2);
+  grid->addWidget(opnDir[1], 1, 0, 1, 2);
+  grid->addWidget(txtPath, 2, 0);
+  grid->addWidget(cmdBrowse, 2, 1);
+  layout->addWidget(output);
+
+  layout->addWidget(new QLabel(QStringLiteral("Source File Path:"), this));
+  auto* sourceRow = new QHBoxLayout();
+  txtSourcePath = new QLineEdit(this);
+  txtSourcePath->setObjectName(QStringLiteral("txtSourcePath"));
+  cmdSourceDir = new QToolButton(this);
+  cmdSourceDir->setObjectName(QStringLiteral("cmdSourceDir"));
+  cmdSourceDir->setIcon(FolderPicture());
+  sourceRow->addWidget(txtSourcePath);
+  sourceRow->addWidget(cmdSourceDir);
+  layout->addLayout(sourceRow);
+
+  auto* buttons = new QHBoxLayout();
+  buttons->addStretch(1);
+  cmdOK = new QPushButton(QStringLiteral("&OK"), this);
+  cmdOK->setObjectName(QStringLiteral("cmdOK"));
+  cmdOK->setDefault(true);
+  cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
+  cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+  buttons->addWidget(cmdOK);
+  buttons->addWidget(cmdCancel);
+  layout->addLayout(buttons);
+
+  connect(cmdOK, &QPushButton::clicked, this, [this] { OK(); });
+  connect(cmdCancel, &QPushButton::clicked, this, [this] { Cancel(); });
+  connect(cmdSourceDir, &QToolButton::clicked, this, [this] { BrowseSource(); });
+  connect(cmdBrowse, &QToolButton::clicked, this, [this] { BrowseOutput(); });
+  connect(opnDir[1], &QRadioButton::toggled, this, [this] { OptionChanged(); });
+  setMinimumWidth(400);
+}
+
+void frmAddFolder::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  cmdOK->setEnabled(true);
+}
+
+void frmAddFolder::OptionChanged() {
+  const bool custom = opnDir[1]->isChecked();
+  txtPath->setEnabled(custom);
+  cmdBrowse->setEnabled(custom);
+  if (custom && isVisible()) BrowseOutput();
+}
+
+void frmAddFolder::BrowseSource() {
+  const std::string folder = BrowseForFolder(this, "Select source folder:");
+  if (!folder.empty()) txtSourcePath->setText(QString::fromStdString(folder));
+}
+
+void frmAddFolder::BrowseOutput() {
+  const std::string folder = BrowseForFolder(this, "Select output folder:", 64);
+  if (!folder.empty()) txtPath->setText(QString::fromStdString(folder));
+  else if (txtPath->text().isEmpty()) opnDir[0]->setChecked(true);
+}
+
+void frmAddFolder::OK() {
+  const std::string source = txtSourcePath->text().toStdString();
+  if (source.empty()) {
+    MsgBox(this, "Source file path could not be empty!    ", vbInformation);
+    cmdSourceDir->setFocus();
+    return;
+  }
+  cmdOK->setEnabled(false);
+  results_.clear();
+  std::string patternText = cobType->currentText().toStdString();
+  if (patternText.empty()) patternText = ".xls";
+  files::SearchHooks hooks;
+  hooks.keepGoing = [this] { return Searching; };
+  hooks.progress = [this](const std::string& text) { owner_->SetPanel(2, text); };
+  Searching = true;
+  for (const std::string& pattern : SplitPatterns(patternText)) {
+    if (!Searching) break;
+    std::vector<std::string> found = chkSubFolder->isChecked() ? files::SearchTree(source, pattern, hooks)
+                                                               : files::SearchFolder(source, pattern, hooks);
+    results_.insert(results_.end(), found.begin(), found.end());
+  }
+  Searching = false;
+  owner_->sOutputDir = opnDir[0]->isChecked() ? std::string() : txtPath->text().toStdString();
+  for (const std::string& path : results_) owner_->AddFiles(path);
+  owner_->ChangeFilesState();
+  cmdOK->setEnabled(true);
+  hide();
+  setResult(QDialog::Accepted);
+  done(QDialog::Accepted);
+}
+
+void frmAddFolder::Cancel() {
+  Searching = false;
+  done(QDialog::Rejected);
+}
+
+}  // namespace quillane::app

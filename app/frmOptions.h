@@ -1,0 +1,40 @@
+// frmOptions: the modal dialog for the output folder of rows being added or retargeted, the sheet
+// selection and the password. It stores its results in the main window's public state; a caller
+// that needs to know whether it was confirmed sets sOutputDir to "\" before showing it.
+#pragma once
+
+#include <QDialog>
+
+class QLineEdit;
+class QRadioButton;
+class QToolButton;
+
+namespace quillane::app {
+
+class frmMain;
+
+class frmOptions : public QDialog {
+ public:
+  explicit frmOptions(frmMain* owner);
+
+  // Chooses "Custom Directory" with this folder before the dialog is shown (no folder browser).
+  void SelectCustomDirectory(const std::string& folder);
+
+  QLineEdit* txtSheets = nullptr;
+  QRadioButton* opnDir[2] = {nullptr, nullptr};
+  QLineEdit* txtPath = nullptr;
+  QToolButton* cmdBrowse = nullptr;
+  QLineEdit* Text1 = nullptr;
+
+  void Browse();
+  void Confirm();
+
+ private:
+  void OptionChanged();
+  frmMain* owner_;
+};
+
+// A small folder picture for the browse buttons of the dialogs.
+QIcon FolderPicture();
+
+}  // namespace quillane::app

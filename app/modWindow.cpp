@@ -1,0 +1,125 @@
+#include "app/modWindow.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include "app/frmAddFolder.h"
+#include "app/frmMain.h"
+#include "convert/ConvertWorkbook.h"
+#include "files/modFuntions.h"
+
+namespace quillane::app {
+
+namespace {
+
+DialogHooks& Hooks() {
+  static DialogHooks hooks;
+  return hooks;
+}
+
+}  // namespace
+
+void SetDialogHooks(DialogHooks hooks) { Hooks() = std::move(hooks); }
+
+int MsgBox(QWidget* owner, const std::string& text, int style, const std::string& title) {
+  if (Hooks().msgBox) return Hooks().msgBox(text, style, title);
+  QMessageBox box(owner);
+  box.setWindowTitle(QString::fromStdString(title));
+  box.setText(QString::fromStdString(text));
+  const int icon = style & 0x70;
+  box.setIcon(icon == vbCritical ? QMessageBox::Critical
+              : icon == vbQuestion ? QMessageBox::Question
+              : icon == vbInformation ? QMessageBox::Information
+                                      : QMessageBox::NoIcon);
+  if ((style & 0x7) == vbOKCancel) {
+    QPushButton* ok = box.addButton(QMessageBox::Ok);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(style & vbDefaultButton2 ? cancel : ok);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == ok ? vbOK : vbCancel;
+  }
+  box.addButton(QMessageBox::Ok);
+  box.exec();
+  return vbOK;
+}
+
+std::string OpenDialogFilter() {
+  return "Microsoft Excel Files(*.xls;xlt;xlw) (*.xls *.xlt *.xlw);;All Files (*.*) (*)";
+}
+
+std::vector<std::string> ShowOpenDialog(QWidget* owner) {
+  if (Hooks().openDialog) return Hooks().openDialog();
+  const QStringList chosen = QFileDialog::getOpenFileNames(owner, QString(), QString(),
+                                                           QString::fromStdString(OpenDialogFilter()));
+  std::vector<std::string> paths;
+  for (const QString& path : chosen) paths.push_back(path.toStdString());
+  return paths;
+}
+
+std::string BrowseForFolder(QWidget* owner, const std::string& title, int /*flags*/) {
+  if (Hooks().browseForFolder) return Hooks().browseForFolder(title);
+  const QString folder = QFileDialog::getExistingDirectory(owner, QString::fromStdString(title));
+  return folder.toStdString();
+}
+
+void ShellOpen(const std::string& target) {
+  if (Hooks().shellOpen) {
+    Hooks().shellOpen(target);
+    return;
+  }
+  const QString text = QString::fromStdString(target);
+  const bool address = text.startsWith(QLatin1String("mailto:")) || text.contains(QLatin1String("://"));
+  QDesktopServices::openUrl(address ? QUrl(text) : QUrl::fromLocalFile(text));
+}
+
+void EnableListCheckBoxes(QTreeWidget* list) {
+  list->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list->setAllColumnsShowFocus(true);
+}
+
+bool IsItemChecked(QTreeWidget* list, int row) {
+  QTreeWidgetItem* item = list->topLevelItem(row - 1);
+  if (!item) return false;
+  const QVariant state = item->data(0, Qt::CheckStateRole);
+  return !(state.isValid() && state.toInt() == Qt::Unchecked);
+}
+
+void SetItemChecked(QTreeWidget* list, int row, bool checked) {
+  if (QTreeWidgetItem* item = list->topLevelItem(row - 1)) item->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+}
+
+std::string WebsiteAddress() { return QUILLANE_WEBSITE; }
+std::string SupportAddress() { return QUILLANE_SUPPORT_MAIL; }
+
+std::string HelpPath() {
+  const std::string beside = files::AppPath() + "help/index.html";
+  if (files::FileExists(beside)) return beside;
+  const std::string installed = files::AppPath() + "../share/doc/quillane/help/index.html";
+  if (files::FileExists(installed)) return installed;
+  return beside;
+}
+
+int WindowMain(int argc, char** argv) {
+  if (argc > 0 && argv[0]) files::SetProgramPath(argv[0]);
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QString::fromLatin1(kAppTitle));
+  if (!convert::StartExcel()) {
+    MsgBox(nullptr, "Can not load Microsoft Excel, you must install Microsoft Excel 2000 or higher, please try again!",
+           vbInformation);
+    convert::QuitExcel();
+    return 2;
+  }
+  convert::QuitExcel();
+  frmMain window;
+  window.show();
+  return QApplication::exec();
+}
+
+}  // namespace quillane::app

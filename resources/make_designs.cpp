@@ -1,0 +1,252 @@
+// make_designs: writes the stored designs of the main window's menu bar and toolbar, with their
+// pictures, into resources/designs as property-bag text. The pictures are drawn here from fixed
+// shapes, so the files come out the same on every run.
+//   make_designs <resources folder>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include <QApplication>
+#include <QPainter>
+#include <QPainterPath>
+
+#include "controls/menu/xMenu.h"
+#include "controls/toolbar/xToolbar.h"
+#include "platform/Gdi.h"
+#include "platform/PropertyBag.h"
+
+namespace p = quillane::platform;
+namespace c = quillane::controls;
+
+namespace {
+
+enum class Shape { AddFile, AddFolder, Remove, Up, Down, Convert, Stop, Help, Home, Mail };
+
+// A picture on the magenta mask colour, drawn on a 16-unit grid scaled to `size` pixels.
+p::Picture Draw(Shape shape, int size) {
+  QImage img(size, size, QImage::Format_RGB32);
+  img.fill(QColor(255, 0, 255));
+  QPainter g(&img);
+  g.scale(size / 16.0, size / 16.0);
+  g.setRenderHint(QPainter::Antialiasing, size > 16);
+  const QColor ink(60, 60, 60);
+  auto page = [&] {
+    g.setPen(ink);
+    g.setBrush(Qt::white);
+    g.drawRect(QRectF(2.5, 1.5, 9, 13));
+    g.setPen(QColor(40, 120, 60));
+    for (int y = 4; y < 13; y += 2) g.drawLine(QPointF(4.5, y + 0.5), QPointF(9.5, y + 0.5));
+  };
+  auto plus = [&] {
+    g.setPen(Qt::NoPen);
+    g.setBrush(QColor(30, 150, 50));
+    g.drawRect(QRectF(10, 7, 2, 8));
+    g.drawRect(QRectF(7, 10, 8, 2));
+  };
+  switch (shape) {
+    case Shape::AddFile: page(); plus(); break;
+    case Shape::AddFolder:
+      g.setPen(QColor(150, 110, 20));
+      g.setBrush(QColor(245, 200, 80));
+      g.drawRect(QRectF(1.5, 4.5, 12, 9));
+      g.drawRect(QRectF(1.5, 2.5, 5, 2));
+      plus();
+      break;
+    case Shape::Remove:
+      page();
+      g.setPen(QPen(QColor(200, 30, 30), 2.2));
+      g.drawLine(QPointF(8, 8), QPointF(14, 14));
+      g.drawLine(QPointF(14, 8), QPointF(8, 14));
+      break;
+    case Shape::Up:
+    case Shape::Down: {
+      g.setPen(QColor(20, 70, 160));
+      g.setBrush(QColor(60, 120, 220));
+      const bool up = shape == Shape::Up;
+      QPolygonF arrow;
+      for (QPointF pt : {QPointF(8, 2), QPointF(14, 8), QPointF(10.5, 8), QPointF(10.5, 14), QPointF(5.5, 14),
+                         QPointF(5.5, 8), QPointF(2, 8)})
+        arrow << (up ? pt : QPointF(pt.x(), 16 - pt.y()));
+      g.drawPolygon(arrow);
+      break;
+    }
+    case Shape::Convert:
+      page();
+      g.setPen(QColor(20, 110, 40));
+      g.setBrush(QColor(50, 180, 70));
+      g.drawPolygon(QPolygonF({QPointF(7, 6), QPointF(11, 6), QPointF(11, 3.5), QPointF(15.5, 9), QPointF(11, 14.5),
+                               QPointF(11, 12), QPointF(7, 12)}));
+      break;
+    case Shape::Stop: {
+      g.setPen(QColor(140, 20, 20));
+      g.setBrush(QColor(215, 45, 45));
+      QPolygonF octagon;
+      for (QPointF pt : {QPointF(5, 1.5), QPointF(11, 1.5), QPointF(14.5, 5), QPointF(14.5, 11), QPointF(11, 14.5),
+                         QPointF(5, 14.5), QPointF(1.5, 11), QPointF(1.5, 5)})
+        octagon << pt;
+      g.drawPolygon(octagon);
+      g.setPen(Qt::NoPen);
+      g.setBrush(Qt::white);
+      g.drawRect(QRectF(4, 7, 8, 2));
+      break;
+    }
+    case Shape::Help: {
+      g.setPen(QColor(20, 60, 150));
+      g.setBrush(QColor(50, 110, 210));
+      g.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+      QFont font(QStringLiteral("DejaVu Sans"));
+      font.setPixelSize(11);
+      font.setBold(true);
+      g.setFont(font);
+      g.setPen(Qt::white);
+      g.drawText(QRectF(1.5, 1.5, 13, 13), Qt::AlignCenter, QStringLiteral("?"));
+      break;
+    }
+    case Shape::Home:
+      g.setPen(QColor(120, 50, 20));
+      g.setBrush(QColor(200, 80, 40));
+      g.drawPolygon(QPolygonF({QPointF(8, 1.5), QPointF(15, 8), QPointF(1, 8)}));
+      g.setPen(ink);
+      g.setBrush(QColor(250, 240, 210));
+      g.drawRect(QRectF(3.5, 8, 9, 6.5));
+      g.setBrush(QColor(120, 80, 40));
+      g.drawRect(QRectF(7, 10.5, 2.5, 4));
+      break;
+    case Shape::Mail:
+      g.setPen(ink);
+      g.setBrush(QColor(250, 250, 235));
+      g.drawRect(QRectF(1.5, 3.5, 13, 9));
+      g.drawPolyline(QPolygonF({QPointF(1.5, 3.5), QPointF(8, 9), QPointF(14.5, 3.5)}));
+      break;
+  }
+  g.end();
+  return p::Picture::FromBitmap(p::CreateBitmapFromImage(img));
+}
+
+bool Save(const p::PropertyBag& bag, const std::string& path) {
+  std::ofstream out(path, std::ios::binary);
+  out << bag.ToText();
+  return static_cast<bool>(out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_designs <resources folder>\n");
+    return 2;
+  }
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  const std::string folder = std::string(argv[1]) + "/designs/";
+
+  c::xMenu menu;
+  struct Item {
+    int ident;
+    const char* name;
+    std::string caption;
+    int picture;  // -1 none, else a Shape
+    bool enabled = true;
+    bool checked = false;
+    const char* description = "";
+  };
+  const std::string blanks(40, ' ');
+  const Item items[] = {
+      {0, "mnuFile", "File", -1},
+      {1, "mnuAddFile", "Add File", int(Shape::AddFile)},
+      {1, "mnuAddFolder", "Add Folder", int(Shape::AddFolder)},
+      {1, "mnuFilebar0", "-", -1},
+      {1, "mnuRemovefile", "Remove File" + blanks.substr(0, 29) + "Del", int(Shape::Remove)},
+      {1, "mnuClear", "Clear List", -1},
+      {1, "mnuFilebar1", "-", -1},
+      {1, "mnuViewLog", "View Log File...", -1, true, false, "View Log File"},
+      {1, "mnuclearlog", "Clear Log", -1, true, false, "Clear Conversion Log"},
+      {1, "mnuFileline5", "-", -1},
+      {1, "mnuExit", "Exit", -1},
+      {0, "mnuedit", "Edit", -1},
+      {1, "mnuOutput", "Output Directory && Password...", -1},
+      {1, "mnuEditline2", "-", -1},
+      {1, "mnuMoveup", "Move Up" + blanks.substr(0, 20) + "Ctrl + Left Allow", int(Shape::Up)},
+      {1, "mnuMoveDown", "Move Down" + blanks.substr(0, 15) + "Ctrl + Right Allow", int(Shape::Down)},
+      {1, "mnueditbar0", "-", -1},
+      {1, "mnuSall", "Select All", -1},
+      {1, "mnuSnone", "Select None", -1},
+      {1, "mnuEditBar1", "-", -1},
+      {1, "mnuInvert", "Invert Selection", -1},
+      {0, "mnuAction", "Tools", -1},
+      {1, "mnuConverter", "Convert Now !" + blanks.substr(0, 12) + "F5", int(Shape::Convert)},
+      {1, "mnuEditBar2", "-", -1},
+      {1, "mnuStop", "Stop", int(Shape::Stop), false},
+      {0, "mnuOptions", "Options", -1},
+      {1, "mnuLogfile", "Create Log file", -1, true, true},
+      {1, "mnuCreateDir", "Create the xxxx.files Dir", -1, true, true},
+      {1, "mnuOverwrite", "Overwrite existing file", -1, true, true, "Overwrite existing file"},
+      {1, "mnuCompress", "Compress HTML files", -1},
+      {0, "mnuhelp", "Help", -1},
+      {1, "mnuHelpFile", "Help", int(Shape::Help)},
+      {1, "mnuHelpbar1", "-", -1},
+      {1, "mnuWebsite", "Visit our website", -1},
+      {1, "mnuSupport", "Free Support...", int(Shape::Mail)},
+      {1, "mnuHelpbar2", "-", -1},
+      {1, "mnuAbout", "About...", -1},
+  };
+  for (const Item& item : items) {
+    c::MenuItem m;
+    m.Ident = item.ident;
+    m.Name = item.name;
+    m.Caption = item.caption;
+    m.Enabled = item.enabled;
+    m.Checked = item.checked;
+    m.Description = item.description;
+    if (item.picture >= 0) m.SetAPicture(Draw(static_cast<Shape>(item.picture), 16));
+    menu.AddItem(std::move(m));
+  }
+  menu.SetSpacing(18);
+  menu.SetStyle(1);
+  menu.SetHighLightStyle(0);
+  p::PropertyBag menuBag;
+  menu.WriteProperties(menuBag);
+
+  c::xToolbar bar(nullptr, "xToolbar1");
+  struct Button {
+    const char* key;
+    const char* caption;
+    const char* tip;
+    int picture;
+  };
+  const Button buttons[] = {
+      {"Add", " Add ", "Add trays", int(Shape::AddFile)},
+      {"folder", "  Foler  ", "addfolder", int(Shape::AddFolder)},
+      {"Remove", "Remove", "Remove selected trays", int(Shape::Remove)},
+      {"", "", "", -1},
+      {"Extract", "Convert", "Extract Now!", int(Shape::Convert)},
+      {"stop", " Stop ", "Stop", int(Shape::Stop)},
+      {"", "", "", -1},
+      {"Help", "   Help  ", "help", int(Shape::Help)},
+      {"home", "Homepage", "Visit Our Website", int(Shape::Home)},
+      {"email", " Email  ", "email", int(Shape::Mail)},
+  };
+  for (const Button& b : buttons) {
+    if (b.picture < 0) {
+      bar.AddButtonEx("", c::tbrSeparator);
+      continue;
+    }
+    bar.AddButtonEx(b.key, c::tbrButton, Draw(static_cast<Shape>(b.picture), 24), b.tip, 0xFF00FF, true, b.caption,
+                    false, std::string(b.key) != "stop");
+  }
+  bar.SetButtonAlwaysShowCaption(1, true);
+  bar.SetButtonDescription(2, "Add folder");
+  bar.SetDoubleTopBorder(true);
+  bar.SetDoubleBottomBorder(true);
+  bar.SetAppearance(c::ifcaFlat);
+  bar.SetCaptionAlignment(c::ifcaCaptionOnBottom);
+  bar.SetTitle("xToolbar");
+  p::PropertyBag barBag;
+  bar.WriteProperties(barBag);
+
+  if (!Save(menuBag, folder + "frmMain.xMenu1.bag") || !Save(barBag, folder + "frmMain.xToolbar1.bag")) {
+    std::fprintf(stderr, "make_designs: cannot write into %s\n", folder.c_str());
+    return 1;
+  }
+  return 0;
+}
