@@ -724,7 +724,8 @@ class SheetHandler : public XmlHandler {
       model::ColumnInfo info;
       info.first = static_cast<uint16_t>(first - 1);
       info.last = static_cast<uint16_t>(std::min<int64_t>(last - 1, model::kMaxColumnXlsx));
-      const double width = a.Number("width", sheet_.defaultColWidth);
+      const double width = a.Number("width", sheet_.standardWidth ? sheet_.standardWidth / 256.0
+                                                                   : sheet_.defaultColWidth + 5.0 / 7);
       info.width = static_cast<uint16_t>(std::clamp(std::lround(width * 256), 0L, 65535L));
       info.hidden = a.Bool("hidden", false) || (a.Has("width") && width == 0);
       info.style = Style(a.Int("style", 0));
@@ -834,7 +835,8 @@ class SheetHandler : public XmlHandler {
       }
       case 'i':
       case 'f':
-        if (type_ == 'i' ? inInline_ : !v.empty() || cell_.formula) {
+        // Some writers put an inline string's text in <v>.
+        if (type_ == 'i' ? inInline_ || !v.empty() : !v.empty() || cell_.formula) {
           cell_.type = CellType::String;
           cell_.text = book_.AddString(DecodeEscapes(text_));
         }
