@@ -1080,7 +1080,7 @@ class DrawingHandler : public XmlHandler {
     }
     if (depth_ == anchorDepth_ + 1) where_ = 0;
     if (depth_ == anchorDepth_ && (name == "twoCellAnchor" || name == "oneCellAnchor" || name == "absoluteAnchor")) {
-      if (!current_.embed.empty() && anchors.size() < 100000) anchors.push_back(current_);
+      if (!current_.embed.empty() && anchors.size() < 65536) anchors.push_back(current_);
       anchorDepth_ = 0;
     }
     --depth_;
@@ -1279,6 +1279,9 @@ class Reader {
   void ReadSheet(Sheet& sheet, const std::string& part, size_t shared) {
     auto bytes = package_.Read(part);
     if (!bytes) Damaged("the sheet part " + part + " is missing");
+    // Without a stated default, rows are as high as the default font needs (15 points for 11).
+    sheet.defaultRowHeight = static_cast<uint16_t>(
+        std::clamp<long>(std::lround(book_.fonts.at(0).height * 300.0 / 220), 20, 8192));
     SheetHandler handler(book_, sheet, shared, cells_, book_.styles.size());
     ParseXml(*bytes, handler, part);
     bytes.reset();
@@ -1341,7 +1344,10 @@ class Reader {
     if (sheet.ColumnHidden(static_cast<uint16_t>(col))) return 0;
     const uint32_t width = sheet.ColumnWidth(static_cast<uint16_t>(col));
     bool set = sheet.standardWidth != 0;
-    for (const auto& c : sheet.columns) set = set || (c.first <= col && col <= c.last);
+    // The columns are sorted and do not overlap.
+    auto after = std::upper_bound(sheet.columns.begin(), sheet.columns.end(), col,
+                                  [](uint32_t c, const model::ColumnInfo& info) { return c < info.first; });
+    set = set || (after != sheet.columns.begin() && std::prev(after)->last >= col);
     const int64_t pixels = (int64_t{width} * 7 + 128) / 256 + (set ? 0 : 5);
     return pixels * 9525;
   }
@@ -1350,10 +1356,12 @@ class Reader {
   }
 
   // From a cell and an offset, walks right and down by a size; returns the end cell and offset.
+  // The steps of all walks of a workbook are bounded: a hostile drawing of many huge pictures
+  // ends them early (the pictures end where the budget ran out).
   template <typename Size>
-  static void Walk(int64_t& index, int64_t& offset, int64_t length, int64_t max, Size size) {
-    int64_t at = offset + std::max<int64_t>(length, 0);
-    for (int steps = 0; steps < 100000 && index < max; ++steps) {
+  void Walk(int64_t& index, int64_t& offset, int64_t length, int64_t max, Size size) {
+    int64_t at = offset + std::clamp<int64_t>(length, 0, int64_t{1} << 50);
+    for (; walkBudget_ > 0 && index < max; --walkBudget_) {
       const int64_t s = size(index);
       if (at < s || s < 0) break;
       at -= s;
@@ -1437,6 +1445,7 @@ class Reader {
   Scheme scheme_ = kDefaultScheme;
   std::vector<uint32_t> indexed_;
   size_t cells_ = 0;
+  int64_t walkBudget_ = 4000000;
   std::unordered_map<std::string, std::optional<uint32_t>> blips_;
 };
 
