@@ -649,7 +649,7 @@ std::optional<double> IsoSerial(std::string_view s, bool date1904) {
   }
   if (t + 5 <= s.size() && s[t + 2] == ':') {
     if (!num(t, 2, h) || !num(t + 3, 2, mi)) return std::nullopt;
-    if (t + 6 <= s.size() && s[t + 5] == ':') sec = std::strtod(std::string(s.substr(t + 6, 12)).c_str(), nullptr);
+    if (t + 6 <= s.size() && s[t + 5] == ':') std::from_chars(s.data() + t + 6, s.data() + s.size(), sec);
   }
   if (mo < 1 || mo > 12 || d < 1 || d > 31) return std::nullopt;
   const long long days = DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d));

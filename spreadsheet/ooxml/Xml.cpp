@@ -3,6 +3,7 @@
 #include <expat.h>
 
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -23,11 +24,13 @@ const char* Attrs::Get(std::string_view local) const {
 }
 
 double Attrs::Number(std::string_view local, double fallback) const {
-  const char* v = Get(local);
-  if (v == nullptr || *v == 0) return fallback;
-  char* end = nullptr;
-  const double d = std::strtod(v, &end);
-  return end == v ? fallback : d;
+  // from_chars, not strtod: the process's locale (a window's) must not change the decimal point.
+  std::string_view v = View(local);
+  if (!v.empty() && v.front() == '+') v.remove_prefix(1);
+  double d = 0;
+  const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), d);
+  (void)end;
+  return ec == std::errc() && std::isfinite(d) ? d : fallback;
 }
 
 int64_t Attrs::Int(std::string_view local, int64_t fallback) const {
