@@ -28,17 +28,23 @@ uint64_t U64(const uint8_t* p) { return uint64_t{U32(p)} | (uint64_t{U32(p + 4)}
   throw ContainerError("The zip archive is damaged: " + what);
 }
 
-const std::array<uint32_t, 256>& CrcTable() {
-  static const std::array<uint32_t, 256> table = [] {
-    std::array<uint32_t, 256> t{};
+// Eight tables: the CRC advances eight bytes a step ("slicing by 8").
+using CrcTables = std::array<std::array<uint32_t, 256>, 8>;
+
+const CrcTables& CrcTable() {
+  static const CrcTables tables = [] {
+    CrcTables t{};
     for (uint32_t i = 0; i < 256; ++i) {
       uint32_t c = i;
       for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[i] = c;
+      t[0][i] = c;
+    }
+    for (uint32_t i = 0; i < 256; ++i) {
+      for (size_t k = 1; k < 8; ++k) t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
     }
     return t;
   }();
-  return table;
+  return tables;
 }
 
 // The sizes and offset of a central entry that stand as 0xFFFFFFFF are in its zip64 extra field,
@@ -72,9 +78,16 @@ void ReadZip64Extra(const uint8_t* extra, size_t length, Zip::Entry& entry, bool
 }  // namespace
 
 uint32_t Crc32(std::span<const uint8_t> bytes, uint32_t crc) {
-  const auto& table = CrcTable();
+  const auto& t = CrcTable();
   crc = ~crc;
-  for (uint8_t b : bytes) crc = table[(crc ^ b) & 0xFF] ^ (crc >> 8);
+  const uint8_t* p = bytes.data();
+  size_t n = bytes.size();
+  for (; n >= 8; p += 8, n -= 8) {
+    const uint32_t lo = U32(p) ^ crc, hi = U32(p + 4);
+    crc = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
+          t[3][hi & 0xFF] ^ t[2][(hi >> 8) & 0xFF] ^ t[1][(hi >> 16) & 0xFF] ^ t[0][hi >> 24];
+  }
+  for (; n > 0; ++p, --n) crc = t[0][(crc ^ *p) & 0xFF] ^ (crc >> 8);
   return ~crc;
 }
 

@@ -50,6 +50,9 @@ TEST(Zip, StoredDeflatedDescriptorsAndZip64) {
     EXPECT_EQ(zip.Find("XL/worksheets/sheet1.xml"), nullptr);
     EXPECT_THROW(zip.Read("missing"), ContainerError);
   }
+  // The check value of the CRC, and a length that is no multiple of the eight bytes of a step.
+  const std::string digits = "123456789";
+  EXPECT_EQ(quillane::container::Crc32({reinterpret_cast<const uint8_t*>(digits.data()), digits.size()}), 0xCBF43926u);
 }
 
 TEST(Zip, DamagedAndHostileArchives) {
