@@ -4,7 +4,9 @@
 #include "spreadsheet/container/CompoundFile.h"
 #include "spreadsheet/container/Detect.h"
 #include "spreadsheet/container/MappedFile.h"
+#include "spreadsheet/container/Zip.h"
 #include "spreadsheet/model/Limits.h"
+#include "spreadsheet/ooxml/WorkbookReader.h"
 
 namespace quillane::spreadsheet {
 
@@ -15,6 +17,17 @@ void RefuseLarge(uint64_t size) {
     throw model::ReadError("The file is too large: " + std::to_string(size) +
                            " bytes, more than the " + std::to_string(model::kMaxFileBytes >> 20) +
                            " MB a workbook file may have");
+  }
+}
+
+// A compound file with EncryptionInfo and EncryptedPackage: an encrypted zip package. A compound
+// file that cannot be read is left to the .xls reader, which says what is wrong with it.
+bool IsEncryptedPackage(std::span<const uint8_t> bytes) {
+  try {
+    return container::ContentOf(container::CompoundFile(bytes)) ==
+           container::CompoundContent::EncryptedPackage;
+  } catch (const container::ContainerError&) {
+    return false;
   }
 }
 
@@ -31,9 +44,17 @@ model::Workbook ReadWorkbookFile(const std::filesystem::path& path, const std::s
     const std::string single = path.stem().string();
     switch (container::DetectFormat(bytes)) {
       case container::InputFormat::CompoundFile:
+        if (IsEncryptedPackage(bytes)) {
+          return ooxml::ReadEncryptedWorkbook(container::CompoundFile(bytes), password);
+        }
+        [[fallthrough]];
       case container::InputFormat::BiffStream:
         return biff::ReadWorkbookBytes(bytes, &file, password, single);
-      case container::InputFormat::ZipPackage:
+      case container::InputFormat::ZipPackage: {
+        const container::Zip zip(bytes);
+        if (ooxml::IsSpreadsheetML(zip)) return ooxml::ReadWorkbook(zip);
+        break;
+      }
       case container::InputFormat::FlatXml:
       case container::InputFormat::Other:
         break;
@@ -41,6 +62,10 @@ model::Workbook ReadWorkbookFile(const std::filesystem::path& path, const std::s
     throw model::ReadError(container::NotAWorkbook(bytes));
   } catch (const container::FileError& e) {
     throw model::ReadError(e.what());
+  } catch (const container::ContainerError& e) {
+    std::string what = e.what();
+    if (!what.empty() && what[0] >= 'A' && what[0] <= 'Z') what[0] = static_cast<char>(what[0] - 'A' + 'a');
+    throw model::ReadError("The workbook is damaged: " + what);
   }
 }
 

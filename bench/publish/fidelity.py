@@ -2,8 +2,11 @@
 """Fidelity of the published pages: the displayed text of every non-empty cell, sheet by sheet,
 compared with the pages LibreOffice writes for the same workbooks.
 
-    fidelity.py [--corpus DIR] [--cache DIR] [--out DIR] [--tool PATH]
+    fidelity.py [--corpus DIR] [--cache DIR] [--out DIR] [--tool PATH] [--pattern REGEX]
                 [--gridcast PATH [--compact]] [--details FILE]
+
+For the .xlsx family: --corpus ../shared/corpus-xlsx --cache /tmp/lo-html-xlsx
+--pattern '\.xl[st][xm]$'.
 
 The LibreOffice pages are made once (soffice --headless --convert-to html) and kept in the cache
 folder. Our pages come from publish_tool (the engine directly) or, with --gridcast, from the
@@ -31,7 +34,8 @@ import subprocess
 import sys
 from collections import Counter, defaultdict
 
-PASSWORDS = {"password.xls": "password", "xor-encryption-abc.xls": "abc"}
+PASSWORDS = {"password.xls": "password", "xor-encryption-abc.xls": "abc",
+             "poi-protected_passtika.xlsx": "tika"}
 
 
 class TableParser(html.parser.HTMLParser):
@@ -237,9 +241,10 @@ def main():
     ap.add_argument("--gridcast", default=None, help="take the pages from this gridcast")
     ap.add_argument("--compact", action="store_true", help="with --gridcast: compact the pages")
     ap.add_argument("--details", default=None, help="write every disagreement to this file")
+    ap.add_argument("--pattern", default=r"\.xl[stw]$", help="the workbook names to take (a regex)")
     args = ap.parse_args()
 
-    files = sorted(f for f in os.listdir(args.corpus) if re.search(r"\.xl[stw]$", f, re.I))
+    files = sorted(f for f in os.listdir(args.corpus) if re.search(args.pattern, f, re.I))
     lo_pages(args.corpus, args.cache, files)
 
     total = agreeing = excluded = 0

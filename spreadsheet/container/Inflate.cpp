@@ -277,6 +277,9 @@ std::optional<std::vector<uint8_t>> InflateRaw(std::span<const uint8_t> deflate,
                                                size_t* produced) {
   if (produced) *produced = 0;
   std::vector<uint8_t> out;
+  // Zip entries pass their stated size as the limit: room for it (at most what text packed 16 to
+  // 1 needs) saves the copies of a growing buffer.
+  out.reserve(std::min<size_t>(limit, deflate.size() * 16 + 4096));
   try {
     Inflater(deflate, limit).Run(out);
   } catch (const Damaged&) {

@@ -12,6 +12,9 @@ namespace quillane::model {
 inline constexpr uint32_t kMaxRowBiff8 = 65535;
 inline constexpr uint32_t kMaxRowBiff2To7 = 16383;
 inline constexpr uint16_t kMaxColumn = 255;
+// The grid of SpreadsheetML packages: 1,048,576 rows and 16,384 columns.
+inline constexpr uint32_t kMaxRowXlsx = 1048575;
+inline constexpr uint32_t kMaxColumnXlsx = 16383;
 inline constexpr uint32_t MaxRow(int biffVersion) {
   return biffVersion >= 8 ? kMaxRowBiff8 : kMaxRowBiff2To7;
 }
