@@ -1,0 +1,204 @@
+#include "spreadsheet/container/Zip.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "spreadsheet/container/Inflate.h"
+
+namespace quillane::container {
+
+namespace {
+
+constexpr uint32_t kLocalHeader = 0x04034B50;
+constexpr uint32_t kCentralHeader = 0x02014B50;
+constexpr uint32_t kEndOfDirectory = 0x06054B50;
+constexpr uint32_t kZip64End = 0x06064B50;
+constexpr uint32_t kZip64Locator = 0x07064B50;
+constexpr size_t kEndSize = 22;
+constexpr size_t kMaxComment = 0xFFFF;
+
+uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t U32(const uint8_t* p) {
+  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+}
+uint64_t U64(const uint8_t* p) { return uint64_t{U32(p)} | (uint64_t{U32(p + 4)} << 32); }
+
+[[noreturn]] void Damaged(const std::string& what) {
+  throw ContainerError("The zip archive is damaged: " + what);
+}
+
+const std::array<uint32_t, 256>& CrcTable() {
+  static const std::array<uint32_t, 256> table = [] {
+    std::array<uint32_t, 256> t{};
+    for (uint32_t i = 0; i < 256; ++i) {
+      uint32_t c = i;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[i] = c;
+    }
+    return t;
+  }();
+  return table;
+}
+
+// The sizes and offset of a central entry that stand as 0xFFFFFFFF are in its zip64 extra field,
+// in this order, each present only when needed.
+void ReadZip64Extra(const uint8_t* extra, size_t length, Zip::Entry& entry, bool needSize,
+                    bool needPacked, bool needOffset) {
+  size_t at = 0;
+  while (at + 4 <= length) {
+    const uint16_t id = U16(extra + at);
+    const uint16_t size = U16(extra + at + 2);
+    if (at + 4 + size > length) break;
+    if (id == 0x0001) {
+      const uint8_t* p = extra + at + 4;
+      size_t left = size;
+      auto take = [&](uint64_t& field) {
+        if (left < 8) Damaged("a zip64 field is too short");
+        field = U64(p);
+        p += 8;
+        left -= 8;
+      };
+      if (needSize) take(entry.size);
+      if (needPacked) take(entry.packedSize);
+      if (needOffset) take(entry.headerOffset);
+      return;
+    }
+    at += 4 + size;
+  }
+  if (needSize || needPacked || needOffset) Damaged("a zip64 field is missing");
+}
+
+}  // namespace
+
+uint32_t Crc32(std::span<const uint8_t> bytes, uint32_t crc) {
+  const auto& table = CrcTable();
+  crc = ~crc;
+  for (uint8_t b : bytes) crc = table[(crc ^ b) & 0xFF] ^ (crc >> 8);
+  return ~crc;
+}
+
+bool Zip::IsZip(std::span<const uint8_t> bytes) {
+  return bytes.size() >= 4 && U32(bytes.data()) == kLocalHeader;
+}
+
+Zip::Zip(std::span<const uint8_t> bytes) : bytes_(bytes) {
+  const size_t n = bytes.size();
+  if (n < kEndSize) Damaged("it is too short");
+  // The end record is the last one of its signature within the trailing comment's reach.
+  const size_t lowest = n - kEndSize > kMaxComment ? n - kEndSize - kMaxComment : 0;
+  size_t end = SIZE_MAX;
+  for (size_t at = n - kEndSize + 1; at-- > lowest;) {
+    if (U32(bytes.data() + at) == kEndOfDirectory) {
+      end = at;
+      break;
+    }
+  }
+  if (end == SIZE_MAX) Damaged("its central directory is missing");
+  const uint8_t* e = bytes.data() + end;
+  uint64_t count = U16(e + 10);
+  uint64_t dirSize = U32(e + 12);
+  uint64_t dirOffset = U32(e + 16);
+  if (count == 0xFFFF || dirSize == 0xFFFFFFFF || dirOffset == 0xFFFFFFFF) {
+    // Zip64: a locator just before the end record points at the zip64 end record.
+    if (end < 20 || U32(e - 20) != kZip64Locator) Damaged("its zip64 locator is missing");
+    const uint64_t at = U64(e - 20 + 8);
+    if (at > n || n - at < 56 || U32(bytes.data() + at) != kZip64End) {
+      Damaged("its zip64 end record is missing");
+    }
+    const uint8_t* z = bytes.data() + at;
+    count = U64(z + 32);
+    dirSize = U64(z + 40);
+    dirOffset = U64(z + 48);
+  }
+  if (dirOffset > n || dirSize > n - dirOffset) Damaged("its central directory lies outside the file");
+  if (count > kMaxEntries) {
+    throw ContainerError("The zip archive has too many entries: " + std::to_string(count) +
+                         ", more than " + std::to_string(kMaxEntries));
+  }
+  // Each central record has at least 46 bytes: a count past what the directory holds is damage.
+  if (count > dirSize / 46) Damaged("its central directory is shorter than its entry count");
+  entries_.reserve(count);
+  const uint8_t* p = bytes.data() + dirOffset;
+  const uint8_t* const dirEnd = p + dirSize;
+  for (uint64_t i = 0; i < count; ++i) {
+    if (dirEnd - p < 46 || U32(p) != kCentralHeader) Damaged("a central directory record is broken");
+    Entry entry;
+    entry.flags = U16(p + 8);
+    entry.method = U16(p + 10);
+    entry.crc = U32(p + 16);
+    entry.packedSize = U32(p + 20);
+    entry.size = U32(p + 24);
+    const uint16_t nameLength = U16(p + 28);
+    const uint16_t extraLength = U16(p + 30);
+    const uint16_t commentLength = U16(p + 32);
+    entry.headerOffset = U32(p + 42);
+    const size_t recordSize = size_t{46} + nameLength + extraLength + commentLength;
+    if (static_cast<size_t>(dirEnd - p) < recordSize) Damaged("a central directory record is cut short");
+    entry.name.assign(reinterpret_cast<const char*>(p + 46), nameLength);
+    ReadZip64Extra(p + 46 + nameLength, extraLength, entry, entry.size == 0xFFFFFFFF,
+                   entry.packedSize == 0xFFFFFFFF, entry.headerOffset == 0xFFFFFFFF);
+    p += recordSize;
+    // The first of two entries of one name is the one found, as other readers do.
+    byName_.emplace(entry.name, entries_.size());
+    entries_.push_back(std::move(entry));
+  }
+}
+
+const Zip::Entry* Zip::Find(std::string_view name) const {
+  if (!name.empty() && name.front() == '/') name.remove_prefix(1);
+  auto it = byName_.find(std::string(name));
+  return it == byName_.end() ? nullptr : &entries_[it->second];
+}
+
+std::vector<uint8_t> Zip::Read(std::string_view name) const {
+  const Entry* entry = Find(name);
+  if (entry == nullptr) throw ContainerError("The zip archive has no entry \"" + std::string(name) + "\"");
+  return Read(*entry);
+}
+
+std::vector<uint8_t> Zip::Read(const Entry& entry) const {
+  const std::string quoted = "\"" + entry.name + "\"";
+  if (entry.flags & 0x0001) throw ContainerError("The zip entry " + quoted + " is encrypted");
+  if (entry.method != 0 && entry.method != 8) {
+    throw ContainerError("The zip entry " + quoted + " is packed by method " +
+                         std::to_string(entry.method) + ", which is not supported");
+  }
+  if (entry.size > kMaxEntryBytes) {
+    throw ContainerError("The zip entry " + quoted + " is too large: " + std::to_string(entry.size) +
+                         " bytes unpacked");
+  }
+  if (entry.size > kRatioFloor && entry.size / std::max<uint64_t>(entry.packedSize, 1) > kMaxRatio) {
+    throw ContainerError("The zip entry " + quoted + " expands too far (a zip bomb?)");
+  }
+  if (entry.size > kMaxTotalBytes - std::min(unpacked_, kMaxTotalBytes)) {
+    throw ContainerError("The zip archive unpacks to more than " +
+                         std::to_string(kMaxTotalBytes >> 20) + " MB");
+  }
+  const size_t n = bytes_.size();
+  if (entry.headerOffset > n || n - entry.headerOffset < 30 ||
+      U32(bytes_.data() + entry.headerOffset) != kLocalHeader) {
+    Damaged("the local header of " + quoted + " is missing");
+  }
+  const uint8_t* local = bytes_.data() + entry.headerOffset;
+  const uint64_t dataOffset = entry.headerOffset + 30 + U16(local + 26) + U16(local + 28);
+  if (dataOffset > n || entry.packedSize > n - dataOffset) Damaged("the data of " + quoted + " lie outside the file");
+  const std::span<const uint8_t> packed = bytes_.subspan(dataOffset, entry.packedSize);
+  std::vector<uint8_t> out;
+  if (entry.method == 0) {
+    if (entry.packedSize != entry.size) Damaged("the stored entry " + quoted + " has two sizes");
+    out.assign(packed.begin(), packed.end());
+  } else {
+    size_t produced = 0;
+    auto inflated = InflateRaw(packed, entry.size, &produced);
+    unpacked_ += produced;
+    if (!inflated) Damaged("the entry " + quoted + " does not unpack");
+    out = std::move(*inflated);
+    if (out.size() != entry.size) Damaged("the entry " + quoted + " is shorter than its size");
+  }
+  unpacked_ += entry.method == 0 ? out.size() : 0;
+  if (Crc32(out) != entry.crc) Damaged("the entry " + quoted + " fails its check sum");
+  return out;
+}
+
+}  // namespace quillane::container

@@ -1,0 +1,70 @@
+// Zip archives: the container of Office Open XML and OpenDocument packages.
+//
+// A Zip is read from bytes the caller keeps alive for the life of the object (a view, not a
+// copy; a mapped file serves). The constructor reads the central directory (zip64 records where
+// the sizes or offsets need them); entries are unpacked on request, stored or deflated, and checked
+// against their CRC-32. Nothing is ever written to disk: names are only compared, exactly.
+//
+// Hostile archives: the entry count, the unpacked size of one entry, the unpacked bytes of all
+// reads together and the compression ratio of large entries are bounded; an entry is unpacked
+// into at most the size the directory states, so a bomb costs no more than what it declares,
+// which the limits refuse first. Every offset and size is checked against the bytes. Anything
+// unusable throws ContainerError.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "spreadsheet/container/CompoundFile.h"  // ContainerError
+
+namespace quillane::container {
+
+class Zip {
+ public:
+  struct Entry {
+    std::string name;             // as stored (UTF-8 in packages)
+    uint16_t method = 0;          // 0 stored, 8 deflated
+    uint16_t flags = 0;
+    uint32_t crc = 0;
+    uint64_t packedSize = 0;
+    uint64_t size = 0;            // unpacked, as the central directory states it
+    uint64_t headerOffset = 0;    // of the local header
+  };
+
+  // The bounds of one archive.
+  static constexpr size_t kMaxEntries = 100000;
+  static constexpr uint64_t kMaxEntryBytes = uint64_t{1} << 30;
+  static constexpr uint64_t kMaxTotalBytes = uint64_t{4} << 30;
+  // Entries larger than kRatioFloor unpacked may expand at most kMaxRatio times.
+  static constexpr uint64_t kRatioFloor = uint64_t{16} << 20;
+  static constexpr uint64_t kMaxRatio = 1000;
+
+  // Reads the central directory. Throws ContainerError when there is none or it is damaged.
+  explicit Zip(std::span<const uint8_t> bytes);
+  // True when the bytes start with a local file header (the signature "PK\3\4").
+  static bool IsZip(std::span<const uint8_t> bytes);
+
+  const std::vector<Entry>& Entries() const { return entries_; }
+  // The entry of that exact name, or nullptr. A leading "/" is not part of stored names.
+  const Entry* Find(std::string_view name) const;
+  // The unpacked bytes of an entry. Throws ContainerError when the entry is encrypted, packed by
+  // another method, damaged, fails its CRC, or passes one of the bounds.
+  std::vector<uint8_t> Read(const Entry& entry) const;
+  // The same by name; throws ContainerError when there is no such entry.
+  std::vector<uint8_t> Read(std::string_view name) const;
+
+ private:
+  std::span<const uint8_t> bytes_;
+  std::vector<Entry> entries_;
+  std::unordered_map<std::string, size_t> byName_;
+  mutable uint64_t unpacked_ = 0;  // by all reads so far
+};
+
+// The CRC-32 of zip entries (the ISO 3309 polynomial).
+uint32_t Crc32(std::span<const uint8_t> bytes, uint32_t crc = 0);
+
+}  // namespace quillane::container
