@@ -4,7 +4,9 @@
 #include "spreadsheet/container/CompoundFile.h"
 #include "spreadsheet/container/Detect.h"
 #include "spreadsheet/container/MappedFile.h"
+#include "spreadsheet/container/Zip.h"
 #include "spreadsheet/model/Limits.h"
+#include "spreadsheet/ods/OdsReader.h"
 
 namespace quillane::spreadsheet {
 
@@ -33,13 +35,20 @@ model::Workbook ReadWorkbookFile(const std::filesystem::path& path, const std::s
       case container::InputFormat::CompoundFile:
       case container::InputFormat::BiffStream:
         return biff::ReadWorkbookBytes(bytes, &file, password, single);
-      case container::InputFormat::ZipPackage:
+      case container::InputFormat::ZipPackage: {
+        const container::Zip zip(bytes);
+        if (ods::IsOpenDocument(zip)) return ods::ReadOpenDocumentPackage(zip);
+        break;
+      }
       case container::InputFormat::FlatXml:
+        return ods::ReadFlatOpenDocument(bytes);
       case container::InputFormat::Other:
         break;
     }
     throw model::ReadError(container::NotAWorkbook(bytes));
   } catch (const container::FileError& e) {
+    throw model::ReadError(e.what());
+  } catch (const container::ContainerError& e) {
     throw model::ReadError(e.what());
   }
 }
