@@ -34,6 +34,8 @@ constexpr size_t kMaxRowInfos = size_t{1} << 18;
 constexpr size_t kMaxFormatCells = size_t{1} << 20;
 constexpr size_t kMaxPictures = 4096;
 constexpr int kMaxStyleDepth = 32;
+// The width of columns no style sizes: 0.8889 inches.
+constexpr double kDefaultColumnPoints = 64.0;
 
 [[noreturn]] void Damaged(const std::string& what) {
   throw ReadError("The workbook is damaged: " + what);
@@ -585,22 +587,24 @@ class DocumentReader final : public XmlHandler {
     return index;
   }
 
-  // A style like `style` with a number format of its own, for values whose style shows them
-  // as plain numbers.
-  uint16_t WithFormat(uint16_t style, const char* format) {
-    const auto key = std::make_pair(style, std::string(format));
+  // A style like `style` with a number format of its own (for values whose style shows them as
+  // plain numbers), or wrapping its text (for text of several lines, which is shown on as many).
+  uint16_t Derived(uint16_t style, const char* format, bool wrap) {
+    auto key = std::make_pair(style, std::string(format ? format : "") + (wrap ? "\x01" : ""));
     auto it = derived_.find(key);
     if (it != derived_.end()) return it->second;
     uint16_t index = style;
     if (book_.styles.size() < 0xFFF0) {
       CellStyle copy = book_.Style(style);
-      copy.numberFormat = format;
+      if (format) copy.numberFormat = format;
+      if (wrap) copy.wrap = true;
       book_.styles.push_back(std::move(copy));
       index = static_cast<uint16_t>(book_.styles.size() - 1);
     }
     derived_[key] = index;
     return index;
   }
+  uint16_t WithFormat(uint16_t style, const char* format) { return Derived(style, format, false); }
 
   // Makes the default font and style (index 0) before any other.
   void EnsureDefaults() {
@@ -629,6 +633,10 @@ class DocumentReader final : public XmlHandler {
     if (sheet.name.empty()) sheet.name = "Sheet" + std::to_string(book_.sheets.size());
     const Properties p = Resolve("table", Attribute(attributes, "table:style-name"), nullptr);
     if (Get(p, "table:display") == "false") sheet.visibility = model::Visibility::Hidden;
+    // Columns and rows the table does not describe have the application's default size.
+    const Properties column = Resolve("table-column", "", nullptr);
+    const double width = Points(Get(column, "style:column-width")).value_or(kDefaultColumnPoints);
+    sheet.standardWidth = ColumnUnits(width);
     const Properties row = Resolve("table-row", "", nullptr);
     if (auto h = Points(Get(row, "style:row-height"))) sheet.defaultRowHeight = Twips(*h);
     row_ = 0;
@@ -646,6 +654,12 @@ class DocumentReader final : public XmlHandler {
   int DigitWidth() const {
     const int mdw = static_cast<int>(std::lround(0.556 * book_.FontOf(0).height / 15.0));
     return std::clamp(mdw, 1, 100);
+  }
+
+  // A width in points as 1/256 of the default font's digit width.
+  uint16_t ColumnUnits(double points) const {
+    const double pixels = points * 96 / 72;
+    return static_cast<uint16_t>(std::clamp(std::lround(pixels * 256 / DigitWidth()), 1L, 65535L));
   }
 
   Sheet& CurrentSheet() { return book_.sheets.back(); }
@@ -759,9 +773,7 @@ class DocumentReader final : public XmlHandler {
     info.first = static_cast<uint16_t>(first);
     info.last = last;
     const Properties p = Resolve("table-column", Attribute(attributes, "table:style-name"), nullptr);
-    const double points = Points(Get(p, "style:column-width")).value_or(0.8889 * 72);
-    const double pixels = points * 96 / 72;
-    info.width = static_cast<uint16_t>(std::clamp(std::lround(pixels * 256 / DigitWidth()), 0L, 65535L));
+    info.width = ColumnUnits(Points(Get(p, "style:column-width")).value_or(kDefaultColumnPoints));
     const std::string_view visibility = Attribute(attributes, "table:visibility");
     info.hidden = visibility == "collapse" || visibility == "filter";
     const std::string style(Attribute(attributes, "table:default-cell-style-name"));
@@ -935,6 +947,9 @@ class DocumentReader final : public XmlHandler {
       std::string text = HasCellAttribute("office:string-value") ? std::string(value) : cellText_;
       if (!text.empty() || type == "string") {
         cell.type = CellType::String;
+        if (text.find('\n') != std::string::npos && !book_.Style(cell.style).wrap) {
+          cell.style = Derived(cell.style, nullptr, true);
+        }
         cell.text = book_.AddString(std::move(text));
       }
     }
