@@ -28,8 +28,9 @@ using model::Sheet;
 constexpr std::string_view kSpreadsheetType = "application/vnd.oasis.opendocument.spreadsheet";
 constexpr std::string_view kTemplateType = "application/vnd.oasis.opendocument.spreadsheet-template";
 
-// Row formats kept per sheet for runs of empty rows; past it such runs take the sheet's default.
+// Row formats kept per sheet, and how far past the last row in use.
 constexpr size_t kMaxRowInfos = size_t{1} << 18;
+constexpr uint64_t kRowsPastUse = 256;
 // Blank cells kept only for their format, per sheet.
 constexpr size_t kMaxFormatCells = size_t{1} << 20;
 constexpr size_t kMaxPictures = 4096;
@@ -264,6 +265,11 @@ struct PendingPicture {
   double endX = 0, endY = 0;
   uint32_t blip = 0;
   std::string name;
+};
+
+struct RowRun {
+  uint64_t first, last;
+  model::RowInfo info;
 };
 
 struct ColumnDefault {
@@ -643,7 +649,7 @@ class DocumentReader final : public XmlHandler {
     nextColumn_ = 0;
     columnDefaults_.clear();
     pending_.clear();
-    rowInfos_ = 0;
+    rowRuns_.clear();
     formatCells_ = 0;
   }
 
@@ -851,17 +857,37 @@ class DocumentReader final : public XmlHandler {
         sheet.cells.push_back(cell);
       }
     }
-    if (rowHasInfo_) {
-      if (rowCells_.empty() && first + count > kMaxRow && count > 1) {
-        // The run to the end of the grid: the sheet's default.
-        sheet.defaultRowHeight = rowInfo_.height;
-        sheet.defaultRowsHidden = rowInfo_.hidden;
-      } else {
-        for (uint64_t r = 0; r < count && rowInfos_ < kMaxRowInfos; ++r, ++rowInfos_) {
-          sheet.rows[static_cast<uint32_t>(first + r)] = rowInfo_;
-        }
+    if (rowHasInfo_) rowRuns_.push_back({first, first + count - 1, rowInfo_});
+  }
+
+  // The row formats: kept row by row up to a little past the last row in use (pictures may reach
+  // further down); the run past that becomes the sheet's default. Long runs of formatted empty
+  // rows, which end most tables, so cost nothing.
+  void KeepRowFormats() {
+    Sheet& sheet = CurrentSheet();
+    uint64_t used = sheet.cells.empty() ? 0 : sheet.cells.back().row;
+    for (const model::Range& m : sheet.merged) used = std::max<uint64_t>(used, m.lastRow);
+    for (const PendingPicture& p : pending_) used = std::max<uint64_t>(used, p.hasEnd ? p.endRow : p.row);
+    const uint64_t limit = std::min<uint64_t>(used + kRowsPastUse, kMaxRow);
+    const uint16_t tableDefault = sheet.defaultRowHeight;
+    for (const RowRun& run : rowRuns_) {
+      for (uint64_t r = run.first; r <= std::min(run.last, limit) && sheet.rows.size() < kMaxRowInfos; ++r) {
+        sheet.rows[static_cast<uint32_t>(r)] = run.info;
+      }
+      if (run.first <= limit + 1 && run.last > limit) {
+        sheet.defaultRowHeight = run.info.height;
+        sheet.defaultRowsHidden = run.info.hidden;
       }
     }
+    if (sheet.defaultRowHeight != tableDefault) {
+      // Rows without a format of their own keep the table's default height.
+      model::RowInfo plain;
+      plain.height = tableDefault;
+      for (uint64_t r = 0; r <= limit && sheet.rows.size() < kMaxRowInfos; ++r) {
+        sheet.rows.try_emplace(static_cast<uint32_t>(r), plain);
+      }
+    }
+    rowRuns_.clear();
   }
 
   void BeginCell(std::string_view name, std::span<const XmlAttribute> attributes) {
@@ -1150,6 +1176,7 @@ class DocumentReader final : public XmlHandler {
         sheet.dimensions.lastCol = std::max(sheet.dimensions.lastCol, c.col);
       }
     }
+    KeepRowFormats();
     PlacePictures();
   }
 
@@ -1173,10 +1200,11 @@ class DocumentReader final : public XmlHandler {
   int tableDepth_ = 0, nested_ = 0;
   uint64_t row_ = 0, col_ = 0, nextColumn_ = 0, rowRepeat_ = 1, cellRepeat_ = 1;
   uint64_t cellCount_ = 0;
-  size_t rowInfos_ = 0, formatCells_ = 0, pictureCount_ = 0;
+  size_t formatCells_ = 0, pictureCount_ = 0;
   std::vector<ColumnDefault> columnDefaults_;
   std::string rowDefaultStyle_;
   model::RowInfo rowInfo_;
+  std::vector<RowRun> rowRuns_;
   bool rowHasInfo_ = false;
   std::vector<Cell> rowCells_;    // values of the row being read
   std::vector<Cell> rowFormats_;  // blank cells kept for their format
