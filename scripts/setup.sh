@@ -4,7 +4,7 @@
 #   scripts/setup.sh --test     also what the tests, the sanitizer build and the fuzz build need
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config dpkg-dev nettle-dev qt6-base-dev qt6-multimedia-dev
+packages=(g++ cmake ninja-build pkg-config dpkg-dev nettle-dev libexpat1-dev qt6-base-dev qt6-multimedia-dev
           libgtest-dev libgmock-dev libbenchmark-dev)
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(clang libclang-rt-14-dev tidy fonts-dejavu-core parallel)
