@@ -3,7 +3,7 @@
 compared with the pages LibreOffice writes for the same workbooks.
 
     fidelity.py [--corpus DIR] [--cache DIR] [--out DIR] [--tool PATH]
-                [--gridcast PATH [--compact]] [--details FILE]
+                [--gridcast PATH [--compact]] [--details FILE] [--pattern REGEX]
 
 The LibreOffice pages are made once (soffice --headless --convert-to html) and kept in the cache
 folder. Our pages come from publish_tool (the engine directly) or, with --gridcast, from the
@@ -237,9 +237,12 @@ def main():
     ap.add_argument("--gridcast", default=None, help="take the pages from this gridcast")
     ap.add_argument("--compact", action="store_true", help="with --gridcast: compact the pages")
     ap.add_argument("--details", default=None, help="write every disagreement to this file")
+    ap.add_argument("--pattern", default=r"\.xl[stw]$",
+                    help="the workbooks of the corpus: a regular expression of their names "
+                         "(OpenDocument: '\.(ods|ots|fods)$')")
     args = ap.parse_args()
 
-    files = sorted(f for f in os.listdir(args.corpus) if re.search(r"\.xl[stw]$", f, re.I))
+    files = sorted(f for f in os.listdir(args.corpus) if re.search(args.pattern, f, re.I))
     lo_pages(args.corpus, args.cache, files)
 
     total = agreeing = excluded = 0
