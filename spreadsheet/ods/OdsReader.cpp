@@ -900,17 +900,30 @@ class DocumentReader final : public XmlHandler {
     links_.clear();
     cellRepeat_ = Count(Attribute(attributes, "table:number-columns-repeated"), uint64_t{1} << 32);
     if (coveredCell_) return;
-    cellAttributes_.clear();
+    // Only the attributes read, into strings that keep their capacity from cell to cell.
+    cell_.hasString = cell_.formula = false;
+    for (std::string* field : {&cell_.style, &cell_.type, &cell_.value, &cell_.date, &cell_.time,
+                               &cell_.boolean, &cell_.string, &cell_.calcType, &cell_.spanCols,
+                               &cell_.spanRows}) {
+      field->clear();
+    }
     for (const XmlAttribute& a : attributes) {
-      cellAttributes_.emplace_back(std::string(a.name), std::string(a.value));
+      const std::string_view n = a.name;
+      if (n == "table:style-name") cell_.style.assign(a.value);
+      else if (n == "office:value-type") cell_.type.assign(a.value);
+      else if (n == "office:value") cell_.value.assign(a.value);
+      else if (n == "office:date-value") cell_.date.assign(a.value);
+      else if (n == "office:time-value") cell_.time.assign(a.value);
+      else if (n == "office:boolean-value") cell_.boolean.assign(a.value);
+      else if (n == "calcext:value-type") cell_.calcType.assign(a.value);
+      else if (n == "table:number-columns-spanned") cell_.spanCols.assign(a.value);
+      else if (n == "table:number-rows-spanned") cell_.spanRows.assign(a.value);
+      else if (n == "table:formula") cell_.formula = !a.value.empty();
+      else if (n == "office:string-value") {
+        cell_.string.assign(a.value);
+        cell_.hasString = true;
+      }
     }
-  }
-
-  std::string_view CellAttribute(std::string_view name) const {
-    for (const auto& [k, v] : cellAttributes_) {
-      if (k == name) return v;
-    }
-    return {};
   }
 
   void EndCell() {
@@ -924,21 +937,21 @@ class DocumentReader final : public XmlHandler {
     const uint16_t col = static_cast<uint16_t>(first);
     Sheet& sheet = CurrentSheet();
 
-    std::string styleName(CellAttribute("table:style-name"));
-    const bool ownStyle = !styleName.empty();
-    if (!ownStyle) styleName = !rowDefaultStyle_.empty() ? rowDefaultStyle_ : ColumnDefaultStyle(first);
+    const bool ownStyle = !cell_.style.empty();
     Cell cell;
     cell.row = row;
     cell.col = col;
-    cell.style = CellStyleIndex(styleName);
-    cell.formula = !CellAttribute("table:formula").empty();
-    const std::string_view type = CellAttribute("office:value-type");
+    cell.style = CellStyleIndex(ownStyle                    ? cell_.style
+                                : !rowDefaultStyle_.empty() ? rowDefaultStyle_
+                                                            : ColumnDefaultStyle(first));
+    cell.formula = cell_.formula;
+    const std::string_view type = cell_.type;
     double number = 0;
-    if (CellAttribute("calcext:value-type") == "error" && ErrorCode(cellText_) != 0xFF) {
+    if (cell_.calcType == "error" && ErrorCode(cellText_) != 0xFF) {
       cell.type = CellType::Error;
       cell.code = ErrorCode(cellText_);
     } else if (type == "float" || type == "percentage" || type == "currency") {
-      if (ParseDouble(CellAttribute("office:value"), number)) {
+      if (ParseDouble(cell_.value, number)) {
         cell.type = CellType::Number;
         cell.number = number;
         if (book_.Style(cell.style).numberFormat == "General") {
@@ -947,7 +960,7 @@ class DocumentReader final : public XmlHandler {
         }
       }
     } else if (type == "date") {
-      if (auto days = ParseDateTime(CellAttribute("office:date-value"))) {
+      if (auto days = ParseDateTime(cell_.date)) {
         cell.type = CellType::Number;
         cell.number = Serial(*days);
         if (book_.Style(cell.style).numberFormat == "General") {
@@ -956,7 +969,7 @@ class DocumentReader final : public XmlHandler {
         }
       }
     } else if (type == "time") {
-      if (auto days = ParseDuration(CellAttribute("office:time-value"))) {
+      if (auto days = ParseDuration(cell_.time)) {
         cell.type = CellType::Number;
         cell.number = *days;
         if (book_.Style(cell.style).numberFormat == "General") {
@@ -964,13 +977,12 @@ class DocumentReader final : public XmlHandler {
         }
       }
     } else if (type == "boolean") {
-      const std::string_view v = CellAttribute("office:boolean-value");
+      const std::string_view v = cell_.boolean;
       cell.type = CellType::Boolean;
       cell.code = v == "true" || v == "1";
     }
     if (cell.type == CellType::Blank && (type == "string" || hasText_)) {
-      const std::string_view value = CellAttribute("office:string-value");
-      std::string text = HasCellAttribute("office:string-value") ? std::string(value) : cellText_;
+      std::string text = cell_.hasString ? cell_.string : cellText_;
       if (!text.empty() || type == "string") {
         cell.type = CellType::String;
         if (text.find('\n') != std::string::npos && !book_.Style(cell.style).wrap) {
@@ -993,8 +1005,8 @@ class DocumentReader final : public XmlHandler {
       }
     }
 
-    const uint64_t spanCols = Count(CellAttribute("table:number-columns-spanned"), kMaxColumn + 1);
-    const uint64_t spanRows = Count(CellAttribute("table:number-rows-spanned"), kMaxRow + 1);
+    const uint64_t spanCols = Count(cell_.spanCols, kMaxColumn + 1);
+    const uint64_t spanRows = Count(cell_.spanRows, kMaxRow + 1);
     if ((spanCols > 1 || spanRows > 1) && sheet.merged.size() < model::kMaxSheetCells) {
       model::Range range;
       range.firstRow = row;
@@ -1005,13 +1017,6 @@ class DocumentReader final : public XmlHandler {
     }
     for (const auto& [href, text] : links_) AddLink(sheet, row, col, href, text);
     links_.clear();
-  }
-
-  bool HasCellAttribute(std::string_view name) const {
-    for (const auto& a : cellAttributes_) {
-      if (a.first == name) return true;
-    }
-    return false;
   }
 
   // Days from 1970-01-01 as the serial number of the workbook's date system.
@@ -1215,7 +1220,10 @@ class DocumentReader final : public XmlHandler {
   int frameDepth_ = 0;
   size_t paragraphs_ = 0, annotationParagraphs_ = 0;
   TextTarget textTarget_ = TextTarget::None;
-  std::vector<std::pair<std::string, std::string>> cellAttributes_;
+  struct CellAttributes {
+    std::string style, type, value, date, time, boolean, string, calcType, spanCols, spanRows;
+    bool hasString = false, formula = false;
+  } cell_;
   std::string cellText_, linkHref_, linkText_, annotationText_, annotationAuthor_, binary_;
   std::vector<std::pair<std::string, std::string>> links_;  // href, text
   Frame frame_;
