@@ -99,8 +99,9 @@ std::string Section(const XmlNode& style, const std::array<uint32_t, 56>& palett
     const std::string_view name = e.name;
     const bool longForm = e.Get("number:style") == "long";
     if (name == "number:number") {
-      // A number without decimal places is the standard format.
-      if (!e.Has("number:decimal-places") && kind == "number:number-style") {
+      // A number without decimal places or grouping is the standard format.
+      if (!e.Has("number:decimal-places") && e.Get("number:grouping") != "true" &&
+          kind == "number:number-style") {
         code += "General";
       } else {
         AppendNumber(code, e);

@@ -36,6 +36,10 @@ TEST(OdsDataStyle, NumbersPercentagesCurrenciesAndSections) {
   EXPECT_EQ(Shown(R"(<number:number-style style:name="S"><number:number/></number:number-style>)",
                   "0.125").first,
             "General");
+  EXPECT_EQ(Shown(R"(<number:number-style style:name="S"><number:number number:grouping="true"/>)"
+                  R"(</number:number-style>)",
+                  "7698").second,
+            "7,698");
   EXPECT_EQ(Shown(R"(<number:percentage-style style:name="S"><number:number number:decimal-places="1")"
                   R"( number:min-integer-digits="1"/><number:text> %</number:text>)"
                   R"(</number:percentage-style>)",
