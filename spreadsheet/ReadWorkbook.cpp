@@ -7,6 +7,8 @@
 #include "spreadsheet/container/Zip.h"
 #include "spreadsheet/model/Limits.h"
 #include "spreadsheet/ooxml/WorkbookReader.h"
+#include "spreadsheet/ods/OdsReader.h"
+#include "support/Ascii.h"
 
 namespace quillane::spreadsheet {
 
@@ -53,9 +55,11 @@ model::Workbook ReadWorkbookFile(const std::filesystem::path& path, const std::s
       case container::InputFormat::ZipPackage: {
         const container::Zip zip(bytes);
         if (ooxml::IsSpreadsheetML(zip)) return ooxml::ReadWorkbook(zip);
+        if (ods::IsOpenDocument(zip)) return ods::ReadOpenDocumentPackage(zip);
         break;
       }
       case container::InputFormat::FlatXml:
+        return ods::ReadFlatOpenDocument(bytes);
       case container::InputFormat::Other:
         break;
     }
@@ -64,7 +68,7 @@ model::Workbook ReadWorkbookFile(const std::filesystem::path& path, const std::s
     throw model::ReadError(e.what());
   } catch (const container::ContainerError& e) {
     std::string what = e.what();
-    if (!what.empty() && what[0] >= 'A' && what[0] <= 'Z') what[0] = static_cast<char>(what[0] - 'A' + 'a');
+    if (!what.empty()) what[0] = support::AsciiLower(what[0]);
     throw model::ReadError("The workbook is damaged: " + what);
   }
 }

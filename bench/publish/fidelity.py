@@ -2,8 +2,8 @@
 """Fidelity of the published pages: the displayed text of every non-empty cell, sheet by sheet,
 compared with the pages LibreOffice writes for the same workbooks.
 
-    fidelity.py [--corpus DIR] [--cache DIR] [--out DIR] [--tool PATH] [--pattern REGEX]
-                [--gridcast PATH [--compact]] [--details FILE]
+    fidelity.py [--corpus DIR] [--cache DIR] [--out DIR] [--tool PATH]
+                [--gridcast PATH [--compact]] [--details FILE] [--pattern REGEX]
 
 For the .xlsx family: --corpus ../shared/corpus-xlsx --cache /tmp/lo-html-xlsx
 --pattern '\.xl[st][xm]$'.
@@ -241,7 +241,9 @@ def main():
     ap.add_argument("--gridcast", default=None, help="take the pages from this gridcast")
     ap.add_argument("--compact", action="store_true", help="with --gridcast: compact the pages")
     ap.add_argument("--details", default=None, help="write every disagreement to this file")
-    ap.add_argument("--pattern", default=r"\.xl[stw]$", help="the workbook names to take (a regex)")
+    ap.add_argument("--pattern", default=r"\.xl[stw]$",
+                    help="the workbooks of the corpus: a regular expression of their names "
+                         "(OpenDocument: '\.(ods|ots|fods)$')")
     args = ap.parse_args()
 
     files = sorted(f for f in os.listdir(args.corpus) if re.search(args.pattern, f, re.I))
