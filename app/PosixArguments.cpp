@@ -20,13 +20,20 @@ struct Option {
 };
 
 constexpr Option kOptions[] = {
-    {'d', "dest", Value::Required, 'd'},      {'s', "subfolders", Value::None, 's'},
-    {'o', "overwrite", Value::None, 'o'},     {'l', "log", Value::Required, 'l'},
-    {'c', "compress", Value::None, 'c'},      {'f', "keep-files", Value::None, 'f'},
-    {'e', "sheets", Value::Required, 'e'},    {'p', "password", Value::Required, 'p'},
-    {'j', "jobs", Value::Required, 'j'},      {'0', "null", Value::None, '0'},
-    {'\0', "files-from", Value::Required, 'F'}, {'\0', "shard", Value::Required, 'S'},
-    {'h', "help", Value::None, 'h'},          {'?', nullptr, Value::None, 'h'},
+    {'d', "dest", Value::Required, 'd'},
+    {'s', "subfolders", Value::None, 's'},
+    {'o', "overwrite", Value::None, 'o'},
+    {'l', "log", Value::Required, 'l'},
+    {'c', "compress", Value::None, 'c'},
+    {'f', "keep-files", Value::None, 'f'},
+    {'e', "sheets", Value::Required, 'e'},
+    {'p', "password", Value::Required, 'p'},
+    {'j', "jobs", Value::Required, 'j'},
+    {'0', "null", Value::None, '0'},
+    {'\0', "files-from", Value::Required, 'F'},
+    {'\0', "shard", Value::Required, 'S'},
+    {'h', "help", Value::None, 'h'},
+    {'?', nullptr, Value::None, 'h'},
     {'\0', "version", Value::None, 'V'},
 };
 
@@ -80,16 +87,28 @@ RunRequest ParsePosixArguments(const std::vector<std::string>& arguments,
         if (value.empty()) return fail("option " + spelled + " needs a folder");
         options.OutputFolder = Absolute(value, currentFolder);
         break;
-      case 's': options.IncludeSubfolders = true; break;
-      case 'o': options.Overwrite = true; break;
+      case 's':
+        options.IncludeSubfolders = true;
+        break;
+      case 'o':
+        options.Overwrite = true;
+        break;
       case 'l':
         if (value.empty()) return fail("option " + spelled + " needs a file");
         options.LogPath = Absolute(value, currentFolder);
         break;
-      case 'c': options.Compress = true; break;
-      case 'f': options.CreateFilesDir = true; break;
-      case 'e': options.SheetRange = value; break;
-      case 'p': password = value; break;
+      case 'c':
+        options.Compress = true;
+        break;
+      case 'f':
+        options.CreateFilesDir = true;
+        break;
+      case 'e':
+        options.SheetRange = value;
+        break;
+      case 'p':
+        password = value;
+        break;
       case 'j':
         request.jobs = static_cast<int>(WholeNumber(value, kMaxJobs));
         if (request.jobs == 0) {
@@ -97,7 +116,9 @@ RunRequest ParsePosixArguments(const std::vector<std::string>& arguments,
                       std::to_string(kMaxJobs));
         }
         break;
-      case '0': request.nulSeparated = true; break;
+      case '0':
+        request.nulSeparated = true;
+        break;
       case 'F':
         if (value.empty()) {
           return fail("option " + spelled + " needs a file (or - for standard input)");
@@ -116,8 +137,12 @@ RunRequest ParsePosixArguments(const std::vector<std::string>& arguments,
         request.shardCount = static_cast<int>(n);
         break;
       }
-      case 'h': request.showUsage = true; break;
-      case 'V': request.showVersion = true; break;
+      case 'h':
+        request.showUsage = true;
+        break;
+      case 'V':
+        request.showVersion = true;
+        break;
     }
   };
   request.jobs = DefaultJobs();
@@ -141,7 +166,8 @@ RunRequest ParsePosixArguments(const std::vector<std::string>& arguments,
     }
     if (arg[1] == '-') {  // --name, --name=value, --name value
       size_t equals = arg.find('=');
-      std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+      std::string name =
+          arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
       const Option* option = FindLong(name);
       if (!option) {
         fail("unknown option '--" + name + "'");
@@ -149,8 +175,10 @@ RunRequest ParsePosixArguments(const std::vector<std::string>& arguments,
       }
       std::string spelled = "--" + name;
       if (option->value == Value::None) {
-        if (equals != std::string::npos) fail("option " + spelled + " takes no value");
-        else apply(*option, spelled, "");
+        if (equals != std::string::npos)
+          fail("option " + spelled + " takes no value");
+        else
+          apply(*option, spelled, "");
       } else if (equals != std::string::npos) {
         apply(*option, spelled, arg.substr(equals + 1));
       } else if (i + 1 < arguments.size()) {

@@ -122,8 +122,10 @@ void frmAddFolder::BrowseSource() {
 
 void frmAddFolder::BrowseOutput() {
   const std::string folder = BrowseForFolder(this, "Select output folder:", 64);
-  if (!folder.empty()) txtPath->setText(QString::fromStdString(folder));
-  else if (txtPath->text().isEmpty()) opnDir[0]->setChecked(true);
+  if (!folder.empty())
+    txtPath->setText(QString::fromStdString(folder));
+  else if (txtPath->text().isEmpty())
+    opnDir[0]->setChecked(true);
 }
 
 void frmAddFolder::OK() {
@@ -143,8 +145,9 @@ void frmAddFolder::OK() {
   Searching = true;
   for (const std::string& pattern : SplitPatterns(patternText)) {
     if (!Searching) break;
-    std::vector<std::string> found = chkSubFolder->isChecked() ? files::SearchTree(source, pattern, hooks)
-                                                               : files::SearchFolder(source, pattern, hooks);
+    std::vector<std::string> found = chkSubFolder->isChecked()
+                                         ? files::SearchTree(source, pattern, hooks)
+                                         : files::SearchFolder(source, pattern, hooks);
     results_.insert(results_.end(), found.begin(), found.end());
   }
   Searching = false;

@@ -73,7 +73,8 @@ platform::PropertyBag ReadDesign(const char* name) {
   if (!file.open(QIODevice::ReadOnly)) return {};
   const QByteArray text = file.readAll();
   std::string error;
-  auto bag = platform::PropertyBag::FromText(std::string_view(text.constData(), text.size()), &error);
+  auto bag =
+      platform::PropertyBag::FromText(std::string_view(text.constData(), text.size()), &error);
   return bag ? *bag : platform::PropertyBag();
 }
 
@@ -123,12 +124,23 @@ void TaskList::keyReleaseEvent(QKeyEvent* event) {
   // During a run the rows stay where they are: the run walks them by position.
   const bool running = owner_->bConverting;
   switch (running && event->key() != Qt::Key_F5 ? 0 : event->key()) {
-    case Qt::Key_Space: owner_->ChangeFilesState(); break;
-    case Qt::Key_Left: if (ctrl) owner_->MoveUp(); break;
-    case Qt::Key_Right: if (ctrl) owner_->MoveDown(); break;
-    case Qt::Key_Delete: owner_->RemoveSelected(); break;
-    case Qt::Key_F5: owner_->MenuItemClick("mnuConverter"); break;
-    default: break;
+    case Qt::Key_Space:
+      owner_->ChangeFilesState();
+      break;
+    case Qt::Key_Left:
+      if (ctrl) owner_->MoveUp();
+      break;
+    case Qt::Key_Right:
+      if (ctrl) owner_->MoveDown();
+      break;
+    case Qt::Key_Delete:
+      owner_->RemoveSelected();
+      break;
+    case Qt::Key_F5:
+      owner_->MenuItemClick("mnuConverter");
+      break;
+    default:
+      break;
   }
   owner_->ChangeFilesState();
 }
@@ -240,7 +252,8 @@ void frmMain::LoadDesigns() {
   xToolbar1->ReadProperties(ReadDesign("frmMain.xToolbar1.bag"));
   // As placed on the window: tall enough for the pictures with their captions below; the bar's
   // auto-size gives its length.
-  xToolbar1->resize(600, xToolbar1->PictureHeight() + QFontMetrics(xToolbar1->font()).height() + 22);
+  xToolbar1->resize(600,
+                    xToolbar1->PictureHeight() + QFontMetrics(xToolbar1->font()).height() + 22);
   xToolbar1->Refresh();
 }
 
@@ -342,7 +355,8 @@ bool frmMain::AddFiles(const std::string& path) {
   const auto bytes = static_cast<std::int32_t>(std::min<std::uintmax_t>(size, INT32_MAX));
   item->setText(colSize, Q(files::FormatFileSize(bytes)));
   item->setTextAlignment(colSize, Qt::AlignRight | Qt::AlignVCenter);
-  item->setText(colDate, QLocale().toString(QFileInfo(Q(path)).lastModified(), QLocale::ShortFormat));
+  item->setText(colDate,
+                QLocale().toString(QFileInfo(Q(path)).lastModified(), QLocale::ShortFormat));
   item->setText(colState, QStringLiteral("Ready"));
   item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
   lstItem->addTopLevelItem(item);
@@ -483,7 +497,8 @@ int frmMain::AddDropped(const std::vector<std::string>& paths) {
   for (const std::string& path : paths) {
     if (files::IsDirectory(path)) {
       for (const char* pattern : {"*.xls", "*.xlt", "*.xlw"})
-        for (const std::string& found : files::SearchTree(path, pattern)) added += AddFiles(found) ? 1 : 0;
+        for (const std::string& found : files::SearchTree(path, pattern))
+          added += AddFiles(found) ? 1 : 0;
     } else {
       added += AddFiles(path) ? 1 : 0;
     }
@@ -499,7 +514,9 @@ void frmMain::MenuItemClick(const std::string& name) {
   files::DoEvents();
   if (bConverting) {
     if (LowerCase(name) != "mnustop") return;
-    if (MsgBox(this, "Do you want to cancel all runing tasks ", vbOKCancel | vbQuestion) == vbCancel) return;
+    if (MsgBox(this, "Do you want to cancel all runing tasks ", vbOKCancel | vbQuestion) ==
+        vbCancel)
+      return;
   }
   Timer2Tag = LowerCase(name);
   Timer2.start();
@@ -508,7 +525,8 @@ void frmMain::MenuItemClick(const std::string& name) {
 void frmMain::ToolbarButtonClick(int /*index*/, const std::string& key) {
   if (bConverting) {
     if (LowerCase(key) != "stop") return;
-    if (MsgBox(this, "Do you want to cancel all runing tasks ", vbOKCancel | vbQuestion) != vbCancel)
+    if (MsgBox(this, "Do you want to cancel all runing tasks ", vbOKCancel | vbQuestion) !=
+        vbCancel)
       StopConversion();
     return;
   }
@@ -521,28 +539,46 @@ void frmMain::RunMenuCommand(const std::string& name) {
   const std::string n = LowerCase(name);
   // A command chosen just before a run started ticks during it: only Stop may run then.
   if (bConverting && n != "mnustop") return;
-  if (n == "mnuconverter") StartConversion();
-  else if (n == "mnustop") StopConversion();
-  else if (n == "mnuaddfile") BrowseFiles();
-  else if (n == "mnuaddfolder") ShowAddFolder();
-  else if (n == "mnuremovefile") RemoveSelected();
-  else if (n == "mnuclear") ClearList();
+  if (n == "mnuconverter")
+    StartConversion();
+  else if (n == "mnustop")
+    StopConversion();
+  else if (n == "mnuaddfile")
+    BrowseFiles();
+  else if (n == "mnuaddfolder")
+    ShowAddFolder();
+  else if (n == "mnuremovefile")
+    RemoveSelected();
+  else if (n == "mnuclear")
+    ClearList();
   else if (n == "mnuviewlog") {
     if (files::FileExists(LogPath())) ShellOpen(LogPath());
-  } else if (n == "mnuclearlog") txtLog->clear();
-  else if (n == "mnuexit") close();
-  else if (n == "mnuoutput") ShowOptions();
-  else if (n == "mnumoveup") MoveUp();
-  else if (n == "mnumovedown") MoveDown();
-  else if (n == "mnusall") SelectAll(true);
-  else if (n == "mnusnone") SelectAll(false);
-  else if (n == "mnuinvert") InvertSelection();
+  } else if (n == "mnuclearlog")
+    txtLog->clear();
+  else if (n == "mnuexit")
+    close();
+  else if (n == "mnuoutput")
+    ShowOptions();
+  else if (n == "mnumoveup")
+    MoveUp();
+  else if (n == "mnumovedown")
+    MoveDown();
+  else if (n == "mnusall")
+    SelectAll(true);
+  else if (n == "mnusnone")
+    SelectAll(false);
+  else if (n == "mnuinvert")
+    InvertSelection();
   else if (n == "mnulogfile" || n == "mnuoverwrite" || n == "mnucreatedir" || n == "mnucompress") {
     xMenu1->SetItemChecked(n, !xMenu1->ItemChecked(n));
-  } else if (n == "mnuhelpfile") ShellOpen(HelpPath());
-  else if (n == "mnuwebsite") ShellOpen(WebsiteAddress());
-  else if (n == "mnusupport") ShellOpen("mailto:" + SupportAddress());
-  else if (n == "mnuabout") ShowAbout();
+  } else if (n == "mnuhelpfile")
+    ShellOpen(HelpPath());
+  else if (n == "mnuwebsite")
+    ShellOpen(WebsiteAddress());
+  else if (n == "mnusupport")
+    ShellOpen("mailto:" + SupportAddress());
+  else if (n == "mnuabout")
+    ShowAbout();
 }
 
 void frmMain::RunToolbarCommand(const std::string& key) {
@@ -555,11 +591,16 @@ void frmMain::RunToolbarCommand(const std::string& key) {
   } else if (k == "folder") {
     RunMenuCommand("mnuaddfolder");
     files::DoEvents();
-  } else if (k == "remove") RemoveSelected();
-  else if (k == "extract") StartConversion();
-  else if (k == "help") ShellOpen(HelpPath());
-  else if (k == "home") ShellOpen(WebsiteAddress());
-  else if (k == "email") ShellOpen("mailto:" + SupportAddress());
+  } else if (k == "remove")
+    RemoveSelected();
+  else if (k == "extract")
+    StartConversion();
+  else if (k == "help")
+    ShellOpen(HelpPath());
+  else if (k == "home")
+    ShellOpen(WebsiteAddress());
+  else if (k == "email")
+    ShellOpen("mailto:" + SupportAddress());
 }
 
 void frmMain::ShowPopupAt(const QPoint& listPos) {
@@ -604,11 +645,15 @@ void frmMain::ShowAbout() {
 
 std::string frmMain::Panel(int panel) const { return S(stBarPanel[panel - 1]->text()); }
 
-void frmMain::SetPanel(int panel, const std::string& text) { stBarPanel[panel - 1]->setText(Q(text)); }
+void frmMain::SetPanel(int panel, const std::string& text) {
+  stBarPanel[panel - 1]->setText(Q(text));
+}
 
 std::string frmMain::LogText() const { return S(txtLog->toPlainText()); }
 
-std::string frmMain::LogPath() const { return logPath_.empty() ? convert::DefaultLogPath() : logPath_; }
+std::string frmMain::LogPath() const {
+  return logPath_.empty() ? convert::DefaultLogPath() : logPath_;
+}
 
 convert::ConvertOptions frmMain::RunOptions() const {
   convert::ConvertOptions options;
@@ -631,8 +676,10 @@ void frmMain::AppendLog(const std::string& line) {
 void frmMain::SetBusyPointer(bool busy) {
   if (busy == busyPointer_) return;
   busyPointer_ = busy;
-  if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
-  else QApplication::restoreOverrideCursor();
+  if (busy)
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  else
+    QApplication::restoreOverrideCursor();
 }
 
 void frmMain::SetRunCommands(bool running) {
@@ -670,7 +717,8 @@ void frmMain::StartConversion() {
     files::DoEvents();
     if (runLog && xMenu1->ItemChecked("mnuLogfile") && !runLog->Empty()) {
       std::string error;
-      if (!runLog->AppendTo(LogPath(), error)) AppendLog("The log file could not be written: " + error);
+      if (!runLog->AppendTo(LogPath(), error))
+        AppendLog("The log file could not be written: " + error);
     }
     txtLog->moveCursor(QTextCursor::End);
     txtLog->moveCursor(QTextCursor::StartOfLine);
@@ -760,7 +808,9 @@ void frmMain::Unload() {
   Timer2.stop();
   if (addFolder_) addFolder_->hide();
   for (QWidget* w : QApplication::topLevelWidgets())
-    if (w != this && w->isVisible() && LowerCase(S(w->objectName())) != "frmmain" && !w->inherits("QMenu")) w->close();
+    if (w != this && w->isVisible() && LowerCase(S(w->objectName())) != "frmmain" &&
+        !w->inherits("QMenu"))
+      w->close();
 }
 
 }  // namespace quillane::app

@@ -79,7 +79,8 @@ class frmMain : public QMainWindow {
   std::string Timer1Tag;
   std::string Timer2Tag;
 
-  // --- task list (the rows are numbered from 1) ----------------------------------------------------
+  // --- task list (the rows are numbered from 1)
+  // ----------------------------------------------------
   bool AddFiles(const std::string& path);
   bool FileInList(const std::string& path) const;
   void ChangeFilesState();

@@ -39,7 +39,8 @@ frmOptions::frmOptions(frmMain* owner) : QDialog(owner), owner_(owner) {
   txtSheets = new QLineEdit(QString::fromStdString(owner->sSheets), sheets);
   txtSheets->setObjectName(QStringLiteral("txtSheets"));
   sheetsLayout->addWidget(txtSheets);
-  sheetsLayout->addWidget(new QLabel(QStringLiteral("Exam: 1,3,4-5 , to convert all sheets let it blank."), sheets));
+  sheetsLayout->addWidget(
+      new QLabel(QStringLiteral("Exam: 1,3,4-5 , to convert all sheets let it blank."), sheets));
   layout->addWidget(sheets);
 
   auto* output = new QGroupBox(QStringLiteral("Output Directory"), this);
@@ -73,7 +74,8 @@ frmOptions::frmOptions(frmMain* owner) : QDialog(owner), owner_(owner) {
   QPushButton* ok = buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole);
   ok->setObjectName(QStringLiteral("cmdOK"));
   ok->setDefault(true);
-  buttons->addButton(QStringLiteral("&Cancel"), QDialogButtonBox::RejectRole)->setObjectName(QStringLiteral("cmdCancel"));
+  buttons->addButton(QStringLiteral("&Cancel"), QDialogButtonBox::RejectRole)
+      ->setObjectName(QStringLiteral("cmdCancel"));
   layout->addWidget(buttons);
   connect(buttons, &QDialogButtonBox::accepted, this, [this] { Confirm(); });
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -96,8 +98,10 @@ void frmOptions::SelectCustomDirectory(const std::string& folder) {
 
 void frmOptions::Browse() {
   const std::string folder = BrowseForFolder(this, "Select output folder:", 64);
-  if (!folder.empty()) txtPath->setText(QString::fromStdString(folder));
-  else if (txtPath->text().isEmpty()) opnDir[0]->setChecked(true);
+  if (!folder.empty())
+    txtPath->setText(QString::fromStdString(folder));
+  else if (txtPath->text().isEmpty())
+    opnDir[0]->setChecked(true);
 }
 
 void frmOptions::Confirm() {

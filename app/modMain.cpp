@@ -32,7 +32,6 @@
 #include <unistd.h>
 #endif
 
-
 #ifndef QUILLANE_VERSION
 #define QUILLANE_VERSION "0"
 #endif
@@ -555,9 +554,8 @@ int RunCommandLine(const RunRequest& request, RunStreams streams) {
       size_t printed = 0;
       for (;;) {
         progress.Show(finished, total, next < books.size() ? books[next].source : "");
-        changed.wait(lock, [&] {
-          return (printed < books.size() && books[printed].done) || running == 0;
-        });
+        changed.wait(
+            lock, [&] { return (printed < books.size() && books[printed].done) || running == 0; });
         while (printed < books.size() && books[printed].done) {
           Workbook& book = books[printed++];
           lock.unlock();
@@ -579,8 +577,8 @@ int RunCommandLine(const RunRequest& request, RunStreams streams) {
     std::string path = options.LogPath.empty() ? convert::DefaultLogPath() : options.LogPath;
     std::string error;
     if (!log.AppendTo(path, error)) {
-      err << "gridcast: cannot write the log file " << convert::OneLineField(path) << ": "
-          << error << "\n";
+      err << "gridcast: cannot write the log file " << convert::OneLineField(path) << ": " << error
+          << "\n";
       if (status == kExitConverted) status = kExitFailures;
     }
   }

@@ -22,7 +22,7 @@ struct RunRequest {
   int shardCount = 0;                // of shardCount shares; 0: the whole list
   bool showUsage = false;
   bool showVersion = false;
-  std::string error;                 // not empty: the arguments are unusable
+  std::string error;  // not empty: the arguments are unusable
 };
 
 // Exit statuses of a command-line run.

@@ -33,8 +33,8 @@ int MsgBox(QWidget* owner, const std::string& text, int style, const std::string
   box.setWindowTitle(QString::fromStdString(title));
   box.setText(QString::fromStdString(text));
   const int icon = style & 0x70;
-  box.setIcon(icon == vbCritical ? QMessageBox::Critical
-              : icon == vbQuestion ? QMessageBox::Question
+  box.setIcon(icon == vbCritical      ? QMessageBox::Critical
+              : icon == vbQuestion    ? QMessageBox::Question
               : icon == vbInformation ? QMessageBox::Information
                                       : QMessageBox::NoIcon);
   if ((style & 0x7) == vbOKCancel) {
@@ -56,8 +56,8 @@ std::string OpenDialogFilter() {
 
 std::vector<std::string> ShowOpenDialog(QWidget* owner) {
   if (Hooks().openDialog) return Hooks().openDialog();
-  const QStringList chosen = QFileDialog::getOpenFileNames(owner, QString(), QString(),
-                                                           QString::fromStdString(OpenDialogFilter()));
+  const QStringList chosen = QFileDialog::getOpenFileNames(
+      owner, QString(), QString(), QString::fromStdString(OpenDialogFilter()));
   std::vector<std::string> paths;
   for (const QString& path : chosen) paths.push_back(path.toStdString());
   return paths;
@@ -75,7 +75,8 @@ void ShellOpen(const std::string& target) {
     return;
   }
   const QString text = QString::fromStdString(target);
-  const bool address = text.startsWith(QLatin1String("mailto:")) || text.contains(QLatin1String("://"));
+  const bool address =
+      text.startsWith(QLatin1String("mailto:")) || text.contains(QLatin1String("://"));
   QDesktopServices::openUrl(address ? QUrl(text) : QUrl::fromLocalFile(text));
 }
 
@@ -92,7 +93,8 @@ bool IsItemChecked(QTreeWidget* list, int row) {
 }
 
 void SetItemChecked(QTreeWidget* list, int row, bool checked) {
-  if (QTreeWidgetItem* item = list->topLevelItem(row - 1)) item->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+  if (QTreeWidgetItem* item = list->topLevelItem(row - 1))
+    item->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
 }
 
 std::string WebsiteAddress() { return QUILLANE_WEBSITE; }
@@ -111,7 +113,9 @@ int WindowMain(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(kAppTitle));
   if (!convert::StartExcel()) {
-    MsgBox(nullptr, "Can not load Microsoft Excel, you must install Microsoft Excel 2000 or higher, please try again!",
+    MsgBox(nullptr,
+           "Can not load Microsoft Excel, you must install Microsoft Excel 2000 or higher, please "
+           "try again!",
            vbInformation);
     convert::QuitExcel();
     return 2;

@@ -28,7 +28,8 @@ enum MsgStyle : int {
 enum MsgResult : int { vbOK = 1, vbCancel = 2 };
 
 // Shows a modal message box; returns vbOK or vbCancel.
-int MsgBox(QWidget* owner, const std::string& text, int style, const std::string& title = kAppTitle);
+int MsgBox(QWidget* owner, const std::string& text, int style,
+           const std::string& title = kAppTitle);
 // The open-file dialog with multiple selection and the workbook filter: the chosen paths, or none
 // when the user cancelled.
 std::vector<std::string> ShowOpenDialog(QWidget* owner);
@@ -51,7 +52,8 @@ std::string OpenDialogFilter();
 
 // The task list's check boxes; rows are numbered from 1.
 void EnableListCheckBoxes(QTreeWidget* list);
-// True unless the row's check box is exactly unchecked: a row without a check box counts as checked.
+// True unless the row's check box is exactly unchecked: a row without a check box counts as
+// checked.
 bool IsItemChecked(QTreeWidget* list, int row);
 void SetItemChecked(QTreeWidget* list, int row, bool checked);
 

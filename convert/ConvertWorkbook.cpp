@@ -139,7 +139,7 @@ void QuitExcel() {
 
 std::string PagePath(const std::string& output, int index) {
   std::string folderAndName = files::ChangeExtension(output, "");  // drops the extension
-  folderAndName.pop_back();                                         // and the dot it added
+  folderAndName.pop_back();                                        // and the dot it added
   std::string extension = output.substr(folderAndName.size());
   return folderAndName + "_" + std::to_string(index) + extension;
 }
@@ -155,9 +155,8 @@ ConvertResult ConvertWorkbook(const std::string& source, const std::string& outp
     }
     if (!files::FileExists(source)) return {LogCode::SourceMissing, Line102(source)};
     if (!ExcelApp) throw std::runtime_error("The spreadsheet engine is not started");
-    std::unique_ptr<spreadsheet::OpenWorkbook> book =
-        ExcelApp->Open(source, false, true,
-                      options.Password.empty() ? kDummyPassword : options.Password, true);
+    std::unique_ptr<spreadsheet::OpenWorkbook> book = ExcelApp->Open(
+        source, false, true, options.Password.empty() ? kDummyPassword : options.Password, true);
     SheetRange range(options.SheetRange);
     const int count = book->WorksheetCount();
     for (int i = 1; i <= count; ++i) {

@@ -87,7 +87,8 @@ SheetRange::SheetRange(const std::string& selection) {
             [](const Span& a, const Span& b) { return a.first < b.first; });
   std::vector<Span> merged;
   for (const Span& span : spans_) {
-    if (!merged.empty() && static_cast<int64_t>(span.first) <= static_cast<int64_t>(merged.back().last) + 1) {
+    if (!merged.empty() &&
+        static_cast<int64_t>(span.first) <= static_cast<int64_t>(merged.back().last) + 1) {
       merged.back().last = std::max(merged.back().last, span.last);
     } else {
       merged.push_back(span);

@@ -83,8 +83,8 @@ const std::string& HostTag() {
 std::string RandomTag() {
   static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   static std::mutex mutex;
-  static std::mt19937_64 generator{std::random_device{}() ^
-                                   static_cast<uint64_t>(ProcessId()) << 32};
+  static std::mt19937_64 generator{std::random_device{}() ^ static_cast<uint64_t>(ProcessId())
+                                                                << 32};
   std::lock_guard<std::mutex> lock(mutex);
   std::string tag;
   for (int i = 0; i < 6; ++i) tag += kChars[generator() % (sizeof kChars - 1)];
@@ -145,13 +145,14 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
   const fs::path target(path_);
   const std::string folder = target.parent_path().string();
   RemoveStaleTemporaries(folder);
-  const std::string prefix = path_ + std::string(kMarker) + "-" + HostTag() + "-" +
-                             std::to_string(ProcessId()) + "-";
+  const std::string prefix =
+      path_ + std::string(kMarker) + "-" + HostTag() + "-" + std::to_string(ProcessId()) + "-";
   for (int attempt = 0; attempt < 16 && fd_ < 0; ++attempt) {
     temporary_ = prefix + RandomTag();
     // O_EXCL: a name that exists, a link included, is never opened.
 #ifdef _WIN32
-    fd_ = _open(temporary_.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    fd_ =
+        _open(temporary_.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
 #else
     fd_ = open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
 #endif

@@ -23,7 +23,8 @@ std::string WithSeparator(std::string folder) {
 // One search: its pattern, its hooks and what it found.
 class Searcher {
  public:
-  Searcher(const std::string& pattern, const SearchHooks& hooks) : pattern_(pattern), hooks_(hooks) {}
+  Searcher(const std::string& pattern, const SearchHooks& hooks)
+      : pattern_(pattern), hooks_(hooks) {}
 
   bool KeepGoing() const { return !hooks_.keepGoing || hooks_.keepGoing(); }
   void Progress(const std::string& text) const {

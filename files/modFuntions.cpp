@@ -147,7 +147,8 @@ void DeleteFolder(const std::string& folder) {
     fs::file_status status = entry.symlink_status(statusError);
     if (statusError) continue;
     if (!fs::is_regular_file(status) && !fs::is_symlink(status)) continue;
-    if (fs::is_regular_file(status) && (status.permissions() & fs::perms::owner_write) == fs::perms::none)
+    if (fs::is_regular_file(status) &&
+        (status.permissions() & fs::perms::owner_write) == fs::perms::none)
       continue;  // read-only
     plain.push_back(entry.path());
   }

@@ -74,7 +74,8 @@ bool ascMemoryBitmap::CreateByPicture(const p::Picture& picture) {
   ClearUp();
   if (picture.IsNothing()) return false;
   if (picture.Type() != p::PictureType::Bitmap) {
-    throw p::ComError(481, "Picture property must be of type Bitmap", p::ErrorSource("ascMemoryBitmap", "CreateByPicture"));
+    throw p::ComError(481, "Picture property must be of type Bitmap",
+                      p::ErrorSource("ascMemoryBitmap", "CreateByPicture"));
   }
   return LoadBitmapIntoMemory(picture);
 }

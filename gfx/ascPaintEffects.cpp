@@ -87,8 +87,8 @@ int SurfaceExtent(HDC dc, bool width) {
 
 // The tile starts from `from` to `from + extent` inclusive in steps of `step` that can reach the
 // surface [0, limit): tiles wholly before 0 or from `limit` on are skipped without being visited.
-void TileRange(std::int64_t from, std::int64_t extent, std::int64_t step, std::int64_t limit, std::int64_t* first,
-               std::int64_t* last) {
+void TileRange(std::int64_t from, std::int64_t extent, std::int64_t step, std::int64_t limit,
+               std::int64_t* first, std::int64_t* last) {
   std::int64_t start = from;
   if (start + step <= 0) start += ((-start - step) / step + 1) * step;
   *first = start;
@@ -98,8 +98,8 @@ void TileRange(std::int64_t from, std::int64_t extent, std::int64_t step, std::i
 // Copies tiles of the tw x th block at (0, 0) of src over dest's rectangle (x0, y0, w, h): one at
 // every step from the left edge to the right edge inclusive (outer loop) and from the top to the
 // bottom inclusive (inner loop), the last ones cut to what is left of the rectangle.
-void Tile(HDC dest, HDC src, std::int64_t x0, std::int64_t y0, std::int64_t w, std::int64_t h, std::int64_t tw,
-          std::int64_t th) {
+void Tile(HDC dest, HDC src, std::int64_t x0, std::int64_t y0, std::int64_t w, std::int64_t h,
+          std::int64_t tw, std::int64_t th) {
   if (tw <= 0 || th <= 0) return;
   std::int64_t xFirst, xLast, yFirst, yLast;
   TileRange(x0, w, tw, SurfaceExtent(dest, true), &xFirst, &xLast);
@@ -108,8 +108,8 @@ void Tile(HDC dest, HDC src, std::int64_t x0, std::int64_t y0, std::int64_t w, s
     const std::int64_t cw = x + tw > x0 + w ? x0 + w - x : tw;
     for (std::int64_t y = yFirst; y <= yLast; y += th) {
       const std::int64_t ch = y + th > y0 + h ? y0 + h - y : th;
-      p::BitBlt(dest, static_cast<int>(x), static_cast<int>(y), static_cast<int>(cw), static_cast<int>(ch), src, 0, 0,
-                p::SRCCOPY);
+      p::BitBlt(dest, static_cast<int>(x), static_cast<int>(y), static_cast<int>(cw),
+                static_cast<int>(ch), src, 0, 0, p::SRCCOPY);
     }
   }
 }
@@ -126,25 +126,29 @@ ascPaintEffects::~ascPaintEffects() {
   if (defaultPalette_) p::DeleteObject(defaultPalette_);
 }
 
-void ascPaintEffects::TileBitmapToHDC(HDC lhDCDest, const Picture& picSource, int, int, int lWidth, int lHeight,
-                                      int lDestLeft, int lDestTop, int lDestWidth, int lDestHeight, HPALETTE lhPal) {
+void ascPaintEffects::TileBitmapToHDC(HDC lhDCDest, const Picture& picSource, int, int, int lWidth,
+                                      int lHeight, int lDestLeft, int lDestTop, int lDestWidth,
+                                      int lDestHeight, HPALETTE lhPal) {
   if (picSource.IsNothing() || picSource.Type() != p::PictureType::Bitmap) {
-    throw p::ComError(481, p::StandardErrorText(481), p::ErrorSource("ascPaintEffects", "TileBitmapToHDC"));
+    throw p::ComError(481, p::StandardErrorText(481),
+                      p::ErrorSource("ascPaintEffects", "TileBitmapToHDC"));
   }
   MemDC src(0, PaletteOr(lhPal));
   if (!src.Select(picSource.Handle(), false)) return;
   Tile(lhDCDest, src.get(), lDestLeft, lDestTop, lDestWidth, lDestHeight, lWidth, lHeight);
 }
 
-void ascPaintEffects::PaintDisabledPicture(HDC hDCDest, const Picture& picSource, int xDest, int yDest, int Width,
-                                           int Height, int xSrc, int ySrc, OLE_COLOR clrMask, HPALETTE hPal) {
+void ascPaintEffects::PaintDisabledPicture(HDC hDCDest, const Picture& picSource, int xDest,
+                                           int yDest, int Width, int Height, int xSrc, int ySrc,
+                                           OLE_COLOR clrMask, HPALETTE hPal) {
   if (picSource.IsNothing() || picSource.Type() == p::PictureType::None) return;
   constexpr OLE_COLOR k3DHighlight = static_cast<OLE_COLOR>(0x80000014u);
   constexpr OLE_COLOR kButtonShadow = static_cast<OLE_COLOR>(0x80000010u);
   if (picSource.Type() == p::PictureType::Icon) {
-    if (!p::DrawState(hDCDest, 0, picSource.Handle(), xDest, yDest, 0, 0, p::DST_ICON | p::DSS_DISABLED)) {
-      PaintDisabledPictureEx(hDCDest, xDest, yDest, Width, Height, picSource, xSrc, ySrc, clrMask, k3DHighlight,
-                             kButtonShadow, hPal);
+    if (!p::DrawState(hDCDest, 0, picSource.Handle(), xDest, yDest, 0, 0,
+                      p::DST_ICON | p::DSS_DISABLED)) {
+      PaintDisabledPictureEx(hDCDest, xDest, yDest, Width, Height, picSource, xSrc, ySrc, clrMask,
+                             k3DHighlight, kButtonShadow, hPal);
     }
     return;
   }
@@ -156,13 +160,14 @@ void ascPaintEffects::PaintDisabledPicture(HDC hDCDest, const Picture& picSource
   PaintTransparentPicture(tmp.get(), picSource, 0, 0, Width, Height, xSrc, ySrc, clrMask, hPal);
   tmp.Deselect();
   if (!p::DrawState(hDCDest, 0, bmp, xDest, yDest, 0, 0, p::DST_BITMAP | p::DSS_DISABLED)) {
-    PaintDisabledPictureEx(hDCDest, xDest, yDest, Width, Height, picSource, xSrc, ySrc, clrMask, k3DHighlight,
-                           kButtonShadow, hPal);
+    PaintDisabledPictureEx(hDCDest, xDest, yDest, Width, Height, picSource, xSrc, ySrc, clrMask,
+                           k3DHighlight, kButtonShadow, hPal);
   }
 }
 
-void ascPaintEffects::PaintCheckedPattern(HDC hDCDest, HDC hdcSrc, int xDest, int yDest, int wRequired, int hRequired,
-                                          OLE_COLOR clrRequired, HPALETTE hPal) {
+void ascPaintEffects::PaintCheckedPattern(HDC hDCDest, HDC hdcSrc, int xDest, int yDest,
+                                          int wRequired, int hRequired, OLE_COLOR clrRequired,
+                                          HPALETTE hPal) {
   const HPALETTE pal = PaletteOr(hPal);
   const std::int32_t color = TranslateColor(clrRequired, pal);
   MemDC colour(hDCDest, pal);
@@ -179,16 +184,20 @@ void ascPaintEffects::PaintCheckedPattern(HDC hDCDest, HDC hdcSrc, int xDest, in
   Tile(hDCDest, mono.get(), xDest, yDest, wRequired, hRequired, 8, 8);
 }
 
-void ascPaintEffects::PaintDisabledPictureEx(HDC hDCDest, int xDest, int yDest, int Width, int Height,
-                                             const Picture& picSource, int xSrc, int ySrc, OLE_COLOR clrMask,
-                                             OLE_COLOR clrHighlight, OLE_COLOR clrShadow, HPALETTE hPal) {
+void ascPaintEffects::PaintDisabledPictureEx(HDC hDCDest, int xDest, int yDest, int Width,
+                                             int Height, const Picture& picSource, int xSrc,
+                                             int ySrc, OLE_COLOR clrMask, OLE_COLOR clrHighlight,
+                                             OLE_COLOR clrShadow, HPALETTE hPal) {
   if (picSource.IsNothing()) return;
   if (picSource.Type() == p::PictureType::Bitmap) {
     MemDC src(0, PaletteOr(hPal));
     if (!src.Select(picSource.Handle(), false)) return;
-    PaintDisabledDC(hDCDest, xDest, yDest, Width, Height, src.get(), xSrc, ySrc, clrMask, clrHighlight, clrShadow, hPal);
+    PaintDisabledDC(hDCDest, xDest, yDest, Width, Height, src.get(), xSrc, ySrc, clrMask,
+                    clrHighlight, clrShadow, hPal);
   } else if (picSource.Type() == p::PictureType::Icon) {
-    if (p::DrawState(hDCDest, 0, picSource.Handle(), xDest, yDest, 0, 0, p::DST_ICON | p::DSS_DISABLED)) return;
+    if (p::DrawState(hDCDest, 0, picSource.Handle(), xDest, yDest, 0, 0,
+                     p::DST_ICON | p::DSS_DISABLED))
+      return;
     MemDC tmp(0, PaletteOr(hPal));
     if (!tmp.Select(ScreenBitmap(Width, Height), true)) return;
     const p::HBRUSH brush = p::CreateSolidBrush(Ref(TranslateColor(clrMask)));
@@ -196,13 +205,14 @@ void ascPaintEffects::PaintDisabledPictureEx(HDC hDCDest, int xDest, int yDest, 
     p::FillRect(tmp.get(), &rc, brush);
     p::DeleteObject(brush);
     p::DrawIcon(tmp.get(), 0, 0, picSource.Handle());
-    PaintDisabledDC(hDCDest, xDest, yDest, Width, Height, tmp.get(), 0, 0, clrMask, clrHighlight, clrShadow, hPal);
+    PaintDisabledDC(hDCDest, xDest, yDest, Width, Height, tmp.get(), 0, 0, clrMask, clrHighlight,
+                    clrShadow, hPal);
   }
 }
 
-void ascPaintEffects::PaintDisabledDC(HDC hDCDest, int xDest, int yDest, int Width, int Height, HDC hdcSrc, int xSrc,
-                                      int ySrc, OLE_COLOR clrMask, OLE_COLOR clrHighlight, OLE_COLOR clrShadow,
-                                      HPALETTE hPal) {
+void ascPaintEffects::PaintDisabledDC(HDC hDCDest, int xDest, int yDest, int Width, int Height,
+                                      HDC hdcSrc, int xSrc, int ySrc, OLE_COLOR clrMask,
+                                      OLE_COLOR clrHighlight, OLE_COLOR clrShadow, HPALETTE hPal) {
   if (Width <= 0 || Height <= 0) return;
   const HPALETTE pal = PaletteOr(hPal);
   const std::int32_t shadow = TranslateColor(clrShadow, pal);
@@ -246,8 +256,9 @@ void ascPaintEffects::PaintDisabledDC(HDC hDCDest, int xDest, int yDest, int Wid
   p::BitBlt(hDCDest, xDest, yDest, Width, Height, result.get(), 0, 0, p::SRCCOPY);
 }
 
-void ascPaintEffects::PaintTransparentDC(HDC hDCDest, int xDest, int yDest, int Width, int Height, HDC hdcSrc, int xSrc,
-                                         int ySrc, OLE_COLOR clrMask, HPALETTE hPal) {
+void ascPaintEffects::PaintTransparentDC(HDC hDCDest, int xDest, int yDest, int Width, int Height,
+                                         HDC hdcSrc, int xSrc, int ySrc, OLE_COLOR clrMask,
+                                         HPALETTE hPal) {
   if (Width <= 0 || Height <= 0) return;
   const HPALETTE pal = PaletteOr(hPal);
   const std::int32_t mask = TranslateColor(clrMask, pal);
@@ -277,8 +288,9 @@ void ascPaintEffects::PaintTransparentDC(HDC hDCDest, int xDest, int yDest, int 
   p::BitBlt(hDCDest, xDest, yDest, Width, Height, background.get(), 0, 0, p::SRCCOPY);
 }
 
-void ascPaintEffects::PaintTransparentPicture(HDC hDCDest, const Picture& picSource, int xDest, int yDest, int Width,
-                                              int Height, int xSrc, int ySrc, OLE_COLOR clrMask, HPALETTE hPal) {
+void ascPaintEffects::PaintTransparentPicture(HDC hDCDest, const Picture& picSource, int xDest,
+                                              int yDest, int Width, int Height, int xSrc, int ySrc,
+                                              OLE_COLOR clrMask, HPALETTE hPal) {
   if (picSource.IsNothing()) return;
   if (picSource.Type() == p::PictureType::Bitmap) {
     MemDC src(0, PaletteOr(hPal));
@@ -297,8 +309,9 @@ void ascPaintEffects::PaintTransparentPicture(HDC hDCDest, const Picture& picSou
   }
 }
 
-void ascPaintEffects::PaintStandardPicture(HDC hDCDest, const Picture& picSource, int xDest, int yDest, int Width,
-                                           int Height, int xSrc, int ySrc, HPALETTE hPal) {
+void ascPaintEffects::PaintStandardPicture(HDC hDCDest, const Picture& picSource, int xDest,
+                                           int yDest, int Width, int Height, int xSrc, int ySrc,
+                                           HPALETTE hPal) {
   if (picSource.IsNothing()) return;
   if (picSource.Type() == p::PictureType::Bitmap) {
     MemDC src(0, PaletteOr(hPal));

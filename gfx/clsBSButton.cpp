@@ -9,7 +9,8 @@ namespace p = quillane::platform;
 namespace {
 
 void CheckIndex(std::int32_t which) {
-  if (which < 0 || which > 2) throw p::ComError(9, p::StandardErrorText(9), p::ErrorSource("clsBSButton", "APicture"));
+  if (which < 0 || which > 2)
+    throw p::ComError(9, p::StandardErrorText(9), p::ErrorSource("clsBSButton", "APicture"));
 }
 
 }  // namespace

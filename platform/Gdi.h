@@ -105,7 +105,8 @@ bool GetCurrentPositionEx(HDC hdc, POINT* out);
 HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height);
 // bitsPerPixel 1 gives a monochrome bitmap, 24 or 32 a colour bitmap; bits (rows of 16-bit
 // aligned bytes for 1 bit, 32-bit pixels 0x00RRGGBB otherwise) may be null.
-HBITMAP CreateBitmap(int width, int height, unsigned planes, unsigned bitsPerPixel, const void* bits);
+HBITMAP CreateBitmap(int width, int height, unsigned planes, unsigned bitsPerPixel,
+                     const void* bits);
 // A 1-bit device-independent section with a two-entry colour table; a negative height is top-down
 // (the stored rows are always top-down). *bits receives the rows (32-bit aligned, most
 // significant bit first) when not null.

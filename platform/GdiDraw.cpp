@@ -85,7 +85,8 @@ Target TargetOf(HDC hdc) {
 
 // A brush handle to a colour; nullopt for the null brush or a bad handle.
 std::optional<COLORREF> BrushColor(HBRUSH hbr) {
-  if (hbr >= 1 && hbr <= static_cast<HBRUSH>(kSysColorCount)) return GetSysColor(static_cast<int>(hbr) - 1);
+  if (hbr >= 1 && hbr <= static_cast<HBRUSH>(kSysColorCount))
+    return GetSysColor(static_cast<int>(hbr) - 1);
   auto* b = Get<BrushObj>(hbr);
   if (!b || b->null) return std::nullopt;
   return b->color;
@@ -173,7 +174,9 @@ void DrawLine(BitmapObj& bmp, const Ink& ink, int x0, int y0, int x1, int y1) {
   // Steps whose major coordinate lies within the bitmap (plus the pen's reach).
   const std::int64_t start = xMajor ? x0 : y0;
   const int dir = xMajor ? sx : sy;
-  const std::int64_t lo = -margin, hi = static_cast<std::int64_t>(xMajor ? bmp.image.width() : bmp.image.height()) + margin;
+  const std::int64_t lo = -margin, hi = static_cast<std::int64_t>(xMajor ? bmp.image.width()
+                                                                         : bmp.image.height()) +
+                                        margin;
   std::int64_t iFirst, iLast;  // inclusive
   if (dir > 0) {
     iFirst = lo - start;
@@ -190,7 +193,9 @@ void DrawLine(BitmapObj& bmp, const Ink& ink, int x0, int y0, int x1, int y1) {
     const std::int64_t k = CeilDiv(Wide{2} * minor * i - major, Wide{2} * major);
     const std::int64_t a = start + dir * i, b = minorStart + minorDir * k;
     const std::int64_t px = xMajor ? a : b, py = xMajor ? b : a;
-    if (px < -margin || py < -margin || px > bmp.image.width() + margin || py > bmp.image.height() + margin) continue;
+    if (px < -margin || py < -margin || px > bmp.image.width() + margin ||
+        py > bmp.image.height() + margin)
+      continue;
     PenDot(bmp, ink, static_cast<int>(px), static_cast<int>(py));
   }
 }
@@ -221,7 +226,8 @@ bool LineTo(HDC hdc, int x, int y) {
   Target t = TargetOf(hdc);
   if (!t.dc) return false;
   if (t.bmp) {
-    if (auto* pen = Get<PenObj>(t.dc->pen)) DrawLine(*t.bmp, InkOf(*t.dc, *pen), t.dc->pos.x, t.dc->pos.y, x, y);
+    if (auto* pen = Get<PenObj>(t.dc->pen))
+      DrawLine(*t.bmp, InkOf(*t.dc, *pen), t.dc->pos.x, t.dc->pos.y, x, y);
   }
   t.dc->pos = POINT{x, y};
   return true;
@@ -232,7 +238,9 @@ bool Polyline(HDC hdc, const POINT* points, int count) {
   if (!t.dc || !points || count < 2) return false;
   if (t.bmp) {
     if (auto* pen = Get<PenObj>(t.dc->pen)) {
-      for (int i = 0; i + 1 < count; ++i) DrawLine(*t.bmp, InkOf(*t.dc, *pen), points[i].x, points[i].y, points[i + 1].x, points[i + 1].y);
+      for (int i = 0; i + 1 < count; ++i)
+        DrawLine(*t.bmp, InkOf(*t.dc, *pen), points[i].x, points[i].y, points[i + 1].x,
+                 points[i + 1].y);
     }
   }
   return true;
@@ -251,8 +259,12 @@ bool Rectangle(HDC hdc, int left32, int top32, int right32, int bottom32) {
   // Everything is clipped to what can reach the bitmap before it becomes a pixel coordinate.
   const std::int64_t reach = (pen ? pen->width : 1) + 1;
   const std::int64_t w = t.bmp->image.width(), h = t.bmp->image.height();
-  auto cx = [&](std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, -reach, w + reach)); };
-  auto cy = [&](std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, -reach, h + reach)); };
+  auto cx = [&](std::int64_t v) {
+    return static_cast<int>(std::clamp<std::int64_t>(v, -reach, w + reach));
+  };
+  auto cy = [&](std::int64_t v) {
+    return static_cast<int>(std::clamp<std::int64_t>(v, -reach, h + reach));
+  };
   if (!outline) {
     if (brush) FillBox(*t.bmp, cx(left), cy(top), cx(right - 1), cy(bottom - 1), *brush);
     return true;
@@ -261,8 +273,10 @@ bool Rectangle(HDC hdc, int left32, int top32, int right32, int bottom32) {
   if (right - left < 1 || bottom - top < 1) return true;
   const std::int64_t r = right - 1, b = bottom - 1;
   const Ink ink = InkOf(*t.dc, *pen);
-  const bool topVisible = top >= -reach && top <= h + reach, bottomVisible = b != top && b >= -reach && b <= h + reach;
-  const bool leftVisible = left >= -reach && left <= w + reach, rightVisible = r != left && r >= -reach && r <= w + reach;
+  const bool topVisible = top >= -reach && top <= h + reach,
+             bottomVisible = b != top && b >= -reach && b <= h + reach;
+  const bool leftVisible = left >= -reach && left <= w + reach,
+             rightVisible = r != left && r >= -reach && r <= w + reach;
   for (int x = cx(left); x <= cx(r); ++x) {
     if (topVisible) PenDot(*t.bmp, ink, x, static_cast<int>(top));
     if (bottomVisible) PenDot(*t.bmp, ink, x, static_cast<int>(b));
@@ -288,7 +302,8 @@ bool Polygon(HDC hdc, const POINT* points, int count) {
   if (!t.bmp) return true;
   if (const auto brush = BrushColor(t.dc->brush)) {
     std::vector<QRect> spans;
-    if (!RasterizePolygon(points, count, t.dc->fillMode, t.bmp->image.width(), t.bmp->image.height(), true, &spans)) {
+    if (!RasterizePolygon(points, count, t.dc->fillMode, t.bmp->image.width(),
+                          t.bmp->image.height(), true, &spans)) {
       return false;
     }
     for (const QRect& s : spans) FillSpan(*t.bmp, s.left(), s.left() + s.width(), s.top(), *brush);
@@ -303,7 +318,8 @@ bool Polygon(HDC hdc, const POINT* points, int count) {
   return true;
 }
 
-bool BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, int ySrc, std::uint32_t rop) {
+bool BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, int ySrc,
+            std::uint32_t rop) {
   Target d = TargetOf(dest);
   if (!d.dc) return false;
   const auto rop3 = static_cast<std::uint8_t>((rop >> 16) & 0xFF);
@@ -318,12 +334,14 @@ bool BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, in
   if (width <= 0 || height <= 0) return true;
   BitmapObj& db = *d.bmp;
   // Clip against the destination and, when used, the source.
-  std::int64_t x0 = x, y0 = y, x1 = static_cast<std::int64_t>(x) + width, y1 = static_cast<std::int64_t>(y) + height;
+  std::int64_t x0 = x, y0 = y, x1 = static_cast<std::int64_t>(x) + width,
+               y1 = static_cast<std::int64_t>(y) + height;
   x0 = std::max<std::int64_t>(x0, 0);
   y0 = std::max<std::int64_t>(y0, 0);
   x1 = std::min<std::int64_t>(x1, db.image.width());
   y1 = std::min<std::int64_t>(y1, db.image.height());
-  const std::int64_t ox = static_cast<std::int64_t>(xSrc) - x, oy = static_cast<std::int64_t>(ySrc) - y;
+  const std::int64_t ox = static_cast<std::int64_t>(xSrc) - x,
+                     oy = static_cast<std::int64_t>(ySrc) - y;
   if (usesSource) {
     x0 = std::max<std::int64_t>(x0, -ox);
     y0 = std::max<std::int64_t>(y0, -oy);
@@ -346,12 +364,16 @@ bool BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, in
         const int sx = static_cast<int>(x0 + i + ox), sy = static_cast<int>(y0 + j + oy);
         std::uint32_t v;
         if (df == F::Mono) {
-          if (sb.format == F::Mono) v = Expand(ReadBit(sb, sx, sy));
-          else v = Expand(ReadColor(sb, sx, sy) == (s.dc->bkColor & 0xFFFFFF));
+          if (sb.format == F::Mono)
+            v = Expand(ReadBit(sb, sx, sy));
+          else
+            v = Expand(ReadColor(sb, sx, sy) == (s.dc->bkColor & 0xFFFFFF));
         } else {
           COLORREF c;
-          if (sb.format == F::Mono) c = ReadBit(sb, sx, sy) ? d.dc->bkColor : d.dc->textColor;
-          else c = ReadColor(sb, sx, sy);
+          if (sb.format == F::Mono)
+            c = ReadBit(sb, sx, sy) ? d.dc->bkColor : d.dc->textColor;
+          else
+            c = ReadColor(sb, sx, sy);
           c &= 0xFFFFFF;
           v = df == F::Dib ? Expand(NearestIndex(db.image, c)) : c;
         }
@@ -362,9 +384,12 @@ bool BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, in
   std::uint32_t pattern = 0;
   if (usesPattern) {
     const COLORREF p = BrushColor(d.dc->brush).value_or(0xFFFFFF);
-    if (df == F::Color) pattern = p;
-    else if (df == F::Mono) pattern = Expand(IsLight(p));
-    else pattern = Expand(NearestIndex(db.image, p));
+    if (df == F::Color)
+      pattern = p;
+    else if (df == F::Mono)
+      pattern = Expand(IsLight(p));
+    else
+      pattern = Expand(NearestIndex(db.image, p));
   }
   for (int j = 0; j < h; ++j) {
     const int dy = static_cast<int>(y0 + j);
@@ -380,15 +405,18 @@ bool BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, in
         const int bit = static_cast<int>(Rop3(rop3, pattern, sv, dv) & 1u);
         uchar* line = db.image.scanLine(dy);
         const uchar mask = static_cast<uchar>(0x80 >> (dx & 7));
-        if (bit) line[dx >> 3] |= mask;
-        else line[dx >> 3] &= static_cast<uchar>(~mask);
+        if (bit)
+          line[dx >> 3] |= mask;
+        else
+          line[dx >> 3] &= static_cast<uchar>(~mask);
       }
     }
   }
   return true;
 }
 
-bool DrawState(HDC hdc, HBRUSH, std::uintptr_t data, int x, int y, int width, int height, std::uint32_t flags) {
+bool DrawState(HDC hdc, HBRUSH, std::uintptr_t data, int x, int y, int width, int height,
+               std::uint32_t flags) {
   Target t = TargetOf(hdc);
   if (!t.dc) return false;
   const std::uint32_t type = flags & 0x0F;
@@ -418,7 +446,8 @@ bool DrawState(HDC hdc, HBRUSH, std::uintptr_t data, int x, int y, int width, in
           COLORREF c = bmp->format == BitmapObj::Format::Mono
                            ? (ReadBit(*bmp, i, j) ? t.dc->bkColor : t.dc->textColor)
                            : ReadColor(*bmp, i, j);
-          if (Inside(*t.bmp, std::int64_t{x} + i, std::int64_t{y} + j)) WriteColor(*t.bmp, x + i, y + j, c & 0xFFFFFF);
+          if (Inside(*t.bmp, std::int64_t{x} + i, std::int64_t{y} + j))
+            WriteColor(*t.bmp, x + i, y + j, c & 0xFFFFFF);
         }
       }
       return true;
@@ -447,14 +476,16 @@ bool DrawState(HDC hdc, HBRUSH, std::uintptr_t data, int x, int y, int width, in
     const COLORREF c = pass == 0 ? highlight : shadow;
     for (int j = 0; j < h; ++j)
       for (int i = 0; i < w; ++i)
-        if (dark[static_cast<std::size_t>(j) * w + i] && Inside(*t.bmp, std::int64_t{x} + i + off, std::int64_t{y} + j + off)) {
+        if (dark[static_cast<std::size_t>(j) * w + i] &&
+            Inside(*t.bmp, std::int64_t{x} + i + off, std::int64_t{y} + j + off)) {
           WriteColor(*t.bmp, x + i + off, y + j + off, c);
         }
   }
   return true;
 }
 
-bool DrawIconEx(HDC hdc, int x, int y, HICON icon, int width, int height, unsigned, HBRUSH, std::uint32_t flags) {
+bool DrawIconEx(HDC hdc, int x, int y, HICON icon, int width, int height, unsigned, HBRUSH,
+                std::uint32_t flags) {
   Target t = TargetOf(hdc);
   auto* ic = Get<IconObj>(icon);
   if (!t.dc || !ic) return false;
@@ -469,14 +500,19 @@ bool DrawIconEx(HDC hdc, int x, int y, HICON icon, int width, int height, unsign
     for (int i = 0; i < w; ++i) {
       const QRgb p = line[i];
       if (!Inside(*t.bmp, std::int64_t{x} + i, std::int64_t{y} + j)) continue;
-      if (image && mask) BlendPixel(*t.bmp, x + i, y + j, p);
-      else if (image) WriteColor(*t.bmp, x + i, y + j, FromQRgb(p));
-      else if (mask && qAlpha(p) >= 128) WriteColor(*t.bmp, x + i, y + j, 0);
+      if (image && mask)
+        BlendPixel(*t.bmp, x + i, y + j, p);
+      else if (image)
+        WriteColor(*t.bmp, x + i, y + j, FromQRgb(p));
+      else if (mask && qAlpha(p) >= 128)
+        WriteColor(*t.bmp, x + i, y + j, 0);
     }
   }
   return true;
 }
 
-bool DrawIcon(HDC hdc, int x, int y, HICON icon) { return DrawIconEx(hdc, x, y, icon, 0, 0, 0, 0, DI_NORMAL); }
+bool DrawIcon(HDC hdc, int x, int y, HICON icon) {
+  return DrawIconEx(hdc, x, y, icon, 0, 0, 0, 0, DI_NORMAL);
+}
 
 }  // namespace quillane::platform

@@ -66,12 +66,13 @@ struct DcObj {
   POINT pos;
 };
 
-using Payload = std::variant<DcObj, BitmapObj, PenObj, BrushObj, FontObj, PaletteObj, RegionObj, IconObj>;
+using Payload =
+    std::variant<DcObj, BitmapObj, PenObj, BrushObj, FontObj, PaletteObj, RegionObj, IconObj>;
 
 struct Object {
   Payload payload;
-  bool stock = false;      // never deleted
-  int selectedCount = 0;   // device contexts that hold this pen, brush, font or palette
+  bool stock = false;     // never deleted
+  int selectedCount = 0;  // device contexts that hold this pen, brush, font or palette
 };
 
 // The object of that handle if it is of type T, else null.
@@ -88,7 +89,7 @@ BitmapObj* DcBitmap(DcObj& dc);
 
 // Pixel access that follows the bitmap's format.
 COLORREF ReadColor(const BitmapObj& bmp, int x, int y);  // colour as seen (mono: black/white)
-int ReadBit(const BitmapObj& bmp, int x, int y);          // index for Mono and Dib
+int ReadBit(const BitmapObj& bmp, int x, int y);         // index for Mono and Dib
 void WriteColor(BitmapObj& bmp, int x, int y, COLORREF color);
 int NearestIndex(const QImage& dib, COLORREF color);
 bool IsLight(COLORREF color);

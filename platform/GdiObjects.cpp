@@ -69,7 +69,8 @@ void EnsureStock() {
   mono.image.setColorTable({0xFF000000u, 0xFFFFFFFFu});
   mono.image.fill(0);
   AddFixed(kStockBase + 21, std::move(mono));
-  for (int i = 0; i < kSysColorCount; ++i) AddFixed(kSysBrushBase + static_cast<HGDIOBJ>(i), BrushObj{false, GetSysColor(i)});
+  for (int i = 0; i < kSysColorCount; ++i)
+    AddFixed(kSysBrushBase + static_cast<HGDIOBJ>(i), BrushObj{false, GetSysColor(i)});
   DcObj screen;
   screen.screen = true;
   screen.pen = kStockBase + BLACK_PEN;
@@ -83,11 +84,16 @@ constexpr HGDIOBJ kStockMonoBitmap = kStockBase + 21;
 
 HGDIOBJ* SlotFor(DcObj& dc, const Object& obj) {
   switch (obj.payload.index()) {
-    case 1: return &dc.bitmap;
-    case 2: return &dc.pen;
-    case 3: return &dc.brush;
-    case 4: return &dc.font;
-    default: return nullptr;
+    case 1:
+      return &dc.bitmap;
+    case 2:
+      return &dc.pen;
+    case 3:
+      return &dc.brush;
+    case 4:
+      return &dc.font;
+    default:
+      return nullptr;
   }
 }
 
@@ -105,8 +111,10 @@ bool SizeOk(int w, int h) {
 
 void Release(HGDIOBJ handle) {
   if (Object* o = Find(handle)) {
-    if (auto* b = std::get_if<BitmapObj>(&o->payload)) b->selectedInto = 0;
-    else if (o->selectedCount > 0) --o->selectedCount;
+    if (auto* b = std::get_if<BitmapObj>(&o->payload))
+      b->selectedInto = 0;
+    else if (o->selectedCount > 0)
+      --o->selectedCount;
   }
 }
 
@@ -158,9 +166,7 @@ BitmapObj* DcBitmap(DcObj& dc) {
   return Get<BitmapObj>(dc.bitmap);
 }
 
-bool IsLight(COLORREF c) {
-  return GetRValue(c) + GetGValue(c) + GetBValue(c) >= 384;
-}
+bool IsLight(COLORREF c) { return GetRValue(c) + GetGValue(c) + GetBValue(c) >= 384; }
 
 int NearestIndex(const QImage& dib, COLORREF color) {
   auto dist = [&](QRgb t) {
@@ -189,8 +195,10 @@ int ReadBit(const BitmapObj& bmp, int x, int y) {
 static void WriteBit(BitmapObj& bmp, int x, int y, int bit) {
   uchar* line = bmp.image.scanLine(y);
   const uchar mask = static_cast<uchar>(0x80 >> (x & 7));
-  if (bit) line[x >> 3] |= mask;
-  else line[x >> 3] &= static_cast<uchar>(~mask);
+  if (bit)
+    line[x >> 3] |= mask;
+  else
+    line[x >> 3] &= static_cast<uchar>(~mask);
 }
 
 void WriteColor(BitmapObj& bmp, int x, int y, COLORREF color) {
@@ -236,9 +244,18 @@ static QScreen* PrimaryScreen() {
 HGDIOBJ GetStockObject(int index) {
   EnsureStock();
   switch (index) {
-    case WHITE_BRUSH: case LTGRAY_BRUSH: case GRAY_BRUSH: case DKGRAY_BRUSH: case BLACK_BRUSH:
-    case NULL_BRUSH: case WHITE_PEN: case BLACK_PEN: case NULL_PEN: case SYSTEM_FONT:
-    case DEFAULT_PALETTE: case DEFAULT_GUI_FONT:
+    case WHITE_BRUSH:
+    case LTGRAY_BRUSH:
+    case GRAY_BRUSH:
+    case DKGRAY_BRUSH:
+    case BLACK_BRUSH:
+    case NULL_BRUSH:
+    case WHITE_PEN:
+    case BLACK_PEN:
+    case NULL_PEN:
+    case SYSTEM_FONT:
+    case DEFAULT_PALETTE:
+    case DEFAULT_GUI_FONT:
       return kStockBase + static_cast<HGDIOBJ>(index);
     default:
       return 0;
@@ -247,7 +264,8 @@ HGDIOBJ GetStockObject(int index) {
 
 bool DeleteObject(HGDIOBJ obj) {
   Object* o = Find(obj);
-  if (!o || std::holds_alternative<DcObj>(o->payload) || std::holds_alternative<IconObj>(o->payload)) {
+  if (!o || std::holds_alternative<DcObj>(o->payload) ||
+      std::holds_alternative<IconObj>(o->payload)) {
     return false;
   }
   if (o->stock) return true;
@@ -283,14 +301,22 @@ int GetObjectType(HGDIOBJ obj) {
   Object* o = Find(obj);
   if (!o) return 0;
   switch (o->payload.index()) {
-    case 0: return std::get<DcObj>(o->payload).screen ? OBJ_DC : OBJ_MEMDC;
-    case 1: return OBJ_BITMAP;
-    case 2: return OBJ_PEN;
-    case 3: return OBJ_BRUSH;
-    case 4: return OBJ_FONT;
-    case 5: return OBJ_PAL;
-    case 6: return OBJ_REGION;
-    case 7: return OBJ_ICON;
+    case 0:
+      return std::get<DcObj>(o->payload).screen ? OBJ_DC : OBJ_MEMDC;
+    case 1:
+      return OBJ_BITMAP;
+    case 2:
+      return OBJ_PEN;
+    case 3:
+      return OBJ_BRUSH;
+    case 4:
+      return OBJ_FONT;
+    case 5:
+      return OBJ_PAL;
+    case 6:
+      return OBJ_REGION;
+    case 7:
+      return OBJ_ICON;
   }
   return 0;
 }
@@ -370,13 +396,20 @@ int GetDeviceCaps(HDC hdc, int index) {
   BitmapObj* bmp = DcBitmap(*dc);
   const bool mono = bmp && bmp->format != BitmapObj::Format::Color;
   switch (index) {
-    case BITSPIXEL: return mono ? 1 : 32;
-    case PLANES: return 1;
-    case NUMCOLORS: return mono ? 2 : -1;
-    case RASTERCAPS: return 0;  // no palette device
-    case SIZEPALETTE: return 0;
-    case LOGPIXELSX: return ScreenLogPixelsX();
-    case LOGPIXELSY: return ScreenLogPixelsY();
+    case BITSPIXEL:
+      return mono ? 1 : 32;
+    case PLANES:
+      return 1;
+    case NUMCOLORS:
+      return mono ? 2 : -1;
+    case RASTERCAPS:
+      return 0;  // no palette device
+    case SIZEPALETTE:
+      return 0;
+    case LOGPIXELSX:
+      return ScreenLogPixelsX();
+    case LOGPIXELSY:
+      return ScreenLogPixelsY();
     case HORZRES:
       if (bmp) return bmp->image.width();
       if (QScreen* s = PrimaryScreen()) return s->geometry().width();
@@ -393,26 +426,31 @@ HGDIOBJ GetCurrentObject(HDC hdc, int objectType) {
   auto* dc = Get<DcObj>(hdc);
   if (!dc) return 0;
   switch (objectType) {
-    case OBJ_BITMAP: return dc->screen ? 0 : dc->bitmap;
-    case OBJ_PEN: return dc->pen;
-    case OBJ_BRUSH: return dc->brush;
-    case OBJ_FONT: return dc->font;
-    case OBJ_PAL: return dc->palette;
+    case OBJ_BITMAP:
+      return dc->screen ? 0 : dc->bitmap;
+    case OBJ_PEN:
+      return dc->pen;
+    case OBJ_BRUSH:
+      return dc->brush;
+    case OBJ_FONT:
+      return dc->font;
+    case OBJ_PAL:
+      return dc->palette;
   }
   return 0;
 }
 
-#define DC_SETTER(Name, Getter, Field, Type, Fail)        \
-  Type Name(HDC hdc, Type value) {                      \
-    auto* dc = Get<DcObj>(hdc);                         \
-    if (!dc) return Fail;                               \
-    Type old = dc->Field;                               \
-    dc->Field = value;                                  \
-    return old;                                         \
-  }                                                     \
-  Type Getter(HDC hdc) {                                \
-    auto* dc = Get<DcObj>(hdc);                         \
-    return dc ? dc->Field : Fail;                       \
+#define DC_SETTER(Name, Getter, Field, Type, Fail) \
+  Type Name(HDC hdc, Type value) {                 \
+    auto* dc = Get<DcObj>(hdc);                    \
+    if (!dc) return Fail;                          \
+    Type old = dc->Field;                          \
+    dc->Field = value;                             \
+    return old;                                    \
+  }                                                \
+  Type Getter(HDC hdc) {                           \
+    auto* dc = Get<DcObj>(hdc);                    \
+    return dc ? dc->Field : Fail;                  \
   }
 
 DC_SETTER(SetTextColor, GetTextColor, textColor, COLORREF, CLR_INVALID)
@@ -493,7 +531,8 @@ HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height) {
   return Insert(std::move(b));
 }
 
-HBITMAP CreateBitmap(int width, int height, unsigned planes, unsigned bitsPerPixel, const void* bits) {
+HBITMAP CreateBitmap(int width, int height, unsigned planes, unsigned bitsPerPixel,
+                     const void* bits) {
   if (planes != 1 || !SizeOk(width, height)) return 0;
   BitmapObj b;
   if (bitsPerPixel == 1) {
@@ -503,7 +542,9 @@ HBITMAP CreateBitmap(int width, int height, unsigned planes, unsigned bitsPerPix
     if (bits) {
       const auto* src = static_cast<const uchar*>(bits);
       const int stride = ((width + 15) / 16) * 2;
-      for (int y = 0; y < height; ++y) std::memcpy(b.image.scanLine(y), src + y * stride, static_cast<std::size_t>((width + 7) / 8));
+      for (int y = 0; y < height; ++y)
+        std::memcpy(b.image.scanLine(y), src + y * stride,
+                    static_cast<std::size_t>((width + 7) / 8));
     }
   } else if (bitsPerPixel == 24 || bitsPerPixel == 32) {
     b.image = QImage(width, height, QImage::Format_RGB32);
@@ -513,7 +554,8 @@ HBITMAP CreateBitmap(int width, int height, unsigned planes, unsigned bitsPerPix
       const auto* src = static_cast<const std::uint32_t*>(bits);
       for (int y = 0; y < height; ++y) {
         auto* line = reinterpret_cast<QRgb*>(b.image.scanLine(y));
-        for (int x = 0; x < width; ++x) line[x] = 0xFF000000u | src[static_cast<std::size_t>(y) * width + x];
+        for (int x = 0; x < width; ++x)
+          line[x] = 0xFF000000u | src[static_cast<std::size_t>(y) * width + x];
       }
     }
   } else {
@@ -543,7 +585,8 @@ static unsigned DibTable(HDC hdc, unsigned start, unsigned count, RGBQUAD* color
   const unsigned n = std::min(count, 2 - start);
   for (unsigned i = 0; i < n; ++i) {
     if (set) {
-      b->image.setColor(static_cast<int>(start + i), qRgb(colors[i].rgbRed, colors[i].rgbGreen, colors[i].rgbBlue));
+      b->image.setColor(static_cast<int>(start + i),
+                        qRgb(colors[i].rgbRed, colors[i].rgbGreen, colors[i].rgbBlue));
     } else {
       const QRgb c = b->image.color(static_cast<int>(start + i));
       colors[i] = RGBQUAD{static_cast<std::uint8_t>(qBlue(c)), static_cast<std::uint8_t>(qGreen(c)),

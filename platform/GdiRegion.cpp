@@ -20,8 +20,10 @@ HRGN CreateRectRgn(int left, int top, int right, int bottom) {
   if (right < left) std::swap(left, right);
   if (bottom < top) std::swap(top, bottom);
   RegionObj r;
-  const std::int64_t w = static_cast<std::int64_t>(right) - left, h = static_cast<std::int64_t>(bottom) - top;
-  if (w > 0 && h > 0 && w < (1 << 27) && h < (1 << 27)) r.region = QRegion(left, top, static_cast<int>(w), static_cast<int>(h));
+  const std::int64_t w = static_cast<std::int64_t>(right) - left,
+                     h = static_cast<std::int64_t>(bottom) - top;
+  if (w > 0 && h > 0 && w < (1 << 27) && h < (1 << 27))
+    r.region = QRegion(left, top, static_cast<int>(w), static_cast<int>(h));
 
   return Insert(std::move(r));
 }
@@ -98,11 +100,20 @@ int CombineRgn(HRGN dest, HRGN src1, HRGN src2, int mode) {
   auto* b = Get<RegionObj>(src2);
   if (!b) return RGN_ERROR;
   switch (mode) {
-    case RGN_AND: d->region = a->region.intersected(b->region); break;
-    case RGN_OR: d->region = a->region.united(b->region); break;
-    case RGN_XOR: d->region = a->region.xored(b->region); break;
-    case RGN_DIFF: d->region = a->region.subtracted(b->region); break;
-    default: return RGN_ERROR;
+    case RGN_AND:
+      d->region = a->region.intersected(b->region);
+      break;
+    case RGN_OR:
+      d->region = a->region.united(b->region);
+      break;
+    case RGN_XOR:
+      d->region = a->region.xored(b->region);
+      break;
+    case RGN_DIFF:
+      d->region = a->region.subtracted(b->region);
+      break;
+    default:
+      return RGN_ERROR;
   }
   return Kind(d->region);
 }

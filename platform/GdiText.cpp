@@ -22,7 +22,8 @@ QFont MakeFont(const LOGFONT& lf) {
   QFont font;
   const std::size_t len = strnlen(lf.lfFaceName, LF_FACESIZE);
   const QString face = QString::fromLocal8Bit(lf.lfFaceName, static_cast<qsizetype>(len));
-  if (!face.isEmpty()) font.setFamilies({face, QFontDatabase::systemFont(QFontDatabase::GeneralFont).family()});
+  if (!face.isEmpty())
+    font.setFamilies({face, QFontDatabase::systemFont(QFontDatabase::GeneralFont).family()});
   int px;
   if (lf.lfHeight < 0) {
     px = lf.lfHeight == INT32_MIN ? 4096 : -lf.lfHeight;
@@ -38,7 +39,8 @@ QFont MakeFont(const LOGFONT& lf) {
   }
   px = std::clamp(px, 1, 4096);
   font.setPixelSize(px);
-  font.setWeight(static_cast<QFont::Weight>(std::clamp(lf.lfWeight == 0 ? 400 : lf.lfWeight, 1, 1000)));
+  font.setWeight(
+      static_cast<QFont::Weight>(std::clamp(lf.lfWeight == 0 ? 400 : lf.lfWeight, 1, 1000)));
   font.setItalic(lf.lfItalic != 0);
   font.setUnderline(lf.lfUnderline != 0);
   font.setStrikeOut(lf.lfStrikeOut != 0);
@@ -94,18 +96,22 @@ Line StripPrefix(const QString& in, bool prefix) {
 // Draws one line of text with the context's font and colours; (x, y) is the reference point that
 // `align` names; a font escapement turns the text about it. Pixels outside `clip` (when given) are
 // left alone.
-void Render(DcObj& dc, BitmapObj& bmp, const QFont& font, int escapement, int x, int y, const Line& line,
-            std::uint32_t align, const QRect* clip) {
+void Render(DcObj& dc, BitmapObj& bmp, const QFont& font, int escapement, int x, int y,
+            const Line& line, std::uint32_t align, const QRect* clip) {
   constexpr int kFar = 1 << 24;  // text this far off any bitmap cannot show
   if (x < -kFar || x > kFar || y < -kFar || y > kFar) return;
   const QFontMetrics fm(font);
   const int width = fm.horizontalAdvance(line.text);
   const int height = fm.height();
   int left = 0, top = 0;
-  if ((align & TA_CENTER) == TA_CENTER) left = -width / 2;
-  else if (align & TA_RIGHT) left = -width;
-  if ((align & TA_BASELINE) == TA_BASELINE) top = -fm.ascent();
-  else if (align & TA_BOTTOM) top = -height;
+  if ((align & TA_CENTER) == TA_CENTER)
+    left = -width / 2;
+  else if (align & TA_RIGHT)
+    left = -width;
+  if ((align & TA_BASELINE) == TA_BASELINE)
+    top = -fm.ascent();
+  else if (align & TA_BOTTOM)
+    top = -height;
   const QRect cell(left, top, std::max(width, 0), height);
   QTransform transform;
   transform.translate(x, y);
@@ -211,7 +217,8 @@ bool GetTextExtentPoint32(HDC hdc, std::string_view text, SIZE* out) {
   const auto font = DcFont(*dc);
   if (!font) return false;
   const QFontMetrics fm(*font);
-  out->cx = fm.horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  out->cx =
+      fm.horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
   out->cy = fm.height();
   return true;
 }
@@ -235,7 +242,9 @@ bool GetTextMetrics(HDC hdc, TEXTMETRIC* out) {
 }
 
 int DrawText(HDC hdc, std::string_view text, RECT* rect, std::uint32_t format) {
-  auto clampInt = [](std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, -(1 << 30), 1 << 30)); };
+  auto clampInt = [](std::int64_t v) {
+    return static_cast<int>(std::clamp<std::int64_t>(v, -(1 << 30), 1 << 30));
+  };
   auto* dc = Get<DcObj>(hdc);
   if (!dc || !rect) return 0;
   LOGFONT lf;
@@ -251,8 +260,10 @@ int DrawText(HDC hdc, std::string_view text, RECT* rect, std::uint32_t format) {
   } else {
     for (const QString& raw : SplitLines(all)) {
       if (format & DT_WORDBREAK) {
-        const auto width = static_cast<int>(std::clamp<std::int64_t>(std::int64_t{rect->right} - rect->left, 0, INT32_MAX));
-        for (const QString& part : WrapLine(raw, fm, width, prefix)) lines.push_back(StripPrefix(part, prefix));
+        const auto width = static_cast<int>(
+            std::clamp<std::int64_t>(std::int64_t{rect->right} - rect->left, 0, INT32_MAX));
+        for (const QString& part : WrapLine(raw, fm, width, prefix))
+          lines.push_back(StripPrefix(part, prefix));
       } else {
         lines.push_back(StripPrefix(raw, prefix));
       }
@@ -263,23 +274,30 @@ int DrawText(HDC hdc, std::string_view text, RECT* rect, std::uint32_t format) {
   int widest = 0;
   for (const Line& l : lines) widest = std::max(widest, fm.horizontalAdvance(l.text));
   if (format & DT_CALCRECT) {
-    rect->right = static_cast<int>(std::min<std::int64_t>(std::int64_t{rect->left} + widest, INT32_MAX));
-    rect->bottom = static_cast<int>(std::min<std::int64_t>(std::int64_t{rect->top} + height, INT32_MAX));
+    rect->right =
+        static_cast<int>(std::min<std::int64_t>(std::int64_t{rect->left} + widest, INT32_MAX));
+    rect->bottom =
+        static_cast<int>(std::min<std::int64_t>(std::int64_t{rect->top} + height, INT32_MAX));
     return height;
   }
   std::int64_t top = rect->top;
-  if (single && (format & DT_VCENTER)) top = rect->top + (std::int64_t{rect->bottom} - rect->top - height) / 2;
-  else if (single && (format & DT_BOTTOM)) top = std::int64_t{rect->bottom} - height;
+  if (single && (format & DT_VCENTER))
+    top = rect->top + (std::int64_t{rect->bottom} - rect->top - height) / 2;
+  else if (single && (format & DT_BOTTOM))
+    top = std::int64_t{rect->bottom} - height;
   BitmapObj* bmp = DcBitmap(*dc);
   if (bmp) {
-    const std::int64_t rectW = std::int64_t{rect->right} - rect->left, rectH = std::int64_t{rect->bottom} - rect->top;
-  const QRect clip(clampInt(rect->left), clampInt(rect->top), clampInt(rectW), clampInt(rectH));
+    const std::int64_t rectW = std::int64_t{rect->right} - rect->left,
+                       rectH = std::int64_t{rect->bottom} - rect->top;
+    const QRect clip(clampInt(rect->left), clampInt(rect->top), clampInt(rectW), clampInt(rectH));
     std::int64_t y = top;
     for (const Line& l : lines) {
       const int w = fm.horizontalAdvance(l.text);
       std::int64_t x = rect->left;
-      if (format & DT_CENTER) x = rect->left + (rectW - w) / 2;
-      else if (format & DT_RIGHT) x = std::int64_t{rect->right} - w;
+      if (format & DT_CENTER)
+        x = rect->left + (rectW - w) / 2;
+      else if (format & DT_RIGHT)
+        x = std::int64_t{rect->right} - w;
       Render(*dc, *bmp, *font, lf.lfEscapement, clampInt(x), clampInt(y), l, TA_LEFT | TA_TOP,
              (format & DT_NOCLIP) ? nullptr : &clip);
       y += lineHeight;

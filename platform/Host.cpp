@@ -52,17 +52,28 @@ std::string ErrorSource(std::string_view className, std::string_view procedure) 
 
 std::string StandardErrorText(std::int32_t number) {
   switch (number) {
-    case 5: return "Invalid procedure call or argument";
-    case 6: return "Overflow";
-    case 7: return "Out of memory";
-    case 9: return "Subscript out of range";
-    case 13: return "Type mismatch";
-    case 53: return "File not found";
-    case 91: return "Object variable or With block variable not set";
-    case 380: return "Invalid property value";
-    case 481: return "Invalid picture";
-    case 35601: return "Element not found";
-    default: return "";
+    case 5:
+      return "Invalid procedure call or argument";
+    case 6:
+      return "Overflow";
+    case 7:
+      return "Out of memory";
+    case 9:
+      return "Subscript out of range";
+    case 13:
+      return "Type mismatch";
+    case 53:
+      return "File not found";
+    case 91:
+      return "Object variable or With block variable not set";
+    case 380:
+      return "Invalid property value";
+    case 481:
+      return "Invalid picture";
+    case 35601:
+      return "Element not found";
+    default:
+      return "";
   }
 }
 

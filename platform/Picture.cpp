@@ -19,8 +19,10 @@ struct Picture::Data {
   int height = 0;
   ~Data() {
     if (!own || handle == 0) return;
-    if (type == PictureType::Bitmap) DeleteObject(handle);
-    else if (type == PictureType::Icon) DestroyIcon(handle);
+    if (type == PictureType::Bitmap)
+      DeleteObject(handle);
+    else if (type == PictureType::Icon)
+      DestroyIcon(handle);
   }
 };
 
@@ -74,12 +76,14 @@ Picture LoadPicture(const std::string& path) {
   if (path.empty()) return Picture();
   const QString file = QString::fromStdString(path);
   const QFileInfo info(file);
-  if (!info.exists() || !info.isFile()) throw ComError(53, StandardErrorText(53), ErrorSource("Picture", "LoadPicture"));
+  if (!info.exists() || !info.isFile())
+    throw ComError(53, StandardErrorText(53), ErrorSource("Picture", "LoadPicture"));
   QImageReader reader(file);
   reader.setDecideFormatFromContent(true);
   const QByteArray format = reader.format().toLower();
   const QImage image = reader.read();
-  if (image.isNull()) throw ComError(481, StandardErrorText(481), ErrorSource("Picture", "LoadPicture"));
+  if (image.isNull())
+    throw ComError(481, StandardErrorText(481), ErrorSource("Picture", "LoadPicture"));
   if (format == "ico" || format == "cur") {
     if (HICON icon = CreateIconFromImage(image)) return Picture::FromIcon(icon, true);
   } else if (HBITMAP hbm = CreateBitmapFromImage(image)) {

@@ -18,7 +18,8 @@ namespace quillane::platform {
 namespace {
 
 constexpr std::string_view kHeader = "Quillane property bag 1";
-constexpr const char* kTypeNames[] = {"Boolean", "Integer", "Long", "Single", "String", "Font", "Picture"};
+constexpr const char* kTypeNames[] = {"Boolean", "Integer", "Long",   "Single",
+                                      "String",  "Font",    "Picture"};
 
 using support::AsciiLower;
 
@@ -33,7 +34,8 @@ void CheckKey(std::string_view key) {
   if (key.empty()) throw std::invalid_argument("property key is empty");
   for (char c : key) {
     if (c == ':' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-      throw std::invalid_argument("property key holds a character that is not allowed: " + std::string(key));
+      throw std::invalid_argument("property key holds a character that is not allowed: " +
+                                  std::string(key));
     }
   }
 }
@@ -76,7 +78,8 @@ template <typename Int>
 std::optional<Int> ToInt(double v) {
   if (!std::isfinite(v)) return std::nullopt;
   const double r = std::nearbyint(v);
-  if (r < static_cast<double>(std::numeric_limits<Int>::min()) || r > static_cast<double>(std::numeric_limits<Int>::max())) {
+  if (r < static_cast<double>(std::numeric_limits<Int>::min()) ||
+      r > static_cast<double>(std::numeric_limits<Int>::max())) {
     return std::nullopt;
   }
   return static_cast<Int>(r);
@@ -85,17 +88,22 @@ std::optional<Int> ToInt(double v) {
 // The stored value as a number, if it has one.
 std::optional<double> AsNumber(const PropertyValue& v) {
   switch (TypeOf(v)) {
-    case PropertyType::Boolean: return std::get<VbBool>(v).value ? -1.0 : 0.0;
-    case PropertyType::Integer: return std::get<std::int16_t>(v);
-    case PropertyType::Long: return std::get<std::int32_t>(v);
-    case PropertyType::Single: return std::get<float>(v);
+    case PropertyType::Boolean:
+      return std::get<VbBool>(v).value ? -1.0 : 0.0;
+    case PropertyType::Integer:
+      return std::get<std::int16_t>(v);
+    case PropertyType::Long:
+      return std::get<std::int32_t>(v);
+    case PropertyType::Single:
+      return std::get<float>(v);
     case PropertyType::String: {
       const std::string t = Trim(std::get<std::string>(v));
       if (SameKey(t, "True")) return -1.0;
       if (SameKey(t, "False")) return 0.0;
       return ParseNumber(t);
     }
-    default: return std::nullopt;
+    default:
+      return std::nullopt;
   }
 }
 
@@ -118,11 +126,16 @@ std::optional<PropertyValue> Convert(const PropertyValue& stored, PropertyType w
       return std::nullopt;
     case PropertyType::String:
       switch (TypeOf(stored)) {
-        case PropertyType::Boolean: return PropertyValue(std::string(std::get<VbBool>(stored).value ? "True" : "False"));
-        case PropertyType::Integer: return PropertyValue(std::to_string(std::get<std::int16_t>(stored)));
-        case PropertyType::Long: return PropertyValue(std::to_string(std::get<std::int32_t>(stored)));
-        case PropertyType::Single: return PropertyValue(FloatText(std::get<float>(stored)));
-        default: return std::nullopt;
+        case PropertyType::Boolean:
+          return PropertyValue(std::string(std::get<VbBool>(stored).value ? "True" : "False"));
+        case PropertyType::Integer:
+          return PropertyValue(std::to_string(std::get<std::int16_t>(stored)));
+        case PropertyType::Long:
+          return PropertyValue(std::to_string(std::get<std::int32_t>(stored)));
+        case PropertyType::Single:
+          return PropertyValue(FloatText(std::get<float>(stored)));
+        default:
+          return std::nullopt;
       }
     default:
       return std::nullopt;
@@ -139,8 +152,10 @@ bool SameValue(const PropertyValue& a, const PropertyValue& b) {
 }
 
 QImage PictureImage(const Picture& p) {
-  if (p.Type() == PictureType::Bitmap) return GetBitmapImage(p.Handle()).convertToFormat(QImage::Format_RGB32);
-  if (p.Type() == PictureType::Icon) return GetIconImage(p.Handle()).convertToFormat(QImage::Format_ARGB32);
+  if (p.Type() == PictureType::Bitmap)
+    return GetBitmapImage(p.Handle()).convertToFormat(QImage::Format_RGB32);
+  if (p.Type() == PictureType::Icon)
+    return GetIconImage(p.Handle()).convertToFormat(QImage::Format_ARGB32);
   return {};
 }
 
@@ -155,11 +170,21 @@ std::string Quote(std::string_view s) {
   for (char c : s) {
     const auto u = static_cast<unsigned char>(c);
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (u < 0x20 || u == 0x7F) {
           char buf[8];
@@ -197,11 +222,21 @@ std::optional<std::string> Unquote(std::string_view s, std::size_t& pos) {
     }
     if (++pos >= s.size()) return std::nullopt;
     switch (s[pos]) {
-      case '"': out += '"'; break;
-      case '\\': out += '\\'; break;
-      case 'n': out += '\n'; break;
-      case 'r': out += '\r'; break;
-      case 't': out += '\t'; break;
+      case '"':
+        out += '"';
+        break;
+      case '\\':
+        out += '\\';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case 't':
+        out += '\t';
+        break;
       case 'x': {
         if (pos + 2 >= s.size()) return std::nullopt;
         const int hi = HexDigit(s[pos + 1]), lo = HexDigit(s[pos + 2]);
@@ -210,7 +245,8 @@ std::optional<std::string> Unquote(std::string_view s, std::size_t& pos) {
         pos += 2;
         break;
       }
-      default: return std::nullopt;
+      default:
+        return std::nullopt;
     }
   }
   return std::nullopt;
@@ -249,8 +285,8 @@ std::optional<std::int64_t> ParseSize(std::string_view t) {
 }
 
 std::string FontText(const StdFont& f) {
-  std::string s = Quote(f.Name()) + ", " + SizeText(f.SizeUnits()) + ", Weight " + std::to_string(f.Weight()) +
-                  ", Charset " + std::to_string(f.Charset());
+  std::string s = Quote(f.Name()) + ", " + SizeText(f.SizeUnits()) + ", Weight " +
+                  std::to_string(f.Weight()) + ", Charset " + std::to_string(f.Charset());
   if (f.Italic()) s += ", Italic";
   if (f.Underline()) s += ", Underline";
   if (f.Strikethrough()) s += ", Strikethrough";
@@ -268,7 +304,8 @@ std::optional<StdFont> ParseFont(std::string_view t) {
   std::size_t start = 0;
   while (start <= rest.size()) {
     const std::size_t comma = rest.find(',', start);
-    parts.push_back(Trim(std::string_view(rest).substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
+    parts.push_back(Trim(std::string_view(rest).substr(
+        start, comma == std::string::npos ? std::string::npos : comma - start)));
     if (comma == std::string::npos) break;
     start = comma + 1;
   }
@@ -312,8 +349,9 @@ std::string PictureText(const Picture& p) {
   QBuffer buffer(&png);
   buffer.open(QIODevice::WriteOnly);
   image.save(&buffer, "PNG");
-  return std::string(p.Type() == PictureType::Bitmap ? "Bitmap " : "Icon ") + std::to_string(image.width()) + "x" +
-         std::to_string(image.height()) + " " + png.toBase64().toStdString();
+  return std::string(p.Type() == PictureType::Bitmap ? "Bitmap " : "Icon ") +
+         std::to_string(image.width()) + "x" + std::to_string(image.height()) + " " +
+         png.toBase64().toStdString();
 }
 
 std::optional<Picture> ParsePicture(std::string_view t) {
@@ -327,9 +365,11 @@ std::optional<Picture> ParsePicture(std::string_view t) {
   const std::size_t x = dims.find('x');
   if (x == std::string::npos) return std::nullopt;
   auto w = ParseNumber(dims.substr(0, x)), h = ParseNumber(dims.substr(x + 1));
-  const QByteArray data = QByteArray::fromBase64(QByteArray::fromRawData(rest.data() + space + 1, static_cast<qsizetype>(rest.size() - space - 1)));
+  const QByteArray data = QByteArray::fromBase64(QByteArray::fromRawData(
+      rest.data() + space + 1, static_cast<qsizetype>(rest.size() - space - 1)));
   QImage image;
-  if (!w || !h || !image.loadFromData(data, "PNG") || image.width() != *w || image.height() != *h) return std::nullopt;
+  if (!w || !h || !image.loadFromData(data, "PNG") || image.width() != *w || image.height() != *h)
+    return std::nullopt;
   if (bitmap) {
     if (HBITMAP hbm = CreateBitmapFromImage(image)) return Picture::FromBitmap(hbm, true);
   } else if (HICON ic = CreateIconFromImage(image)) {
@@ -340,13 +380,20 @@ std::optional<Picture> ParsePicture(std::string_view t) {
 
 std::string ValueText(const PropertyValue& v) {
   switch (TypeOf(v)) {
-    case PropertyType::Boolean: return std::get<VbBool>(v).value ? "True" : "False";
-    case PropertyType::Integer: return std::to_string(std::get<std::int16_t>(v));
-    case PropertyType::Long: return std::to_string(std::get<std::int32_t>(v));
-    case PropertyType::Single: return FloatText(std::get<float>(v));
-    case PropertyType::String: return Quote(std::get<std::string>(v));
-    case PropertyType::Font: return FontText(std::get<StdFont>(v));
-    case PropertyType::Picture: return PictureText(std::get<Picture>(v));
+    case PropertyType::Boolean:
+      return std::get<VbBool>(v).value ? "True" : "False";
+    case PropertyType::Integer:
+      return std::to_string(std::get<std::int16_t>(v));
+    case PropertyType::Long:
+      return std::to_string(std::get<std::int32_t>(v));
+    case PropertyType::Single:
+      return FloatText(std::get<float>(v));
+    case PropertyType::String:
+      return Quote(std::get<std::string>(v));
+    case PropertyType::Font:
+      return FontText(std::get<StdFont>(v));
+    case PropertyType::Picture:
+      return PictureText(std::get<Picture>(v));
   }
   return {};
 }
@@ -403,11 +450,13 @@ PropertyBag::Entry* PropertyBag::Find(std::string_view key) {
   return nullptr;
 }
 
-void PropertyBag::WriteProperty(std::string_view key, const PropertyValue& value, const PropertyValue& defaultValue) {
+void PropertyBag::WriteProperty(std::string_view key, const PropertyValue& value,
+                                const PropertyValue& defaultValue) {
   CheckKey(key);
-  const bool isDefault = TypeOf(value) == PropertyType::Picture && TypeOf(defaultValue) == PropertyType::Picture
-                             ? std::get<Picture>(value) == std::get<Picture>(defaultValue)
-                             : SameValue(value, defaultValue);
+  const bool isDefault =
+      TypeOf(value) == PropertyType::Picture && TypeOf(defaultValue) == PropertyType::Picture
+          ? std::get<Picture>(value) == std::get<Picture>(defaultValue)
+          : SameValue(value, defaultValue);
   if (isDefault) {
     Remove(key);
     return;
@@ -424,21 +473,32 @@ void PropertyBag::WriteProperty(std::string_view key, const PropertyValue& value
   entries_.push_back(Entry{std::string(key), value});
 }
 
-PropertyValue PropertyBag::ReadProperty(std::string_view key, const PropertyValue& defaultValue) const {
+PropertyValue PropertyBag::ReadProperty(std::string_view key,
+                                        const PropertyValue& defaultValue) const {
   const Entry* e = Find(key);
   if (!e) return defaultValue;
   if (auto v = Convert(e->value, TypeOf(defaultValue))) return *v;
   return defaultValue;
 }
 
-bool PropertyBag::ReadBool(std::string_view key, bool d) const { return std::get<VbBool>(ReadProperty(key, VbBool{d})).value; }
-std::int16_t PropertyBag::ReadInt16(std::string_view key, std::int16_t d) const { return std::get<std::int16_t>(ReadProperty(key, d)); }
-std::int32_t PropertyBag::ReadInt32(std::string_view key, std::int32_t d) const { return std::get<std::int32_t>(ReadProperty(key, d)); }
-float PropertyBag::ReadSingle(std::string_view key, float d) const { return std::get<float>(ReadProperty(key, d)); }
+bool PropertyBag::ReadBool(std::string_view key, bool d) const {
+  return std::get<VbBool>(ReadProperty(key, VbBool{d})).value;
+}
+std::int16_t PropertyBag::ReadInt16(std::string_view key, std::int16_t d) const {
+  return std::get<std::int16_t>(ReadProperty(key, d));
+}
+std::int32_t PropertyBag::ReadInt32(std::string_view key, std::int32_t d) const {
+  return std::get<std::int32_t>(ReadProperty(key, d));
+}
+float PropertyBag::ReadSingle(std::string_view key, float d) const {
+  return std::get<float>(ReadProperty(key, d));
+}
 std::string PropertyBag::ReadString(std::string_view key, std::string_view d) const {
   return std::get<std::string>(ReadProperty(key, std::string(d)));
 }
-StdFont PropertyBag::ReadFont(std::string_view key, const StdFont& d) const { return std::get<StdFont>(ReadProperty(key, d)); }
+StdFont PropertyBag::ReadFont(std::string_view key, const StdFont& d) const {
+  return std::get<StdFont>(ReadProperty(key, d));
+}
 Picture PropertyBag::ReadPicture(std::string_view key, const Picture& d) const {
   Picture p = std::get<Picture>(ReadProperty(key, d));
   // A picture key that holds no picture leaves the slot empty.
@@ -498,13 +558,15 @@ std::optional<PropertyBag> PropertyBag::FromText(std::string_view text, std::str
     ++lineNo;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (!sawHeader) {
-      if (line != kHeader) return fail("not a property bag (the first line must be \"" + std::string(kHeader) + "\")");
+      if (line != kHeader)
+        return fail("not a property bag (the first line must be \"" + std::string(kHeader) + "\")");
       sawHeader = true;
       continue;
     }
     if (Trim(line).empty()) continue;
     const std::size_t colon = line.find(':');
-    if (colon == std::string_view::npos || colon == 0) return fail("expected \"Key: Type = value\"");
+    if (colon == std::string_view::npos || colon == 0)
+      return fail("expected \"Key: Type = value\"");
     const std::string key(line.substr(0, colon));
     const std::size_t eq = line.find(" = ", colon);
     if (eq == std::string_view::npos) return fail("expected \" = \" after the type");

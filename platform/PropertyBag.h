@@ -36,9 +36,18 @@ struct VbBool {
   friend bool operator==(const VbBool&, const VbBool&) = default;
 };
 
-using PropertyValue = std::variant<VbBool, std::int16_t, std::int32_t, float, std::string, StdFont, Picture>;
+using PropertyValue =
+    std::variant<VbBool, std::int16_t, std::int32_t, float, std::string, StdFont, Picture>;
 
-enum class PropertyType { Boolean = 0, Integer = 1, Long = 2, Single = 3, String = 4, Font = 5, Picture = 6 };
+enum class PropertyType {
+  Boolean = 0,
+  Integer = 1,
+  Long = 2,
+  Single = 3,
+  String = 4,
+  Font = 5,
+  Picture = 6
+};
 
 inline PropertyType TypeOf(const PropertyValue& v) { return static_cast<PropertyType>(v.index()); }
 
@@ -46,7 +55,8 @@ class PropertyBag {
  public:
   // Stores the value under the key, or removes the key when the value equals the default.
   // Keys must be non-empty and hold no ':' and no control characters (else std::invalid_argument).
-  void WriteProperty(std::string_view key, const PropertyValue& value, const PropertyValue& defaultValue);
+  void WriteProperty(std::string_view key, const PropertyValue& value,
+                     const PropertyValue& defaultValue);
   // Stores the value whatever it is.
   void WriteProperty(std::string_view key, const PropertyValue& value);
   // The stored value in the default's type, or the default.
@@ -60,15 +70,26 @@ class PropertyBag {
   StdFont ReadFont(std::string_view key, const StdFont& defaultValue) const;
   Picture ReadPicture(std::string_view key, const Picture& defaultValue = Picture()) const;
 
-  void WriteBool(std::string_view key, bool value, bool defaultValue) { WriteProperty(key, VbBool{value}, VbBool{defaultValue}); }
-  void WriteInt16(std::string_view key, std::int16_t value, std::int16_t defaultValue) { WriteProperty(key, value, defaultValue); }
-  void WriteInt32(std::string_view key, std::int32_t value, std::int32_t defaultValue) { WriteProperty(key, value, defaultValue); }
-  void WriteSingle(std::string_view key, float value, float defaultValue) { WriteProperty(key, value, defaultValue); }
+  void WriteBool(std::string_view key, bool value, bool defaultValue) {
+    WriteProperty(key, VbBool{value}, VbBool{defaultValue});
+  }
+  void WriteInt16(std::string_view key, std::int16_t value, std::int16_t defaultValue) {
+    WriteProperty(key, value, defaultValue);
+  }
+  void WriteInt32(std::string_view key, std::int32_t value, std::int32_t defaultValue) {
+    WriteProperty(key, value, defaultValue);
+  }
+  void WriteSingle(std::string_view key, float value, float defaultValue) {
+    WriteProperty(key, value, defaultValue);
+  }
   void WriteString(std::string_view key, std::string_view value, std::string_view defaultValue) {
     WriteProperty(key, std::string(value), std::string(defaultValue));
   }
-  void WriteFont(std::string_view key, const StdFont& value, const StdFont& defaultValue) { WriteProperty(key, value, defaultValue); }
-  void WritePicture(std::string_view key, const Picture& value, const Picture& defaultValue = Picture()) {
+  void WriteFont(std::string_view key, const StdFont& value, const StdFont& defaultValue) {
+    WriteProperty(key, value, defaultValue);
+  }
+  void WritePicture(std::string_view key, const Picture& value,
+                    const Picture& defaultValue = Picture()) {
     WriteProperty(key, value, defaultValue);
   }
 

@@ -11,16 +11,21 @@ namespace {
 
 QString Folder(int type) {
   switch (type) {
-    case RT_BITMAP: return QStringLiteral(":/quillane/bitmaps");
-    case RT_ICON: return QStringLiteral(":/quillane/icons");
-    case RT_WAVE: return QStringLiteral(":/quillane/sounds");
-    default: return QStringLiteral(":/quillane/type%1").arg(type);
+    case RT_BITMAP:
+      return QStringLiteral(":/quillane/bitmaps");
+    case RT_ICON:
+      return QStringLiteral(":/quillane/icons");
+    case RT_WAVE:
+      return QStringLiteral(":/quillane/sounds");
+    default:
+      return QStringLiteral(":/quillane/type%1").arg(type);
   }
 }
 
 QString Find(int type, const ResourceId& id) {
-  const QString wanted = std::holds_alternative<int>(id) ? QString::number(std::get<int>(id))
-                                                         : QString::fromStdString(std::get<std::string>(id));
+  const QString wanted = std::holds_alternative<int>(id)
+                             ? QString::number(std::get<int>(id))
+                             : QString::fromStdString(std::get<std::string>(id));
   if (wanted.isEmpty()) return {};
   const QDir dir(Folder(type));
   for (const QFileInfo& info : dir.entryInfoList(QDir::Files)) {

@@ -15,7 +15,7 @@ namespace quillane::platform {
 using ResourceId = std::variant<int, std::string>;
 
 constexpr int RT_BITMAP = 2;
-constexpr int RT_ICON = 14;  // the group icon type; one image per resource here
+constexpr int RT_ICON = 14;   // the group icon type; one image per resource here
 constexpr int RT_WAVE = 100;  // the program's own type for its click sounds
 
 // The raw bytes of a resource of a type (RT_BITMAP, RT_ICON or a number of the program's own),

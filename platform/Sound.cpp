@@ -39,7 +39,8 @@ Playback& Current() {
 }  // namespace
 
 std::optional<WaveInfo> ParseWave(const QByteArray& wave) {
-  if (wave.size() < 12 || std::memcmp(wave.constData(), "RIFF", 4) != 0 || std::memcmp(wave.constData() + 8, "WAVE", 4) != 0) {
+  if (wave.size() < 12 || std::memcmp(wave.constData(), "RIFF", 4) != 0 ||
+      std::memcmp(wave.constData() + 8, "WAVE", 4) != 0) {
     return std::nullopt;
   }
   WaveInfo info;
@@ -55,8 +56,9 @@ std::optional<WaveInfo> ParseWave(const QByteArray& wave) {
       info.channels = U16(wave, body + 2);
       info.sampleRate = static_cast<int>(U32(wave, body + 4));
       info.bitsPerSample = U16(wave, body + 14);
-      if ((info.channels != 1 && info.channels != 2) || (info.bitsPerSample != 8 && info.bitsPerSample != 16) ||
-          info.sampleRate < 1000 || info.sampleRate > 192000) {
+      if ((info.channels != 1 && info.channels != 2) ||
+          (info.bitsPerSample != 8 && info.bitsPerSample != 16) || info.sampleRate < 1000 ||
+          info.sampleRate > 192000) {
         return std::nullopt;
       }
       haveFormat = true;
@@ -91,7 +93,8 @@ bool PlayWaveAsync(const QByteArray& wave) {
   }
   auto* sink = new QAudioSink(device, format);
   QObject::connect(sink, &QAudioSink::stateChanged, sink, [sink, buffer](QAudio::State state) {
-    if (state == QAudio::IdleState || (state == QAudio::StoppedState && sink->error() != QAudio::NoError)) {
+    if (state == QAudio::IdleState ||
+        (state == QAudio::StoppedState && sink->error() != QAudio::NoError)) {
       sink->stop();
       sink->deleteLater();
       buffer->deleteLater();

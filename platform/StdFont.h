@@ -28,7 +28,9 @@ class StdFont {
   bool Strikethrough() const { return strikethrough_; }
   void SetStrikethrough(bool v) { strikethrough_ = v; }
   std::int16_t Weight() const { return weight_; }
-  void SetWeight(std::int16_t weight) { weight_ = weight < 0 ? std::int16_t{0} : (weight > 1000 ? std::int16_t{1000} : weight); }
+  void SetWeight(std::int16_t weight) {
+    weight_ = weight < 0 ? std::int16_t{0} : (weight > 1000 ? std::int16_t{1000} : weight);
+  }
   std::int16_t Charset() const { return charset_; }
   void SetCharset(std::int16_t charset) { charset_ = charset; }
 

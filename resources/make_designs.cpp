@@ -44,7 +44,10 @@ p::Picture Draw(Shape shape, int size) {
     g.drawRect(QRectF(7, 10, 8, 2));
   };
   switch (shape) {
-    case Shape::AddFile: page(); plus(); break;
+    case Shape::AddFile:
+      page();
+      plus();
+      break;
     case Shape::AddFolder:
       g.setPen(QColor(150, 110, 20));
       g.setBrush(QColor(245, 200, 80));
@@ -64,8 +67,8 @@ p::Picture Draw(Shape shape, int size) {
       g.setBrush(QColor(60, 120, 220));
       const bool up = shape == Shape::Up;
       QPolygonF arrow;
-      for (QPointF pt : {QPointF(8, 2), QPointF(14, 8), QPointF(10.5, 8), QPointF(10.5, 14), QPointF(5.5, 14),
-                         QPointF(5.5, 8), QPointF(2, 8)})
+      for (QPointF pt : {QPointF(8, 2), QPointF(14, 8), QPointF(10.5, 8), QPointF(10.5, 14),
+                         QPointF(5.5, 14), QPointF(5.5, 8), QPointF(2, 8)})
         arrow << (up ? pt : QPointF(pt.x(), 16 - pt.y()));
       g.drawPolygon(arrow);
       break;
@@ -74,15 +77,15 @@ p::Picture Draw(Shape shape, int size) {
       page();
       g.setPen(QColor(20, 110, 40));
       g.setBrush(QColor(50, 180, 70));
-      g.drawPolygon(QPolygonF({QPointF(7, 6), QPointF(11, 6), QPointF(11, 3.5), QPointF(15.5, 9), QPointF(11, 14.5),
-                               QPointF(11, 12), QPointF(7, 12)}));
+      g.drawPolygon(QPolygonF({QPointF(7, 6), QPointF(11, 6), QPointF(11, 3.5), QPointF(15.5, 9),
+                               QPointF(11, 14.5), QPointF(11, 12), QPointF(7, 12)}));
       break;
     case Shape::Stop: {
       g.setPen(QColor(140, 20, 20));
       g.setBrush(QColor(215, 45, 45));
       QPolygonF octagon;
-      for (QPointF pt : {QPointF(5, 1.5), QPointF(11, 1.5), QPointF(14.5, 5), QPointF(14.5, 11), QPointF(11, 14.5),
-                         QPointF(5, 14.5), QPointF(1.5, 11), QPointF(1.5, 5)})
+      for (QPointF pt : {QPointF(5, 1.5), QPointF(11, 1.5), QPointF(14.5, 5), QPointF(14.5, 11),
+                         QPointF(11, 14.5), QPointF(5, 14.5), QPointF(1.5, 11), QPointF(1.5, 5)})
         octagon << pt;
       g.drawPolygon(octagon);
       g.setPen(Qt::NoPen);
@@ -167,7 +170,8 @@ int main(int argc, char** argv) {
       {1, "mnuOutput", "Output Directory && Password...", -1},
       {1, "mnuEditline2", "-", -1},
       {1, "mnuMoveup", "Move Up" + blanks.substr(0, 20) + "Ctrl + Left Allow", int(Shape::Up)},
-      {1, "mnuMoveDown", "Move Down" + blanks.substr(0, 15) + "Ctrl + Right Allow", int(Shape::Down)},
+      {1, "mnuMoveDown", "Move Down" + blanks.substr(0, 15) + "Ctrl + Right Allow",
+       int(Shape::Down)},
       {1, "mnueditbar0", "-", -1},
       {1, "mnuSall", "Select All", -1},
       {1, "mnuSnone", "Select None", -1},
@@ -231,8 +235,8 @@ int main(int argc, char** argv) {
       bar.AddButtonEx("", c::tbrSeparator);
       continue;
     }
-    bar.AddButtonEx(b.key, c::tbrButton, Draw(static_cast<Shape>(b.picture), 24), b.tip, 0xFF00FF, true, b.caption,
-                    false, std::string(b.key) != "stop");
+    bar.AddButtonEx(b.key, c::tbrButton, Draw(static_cast<Shape>(b.picture), 24), b.tip, 0xFF00FF,
+                    true, b.caption, false, std::string(b.key) != "stop");
   }
   bar.SetButtonAlwaysShowCaption(1, true);
   bar.SetButtonDescription(2, "Add folder");
@@ -244,7 +248,8 @@ int main(int argc, char** argv) {
   p::PropertyBag barBag;
   bar.WriteProperties(barBag);
 
-  if (!Save(menuBag, folder + "frmMain.xMenu1.bag") || !Save(barBag, folder + "frmMain.xToolbar1.bag")) {
+  if (!Save(menuBag, folder + "frmMain.xMenu1.bag") ||
+      !Save(barBag, folder + "frmMain.xToolbar1.bag")) {
     std::fprintf(stderr, "make_designs: cannot write into %s\n", folder.c_str());
     return 1;
   }

@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config dpkg-dev nettle-dev qt6-base-dev qt6-multimedia-dev
           libgtest-dev libgmock-dev libbenchmark-dev libexpat1-dev)
 if [[ "${1:-}" == "--test" ]]; then
-  packages+=(clang libclang-rt-14-dev tidy fonts-dejavu-core parallel)
+  packages+=(clang clang-format libclang-rt-14-dev tidy fonts-dejavu-core parallel)
 fi
 
 missing=()

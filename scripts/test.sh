@@ -4,6 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh --test
+echo "== Format (clang-format)"
+bash scripts/check-format.sh
 mkdir -p build
 jobs=$(nproc)
 

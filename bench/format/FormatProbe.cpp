@@ -35,7 +35,9 @@ int main(int argc, char** argv) {
     if (kind == "s") {
       shown = NumberFormat(code).FormatText(value).text;
     } else {
-      std::string fmt = kind == "b" ? std::string(BuiltinFormat(static_cast<uint16_t>(std::atoi(code.c_str())))) : code;
+      std::string fmt =
+          kind == "b" ? std::string(BuiltinFormat(static_cast<uint16_t>(std::atoi(code.c_str()))))
+                      : code;
       if (kind == "b" && fmt.empty()) fmt = "General";
       shown = NumberFormat(fmt).Format(std::strtod(value.c_str(), nullptr), kind == "n1904").text;
     }

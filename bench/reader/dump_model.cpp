@@ -23,11 +23,21 @@ void Json(std::string& out, std::string_view text) {
   out.push_back('"');
   for (unsigned char c : text) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (c < 0x20) {
           char buffer[8];
@@ -53,11 +63,16 @@ void Number(std::string& out, double value) {
 
 const char* TypeName(model::SheetType type) {
   switch (type) {
-    case model::SheetType::Worksheet: return "worksheet";
-    case model::SheetType::Chart: return "chart";
-    case model::SheetType::Macro: return "macro";
-    case model::SheetType::Module: return "module";
-    case model::SheetType::Dialog: return "dialog";
+    case model::SheetType::Worksheet:
+      return "worksheet";
+    case model::SheetType::Chart:
+      return "chart";
+    case model::SheetType::Macro:
+      return "macro";
+    case model::SheetType::Module:
+      return "module";
+    case model::SheetType::Dialog:
+      return "dialog";
   }
   return "?";
 }
@@ -76,9 +91,9 @@ std::string Dump(const model::Workbook& book) {
     out += TypeName(sheet.type);
     out += "\",\"visibility\":" + std::to_string(static_cast<int>(sheet.visibility));
     out += ",\"settings\":[" + std::to_string(sheet.defaultColWidth) + "," +
-           std::to_string(sheet.standardWidth) + "," + std::to_string(sheet.defaultRowHeight) + "," +
-           std::to_string(sheet.showGridlines ? 1 : 0) + "," + std::to_string(sheet.frozenRows) + "," +
-           std::to_string(sheet.frozenCols) + "]";
+           std::to_string(sheet.standardWidth) + "," + std::to_string(sheet.defaultRowHeight) +
+           "," + std::to_string(sheet.showGridlines ? 1 : 0) + "," +
+           std::to_string(sheet.frozenRows) + "," + std::to_string(sheet.frozenCols) + "]";
     out += ",\"cells\":[";
     bool first = true;
     for (const model::Cell& cell : sheet.cells) {
@@ -86,14 +101,23 @@ std::string Dump(const model::Workbook& book) {
       first = false;
       out += std::string("[") + std::to_string(cell.row) + "," + std::to_string(cell.col) + ",";
       switch (cell.type) {
-        case model::CellType::Blank: out += "\"b\",null"; break;
-        case model::CellType::Number: out += "\"n\","; Number(out, cell.number); break;
+        case model::CellType::Blank:
+          out += "\"b\",null";
+          break;
+        case model::CellType::Number:
+          out += "\"n\",";
+          Number(out, cell.number);
+          break;
         case model::CellType::String:
           out += "\"s\",";
           Json(out, cell.text < book.strings.size() ? book.strings[cell.text] : "");
           break;
-        case model::CellType::Boolean: out += "\"bool\"," + std::to_string(cell.code); break;
-        case model::CellType::Error: out += "\"e\"," + std::to_string(cell.code); break;
+        case model::CellType::Boolean:
+          out += "\"bool\"," + std::to_string(cell.code);
+          break;
+        case model::CellType::Error:
+          out += "\"e\"," + std::to_string(cell.code);
+          break;
       }
       out += ",";
       Json(out, formatOf(cell.style));
@@ -135,9 +159,9 @@ std::string Dump(const model::Workbook& book) {
     for (size_t i = 0; i < sheet.hyperlinks.size(); ++i) {
       const model::Hyperlink& h = sheet.hyperlinks[i];
       if (i) out += ",";
-      out += std::string("[") + std::to_string(h.range.firstRow) + "," + std::to_string(h.range.lastRow) + "," +
-             std::to_string(h.range.firstCol) + "," + std::to_string(h.range.lastCol) + "," +
-             std::to_string(static_cast<int>(h.kind)) + ",";
+      out += std::string("[") + std::to_string(h.range.firstRow) + "," +
+             std::to_string(h.range.lastRow) + "," + std::to_string(h.range.firstCol) + "," +
+             std::to_string(h.range.lastCol) + "," + std::to_string(static_cast<int>(h.kind)) + ",";
       Json(out, h.target);
       out += ",";
       Json(out, h.location);
@@ -163,10 +187,25 @@ std::string Dump(const model::Workbook& book) {
   for (size_t i = 0; i < book.biff.xfs.size(); ++i) {
     const model::XfRecord& x = book.biff.xfs[i];
     if (i) out += ",";
-    int fields[] = {x.font, x.format, static_cast<int>(x.hAlign), static_cast<int>(x.vAlign), x.wrap,
-                    x.rotation, x.indent, x.shrink, x.left.style, x.left.color, x.right.style,
-                    x.right.color, x.top.style, x.top.color, x.bottom.style, x.bottom.color,
-                    x.pattern, x.patternColor, x.patternBackground};
+    int fields[] = {x.font,
+                    x.format,
+                    static_cast<int>(x.hAlign),
+                    static_cast<int>(x.vAlign),
+                    x.wrap,
+                    x.rotation,
+                    x.indent,
+                    x.shrink,
+                    x.left.style,
+                    x.left.color,
+                    x.right.style,
+                    x.right.color,
+                    x.top.style,
+                    x.top.color,
+                    x.bottom.style,
+                    x.bottom.color,
+                    x.pattern,
+                    x.patternColor,
+                    x.patternBackground};
     out += "[";
     for (size_t k = 0; k < std::size(fields); ++k) {
       if (k) out += ",";

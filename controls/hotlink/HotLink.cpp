@@ -41,11 +41,13 @@ int PixelsX(float twips) { return static_cast<int>(std::lround(twips / p::TwipsP
 int PixelsY(float twips) { return static_cast<int>(std::lround(twips / p::TwipsPerPixelY())); }
 
 int ShiftState(Qt::KeyboardModifiers m) {
-  return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
+  return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) |
+         (m & Qt::AltModifier ? 4 : 0);
 }
 
 int ButtonOf(Qt::MouseButtons b) {
-  return (b & Qt::LeftButton ? 1 : 0) | (b & Qt::RightButton ? 2 : 0) | (b & Qt::MiddleButton ? 4 : 0);
+  return (b & Qt::LeftButton ? 1 : 0) | (b & Qt::RightButton ? 2 : 0) |
+         (b & Qt::MiddleButton ? 4 : 0);
 }
 
 // The control's own pointer: a hand.
@@ -57,7 +59,9 @@ const QCursor& LinkCursor() {
 }  // namespace
 
 HotLink::HotLink(QWidget* parent, p::Host* host)
-    : QWidget(parent), ownHost_(host ? nullptr : std::make_unique<p::Host>()), host_(host ? host : ownHost_.get()) {
+    : QWidget(parent),
+      ownHost_(host ? nullptr : std::make_unique<p::Host>()),
+      host_(host ? host : ownHost_.get()) {
   setObjectName(QStringLiteral("HotLink"));
   setAutoFillBackground(true);
   label_ = new QLabel(this);
@@ -74,7 +78,9 @@ HotLink::~HotLink() {
   if (QWidget::mouseGrabber() == this) releaseMouse();
 }
 
-void HotLink::SetShellHook(std::function<void(const std::string& file)> hook) { ShellHook() = std::move(hook); }
+void HotLink::SetShellHook(std::function<void(const std::string& file)> hook) {
+  ShellHook() = std::move(hook);
+}
 
 void HotLink::InitProperties() {
   mouseP_ = true;
@@ -178,8 +184,8 @@ void HotLink::SetEnabled(bool value) {
   Changed("Enabled");
 }
 
-void HotLink::Shell(const std::string& file, const std::string& /*parameters*/, const std::string& /*directory*/,
-                    std::int32_t /*showCommand*/) {
+void HotLink::Shell(const std::string& file, const std::string& /*parameters*/,
+                    const std::string& /*directory*/, std::int32_t /*showCommand*/) {
   if (ShellHook()) {
     ShellHook()(file);
     return;
@@ -238,15 +244,15 @@ void HotLink::HandleMouseMove(int button, int shift, float x, float y) {
 
 void HotLink::mouseMoveEvent(QMouseEvent* event) {
   const QPointF pos = event->position();
-  HandleMouseMove(ButtonOf(event->buttons()), ShiftState(event->modifiers()), static_cast<float>(pos.x()),
-                  static_cast<float>(pos.y()));
+  HandleMouseMove(ButtonOf(event->buttons()), ShiftState(event->modifiers()),
+                  static_cast<float>(pos.x()), static_cast<float>(pos.y()));
 }
 
 void HotLink::mousePressEvent(QMouseEvent* event) {
   pressed_ = event->button() == Qt::LeftButton;
   if (MouseDown)
-    MouseDown(ButtonOf(event->button()), ShiftState(event->modifiers()), static_cast<float>(event->position().x()),
-              static_cast<float>(event->position().y()));
+    MouseDown(ButtonOf(event->button()), ShiftState(event->modifiers()),
+              static_cast<float>(event->position().x()), static_cast<float>(event->position().y()));
 }
 
 void HotLink::mouseReleaseEvent(QMouseEvent* event) {
@@ -254,7 +260,8 @@ void HotLink::mouseReleaseEvent(QMouseEvent* event) {
   if (MouseUp)
     MouseUp(ButtonOf(event->button()), ShiftState(event->modifiers()), static_cast<float>(pos.x()),
             static_cast<float>(pos.y()));
-  const bool click = pressed_ && event->button() == Qt::LeftButton && rect().contains(pos.toPoint());
+  const bool click =
+      pressed_ && event->button() == Qt::LeftButton && rect().contains(pos.toPoint());
   pressed_ = false;
   if (click && Click) Click();
 }
@@ -268,7 +275,8 @@ bool HotLink::eventFilter(QObject* watched, QEvent* event) {
   }
   if (watched == label_ && event->type() == QEvent::MouseButtonRelease) {
     auto* e = static_cast<QMouseEvent*>(event);
-    const bool click = pressed_ && e->button() == Qt::LeftButton && label_->rect().contains(e->position().toPoint());
+    const bool click = pressed_ && e->button() == Qt::LeftButton &&
+                       label_->rect().contains(e->position().toPoint());
     pressed_ = false;
     if (click && Click) Click();
     return true;

@@ -12,9 +12,9 @@ namespace quillane::controls {
 
 class MenuItem {
  public:
-  std::string Name;         // passed to ItemClick; compared without regard to case
-  std::string Caption;      // "&" marks the access character; "-" is a separator
-  std::int32_t Ident = 0;   // 0 top level, parent's level + 1 for a child
+  std::string Name;        // passed to ItemClick; compared without regard to case
+  std::string Caption;     // "&" marks the access character; "-" is a separator
+  std::int32_t Ident = 0;  // 0 top level, parent's level + 1 for a child
   bool Visible = true;
   bool Enabled = true;
   bool Checked = false;
@@ -37,7 +37,8 @@ class MenuItem {
   // Left <= X <= right and top <= Y <= bottom: all four edges belong to the item.
   bool PointInside(float x, float y) const;
   void SetRect(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom);
-  void GetRect(std::int32_t& left, std::int32_t& top, std::int32_t& right, std::int32_t& bottom) const;
+  void GetRect(std::int32_t& left, std::int32_t& top, std::int32_t& right,
+               std::int32_t& bottom) const;
   const platform::RECT& Rect() const { return rect_; }
 
  private:

@@ -113,7 +113,8 @@ void PrintCaption(HDC dc, std::string_view caption, float x, float y, OLE_COLOR 
   // The underlined character is one UTF-8 sequence.
   std::size_t end = amp + 1;
   while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
-  const int left = RoundHalfEven(x + static_cast<float>(TextWidth(dc, std::string_view(text).substr(0, amp))));
+  const int left =
+      RoundHalfEven(x + static_cast<float>(TextWidth(dc, std::string_view(text).substr(0, amp))));
   const int width = TextWidth(dc, std::string_view(text).substr(amp, end - amp));
   const int row = RoundHalfEven(y + static_cast<float>(TextHeight(dc, "X")) - 1);
   if (width > 0) Lines(dc, QB(kBlack), {{left, row}, {left + width, row}});
@@ -150,7 +151,8 @@ void MenuSurface::Resize(int width, int height, p::OLE_COLOR fill) {
   const p::HDC tmp = p::CreateCompatibleDC(dc_);
   const p::HGDIOBJ tmpOld = p::SelectObject(tmp, bmp);
   paint::FillBox(tmp, 0, 0, width - 1, height - 1, fill);
-  if (bmp_ != 0) p::BitBlt(tmp, 0, 0, std::min(width, width_), std::min(height, height_), dc_, 0, 0, p::SRCCOPY);
+  if (bmp_ != 0)
+    p::BitBlt(tmp, 0, 0, std::min(width, width_), std::min(height, height_), dc_, 0, 0, p::SRCCOPY);
   p::SelectObject(tmp, tmpOld);
   p::DeleteDC(tmp);
   const p::HGDIOBJ previous = p::SelectObject(dc_, bmp);

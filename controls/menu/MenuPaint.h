@@ -17,7 +17,8 @@ using platform::OLE_COLOR;
 // A colour of the standard 16-colour palette.
 OLE_COLOR QB(int index);
 // Palette colours the menu uses by number.
-inline constexpr int kBlack = 0, kDarkBlue = 1, kLightGrey = 7, kDarkGrey = 8, kLightBlue = 9, kWhite = 15;
+inline constexpr int kBlack = 0, kDarkBlue = 1, kLightGrey = 7, kDarkGrey = 8, kLightBlue = 9,
+                     kWhite = 15;
 inline constexpr OLE_COLOR kButtonFace = static_cast<OLE_COLOR>(0x8000000Fu);
 inline constexpr OLE_COLOR kWindow = static_cast<OLE_COLOR>(0x80000005u);
 inline constexpr OLE_COLOR kWindowText = static_cast<OLE_COLOR>(0x80000008u);

@@ -44,7 +44,9 @@ MenuItem* wMenu::At(std::int32_t index) const {
   return &(*MenuTree)[static_cast<std::size_t>(index - 1)];
 }
 
-bool wMenu::IsListed(std::int32_t index) const { return std::find(list_.begin(), list_.end(), index) != list_.end(); }
+bool wMenu::IsListed(std::int32_t index) const {
+  return std::find(list_.begin(), list_.end(), index) != list_.end();
+}
 
 wMenu* wMenu::ChildPopup() const { return child_ && !child_->Unloaded() ? child_.data() : nullptr; }
 
@@ -72,7 +74,9 @@ void wMenu::FillItems() {
       const std::size_t q = item->Caption.find('&');
       if (q != std::string::npos && q + 1 < item->Caption.size()) {
         std::size_t end = q + 2;
-        while (end < item->Caption.size() && (static_cast<unsigned char>(item->Caption[end]) & 0xC0) == 0x80) ++end;
+        while (end < item->Caption.size() &&
+               (static_cast<unsigned char>(item->Caption[end]) & 0xC0) == 0x80)
+          ++end;
         item->Accelerator = item->Caption.substr(q + 1, end - q - 1);
         for (char& ch : item->Accelerator)
           if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
@@ -86,9 +90,10 @@ void wMenu::FillItems() {
   // An empty list gives a window of the padding's height alone.
   const std::int32_t heightPx = list_.empty() ? pad : t + pad;
   const double tx = p::TwipsPerPixelX(), ty = p::TwipsPerPixelY();
-  const std::int32_t widthTw = RoundHalfEven((w + 30) * tx), heightTw = RoundHalfEven(heightPx * ty);
-  QRect geometry(RoundHalfEven(LeftCorner / tx), RoundHalfEven(TopCorner / ty), RoundHalfEven(widthTw / tx),
-                 RoundHalfEven(heightTw / ty));
+  const std::int32_t widthTw = RoundHalfEven((w + 30) * tx),
+                     heightTw = RoundHalfEven(heightPx * ty);
+  QRect geometry(RoundHalfEven(LeftCorner / tx), RoundHalfEven(TopCorner / ty),
+                 RoundHalfEven(widthTw / tx), RoundHalfEven(heightTw / ty));
   // Kept on the screen: moved left or up where it would reach past the right or bottom edge.
   QScreen* screen = QGuiApplication::screenAt(geometry.topLeft());
   if (!screen) screen = QGuiApplication::primaryScreen();
@@ -115,7 +120,8 @@ void wMenu::SetRegions(std::int32_t idn) {
     if (item->Ident < idn) break;
     if (item->Ident != idn || !item->Visible) continue;
     const auto [L, T, R, B] = item->Rect();
-    const p::POINT strip[5] = {{L - 8, T + 1}, {R + 8, T + 1}, {R + 8, B - 1}, {L - 8, B - 1}, {L - 8, T + 1}};
+    const p::POINT strip[5] = {
+        {L - 8, T + 1}, {R + 8, T + 1}, {R + 8, B - 1}, {L - 8, B - 1}, {L - 8, T + 1}};
     const p::HRGN part = p::CreatePolygonRgn(strip, 5, p::ALTERNATE);
     p::CombineRgn(region, region, part, p::RGN_OR);
     p::DeleteObject(part);
@@ -161,19 +167,36 @@ void wMenu::DrawItem(std::int32_t index, std::int32_t state) {
   const bool hasPicture = !picture.IsNothing() && picture.Type() != p::PictureType::None;
   auto drawPicture = [&](int x, int y) {
     if (!hasPicture) return;
-    if (!item->Enabled) effects_.PaintDisabledPicture(dc, picture, x, y, 16, 16, 0, 0, item->MaskColor);
-    else if (picture.Type() == p::PictureType::Icon || !item->UseMaskColor) effects_.PaintStandardPicture(dc, picture, x, y, 16, 16);
-    else effects_.PaintTransparentPicture(dc, picture, x, y, 16, 16, 0, 0, item->MaskColor);
+    if (!item->Enabled)
+      effects_.PaintDisabledPicture(dc, picture, x, y, 16, 16, 0, 0, item->MaskColor);
+    else if (picture.Type() == p::PictureType::Icon || !item->UseMaskColor)
+      effects_.PaintStandardPicture(dc, picture, x, y, 16, 16);
+    else
+      effects_.PaintTransparentPicture(dc, picture, x, y, 16, 16, 0, 0, item->MaskColor);
   };
   if (state == -1) {
     switch (HighLight) {
-      case 0: Box(dc, L + 1, T + 1, R - 1, B - 1, kInactiveCaption); break;
-      case 1: FillBox(dc, L + 1, T + 1, R - 1, B - 1, kInactiveCaption); break;
-      case 2: gfx::DrawGradient(dc, L + 1, T + 1, R - 1, B - 1, QB(kDarkGrey), QB(kWhite), 0, false); break;
-      case 3: gfx::DrawGradient(dc, L + 1, T + 1, R - 1, B - 1, QB(kDarkBlue), QB(kLightGrey), 0, false); break;
-      case 4: gfx::DrawGradient(dc, L + 1, T + 1, R - 1, B - 1, QB(kDarkGrey), p::RGB(210, 210, 210), 1, true); break;
-      case 5: gfx::DrawGradient(dc, L + 1, T + 1, R - 1, B - 1, QB(kLightGrey), QB(kWhite), 1, true); break;
-      default: break;
+      case 0:
+        Box(dc, L + 1, T + 1, R - 1, B - 1, kInactiveCaption);
+        break;
+      case 1:
+        FillBox(dc, L + 1, T + 1, R - 1, B - 1, kInactiveCaption);
+        break;
+      case 2:
+        gfx::DrawGradient(dc, L + 1, T + 1, R - 1, B - 1, QB(kDarkGrey), QB(kWhite), 0, false);
+        break;
+      case 3:
+        gfx::DrawGradient(dc, L + 1, T + 1, R - 1, B - 1, QB(kDarkBlue), QB(kLightGrey), 0, false);
+        break;
+      case 4:
+        gfx::DrawGradient(dc, L + 1, T + 1, R - 1, B - 1, QB(kDarkGrey), p::RGB(210, 210, 210), 1,
+                          true);
+        break;
+      case 5:
+        gfx::DrawGradient(dc, L + 1, T + 1, R - 1, B - 1, QB(kLightGrey), QB(kWhite), 1, true);
+        break;
+      default:
+        break;
     }
     PrintCaption(dc, item->Caption, item->X + 1, item->Y + 1, p::RGB(74, 64, 87));
     if (MenuStyle == 0) {
@@ -208,8 +231,10 @@ void wMenu::DrawItem(std::int32_t index, std::int32_t state) {
       PrintCaption(dc, item->Caption, item->X, item->Y, kWindowText);
       drawPicture(L + 2, T + 2);
       if (item->IsRoot) {
-        if (MenuStyle == 3) DrawTriangle(L, T, R, B, QB(kLightGrey), 1);
-        else DrawTriangle(L, T, R, B, QB(kBlack), 0);
+        if (MenuStyle == 3)
+          DrawTriangle(L, T, R, B, QB(kLightGrey), 1);
+        else
+          DrawTriangle(L, T, R, B, QB(kBlack), 0);
       }
     } else {
       if (MenuStyle != 1) PrintCaption(dc, item->Caption, item->X + 2, item->Y + 2, QB(kWhite));
@@ -221,7 +246,8 @@ void wMenu::DrawItem(std::int32_t index, std::int32_t state) {
   update();
 }
 
-void wMenu::DrawTriangle(int /*left*/, int top, int right, int bottom, p::OLE_COLOR color, int effect3D) {
+void wMenu::DrawTriangle(int /*left*/, int top, int right, int bottom, p::OLE_COLOR color,
+                         int effect3D) {
   const p::HDC dc = surface_.dc();
   const int y = top + RoundHalfEven((bottom - top) * 0.5);
   const p::COLORREF plain = static_cast<p::COLORREF>(gfx::TranslateColor(color));
@@ -241,7 +267,8 @@ void wMenu::DrawTriangle(int /*left*/, int top, int right, int bottom, p::OLE_CO
   }
 }
 
-void wMenu::DrawOpenStepItem(int left, int top, int right, int bottom, p::OLE_COLOR c1, p::OLE_COLOR c2) {
+void wMenu::DrawOpenStepItem(int left, int top, int right, int bottom, p::OLE_COLOR c1,
+                             p::OLE_COLOR c2) {
   RaisedGradient(surface_.dc(), left, top, right, bottom, c1, c2);
 }
 
@@ -260,7 +287,9 @@ std::int32_t wMenu::FindByAccelerator(std::string_view key) const {
   for (char& ch : upper)
     if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
   for (const std::int32_t j : list_)
-    if (const MenuItem* item = At(j); item && !item->Accelerator.empty() && item->Accelerator == upper) return j;
+    if (const MenuItem* item = At(j);
+        item && !item->Accelerator.empty() && item->Accelerator == upper)
+      return j;
   return 0;
 }
 
@@ -284,7 +313,8 @@ void wMenu::ShowMenu(std::int32_t index) {
   auto* popup = new wMenu(this);
   popup->MenuTree = MenuTree;
   popup->ParentForm = this;
-  if (const auto& font = font_.LogFont()) popup->SetMenuFont(font->Name(), font->SizeUnits(), font->Bold());
+  if (const auto& font = font_.LogFont())
+    popup->SetMenuFont(font->Name(), font->SizeUnits(), font->Bold());
   popup->FilterIndex = index;
   popup->LeftCorner = RoundHalfEven(corner.x() * static_cast<double>(p::TwipsPerPixelX()));
   popup->TopCorner = RoundHalfEven(corner.y() * static_cast<double>(p::TwipsPerPixelY()));
@@ -410,7 +440,8 @@ void wMenu::paintEvent(QPaintEvent*) {
 }
 
 void wMenu::resizeEvent(QResizeEvent*) {
-  if (filling_ || !drawnOnce_ || (width() == surface_.width() && height() == surface_.height())) return;
+  if (filling_ || !drawnOnce_ || (width() == surface_.width() && height() == surface_.height()))
+    return;
   // Sized anew from outside: everything is drawn again.
   surface_.Resize(width(), height(), Background());
   PaintBackground();

@@ -32,7 +32,7 @@ class wMenu : public QWidget, public MenuParent {
   std::int32_t LeftCorner = 0;   // screen position of the top-left corner, in twips
   std::int32_t TopCorner = 0;
   std::int32_t MenuStyle = 0;
-  std::int32_t OwnerWidth = 0;   // width of the bar item under a first-level popup, else 0
+  std::int32_t OwnerWidth = 0;  // width of the bar item under a first-level popup, else 0
   std::int32_t HighLight = 0;
   void SetMenuFont(const std::string& name, std::int64_t sizeUnits, bool bold);
 
@@ -58,8 +58,10 @@ class wMenu : public QWidget, public MenuParent {
 
   // Drawing: state 0 normal, -1 highlighted.
   void DrawItem(std::int32_t index, std::int32_t state);
-  void DrawTriangle(int left, int top, int right, int bottom, platform::OLE_COLOR color, int effect3D);
-  void DrawOpenStepItem(int left, int top, int right, int bottom, platform::OLE_COLOR c1, platform::OLE_COLOR c2);
+  void DrawTriangle(int left, int top, int right, int bottom, platform::OLE_COLOR color,
+                    int effect3D);
+  void DrawOpenStepItem(int left, int top, int right, int bottom, platform::OLE_COLOR c1,
+                        platform::OLE_COLOR c2);
   void DrawCheckMark(int x, int y, int w, int h, platform::OLE_COLOR color);
   // Shapes the window as one strip per visible item of level idn (style 2).
   void SetRegions(std::int32_t idn);

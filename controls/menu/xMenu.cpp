@@ -37,7 +37,8 @@ double LeadingNumber(std::string_view text, bool* whole) {
     while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
   }
   const bool any = i > digits && !(i == digits + 1 && text[digits] == '.');
-  if (any && i < text.size() && (text[i] == 'e' || text[i] == 'E' || text[i] == 'd' || text[i] == 'D')) {
+  if (any && i < text.size() &&
+      (text[i] == 'e' || text[i] == 'E' || text[i] == 'd' || text[i] == 'D')) {
     std::size_t j = i + 1;
     if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
     if (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j]))) {
@@ -101,7 +102,8 @@ void xMenu::SetStyle(std::int32_t value) {
 
 void xMenu::SetChanged(bool) { host_->PropertyChanged("Changed"); }
 
-void xMenu::RaiseError(std::string_view source, std::int32_t number, std::string_view description) const {
+void xMenu::RaiseError(std::string_view source, std::int32_t number,
+                       std::string_view description) const {
   host_->RaiseError(number, "xMenu", source, description);
 }
 
@@ -186,7 +188,8 @@ std::int16_t xMenu::KeyToIndex(std::string_view index) {
       break;
     }
   // A numeric zero asks for nothing and gets 0 without an error.
-  if (result == 0 && !whole) RaiseError("KeyToIndex", 35601, "Element not found. Key is missing or illegal.");
+  if (result == 0 && !whole)
+    RaiseError("KeyToIndex", 35601, "Element not found. Key is missing or illegal.");
   return static_cast<std::int16_t>(result);
 }
 
@@ -212,7 +215,8 @@ void xMenu::Refresh() {
   backColor_ = kButtonFace;
   const p::HDC dc = surface_.dc();
   FillBox(dc, 0, 0, surface_.width() - 1, surface_.height() - 1, backColor_);
-  if (style_ == 3) DrawBarGradient(0, 0, surface_.width(), surface_.height(), QB(kWhite), QB(kLightGrey));
+  if (style_ == 3)
+    DrawBarGradient(0, 0, surface_.width(), surface_.height(), QB(kWhite), QB(kLightGrey));
   for (std::int32_t i = 1; i <= Count(); ++i) {
     SetRootIndex(i);
     At(i)->IsRoot = HasChildren(i);
@@ -225,7 +229,8 @@ void xMenu::Refresh() {
     if (item.Ident != 0 || !item.Visible) continue;
     item.X = static_cast<float>(x) + half;
     item.Y = 4;
-    const std::int32_t next = RoundHalfEven(static_cast<double>(x) + half + TextWidth(dc, item.Caption) + half);
+    const std::int32_t next =
+        RoundHalfEven(static_cast<double>(x) + half + TextWidth(dc, item.Caption) + half);
     item.SetRect(x, 2, next, bottom);
     DrawRootItem(i, 0);
     x = next;
@@ -233,7 +238,8 @@ void xMenu::Refresh() {
   update();
 }
 
-void xMenu::DrawBarGradient(int left, int top, int right, int bottom, p::OLE_COLOR c1, p::OLE_COLOR c2) {
+void xMenu::DrawBarGradient(int left, int top, int right, int bottom, p::OLE_COLOR c1,
+                            p::OLE_COLOR c2) {
   RaisedGradient(surface_.dc(), left, top, right, bottom, c1, c2);
 }
 
@@ -273,7 +279,8 @@ void xMenu::DrawRootItem(std::int32_t index, std::int32_t state) {
     case 2:
       if (state != 0) {
         const bool pressed = state == -1;
-        gfx::DrawGradient(dc, L, T, R + 1, B, QB(pressed ? kWhite : kLightGrey), QB(pressed ? kLightGrey : kWhite), 1, false);
+        gfx::DrawGradient(dc, L, T, R + 1, B, QB(pressed ? kWhite : kLightGrey),
+                          QB(pressed ? kLightGrey : kWhite), 1, false);
         for (const int cx : {L, R}) {
           const int toward = cx == L ? 2 : -2;
           Lines(dc, backColor_, {{cx, T + 1}, {cx, T}, {cx + toward, T}});
@@ -343,7 +350,9 @@ void xMenu::ShowMenu(std::int32_t index) {
 }
 
 bool xMenu::CloseOpenMenu() {
-  if (std::none_of(items_.begin(), items_.end(), [](const MenuItem& item) { return item.Expanded; })) return false;
+  if (std::none_of(items_.begin(), items_.end(),
+                   [](const MenuItem& item) { return item.Expanded; }))
+    return false;
   DummyForm::ShowOffScreen();
   UnloadPopup();
   return true;

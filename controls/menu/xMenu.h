@@ -77,7 +77,8 @@ class xMenu : public QWidget, public MenuParent {
   void Refresh();
   // state 0 normal, 1 hot, -1 pressed (hot is drawn pressed in menu mode).
   void DrawRootItem(std::int32_t index, std::int32_t state);
-  void DrawBarGradient(int left, int top, int right, int bottom, platform::OLE_COLOR c1, platform::OLE_COLOR c2);
+  void DrawBarGradient(int left, int top, int right, int bottom, platform::OLE_COLOR c1,
+                       platform::OLE_COLOR c2);
   std::int32_t HitTestRoot(float x, float y) const;
   // Opens the popup of top-level item index under it. Error 35607 while a modal window is open.
   void ShowMenu(std::int32_t index);
@@ -99,7 +100,8 @@ class xMenu : public QWidget, public MenuParent {
   void WriteProperties(platform::PropertyBag& bag) const;
 
   // Reports an error of this control: raised in a running program, shown while designing.
-  void RaiseError(std::string_view source, std::int32_t number, std::string_view description = {}) const;
+  void RaiseError(std::string_view source, std::int32_t number,
+                  std::string_view description = {}) const;
 
   // --- state, for the host and for tests --------------------------------------------------------
   std::int32_t HotItem() const { return hot_; }

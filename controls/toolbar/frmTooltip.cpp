@@ -54,7 +54,8 @@ struct Canvas {
 
 }  // namespace
 
-frmTooltip::frmTooltip() : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus) {
+frmTooltip::frmTooltip()
+    : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus) {
   setAttribute(Qt::WA_ShowWithoutActivating);
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMouseTracking(true);
@@ -100,7 +101,8 @@ QImage frmTooltip::Render() const {
   const p::HGDIOBJ old = p::SelectObject(c.dc, lf.handle());
   p::SetBkMode(c.dc, p::TRANSPARENT);
   p::SetTextColor(c.dc, Tr(kInfoText));
-  p::RECT rc{label_.left(), label_.top(), label_.left() + label_.width(), label_.top() + label_.height()};
+  p::RECT rc{label_.left(), label_.top(), label_.left() + label_.width(),
+             label_.top() + label_.height()};
   p::DrawText(c.dc, caption_, &rc, p::DT_WORDBREAK | p::DT_NOPREFIX);
   p::SelectObject(c.dc, old);
   // The frame: top and left in the 3-D light colour, right and bottom in the dark shadow.
@@ -134,7 +136,8 @@ void frmTooltip::OnTimer() {
   g_inTipEvent = false;
 }
 
-bool ShowTooltip(const std::string& text, QWidget* ownerWindow, const p::StdFont* font, const void* toolbar) {
+bool ShowTooltip(const std::string& text, QWidget* ownerWindow, const p::StdFont* font,
+                 const void* toolbar) {
   const QPoint cursor = QCursor::pos();
   HideTooltip();
   auto* tip = new frmTooltip();
@@ -164,8 +167,10 @@ void HideTooltip() {
   g_tip = nullptr;
   g_tipOwner = nullptr;
   tip->hide();
-  if (g_inTipEvent) tip->deleteLater();
-  else delete tip;
+  if (g_inTipEvent)
+    tip->deleteLater();
+  else
+    delete tip;
 }
 
 frmTooltip* CurrentTooltip() { return g_tip; }

@@ -139,7 +139,8 @@ void wToolBar::ChClick(std::size_t n) {
 // Dragging by the client area: the platform moves the window as if by its caption; where it
 // cannot (no window manager), the window follows the pointer itself.
 void wToolBar::mousePressEvent(QMouseEvent* e) {
-  if (e->button() == Qt::LeftButton) grab_ = e->globalPosition().toPoint() - frameGeometry().topLeft();
+  if (e->button() == Qt::LeftButton)
+    grab_ = e->globalPosition().toPoint() - frameGeometry().topLeft();
 }
 
 void wToolBar::mouseMoveEvent(QMouseEvent* e) {

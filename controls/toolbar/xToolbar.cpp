@@ -59,7 +59,8 @@ int LeadingNumber(const std::string& s) {
 
 bool EqualNoCase(const std::string& a, const std::string& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
          });
 }
 
@@ -152,7 +153,8 @@ void xToolbar::InitProperties() {
 
 // --- errors and indexes -------------------------------------------------------------------------
 
-void xToolbar::Raise(std::int32_t number, const char* procedure, const std::string& description) const {
+void xToolbar::Raise(std::int32_t number, const char* procedure,
+                     const std::string& description) const {
   host_.RaiseError(number, kClassName, procedure, description);
 }
 
@@ -185,14 +187,15 @@ int xToolbar::Resolve(const ButtonIndex& i, const char* procedure) const {
 
 std::int16_t xToolbar::AddButton() {
   const g::clsBSButton d;
-  return AddButtonEx(d.Key, d.Style, {}, d.ToolTipText, d.MaskColor, d.UseMaskColor, d.Caption, d.Checked, d.Enabled,
-                     d.PlaceholderSize, d.Visible);
+  return AddButtonEx(d.Key, d.Style, {}, d.ToolTipText, d.MaskColor, d.UseMaskColor, d.Caption,
+                     d.Checked, d.Enabled, d.PlaceholderSize, d.Visible);
 }
 
-std::int16_t xToolbar::AddButtonEx(const std::string& Key, std::int32_t Style, const p::Picture& Picture,
-                                   const std::string& ToolTipText, p::OLE_COLOR MaskColor, bool UseMaskColor,
-                                   const std::string& Caption, bool Checked, bool Enabled, float PlaceholderWidth,
-                                   bool Visible) {
+std::int16_t xToolbar::AddButtonEx(const std::string& Key, std::int32_t Style,
+                                   const p::Picture& Picture, const std::string& ToolTipText,
+                                   p::OLE_COLOR MaskColor, bool UseMaskColor,
+                                   const std::string& Caption, bool Checked, bool Enabled,
+                                   float PlaceholderWidth, bool Visible) {
   if (ButtonCount() == 32767) {
     Raise(6, "AddButtonEx");
     return ButtonCount();
@@ -227,7 +230,8 @@ std::int16_t xToolbar::SwapButton(const ButtonIndex& CurIndex, const ButtonIndex
   }
   const int step = dest > cur ? 1 : -1;
   for (int i = cur; i != dest; i += step)
-    std::swap(buttons_[static_cast<std::size_t>(i - 1)], buttons_[static_cast<std::size_t>(i + step - 1)]);
+    std::swap(buttons_[static_cast<std::size_t>(i - 1)],
+              buttons_[static_cast<std::size_t>(i + step - 1)]);
   Refresh();
   return static_cast<std::int16_t>(dest);
 }
@@ -302,43 +306,75 @@ std::int32_t xToolbar::PictureHeight(std::int32_t What) const {
 std::int16_t xToolbar::CurrentGroupID(std::int16_t GroupID) const {
   std::int16_t found = 0;
   for (std::size_t i = 0; i < buttons_.size(); ++i)
-    if (buttons_[i]->GroupID == GroupID && buttons_[i]->Checked) found = static_cast<std::int16_t>(i + 1);
+    if (buttons_[i]->GroupID == GroupID && buttons_[i]->Checked)
+      found = static_cast<std::int16_t>(i + 1);
   return found;
 }
 
 // --- per-button properties ----------------------------------------------------------------------
 
 // Reads a field of a resolved button, or gives the default after the error.
-#define TB_GET(proc, expr, fallback)        \
-  const int n = Resolve(i, proc);           \
-  if (n < 0) return fallback;               \
-  const g::clsBSButton& b = *At(n);         \
+#define TB_GET(proc, expr, fallback) \
+  const int n = Resolve(i, proc);    \
+  if (n < 0) return fallback;        \
+  const g::clsBSButton& b = *At(n);  \
   return expr;
 
-std::string xToolbar::ButtonCaption(const ButtonIndex& i) const { TB_GET("ButtonCaption", b.Caption, std::string()) }
-std::string xToolbar::ButtonDescription(const ButtonIndex& i) const { TB_GET("ButtonDescription", b.Description, std::string()) }
-std::string xToolbar::ButtonToolTipText(const ButtonIndex& i) const { TB_GET("ButtonToolTipText", b.ToolTipText, std::string()) }
-std::string xToolbar::ButtonKey(const ButtonIndex& i) const { TB_GET("ButtonKey", b.Key, std::string()) }
-bool xToolbar::ButtonEnabled(const ButtonIndex& i) const { TB_GET("ButtonEnabled", b.Enabled, false) }
-bool xToolbar::ButtonAlwaysShowCaption(const ButtonIndex& i) const { TB_GET("ButtonAlwaysShowCaption", b.AlwaysShowCaption, false) }
-bool xToolbar::ButtonVisible(const ButtonIndex& i) const { TB_GET("ButtonVisible", b.Visible, false) }
-bool xToolbar::ButtonUseMaskColor(const ButtonIndex& i) const { TB_GET("ButtonUseMaskColor", b.UseMaskColor, false) }
-p::OLE_COLOR xToolbar::ButtonMaskColor(const ButtonIndex& i) const { TB_GET("ButtonMaskColor", b.MaskColor, 0) }
-p::Picture xToolbar::ButtonPicture(const ButtonIndex& i) const { TB_GET("ButtonPicture", b.APicture(0), p::Picture()) }
-p::Picture xToolbar::ButtonPictureOver(const ButtonIndex& i) const { TB_GET("ButtonPictureOver", b.APicture(1), p::Picture()) }
-p::Picture xToolbar::ButtonPictureDown(const ButtonIndex& i) const { TB_GET("ButtonPictureDown", b.APicture(2), p::Picture()) }
-bool xToolbar::ButtonChecked(const ButtonIndex& i) const { TB_GET("ButtonChecked", b.Checked, false) }
-std::int32_t xToolbar::ButtonStyle(const ButtonIndex& i) const { TB_GET("ButtonStyle", b.Style, 0) }
-float xToolbar::ButtonPlaceholderWidth(const ButtonIndex& i) const { TB_GET("ButtonPlaceholderWidth", b.PlaceholderSize, 0.0f) }
-std::int16_t xToolbar::ButtonGroupID(const ButtonIndex& i) const { TB_GET("ButtonGroupID", b.GroupID, std::int16_t{0}) }
-float xToolbar::ButtonClientLeft(const ButtonIndex& i) const { TB_GET("ButtonClientLeft", b.ClientLeft, 0.0f) }
-float xToolbar::ButtonClientTop(const ButtonIndex& i) const { TB_GET("ButtonClientTop", b.ClientTop, 0.0f) }
-float xToolbar::ButtonClientWidth(const ButtonIndex& i) const { TB_GET("ButtonClientWidth", b.ClientWidth, 0.0f) }
-float xToolbar::ButtonClientHeight(const ButtonIndex& i) const { TB_GET("ButtonClientHeight", b.ClientHeight, 0.0f) }
+std::string xToolbar::ButtonCaption(const ButtonIndex& i) const {
+    TB_GET("ButtonCaption", b.Caption,
+           std::string())} std::string xToolbar::ButtonDescription(const ButtonIndex& i) const {
+    TB_GET("ButtonDescription", b.Description,
+           std::string())} std::string xToolbar::ButtonToolTipText(const ButtonIndex& i) const {
+    TB_GET("ButtonToolTipText", b.ToolTipText,
+           std::string())} std::string xToolbar::ButtonKey(const ButtonIndex& i) const {
+  TB_GET("ButtonKey", b.Key, std::string())
+}
+bool xToolbar::ButtonEnabled(const ButtonIndex& i) const {
+  TB_GET("ButtonEnabled", b.Enabled, false)
+}
+bool xToolbar::ButtonAlwaysShowCaption(const ButtonIndex& i) const {
+  TB_GET("ButtonAlwaysShowCaption", b.AlwaysShowCaption, false)
+}
+bool xToolbar::ButtonVisible(const ButtonIndex& i) const {
+  TB_GET("ButtonVisible", b.Visible, false)
+}
+bool xToolbar::ButtonUseMaskColor(const ButtonIndex& i) const {
+    TB_GET("ButtonUseMaskColor", b.UseMaskColor,
+           false)} p::OLE_COLOR xToolbar::ButtonMaskColor(const ButtonIndex& i) const {
+    TB_GET("ButtonMaskColor", b.MaskColor,
+           0)} p::Picture xToolbar::ButtonPicture(const ButtonIndex& i) const {
+    TB_GET("ButtonPicture", b.APicture(0),
+           p::Picture())} p::Picture xToolbar::ButtonPictureOver(const ButtonIndex& i) const {
+    TB_GET("ButtonPictureOver", b.APicture(1),
+           p::Picture())} p::Picture xToolbar::ButtonPictureDown(const ButtonIndex& i) const {
+  TB_GET("ButtonPictureDown", b.APicture(2), p::Picture())
+}
+bool xToolbar::ButtonChecked(const ButtonIndex& i) const {
+    TB_GET("ButtonChecked", b.Checked,
+           false)} std::int32_t xToolbar::ButtonStyle(const ButtonIndex& i) const {
+  TB_GET("ButtonStyle", b.Style, 0)
+}
+float xToolbar::ButtonPlaceholderWidth(const ButtonIndex& i) const {
+    TB_GET("ButtonPlaceholderWidth", b.PlaceholderSize,
+           0.0f)} std::int16_t xToolbar::ButtonGroupID(const ButtonIndex& i) const {
+  TB_GET("ButtonGroupID", b.GroupID, std::int16_t{0})
+}
+float xToolbar::ButtonClientLeft(const ButtonIndex& i) const {
+  TB_GET("ButtonClientLeft", b.ClientLeft, 0.0f)
+}
+float xToolbar::ButtonClientTop(const ButtonIndex& i) const {
+  TB_GET("ButtonClientTop", b.ClientTop, 0.0f)
+}
+float xToolbar::ButtonClientWidth(const ButtonIndex& i) const {
+  TB_GET("ButtonClientWidth", b.ClientWidth, 0.0f)
+}
+float xToolbar::ButtonClientHeight(const ButtonIndex& i) const {
+  TB_GET("ButtonClientHeight", b.ClientHeight, 0.0f)
+}
 #undef TB_GET
 
 // Writes that can change a button's size: store, mark, lay out again.
-#define TB_SET_SIZE(proc, stmt)    \
+#define TB_SET_SIZE(proc, stmt)   \
   const int n = Resolve(i, proc); \
   if (n < 0) return;              \
   g::clsBSButton& b = *At(n);     \
@@ -346,14 +382,14 @@ float xToolbar::ButtonClientHeight(const ButtonIndex& i) const { TB_GET("ButtonC
   ChangedButton(proc, n);         \
   Refresh();
 // Writes that only store a value.
-#define TB_SET_PLAIN(proc, stmt)   \
+#define TB_SET_PLAIN(proc, stmt)  \
   const int n = Resolve(i, proc); \
   if (n < 0) return;              \
   g::clsBSButton& b = *At(n);     \
   stmt;                           \
   ChangedButton(proc, n);
 // Writes that change the look only: store, mark, repaint the one button when it is visible.
-#define TB_SET_LOOK(proc, stmt)    \
+#define TB_SET_LOOK(proc, stmt)   \
   const int n = Resolve(i, proc); \
   if (n < 0) return;              \
   g::clsBSButton& b = *At(n);     \
@@ -361,21 +397,51 @@ float xToolbar::ButtonClientHeight(const ButtonIndex& i) const { TB_GET("ButtonC
   ChangedButton(proc, n);         \
   RepaintLook(n);
 
-void xToolbar::SetButtonCaption(const ButtonIndex& i, const std::string& v) { TB_SET_SIZE("ButtonCaption", b.Caption = v) }
-void xToolbar::SetButtonAlwaysShowCaption(const ButtonIndex& i, bool v) { TB_SET_SIZE("ButtonAlwaysShowCaption", b.AlwaysShowCaption = v) }
-void xToolbar::SetButtonVisible(const ButtonIndex& i, bool v) { TB_SET_SIZE("ButtonVisible", b.Visible = v) }
-void xToolbar::SetButtonStyle(const ButtonIndex& i, std::int32_t v) { TB_SET_SIZE("ButtonStyle", b.Style = v) }
-void xToolbar::SetButtonPlaceholderWidth(const ButtonIndex& i, float v) { TB_SET_SIZE("ButtonPlaceholderWidth", b.PlaceholderSize = v) }
-void xToolbar::SetButtonDescription(const ButtonIndex& i, const std::string& v) { TB_SET_PLAIN("ButtonDescription", b.Description = v) }
-void xToolbar::SetButtonToolTipText(const ButtonIndex& i, const std::string& v) { TB_SET_PLAIN("ButtonToolTipText", b.ToolTipText = v) }
-void xToolbar::SetButtonKey(const ButtonIndex& i, const std::string& v) { TB_SET_PLAIN("ButtonKey", b.Key = v) }
-void xToolbar::SetButtonGroupID(const ButtonIndex& i, std::int16_t v) { TB_SET_PLAIN("ButtonGroupID", b.GroupID = v) }
-void xToolbar::SetButtonEnabled(const ButtonIndex& i, bool v) { TB_SET_LOOK("ButtonEnabled", b.Enabled = v) }
-void xToolbar::SetButtonUseMaskColor(const ButtonIndex& i, bool v) { TB_SET_LOOK("ButtonUseMaskColor", b.UseMaskColor = v) }
-void xToolbar::SetButtonMaskColor(const ButtonIndex& i, p::OLE_COLOR v) { TB_SET_LOOK("ButtonMaskColor", b.MaskColor = v) }
-void xToolbar::SetButtonPicture(const ButtonIndex& i, const p::Picture& v) { TB_SET_LOOK("ButtonPicture", b.SetAPicture(0, v)) }
-void xToolbar::SetButtonPictureOver(const ButtonIndex& i, const p::Picture& v) { TB_SET_LOOK("ButtonPictureOver", b.SetAPicture(1, v)) }
-void xToolbar::SetButtonPictureDown(const ButtonIndex& i, const p::Picture& v) { TB_SET_LOOK("ButtonPictureDown", b.SetAPicture(2, v)) }
+void xToolbar::SetButtonCaption(const ButtonIndex& i, const std::string& v) {
+  TB_SET_SIZE("ButtonCaption", b.Caption = v)
+}
+void xToolbar::SetButtonAlwaysShowCaption(const ButtonIndex& i, bool v) {
+  TB_SET_SIZE("ButtonAlwaysShowCaption", b.AlwaysShowCaption = v)
+}
+void xToolbar::SetButtonVisible(const ButtonIndex& i, bool v) {
+  TB_SET_SIZE("ButtonVisible", b.Visible = v)
+}
+void xToolbar::SetButtonStyle(const ButtonIndex& i, std::int32_t v) {
+  TB_SET_SIZE("ButtonStyle", b.Style = v)
+}
+void xToolbar::SetButtonPlaceholderWidth(const ButtonIndex& i, float v) {
+  TB_SET_SIZE("ButtonPlaceholderWidth", b.PlaceholderSize = v)
+}
+void xToolbar::SetButtonDescription(const ButtonIndex& i, const std::string& v) {
+  TB_SET_PLAIN("ButtonDescription", b.Description = v)
+}
+void xToolbar::SetButtonToolTipText(const ButtonIndex& i, const std::string& v) {
+  TB_SET_PLAIN("ButtonToolTipText", b.ToolTipText = v)
+}
+void xToolbar::SetButtonKey(const ButtonIndex& i, const std::string& v) {
+  TB_SET_PLAIN("ButtonKey", b.Key = v)
+}
+void xToolbar::SetButtonGroupID(const ButtonIndex& i, std::int16_t v) {
+  TB_SET_PLAIN("ButtonGroupID", b.GroupID = v)
+}
+void xToolbar::SetButtonEnabled(const ButtonIndex& i, bool v) {
+  TB_SET_LOOK("ButtonEnabled", b.Enabled = v)
+}
+void xToolbar::SetButtonUseMaskColor(const ButtonIndex& i, bool v) {
+  TB_SET_LOOK("ButtonUseMaskColor", b.UseMaskColor = v)
+}
+void xToolbar::SetButtonMaskColor(const ButtonIndex& i, p::OLE_COLOR v) {
+  TB_SET_LOOK("ButtonMaskColor", b.MaskColor = v)
+}
+void xToolbar::SetButtonPicture(const ButtonIndex& i, const p::Picture& v) {
+  TB_SET_LOOK("ButtonPicture", b.SetAPicture(0, v))
+}
+void xToolbar::SetButtonPictureOver(const ButtonIndex& i, const p::Picture& v) {
+  TB_SET_LOOK("ButtonPictureOver", b.SetAPicture(1, v))
+}
+void xToolbar::SetButtonPictureDown(const ButtonIndex& i, const p::Picture& v) {
+  TB_SET_LOOK("ButtonPictureDown", b.SetAPicture(2, v))
+}
 #undef TB_SET_SIZE
 #undef TB_SET_PLAIN
 #undef TB_SET_LOOK
@@ -620,13 +686,15 @@ void xToolbar::SetEnabled(bool v) {
 // MouseIcon picture.
 void xToolbar::ApplyMousePointer() {
   static const std::pair<std::int32_t, Qt::CursorShape> shapes[] = {
-      {1, Qt::ArrowCursor},     {2, Qt::CrossCursor},     {3, Qt::IBeamCursor},     {5, Qt::SizeAllCursor},
-      {6, Qt::SizeBDiagCursor}, {7, Qt::SizeVerCursor},   {8, Qt::SizeFDiagCursor}, {9, Qt::SizeHorCursor},
-      {10, Qt::UpArrowCursor},  {11, Qt::WaitCursor},     {12, Qt::ForbiddenCursor}, {13, Qt::BusyCursor},
-      {14, Qt::WhatsThisCursor}, {15, Qt::SizeAllCursor}, {16, Qt::PointingHandCursor}};
+      {1, Qt::ArrowCursor},      {2, Qt::CrossCursor},      {3, Qt::IBeamCursor},
+      {5, Qt::SizeAllCursor},    {6, Qt::SizeBDiagCursor},  {7, Qt::SizeVerCursor},
+      {8, Qt::SizeFDiagCursor},  {9, Qt::SizeHorCursor},    {10, Qt::UpArrowCursor},
+      {11, Qt::WaitCursor},      {12, Qt::ForbiddenCursor}, {13, Qt::BusyCursor},
+      {14, Qt::WhatsThisCursor}, {15, Qt::SizeAllCursor},   {16, Qt::PointingHandCursor}};
   if (mousePointer_ == 99 && mouseIcon_) {
-    const QImage img = mouseIcon_.Type() == p::PictureType::Icon ? p::GetIconImage(mouseIcon_.Handle())
-                                                                  : p::GetBitmapImage(mouseIcon_.Handle());
+    const QImage img = mouseIcon_.Type() == p::PictureType::Icon
+                           ? p::GetIconImage(mouseIcon_.Handle())
+                           : p::GetBitmapImage(mouseIcon_.Handle());
     if (!img.isNull()) {
       setCursor(QCursor(QPixmap::fromImage(img)));
       return;
@@ -733,8 +801,10 @@ void xToolbar::BringToWindow() {
     }
     if (!control) continue;
     const QIcon icon = MirrorIcon(b.APicture(0), b.MaskColor, b.UseMaskColor);
-    if (!icon.isNull()) control->setIcon(icon);
-    else control->setText(QString::fromStdString(b.Caption.empty() ? b.Key : b.Caption));
+    if (!icon.isNull())
+      control->setIcon(icon);
+    else
+      control->setText(QString::fromStdString(b.Caption.empty() ? b.Key : b.Caption));
     control->setToolTip(QString::fromStdString(b.ToolTipText));
     control->setEnabled(b.Enabled);
   }

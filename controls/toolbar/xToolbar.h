@@ -37,7 +37,7 @@ class ButtonIndex {
  public:
   ButtonIndex(int number) : number_(number) {}  // NOLINT(google-explicit-constructor)
   ButtonIndex(const char* text) : isText_(true), text_(text ? text : "") {}  // NOLINT
-  ButtonIndex(std::string text) : isText_(true), text_(std::move(text)) {}  // NOLINT
+  ButtonIndex(std::string text) : isText_(true), text_(std::move(text)) {}   // NOLINT
   bool IsText() const { return isText_; }
   int Number() const { return number_; }
   const std::string& Text() const { return text_; }
@@ -49,15 +49,33 @@ class ButtonIndex {
 };
 
 // Button styles.
-enum : std::int32_t { tbrPlaceholder = 0, tbrButton = 1, tbrSeparator = 2, tbrCheck = 3, tbrButtonGroup = 4 };
+enum : std::int32_t {
+  tbrPlaceholder = 0,
+  tbrButton = 1,
+  tbrSeparator = 2,
+  tbrCheck = 3,
+  tbrButtonGroup = 4
+};
 // BorderStyle.
-enum : std::int32_t { tbbsNone = 0, tbbsInset = 1, tbbsRaised = 2, tbbsFrame = 3, tbbsInsetButton = 4, tbbsRaisedButton = 5 };
+enum : std::int32_t {
+  tbbsNone = 0,
+  tbbsInset = 1,
+  tbbsRaised = 2,
+  tbbsFrame = 3,
+  tbbsInsetButton = 4,
+  tbbsRaisedButton = 5
+};
 // Appearance.
 enum : std::int32_t { ifcaStandard = 0, ifcaFlat = 1 };
 // CaptionOptions.
 enum : std::int32_t { iftoNoLabels = 0, iftoShowLabels = 1, iftoSelectedLabels = 2 };
 // CaptionAlignment.
-enum : std::int32_t { ifcaCaptionOnTop = 0, ifcaCaptionOnBottom = 1, ifcaCaptionOnLeft = 2, ifcaCaptionOnRight = 3 };
+enum : std::int32_t {
+  ifcaCaptionOnTop = 0,
+  ifcaCaptionOnBottom = 1,
+  ifcaCaptionOnLeft = 2,
+  ifcaCaptionOnRight = 3
+};
 // Style (button lengths).
 enum : std::int32_t { tbtsVariable = 0, tbtsFixed = 1 };
 // DockingStyle.
@@ -65,7 +83,8 @@ enum : std::int32_t { tbdsLocked = 0, tbdsOffice97 = 1, tbdsOfficeXP = 2 };
 
 struct xToolbarEvents {
   std::function<void(std::int16_t index, const std::string& key)> ButtonClick;
-  std::function<void(std::int16_t index, const std::string& key, bool& cancelBeep)> ButtonRightClick;
+  std::function<void(std::int16_t index, const std::string& key, bool& cancelBeep)>
+      ButtonRightClick;
   std::function<void(std::int16_t index, const std::string& key)> ButtonMouseOver;
   std::function<void(std::int16_t index, const std::string& key, bool& cancel)> BeforeButtonClick;
   std::function<void()> Click;
@@ -104,16 +123,18 @@ class xToolbar : public QWidget {
   // --- buttons ------------------------------------------------------------------------------
   std::int16_t AddButton();
   std::int16_t AddButtonEx(const std::string& Key = "", std::int32_t Style = tbrButton,
-                           const platform::Picture& Picture = {}, const std::string& ToolTipText = "",
+                           const platform::Picture& Picture = {},
+                           const std::string& ToolTipText = "",
                            platform::OLE_COLOR MaskColor = 0xFF00FF, bool UseMaskColor = true,
-                           const std::string& Caption = "", bool Checked = false, bool Enabled = true,
-                           float PlaceholderWidth = 0, bool Visible = true);
+                           const std::string& Caption = "", bool Checked = false,
+                           bool Enabled = true, float PlaceholderWidth = 0, bool Visible = true);
   std::int16_t DeleteButton(const ButtonIndex& Index);
   std::int16_t SwapButton(const ButtonIndex& CurIndex, const ButtonIndex& NewIndex);
   std::int16_t KeyToIndex(const ButtonIndex& Index) const;
   // The button record; nullptr (after the error) for an index outside the list.
   gfx::clsBSButton* Button(const ButtonIndex& Index);
-  void RefreshButton(const ButtonIndex& Index, bool ButtonLowered = false, bool ForceNoBorder = false);
+  void RefreshButton(const ButtonIndex& Index, bool ButtonLowered = false,
+                     bool ForceNoBorder = false);
   void Refresh();
   void ForceResize();
   void ForceClick(const ButtonIndex& Index);
@@ -183,9 +204,13 @@ class xToolbar : public QWidget {
   platform::OLE_COLOR ShadowColor() const { return shadowColor_; }
   void SetShadowColor(platform::OLE_COLOR v) { SetColour(shadowColor_, v, "ShadowColor"); }
   platform::OLE_COLOR HighlightDarkColor() const { return highlightDarkColor_; }
-  void SetHighlightDarkColor(platform::OLE_COLOR v) { SetColour(highlightDarkColor_, v, "HighlightDarkColor"); }
+  void SetHighlightDarkColor(platform::OLE_COLOR v) {
+    SetColour(highlightDarkColor_, v, "HighlightDarkColor");
+  }
   platform::OLE_COLOR ShadowDarkColor() const { return shadowDarkColor_; }
-  void SetShadowDarkColor(platform::OLE_COLOR v) { SetColour(shadowDarkColor_, v, "ShadowDarkColor"); }
+  void SetShadowDarkColor(platform::OLE_COLOR v) {
+    SetColour(shadowDarkColor_, v, "ShadowDarkColor");
+  }
   platform::OLE_COLOR TextColor() const { return textColor_; }
   void SetTextColor(platform::OLE_COLOR v);
   platform::OLE_COLOR TextDisabledColor() const { return textDisabledColor_; }
@@ -304,14 +329,18 @@ class xToolbar : public QWidget {
   void Raise(std::int32_t number, const char* procedure, const std::string& description = {}) const;
   // The index of a button for a property, or -1 after raising error 9.
   int Resolve(const ButtonIndex& i, const char* procedure) const;
-  gfx::clsBSButton* At(int index) const { return buttons_[static_cast<std::size_t>(index - 1)].get(); }
+  gfx::clsBSButton* At(int index) const {
+    return buttons_[static_cast<std::size_t>(index - 1)].get();
+  }
   void Changed(const std::string& name) const { host_.PropertyChanged(name); }
   void ChangedButton(const char* name, int index) const { Changed(name + std::to_string(index)); }
   void RepaintLook(int index);  // a one-button repaint after a look-only change
   void SetBorder(int side, bool v, const char* name);
   void SetColour(platform::OLE_COLOR& field, platform::OLE_COLOR v, const char* name);
   bool CaptionShown(const gfx::clsBSButton& b) const;
-  static bool Clickable(std::int32_t style) { return style == tbrButton || style == tbrCheck || style == tbrButtonGroup; }
+  static bool Clickable(std::int32_t style) {
+    return style == tbrButton || style == tbrCheck || style == tbrButtonGroup;
+  }
 
   // Surface and drawing.
   void EnsureSurface();
@@ -326,7 +355,8 @@ class xToolbar : public QWidget {
   void PaintGrip();
   void PaintButton(int index, bool lowered, bool forceNoBorder);
   platform::SIZE TextSize(const std::string& text, bool bold);
-  void DrawCaption(const gfx::clsBSButton& b, int x, int y, int w, int h, int o, int pw, bool disabled, bool hot);
+  void DrawCaption(const gfx::clsBSButton& b, int x, int y, int w, int h, int o, int pw,
+                   bool disabled, bool hot);
   void ApplyBackStyle();
   void ApplyMousePointer();
   void RefreshInternal(int depth);

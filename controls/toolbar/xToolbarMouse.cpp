@@ -1,4 +1,5 @@
-// xToolbar: mouse interaction, groups, the click sound, the leave check, tooltips and the grip drag.
+// xToolbar: mouse interaction, groups, the click sound, the leave check, tooltips and the grip
+// drag.
 #include <QApplication>
 #include <QCursor>
 #include <QEnterEvent>
@@ -40,25 +41,26 @@ std::int16_t ShiftCode(Qt::KeyboardModifiers m) {
 void xToolbar::mousePressEvent(QMouseEvent* e) {
   pointerInside_ = true;
   surfacePressed_ = e->button() == Qt::LeftButton;
-  DoMouseDown(ButtonCode(e->button()), ShiftCode(e->modifiers()), static_cast<float>(e->position().x()),
-              static_cast<float>(e->position().y()));
+  DoMouseDown(ButtonCode(e->button()), ShiftCode(e->modifiers()),
+              static_cast<float>(e->position().x()), static_cast<float>(e->position().y()));
 }
 
 void xToolbar::mouseMoveEvent(QMouseEvent* e) {
   pointerInside_ = rect().contains(e->position().toPoint());
-  DoMouseMove(ButtonCode(e->buttons()), ShiftCode(e->modifiers()), static_cast<float>(e->position().x()),
-              static_cast<float>(e->position().y()));
+  DoMouseMove(ButtonCode(e->buttons()), ShiftCode(e->modifiers()),
+              static_cast<float>(e->position().x()), static_cast<float>(e->position().y()));
 }
 
 void xToolbar::mouseReleaseEvent(QMouseEvent* e) {
   const QPoint pos = e->position().toPoint();
   pointerInside_ = rect().contains(pos);
-  DoMouseUp(ButtonCode(e->button()), ShiftCode(e->modifiers()), static_cast<float>(e->position().x()),
-            static_cast<float>(e->position().y()));
+  DoMouseUp(ButtonCode(e->button()), ShiftCode(e->modifiers()),
+            static_cast<float>(e->position().x()), static_cast<float>(e->position().y()));
   // The surface's own click: a left press and release on the control, unless a button click
   // has just been handled. The suppression lasts for this release only, so a button clicked with
   // the right mouse button does not swallow a later click.
-  if (e->button() == Qt::LeftButton && surfacePressed_ && rect().contains(pos) && !suppressClick_ && Events.Click)
+  if (e->button() == Qt::LeftButton && surfacePressed_ && rect().contains(pos) && !suppressClick_ &&
+      Events.Click)
     Events.Click();
   suppressClick_ = false;
   surfacePressed_ = false;
@@ -215,17 +217,20 @@ void xToolbar::DoMouseUp(std::int16_t button, std::int16_t shift, float x, float
   if (b.Enabled && b.Style == tbrButton) {
     if (button != 1) {
       bool cancelBeep = false;
-      if (Events.ButtonRightClick) Events.ButtonRightClick(static_cast<std::int16_t>(idx), key, cancelBeep);
+      if (Events.ButtonRightClick)
+        Events.ButtonRightClick(static_cast<std::int16_t>(idx), key, cancelBeep);
       if (!cancelBeep) p::Beep();
       return;
     }
     bool cancel = false;
-    if (Events.BeforeButtonClick) Events.BeforeButtonClick(static_cast<std::int16_t>(idx), key, cancel);
+    if (Events.BeforeButtonClick)
+      Events.BeforeButtonClick(static_cast<std::int16_t>(idx), key, cancel);
     if (cancel || !stillThere()) return;
     RaiseButtonClick(idx);
   } else if (b.Enabled && b.Style == tbrCheck) {
     bool cancel = false;
-    if (Events.BeforeButtonClick) Events.BeforeButtonClick(static_cast<std::int16_t>(idx), key, cancel);
+    if (Events.BeforeButtonClick)
+      Events.BeforeButtonClick(static_cast<std::int16_t>(idx), key, cancel);
     if (!stillThere()) return;
     At(idx)->Checked = !At(idx)->Checked;
     PaintButton(idx, false, false);
@@ -233,7 +238,8 @@ void xToolbar::DoMouseUp(std::int16_t button, std::int16_t shift, float x, float
     RaiseButtonClick(idx);
   } else if (b.Enabled && b.Style == tbrButtonGroup) {
     bool cancel = false;
-    if (Events.BeforeButtonClick) Events.BeforeButtonClick(static_cast<std::int16_t>(idx), key, cancel);
+    if (Events.BeforeButtonClick)
+      Events.BeforeButtonClick(static_cast<std::int16_t>(idx), key, cancel);
     if (!stillThere()) return;
     for (int j = idx; j >= 1 && At(j)->Style == tbrButtonGroup; --j) {
       At(j)->Checked = false;

@@ -63,7 +63,9 @@ void xToolbar::UpdateFonts() {
   rotatedFont_.SetLogFont(font_);
 }
 
-p::COLORREF xToolbar::Tr(p::OLE_COLOR c) const { return static_cast<p::COLORREF>(g::TranslateColor(c)); }
+p::COLORREF xToolbar::Tr(p::OLE_COLOR c) const {
+  return static_cast<p::COLORREF>(g::TranslateColor(c));
+}
 
 void xToolbar::Line(int x1, int y1, int x2, int y2, p::OLE_COLOR c) {
   const p::HPEN pen = p::CreatePen(p::PS_SOLID, 1, Tr(c));
@@ -77,7 +79,8 @@ void xToolbar::Line(int x1, int y1, int x2, int y2, p::OLE_COLOR c) {
 // An outlined box whose corners (x1, y1) and (x2, y2) are both drawn.
 void xToolbar::Box(int x1, int y1, int x2, int y2, p::OLE_COLOR c) {
   const p::HPEN pen = p::CreatePen(p::PS_SOLID, 1, Tr(c));
-  const p::HGDIOBJ old = p::SelectObject(dc_, pen), oldBrush = p::SelectObject(dc_, p::GetStockObject(p::NULL_BRUSH));
+  const p::HGDIOBJ old = p::SelectObject(dc_, pen),
+                   oldBrush = p::SelectObject(dc_, p::GetStockObject(p::NULL_BRUSH));
   p::Rectangle(dc_, std::min(x1, x2), std::min(y1, y2), std::max(x1, x2) + 1, std::max(y1, y2) + 1);
   p::SelectObject(dc_, old);
   p::SelectObject(dc_, oldBrush);
@@ -104,8 +107,8 @@ void xToolbar::Rect3D(int x, int y, int w, int h, p::OLE_COLOR a, p::OLE_COLOR b
 // The flat highlight: a polygon with cut corners over the button, filled, then outlined.
 void xToolbar::FlatHighlight(int x, int y, int w, int h, bool pressed) {
   std::vector<p::POINT> pts;
-  g::RoundRectPoints(pts, static_cast<float>(x), static_cast<float>(y), static_cast<float>(x + w - 1),
-                     static_cast<float>(y + h - 1));
+  g::RoundRectPoints(pts, static_cast<float>(x), static_cast<float>(y),
+                     static_cast<float>(x + w - 1), static_cast<float>(y + h - 1));
   const p::COLORREF fill = pressed ? p::RGB(210, 210, 210) : p::RGB(240, 240, 240);
   const p::COLORREF outline = pressed ? p::RGB(150, 150, 190) : p::RGB(200, 200, 200);
   const p::HBRUSH brush = p::CreateSolidBrush(fill);
@@ -127,7 +130,9 @@ void xToolbar::FlatHighlight(int x, int y, int w, int h, bool pressed) {
 
 std::int16_t xToolbar::EdgeInset(int side) const {
   int inset = 1 + (borders_[side] ? 1 : 0);
-  if (borderStyle_ == tbbsFrame || borderStyle_ == tbbsInsetButton || borderStyle_ == tbbsRaisedButton) ++inset;
+  if (borderStyle_ == tbbsFrame || borderStyle_ == tbbsInsetButton ||
+      borderStyle_ == tbbsRaisedButton)
+    ++inset;
   if (side == 1 && doubleTopBorder_) ++inset;
   if (side == 3 && doubleBottomBorder_) ++inset;
   return static_cast<std::int16_t>(inset);
@@ -135,7 +140,8 @@ std::int16_t xToolbar::EdgeInset(int side) const {
 
 bool xToolbar::CaptionShown(const g::clsBSButton& b) const {
   if (b.Caption.empty()) return false;
-  return captionOptions_ == iftoShowLabels || (captionOptions_ == iftoSelectedLabels && b.AlwaysShowCaption);
+  return captionOptions_ == iftoShowLabels ||
+         (captionOptions_ == iftoSelectedLabels && b.AlwaysShowCaption);
 }
 
 p::SIZE xToolbar::TextSize(const std::string& text, bool bold) {
@@ -190,16 +196,21 @@ void xToolbar::RefreshInternal(int depth) {
     if (style_ == tbtsFixed) {
       N = fixedSize_;
     } else {
-      if (b.Style == tbrPlaceholder && b.PlaceholderSize != 0) N = b.PlaceholderSize;
-      else if (b.Style == tbrSeparator) N = 6;
-      else N = T;
+      if (b.Style == tbrPlaceholder && b.PlaceholderSize != 0)
+        N = b.PlaceholderSize;
+      else if (b.Style == tbrSeparator)
+        N = 6;
+      else
+        N = T;
       if (CaptionShown(b)) {
         // Measured bold when checked captions turn bold, so checking never changes the size.
         const float tw = static_cast<float>(TextSize(b.Caption, boldOnChecked_).cx);
-        if (!horizontal) N += tw + 3;
+        if (!horizontal)
+          N += tw + 3;
         else if (captionAlignment_ == ifcaCaptionOnTop || captionAlignment_ == ifcaCaptionOnBottom)
           N = std::max(N, tw + 8);
-        else N += tw + 8;
+        else
+          N += tw + 8;
       }
     }
     if (horizontal) {
@@ -211,7 +222,8 @@ void xToolbar::RefreshInternal(int depth) {
     PaintButton(i, false, false);
     if (buttonGap_ >= 4 && showSeparators_ && appearance_ == ifcaFlat) {
       const int h = buttonGap_ / 2 - 1;
-      const int xi = g::RoundHalfEven(x), yi = g::RoundHalfEven(y), n = g::RoundHalfEven(N), t = g::RoundHalfEven(T);
+      const int xi = g::RoundHalfEven(x), yi = g::RoundHalfEven(y), n = g::RoundHalfEven(N),
+                t = g::RoundHalfEven(T);
       if (horizontal) {
         Line(xi + n + h, yi, xi + n + h, yi + t, shadowColor_);
         Line(xi + n + h + 1, yi, xi + n + h + 1, yi + t, highlightColor_);
@@ -232,8 +244,10 @@ void xToolbar::RefreshInternal(int depth) {
   if (autoSize_ && E != length && !autoSizeGuard_ && align_ == 0 && depth < 2) {
     autoSizeGuard_ = true;
     const int e = std::max(0, g::RoundHalfEven(E));
-    if (horizontal) resize(e, height());
-    else resize(width(), e);
+    if (horizontal)
+      resize(e, height());
+    else
+      resize(width(), e);
     RefreshInternal(depth + 1);
     return;
   }
@@ -298,8 +312,10 @@ void xToolbar::PaintGrip() {
   const int from = horizontal ? Tn : L;
   const int to = horizontal ? H - B : W - R;
   auto point = [&](int along, int across, p::OLE_COLOR c) {
-    if (horizontal) p::SetPixel(dc_, along, across, Tr(c));
-    else p::SetPixel(dc_, across, along, Tr(c));
+    if (horizontal)
+      p::SetPixel(dc_, along, across, Tr(c));
+    else
+      p::SetPixel(dc_, across, along, Tr(c));
   };
   if (dockingStyle_ == tbdsOfficeXP) {
     for (int a = from + 4; a + 1 < to - 4 + 1; a += 4) {
@@ -312,8 +328,10 @@ void xToolbar::PaintGrip() {
   const int a0 = from + 2, a1 = to - 3;
   if (a1 <= a0) return;
   for (int bar : {at + 3, at + 6}) {
-    if (horizontal) Rect3D(bar, a0, 2, a1 - a0, kWhite, kDarkGrey);
-    else Rect3D(a0, bar, a1 - a0, 2, kWhite, kDarkGrey);
+    if (horizontal)
+      Rect3D(bar, a0, 2, a1 - a0, kWhite, kDarkGrey);
+    else
+      Rect3D(a0, bar, a1 - a0, 2, kWhite, kDarkGrey);
   }
 }
 
@@ -339,8 +357,10 @@ void xToolbar::PaintButton(int index, bool lowered, bool forceNoBorder) {
   p::SetBkColor(dc_, Tr(backColor_));
 
   // Erase.
-  if (b.TemporaryPicture) effects_->PaintStandardPicture(dc_, b.TemporaryPicture, x, y, w, h);
-  else Fill(x, y, w, h, backColor_);
+  if (b.TemporaryPicture)
+    effects_->PaintStandardPicture(dc_, b.TemporaryPicture, x, y, w, h);
+  else
+    Fill(x, y, w, h, backColor_);
   // Checked background.
   if (b.Checked && !hot && dither_.hdc())
     effects_->PaintCheckedPattern(dc_, dither_.hdc(), x, y, w, h, highlightColor_);
@@ -359,7 +379,8 @@ void xToolbar::PaintButton(int index, bool lowered, bool forceNoBorder) {
       }
     } else if (!sunken) {
       if ((!forceNoBorder && restingMark_ != index) || design) FlatHighlight(x, y, w, h, false);
-    } else if ((!forceNoBorder && (restingMark_ != index || hot)) || solidChecked_ || b.Checked || design) {
+    } else if ((!forceNoBorder && (restingMark_ != index || hot)) || solidChecked_ || b.Checked ||
+               design) {
       if (solidChecked_) {
         Rect3D(x, y, w - 1, h - 1, shadowDarkColor_, highlightColor_);
         Rect3D(x + 1, y + 1, w - 3, h - 3, shadowColor_, highlightDarkColor_);
@@ -388,30 +409,38 @@ void xToolbar::PaintButton(int index, bool lowered, bool forceNoBorder) {
   if (caption) {
     const int a = captionAlignment_;
     if (Horizontal()) {
-      if (a == ifcaCaptionOnTop) py = y + h - ph - (B + 2) + o;
-      else if (a == ifcaCaptionOnBottom) py = y + Tn + 2 + o;
-      else if (a == ifcaCaptionOnLeft) px = x + w - pw - (R + 2) + o;
-      else px = x + L + 4 + o;
+      if (a == ifcaCaptionOnTop)
+        py = y + h - ph - (B + 2) + o;
+      else if (a == ifcaCaptionOnBottom)
+        py = y + Tn + 2 + o;
+      else if (a == ifcaCaptionOnLeft)
+        px = x + w - pw - (R + 2) + o;
+      else
+        px = x + L + 4 + o;
     } else {
       // Standing on end the caption runs along the button: after the picture for "right" and
       // "bottom", before it for "left" and "top".
-      if (a == ifcaCaptionOnTop || a == ifcaCaptionOnLeft) py = y + h - ph - (B + 2) + o;
-      else py = y + Tn + 2 + o;
+      if (a == ifcaCaptionOnTop || a == ifcaCaptionOnLeft)
+        py = y + h - ph - (B + 2) + o;
+      else
+        py = y + Tn + 2 + o;
     }
   }
   if (pic && pic.Type() != p::PictureType::None) {
-    if (disabled) effects_->PaintDisabledPicture(dc_, pic, px, py, pw, ph, 0, 0, b.MaskColor);
+    if (disabled)
+      effects_->PaintDisabledPicture(dc_, pic, px, py, pw, ph, 0, 0, b.MaskColor);
     else if (pic.Type() == p::PictureType::Bitmap && b.UseMaskColor)
       effects_->PaintTransparentPicture(dc_, pic, px, py, pw, ph, 0, 0, b.MaskColor);
-    else effects_->PaintStandardPicture(dc_, pic, px, py, pw, ph);
+    else
+      effects_->PaintStandardPicture(dc_, pic, px, py, pw, ph);
   }
 
   if (caption) DrawCaption(b, x, y, w, h, o, pic ? pw : 0, disabled, hot);
   update(QRect(x - 1, y - 1, w + 3, h + 3));
 }
 
-void xToolbar::DrawCaption(const g::clsBSButton& b, int x, int y, int w, int h, int o, int pw, bool disabled,
-                           bool hot) {
+void xToolbar::DrawCaption(const g::clsBSButton& b, int x, int y, int w, int h, int o, int pw,
+                           bool disabled, bool hot) {
   const bool bold = b.Checked && boldOnChecked_ && !font_.Bold();
   g::clsLogFont boldFont;
   const bool horizontal = Horizontal();
@@ -421,7 +450,8 @@ void xToolbar::DrawCaption(const g::clsBSButton& b, int x, int y, int w, int h, 
     boldFont.SetRotation(horizontal ? 0.0f : 90.0f);
     boldFont.SetLogFont(f);
   }
-  const p::HFONT font = bold ? boldFont.handle() : (horizontal ? surfaceFont_.handle() : rotatedFont_.handle());
+  const p::HFONT font =
+      bold ? boldFont.handle() : (horizontal ? surfaceFont_.handle() : rotatedFont_.handle());
   const p::SIZE ts = TextSize(b.Caption, bold || (b.Checked && boldOnChecked_));
   const int TW = ts.cx, TH = ts.cy;
   const FontScope scope(dc_, font);
@@ -432,10 +462,18 @@ void xToolbar::DrawCaption(const g::clsBSButton& b, int x, int y, int w, int h, 
     if (horizontal) {
       float l = 0, t = 0, cw = 0, ch = 0;
       switch (captionAlignment_) {
-        case ifcaCaptionOnTop: l = x + o + d, t = y + Tn + 2 + o + d, cw = w, ch = TH; break;
-        case ifcaCaptionOnBottom: l = x + o + d, t = y + h - Tn - TH + o + d, cw = w, ch = TH; break;
-        case ifcaCaptionOnLeft: l = x + L + 2 + o + d, t = y + o + d, cw = TW, ch = h + o; break;
-        default: l = x + pw + 5 + L + 2 + o + d, t = y + o + d, cw = TW, ch = h + o; break;
+        case ifcaCaptionOnTop:
+          l = x + o + d, t = y + Tn + 2 + o + d, cw = w, ch = TH;
+          break;
+        case ifcaCaptionOnBottom:
+          l = x + o + d, t = y + h - Tn - TH + o + d, cw = w, ch = TH;
+          break;
+        case ifcaCaptionOnLeft:
+          l = x + L + 2 + o + d, t = y + o + d, cw = TW, ch = h + o;
+          break;
+        default:
+          l = x + pw + 5 + L + 2 + o + d, t = y + o + d, cw = TW, ch = h + o;
+          break;
       }
       g::DrawTextRect(dc_, b.Caption, l, t, cw, ch, kCaptionFormat);
       return;
@@ -446,7 +484,8 @@ void xToolbar::DrawCaption(const g::clsBSButton& b, int x, int y, int w, int h, 
     int top;
     if (captionAlignment_ == ifcaCaptionOnTop || captionAlignment_ == ifcaCaptionOnLeft)
       top = y + h - (B + 2) - ph - (ph ? 2 : 0) - TW;
-    else top = y + Tn + 2 + ph + (ph ? 2 : 0);
+    else
+      top = y + Tn + 2 + ph + (ph ? 2 : 0);
     p::SetTextAlign(dc_, p::TA_LEFT | p::TA_TOP);
     p::TextOut(dc_, cx, top + TW + o + d, b.Caption);
   };

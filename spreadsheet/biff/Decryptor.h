@@ -48,8 +48,7 @@ class Decryptor {
  protected:
   // Decrypts `length` bytes at `streamOffset` that belong to a record payload of
   // `recordLength` bytes. Only XOR obfuscation needs the record length.
-  virtual void DecryptPart(uint8_t* data, size_t length, size_t streamOffset,
-                           size_t recordLength) {
+  virtual void DecryptPart(uint8_t* data, size_t length, size_t streamOffset, size_t recordLength) {
     (void)recordLength;
     Decrypt(data, length, streamOffset);
   }

@@ -52,15 +52,23 @@ bool ReadAtom(std::span<const uint8_t> data, size_t& pos, Atom& atom) {
 
 model::BlipType BlipTypeOf(uint16_t type) {
   switch (type) {
-    case 0xF01A: return model::BlipType::Emf;
-    case 0xF01B: return model::BlipType::Wmf;
-    case 0xF01C: return model::BlipType::Pict;
+    case 0xF01A:
+      return model::BlipType::Emf;
+    case 0xF01B:
+      return model::BlipType::Wmf;
+    case 0xF01C:
+      return model::BlipType::Pict;
     case 0xF01D:
-    case 0xF02A: return model::BlipType::Jpeg;
-    case 0xF01E: return model::BlipType::Png;
-    case 0xF01F: return model::BlipType::Dib;
-    case 0xF029: return model::BlipType::Tiff;
-    default: return model::BlipType::Unknown;
+    case 0xF02A:
+      return model::BlipType::Jpeg;
+    case 0xF01E:
+      return model::BlipType::Png;
+    case 0xF01F:
+      return model::BlipType::Dib;
+    case 0xF029:
+      return model::BlipType::Tiff;
+    default:
+      return model::BlipType::Unknown;
   }
 }
 
@@ -81,8 +89,8 @@ model::Blip ReadBlip(const Atom& fbse, Unpacking& work) {
   if (!ReadAtom(body, pos, picture)) return blip;
   model::BlipType type = BlipTypeOf(picture.type);
   if (type == model::BlipType::Unknown) return blip;
-  bool metafile = type == model::BlipType::Emf || type == model::BlipType::Wmf ||
-                  type == model::BlipType::Pict;
+  bool metafile =
+      type == model::BlipType::Emf || type == model::BlipType::Wmf || type == model::BlipType::Pict;
   // One or two 16-byte identifiers (two when the instance is odd), then for metafiles a 34-byte
   // header whose byte 32 tells whether the data are compressed, for bitmaps one tag byte.
   size_t skip = (picture.inst & 1) ? 32 : 16;
@@ -170,10 +178,12 @@ Rect Map(const Frame& frame, const Rect& r) {
   double height = frame.space.bottom - frame.space.top;
   if (width <= 0 || height <= 0) return frame.cells;
   auto x = [&](double v) {
-    return frame.cells.left + (v - frame.space.left) / width * (frame.cells.right - frame.cells.left);
+    return frame.cells.left +
+           (v - frame.space.left) / width * (frame.cells.right - frame.cells.left);
   };
   auto y = [&](double v) {
-    return frame.cells.top + (v - frame.space.top) / height * (frame.cells.bottom - frame.cells.top);
+    return frame.cells.top +
+           (v - frame.space.top) / height * (frame.cells.bottom - frame.cells.top);
   };
   return {x(r.left), y(r.top), x(r.right), y(r.bottom)};
 }

@@ -25,10 +25,14 @@ constexpr const char* kWrongPassword =
 // The text orientation of BIFF4-7 XF records (0 none, 1 letters stacked, 2 turned up, 3 down).
 uint8_t RotationOfOrientation(unsigned orientation) {
   switch (orientation & 3) {
-    case 1: return 255;
-    case 2: return 90;
-    case 3: return 180;
-    default: return 0;
+    case 1:
+      return 255;
+    case 2:
+      return 90;
+    case 3:
+      return 180;
+    default:
+      return 0;
   }
 }
 
@@ -143,11 +147,20 @@ void Parser::OnFont(uint16_t id, ByteReader r, Substream& st) {
                   : script == 2 ? model::Script::Sub
                                 : model::Script::None;
     switch (r.U8()) {
-      case 0x01: font.underline = model::Underline::Single; break;
-      case 0x02: font.underline = model::Underline::Double; break;
-      case 0x21: font.underline = model::Underline::SingleAccounting; break;
-      case 0x22: font.underline = model::Underline::DoubleAccounting; break;
-      default: break;
+      case 0x01:
+        font.underline = model::Underline::Single;
+        break;
+      case 0x02:
+        font.underline = model::Underline::Double;
+        break;
+      case 0x21:
+        font.underline = model::Underline::SingleAccounting;
+        break;
+      case 0x22:
+        font.underline = model::Underline::DoubleAccounting;
+        break;
+      default:
+        break;
     }
     font.family = r.U8();
     font.charset = r.U8();
@@ -199,9 +212,7 @@ void Parser::OnXf(uint16_t id, ByteReader r, Substream& st) {
   }
   XfRecord xf;
   auto fontIndex = [&](uint16_t font) { return static_cast<uint16_t>(st.fontBase + font); };
-  auto formatIndex = [&](uint16_t format) {
-    return static_cast<uint16_t>(st.formatBase + format);
-  };
+  auto formatIndex = [&](uint16_t format) { return static_cast<uint16_t>(st.formatBase + format); };
   if (id == rec::kXf) {  // BIFF5-8
     ReadXf58(r, xf);
   } else if (id == rec::kXf2) {
@@ -244,8 +255,10 @@ void Parser::OnXf(uint16_t id, ByteReader r, Substream& st) {
     xf.patternBackground = (fill >> 11) & 0x1F;
     xf.top = {static_cast<uint8_t>(lines & 7), static_cast<uint16_t>((lines >> 3) & 0x1F)};
     xf.left = {static_cast<uint8_t>((lines >> 8) & 7), static_cast<uint16_t>((lines >> 11) & 0x1F)};
-    xf.bottom = {static_cast<uint8_t>((lines >> 16) & 7), static_cast<uint16_t>((lines >> 19) & 0x1F)};
-    xf.right = {static_cast<uint8_t>((lines >> 24) & 7), static_cast<uint16_t>((lines >> 27) & 0x1F)};
+    xf.bottom = {static_cast<uint8_t>((lines >> 16) & 7),
+                 static_cast<uint16_t>((lines >> 19) & 0x1F)};
+    xf.right = {static_cast<uint8_t>((lines >> 24) & 7),
+                static_cast<uint16_t>((lines >> 27) & 0x1F)};
   }
   if (id == rec::kXf) {
     xf.font = fontIndex(xf.font);
@@ -282,10 +295,12 @@ void Parser::ReadXf58(ByteReader& r, XfRecord& xf) {
     xf.patternColor = fill & 0x7F;
     xf.patternBackground = (fill >> 7) & 0x7F;
     xf.pattern = static_cast<uint8_t>((fill >> 16) & 0x3F);
-    xf.bottom = {static_cast<uint8_t>((fill >> 22) & 7), static_cast<uint16_t>((fill >> 25) & 0x7F)};
+    xf.bottom = {static_cast<uint8_t>((fill >> 22) & 7),
+                 static_cast<uint16_t>((fill >> 25) & 0x7F)};
     xf.top = {static_cast<uint8_t>(lines & 7), static_cast<uint16_t>((lines >> 9) & 0x7F)};
     xf.left = {static_cast<uint8_t>((lines >> 3) & 7), static_cast<uint16_t>((lines >> 16) & 0x7F)};
-    xf.right = {static_cast<uint8_t>((lines >> 6) & 7), static_cast<uint16_t>((lines >> 23) & 0x7F)};
+    xf.right = {static_cast<uint8_t>((lines >> 6) & 7),
+                static_cast<uint16_t>((lines >> 23) & 0x7F)};
   }
 }
 

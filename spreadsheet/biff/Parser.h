@@ -60,7 +60,7 @@ struct Substream {
   uint16_t ixfe = 0;           // BIFF2: the XF index for the next cell record
   bool frozen = false;
   uint16_t paneCols = 0, paneRows = 0;
-  std::vector<uint8_t> drawing;          // the sheet's MSODRAWING data, joined
+  std::vector<uint8_t> drawing;  // the sheet's MSODRAWING data, joined
   uint16_t lastObjId = 0;
   std::unordered_map<uint16_t, std::string> objectText;  // TXO text by object id
   struct Note {

@@ -73,8 +73,9 @@ size_t Parser::ReadSubstream(size_t pos, Substream& st) {
   while (true) {
     if (s_.size() < 4 || pos > s_.size() - 4) {
       // No EOF: the stream was cut inside the substream.
-      Damaged("the workbook stream ends inside " + (st.sheet ? "sheet \"" + st.sheet->name + "\""
-                                                              : std::string("the workbook globals")));
+      Damaged("the workbook stream ends inside " + (st.sheet
+                                                        ? "sheet \"" + st.sheet->name + "\""
+                                                        : std::string("the workbook globals")));
     }
     uint16_t id = Le16(&s_[pos]);
     size_t length = Le16(&s_[pos + 2]);
@@ -108,24 +109,47 @@ void Parser::Handle(uint16_t id, std::span<const uint8_t> data, size_t next, Sub
 bool Parser::HandleGlobal(uint16_t id, std::span<const uint8_t> data, size_t next, Substream& st) {
   ByteReader r(data);
   switch (id) {
-    case rec::kFilePass: OnFilePass(data, next); return true;
-    case rec::kCodepage: OnCodepage(r); return true;
-    case rec::kDateMode: book_.date1904 = r.U16() == 1; return true;
+    case rec::kFilePass:
+      OnFilePass(data, next);
+      return true;
+    case rec::kCodepage:
+      OnCodepage(r);
+      return true;
+    case rec::kDateMode:
+      book_.date1904 = r.U16() == 1;
+      return true;
     case rec::kFont:
-    case rec::kFont3: OnFont(id, r, st); return true;
-    case rec::kFontColor2: OnFontColor2(r); return true;
+    case rec::kFont3:
+      OnFont(id, r, st);
+      return true;
+    case rec::kFontColor2:
+      OnFontColor2(r);
+      return true;
     case rec::kFormat:
-    case rec::kFormat2: OnFormat(id, r, st); return true;
+    case rec::kFormat2:
+      OnFormat(id, r, st);
+      return true;
     case rec::kXf:
     case rec::kXf2:
     case rec::kXf3:
-    case rec::kXf4: OnXf(id, r, st); return true;
-    case rec::kPalette: OnPalette(r); return true;
+    case rec::kXf4:
+      OnXf(id, r, st);
+      return true;
+    case rec::kPalette:
+      OnPalette(r);
+      return true;
     case rec::kBoundSheet:
-    case rec::kBundleSheet4: OnBoundSheet(r, st); return true;
-    case rec::kSst: OnSst(data, next); return true;
-    case rec::kMsoDrawingGroup: AppendContinued(drawingGroup_, data, next); return true;
-    default: return false;
+    case rec::kBundleSheet4:
+      OnBoundSheet(r, st);
+      return true;
+    case rec::kSst:
+      OnSst(data, next);
+      return true;
+    case rec::kMsoDrawingGroup:
+      AppendContinued(drawingGroup_, data, next);
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -133,50 +157,109 @@ void Parser::HandleSheet(uint16_t id, std::span<const uint8_t> data, size_t next
   ByteReader r(data);
   switch (id) {
     // ---- Cells.
-    case rec::kIxfe2: st.ixfe = r.U16(); return;
-    case rec::kNumber: OnNumber(r, st); return;
-    case rec::kRk: OnRk(r, st); return;
-    case rec::kMulRk: OnMulRk(data, st); return;
-    case rec::kBlank: OnBlank(r, st); return;
-    case rec::kMulBlank: OnMulBlank(data, st); return;
-    case rec::kLabelSst: OnLabelSst(r, st); return;
+    case rec::kIxfe2:
+      st.ixfe = r.U16();
+      return;
+    case rec::kNumber:
+      OnNumber(r, st);
+      return;
+    case rec::kRk:
+      OnRk(r, st);
+      return;
+    case rec::kMulRk:
+      OnMulRk(data, st);
+      return;
+    case rec::kBlank:
+      OnBlank(r, st);
+      return;
+    case rec::kMulBlank:
+      OnMulBlank(data, st);
+      return;
+    case rec::kLabelSst:
+      OnLabelSst(r, st);
+      return;
     case rec::kLabel:
-    case rec::kRString: OnLabel(id, r, st); return;
-    case rec::kBoolErr: OnBoolErr(r, st); return;
+    case rec::kRString:
+      OnLabel(id, r, st);
+      return;
+    case rec::kBoolErr:
+      OnBoolErr(r, st);
+      return;
     case rec::kFormula:
     case rec::kFormula3:
-    case rec::kFormula4: OnFormula(id, r, st); return;
+    case rec::kFormula4:
+      OnFormula(id, r, st);
+      return;
     case rec::kString:
-    case rec::kString2: OnString(id, data, next, st); return;
+    case rec::kString2:
+      OnString(id, data, next, st);
+      return;
     case rec::kBlank2:
     case rec::kInteger2:
     case rec::kNumber2:
     case rec::kLabel2:
-    case rec::kBoolErr2: OnBiff2Cell(id, r, st); return;
+    case rec::kBoolErr2:
+      OnBiff2Cell(id, r, st);
+      return;
     // ---- Layout.
     case rec::kDimensions:
-    case rec::kDimensions2: OnDimensions(id, data, st); return;
+    case rec::kDimensions2:
+      OnDimensions(id, data, st);
+      return;
     case rec::kRow:
-    case rec::kRow2: OnRow(id, r, st); return;
+    case rec::kRow2:
+      OnRow(id, r, st);
+      return;
     case rec::kDefaultRowHeight:
-    case rec::kDefaultRowHeight2: OnDefaultRowHeight(id, r, st); return;
-    case rec::kColInfo: OnColInfo(r, st); return;
-    case rec::kColWidth2: OnColWidth2(r, st); return;
-    case rec::kDefColWidth: st.sheet->defaultColWidth = r.U16(); return;
-    case rec::kStandardWidth: st.sheet->standardWidth = r.U16(); return;
-    case rec::kMergedCells: OnMergedCells(r, st); return;
+    case rec::kDefaultRowHeight2:
+      OnDefaultRowHeight(id, r, st);
+      return;
+    case rec::kColInfo:
+      OnColInfo(r, st);
+      return;
+    case rec::kColWidth2:
+      OnColWidth2(r, st);
+      return;
+    case rec::kDefColWidth:
+      st.sheet->defaultColWidth = r.U16();
+      return;
+    case rec::kStandardWidth:
+      st.sheet->standardWidth = r.U16();
+      return;
+    case rec::kMergedCells:
+      OnMergedCells(r, st);
+      return;
     case rec::kWindow2:
-    case rec::kWindow2_2: OnWindow2(id, r, st); return;
-    case rec::kPane: OnPane(r, st); return;
-    case rec::kWsBool: OnWsBool(r, st); return;
+    case rec::kWindow2_2:
+      OnWindow2(id, r, st);
+      return;
+    case rec::kPane:
+      OnPane(r, st);
+      return;
+    case rec::kWsBool:
+      OnWsBool(r, st);
+      return;
     // ---- Links, comments, drawings.
-    case rec::kHlink: if (version_ == 8) OnHlink(r, st); return;
-    case rec::kHlinkTooltip: if (version_ == 8) OnTooltip(r, st); return;
-    case rec::kNote: OnNote(r, st); return;
-    case rec::kObj: if (version_ == 8) OnObj(r, st); return;
-    case rec::kTxo: OnTxo(data, next, st); return;
-    case rec::kMsoDrawing: AppendContinued(st.drawing, data, next); return;
-    default: return;
+    case rec::kHlink:
+      if (version_ == 8) OnHlink(r, st);
+      return;
+    case rec::kHlinkTooltip:
+      if (version_ == 8) OnTooltip(r, st);
+      return;
+    case rec::kNote:
+      OnNote(r, st);
+      return;
+    case rec::kObj:
+      if (version_ == 8) OnObj(r, st);
+      return;
+    case rec::kTxo:
+      OnTxo(data, next, st);
+      return;
+    case rec::kMsoDrawing:
+      AppendContinued(st.drawing, data, next);
+      return;
+    default:
+      return;
   }
 }
 
@@ -191,9 +274,15 @@ void Parser::ReadVersion() {
   if (bofLength < 4 || bofLength > s_.size() - 4) Damaged("the first BOF record is damaged");
   uint16_t vers = Le16(&s_[4]);
   switch (bofId) {
-    case rec::kBof2: version_ = 2; break;
-    case rec::kBof3: version_ = 3; break;
-    case rec::kBof4: version_ = 4; break;
+    case rec::kBof2:
+      version_ = 2;
+      break;
+    case rec::kBof3:
+      version_ = 3;
+      break;
+    case rec::kBof4:
+      version_ = 4;
+      break;
     default:
       // The version field names BIFF8 or BIFF5/7; some writers put other values there, and
       // then the stream's name and the BOF's length tell ("Book" and 8 bytes are BIFF5).
@@ -238,10 +327,17 @@ void Parser::ReadSheets(size_t next) {
     sheet.name = entry.name;
     sheet.visibility = static_cast<model::Visibility>(std::min<uint8_t>(entry.visibility, 2));
     switch (entry.type) {
-      case 1: sheet.type = model::SheetType::Macro; break;
-      case 2: sheet.type = model::SheetType::Chart; break;
-      case 6: sheet.type = model::SheetType::Module; break;
-      default: break;
+      case 1:
+        sheet.type = model::SheetType::Macro;
+        break;
+      case 2:
+        sheet.type = model::SheetType::Chart;
+        break;
+      case 6:
+        sheet.type = model::SheetType::Module;
+        break;
+      default:
+        break;
     }
   }
   const size_t globalsEnd = next;
@@ -254,8 +350,8 @@ void Parser::ReadSheets(size_t next) {
     // A substream is read once: entries that point at the globals or at a substream already
     // read (damaged or hostile files) would otherwise multiply the work and the memory.
     auto usable = [&](size_t at) {
-      return at >= globalsEnd && s_.size() >= 8 && at <= s_.size() - 8 &&
-             IsBofId(Le16(&s_[at])) && read.insert(at).second;
+      return at >= globalsEnd && s_.size() >= 8 && at <= s_.size() - 8 && IsBofId(Le16(&s_[at])) &&
+             read.insert(at).second;
     };
     if (!usable(pos)) {
       if (!usable(next)) {

@@ -435,7 +435,7 @@ void Parser::OnHlink(ByteReader r, Substream& st) {
   static const uint8_t kUrlMoniker[16] = {0xE0, 0xC9, 0xEA, 0x79, 0xF9, 0xBA, 0xCE, 0x11,
                                           0x8C, 0x82, 0x00, 0xAA, 0x00, 0x4B, 0xA9, 0x0B};
   static const uint8_t kFileMoniker[16] = {0x03, 0x03, 0, 0, 0, 0, 0, 0,
-                                           0xC0, 0, 0, 0, 0, 0, 0, 0x46};
+                                           0xC0, 0,    0, 0, 0, 0, 0, 0x46};
   model::Hyperlink link;
   link.range.firstRow = r.U16();
   link.range.lastRow = r.U16();
@@ -540,10 +540,9 @@ void Parser::FinishSheet(Substream& st) {
     }
   }
   // Column ranges: sorted, without overlaps (a later range gives way to an earlier one).
-  std::stable_sort(sheet.columns.begin(), sheet.columns.end(),
-                   [](const model::ColumnInfo& a, const model::ColumnInfo& b) {
-                     return a.first < b.first;
-                   });
+  std::stable_sort(
+      sheet.columns.begin(), sheet.columns.end(),
+      [](const model::ColumnInfo& a, const model::ColumnInfo& b) { return a.first < b.first; });
   std::vector<model::ColumnInfo> columns;
   for (model::ColumnInfo info : sheet.columns) {
     if (!columns.empty() && info.first <= columns.back().last) {

@@ -73,20 +73,33 @@ void CodepageDecoder::SetCodepage(uint16_t codepage) {
 namespace {
 std::string IconvName(uint16_t codepage) {
   switch (codepage) {
-    case 367: return "ASCII";
+    case 367:
+      return "ASCII";
     case 10000:
-    case 32768: return "MACINTOSH";
-    case 10006: return "MACGREEK";
-    case 10007: return "MACCYRILLIC";
-    case 10029: return "MACCENTRALEUROPE";
-    case 10079: return "MACICELAND";
-    case 10081: return "MACTURKISH";
-    case 20866: return "KOI8-R";
-    case 21866: return "KOI8-U";
-    case 28591: return "ISO-8859-1";
-    case 65001: return "UTF-8";
-    case 32769: return "CP1252";  // the old Windows code page of BIFF2-4
-    default: return "CP" + std::to_string(codepage);
+    case 32768:
+      return "MACINTOSH";
+    case 10006:
+      return "MACGREEK";
+    case 10007:
+      return "MACCYRILLIC";
+    case 10029:
+      return "MACCENTRALEUROPE";
+    case 10079:
+      return "MACICELAND";
+    case 10081:
+      return "MACTURKISH";
+    case 20866:
+      return "KOI8-R";
+    case 21866:
+      return "KOI8-U";
+    case 28591:
+      return "ISO-8859-1";
+    case 65001:
+      return "UTF-8";
+    case 32769:
+      return "CP1252";  // the old Windows code page of BIFF2-4
+    default:
+      return "CP" + std::to_string(codepage);
   }
 }
 }  // namespace

@@ -38,7 +38,7 @@ class CodepageDecoder {
  private:
   void Open();
   uint16_t codepage_ = 1252;
-  bool latin1_ = false;  // decode bytes as U+0000..U+00FF without a converter
+  bool latin1_ = false;    // decode bytes as U+0000..U+00FF without a converter
   void* iconv_ = nullptr;  // iconv_t, opened on first use
   bool opened_ = false;
 };

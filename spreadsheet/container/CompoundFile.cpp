@@ -128,12 +128,14 @@ CompoundFile::CompoundFile(std::span<const uint8_t> bytes) : bytes_(bytes) {
   try {
     const uint32_t miniFatStart = U32(header + 0x3C);
     if (miniFatStart < sectorCount_) {
-      const std::vector<uint32_t> sectors = Chain(miniFatStart, sectorCount_, false, "the mini FAT");
+      const std::vector<uint32_t> sectors =
+          Chain(miniFatStart, sectorCount_, false, "the mini FAT");
       miniFat_.reserve(sectors.size() * (sectorSize_ / 4));
       for (uint32_t s : sectors) {
         const uint64_t offset = SectorOffset(s);
         const uint64_t available = std::min<uint64_t>(sectorSize_, bytes_.size() - offset);
-        for (uint64_t i = 0; i + 4 <= available; i += 4) miniFat_.push_back(U32(&bytes_[offset + i]));
+        for (uint64_t i = 0; i + 4 <= available; i += 4)
+          miniFat_.push_back(U32(&bytes_[offset + i]));
       }
     }
     ReadMiniStream();
@@ -204,7 +206,8 @@ std::vector<uint32_t> CompoundFile::Chain(uint32_t start, uint64_t maxCount, boo
                                           const char* what) const {
   const std::vector<uint32_t>& table = mini ? miniFat_ : fat_;
   const uint64_t limit =
-      mini ? std::min<uint64_t>(table.size(), (miniStreamSize_ + miniSectorSize_ - 1) / miniSectorSize_)
+      mini ? std::min<uint64_t>(table.size(),
+                                (miniStreamSize_ + miniSectorSize_ - 1) / miniSectorSize_)
            : std::min<uint64_t>(table.size(), sectorCount_);
   std::vector<uint32_t> chain;
   chain.reserve(static_cast<size_t>(std::min(maxCount, limit)));
@@ -341,16 +344,18 @@ std::vector<uint8_t> CompoundFile::ReadStreamEntry(uint32_t index) const {
     }
     const std::vector<uint32_t> chain =
         Chain(entry.start, (size + miniSectorSize_ - 1) / miniSectorSize_, true, what.c_str());
-    out.resize(static_cast<size_t>(std::min<uint64_t>(size, chain.size() * uint64_t{miniSectorSize_})));
+    out.resize(
+        static_cast<size_t>(std::min<uint64_t>(size, chain.size() * uint64_t{miniSectorSize_})));
     size_t written = 0;
     for (uint32_t m : chain) {
       if (written >= out.size()) break;
       const uint64_t miniOffset = static_cast<uint64_t>(m) << miniSectorShift_;
       const uint64_t big = miniOffset >> sectorShift_;
-      const uint64_t offset = SectorOffset(miniStreamSectors_[big]) + (miniOffset & (sectorSize_ - 1));
-      const uint64_t available = std::min<uint64_t>(
-          {uint64_t{miniSectorSize_}, miniStreamSize_ - miniOffset, bytes_.size() - offset,
-           out.size() - written});
+      const uint64_t offset =
+          SectorOffset(miniStreamSectors_[big]) + (miniOffset & (sectorSize_ - 1));
+      const uint64_t available =
+          std::min<uint64_t>({uint64_t{miniSectorSize_}, miniStreamSize_ - miniOffset,
+                              bytes_.size() - offset, out.size() - written});
       std::memcpy(out.data() + written, bytes_.data() + offset, available);
       written += available;
       if (available < miniSectorSize_) break;

@@ -30,13 +30,13 @@ class CompoundFile {
  public:
   // One entry of the directory, as read.
   struct Entry {
-    std::string name;         // UTF-8
-    uint8_t type = 0;         // 1 storage, 2 stream, 5 root storage
+    std::string name;  // UTF-8
+    uint8_t type = 0;  // 1 storage, 2 stream, 5 root storage
     uint32_t left = kNoEntry;
     uint32_t right = kNoEntry;
     uint32_t child = kNoEntry;
-    uint32_t start = 0;       // first sector (mini sector for small streams)
-    uint64_t size = 0;        // as the directory states it
+    uint32_t start = 0;  // first sector (mini sector for small streams)
+    uint64_t size = 0;   // as the directory states it
   };
   static constexpr uint32_t kNoEntry = 0xFFFFFFFFu;
   // Streams smaller than this live in the mini stream.
@@ -80,7 +80,7 @@ class CompoundFile {
   uint32_t sectorShift_ = 9;
   uint32_t miniSectorSize_ = 64;
   uint32_t miniSectorShift_ = 6;
-  uint32_t sectorCount_ = 0;      // sectors the file holds (the last one may be short)
+  uint32_t sectorCount_ = 0;  // sectors the file holds (the last one may be short)
   std::vector<uint32_t> fat_;
   std::vector<uint32_t> miniFat_;
   std::vector<uint32_t> miniStreamSectors_;  // the root entry's chain: where mini sectors live

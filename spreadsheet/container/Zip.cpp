@@ -124,7 +124,8 @@ Zip::Zip(std::span<const uint8_t> bytes) : bytes_(bytes) {
     dirSize = U64(z + 40);
     dirOffset = U64(z + 48);
   }
-  if (dirOffset > n || dirSize > n - dirOffset) Damaged("its central directory lies outside the file");
+  if (dirOffset > n || dirSize > n - dirOffset)
+    Damaged("its central directory lies outside the file");
   if (count > kMaxEntries) {
     throw ContainerError("The zip archive has too many entries: " + std::to_string(count) +
                          ", more than " + std::to_string(kMaxEntries));
@@ -135,7 +136,8 @@ Zip::Zip(std::span<const uint8_t> bytes) : bytes_(bytes) {
   const uint8_t* p = bytes.data() + dirOffset;
   const uint8_t* const dirEnd = p + dirSize;
   for (uint64_t i = 0; i < count; ++i) {
-    if (dirEnd - p < 46 || U32(p) != kCentralHeader) Damaged("a central directory record is broken");
+    if (dirEnd - p < 46 || U32(p) != kCentralHeader)
+      Damaged("a central directory record is broken");
     Entry entry;
     entry.flags = U16(p + 8);
     entry.method = U16(p + 10);
@@ -147,7 +149,8 @@ Zip::Zip(std::span<const uint8_t> bytes) : bytes_(bytes) {
     const uint16_t commentLength = U16(p + 32);
     entry.headerOffset = U32(p + 42);
     const size_t recordSize = size_t{46} + nameLength + extraLength + commentLength;
-    if (static_cast<size_t>(dirEnd - p) < recordSize) Damaged("a central directory record is cut short");
+    if (static_cast<size_t>(dirEnd - p) < recordSize)
+      Damaged("a central directory record is cut short");
     entry.name.assign(reinterpret_cast<const char*>(p + 46), nameLength);
     ReadZip64Extra(p + 46 + nameLength, extraLength, entry, entry.size == 0xFFFFFFFF,
                    entry.packedSize == 0xFFFFFFFF, entry.headerOffset == 0xFFFFFFFF);
@@ -166,7 +169,8 @@ const Zip::Entry* Zip::Find(std::string_view name) const {
 
 std::vector<uint8_t> Zip::Read(std::string_view name) const {
   const Entry* entry = Find(name);
-  if (entry == nullptr) throw ContainerError("The zip archive has no entry \"" + std::string(name) + "\"");
+  if (entry == nullptr)
+    throw ContainerError("The zip archive has no entry \"" + std::string(name) + "\"");
   return Read(*entry);
 }
 
@@ -178,10 +182,11 @@ std::vector<uint8_t> Zip::Read(const Entry& entry) const {
                          std::to_string(entry.method) + ", which is not supported");
   }
   if (entry.size > kMaxEntryBytes) {
-    throw ContainerError("The zip entry " + quoted + " is too large: " + std::to_string(entry.size) +
-                         " bytes unpacked");
+    throw ContainerError("The zip entry " + quoted +
+                         " is too large: " + std::to_string(entry.size) + " bytes unpacked");
   }
-  if (entry.size > kRatioFloor && entry.size / std::max<uint64_t>(entry.packedSize, 1) > kMaxRatio) {
+  if (entry.size > kRatioFloor &&
+      entry.size / std::max<uint64_t>(entry.packedSize, 1) > kMaxRatio) {
     throw ContainerError("The zip entry " + quoted + " expands too far (a zip bomb?)");
   }
   if (entry.size > kMaxTotalBytes - std::min(unpacked_, kMaxTotalBytes)) {
@@ -195,7 +200,8 @@ std::vector<uint8_t> Zip::Read(const Entry& entry) const {
   }
   const uint8_t* local = bytes_.data() + entry.headerOffset;
   const uint64_t dataOffset = entry.headerOffset + 30 + U16(local + 26) + U16(local + 28);
-  if (dataOffset > n || entry.packedSize > n - dataOffset) Damaged("the data of " + quoted + " lie outside the file");
+  if (dataOffset > n || entry.packedSize > n - dataOffset)
+    Damaged("the data of " + quoted + " lie outside the file");
   const std::span<const uint8_t> packed = bytes_.subspan(dataOffset, entry.packedSize);
   std::vector<uint8_t> out;
   if (entry.method == 0) {

@@ -26,13 +26,13 @@ namespace quillane::container {
 class Zip {
  public:
   struct Entry {
-    std::string name;             // as stored (UTF-8 in packages)
-    uint16_t method = 0;          // 0 stored, 8 deflated
+    std::string name;     // as stored (UTF-8 in packages)
+    uint16_t method = 0;  // 0 stored, 8 deflated
     uint16_t flags = 0;
     uint32_t crc = 0;
     uint64_t packedSize = 0;
-    uint64_t size = 0;            // unpacked, as the central directory states it
-    uint64_t headerOffset = 0;    // of the local header
+    uint64_t size = 0;          // unpacked, as the central directory states it
+    uint64_t headerOffset = 0;  // of the local header
   };
 
   // The bounds of one archive.

@@ -7,9 +7,9 @@
 namespace quillane::format {
 
 struct Decimal {
-  char d[24];    // significant digits '0'..'9', no trailing zeros
-  int n = 0;     // number of digits; 0 means the value zero
-  int exp = 0;   // power of ten of d[0]
+  char d[24];   // significant digits '0'..'9', no trailing zeros
+  int n = 0;    // number of digits; 0 means the value zero
+  int exp = 0;  // power of ten of d[0]
   int Digit(int power) const {
     int i = exp - power;
     return (i >= 0 && i < n) ? d[i] - '0' : 0;

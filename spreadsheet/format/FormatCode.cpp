@@ -35,7 +35,8 @@ char32_t DecodeUtf8(std::string_view s, std::size_t i, std::size_t len) {
   unsigned char c = static_cast<unsigned char>(s[i]);
   if (len == 1) return c;
   char32_t v = c & (0x7F >> len);
-  for (std::size_t k = 1; k < len; ++k) v = (v << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+  for (std::size_t k = 1; k < len; ++k)
+    v = (v << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
   return v;
 }
 
@@ -63,8 +64,8 @@ void ParseSection(std::string_view s, Section& sec);
 // Handles one [...] element: colour, condition, currency or locale tag, elapsed time. The system
 // date and time tags replace the tokens of the section (replaced is set).
 void ParseBracket(std::string_view body, Section& sec, std::vector<Token>& t, bool& replaced) {
-  static constexpr std::array<std::string_view, 8> kColors = {
-      "black", "white", "red", "green", "blue", "yellow", "magenta", "cyan"};
+  static constexpr std::array<std::string_view, 8> kColors = {"black", "white",  "red",     "green",
+                                                              "blue",  "yellow", "magenta", "cyan"};
   for (std::size_t i = 0; i < kColors.size(); ++i) {
     if (support::EqualsNoCase(body, kColors[i])) {
       sec.color = static_cast<int>(8 + i);
@@ -82,12 +83,17 @@ void ParseBracket(std::string_view body, Section& sec, std::vector<Token>& t, bo
     std::size_t i = 1;
     Cmp c = Cmp::None;
     if (body[0] == '<') {
-      if (body.size() > 1 && body[1] == '=') c = Cmp::Le, i = 2;
-      else if (body.size() > 1 && body[1] == '>') c = Cmp::Ne, i = 2;
-      else c = Cmp::Lt;
+      if (body.size() > 1 && body[1] == '=')
+        c = Cmp::Le, i = 2;
+      else if (body.size() > 1 && body[1] == '>')
+        c = Cmp::Ne, i = 2;
+      else
+        c = Cmp::Lt;
     } else if (body[0] == '>') {
-      if (body.size() > 1 && body[1] == '=') c = Cmp::Ge, i = 2;
-      else c = Cmp::Gt;
+      if (body.size() > 1 && body[1] == '=')
+        c = Cmp::Ge, i = 2;
+      else
+        c = Cmp::Gt;
     } else {
       c = Cmp::Eq;
     }
@@ -105,9 +111,12 @@ void ParseBracket(std::string_view body, Section& sec, std::vector<Token>& t, bo
     std::string_view rest = body.substr(1);
     std::size_t dash = rest.find('-');
     std::string_view sym = dash == std::string_view::npos ? rest : rest.substr(0, dash);
-    std::string_view loc = dash == std::string_view::npos ? std::string_view() : rest.substr(dash + 1);
-    const bool sysDate = support::EqualsNoCase(loc, "F800") || support::EqualsNoCase(loc, "x-sysdate");
-    const bool sysTime = support::EqualsNoCase(loc, "F400") || support::EqualsNoCase(loc, "x-systime");
+    std::string_view loc =
+        dash == std::string_view::npos ? std::string_view() : rest.substr(dash + 1);
+    const bool sysDate =
+        support::EqualsNoCase(loc, "F800") || support::EqualsNoCase(loc, "x-sysdate");
+    const bool sysTime =
+        support::EqualsNoCase(loc, "F400") || support::EqualsNoCase(loc, "x-systime");
     if (sym.empty() && (sysDate || sysTime)) {
       Section repl;
       ParseSection(sysDate ? kLongDate : kLongTime, repl);
@@ -202,12 +211,30 @@ bool ParseSymbol(std::string_view s, std::size_t& i, Section& sec, bool& replace
       i = close + 1;
       return true;
     }
-    case '0': t.push_back({Tok::Zero, 0, {}}); ++i; return true;
-    case '#': t.push_back({Tok::Hash, 0, {}}); ++i; return true;
-    case '?': t.push_back({Tok::Quest, 0, {}}); ++i; return true;
-    case '.': t.push_back({Tok::Point, 0, {}}); ++i; return true;
-    case ',': t.push_back({Tok::Comma, 0, {}}); ++i; return true;
-    case '%': t.push_back({Tok::Percent, 0, {}}); ++i; return true;
+    case '0':
+      t.push_back({Tok::Zero, 0, {}});
+      ++i;
+      return true;
+    case '#':
+      t.push_back({Tok::Hash, 0, {}});
+      ++i;
+      return true;
+    case '?':
+      t.push_back({Tok::Quest, 0, {}});
+      ++i;
+      return true;
+    case '.':
+      t.push_back({Tok::Point, 0, {}});
+      ++i;
+      return true;
+    case ',':
+      t.push_back({Tok::Comma, 0, {}});
+      ++i;
+      return true;
+    case '%':
+      t.push_back({Tok::Percent, 0, {}});
+      ++i;
+      return true;
     case '/': {
       t.push_back({Tok::Slash, 0, {}});
       ++i;
@@ -220,8 +247,12 @@ bool ParseSymbol(std::string_view s, std::size_t& i, Section& sec, bool& replace
       }
       return true;
     }
-    case '@': t.push_back({Tok::At, 0, {}}); ++i; return true;
-    default: return false;
+    case '@':
+      t.push_back({Tok::At, 0, {}});
+      ++i;
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -289,8 +320,16 @@ void ParseSection(std::string_view s, Section& sec) {
 
 bool IsDateTok(Tok k) {
   switch (k) {
-    case Tok::Year: case Tok::Month: case Tok::Day: case Tok::Hour: case Tok::Minute:
-    case Tok::Second: case Tok::AmPm: case Tok::ElapsedH: case Tok::ElapsedM: case Tok::ElapsedS:
+    case Tok::Year:
+    case Tok::Month:
+    case Tok::Day:
+    case Tok::Hour:
+    case Tok::Minute:
+    case Tok::Second:
+    case Tok::AmPm:
+    case Tok::ElapsedH:
+    case Tok::ElapsedM:
+    case Tok::ElapsedS:
       return true;
     default:
       return false;
@@ -328,13 +367,23 @@ void FinishDate(Section& sec) {
         }
         break;
       }
-      case Tok::Zero: case Tok::Hash: case Tok::Quest:
+      case Tok::Zero:
+      case Tok::Hash:
+      case Tok::Quest:
         AddLit(out, std::string(1, PlaceholderChar(tok.kind)));
         break;
-      case Tok::Comma: AddLit(out, ","); break;
-      case Tok::Percent: AddLit(out, "%"); break;
-      case Tok::Slash: AddLit(out, "/"); break;
-      case Tok::Exp: AddLit(out, tok.n ? "E+" : "E-"); break;
+      case Tok::Comma:
+        AddLit(out, ",");
+        break;
+      case Tok::Percent:
+        AddLit(out, "%");
+        break;
+      case Tok::Slash:
+        AddLit(out, "/");
+        break;
+      case Tok::Exp:
+        AddLit(out, tok.n ? "E+" : "E-");
+        break;
       case Tok::Lit:
         AddLit(out, tok.text);
         break;
@@ -361,7 +410,6 @@ void FinishDate(Section& sec) {
   }
   for (const auto& tok : t) sec.ampm = sec.ampm || tok.kind == Tok::AmPm;
 }
-
 
 // A fraction: a slash with placeholders (or a fixed number) after it and placeholders before
 // it, in a section without a point or an exponent. Lays it out and returns true, else false.
@@ -445,8 +493,7 @@ bool FinishFraction(Section& sec) {
 // placeholder before the point (or the end of the mantissa) each divides by 1000; elsewhere
 // text. Every comma is decided first, then rewritten; the removed ones are dropped and texts
 // side by side merged.
-void ResolveCommas(std::vector<Token>& t, NumberLayout& L, int point, int mantEnd,
-                   int firstDigit) {
+void ResolveCommas(std::vector<Token>& t, NumberLayout& L, int point, int mantEnd, int firstDigit) {
   const int n = static_cast<int>(t.size());
   std::vector<uint8_t> role(static_cast<std::size_t>(n), 0);  // 1 thousands, 2 scaling, 3 text
   for (int i = 0; i < n; ++i) {
@@ -463,9 +510,12 @@ void ResolveCommas(std::vector<Token>& t, NumberLayout& L, int point, int mantEn
       break;
     }
     bool inInt = (point < 0 || i < point) && i < mantEnd;
-    if (prevDigit && nextDigit && inInt && i > firstDigit) role[i] = 1;
-    else if (prevDigit && !nextDigit && i < mantEnd) role[i] = 2;
-    else role[i] = 3;
+    if (prevDigit && nextDigit && inInt && i > firstDigit)
+      role[i] = 1;
+    else if (prevDigit && !nextDigit && i < mantEnd)
+      role[i] = 2;
+    else
+      role[i] = 3;
   }
   for (int i = 0; i < n; ++i) {
     if (role[i] == 0) continue;
@@ -478,8 +528,10 @@ void ResolveCommas(std::vector<Token>& t, NumberLayout& L, int point, int mantEn
   out.reserve(t.size());
   for (auto& tok : t) {
     if (tok.kind == Tok::Lit && tok.text.empty()) continue;
-    if (tok.kind == Tok::Lit) AddLit(out, tok.text);
-    else out.push_back(std::move(tok));
+    if (tok.kind == Tok::Lit)
+      AddLit(out, tok.text);
+    else
+      out.push_back(std::move(tok));
   }
   t = std::move(out);
 }
@@ -500,11 +552,15 @@ void FinishNumber(Section& sec) {
   // Plain or scientific.
   int point = -1, exp = -1;
   for (int i = 0; i < n; ++i) {
-    if (t[i].kind == Tok::Point && point < 0 && exp < 0) point = i;
-    else if (t[i].kind == Tok::Point) t[i] = {Tok::Lit, 0, "."};
+    if (t[i].kind == Tok::Point && point < 0 && exp < 0)
+      point = i;
+    else if (t[i].kind == Tok::Point)
+      t[i] = {Tok::Lit, 0, "."};
     if (t[i].kind == Tok::Exp) {
-      if (exp < 0) exp = i;
-      else t[i] = {Tok::Lit, 0, t[i].n ? "E+" : "E-"};
+      if (exp < 0)
+        exp = i;
+      else
+        t[i] = {Tok::Lit, 0, t[i].n ? "E+" : "E-"};
     }
     if (t[i].kind == Tok::Slash) t[i] = {Tok::Lit, 0, "/"};
   }
@@ -562,29 +618,58 @@ void Classify(Section& sec) {
     out.reserve(sec.tokens.size());
     for (auto& tok : sec.tokens) {
       switch (tok.kind) {
-        case Tok::Year: AddLit(out, std::string(tok.n, 'y')); break;
-        case Tok::Month: AddLit(out, std::string(tok.n, 'm')); break;
-        case Tok::Day: AddLit(out, std::string(tok.n, 'd')); break;
-        case Tok::Hour: AddLit(out, std::string(tok.n, 'h')); break;
-        case Tok::Second: AddLit(out, std::string(tok.n, 's')); break;
-        case Tok::AmPm: AddLit(out, tok.text); break;
-        case Tok::Era: AddLit(out, tok.text); break;
+        case Tok::Year:
+          AddLit(out, std::string(tok.n, 'y'));
+          break;
+        case Tok::Month:
+          AddLit(out, std::string(tok.n, 'm'));
+          break;
+        case Tok::Day:
+          AddLit(out, std::string(tok.n, 'd'));
+          break;
+        case Tok::Hour:
+          AddLit(out, std::string(tok.n, 'h'));
+          break;
+        case Tok::Second:
+          AddLit(out, std::string(tok.n, 's'));
+          break;
+        case Tok::AmPm:
+          AddLit(out, tok.text);
+          break;
+        case Tok::Era:
+          AddLit(out, tok.text);
+          break;
         default:
           if (sec.kind == Kind::Text || sec.kind == Kind::Literal || sec.kind == Kind::General) {
             switch (tok.kind) {
-              case Tok::Zero: case Tok::Hash: case Tok::Quest:
+              case Tok::Zero:
+              case Tok::Hash:
+              case Tok::Quest:
                 AddLit(out, std::string(1, PlaceholderChar(tok.kind)));
                 continue;
-              case Tok::Point: AddLit(out, "."); continue;
-              case Tok::Comma: AddLit(out, ","); continue;
-              case Tok::Percent: AddLit(out, "%"); continue;
-              case Tok::Slash: AddLit(out, "/"); continue;
-              case Tok::Exp: AddLit(out, tok.n ? "E+" : "E-"); continue;
-              default: break;
+              case Tok::Point:
+                AddLit(out, ".");
+                continue;
+              case Tok::Comma:
+                AddLit(out, ",");
+                continue;
+              case Tok::Percent:
+                AddLit(out, "%");
+                continue;
+              case Tok::Slash:
+                AddLit(out, "/");
+                continue;
+              case Tok::Exp:
+                AddLit(out, tok.n ? "E+" : "E-");
+                continue;
+              default:
+                break;
             }
           }
-          if (tok.kind == Tok::Lit) AddLit(out, tok.text);
-          else out.push_back(std::move(tok));
+          if (tok.kind == Tok::Lit)
+            AddLit(out, tok.text);
+          else
+            out.push_back(std::move(tok));
       }
     }
     if (sec.kind == Kind::Number) {
@@ -616,10 +701,22 @@ void Compile(std::string_view code, NumberFormat::Compiled& c) {
         if (ch == '"') quote = false;
         continue;
       }
-      if (ch == '"') { quote = true; continue; }
-      if (ch == '\\' || ch == '_' || ch == '*') { ++i; continue; }
-      if (ch == '[') { ++bracket; continue; }
-      if (ch == ']') { if (bracket > 0) --bracket; continue; }
+      if (ch == '"') {
+        quote = true;
+        continue;
+      }
+      if (ch == '\\' || ch == '_' || ch == '*') {
+        ++i;
+        continue;
+      }
+      if (ch == '[') {
+        ++bracket;
+        continue;
+      }
+      if (ch == ']') {
+        if (bracket > 0) --bracket;
+        continue;
+      }
       if (ch != ';' || bracket > 0) continue;
     }
     if (c.sections.size() < 4) {

@@ -15,20 +15,36 @@
 namespace quillane::format {
 
 enum class Tok : uint8_t {
-  Lit,         // text
-  Zero, Hash, Quest,  // digit placeholders
-  Point, Comma, Percent,
-  Exp,         // E+ / E-: n = 1 for '+'
+  Lit,  // text
+  Zero,
+  Hash,
+  Quest,  // digit placeholders
+  Point,
+  Comma,
+  Percent,
+  Exp,  // E+ / E-: n = 1 for '+'
   Slash,
-  At, General, Fill,
-  Year, Month, Day, Hour, Minute, Second, AmPm, ElapsedH, ElapsedM, ElapsedS, SubSec,
-  Era,         // g, gg, ggg: the era of an East Asian calendar, not shown in en-US
+  At,
+  General,
+  Fill,
+  Year,
+  Month,
+  Day,
+  Hour,
+  Minute,
+  Second,
+  AmPm,
+  ElapsedH,
+  ElapsedM,
+  ElapsedS,
+  SubSec,
+  Era,  // g, gg, ggg: the era of an East Asian calendar, not shown in en-US
 };
 
 struct Token {
   Tok kind;
-  uint8_t n = 0;         // count (yy=2, mmm=3...), AmPm variant, fixed denominator flag...
-  std::string text;      // Lit text; AmPm: the code text; Fill: the character
+  uint8_t n = 0;     // count (yy=2, mmm=3...), AmPm variant, fixed denominator flag...
+  std::string text;  // Lit text; AmPm: the code text; Fill: the character
 };
 
 enum class Kind : uint8_t { Number, Date, Text, Literal, General };
@@ -43,16 +59,16 @@ struct NumberLayout {
   int decimals = 0;                // digit placeholders after the point
   int intPlaceholders = 0;
   bool thousands = false;
-  int scale = 0;                   // power of ten applied: +2 per %, -3 per scaling comma
+  int scale = 0;  // power of ten applied: +2 per %, -3 per scaling comma
   bool scientific = false;
   bool expPlus = false;
   int expDigits = 0;
   // Fractions
   bool fraction = false;
-  int fracIntEnd = -1;   // tokens [intStart, fracIntEnd) are the whole-number part; -1: none
+  int fracIntEnd = -1;  // tokens [intStart, fracIntEnd) are the whole-number part; -1: none
   int numStart = 0, numEnd = 0, denStart = 0, denEnd = 0;  // token ranges
-  int denDigits = 0;     // placeholder count of the denominator
-  long fixedDen = 0;     // fixed denominator, or 0
+  int denDigits = 0;                                       // placeholder count of the denominator
+  long fixedDen = 0;                                       // fixed denominator, or 0
 };
 
 struct Section {
@@ -62,7 +78,7 @@ struct Section {
   double cmpValue = 0;
   int color = -1;
   bool ampm = false;
-  int subsec = 0;   // digits of fractions of a second
+  int subsec = 0;  // digits of fractions of a second
   NumberLayout num;
 };
 

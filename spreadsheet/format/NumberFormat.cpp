@@ -28,10 +28,10 @@ namespace quillane::format {
 namespace {
 
 constexpr std::array<std::string_view, 12> kMonths = {
-    "January", "February", "March", "April", "May", "June", "July",
-    "August", "September", "October", "November", "December"};
-constexpr std::array<std::string_view, 7> kDays = {
-    "Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+    "January", "February", "March",     "April",   "May",      "June",
+    "July",    "August",   "September", "October", "November", "December"};
+constexpr std::array<std::string_view, 7> kDays = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                                   "Thursday", "Friday", "Saturday"};
 
 struct Output {
   std::string& s;
@@ -46,21 +46,30 @@ struct Output {
 
 bool Matches(Cmp c, double v, double x) {
   switch (c) {
-    case Cmp::Lt: return v < x;
-    case Cmp::Le: return v <= x;
-    case Cmp::Gt: return v > x;
-    case Cmp::Ge: return v >= x;
-    case Cmp::Eq: return v == x;
-    case Cmp::Ne: return v != x;
-    case Cmp::None: return true;
+    case Cmp::Lt:
+      return v < x;
+    case Cmp::Le:
+      return v <= x;
+    case Cmp::Gt:
+      return v > x;
+    case Cmp::Ge:
+      return v >= x;
+    case Cmp::Eq:
+      return v == x;
+    case Cmp::Ne:
+      return v != x;
+    case Cmp::None:
+      return true;
   }
   return true;
 }
 
 void EmitLiteralTokens(const Section& sec, Output& o) {
   for (const auto& tok : sec.tokens) {
-    if (tok.kind == Tok::Lit) o.s += tok.text;
-    else if (tok.kind == Tok::Fill) o.Fill(tok);
+    if (tok.kind == Tok::Lit)
+      o.s += tok.text;
+    else if (tok.kind == Tok::Fill)
+      o.Fill(tok);
   }
 }
 
@@ -85,23 +94,37 @@ void FormatDate(const Section& sec, double value, bool date1904, Output& o) {
   // what is left within the next larger unit, as usual.
   for (const auto& tok : sec.tokens) {
     switch (tok.kind) {
-      case Tok::Lit: o.s += tok.text; break;
-      case Tok::Fill: o.Fill(tok); break;
+      case Tok::Lit:
+        o.s += tok.text;
+        break;
+      case Tok::Fill:
+        o.Fill(tok);
+        break;
       case Tok::Year:
-        if (tok.n <= 2) AppendInt(p.year % 100, 2, o.s);
-        else AppendInt(p.year, 4, o.s);
+        if (tok.n <= 2)
+          AppendInt(p.year % 100, 2, o.s);
+        else
+          AppendInt(p.year, 4, o.s);
         break;
       case Tok::Month:
-        if (tok.n == 1) AppendInt(p.month, 1, o.s);
-        else if (tok.n == 2) AppendInt(p.month, 2, o.s);
-        else if (tok.n == 3) o.s += kMonths[p.month - 1].substr(0, 3);
-        else if (tok.n == 5) o.s += kMonths[p.month - 1].substr(0, 1);
-        else o.s += kMonths[p.month - 1];
+        if (tok.n == 1)
+          AppendInt(p.month, 1, o.s);
+        else if (tok.n == 2)
+          AppendInt(p.month, 2, o.s);
+        else if (tok.n == 3)
+          o.s += kMonths[p.month - 1].substr(0, 3);
+        else if (tok.n == 5)
+          o.s += kMonths[p.month - 1].substr(0, 1);
+        else
+          o.s += kMonths[p.month - 1];
         break;
       case Tok::Day:
-        if (tok.n <= 2) AppendInt(p.day, tok.n, o.s);
-        else if (tok.n == 3) o.s += kDays[p.weekday].substr(0, 3);
-        else o.s += kDays[p.weekday];
+        if (tok.n <= 2)
+          AppendInt(p.day, tok.n, o.s);
+        else if (tok.n == 3)
+          o.s += kDays[p.weekday].substr(0, 3);
+        else
+          o.s += kDays[p.weekday];
         break;
       case Tok::Hour: {
         long long h = p.hour;
@@ -112,11 +135,21 @@ void FormatDate(const Section& sec, double value, bool date1904, Output& o) {
         AppendInt(h, tok.n >= 2 ? 2 : 1, o.s);
         break;
       }
-      case Tok::Minute: AppendInt(p.minute, tok.n >= 2 ? 2 : 1, o.s); break;
-      case Tok::Second: AppendInt(p.second, tok.n >= 2 ? 2 : 1, o.s); break;
-      case Tok::ElapsedH: AppendInt(p.totalSub / unit / 3600, tok.n, o.s); break;
-      case Tok::ElapsedM: AppendInt(p.totalSub / unit / 60, tok.n, o.s); break;
-      case Tok::ElapsedS: AppendInt(p.totalSub / unit, tok.n, o.s); break;
+      case Tok::Minute:
+        AppendInt(p.minute, tok.n >= 2 ? 2 : 1, o.s);
+        break;
+      case Tok::Second:
+        AppendInt(p.second, tok.n >= 2 ? 2 : 1, o.s);
+        break;
+      case Tok::ElapsedH:
+        AppendInt(p.totalSub / unit / 3600, tok.n, o.s);
+        break;
+      case Tok::ElapsedM:
+        AppendInt(p.totalSub / unit / 60, tok.n, o.s);
+        break;
+      case Tok::ElapsedS:
+        AppendInt(p.totalSub / unit, tok.n, o.s);
+        break;
       case Tok::SubSec: {
         o.s += '.';
         long long v = p.sub / kSubsecondUnits[sec.subsec - tok.n];
@@ -134,7 +167,8 @@ void FormatDate(const Section& sec, double value, bool date1904, Output& o) {
         }
         break;
       }
-      default: break;
+      default:
+        break;
     }
   }
 }
@@ -159,7 +193,8 @@ void EmitInteger(const std::vector<Token>& t, int a, int b, const char* digits, 
   std::string big;
   char* buf = small;
   std::size_t cap = sizeof small;
-  std::size_t need = static_cast<std::size_t>(nd) * 2 + static_cast<std::size_t>(placeholders) * 2 + 16;
+  std::size_t need =
+      static_cast<std::size_t>(nd) * 2 + static_cast<std::size_t>(placeholders) * 2 + 16;
   for (int i = a; i < b; ++i)
     if (t[i].kind == Tok::Lit) need += t[i].text.size();
   if (need > cap) {
@@ -168,9 +203,9 @@ void EmitInteger(const std::vector<Token>& t, int a, int b, const char* digits, 
     cap = need;
   }
   std::size_t len = 0;
-  int di = nd - 1;       // next digit from the right
-  int shown = 0;         // digits (and zero pads) shown, for grouping
-  int seen = 0;          // placeholders passed
+  int di = nd - 1;  // next digit from the right
+  int shown = 0;    // digits (and zero pads) shown, for grouping
+  int seen = 0;     // placeholders passed
   auto put = [&](char ch) {
     if (thousands && shown > 0 && shown % 3 == 0 && ch != ' ') buf[len++] = ',';
     buf[len++] = ch;
@@ -221,9 +256,12 @@ void EmitInteger(const std::vector<Token>& t, int a, int b, const char* digits, 
 // The tokens of [a, b) that are not placeholders (text, %, fill) in order.
 void EmitTokenText(const std::vector<Token>& t, int a, int b, Output& o) {
   for (int i = a; i < b; ++i) {
-    if (t[i].kind == Tok::Lit) o.s += t[i].text;
-    else if (t[i].kind == Tok::Percent) o.s += '%';
-    else if (t[i].kind == Tok::Fill) o.Fill(t[i]);
+    if (t[i].kind == Tok::Lit)
+      o.s += t[i].text;
+    else if (t[i].kind == Tok::Percent)
+      o.s += '%';
+    else if (t[i].kind == Tok::Fill)
+      o.Fill(t[i]);
   }
 }
 
@@ -240,8 +278,10 @@ void EmitDecimals(const std::vector<Token>& t, int a, int b, const Decimal& x, O
     if (IsDigitTok(tok.kind)) {
       ++k;
       int dgt = x.Digit(-k);
-      if (k <= lastSig || tok.kind == Tok::Zero) o.s += static_cast<char>('0' + dgt);
-      else if (tok.kind == Tok::Quest) o.s += ' ';
+      if (k <= lastSig || tok.kind == Tok::Zero)
+        o.s += static_cast<char>('0' + dgt);
+      else if (tok.kind == Tok::Quest)
+        o.s += ' ';
     } else if (tok.kind == Tok::Lit) {
       o.s += tok.text;
     } else if (tok.kind == Tok::Percent) {
@@ -315,8 +355,10 @@ void FormatScientific(const Section& sec, double value, bool sign, Output& o) {
     EmitDecimals(t, L.decStart, L.decEnd, m, o);
   }
   o.s += 'E';
-  if (E < 0) o.s += '-';
-  else if (L.expPlus) o.s += '+';
+  if (E < 0)
+    o.s += '-';
+  else if (L.expPlus)
+    o.s += '+';
   // Exponent digits: placeholders from the right; '0' pads.
   int ae = E < 0 ? -E : E;
   char eb[16];
@@ -343,13 +385,17 @@ void Approximate(double f, long maxDen, long& num, long& den) {
       long k = (maxDen - q0) / q1;
       long ps = k * p1 + p0, qs = k * q1 + q0;
       // Choose between the last convergent and the semiconvergent.
-      if (q1 != 0 && std::fabs(f - static_cast<double>(ps) / qs) < std::fabs(f - static_cast<double>(p1) / q1)) {
+      if (q1 != 0 && std::fabs(f - static_cast<double>(ps) / qs) <
+                         std::fabs(f - static_cast<double>(p1) / q1)) {
         p1 = ps;
         q1 = qs;
       }
       break;
     }
-    p0 = p1; q0 = q1; p1 = p2; q1 = q2;
+    p0 = p1;
+    q0 = q1;
+    p1 = p2;
+    q1 = q2;
     double rest = x - a;
     if (rest < 1e-12) break;
     x = 1.0 / rest;
@@ -389,8 +435,10 @@ void EmitDenominator(const std::vector<Token>& t, int a, int b, long long v, Out
         }
       } else {
         ++k;
-        if (tok.kind == Tok::Quest) o.s += ' ';
-        else if (tok.kind == Tok::Zero) o.s += '0';
+        if (tok.kind == Tok::Quest)
+          o.s += ' ';
+        else if (tok.kind == Tok::Zero)
+          o.s += '0';
       }
     } else if (tok.kind == Tok::Lit) {
       o.s += tok.text;
@@ -401,8 +449,10 @@ void EmitDenominator(const std::vector<Token>& t, int a, int b, long long v, Out
 int WidthOf(const std::vector<Token>& t, int a, int b) {
   int w = 0;
   for (int i = a; i < b; ++i) {
-    if (IsDigitTok(t[i].kind) || t[i].kind == Tok::Slash) ++w;
-    else if (t[i].kind == Tok::Lit) w += static_cast<int>(t[i].text.size());
+    if (IsDigitTok(t[i].kind) || t[i].kind == Tok::Slash)
+      ++w;
+    else if (t[i].kind == Tok::Lit)
+      w += static_cast<int>(t[i].text.size());
   }
   return w;
 }
@@ -515,15 +565,21 @@ void FormatSection(const Section& sec, double value, bool sign, bool date1904, O
       FormatDate(sec, sign ? -value : value, date1904, o);
       return;
     case Kind::Number:
-      if (sec.num.fraction) FormatFraction(sec, value, sign, o);
-      else if (sec.num.scientific) FormatScientific(sec, value, sign, o);
-      else FormatPlain(sec, value, sign, o);
+      if (sec.num.fraction)
+        FormatFraction(sec, value, sign, o);
+      else if (sec.num.scientific)
+        FormatScientific(sec, value, sign, o);
+      else
+        FormatPlain(sec, value, sign, o);
       return;
     case Kind::General:
       for (const auto& tok : sec.tokens) {
-        if (tok.kind == Tok::Lit) o.s += tok.text;
-        else if (tok.kind == Tok::Fill) o.Fill(tok);
-        else if (tok.kind == Tok::General) AppendGeneral(sign ? -value : value, o.s);
+        if (tok.kind == Tok::Lit)
+          o.s += tok.text;
+        else if (tok.kind == Tok::Fill)
+          o.Fill(tok);
+        else if (tok.kind == Tok::General)
+          AppendGeneral(sign ? -value : value, o.s);
       }
       return;
     case Kind::Text:
@@ -563,7 +619,20 @@ std::string_view BuiltinFormat(uint16_t index) {
       "h:mm",
       "h:mm:ss",
       "m/d/yyyy h:mm",
-      "", "", "", "", "", "", "", "", "", "", "", "", "", "",
+      "",
+      "",
+      "",
+      "",
+      "",
+      "",
+      "",
+      "",
+      "",
+      "",
+      "",
+      "",
+      "",
+      "",
       "#,##0_);(#,##0)",
       "#,##0_);[Red](#,##0)",
       "#,##0.00_);(#,##0.00)",
@@ -623,15 +692,18 @@ Formatted NumberFormat::Format(double value, bool date1904) const {
       return Matches(c2, value, s[i].cmp != Cmp::None ? s[i].cmpValue : 0);
     };
     int chosen;
-    if (match(0, n >= 2 ? Cmp::Ge : Cmp::None)) chosen = 0;
-    else if (n >= 2 && match(1, n == 2 ? Cmp::None : Cmp::Lt)) chosen = 1;
-    else chosen = n >= 3 ? 2 : n - 1;
+    if (match(0, n >= 2 ? Cmp::Ge : Cmp::None))
+      chosen = 0;
+    else if (n >= 2 && match(1, n == 2 ? Cmp::None : Cmp::Lt))
+      chosen = 1;
+    else
+      chosen = n >= 3 ? 2 : n - 1;
     sec = &s[chosen];
     // A section meant for negative numbers only shows the number without its sign.
     bool negativeOnly = false;
     if (sec->cmp != Cmp::None) {
-      negativeOnly = (sec->cmp == Cmp::Lt && sec->cmpValue <= 0) ||
-                     (sec->cmp == Cmp::Le && sec->cmpValue < 0);
+      negativeOnly =
+          (sec->cmp == Cmp::Lt && sec->cmpValue <= 0) || (sec->cmp == Cmp::Le && sec->cmpValue < 0);
     } else if (chosen == 1) {
       negativeOnly = n == 3 || (s[0].cmp == Cmp::Ge && s[0].cmpValue <= 0) ||
                      (s[0].cmp == Cmp::Gt && s[0].cmpValue < 0);
@@ -647,8 +719,10 @@ Formatted NumberFormat::FormatText(std::string_view text) const {
   Formatted f;
   const auto& s = compiled_->sections;
   const Section* sec = nullptr;
-  if (s.size() >= 4) sec = &s[3];
-  else if (!s.empty() && s.back().kind == Kind::Text) sec = &s.back();
+  if (s.size() >= 4)
+    sec = &s[3];
+  else if (!s.empty() && s.back().kind == Kind::Text)
+    sec = &s.back();
   if (!sec) {
     f.text.assign(text);
     return f;
@@ -656,9 +730,12 @@ Formatted NumberFormat::FormatText(std::string_view text) const {
   f.colorIndex = sec->color;
   Output o{f.text, f};
   for (const auto& tok : sec->tokens) {
-    if (tok.kind == Tok::At) o.s += text;
-    else if (tok.kind == Tok::Lit) o.s += tok.text;
-    else if (tok.kind == Tok::Fill) o.Fill(tok);
+    if (tok.kind == Tok::At)
+      o.s += text;
+    else if (tok.kind == Tok::Lit)
+      o.s += tok.text;
+    else if (tok.kind == Tok::Fill)
+      o.Fill(tok);
   }
   return f;
 }

@@ -13,8 +13,8 @@
 namespace quillane::format {
 
 struct Formatted {
-  std::string text;      // UTF-8
-  int colorIndex = -1;   // palette index chosen by the format ([Red], [Color12]); -1 for none
+  std::string text;     // UTF-8
+  int colorIndex = -1;  // palette index chosen by the format ([Red], [Color12]); -1 for none
   // "*x" in the code repeats x to fill the cell's width. A page has no cell width to fill, so the
   // character is not put into text; it is reported here with the byte offset in text where the
   // repetition belongs. fill == 0 when the chosen section has none.

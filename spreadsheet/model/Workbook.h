@@ -44,8 +44,8 @@ enum class CellType : uint8_t {
 };
 
 struct Cell {
-  uint32_t row = 0;  // 0-based
-  uint16_t col = 0;  // 0-based
+  uint32_t row = 0;    // 0-based
+  uint16_t col = 0;    // 0-based
   uint16_t style = 0;  // index into Workbook::styles
   CellType type = CellType::Blank;
   bool formula = false;  // the value is a formula's cached result
@@ -78,7 +78,16 @@ struct Font {
   uint8_t charset = 0;  // the font's character set number, as fonts name it
 };
 
-enum class HAlign : uint8_t { General, Left, Center, Right, Fill, Justify, CenterAcross, Distributed };
+enum class HAlign : uint8_t {
+  General,
+  Left,
+  Center,
+  Right,
+  Fill,
+  Justify,
+  CenterAcross,
+  Distributed
+};
 enum class VAlign : uint8_t { Top, Center, Bottom, Justify, Distributed };
 
 // Border line styles: 0 none, 1 thin, 2 medium, 3 dashed, 4 dotted, 5 thick, 6 double, 7 hair,
@@ -136,8 +145,8 @@ struct XfRecord {
 
 // What the .xls reader keeps of its source. The publisher never reads it.
 struct BiffSource {
-  int version = 8;           // 2, 3, 4, 5 (also BIFF7) or 8
-  uint16_t codepage = 1252;  // of the 8-bit texts
+  int version = 8;                          // 2, 3, 4, 5 (also BIFF7) or 8
+  uint16_t codepage = 1252;                 // of the 8-bit texts
   std::map<uint16_t, std::string> formats;  // custom number formats by index (FORMAT records)
   std::vector<XfRecord> xfs;                // XF records, one per Workbook::styles entry
   std::vector<uint16_t> fontColors;         // palette index of the colour of each font
@@ -152,7 +161,7 @@ struct ColumnInfo {
 };
 
 struct RowInfo {
-  uint16_t height = 255;     // twips
+  uint16_t height = 255;  // twips
   bool hidden = false;
   bool customHeight = false;  // the height was set by hand (not fitted to the contents)
   bool hasStyle = false;      // `style` formats the whole row
@@ -220,7 +229,7 @@ struct Sheet {
   uint16_t standardWidth = 0;        // STANDARDWIDTH in 1/256 characters; 0 when absent
   uint16_t defaultRowHeight = 255;   // DEFAULTROWHEIGHT, twips
   bool defaultRowsHidden = false;
-  Range dimensions;                  // DIMENSIONS (inclusive; empty sheet: hasDimensions false)
+  Range dimensions;  // DIMENSIONS (inclusive; empty sheet: hasDimensions false)
   bool hasDimensions = false;
 
   std::vector<Range> merged;
@@ -254,9 +263,9 @@ struct Workbook {
   // The numbered colours that number-format tags ([Red], [Color12]) name: 0-7 fixed, 8-63 these
   // (0xRRGGBB), which a workbook may change.
   std::array<uint32_t, 56> palette{};
-  std::vector<std::string> strings;         // shared strings and every other cell text
+  std::vector<std::string> strings;  // shared strings and every other cell text
   std::unordered_map<uint32_t, std::vector<TextRun>> richText;  // by string index
-  std::vector<Sheet> sheets;                // in workbook order, every type
+  std::vector<Sheet> sheets;                                    // in workbook order, every type
   std::vector<Blip> blips;
 
   BiffSource biff;  // filled by the .xls reader only

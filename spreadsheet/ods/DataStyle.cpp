@@ -77,9 +77,8 @@ std::string ColorTag(std::string_view color, const std::array<uint32_t, 56>& pal
   uint32_t rgb = 0;
   if (std::from_chars(color.data() + 1, color.data() + 7, rgb, 16).ec != std::errc()) return {};
   static constexpr std::pair<uint32_t, const char*> kNamed[] = {
-      {0x000000, "[Black]"},   {0xFFFFFF, "[White]"}, {0xFF0000, "[Red]"},  {0x00FF00, "[Green]"},
-      {0x0000FF, "[Blue]"},    {0xFFFF00, "[Yellow]"}, {0xFF00FF, "[Magenta]"},
-      {0x00FFFF, "[Cyan]"}};
+      {0x000000, "[Black]"}, {0xFFFFFF, "[White]"},  {0xFF0000, "[Red]"},     {0x00FF00, "[Green]"},
+      {0x0000FF, "[Blue]"},  {0xFFFF00, "[Yellow]"}, {0xFF00FF, "[Magenta]"}, {0x00FFFF, "[Cyan]"}};
   for (const auto& [value, tag] : kNamed) {
     if (value == rgb) return tag;
   }
@@ -111,17 +110,18 @@ std::string Section(const XmlNode& style, const std::array<uint32_t, 56>& palett
       const int decimals = IntAttribute(e, "number:decimal-places", 0);
       if (decimals > 0) code += '.' + std::string(static_cast<size_t>(decimals), '0');
       code += "E+";
-      code.append(static_cast<size_t>(std::max(IntAttribute(e, "number:min-exponent-digits", 2), 1)),
-                  '0');
+      code.append(
+          static_cast<size_t>(std::max(IntAttribute(e, "number:min-exponent-digits", 2), 1)), '0');
     } else if (name == "number:fraction") {
       if (e.Has("number:min-integer-digits")) {
         code += IntegerDigits(IntAttribute(e, "number:min-integer-digits", 0), false) + " ";
       }
-      code.append(static_cast<size_t>(std::max(IntAttribute(e, "number:min-numerator-digits", 1), 1)),
-                  '?');
+      code.append(
+          static_cast<size_t>(std::max(IntAttribute(e, "number:min-numerator-digits", 1), 1)), '?');
       code += '/';
       const std::string_view denominator = e.Get("number:denominator-value");
-      if (!denominator.empty() && denominator.find_first_not_of("0123456789") == std::string_view::npos) {
+      if (!denominator.empty() &&
+          denominator.find_first_not_of("0123456789") == std::string_view::npos) {
         code += denominator;
       } else {
         code.append(

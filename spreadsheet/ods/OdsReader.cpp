@@ -26,7 +26,8 @@ using model::Font;
 using model::Sheet;
 
 constexpr std::string_view kSpreadsheetType = "application/vnd.oasis.opendocument.spreadsheet";
-constexpr std::string_view kTemplateType = "application/vnd.oasis.opendocument.spreadsheet-template";
+constexpr std::string_view kTemplateType =
+    "application/vnd.oasis.opendocument.spreadsheet-template";
 
 // Row formats kept per sheet, and how far past the last row in use.
 constexpr size_t kMaxRowInfos = size_t{1} << 18;
@@ -129,8 +130,10 @@ std::optional<double> ParseDateTime(std::string_view s) {
       const auto r = std::from_chars(s.data(), s.data() + s.size(), hms[i]);
       if (r.ec != std::errc()) return std::nullopt;
       s.remove_prefix(static_cast<size_t>(r.ptr - s.data()));
-      if (!s.empty() && s.front() == ':') s.remove_prefix(1);
-      else break;
+      if (!s.empty() && s.front() == ':')
+        s.remove_prefix(1);
+      else
+        break;
     }
     days += (hms[0] * 3600 + hms[1] * 60 + hms[2]) / 86400;
   }
@@ -162,14 +165,22 @@ std::optional<double> ParseDuration(std::string_view s) {
     s.remove_prefix(static_cast<size_t>(r.ptr - s.data()));
     const char unit = s.front();
     s.remove_prefix(1);
-    if (unit == 'D') days += value;
-    else if (unit == 'W') days += value * 7;
-    else if (unit == 'H' && time) days += value / 24;
-    else if (unit == 'M' && time) days += value / 1440;
-    else if (unit == 'S' && time) days += value / 86400;
-    else if (unit == 'Y') days += value * 365;
-    else if (unit == 'M') days += value * 30;
-    else return std::nullopt;
+    if (unit == 'D')
+      days += value;
+    else if (unit == 'W')
+      days += value * 7;
+    else if (unit == 'H' && time)
+      days += value / 24;
+    else if (unit == 'M' && time)
+      days += value / 1440;
+    else if (unit == 'S' && time)
+      days += value / 86400;
+    else if (unit == 'Y')
+      days += value * 365;
+    else if (unit == 'M')
+      days += value * 30;
+    else
+      return std::nullopt;
   }
   return negative ? -days : days;
 }
@@ -194,7 +205,8 @@ bool ParseCellAddress(std::string_view address, uint32_t& row, uint16_t& col) {
   size_t letters = 0;
   for (; i < address.size() && std::isalpha(static_cast<unsigned char>(address[i])); ++i) {
     if (++letters > 3) return false;
-    c = c * 26 + static_cast<uint32_t>(std::toupper(static_cast<unsigned char>(address[i])) - 'A' + 1);
+    c = c * 26 +
+        static_cast<uint32_t>(std::toupper(static_cast<unsigned char>(address[i])) - 'A' + 1);
   }
   if (i < address.size() && address[i] == '$') ++i;
   const auto res = std::from_chars(address.data() + i, address.data() + address.size(), r);
@@ -211,12 +223,18 @@ std::vector<uint8_t> DecodeBase64(std::string_view text) {
   int bits = 0;
   for (char ch : text) {
     int v;
-    if (ch >= 'A' && ch <= 'Z') v = ch - 'A';
-    else if (ch >= 'a' && ch <= 'z') v = ch - 'a' + 26;
-    else if (ch >= '0' && ch <= '9') v = ch - '0' + 52;
-    else if (ch == '+') v = 62;
-    else if (ch == '/') v = 63;
-    else continue;
+    if (ch >= 'A' && ch <= 'Z')
+      v = ch - 'A';
+    else if (ch >= 'a' && ch <= 'z')
+      v = ch - 'a' + 26;
+    else if (ch >= '0' && ch <= '9')
+      v = ch - '0' + 52;
+    else if (ch == '+')
+      v = 62;
+    else if (ch == '/')
+      v = 63;
+    else
+      continue;
     buffer = (buffer << 6) | static_cast<uint32_t>(v);
     bits += 6;
     if (bits >= 8) {
@@ -234,7 +252,8 @@ model::BlipType BlipTypeOf(std::span<const uint8_t> data) {
   if (data.size() >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) {
     return model::BlipType::Jpeg;
   }
-  if (data.size() >= 4 && data[0] == 0xD7 && data[1] == 0xCD && data[2] == 0xC6 && data[3] == 0x9A) {
+  if (data.size() >= 4 && data[0] == 0xD7 && data[1] == 0xCD && data[2] == 0xC6 &&
+      data[3] == 0x9A) {
     return model::BlipType::Wmf;
   }
   if (data.size() >= 44 && data[0] == 1 && data[40] == ' ' && data[41] == 'E' && data[42] == 'M' &&
@@ -427,8 +446,12 @@ class DocumentReader final : public XmlHandler {
       if (it != fontFaces_.end()) {
         font.name = it->second.first.empty() ? std::string(face) : it->second.first;
         const std::string& generic = it->second.second;
-        font.family = generic == "roman" ? 1 : generic == "swiss" ? 2 : generic == "modern" ? 3
-                      : generic == "script" ? 4 : generic == "decorative" ? 5 : 0;
+        font.family = generic == "roman"        ? 1
+                      : generic == "swiss"      ? 2
+                      : generic == "modern"     ? 3
+                      : generic == "script"     ? 4
+                      : generic == "decorative" ? 5
+                                                : 0;
       } else {
         font.name = std::string(face);
       }
@@ -439,18 +462,21 @@ class DocumentReader final : public XmlHandler {
       font.height = static_cast<uint16_t>(std::clamp(std::lround(*size * 20), 20L, 8191L));
     }
     const std::string_view weight = Get(p, "fo:font-weight");
-    if (weight == "bold") font.weight = 700;
-    else if (weight == "normal") font.weight = 400;
+    if (weight == "bold")
+      font.weight = 700;
+    else if (weight == "normal")
+      font.weight = 400;
     else if (!weight.empty() && std::isdigit(static_cast<unsigned char>(weight[0]))) {
-      font.weight = static_cast<uint16_t>(std::clamp(std::atoi(std::string(weight).c_str()), 100, 900));
+      font.weight =
+          static_cast<uint16_t>(std::clamp(std::atoi(std::string(weight).c_str()), 100, 900));
     }
     const std::string_view style = Get(p, "fo:font-style");
     if (!style.empty()) font.italic = style == "italic" || style == "oblique";
     const std::string_view underline = Get(p, "style:text-underline-style");
     if (!underline.empty()) {
-      font.underline = underline == "none" ? model::Underline::None
+      font.underline = underline == "none"                               ? model::Underline::None
                        : Get(p, "style:text-underline-type") == "double" ? model::Underline::Double
-                                                                       : model::Underline::Single;
+                                                                         : model::Underline::Single;
     }
     const std::string_view strike = Get(p, "style:text-line-through-style");
     if (!strike.empty()) font.strike = strike != "none";
@@ -494,19 +520,28 @@ class DocumentReader final : public XmlHandler {
       size_t end = value.find(' ', pos);
       if (end == std::string_view::npos) end = value.size();
       const std::string_view word = value.substr(pos, end - pos);
-      if (auto w = Points(word)) width = *w;
-      else if (auto c = ParseColor(word)) border.color = *c;
-      else if (!word.empty() && std::isalpha(static_cast<unsigned char>(word[0]))) kind = word;
+      if (auto w = Points(word))
+        width = *w;
+      else if (auto c = ParseColor(word))
+        border.color = *c;
+      else if (!word.empty() && std::isalpha(static_cast<unsigned char>(word[0])))
+        kind = word;
       pos = end + 1;
     }
     const bool medium = width >= 1.5, thick = width >= 2.5;
     if (kind == "none" || kind == "hidden") return model::Border{};
-    if (kind == "double" || kind == "double-thin") border.style = 6;
-    else if (kind == "dotted") border.style = 4;
-    else if (kind == "dashed" || kind == "fine-dashed" || kind == "dash") border.style = medium ? 8 : 3;
-    else if (kind == "dash-dot") border.style = medium ? 10 : 9;
-    else if (kind == "dash-dot-dot") border.style = medium ? 12 : 11;
-    else border.style = thick ? 5 : medium ? 2 : 1;
+    if (kind == "double" || kind == "double-thin")
+      border.style = 6;
+    else if (kind == "dotted")
+      border.style = 4;
+    else if (kind == "dashed" || kind == "fine-dashed" || kind == "dash")
+      border.style = medium ? 8 : 3;
+    else if (kind == "dash-dot")
+      border.style = medium ? 10 : 9;
+    else if (kind == "dash-dot-dot")
+      border.style = medium ? 12 : 11;
+    else
+      border.style = thick ? 5 : medium ? 2 : 1;
     return border;
   }
 
@@ -520,22 +555,29 @@ class DocumentReader final : public XmlHandler {
     }
     const std::string_view all = Get(p, "fo:border");
     model::Border* sides[4] = {&style.left, &style.right, &style.top, &style.bottom};
-    const char* names[4] = {"fo:border-left", "fo:border-right", "fo:border-top", "fo:border-bottom"};
+    const char* names[4] = {"fo:border-left", "fo:border-right", "fo:border-top",
+                            "fo:border-bottom"};
     for (int i = 0; i < 4; ++i) {
       const std::string_view side = Get(p, names[i]);
       *sides[i] = ParseBorder(side.empty() ? all : side);
     }
     const std::string_view align = Get(p, "fo:text-align");
     if (Get(p, "style:text-align-source") != "value-type") {
-      if (align == "start" || align == "left") style.hAlign = model::HAlign::Left;
-      else if (align == "end" || align == "right") style.hAlign = model::HAlign::Right;
-      else if (align == "center") style.hAlign = model::HAlign::Center;
-      else if (align == "justify") style.hAlign = model::HAlign::Justify;
+      if (align == "start" || align == "left")
+        style.hAlign = model::HAlign::Left;
+      else if (align == "end" || align == "right")
+        style.hAlign = model::HAlign::Right;
+      else if (align == "center")
+        style.hAlign = model::HAlign::Center;
+      else if (align == "justify")
+        style.hAlign = model::HAlign::Justify;
     }
     if (Get(p, "style:repeat-content") == "true") style.hAlign = model::HAlign::Fill;
     const std::string_view valign = Get(p, "style:vertical-align");
-    if (valign == "top") style.vAlign = model::VAlign::Top;
-    else if (valign == "middle") style.vAlign = model::VAlign::Center;
+    if (valign == "top")
+      style.vAlign = model::VAlign::Top;
+    else if (valign == "middle")
+      style.vAlign = model::VAlign::Center;
     style.wrap = Get(p, "fo:wrap-option") == "wrap";
     style.shrink = Get(p, "style:shrink-to-fit") == "true";
     if (auto margin = Points(Get(p, "fo:margin-left")); margin && *margin > 0) {
@@ -548,8 +590,10 @@ class DocumentReader final : public XmlHandler {
       const std::string_view r = Get(p, "style:rotation-angle");
       if (!r.empty() && ParseDouble(r, angle)) {
         long degrees = std::lround(std::fmod(std::fmod(angle, 360) + 360, 360));
-        if (degrees > 0 && degrees <= 90) style.rotation = static_cast<uint8_t>(degrees);
-        else if (degrees >= 270 && degrees < 360) style.rotation = static_cast<uint8_t>(90 + 360 - degrees);
+        if (degrees > 0 && degrees <= 90)
+          style.rotation = static_cast<uint8_t>(degrees);
+        else if (degrees >= 270 && degrees < 360)
+          style.rotation = static_cast<uint8_t>(90 + 360 - degrees);
       }
     }
     const std::string_view protect = Get(p, "style:cell-protect");
@@ -697,7 +741,8 @@ class DocumentReader final : public XmlHandler {
         if (annotationParagraphs_++ > 0) annotationText_ += '\n';
         inParagraph_ = true;
       }
-      if (name == "text:s") annotationText_.append(Count(Attribute(attributes, "text:c"), 1000), ' ');
+      if (name == "text:s")
+        annotationText_.append(Count(Attribute(attributes, "text:c"), 1000), ' ');
       if (name == "text:line-break") annotationText_ += '\n';
       if (name == "text:tab") annotationText_ += '\t';
     } else if (name == "draw:frame") {
@@ -745,9 +790,10 @@ class DocumentReader final : public XmlHandler {
       inAnnotation_ = false;
       textTarget_ = inCell_ ? TextTarget::Cell : TextTarget::None;
       if (inCell_ && !coveredCell_) {
-        CurrentSheet().comments.push_back({static_cast<uint32_t>(std::min<uint64_t>(row_, kMaxRow)),
-                                           static_cast<uint16_t>(std::min<uint64_t>(col_, kMaxColumn)),
-                                           annotationAuthor_, annotationText_});
+        CurrentSheet().comments.push_back(
+            {static_cast<uint32_t>(std::min<uint64_t>(row_, kMaxRow)),
+             static_cast<uint16_t>(std::min<uint64_t>(col_, kMaxColumn)), annotationAuthor_,
+             annotationText_});
       }
     } else if (inAnnotation_) {
       if (name == "dc:creator") textTarget_ = TextTarget::Annotation;
@@ -770,7 +816,8 @@ class DocumentReader final : public XmlHandler {
   }
 
   void Column(std::span<const XmlAttribute> attributes) {
-    const uint64_t repeat = Count(Attribute(attributes, "table:number-columns-repeated"), uint64_t{1} << 32);
+    const uint64_t repeat =
+        Count(Attribute(attributes, "table:number-columns-repeated"), uint64_t{1} << 32);
     const uint64_t first = nextColumn_;
     nextColumn_ += repeat;
     if (first > kMaxColumn) return;
@@ -778,7 +825,8 @@ class DocumentReader final : public XmlHandler {
     model::ColumnInfo info;
     info.first = static_cast<uint16_t>(first);
     info.last = last;
-    const Properties p = Resolve("table-column", Attribute(attributes, "table:style-name"), nullptr);
+    const Properties p =
+        Resolve("table-column", Attribute(attributes, "table:style-name"), nullptr);
     info.width = ColumnUnits(Points(Get(p, "style:column-width")).value_or(kDefaultColumnPoints));
     const std::string_view visibility = Attribute(attributes, "table:visibility");
     info.hidden = visibility == "collapse" || visibility == "filter";
@@ -833,7 +881,8 @@ class DocumentReader final : public XmlHandler {
       const uint64_t values = static_cast<uint64_t>(rowCells_.size()) * count;
       if (sheet.cells.size() + values > model::kMaxSheetCells) {
         throw ReadError("The workbook is too large: sheet \"" + sheet.name + "\" holds more than " +
-                        std::to_string(model::kMaxSheetCells) + " cells, the most a sheet may have");
+                        std::to_string(model::kMaxSheetCells) +
+                        " cells, the most a sheet may have");
       }
       if (cellCount_ + values > model::kMaxWorkbookCells) {
         throw ReadError("The workbook is too large: its sheets hold more than " +
@@ -867,11 +916,13 @@ class DocumentReader final : public XmlHandler {
     Sheet& sheet = CurrentSheet();
     uint64_t used = sheet.cells.empty() ? 0 : sheet.cells.back().row;
     for (const model::Range& m : sheet.merged) used = std::max<uint64_t>(used, m.lastRow);
-    for (const PendingPicture& p : pending_) used = std::max<uint64_t>(used, p.hasEnd ? p.endRow : p.row);
+    for (const PendingPicture& p : pending_)
+      used = std::max<uint64_t>(used, p.hasEnd ? p.endRow : p.row);
     const uint64_t limit = std::min<uint64_t>(used + kRowsPastUse, kMaxRow);
     const uint16_t tableDefault = sheet.defaultRowHeight;
     for (const RowRun& run : rowRuns_) {
-      for (uint64_t r = run.first; r <= std::min(run.last, limit) && sheet.rows.size() < kMaxRowInfos; ++r) {
+      for (uint64_t r = run.first;
+           r <= std::min(run.last, limit) && sheet.rows.size() < kMaxRowInfos; ++r) {
         sheet.rows[static_cast<uint32_t>(r)] = run.info;
       }
       if (run.first <= limit + 1 && run.last > limit) {
@@ -902,23 +953,33 @@ class DocumentReader final : public XmlHandler {
     if (coveredCell_) return;
     // Only the attributes read, into strings that keep their capacity from cell to cell.
     cell_.hasString = cell_.formula = false;
-    for (std::string* field : {&cell_.style, &cell_.type, &cell_.value, &cell_.date, &cell_.time,
-                               &cell_.boolean, &cell_.string, &cell_.calcType, &cell_.spanCols,
-                               &cell_.spanRows}) {
+    for (std::string* field :
+         {&cell_.style, &cell_.type, &cell_.value, &cell_.date, &cell_.time, &cell_.boolean,
+          &cell_.string, &cell_.calcType, &cell_.spanCols, &cell_.spanRows}) {
       field->clear();
     }
     for (const XmlAttribute& a : attributes) {
       const std::string_view n = a.name;
-      if (n == "table:style-name") cell_.style.assign(a.value);
-      else if (n == "office:value-type") cell_.type.assign(a.value);
-      else if (n == "office:value") cell_.value.assign(a.value);
-      else if (n == "office:date-value") cell_.date.assign(a.value);
-      else if (n == "office:time-value") cell_.time.assign(a.value);
-      else if (n == "office:boolean-value") cell_.boolean.assign(a.value);
-      else if (n == "calcext:value-type") cell_.calcType.assign(a.value);
-      else if (n == "table:number-columns-spanned") cell_.spanCols.assign(a.value);
-      else if (n == "table:number-rows-spanned") cell_.spanRows.assign(a.value);
-      else if (n == "table:formula") cell_.formula = !a.value.empty();
+      if (n == "table:style-name")
+        cell_.style.assign(a.value);
+      else if (n == "office:value-type")
+        cell_.type.assign(a.value);
+      else if (n == "office:value")
+        cell_.value.assign(a.value);
+      else if (n == "office:date-value")
+        cell_.date.assign(a.value);
+      else if (n == "office:time-value")
+        cell_.time.assign(a.value);
+      else if (n == "office:boolean-value")
+        cell_.boolean.assign(a.value);
+      else if (n == "calcext:value-type")
+        cell_.calcType.assign(a.value);
+      else if (n == "table:number-columns-spanned")
+        cell_.spanCols.assign(a.value);
+      else if (n == "table:number-rows-spanned")
+        cell_.spanRows.assign(a.value);
+      else if (n == "table:formula")
+        cell_.formula = !a.value.empty();
       else if (n == "office:string-value") {
         cell_.string.assign(a.value);
         cell_.hasString = true;
@@ -1049,7 +1110,8 @@ class DocumentReader final : public XmlHandler {
     } else {
       const size_t hash = href.find('#');
       const bool scheme = href.find("://") != std::string::npos || href.starts_with("mailto:");
-      link.kind = scheme && !href.starts_with("file:") ? model::LinkKind::Url : model::LinkKind::File;
+      link.kind =
+          scheme && !href.starts_with("file:") ? model::LinkKind::Url : model::LinkKind::File;
       link.target = href.substr(0, hash);
       if (hash != std::string::npos) link.location = href.substr(hash + 1);
     }
@@ -1193,7 +1255,8 @@ class DocumentReader final : public XmlHandler {
   // styles
   bool inStyles_ = false, capture_ = false;
   XmlTreeBuilder tree_;
-  std::unordered_map<std::string, std::pair<std::string, std::string>> fontFaces_;  // family, generic
+  std::unordered_map<std::string, std::pair<std::string, std::string>>
+      fontFaces_;  // family, generic
   std::unordered_map<std::string, XmlNode> dataStyles_;
   std::unordered_map<std::string, StyleDef> styles_, defaults_;
   std::unordered_map<std::string, std::string> formats_;
@@ -1254,7 +1317,8 @@ bool IsOpenDocument(const container::Zip& zip) {
       try {
         std::vector<uint8_t> bytes = zip.Read(*mimetype);
         std::string_view type(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        while (!type.empty() && (type.back() == '\n' || type.back() == '\r' || type.back() == ' ')) {
+        while (!type.empty() &&
+               (type.back() == '\n' || type.back() == '\r' || type.back() == ' ')) {
           type.remove_suffix(1);
         }
         return type == kSpreadsheetType || type == kTemplateType;
@@ -1291,15 +1355,16 @@ model::Workbook ReadOpenDocumentParts(const PartReader& parts) {
 }
 
 model::Workbook ReadOpenDocumentPackage(const container::Zip& zip) {
-  return ReadOpenDocumentParts([&zip](std::string_view name) -> std::optional<std::vector<uint8_t>> {
-    const container::Zip::Entry* entry = zip.Find(name);
-    if (!entry) return std::nullopt;
-    try {
-      return zip.Read(*entry);
-    } catch (const container::ContainerError& e) {
-      Damaged(std::string(name) + ": " + e.what());
-    }
-  });
+  return ReadOpenDocumentParts(
+      [&zip](std::string_view name) -> std::optional<std::vector<uint8_t>> {
+        const container::Zip::Entry* entry = zip.Find(name);
+        if (!entry) return std::nullopt;
+        try {
+          return zip.Read(*entry);
+        } catch (const container::ContainerError& e) {
+          Damaged(std::string(name) + ": " + e.what());
+        }
+      });
 }
 
 model::Workbook ReadFlatOpenDocument(std::span<const uint8_t> bytes) {

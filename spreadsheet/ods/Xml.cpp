@@ -111,8 +111,8 @@ class Parser {
     p.Call([&] { p.handler_.Text(std::string_view(text, static_cast<size_t>(length))); });
   }
 
-  static void OnEntityDecl(void* self, const XML_Char*, int, const XML_Char*, int,
-                           const XML_Char*, const XML_Char*, const XML_Char*, const XML_Char*) {
+  static void OnEntityDecl(void* self, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
+                           const XML_Char*, const XML_Char*, const XML_Char*) {
     static_cast<Parser*>(self)->Stop("The document declares entities");
   }
 

@@ -17,7 +17,7 @@ namespace quillane::ods {
 inline constexpr int kMaxXmlDepth = 256;
 
 struct XmlAttribute {
-  std::string_view name;   // "office:value-type"
+  std::string_view name;  // "office:value-type"
   std::string_view value;
 };
 

@@ -17,7 +17,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-constexpr size_t kSegment = 4096;            // agile packages are encrypted in segments
+constexpr size_t kSegment = 4096;           // agile packages are encrypted in segments
 constexpr int64_t kMaxSpinCount = 1000000;  // hash rounds of the key derivation (10x the usual)
 
 [[noreturn]] void Damaged(const std::string& what) {
@@ -43,7 +43,8 @@ Bytes Utf16(const std::string& utf8) {
     uint32_t cp = c;
     size_t len = 1;
     if (c >= 0xF0 && i + 3 < utf8.size()) {
-      cp = ((c & 0x07u) << 18) | ((utf8[i + 1] & 0x3Fu) << 12) | ((utf8[i + 2] & 0x3Fu) << 6) | (utf8[i + 3] & 0x3Fu);
+      cp = ((c & 0x07u) << 18) | ((utf8[i + 1] & 0x3Fu) << 12) | ((utf8[i + 2] & 0x3Fu) << 6) |
+           (utf8[i + 3] & 0x3Fu);
       len = 4;
     } else if (c >= 0xE0 && i + 2 < utf8.size()) {
       cp = ((c & 0x0Fu) << 12) | ((utf8[i + 1] & 0x3Fu) << 6) | (utf8[i + 2] & 0x3Fu);
@@ -97,16 +98,23 @@ const nettle_hash* HashNamed(std::string_view name) {
 class Aes {
  public:
   explicit Aes(std::span<const uint8_t> key) : size_(key.size()) {
-    if (size_ == 16) aes128_set_decrypt_key(&c128_, key.data());
-    else if (size_ == 24) aes192_set_decrypt_key(&c192_, key.data());
-    else if (size_ == 32) aes256_set_decrypt_key(&c256_, key.data());
-    else Unsupported("an AES key of " + std::to_string(key.size() * 8) + " bits");
+    if (size_ == 16)
+      aes128_set_decrypt_key(&c128_, key.data());
+    else if (size_ == 24)
+      aes192_set_decrypt_key(&c192_, key.data());
+    else if (size_ == 32)
+      aes256_set_decrypt_key(&c256_, key.data());
+    else
+      Unsupported("an AES key of " + std::to_string(key.size() * 8) + " bits");
   }
   // ECB: every block alone. `length` is a multiple of 16.
   void Ecb(uint8_t* data, size_t length) const {
-    if (size_ == 16) aes128_decrypt(&c128_, length, data, data);
-    else if (size_ == 24) aes192_decrypt(&c192_, length, data, data);
-    else aes256_decrypt(&c256_, length, data, data);
+    if (size_ == 16)
+      aes128_decrypt(&c128_, length, data, data);
+    else if (size_ == 24)
+      aes192_decrypt(&c192_, length, data, data);
+    else
+      aes256_decrypt(&c256_, length, data, data);
   }
   void Cbc(std::span<const uint8_t> iv, uint8_t* data, size_t length) const {
     uint8_t previous[16], cipher[16];
@@ -171,7 +179,8 @@ bool DecryptStandard(std::span<const uint8_t> info, std::span<const uint8_t> pac
       return std::string(buf);
     }());
   }
-  if (keyBits != 128 && keyBits != 192 && keyBits != 256) Unsupported("a key of " + std::to_string(keyBits) + " bits");
+  if (keyBits != 128 && keyBits != 192 && keyBits != 256)
+    Unsupported("a key of " + std::to_string(keyBits) + " bits");
   const size_t at = 12 + headerSize;
   if (info.size() - at < 4 + 16 + 16 + 4 + 32) Damaged("verifier is too short");
   const uint8_t* v = info.data() + at;
@@ -183,7 +192,8 @@ bool DecryptStandard(std::span<const uint8_t> info, std::span<const uint8_t> pac
   Bytes h = sha1.Of({salt, pw});
   Bytes counter(4);
   for (uint32_t i = 0; i < 50000; ++i) {
-    for (int k = 0; k < 4; ++k) counter[static_cast<size_t>(k)] = static_cast<uint8_t>(i >> (8 * k));
+    for (int k = 0; k < 4; ++k)
+      counter[static_cast<size_t>(k)] = static_cast<uint8_t>(i >> (8 * k));
     h = sha1.Of({counter, h});
   }
   const Bytes zero(4, 0);
@@ -239,12 +249,15 @@ struct CipherParams {
     if (!seen) Damaged("description is incomplete");
     if (cipher != "AES") Unsupported("the cipher " + cipher);
     if (chaining != "ChainingModeCBC") Unsupported("the chaining " + chaining);
-    if (keyBits != 128 && keyBits != 192 && keyBits != 256) Unsupported("a key of " + std::to_string(keyBits) + " bits");
+    if (keyBits != 128 && keyBits != 192 && keyBits != 256)
+      Unsupported("a key of " + std::to_string(keyBits) + " bits");
     if (blockSize != 16 || salt.empty() || salt.size() > 1024) Damaged("description is damaged");
-    if (password && (spinCount < 0 || hashInput.empty() || hashValue.empty() || keyValue.size() < static_cast<size_t>(keyBits / 8))) {
+    if (password && (spinCount < 0 || hashInput.empty() || hashValue.empty() ||
+                     keyValue.size() < static_cast<size_t>(keyBits / 8))) {
       Damaged("description is damaged");
     }
-    if (password && spinCount > kMaxSpinCount) Unsupported("a spin count of " + std::to_string(spinCount));
+    if (password && spinCount > kMaxSpinCount)
+      Unsupported("a spin count of " + std::to_string(spinCount));
   }
 };
 
@@ -278,7 +291,8 @@ bool DecryptAgile(std::span<const uint8_t> info, std::span<const uint8_t> packag
   Bytes h = hash.Of({pk.salt, pw});
   Bytes counter(4);
   for (int64_t i = 0; i < pk.spinCount; ++i) {
-    for (int k = 0; k < 4; ++k) counter[static_cast<size_t>(k)] = static_cast<uint8_t>(i >> (8 * k));
+    for (int k = 0; k < 4; ++k)
+      counter[static_cast<size_t>(k)] = static_cast<uint8_t>(i >> (8 * k));
     h = hash.Of({counter, h});
   }
   const size_t keyBytes = static_cast<size_t>(pk.keyBits / 8);
@@ -287,12 +301,18 @@ bool DecryptAgile(std::span<const uint8_t> info, std::span<const uint8_t> packag
     return Fit(hash.Of({h, b}), keyBytes);
   };
   const Bytes iv = Fit(pk.salt, 16);
-  const Bytes input = CbcDecrypt(derive({0xFE, 0xA7, 0xD2, 0x76, 0x3B, 0x4B, 0x9E, 0x79}), iv, pk.hashInput);
-  const Bytes value = CbcDecrypt(derive({0xD7, 0xAA, 0x0F, 0x6D, 0x30, 0x61, 0x34, 0x4E}), iv, pk.hashValue);
-  const size_t inputSize = std::min<size_t>(input.size(), static_cast<size_t>(std::max<int64_t>(pk.saltSize, 0)));
+  const Bytes input =
+      CbcDecrypt(derive({0xFE, 0xA7, 0xD2, 0x76, 0x3B, 0x4B, 0x9E, 0x79}), iv, pk.hashInput);
+  const Bytes value =
+      CbcDecrypt(derive({0xD7, 0xAA, 0x0F, 0x6D, 0x30, 0x61, 0x34, 0x4E}), iv, pk.hashValue);
+  const size_t inputSize =
+      std::min<size_t>(input.size(), static_cast<size_t>(std::max<int64_t>(pk.saltSize, 0)));
   const Bytes expected = hash.Of({std::span<const uint8_t>(input.data(), inputSize)});
-  if (value.size() < expected.size() || !std::equal(expected.begin(), expected.end(), value.begin())) return false;
-  Bytes secret = CbcDecrypt(derive({0x14, 0x6E, 0x0B, 0xE7, 0xAB, 0xAC, 0xD0, 0xD6}), iv, pk.keyValue);
+  if (value.size() < expected.size() ||
+      !std::equal(expected.begin(), expected.end(), value.begin()))
+    return false;
+  Bytes secret =
+      CbcDecrypt(derive({0x14, 0x6E, 0x0B, 0xE7, 0xAB, 0xAC, 0xD0, 0xD6}), iv, pk.keyValue);
   if (secret.size() < static_cast<size_t>(kd.keyBits / 8)) Damaged("key is too short");
   secret.resize(static_cast<size_t>(kd.keyBits / 8));
 
@@ -321,7 +341,8 @@ bool DecryptPackage(std::span<const uint8_t> info, std::span<const uint8_t> pack
   const uint16_t major = static_cast<uint16_t>(info[0] | (info[1] << 8));
   const uint16_t minor = static_cast<uint16_t>(info[2] | (info[3] << 8));
   if (major == 4 && minor == 4) return DecryptAgile(info, package, password, out);
-  if ((major == 2 || major == 3 || major == 4) && minor == 2) return DecryptStandard(info, package, password, out);
+  if ((major == 2 || major == 3 || major == 4) && minor == 2)
+    return DecryptStandard(info, package, password, out);
   Unsupported("version " + std::to_string(major) + "." + std::to_string(minor));
 }
 

@@ -37,7 +37,8 @@ constexpr const char* kWrongPassword =
 // A container's message inside ours: "The zip archive is damaged: ..." -> "the zip archive ...".
 std::string Inner(const char* message) {
   std::string text(message);
-  if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') text[0] = static_cast<char>(text[0] - 'A' + 'a');
+  if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z')
+    text[0] = static_cast<char>(text[0] - 'A' + 'a');
   return text;
 }
 
@@ -63,8 +64,9 @@ std::string FolderOf(std::string_view part) {
 // A relationship target taken against the folder of the part that names it: "../media/a.png"
 // from "xl/drawings/drawing1.xml" is "xl/media/a.png"; "/xl/x.xml" is from the package's root.
 std::string ResolveTarget(std::string_view source, std::string_view target) {
-  std::string joined = !target.empty() && target.front() == '/' ? std::string(target.substr(1))
-                                                                 : FolderOf(source) + std::string(target);
+  std::string joined = !target.empty() && target.front() == '/'
+                           ? std::string(target.substr(1))
+                           : FolderOf(source) + std::string(target);
   std::vector<std::string> parts;
   size_t at = 0;
   while (at <= joined.size()) {
@@ -88,7 +90,8 @@ std::string ResolveTarget(std::string_view source, std::string_view target) {
 
 std::string RelsOf(std::string_view part) {
   const size_t slash = part.rfind('/');
-  const std::string folder = slash == std::string_view::npos ? "" : std::string(part.substr(0, slash + 1));
+  const std::string folder =
+      slash == std::string_view::npos ? "" : std::string(part.substr(0, slash + 1));
   const std::string name(slash == std::string_view::npos ? part : part.substr(slash + 1));
   return folder + "_rels/" + name + ".rels";
 }
@@ -177,7 +180,8 @@ const Relationship* FirstOfType(const Relationships& rels, std::string_view type
   const Relationship* found = nullptr;
   for (const auto& [id, rel] : rels) {
     // The first target in name order, so the choice does not depend on the map's order.
-    if (TypeName(rel.type) == typeName && (found == nullptr || rel.target < found->target)) found = &rel;
+    if (TypeName(rel.type) == typeName && (found == nullptr || rel.target < found->target))
+      found = &rel;
   }
   return found;
 }
@@ -223,7 +227,8 @@ std::string DecodeEscapes(std::string text) {
   uint32_t high = 0;  // a pending high surrogate
   for (size_t i = 0; i < text.size();) {
     uint32_t unit = 0;
-    bool escape = i + 7 <= text.size() && text[i] == '_' && text[i + 1] == 'x' && text[i + 6] == '_';
+    bool escape =
+        i + 7 <= text.size() && text[i] == '_' && text[i + 1] == 'x' && text[i + 6] == '_';
     for (size_t k = 2; escape && k < 6; ++k) {
       const int h = Hex(text[i + k]);
       if (h < 0) escape = false;
@@ -286,15 +291,19 @@ struct ColorSpec {
 uint32_t ApplyTint(uint32_t rgb, double tint) {
   if (tint == 0 || !std::isfinite(tint)) return rgb;
   tint = std::clamp(tint, -1.0, 1.0);
-  const double r = ((rgb >> 16) & 0xFF) / 255.0, g = ((rgb >> 8) & 0xFF) / 255.0, b = (rgb & 0xFF) / 255.0;
+  const double r = ((rgb >> 16) & 0xFF) / 255.0, g = ((rgb >> 8) & 0xFF) / 255.0,
+               b = (rgb & 0xFF) / 255.0;
   const double mx = std::max({r, g, b}), mn = std::min({r, g, b});
   double h = 0, s = 0, l = (mx + mn) / 2;
   if (mx != mn) {
     const double d = mx - mn;
     s = l > 0.5 ? d / (2 - mx - mn) : d / (mx + mn);
-    if (mx == r) h = (g - b) / d + (g < b ? 6 : 0);
-    else if (mx == g) h = (b - r) / d + 2;
-    else h = (r - g) / d + 4;
+    if (mx == r)
+      h = (g - b) / d + (g < b ? 6 : 0);
+    else if (mx == g)
+      h = (b - r) / d + 2;
+    else
+      h = (r - g) / d + 4;
     h /= 6;
   }
   l = tint < 0 ? l * (1 + tint) : l * (1 - tint) + tint;
@@ -314,7 +323,9 @@ uint32_t ApplyTint(uint32_t rgb, double tint) {
     gg = hue(p, q, h);
     bb = hue(p, q, h - 1.0 / 3);
   }
-  auto byte = [](double v) { return static_cast<uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255)); };
+  auto byte = [](double v) {
+    return static_cast<uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255));
+  };
   return (byte(rr) << 16) | (byte(gg) << 8) | byte(bb);
 }
 
@@ -328,8 +339,8 @@ class ThemeHandler : public XmlHandler {
   explicit ThemeHandler(Scheme& scheme) : scheme_(scheme) {}
   void Start(std::string_view name, const Attrs& a) override {
     static constexpr std::array<std::string_view, 12> kSlots = {
-        "dk1", "lt1", "dk2", "lt2", "accent1", "accent2", "accent3", "accent4", "accent5", "accent6",
-        "hlink", "folHlink"};
+        "dk1",     "lt1",     "dk2",     "lt2",     "accent1", "accent2",
+        "accent3", "accent4", "accent5", "accent6", "hlink",   "folHlink"};
     if (name == "clrScheme") {
       inScheme_ = !done_;
       return;
@@ -342,7 +353,9 @@ class ThemeHandler : public XmlHandler {
       }
     }
     if (slot_ < 0) return;
-    std::string_view v = name == "srgbClr" ? a.View("val") : name == "sysClr" ? a.View("lastClr") : "";
+    std::string_view v = name == "srgbClr"  ? a.View("val")
+                         : name == "sysClr" ? a.View("lastClr")
+                                            : "";
     uint32_t x = 0;
     if (!v.empty() && std::from_chars(v.data(), v.data() + v.size(), x, 16).ec == std::errc()) {
       scheme_[static_cast<size_t>(slot_)] = x & 0xFFFFFF;
@@ -435,10 +448,10 @@ struct RawXf {
 
 uint8_t PatternNumber(std::string_view v) {
   static constexpr std::array<std::string_view, 19> kNames = {
-      "none",      "solid",           "mediumGray",    "darkGray",    "lightGray",
-      "darkHorizontal", "darkVertical", "darkDown",    "darkUp",      "darkGrid",
-      "darkTrellis", "lightHorizontal", "lightVertical", "lightDown", "lightUp",
-      "lightGrid", "lightTrellis",    "gray125",       "gray0625"};
+      "none",           "solid",           "mediumGray",    "darkGray",  "lightGray",
+      "darkHorizontal", "darkVertical",    "darkDown",      "darkUp",    "darkGrid",
+      "darkTrellis",    "lightHorizontal", "lightVertical", "lightDown", "lightUp",
+      "lightGrid",      "lightTrellis",    "gray125",       "gray0625"};
   for (size_t i = 0; i < kNames.size(); ++i) {
     if (v == kNames[i]) return static_cast<uint8_t>(i);
   }
@@ -446,10 +459,20 @@ uint8_t PatternNumber(std::string_view v) {
 }
 
 uint8_t BorderNumber(std::string_view v) {
-  static constexpr std::array<std::string_view, 14> kNames = {
-      "none",   "thin",    "medium",       "dashed",  "dotted",           "thick",
-      "double", "hair",    "mediumDashed", "dashDot", "mediumDashDot",    "dashDotDot",
-      "mediumDashDotDot", "slantDashDot"};
+  static constexpr std::array<std::string_view, 14> kNames = {"none",
+                                                              "thin",
+                                                              "medium",
+                                                              "dashed",
+                                                              "dotted",
+                                                              "thick",
+                                                              "double",
+                                                              "hair",
+                                                              "mediumDashed",
+                                                              "dashDot",
+                                                              "mediumDashDot",
+                                                              "dashDotDot",
+                                                              "mediumDashDotDot",
+                                                              "slantDashDot"};
   for (size_t i = 0; i < kNames.size(); ++i) {
     if (v == kNames[i]) return static_cast<uint8_t>(i);
   }
@@ -506,12 +529,13 @@ class StylesHandler : public XmlHandler {
       } else if (name == "color") {
         if (edge_ >= 0) borders.back().color[static_cast<size_t>(edge_)] = ColorSpec::From(a);
       } else {
-        edge_ = name == "left" || name == "start" ? 0
+        edge_ = name == "left" || name == "start"  ? 0
                 : name == "right" || name == "end" ? 1
                 : name == "top"                    ? 2
                 : name == "bottom"                 ? 3
                                                    : -1;
-        if (edge_ >= 0) borders.back().style[static_cast<size_t>(edge_)] = BorderNumber(a.View("style"));
+        if (edge_ >= 0)
+          borders.back().style[static_cast<size_t>(edge_)] = BorderNumber(a.View("style"));
       }
     } else if (section_ == "cellXfs") {
       if (name == "xf") {
@@ -528,14 +552,14 @@ class StylesHandler : public XmlHandler {
       } else if (name == "alignment") {
         model::CellStyle& s = xfs.back().style;
         const std::string_view h = a.View("horizontal");
-        s.hAlign = h == "left"                ? model::HAlign::Left
-                   : h == "center"            ? model::HAlign::Center
-                   : h == "right"             ? model::HAlign::Right
-                   : h == "fill"              ? model::HAlign::Fill
-                   : h == "justify"           ? model::HAlign::Justify
-                   : h == "centerContinuous"  ? model::HAlign::CenterAcross
-                   : h == "distributed"       ? model::HAlign::Distributed
-                                              : model::HAlign::General;
+        s.hAlign = h == "left"               ? model::HAlign::Left
+                   : h == "center"           ? model::HAlign::Center
+                   : h == "right"            ? model::HAlign::Right
+                   : h == "fill"             ? model::HAlign::Fill
+                   : h == "justify"          ? model::HAlign::Justify
+                   : h == "centerContinuous" ? model::HAlign::CenterAcross
+                   : h == "distributed"      ? model::HAlign::Distributed
+                                             : model::HAlign::General;
         const std::string_view v = a.View("vertical");
         s.vAlign = v == "top"           ? model::VAlign::Top
                    : v == "center"      ? model::VAlign::Center
@@ -586,7 +610,8 @@ bool ParseRef(std::string_view ref, uint32_t& row, uint32_t& col) {
   if (i == letters) return false;
   if (i < ref.size() && ref[i] == '$') ++i;
   const size_t digits = i;
-  while (i < ref.size() && ref[i] >= '0' && ref[i] <= '9' && i - digits < 8) r = r * 10 + static_cast<uint64_t>(ref[i++] - '0');
+  while (i < ref.size() && ref[i] >= '0' && ref[i] <= '9' && i - digits < 8)
+    r = r * 10 + static_cast<uint64_t>(ref[i++] - '0');
   if (i == digits || i != ref.size() || r == 0) return false;
   row = static_cast<uint32_t>(r - 1);
   col = static_cast<uint32_t>(c - 1);
@@ -649,7 +674,8 @@ std::optional<double> IsoSerial(std::string_view s, bool date1904) {
   }
   if (t + 5 <= s.size() && s[t + 2] == ':') {
     if (!num(t, 2, h) || !num(t + 3, 2, mi)) return std::nullopt;
-    if (t + 6 <= s.size() && s[t + 5] == ':') std::from_chars(s.data() + t + 6, s.data() + s.size(), sec);
+    if (t + 6 <= s.size() && s[t + 5] == ':')
+      std::from_chars(s.data() + t + 6, s.data() + s.size(), sec);
   }
   if (mo < 1 || mo > 12 || d < 1 || d > 31) return std::nullopt;
   const long long days = DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d));
@@ -677,7 +703,11 @@ class SheetHandler : public XmlHandler {
  public:
   SheetHandler(model::Workbook& book, Sheet& sheet, size_t sharedCount, size_t& bookCells,
                size_t styleCount)
-      : book_(book), sheet_(sheet), shared_(sharedCount), bookCells_(bookCells), styles_(styleCount) {}
+      : book_(book),
+        sheet_(sheet),
+        shared_(sharedCount),
+        bookCells_(bookCells),
+        styles_(styleCount) {}
   SheetLinks links;
 
   void Start(std::string_view name, const Attrs& a) override {
@@ -702,7 +732,8 @@ class SheetHandler : public XmlHandler {
     } else if (name == "row") {
       // Rows without a number follow the one before.
       const int64_t r = a.Int("r", int64_t{row_} + 2);
-      row_ = static_cast<uint32_t>(std::clamp<int64_t>(r >= 1 ? r - 1 : int64_t{row_} + 1, 0, 0xFFFFFFF));
+      row_ = static_cast<uint32_t>(
+          std::clamp<int64_t>(r >= 1 ? r - 1 : int64_t{row_} + 1, 0, 0xFFFFFFF));
       nextCol_ = 0;
       if (static_cast<uint32_t>(row_) > model::kMaxRowXlsx) return;
       const bool hidden = a.Bool("hidden", false);
@@ -724,8 +755,9 @@ class SheetHandler : public XmlHandler {
       model::ColumnInfo info;
       info.first = static_cast<uint16_t>(first - 1);
       info.last = static_cast<uint16_t>(std::min<int64_t>(last - 1, model::kMaxColumnXlsx));
-      const double width = a.Number("width", sheet_.standardWidth ? sheet_.standardWidth / 256.0
-                                                                   : sheet_.defaultColWidth + 5.0 / 7);
+      const double width =
+          a.Number("width", sheet_.standardWidth ? sheet_.standardWidth / 256.0
+                                                 : sheet_.defaultColWidth + 5.0 / 7);
       info.width = static_cast<uint16_t>(std::clamp(std::lround(width * 256), 0L, 65535L));
       info.hidden = a.Bool("hidden", false) || (a.Has("width") && width == 0);
       info.style = Style(a.Int("style", 0));
@@ -733,13 +765,15 @@ class SheetHandler : public XmlHandler {
       if (sheet_.columns.size() < model::kMaxColumnXlsx + 1) sheet_.columns.push_back(info);
     } else if (name == "sheetFormatPr") {
       if (a.Has("baseColWidth")) {
-        sheet_.defaultColWidth = static_cast<uint16_t>(std::clamp<int64_t>(a.Int("baseColWidth", 8), 0, 255));
+        sheet_.defaultColWidth =
+            static_cast<uint16_t>(std::clamp<int64_t>(a.Int("baseColWidth", 8), 0, 255));
       }
       if (a.Has("defaultColWidth")) {
-        sheet_.standardWidth =
-            static_cast<uint16_t>(std::clamp(std::lround(a.Number("defaultColWidth", 8) * 256), 0L, 65535L));
+        sheet_.standardWidth = static_cast<uint16_t>(
+            std::clamp(std::lround(a.Number("defaultColWidth", 8) * 256), 0L, 65535L));
       }
-      if (a.Has("defaultRowHeight")) sheet_.defaultRowHeight = Twips(a.Number("defaultRowHeight", 15));
+      if (a.Has("defaultRowHeight"))
+        sheet_.defaultRowHeight = Twips(a.Number("defaultRowHeight", 15));
       sheet_.defaultRowsHidden = a.Bool("zeroHeight", false);
     } else if (name == "dimension") {
       sheet_.hasDimensions = ParseRange(a.View("ref"), sheet_.dimensions);
@@ -750,12 +784,15 @@ class SheetHandler : public XmlHandler {
     } else if (name == "pane" && inView_) {
       const std::string_view state = a.View("state");
       if (state == "frozen" || state == "frozenSplit") {
-        sheet_.frozenCols = static_cast<uint16_t>(std::clamp<int64_t>(a.Int("xSplit", 0), 0, model::kMaxColumnXlsx));
-        sheet_.frozenRows = static_cast<uint32_t>(std::clamp<int64_t>(a.Int("ySplit", 0), 0, model::kMaxRowXlsx));
+        sheet_.frozenCols = static_cast<uint16_t>(
+            std::clamp<int64_t>(a.Int("xSplit", 0), 0, model::kMaxColumnXlsx));
+        sheet_.frozenRows =
+            static_cast<uint32_t>(std::clamp<int64_t>(a.Int("ySplit", 0), 0, model::kMaxRowXlsx));
       }
     } else if (name == "mergeCell") {
       model::Range range;
-      if (ParseRange(a.View("ref"), range) && sheet_.merged.size() < 1000000) sheet_.merged.push_back(range);
+      if (ParseRange(a.View("ref"), range) && sheet_.merged.size() < 1000000)
+        sheet_.merged.push_back(range);
     } else if (name == "hyperlink") {
       SheetLinks::Link link;
       if (!ParseRange(a.View("ref"), link.range) || links.links.size() >= 1000000) return;
@@ -882,7 +919,8 @@ class SheetHandler : public XmlHandler {
     }
     if (++bookCells_ > model::kMaxWorkbookCells) {
       throw ReadError("The workbook is too large: its sheets hold more than " +
-                      std::to_string(model::kMaxWorkbookCells) + " cells, the most a workbook may have");
+                      std::to_string(model::kMaxWorkbookCells) +
+                      " cells, the most a workbook may have");
     }
     sheet_.cells.push_back(cell_);
   }
@@ -907,7 +945,8 @@ class SheetHandler : public XmlHandler {
 class SharedStringsHandler : public XmlHandler {
  public:
   using FontOf = std::function<uint16_t(RawFont&)>;
-  SharedStringsHandler(model::Workbook& book, FontOf fontOf) : book_(book), fontOf_(std::move(fontOf)) {}
+  SharedStringsHandler(model::Workbook& book, FontOf fontOf)
+      : book_(book), fontOf_(std::move(fontOf)) {}
 
   void Start(std::string_view name, const Attrs& a) override {
     if (name == "si") {
@@ -941,8 +980,10 @@ class SharedStringsHandler : public XmlHandler {
     } else if (name == "t" && collect_) {
       collect_ = false;
       const std::string piece = DecodeEscapes(std::move(piece_));
-      if (inRun_) runText_ += piece;
-      else text_ += piece;
+      if (inRun_)
+        runText_ += piece;
+      else
+        text_ += piece;
     } else if (name == "rPr") {
       inProps_ = false;
     } else if (name == "r" && inRun_) {
@@ -952,8 +993,10 @@ class SharedStringsHandler : public XmlHandler {
         const uint16_t font = hasProps_ ? fontOf_(run_) : 0;
         const uint32_t first = static_cast<uint32_t>(CodePoints(text_));
         if (runs_.empty() || runs_.back().font != font) {
-          if (!runs_.empty() && runs_.back().first == first) runs_.back().font = font;
-          else runs_.push_back({first, font});
+          if (!runs_.empty() && runs_.back().first == first)
+            runs_.back().font = font;
+          else
+            runs_.push_back({first, font});
         }
       }
       text_ += runText_;
@@ -993,10 +1036,12 @@ class CommentsHandler : public XmlHandler {
       text_.clear();
     } else if (name == "comment") {
       uint32_t row = 0, col = 0;
-      valid_ = ParseRef(a.View("ref"), row, col) && row <= model::kMaxRowXlsx && col <= model::kMaxColumnXlsx;
+      valid_ = ParseRef(a.View("ref"), row, col) && row <= model::kMaxRowXlsx &&
+               col <= model::kMaxColumnXlsx;
       current_ = model::Comment{row, static_cast<uint16_t>(col), {}, {}};
       const int64_t author = a.Int("authorId", -1);
-      if (author >= 0 && static_cast<size_t>(author) < authors_.size()) current_.author = authors_[static_cast<size_t>(author)];
+      if (author >= 0 && static_cast<size_t>(author) < authors_.size())
+        current_.author = authors_[static_cast<size_t>(author)];
       text_.clear();
     } else if (name == "rPh") {
       ++phonetic_;
@@ -1048,7 +1093,7 @@ class DrawingHandler : public XmlHandler {
     ++depth_;
     if (name == "twoCellAnchor" || name == "oneCellAnchor" || name == "absoluteAnchor") {
       current_ = Anchor();
-      current_.kind = name == "twoCellAnchor" ? Anchor::TwoCell
+      current_.kind = name == "twoCellAnchor"   ? Anchor::TwoCell
                       : name == "oneCellAnchor" ? Anchor::OneCell
                                                 : Anchor::Absolute;
       anchorDepth_ = depth_;
@@ -1056,13 +1101,22 @@ class DrawingHandler : public XmlHandler {
     }
     if (anchorDepth_ == 0) return;
     if (depth_ == anchorDepth_ + 1) {
-      if (name == "from") where_ = 1;
-      else if (name == "to") where_ = 2;
-      else if (name == "ext") current_.cx = a.Int("cx", 0), current_.cy = a.Int("cy", 0);
-      else if (name == "pos") current_.x = a.Int("x", 0), current_.y = a.Int("y", 0);
-      else where_ = 0;
+      if (name == "from")
+        where_ = 1;
+      else if (name == "to")
+        where_ = 2;
+      else if (name == "ext")
+        current_.cx = a.Int("cx", 0), current_.cy = a.Int("cy", 0);
+      else if (name == "pos")
+        current_.x = a.Int("x", 0), current_.y = a.Int("y", 0);
+      else
+        where_ = 0;
     } else if (where_ && depth_ == anchorDepth_ + 2) {
-      field_ = name == "col" ? 0 : name == "colOff" ? 1 : name == "row" ? 2 : name == "rowOff" ? 3 : -1;
+      field_ = name == "col"      ? 0
+               : name == "colOff" ? 1
+               : name == "row"    ? 2
+               : name == "rowOff" ? 3
+                                  : -1;
       text_.clear();
     } else if (name == "blip" && current_.embed.empty()) {
       current_.embed = a.View("embed");
@@ -1079,7 +1133,8 @@ class DrawingHandler : public XmlHandler {
       field_ = -1;
     }
     if (depth_ == anchorDepth_ + 1) where_ = 0;
-    if (depth_ == anchorDepth_ && (name == "twoCellAnchor" || name == "oneCellAnchor" || name == "absoluteAnchor")) {
+    if (depth_ == anchorDepth_ &&
+        (name == "twoCellAnchor" || name == "oneCellAnchor" || name == "absoluteAnchor")) {
       if (!current_.embed.empty() && anchors.size() < 65536) anchors.push_back(current_);
       anchorDepth_ = 0;
     }
@@ -1103,7 +1158,8 @@ model::BlipType BlipTypeOf(const std::vector<uint8_t>& b) {
   if (starts({0xFF, 0xD8})) return model::BlipType::Jpeg;
   if (starts({'I', 'I', '*', 0}) || starts({'M', 'M', 0, '*'})) return model::BlipType::Tiff;
   if (starts({0xD7, 0xCD, 0xC6, 0x9A}) || starts({1, 0, 9, 0})) return model::BlipType::Wmf;
-  if (b.size() >= 44 && starts({1, 0, 0, 0}) && b[40] == ' ' && b[41] == 'E' && b[42] == 'M' && b[43] == 'F') {
+  if (b.size() >= 44 && starts({1, 0, 0, 0}) && b[40] == ' ' && b[41] == 'E' && b[42] == 'M' &&
+      b[43] == 'F') {
     return model::BlipType::Emf;
   }
   if (starts({'B', 'M'}) && b.size() > 14) return model::BlipType::Dib;
@@ -1119,8 +1175,9 @@ class Reader {
   model::Workbook Read() {
     const std::string main = MainPart();
     if (EndsWith(Lower(main), ".bin")) {
-      throw ReadError("Not a workbook this version reads: the file is a binary workbook (.xlsb), "
-                      "which is not supported");
+      throw ReadError(
+          "Not a workbook this version reads: the file is a binary workbook (.xlsb), "
+          "which is not supported");
     }
     auto workbookXml = package_.Read(main);
     if (!workbookXml) Damaged("the workbook part " + main + " is missing");
@@ -1154,11 +1211,13 @@ class Reader {
                                                        : model::Visibility::Visible;
       auto rel = rels.find(entry.id);
       const std::string_view type = rel == rels.end() ? "worksheet" : TypeName(rel->second.type);
-      sheet.type = type == "chartsheet"     ? model::SheetType::Chart
-                   : type == "dialogsheet"  ? model::SheetType::Dialog
-                   : type == "xlMacrosheet" || type == "xlIntlMacrosheet" ? model::SheetType::Macro
-                                                                          : model::SheetType::Worksheet;
-      if (sheet.type != model::SheetType::Worksheet || rel == rels.end() || rel->second.external) continue;
+      sheet.type = type == "chartsheet"    ? model::SheetType::Chart
+                   : type == "dialogsheet" ? model::SheetType::Dialog
+                   : type == "xlMacrosheet" || type == "xlIntlMacrosheet"
+                       ? model::SheetType::Macro
+                       : model::SheetType::Worksheet;
+      if (sheet.type != model::SheetType::Worksheet || rel == rels.end() || rel->second.external)
+        continue;
       ReadSheet(sheet, rel->second.target, shared);
     }
     if (book_.sheets.empty()) Damaged("the workbook has no sheets");
@@ -1176,7 +1235,8 @@ class Reader {
       if (name == "workbookPr") {
         date1904 = a.Bool("date1904", false);
       } else if (name == "sheet" && sheets.size() < 65535) {
-        sheets.push_back({std::string(a.View("name")), std::string(a.View("state")), std::string(a.View("id"))});
+        sheets.push_back(
+            {std::string(a.View("name")), std::string(a.View("state")), std::string(a.View("id"))});
       }
     }
   };
@@ -1242,7 +1302,8 @@ class Reader {
       if (custom != st.numFmts.end()) {
         s.numberFormat = custom->second;
       } else {
-        const std::string_view builtin = xf.numFmt < 0x10000 ? format::BuiltinFormat(static_cast<uint16_t>(xf.numFmt)) : "";
+        const std::string_view builtin =
+            xf.numFmt < 0x10000 ? format::BuiltinFormat(static_cast<uint16_t>(xf.numFmt)) : "";
         s.numberFormat = builtin.empty() ? "General" : std::string(builtin);
       }
       if (xf.fill < st.fills.size()) {
@@ -1285,14 +1346,17 @@ class Reader {
     SheetHandler handler(book_, sheet, shared, cells_, book_.styles.size());
     ParseXml(*bytes, handler, part);
     bytes.reset();
-    std::sort(sheet.columns.begin(), sheet.columns.end(),
-              [](const model::ColumnInfo& a, const model::ColumnInfo& b) { return a.first < b.first; });
+    std::sort(
+        sheet.columns.begin(), sheet.columns.end(),
+        [](const model::ColumnInfo& a, const model::ColumnInfo& b) { return a.first < b.first; });
     // Overlapping ranges: the later start cuts the earlier one short.
     std::vector<model::ColumnInfo> columns;
     for (const auto& c : sheet.columns) {
       if (!columns.empty() && columns.back().last >= c.first) {
-        if (columns.back().first == c.first) columns.pop_back();
-        else columns.back().last = static_cast<uint16_t>(c.first - 1);
+        if (columns.back().first == c.first)
+          columns.pop_back();
+        else
+          columns.back().last = static_cast<uint16_t>(c.first - 1);
       }
       columns.push_back(c);
     }
@@ -1335,7 +1399,8 @@ class Reader {
       }
     }
     auto drawing = handler.links.drawing.empty() ? rels.end() : rels.find(handler.links.drawing);
-    if (drawing != rels.end() && !drawing->second.external) ReadDrawing(sheet, drawing->second.target);
+    if (drawing != rels.end() && !drawing->second.external)
+      ReadDrawing(sheet, drawing->second.target);
   }
 
   // Column widths and row heights in EMU (914400 to the inch, 96 pixels to the inch; a
@@ -1345,8 +1410,9 @@ class Reader {
     const uint32_t width = sheet.ColumnWidth(static_cast<uint16_t>(col));
     bool set = sheet.standardWidth != 0;
     // The columns are sorted and do not overlap.
-    auto after = std::upper_bound(sheet.columns.begin(), sheet.columns.end(), col,
-                                  [](uint32_t c, const model::ColumnInfo& info) { return c < info.first; });
+    auto after =
+        std::upper_bound(sheet.columns.begin(), sheet.columns.end(), col,
+                         [](uint32_t c, const model::ColumnInfo& info) { return c < info.first; });
     set = set || (after != sheet.columns.begin() && std::prev(after)->last >= col);
     const int64_t pixels = (int64_t{width} * 7 + 128) / 256 + (set ? 0 : 5);
     return pixels * 9525;
@@ -1465,11 +1531,10 @@ bool IsSpreadsheetML(const container::Zip& zip) {
   }
 }
 
-model::Workbook ReadWorkbook(const container::Zip& zip) {
-  return Reader(zip).Read();
-}
+model::Workbook ReadWorkbook(const container::Zip& zip) { return Reader(zip).Read(); }
 
-model::Workbook ReadEncryptedWorkbook(const container::CompoundFile& file, const std::string& password) {
+model::Workbook ReadEncryptedWorkbook(const container::CompoundFile& file,
+                                      const std::string& password) {
   std::vector<uint8_t> info, package;
   try {
     info = file.ReadStream("EncryptionInfo");

@@ -27,7 +27,8 @@ model::Workbook ReadWorkbook(const container::Zip& zip);
 
 // Decrypts an encrypted package with the default password, then `password`, and reads it.
 // Throws model::PasswordError when neither opens it, model::ReadError otherwise.
-model::Workbook ReadEncryptedWorkbook(const container::CompoundFile& file, const std::string& password);
+model::Workbook ReadEncryptedWorkbook(const container::CompoundFile& file,
+                                      const std::string& password);
 
 // Either of the above from bytes: a zip package, or a compound file with an encrypted one.
 model::Workbook ReadWorkbookBytes(std::span<const uint8_t> bytes, const std::string& password);

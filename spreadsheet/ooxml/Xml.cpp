@@ -130,8 +130,8 @@ void ParseXml(std::span<const uint8_t> document, XmlHandler& handler, const std:
   do {
     const size_t n = std::min(kPiece, document.size() - at);
     const bool last = at + n == document.size();
-    status = XML_Parse(parser, reinterpret_cast<const char*>(document.data() + at), static_cast<int>(n),
-                       last ? XML_TRUE : XML_FALSE);
+    status = XML_Parse(parser, reinterpret_cast<const char*>(document.data() + at),
+                       static_cast<int>(n), last ? XML_TRUE : XML_FALSE);
     at += n;
   } while (status == XML_STATUS_OK && at < document.size());
   std::string message;

@@ -229,8 +229,7 @@ void Renderer::AppendRichText(const Display& d, const Font& cellFont, bool break
     const bool same = rf.name == cellFont.name && rf.height == cellFont.height &&
                       IsBold(rf) == IsBold(cellFont) && rf.italic == cellFont.italic &&
                       rf.strike == cellFont.strike && rf.underline == cellFont.underline &&
-                      rf.script == cellFont.script &&
-                      FontColor(rf) == FontColor(cellFont) &&
+                      rf.script == cellFont.script && FontColor(rf) == FontColor(cellFont) &&
                       rf.shadow == cellFont.shadow && rf.outline == cellFont.outline;
     currentClass = same ? -1 : styles_.SpanClass(run.font);
   }

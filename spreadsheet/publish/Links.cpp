@@ -107,8 +107,8 @@ std::optional<std::string> ExternalHref(std::string_view target, std::string_vie
 
 void AppendUrlPath(std::string& out, std::string_view path) {
   PercentEncode(out, path, [](unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~' || c == '/';
   });
 }
 

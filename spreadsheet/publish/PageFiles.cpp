@@ -127,7 +127,8 @@ void WritePage(const Page& page, const fs::path& path) {
   std::error_code ec;
   const fs::file_status status = fs::symlink_status(path, ec);
   if (fs::is_directory(status)) {
-    throw PublishError("Cannot write the page " + path.string() + ": a folder of that name is in the way");
+    throw PublishError("Cannot write the page " + path.string() +
+                       ": a folder of that name is in the way");
   }
   const fs::file_status folderStatus = fs::symlink_status(folder, ec);
   std::vector<std::string> previous;

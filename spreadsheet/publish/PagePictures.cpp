@@ -15,14 +15,22 @@ namespace {
 // The file extension a picture of the store is kept under; nullptr for unknown pictures.
 const char* FileExtension(model::BlipType type) {
   switch (type) {
-    case model::BlipType::Png: return "png";
-    case model::BlipType::Jpeg: return "jpg";
-    case model::BlipType::Dib: return "dib";
-    case model::BlipType::Emf: return "emf";
-    case model::BlipType::Wmf: return "wmf";
-    case model::BlipType::Pict: return "pct";
-    case model::BlipType::Tiff: return "tif";
-    case model::BlipType::Unknown: break;
+    case model::BlipType::Png:
+      return "png";
+    case model::BlipType::Jpeg:
+      return "jpg";
+    case model::BlipType::Dib:
+      return "dib";
+    case model::BlipType::Emf:
+      return "emf";
+    case model::BlipType::Wmf:
+      return "wmf";
+    case model::BlipType::Pict:
+      return "pct";
+    case model::BlipType::Tiff:
+      return "tif";
+    case model::BlipType::Unknown:
+      break;
   }
   return nullptr;
 }

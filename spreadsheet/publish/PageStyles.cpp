@@ -128,9 +128,7 @@ void AppendColor(std::string& out, uint32_t rgb) {
   for (int shift = 20; shift >= 0; shift -= 4) out += kHex[(rgb >> shift) & 0xF];
 }
 
-uint32_t FontColor(const Font& font) {
-  return font.color.Or(kBlack);
-}
+uint32_t FontColor(const Font& font) { return font.color.Or(kBlack); }
 
 bool HasVisibleFormat(const CellStyle& s) {
   return s.pattern != 0 || s.left.style != 0 || s.right.style != 0 || s.top.style != 0 ||
@@ -193,8 +191,7 @@ std::string PageStyles::CellCss(const CellStyle& style, Kind kind, int colorInde
   std::string css;
   const Font& f = book_.FontOf(style.font);
   std::optional<uint32_t> color;
-  if (colorIndex >= 0)
-    color = book_.ColorRgb(static_cast<uint16_t>(colorIndex), FontColor(f));
+  if (colorIndex >= 0) color = book_.ColorRgb(static_cast<uint16_t>(colorIndex), FontColor(f));
   AppendFontCss(css, f, &baseFont_, color);
   if (style.pattern != 0) {
     uint32_t fg = style.patternColor.Or(kBlack);

@@ -136,8 +136,8 @@ namespace {
 
 // The colour (0xRRGGBB) of pixel `x` of a row of `bits` bits per pixel.
 uint32_t PixelColor(const uint8_t* src, size_t x, uint32_t bits,
-                    const std::vector<uint32_t>& palette, const Channel& red,
-                    const Channel& green, const Channel& blue) {
+                    const std::vector<uint32_t>& palette, const Channel& red, const Channel& green,
+                    const Channel& blue) {
   uint32_t color = 0;
   switch (bits) {
     case 1:

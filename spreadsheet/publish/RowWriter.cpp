@@ -91,7 +91,8 @@ void Renderer::EmitCell(const Cell* cell, uint32_t row, uint16_t col, int colspa
   }
   int widthPx = 0;
   if (col < vcolOf_.size() && vcolOf_[col] >= 0) {
-    for (int v = vcolOf_[col]; v < vcolOf_[col] + colspan && v < static_cast<int>(colPx_.size()); ++v) {
+    for (int v = vcolOf_[col]; v < vcolOf_[col] + colspan && v < static_cast<int>(colPx_.size());
+         ++v) {
       widthPx += colPx_[v];
     }
   }
@@ -186,8 +187,7 @@ void Renderer::EmitFormatRow(uint32_t row, int rowXf) {
 void Renderer::CheckPageSize() const {
   if (out_.size() > maxPageBytes_) {
     throw PublishError("The page of sheet \"" + sheet_.name + "\" is too large: more than " +
-                       std::to_string(maxPageBytes_ >> 20) +
-                       " MB, the most a page may have");
+                       std::to_string(maxPageBytes_ >> 20) + " MB, the most a page may have");
   }
 }
 

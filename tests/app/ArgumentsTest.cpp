@@ -117,4 +117,3 @@ TEST(WindowsArguments, PasswordFromTheSwitchOrTheEnvironment) {
   unsetenv("GRIDCAST_PASSWORD");
   EXPECT_EQ(ReadWindowsCommandLine().options.Password, "");
 }
-

@@ -70,9 +70,9 @@ TEST_F(BatchRun, APathIsConvertedOnceAndNamesStayOnOneLine) {
   fs::create_directories(temp.path() / "in");
   fs::copy_file(kBook, temp / "in/same.xls");
   fs::copy_file(kBook, temp / "in/line\nbreak.xls");
-  GridcastRun run = RunGridcast(temp.str(), {"in/same.xls", "./in/same.xls", "in/sub/../same.xls",
-                                             temp / "in//same.xls", "in/line\nbreak.xls",
-                                             "--log", "run.log"});
+  GridcastRun run =
+      RunGridcast(temp.str(), {"in/same.xls", "./in/same.xls", "in/sub/../same.xls",
+                               temp / "in//same.xls", "in/line\nbreak.xls", "--log", "run.log"});
   EXPECT_EQ(run.status, 0) << run.err;
   ASSERT_EQ(run.lines.size(), 2u) << run.out;
   EXPECT_EQ(CodedPart(run.lines[0]), Text100(temp / "in/same.xls", temp / "in/same.htm"));
@@ -94,11 +94,11 @@ TEST_F(BatchRun, ALaterWorkbookWithTheSameOutputPathIsA103) {
   EXPECT_EQ(run.status, 1);
   ASSERT_EQ(run.lines.size(), 2u) << run.out;
   EXPECT_EQ(CodedPart(run.lines[0]), Text100(temp / "in/jan/data.xls", temp / "out/data.htm"));
-  EXPECT_EQ(CodedPart(run.lines[1]),
-            Text103(temp / "in/feb/data.xls",
-                    "Its output path " + temp / "out/data.htm" + " is also that of " +
-                        temp / "in/jan/data.xls" +
-                        ", earlier in this run, whose pages it would replace"));
+  EXPECT_EQ(
+      CodedPart(run.lines[1]),
+      Text103(temp / "in/feb/data.xls", "Its output path " + temp / "out/data.htm" +
+                                            " is also that of " + temp / "in/jan/data.xls" +
+                                            ", earlier in this run, whose pages it would replace"));
   // Only the first workbook's pages (notes.xls has two sheets; the other three).
   EXPECT_EQ(Contents(temp.path() / "out").size(), 2u);
 
@@ -163,8 +163,8 @@ TEST_F(BatchRun, FilesFromAListAndSharesThatSplitTheRun) {
   // Each share on its own, in any order of the list, converts a part; together all, once.
   std::multiset<std::string> converted;
   for (const char* shard : {"1/3", "2/3", "3/3"}) {
-    GridcastRun run = RunGridcast(temp.str(), {"--files-from", "list", "-0", "--shard", shard,
-                                               "-e", "1", "--log", "run.log"});
+    GridcastRun run = RunGridcast(temp.str(), {"--files-from", "list", "-0", "--shard", shard, "-e",
+                                               "1", "--log", "run.log"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_GT(run.lines.size(), 0u);
     for (const std::string& line : run.lines) converted.insert(CodedPart(line));
@@ -212,10 +212,11 @@ TEST_F(BatchRun, WarningsForLikelyMistakes) {
   EXPECT_EQ(run.status, 1);  // the switch-like names are still missing workbooks (102)
   EXPECT_EQ(run.lines.size(), 4u);
   for (const std::string& said :
-       {"nothing matches " + temp / "in/*.xlsx", "the folder " + temp / "none/" + " of " +
-        temp / "none/*.xls" + " does not exist", std::string("/o does not exist; options start "
-        "with '-' here: did you mean -o?"), std::string("did you mean -d out?"),
-        std::string("did you mean -e 1,4-5?")}) {
+       {"nothing matches " + temp / "in/*.xlsx",
+        "the folder " + temp / "none/" + " of " + temp / "none/*.xls" + " does not exist",
+        std::string("/o does not exist; options start "
+                    "with '-' here: did you mean -o?"),
+        std::string("did you mean -d out?"), std::string("did you mean -e 1,4-5?")}) {
     EXPECT_NE(run.err.find(said), std::string::npos) << said << "\n" << run.err;
   }
   run = RunGridcast(temp.str(), {"in/a.xls", "-d", "file"});

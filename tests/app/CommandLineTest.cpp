@@ -59,19 +59,19 @@ TEST_F(CommandLine, ConvertsTheExamplesIntoTheDestination) {
             Text100(temp / "in/staff-rota.xls", temp / "out/staff-rota.htm"));
   EXPECT_EQ(ReadFile(temp / "run.log"),
             run.lines[0] + "\r\n" + run.lines[1] + "\r\n" + run.lines[2] + "\r\n");
-  EXPECT_EQ(Listing(temp.path() / "out"),
-            (std::set<std::string>{"notes_1.htm", "notes_2.htm", "quarterly-sales_1.htm",
-                                   "quarterly-sales_2.htm", "quarterly-sales_3.htm",
-                                   "quarterly-sales_4.htm", "staff-rota_1.htm",
-                                   "staff-rota_2.htm"}));
+  EXPECT_EQ(
+      Listing(temp.path() / "out"),
+      (std::set<std::string>{"notes_1.htm", "notes_2.htm", "quarterly-sales_1.htm",
+                             "quarterly-sales_2.htm", "quarterly-sales_3.htm",
+                             "quarterly-sales_4.htm", "staff-rota_1.htm", "staff-rota_2.htm"}));
   EXPECT_EQ(Listing(temp.path() / "in").size(), 3u);  // nothing written beside the sources
 }
 
 TEST_F(CommandLine, EachWorkbookGivesOneLineAndFailuresGiveStatus1) {
   std::string good = Copy(kData + "three-sheets.xls", "good.xls");
   std::string bad = Copy(kData + "not-a-workbook.xls", "bad.xls");
-  GridcastRun run = RunGridcast(temp.str(), {"in/good.xls", "in/missing.xls", "in/bad.xls",
-                                             "-f", "--log=" + (temp / "run.log")});
+  GridcastRun run = RunGridcast(temp.str(), {"in/good.xls", "in/missing.xls", "in/bad.xls", "-f",
+                                             "--log=" + (temp / "run.log")});
   EXPECT_EQ(run.status, 1);
   ASSERT_EQ(run.lines.size(), 3u) << run.out;
   EXPECT_EQ(CodedPart(run.lines[0]), Text100(good, temp / "in/good.htm"));
@@ -102,7 +102,8 @@ TEST_F(CommandLine, WildcardsSearchSubfoldersWithTheOption) {
   Copy(kData + "three-sheets.xls", "sub/b.xls");
   Copy(kData + "three-sheets.xls", ".hidden/c.xls");
   fs::create_directory(temp.path() / "out");
-  GridcastRun run = RunGridcast(temp.str(), {"-s", "-e", "1", "-d", "out", "--log=run.log", "in/*.xls"});
+  GridcastRun run =
+      RunGridcast(temp.str(), {"-s", "-e", "1", "-d", "out", "--log=run.log", "in/*.xls"});
   ASSERT_EQ(run.lines.size(), 2u) << run.out;
   EXPECT_EQ(CodedPart(run.lines[1]), Text100(temp / "in/sub/b.xls", temp / "out/b.htm"));
   EXPECT_EQ(Listing(temp.path() / "out"), (std::set<std::string>{"a_1.htm", "b_1.htm"}));
@@ -145,11 +146,13 @@ TEST_F(CommandLine, WithoutArgumentsHandsOverToTheWindowProgramOnlyWithADisplay)
     std::ofstream window(temp / "bin/quillane");
     window << "#!/bin/sh\necho \"window $#\"\n";
   }
-  std::filesystem::permissions(temp / "bin/quillane", std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
+  std::filesystem::permissions(temp / "bin/quillane", std::filesystem::perms::owner_exec,
+                               std::filesystem::perm_options::add);
   auto run = [&](const std::string& environment) {
     const std::string out = temp / "out.txt";
-    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY " + environment + " " + ShellQuote(gridcast) +
-                                " >" + ShellQuote(out) + " 2>/dev/null </dev/null";
+    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY " + environment + " " +
+                                ShellQuote(gridcast) + " >" + ShellQuote(out) +
+                                " 2>/dev/null </dev/null";
     const int raw = std::system(command.c_str());
     return std::make_pair(WEXITSTATUS(raw), ReadFile(out));
   };
@@ -213,18 +216,17 @@ TEST(ExpandFileList, PlainEntriesStayAndWildcardsExpandInOrder) {
   temp.Write("x/A.xls");
   temp.Write("x/c.txt");
   std::vector<std::string> list;
-  quillane::app::ExpandFileList({temp / "x/missing.xls", temp / "x/*.xls", temp / "x/?.XLS",
-                                 temp / "none/*.xls"},
-                                list, false);
+  quillane::app::ExpandFileList(
+      {temp / "x/missing.xls", temp / "x/*.xls", temp / "x/?.XLS", temp / "none/*.xls"}, list,
+      false);
   EXPECT_EQ(list, (std::vector<std::string>{temp / "x/missing.xls", temp / "x/A.xls",
-                                            temp / "x/b.xls", temp / "x/A.xls",
-                                            temp / "x/b.xls"}));
+                                            temp / "x/b.xls", temp / "x/A.xls", temp / "x/b.xls"}));
   list.clear();
   std::error_code ec;
   fs::path before = fs::current_path();
   fs::current_path(temp.path());
   quillane::app::ExpandFileList({"x/*.xls", "plain.xls"}, list, true);
   fs::current_path(before);
-  EXPECT_EQ(list, (std::vector<std::string>{temp / "x/A.xls", temp / "x/b.xls",
-                                            temp / "plain.xls"}));
+  EXPECT_EQ(list,
+            (std::vector<std::string>{temp / "x/A.xls", temp / "x/b.xls", temp / "plain.xls"}));
 }

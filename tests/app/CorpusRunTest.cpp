@@ -42,8 +42,8 @@ bool IsOutputOf(const std::string& relative, const std::string& stem, bool folde
   return std::regex_match(tail, page) || (folders && std::regex_match(tail, folder));
 }
 
-void CheckRun(const std::vector<std::string>& extra, const std::string& environment,
-              bool keepFiles, const char* label) {
+void CheckRun(const std::vector<std::string>& extra, const std::string& environment, bool keepFiles,
+              const char* label) {
   TempFolder temp;
   fs::create_directory(temp.path() / "corpus");
   std::vector<std::string> books = CopyCorpus(temp.path() / "corpus");
@@ -155,8 +155,8 @@ TEST_F(CorpusRun, ThreeSharesByGnuParallelMatchOneRun) {
   TempFolder temp;
   for (const char* folder : {"corpus", "one", "three"}) fs::create_directory(temp.path() / folder);
   std::vector<std::string> books = CopyCorpus(temp.path() / "corpus");
-  GridcastRun one = RunGridcast(temp.str(), {"corpus/*.xls", "-f", "-d", "one", "--log", "one.log"},
-                                "", 900);
+  GridcastRun one =
+      RunGridcast(temp.str(), {"corpus/*.xls", "-f", "-d", "one", "--log", "one.log"}, "", 900);
   ASSERT_TRUE(one.status == 0 || one.status == 1) << one.err;
   std::string command = "cd " + ShellQuote(temp.str()) + " && parallel --will-cite " +
                         ShellQuote(GRIDCAST_PATH) +

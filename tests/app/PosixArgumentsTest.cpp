@@ -34,8 +34,8 @@ TEST(PosixArguments, ShortLongBundledAndAttachedForms) {
   EXPECT_EQ(r.options.OutputFolder, "/out");
   EXPECT_EQ(r.options.LogPath, "/work/run.log");
 
-  r = Parse({"--subfolders", "--overwrite", "--compress", "--keep-files", "--sheets=2",
-             "--dest=/o", "--log=/l/x.log", "--password", "pw", "x.xls"});
+  r = Parse({"--subfolders", "--overwrite", "--compress", "--keep-files", "--sheets=2", "--dest=/o",
+             "--log=/l/x.log", "--password", "pw", "x.xls"});
   EXPECT_TRUE(r.error.empty()) << r.error;
   EXPECT_TRUE(r.options.Overwrite && r.options.Compress && r.options.CreateFilesDir &&
               r.options.IncludeSubfolders);
@@ -73,7 +73,8 @@ TEST(PosixArguments, JobsListsAndShares) {
   }
   for (const char* bad : {"0/3", "4/3", "3", "1/0", "a/b", "1/3/4"}) {
     EXPECT_EQ(Parse({"--shard", bad}).error,
-              "option --shard needs K/N with 1 <= K <= N, for example 2/3") << bad;
+              "option --shard needs K/N with 1 <= K <= N, for example 2/3")
+        << bad;
   }
   EXPECT_EQ(Parse(Strings{"-0", "a.xls"}).error, "option -0 goes with --files-from");
   EXPECT_EQ(Parse(Strings{"--files-from=a", "--files-from=b"}).error,
@@ -132,14 +133,30 @@ TEST(PosixArguments, SameRequestAsTheWindowsSyntax) {
 
 TEST(PosixArguments, TheUsageNamesEveryOptionAndStatusInLinesThatFit) {
   const std::string usage = PosixUsageText();
-  for (const char* option : {"-d, --dest DIR", "-s, --subfolders", "-o, --overwrite",
-                             "-e, --sheets RANGE", "-c, --compress", "-f, --keep-files",
-                             "-p, --password PASS", "-l, --log FILE", "-j, --jobs N",
-                             "--files-from LIST", "-0, --null", "--shard K/N",
-                             "-h, -?, --help", "--version", "GRIDCAST_PASSWORD",
-                             "$XDG_STATE_HOME/quillane", "program's folder", "\n  0 ", "\n  1 ",
-                             "\n  2 ", "no arguments", "--dest folder that does not",
-                             "\n  130 ", "143"}) {
+  for (const char* option : {"-d, --dest DIR",
+                             "-s, --subfolders",
+                             "-o, --overwrite",
+                             "-e, --sheets RANGE",
+                             "-c, --compress",
+                             "-f, --keep-files",
+                             "-p, --password PASS",
+                             "-l, --log FILE",
+                             "-j, --jobs N",
+                             "--files-from LIST",
+                             "-0, --null",
+                             "--shard K/N",
+                             "-h, -?, --help",
+                             "--version",
+                             "GRIDCAST_PASSWORD",
+                             "$XDG_STATE_HOME/quillane",
+                             "program's folder",
+                             "\n  0 ",
+                             "\n  1 ",
+                             "\n  2 ",
+                             "no arguments",
+                             "--dest folder that does not",
+                             "\n  130 ",
+                             "143"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
   size_t start = 0;

@@ -25,8 +25,10 @@ struct GridcastRun {
 inline std::string ShellQuote(const std::string& text) {
   std::string quoted = "'";
   for (char c : text) {
-    if (c == '\'') quoted += "'\\''";
-    else quoted += c;
+    if (c == '\'')
+      quoted += "'\\''";
+    else
+      quoted += c;
   }
   return quoted + "'";
 }
@@ -36,11 +38,12 @@ inline std::string ShellQuote(const std::string& text) {
 inline GridcastRun RunGridcast(const std::string& folder, const std::vector<std::string>& args,
                                const std::string& environment = "", int limitSeconds = 120) {
   TempFolder outputs;
-  std::string command = "cd " + ShellQuote(folder) + " && env -u GRIDCAST_PASSWORD -u DISPLAY -u WAYLAND_DISPLAY " +
-                        environment + " timeout " + std::to_string(limitSeconds) + " " +
-                        ShellQuote(GRIDCAST_PATH);
+  std::string command =
+      "cd " + ShellQuote(folder) + " && env -u GRIDCAST_PASSWORD -u DISPLAY -u WAYLAND_DISPLAY " +
+      environment + " timeout " + std::to_string(limitSeconds) + " " + ShellQuote(GRIDCAST_PATH);
   for (const std::string& arg : args) command.append(" ").append(ShellQuote(arg));
-  command += " >" + ShellQuote(outputs / "out") + " 2>" + ShellQuote(outputs / "err") + " </dev/null";
+  command +=
+      " >" + ShellQuote(outputs / "out") + " 2>" + ShellQuote(outputs / "err") + " </dev/null";
   GridcastRun run;
   int raw = std::system(command.c_str());
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

@@ -28,7 +28,9 @@ QPoint Centre(const controls::MenuItem& item) {
   return QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
 }
 
-void ClickOption(QRadioButton* option) { QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(8, option->height() / 2)); }
+void ClickOption(QRadioButton* option) {
+  QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(8, option->height() / 2));
+}
 
 class Window : public WindowTest {
  protected:
@@ -46,8 +48,9 @@ class Window : public WindowTest {
   }
   void ClickButton(int index) {
     controls::xToolbar* bar = w->xToolbar1;
-    const QPoint at(static_cast<int>(bar->ButtonClientLeft(index) + bar->ButtonClientWidth(index) / 2),
-                    static_cast<int>(bar->ButtonClientTop(index) + bar->ButtonClientHeight(index) / 2));
+    const QPoint at(
+        static_cast<int>(bar->ButtonClientLeft(index) + bar->ButtonClientWidth(index) / 2),
+        static_cast<int>(bar->ButtonClientTop(index) + bar->ButtonClientHeight(index) / 2));
     QTest::mouseMove(bar, at);
     QTest::mouseClick(bar, Qt::LeftButton, {}, at);
   }
@@ -69,8 +72,10 @@ TEST_F(Window, TheStoredDesignsGiveTheMenuAndTheToolbar) {
   EXPECT_EQ(menu->Style(), 1);
   EXPECT_EQ(menu->HighLightStyle(), 0);
   EXPECT_EQ(menu->Spacing(), 18);
-  EXPECT_EQ(menu->Item(menu->KeyToIndex("mnuRemovefile")).Caption, "Remove File" + std::string(29, ' ') + "Del");
-  EXPECT_TRUE(menu->ItemChecked("mnuLogfile") && menu->ItemChecked("mnuCreateDir") && menu->ItemChecked("mnuOverwrite"));
+  EXPECT_EQ(menu->Item(menu->KeyToIndex("mnuRemovefile")).Caption,
+            "Remove File" + std::string(29, ' ') + "Del");
+  EXPECT_TRUE(menu->ItemChecked("mnuLogfile") && menu->ItemChecked("mnuCreateDir") &&
+              menu->ItemChecked("mnuOverwrite"));
   EXPECT_FALSE(menu->ItemChecked("mnuCompress"));
   EXPECT_FALSE(menu->Item(menu->KeyToIndex("mnuStop")).Enabled);
   controls::xToolbar* bar = w->xToolbar1;
@@ -117,8 +122,9 @@ TEST_F(Window, EveryMenuAndToolbarCommandPath) {
   w->RunToolbarCommand("stop");
   w->RunToolbarCommand("nothing");
   const std::string mail = "mailto:" + app::SupportAddress();
-  EXPECT_EQ(opened, (std::vector<std::string>{app::HelpPath(), app::WebsiteAddress(), mail, temp / "run.log",
-                                              app::HelpPath(), app::WebsiteAddress(), mail}));
+  EXPECT_EQ(opened, (std::vector<std::string>{app::HelpPath(), app::WebsiteAddress(), mail,
+                                              temp / "run.log", app::HelpPath(),
+                                              app::WebsiteAddress(), mail}));
   w->RunMenuCommand("mnuclearlog");
   EXPECT_EQ(w->LogText(), "");
   // Selection commands act on the check boxes.
@@ -172,10 +178,13 @@ TEST_F(Window, ThePopupMenuEnablesItsRowItemsOnlyOverARowAndRunsMenuCommands) {
   const QRect row = w->lstItem->visualItemRect(w->Row(2));
   QTest::mouseClick(w->lstItem->viewport(), Qt::RightButton, {}, row.center());
   ASSERT_TRUE(w->mnuPopup->isVisible());
-  auto action = [this](const char* name) { return w->mnuPopup->findChild<QAction*>(QString::fromLatin1(name)); };
+  auto action = [this](const char* name) {
+    return w->mnuPopup->findChild<QAction*>(QString::fromLatin1(name));
+  };
   EXPECT_TRUE(action("mnuRemove")->isEnabled());
   w->mnuPopup->hide();
-  QTest::mouseClick(w->lstItem->viewport(), Qt::RightButton, {}, QPoint(5, w->lstItem->viewport()->height() - 3));
+  QTest::mouseClick(w->lstItem->viewport(), Qt::RightButton, {},
+                    QPoint(5, w->lstItem->viewport()->height() - 3));
   EXPECT_FALSE(action("mnuRemove")->isEnabled());
   EXPECT_FALSE(action("mnuOutputDir")->isEnabled());
   w->mnuPopup->hide();
@@ -341,7 +350,8 @@ TEST_F(Window, CancelDuringTheSearchEndsItAndOkAddsWhatWasFound) {
   files::SetDoEventsHook([this] {
     QCoreApplication::processEvents();
     app::frmAddFolder* dialog = w->AddFolderDialog();
-    if (dialog && dialog->Searching && w->Panel(2) == "2 files were found.") QTest::mouseClick(dialog->cmdCancel, Qt::LeftButton);
+    if (dialog && dialog->Searching && w->Panel(2) == "2 files were found.")
+      QTest::mouseClick(dialog->cmdCancel, Qt::LeftButton);
   });
   OnModal([&](QWidget* d) {
     auto* dialog = static_cast<app::frmAddFolder*>(d);

@@ -18,7 +18,8 @@ namespace {
 std::map<std::string, std::string> Tree(const fs::path& root) {
   std::map<std::string, std::string> files;
   for (const auto& entry : fs::recursive_directory_iterator(root))
-    if (entry.is_regular_file()) files[fs::relative(entry.path(), root).string()] = ReadAll(entry.path().string());
+    if (entry.is_regular_file())
+      files[fs::relative(entry.path(), root).string()] = ReadAll(entry.path().string());
   return files;
 }
 
@@ -31,7 +32,8 @@ std::vector<std::string> Lines(const std::string& log, const std::string& output
     if (end == std::string::npos) end = log.size();
     std::string line = log.substr(start, end - start);
     line = line.substr(std::min(line.size(), line.find("  ")));
-    for (size_t at; (at = line.find(outputFolder)) != std::string::npos;) line.replace(at, outputFolder.size(), "<out>");
+    for (size_t at; (at = line.find(outputFolder)) != std::string::npos;)
+      line.replace(at, outputFolder.size(), "<out>");
     lines.push_back(line);
     start = end + 2;
   }
@@ -61,7 +63,8 @@ TEST_F(WindowTest, CorpusRunMatchesGridcastPageForPageAndLineForLine) {
   w->SetLogPath(temp / "w.log");
   w->StartConversion();
 
-  std::vector<std::string> args = {"--dest", temp / "g", "-o", "-f", "-c", "-j1", "--log", temp / "g.log"};
+  std::vector<std::string> args = {"--dest", temp / "g", "-o",    "-f",
+                                   "-c",     "-j1",      "--log", temp / "g.log"};
   args.insert(args.end(), books.begin(), books.end());
   testing::GridcastRun run = testing::RunGridcast(temp.str(), args, "", 600);
   EXPECT_NE(run.status, 2) << run.err;

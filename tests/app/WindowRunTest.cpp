@@ -17,7 +17,9 @@ class WindowRun : public WindowTest {
   void AddRows(int count, int bad = 0) {
     for (int i = 1; i <= count; ++i) {
       const std::string name = "book" + std::to_string(i) + ".xls";
-      ASSERT_TRUE(w->AddFiles(Book(i == bad ? "tests/data/cli/not-a-workbook.xls" : "tests/data/cli/three-sheets.xls", name)));
+      ASSERT_TRUE(w->AddFiles(
+          Book(i == bad ? "tests/data/cli/not-a-workbook.xls" : "tests/data/cli/three-sheets.xls",
+               name)));
     }
     w->ChangeFilesState();
   }
@@ -25,8 +27,9 @@ class WindowRun : public WindowTest {
   void DuringRow(int row, std::function<void()> during) {
     files::SetDoEventsHook([this, row, during, done = false]() mutable {
       QCoreApplication::processEvents();
-      if (!done && w->bConverting && w->Panel(1) == "Now Converting ...     " + std::to_string(row - 1) + "/" +
-                                                          std::to_string(w->RowCount())) {
+      if (!done && w->bConverting &&
+          w->Panel(1) == "Now Converting ...     " + std::to_string(row - 1) + "/" +
+                             std::to_string(w->RowCount())) {
         done = true;
         during();
       }
@@ -98,7 +101,7 @@ TEST_F(WindowRun, TheGuardIgnoresCommandsAndAsksBeforeStopping) {
     QTest::keyClick(w->lstItem, Qt::Key_Delete);
     EXPECT_EQ(w->RowCount(), 3);
     answers = {app::vbCancel, app::vbCancel};
-    w->MenuItemClick("mnuStop");      // Cancel: dropped
+    w->MenuItemClick("mnuStop");       // Cancel: dropped
     w->ToolbarButtonClick(6, "stop");  // Cancel: the run goes on
     EXPECT_TRUE(w->bConverting);
     EXPECT_FALSE(w->Timer2.isActive());
@@ -127,7 +130,8 @@ TEST_F(WindowRun, ClosingDuringARunAsksAndWritesTheLogOfWhatWasDone) {
     EXPECT_FALSE(w->isVisible());
   });
   w->StartConversion();
-  EXPECT_EQ(boxes, (std::vector<std::string>(2, "Do you want to cancel all runing tasks and close the software? ")));
+  EXPECT_EQ(boxes, (std::vector<std::string>(
+                       2, "Do you want to cancel all runing tasks and close the software? ")));
   EXPECT_EQ(State(2), "Done");
   EXPECT_EQ(State(3), "Ready");
   const std::string log = ReadAll(temp / "run.log");

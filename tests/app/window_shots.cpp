@@ -36,13 +36,16 @@ void Grab(const app::frmMain& w, const char* name, QRect extra = {}) {
   Pause();
   QRect area = w.frameGeometry();
   if (!extra.isNull()) area = area.united(extra);
-  const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+  const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(),
+                                                                    area.width(), area.height());
   const std::string path = out + "/" + name;
-  if (!shot.save(QString::fromStdString(path))) std::fprintf(stderr, "window_shots: cannot write %s\n", path.c_str());
+  if (!shot.save(QString::fromStdString(path)))
+    std::fprintf(stderr, "window_shots: cannot write %s\n", path.c_str());
 }
 
 // Grabs the next modal dialog once it shows, then closes it.
-void GrabModal(const app::frmMain& w, const char* name, std::function<void(QWidget*)> prepare = {}) {
+void GrabModal(const app::frmMain& w, const char* name,
+               std::function<void(QWidget*)> prepare = {}) {
   QTimer::singleShot(300, [&w, name, prepare] {
     QWidget* dialog = QApplication::activeModalWidget();
     if (!dialog) return;
@@ -71,8 +74,9 @@ int main(int argc, char** argv) {
   fs::remove_all(work);
   fs::create_directories(work / "Reports");
   const std::string source = QUILLANE_SOURCE_DIR;
-  for (const char* name : {"examples/quarterly-sales.xls", "examples/staff-rota.xls", "examples/notes.xls",
-                           "tests/data/cli/three-sheets.xls", "tests/data/cli/twelve-sheets.xls"})
+  for (const char* name :
+       {"examples/quarterly-sales.xls", "examples/staff-rota.xls", "examples/notes.xls",
+        "tests/data/cli/three-sheets.xls", "tests/data/cli/twelve-sheets.xls"})
     fs::copy_file(source + "/" + name, work / "Reports" / fs::path(name).filename());
   fs::copy_file(source + "/tests/data/cli/not-a-workbook.xls", work / "Reports" / "damaged.xls");
 
@@ -85,7 +89,8 @@ int main(int argc, char** argv) {
   w.resize(1200, 640);
   w.show();
   Pause(400);
-  for (const auto& entry : fs::directory_iterator(work / "Reports")) w.AddFiles(entry.path().string());
+  for (const auto& entry : fs::directory_iterator(work / "Reports"))
+    w.AddFiles(entry.path().string());
   w.lstItem->sortItems(0, Qt::AscendingOrder);
   w.lstItem->setSortingEnabled(false);
   w.ChangeFilesState();
@@ -113,7 +118,8 @@ int main(int argc, char** argv) {
   GrabModal(w, "options_dialog.png");
   w.ShowOptions();
   GrabModal(w, "add_folder_dialog.png", [&](QWidget* d) {
-    static_cast<app::frmAddFolder*>(d)->txtSourcePath->setText(QString::fromStdString((work / "Reports").string()));
+    static_cast<app::frmAddFolder*>(d)->txtSourcePath->setText(
+        QString::fromStdString((work / "Reports").string()));
   });
   w.ShowAddFolder();
   GrabModal(w, "about_dialog.png");

@@ -8,7 +8,6 @@
 #include "convert/CompactHtml.h"
 #include "files/modFuntions.h"
 
-
 namespace fs = std::filesystem;
 using quillane::convert::CompactHtml;
 using quillane::convert::CompactHtmlText;
@@ -26,16 +25,29 @@ std::string Compact(std::string text) {
 // Pieces from which random pages are made: whole markers, their halves (so that cuts can join
 // two halves into a new marker), replacement texts and their parts, and plain text.
 std::vector<std::string> Pieces() {
-  std::vector<std::string> whole = {
-      "<meta name=\"Excel", "<meta name=ProgId", "<meta name=Generator",
-      "<link rel=Edit-Time-Data", "<link rel=OLE-Object-Data", "<!--[if gte mso 9]>",
-      "<!--[if gte vml 1]>", "<!--[if !mso]>", "<![if supportMisalignedColumns]>",
-      "<![endif]-->", "<![endif]>", ">",
-      " style='border-top:none;border-left:none'", " style='mso-ignore:colspan'",
-      " style='style='border-left:none'", ";border-top:none", "mso-height-source:userset;",
-      "xmlns:o=\"urn:schemas-microsoft-com:office:office\"",
-      "xmlns:x=\"urn:schemas-microsoft-com:office:excel\"",
-      "xmlns=\"http://www.w3.org/TR/REC-html40\"", "<table ", "\r\n", "\r\n\r\n"};
+  std::vector<std::string> whole = {"<meta name=\"Excel",
+                                    "<meta name=ProgId",
+                                    "<meta name=Generator",
+                                    "<link rel=Edit-Time-Data",
+                                    "<link rel=OLE-Object-Data",
+                                    "<!--[if gte mso 9]>",
+                                    "<!--[if gte vml 1]>",
+                                    "<!--[if !mso]>",
+                                    "<![if supportMisalignedColumns]>",
+                                    "<![endif]-->",
+                                    "<![endif]>",
+                                    ">",
+                                    " style='border-top:none;border-left:none'",
+                                    " style='mso-ignore:colspan'",
+                                    " style='style='border-left:none'",
+                                    ";border-top:none",
+                                    "mso-height-source:userset;",
+                                    "xmlns:o=\"urn:schemas-microsoft-com:office:office\"",
+                                    "xmlns:x=\"urn:schemas-microsoft-com:office:excel\"",
+                                    "xmlns=\"http://www.w3.org/TR/REC-html40\"",
+                                    "<table ",
+                                    "\r\n",
+                                    "\r\n\r\n"};
   std::vector<std::string> pieces = whole;
   for (const std::string& w : whole) {
     for (size_t cut = 1; cut < w.size(); cut += 1 + w.size() / 4) {

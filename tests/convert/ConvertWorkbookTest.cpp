@@ -17,7 +17,8 @@ namespace {
 const std::string kData = std::string(QUILLANE_SOURCE_DIR) + "/tests/data/cli/";
 
 bool EndsWith(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 class ConvertWorkbookTest : public ::testing::Test {

@@ -34,8 +34,8 @@ TEST(SheetRange, NumbersAndSpans) {
 TEST(SheetRange, ItemsThatChooseNothing) {
   EXPECT_EQ(Chosen("abc"), V{});
   EXPECT_EQ(Chosen("0"), V{});
-  EXPECT_EQ(Chosen("2.5"), V{});   // a number, but never a sheet's
-  EXPECT_EQ(Chosen("03"), V{});    // written differently from sheet 3
+  EXPECT_EQ(Chosen("2.5"), V{});  // a number, but never a sheet's
+  EXPECT_EQ(Chosen("03"), V{});   // written differently from sheet 3
   EXPECT_EQ(Chosen("+3"), V{});
   EXPECT_EQ(Chosen("3-1"), V{});
   EXPECT_EQ(Chosen("4-", 6), V{});
@@ -44,8 +44,8 @@ TEST(SheetRange, ItemsThatChooseNothing) {
 }
 
 TEST(SheetRange, SpanEndsAreLeadingNumbersRoundedHalfToEven) {
-  EXPECT_EQ(Chosen("-2"), (V{1, 2}));        // 0 to 2
-  EXPECT_EQ(Chosen(":1-3"), (V{1, 2, 3}));   // the leading number of ":1" is 0
+  EXPECT_EQ(Chosen("-2"), (V{1, 2}));       // 0 to 2
+  EXPECT_EQ(Chosen(":1-3"), (V{1, 2, 3}));  // the leading number of ":1" is 0
   EXPECT_EQ(Chosen("2.5-3.5"), (V{2, 3, 4}));
   EXPECT_EQ(Chosen("1.5-2.5"), (V{2}));
   EXPECT_EQ(Chosen("2a-4b"), (V{2, 3, 4}));

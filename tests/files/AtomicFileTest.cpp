@@ -88,9 +88,9 @@ TEST(AtomicFile, TemporariesOfAKilledRunGoOnTheNextRunAndOnASignal) {
   temp.Write("other.htm.gridcast-tmp-elsewhere-" + std::to_string(child) + "-abcdef");
   temp.Write("old.htm.gridcast-tmp" + std::to_string(DeadProcess()));
   WriteFileAtomically(temp / "book_2.htm", "another page");
-  std::vector<std::string> kept = {"book_1.htm", "book_2.htm", live,
-                                   "other.htm.gridcast-tmp-elsewhere-" + std::to_string(child) +
-                                       "-abcdef"};
+  std::vector<std::string> kept = {
+      "book_1.htm", "book_2.htm", live,
+      "other.htm.gridcast-tmp-elsewhere-" + std::to_string(child) + "-abcdef"};
   std::sort(kept.begin(), kept.end());
   EXPECT_EQ(Names(temp.path()), kept);
 

@@ -80,7 +80,8 @@ TEST(DeleteFolder, LeavesTheFolderWhenSomethingCannotGo) {
   TempFolder temp;
   temp.Write("a.files/plain.xml");
   std::string readOnly = temp.Write("a.files/locked.xml");
-  fs::permissions(readOnly, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+  fs::permissions(readOnly,
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
   temp.Write("b.files/.hidden");
   temp.Write("c.files/sub/inner.xml");
@@ -131,4 +132,3 @@ TEST(FormatFileSize, UnitsPlacesAndSeparators) {
   EXPECT_EQ(FormatFileSize(1536, german), "1,50KB");
   EXPECT_EQ(FormatFileSize(5 * 1048576, german), "5,00MB");
 }
-

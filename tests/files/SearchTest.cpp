@@ -75,7 +75,9 @@ TEST_F(SearchTest, TheCallersAnswerStopsTheSearchWhileItYields) {
   MakeTree(temp);
   size_t found = 0;
   SearchHooks hooks;
-  hooks.progress = [&](const std::string& text) { found += text.find("found") != std::string::npos; };
+  hooks.progress = [&](const std::string& text) {
+    found += text.find("found") != std::string::npos;
+  };
   hooks.keepGoing = [&] { return found < 2; };  // the user's Cancel after the second find
   EXPECT_EQ(SearchTree(temp.str(), "*.xls", hooks).size(), 2u);
 }
@@ -98,7 +100,7 @@ TEST_F(SearchTest, NoLimitOnTheNumberOfSubfolders) {
   // Many folders are made quickly in memory where the system has such a file system.
   std::error_code ec;
   TempFolder temp(fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm")
-                                                    : fs::temp_directory_path());
+                                                   : fs::temp_directory_path());
   const int count = 33000;
   for (int i = 0; i < count; ++i) {
     fs::path folder = temp.path() / "d";

@@ -18,8 +18,7 @@ class TempFolder {
   // In `base`, by default the system's temporary folder.
   explicit TempFolder(const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
     static std::atomic<int> counter{0};
-    path_ = base /
-            ("quillane-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+    path_ = base / ("quillane-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
   }

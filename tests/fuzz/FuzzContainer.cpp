@@ -19,8 +19,8 @@ void DecryptWorkbookStream(std::vector<uint8_t>& s, const char* password) {
   int version = 8;
   for (size_t at = 0; at + 4 <= s.size();) {
     const uint16_t type = static_cast<uint16_t>(s[at] | s[at + 1] << 8);
-    const size_t length = std::min<size_t>(static_cast<size_t>(s[at + 2] | s[at + 3] << 8),
-                                           s.size() - at - 4);
+    const size_t length =
+        std::min<size_t>(static_cast<size_t>(s[at + 2] | s[at + 3] << 8), s.size() - at - 4);
     uint8_t* payload = s.data() + at + 4;
     if (decryptor) {
       decryptor->DecryptRecord(type, payload, length, at + 4);

@@ -20,8 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string xml(reinterpret_cast<const char*>(data), size);
     testing::PackageParts p;
     p.sheetNames = {"S"};
-    for (const char* part : {"xl/worksheets/sheet1.xml", "xl/sharedStrings.xml", "xl/styles.xml",
-                             "xl/theme/theme1.xml", "xl/comments1.xml", "xl/drawings/drawing1.xml"}) {
+    for (const char* part :
+         {"xl/worksheets/sheet1.xml", "xl/sharedStrings.xml", "xl/styles.xml",
+          "xl/theme/theme1.xml", "xl/comments1.xml", "xl/drawings/drawing1.xml"}) {
       p.parts[part] = xml;
     }
     const std::string rel = std::string("<Relationship Type=\"") + testing::kRelNs;
@@ -30,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         "/drawing\" Id=\"rId1\" Target=\"../drawings/drawing1.xml\"/>" + rel +
         "/hyperlink\" Id=\"rId2\" Target=\"http://x/\" TargetMode=\"External\"/></Relationships>";
     p.parts["xl/drawings/_rels/drawing1.xml.rels"] =
-        "<Relationships>" + rel + "/image\" Id=\"rId1\" Target=\"../media/i.png\"/></Relationships>";
+        "<Relationships>" + rel +
+        "/image\" Id=\"rId1\" Target=\"../media/i.png\"/></Relationships>";
     p.parts["xl/media/i.png"] = "\x89PNG";
     package = p.Build();
   }

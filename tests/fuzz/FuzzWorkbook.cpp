@@ -1,5 +1,6 @@
 // The whole workbook reader over arbitrary bytes. A ReadError is the expected answer to bad input;
-// any other exception (std::bad_alloc included), a crash, a hang or a sanitizer report is a finding.
+// any other exception (std::bad_alloc included), a crash, a hang or a sanitizer report is a
+// finding.
 #include <cstddef>
 #include <cstdint>
 #include <span>

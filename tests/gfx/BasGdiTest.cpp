@@ -35,7 +35,8 @@ TEST(BasGdi, BlendColorsStepsBeforeStoringAndClamps) {
   g::BlendColors(p::RGB(200, 10, 0), p::RGB(0, 10, 100), mixed);
   EXPECT_EQ(mixed[0], static_cast<std::int32_t>(p::RGB(150, 10, 25)));
   EXPECT_EQ(mixed[1], static_cast<std::int32_t>(p::RGB(100, 10, 50)));
-  EXPECT_EQ(mixed[4], static_cast<std::int32_t>(p::RGB(0, 10, 125)));  // clamped at 0, one step past
+  EXPECT_EQ(mixed[4],
+            static_cast<std::int32_t>(p::RGB(0, 10, 125)));  // clamped at 0, one step past
   // Half steps round to even: 0 -> 5 over n = 2 gives 2.5 -> 2 and 5, then 7.5 -> 8.
   std::vector<std::int32_t> halves(3);
   g::BlendColors(0, p::RGB(5, 0, 0), halves);
@@ -47,13 +48,15 @@ TEST(BasGdi, BlendColorsStepsBeforeStoringAndClamps) {
   EXPECT_EQ(single[0], 0x112233);
   // System colours are translated before they are split.
   std::vector<std::int32_t> sys(2);
-  g::BlendColors(static_cast<p::OLE_COLOR>(0x8000000Fu), static_cast<p::OLE_COLOR>(0x8000000Fu), sys);
+  g::BlendColors(static_cast<p::OLE_COLOR>(0x8000000Fu), static_cast<p::OLE_COLOR>(0x8000000Fu),
+                 sys);
   EXPECT_EQ(sys[1], 0xF0F0F0);
 }
 
 TEST(BasGdi, GradientsDrawOneLinePerColumnOrRow) {
   Surface s(8, 6, 0xFFFFFF);
-  g::DrawGradient(s.dc(), 1, 1, 5, 4, 0, p::RGB(200, 0, 0), 0, true);  // mirror ignored left to right
+  g::DrawGradient(s.dc(), 1, 1, 5, 4, 0, p::RGB(200, 0, 0), 0,
+                  true);  // mirror ignored left to right
   std::vector<std::int32_t> ramp(5);
   g::BlendColors(0, p::RGB(200, 0, 0), ramp);
   for (int i = 0; i <= 4; ++i) {
@@ -98,28 +101,29 @@ TEST(BasGdi, DrawFramePaintsThePerimeterExactlyOnce) {
   Surface s(8, 7, 0x000000);
   p::SetROP2(s.dc(), p::R2_XORPEN);
   g::DrawFrame(s.dc(), 1, 1, 5, 4, p::RGB(255, 0, 0), p::RGB(0, 0, 255), -1);
-  const std::vector<std::pair<char, p::COLORREF>> legend = {{'.', 0}, {'A', p::RGB(255, 0, 0)}, {'B', p::RGB(0, 0, 255)}};
-  EXPECT_EQ(s.Map(legend), (std::vector<std::string>{"........",
-                                                    ".AAAAA..",
-                                                    ".A...B..",
-                                                    ".A...B..",
-                                                    ".BBBBB..",
-                                                    "........",
-                                                    "........"}));
+  const std::vector<std::pair<char, p::COLORREF>> legend = {
+      {'.', 0}, {'A', p::RGB(255, 0, 0)}, {'B', p::RGB(0, 0, 255)}};
+  EXPECT_EQ(s.Map(legend), (std::vector<std::string>{"........", ".AAAAA..", ".A...B..", ".A...B..",
+                                                     ".BBBBB..", "........", "........"}));
   // 2 x 2: top row in the first colour, bottom row in the second; 1 x 1 paints nothing.
   Surface t(4, 4, 0xFFFFFF);
   g::DrawFrame(t.dc(), 1, 1, 2, 2, p::RGB(255, 0, 0), p::RGB(0, 0, 255), -1);
-  const std::vector<std::pair<char, p::COLORREF>> l2 = {{'.', 0xFFFFFF}, {'A', p::RGB(255, 0, 0)}, {'B', p::RGB(0, 0, 255)}};
+  const std::vector<std::pair<char, p::COLORREF>> l2 = {
+      {'.', 0xFFFFFF}, {'A', p::RGB(255, 0, 0)}, {'B', p::RGB(0, 0, 255)}};
   EXPECT_EQ(t.Map(l2), (std::vector<std::string>{"....", ".AA.", ".BB.", "...."}));
   Surface u(3, 3, 0xFFFFFF);
   g::DrawFrame(u.dc(), 1, 1, 1, 1, 0, 0, -1);
   EXPECT_EQ(u.Count(0xFFFFFF), 9);
   // A fill (a system colour here) covers the inside; the frame covers what the fill leaves out.
   Surface f(6, 5, 0x000000);
-  g::DrawFrame(f.dc(), 0, 0, 6, 5, p::RGB(255, 0, 0), p::RGB(0, 0, 255), static_cast<p::OLE_COLOR>(0x8000000Fu));
-  const std::vector<std::pair<char, p::COLORREF>> l3 = {{'.', 0}, {'A', p::RGB(255, 0, 0)}, {'B', p::RGB(0, 0, 255)}, {'f', 0xF0F0F0}};
-  EXPECT_EQ(f.Map(l3), (std::vector<std::string>{"AAAAAA", "AffffB", "AffffB", "AffffB", "BBBBBB"}));
-  EXPECT_EQ(p::GetCurrentObject(f.dc(), p::OBJ_PEN), p::GetStockObject(p::BLACK_PEN));  // pen restored
+  g::DrawFrame(f.dc(), 0, 0, 6, 5, p::RGB(255, 0, 0), p::RGB(0, 0, 255),
+               static_cast<p::OLE_COLOR>(0x8000000Fu));
+  const std::vector<std::pair<char, p::COLORREF>> l3 = {
+      {'.', 0}, {'A', p::RGB(255, 0, 0)}, {'B', p::RGB(0, 0, 255)}, {'f', 0xF0F0F0}};
+  EXPECT_EQ(f.Map(l3),
+            (std::vector<std::string>{"AAAAAA", "AffffB", "AffffB", "AffffB", "BBBBBB"}));
+  EXPECT_EQ(p::GetCurrentObject(f.dc(), p::OBJ_PEN),
+            p::GetStockObject(p::BLACK_PEN));  // pen restored
 }
 
 TEST(BasGdi, ExtremeRectanglesSaturateInsteadOfWrapping) {
@@ -143,7 +147,8 @@ TEST(BasGdi, DrawTextRectRoundsItsRectangleAndStopsAtNul) {
   Surface a(60, 30), b(60, 30);
   p::SetBkMode(a.dc(), p::TRANSPARENT);
   p::SetBkMode(b.dc(), p::TRANSPARENT);
-  g::DrawTextRect(a.dc(), std::string_view("Ab\0zzz", 6), 2.5f, 3.5f, 40.5f, 20.0f, p::DT_CENTER | p::DT_VCENTER | p::DT_SINGLELINE);
+  g::DrawTextRect(a.dc(), std::string_view("Ab\0zzz", 6), 2.5f, 3.5f, 40.5f, 20.0f,
+                  p::DT_CENTER | p::DT_VCENTER | p::DT_SINGLELINE);
   p::RECT rc{2, 4, 43, 24};  // 2.5 -> 2, 3.5 -> 4, 43.0 -> 43, 23.5 -> 24
   p::DrawText(b.dc(), "Ab", &rc, p::DT_CENTER | p::DT_VCENTER | p::DT_SINGLELINE);
   EXPECT_EQ(p::GetBitmapImage(a.bitmap()), p::GetBitmapImage(b.bitmap()));
@@ -153,8 +158,9 @@ TEST(BasGdi, DrawTextRectRoundsItsRectangleAndStopsAtNul) {
 TEST(BasGdi, RoundRectPointsTraceTheCutCornersClockwise) {
   std::vector<p::POINT> pts = {{99, 99}};
   EXPECT_EQ(g::RoundRectPoints(pts, 0, 0, 10, 10), 12);
-  const std::vector<p::POINT> expected = {{2, 0}, {8, 0}, {9, 1}, {10, 2}, {10, 8}, {9, 9}, {8, 10},
-                                          {2, 10}, {1, 9}, {0, 8}, {0, 2}, {1, 1}, {2, 0}};
+  const std::vector<p::POINT> expected = {{2, 0}, {8, 0},  {9, 1},  {10, 2}, {10, 8},
+                                          {9, 9}, {8, 10}, {2, 10}, {1, 9},  {0, 8},
+                                          {0, 2}, {1, 1},  {2, 0}};
   EXPECT_EQ(pts, expected);
   std::vector<p::POINT> list;
   g::AddPoint(list, 2.5f, 3.5f);
@@ -175,17 +181,10 @@ TEST(BasGdi, RoundRectPointsTraceTheCutCornersClockwise) {
   p::SelectObject(s.dc(), op);
   p::DeleteObject(brush);
   p::DeleteObject(pen);
-  const std::vector<std::pair<char, p::COLORREF>> l = {{'.', 0xFFFFFF}, {'o', p::RGB(200, 200, 200)}, {'f', p::RGB(240, 240, 240)}};
-  EXPECT_EQ(s.Map(l), (std::vector<std::string>{"..ooooooo...",
-                                               ".offfffffo..",
-                                               "offfffffffo.",
-                                               "offfffffffo.",
-                                               "offfffffffo.",
-                                               "offfffffffo.",
-                                               "offfffffffo.",
-                                               "offfffffffo.",
-                                               "offfffffffo.",
-                                               ".offfffffo..",
-                                               "..ooooooo...",
-                                               "............"}));
+  const std::vector<std::pair<char, p::COLORREF>> l = {
+      {'.', 0xFFFFFF}, {'o', p::RGB(200, 200, 200)}, {'f', p::RGB(240, 240, 240)}};
+  EXPECT_EQ(s.Map(l), (std::vector<std::string>{"..ooooooo...", ".offfffffo..", "offfffffffo.",
+                                                "offfffffffo.", "offfffffffo.", "offfffffffo.",
+                                                "offfffffffo.", "offfffffffo.", "offfffffffo.",
+                                                ".offfffffo..", "..ooooooo...", "............"}));
 }

@@ -31,9 +31,12 @@ QImage SampleImage(bool alpha) {
   for (int y = 2; y < 22; ++y)
     for (int x = 4; x < 20; ++x) {
       QRgb c = qRgb(255, 255, 255);
-      if (x == 4 || x == 19 || y == 2 || y == 21) c = qRgb(0, 0, 0);
-      else if (y % 4 == 0 && x > 6 && x < 17) c = qRgb(40, 90, 200);
-      else if (x + (21 - y) > 32) c = qRgb(220, 30, 30);
+      if (x == 4 || x == 19 || y == 2 || y == 21)
+        c = qRgb(0, 0, 0);
+      else if (y % 4 == 0 && x > 6 && x < 17)
+        c = qRgb(40, 90, 200);
+      else if (x + (21 - y) > 32)
+        c = qRgb(220, 30, 30);
       img.setPixel(x, y, c);
     }
   return img;
@@ -44,7 +47,9 @@ void Save(const Surface& s, const std::string& name) {
   QDir().mkpath(dir);
   const QImage img = p::GetBitmapImage(s.bitmap());
   const QString path = dir + "/" + QString::fromStdString(name) + ".png";
-  ASSERT_TRUE(img.scaled(img.width() * 4, img.height() * 4, Qt::IgnoreAspectRatio, Qt::FastTransformation).save(path, "PNG"))
+  ASSERT_TRUE(
+      img.scaled(img.width() * 4, img.height() * 4, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+          .save(path, "PNG"))
       << path.toStdString();
   const QFileInfo info(path);
   EXPECT_TRUE(info.exists()) << path.toStdString();
@@ -66,36 +71,59 @@ TEST(Gallery, WritesOnePngPerEffect) {
   const std::size_t before = p::GdiObjectCount();
   const std::vector<std::pair<std::string, std::function<void(p::HDC)>>> effects = {
       {"bitmap_plain", [&](p::HDC dc) { fx.PaintStandardPicture(dc, bitmap, 4, 4, 24, 24); }},
-      {"bitmap_transparent", [&](p::HDC dc) { fx.PaintTransparentPicture(dc, bitmap, 4, 4, 24, 24, 0, 0, kMagenta); }},
-      {"bitmap_disabled", [&](p::HDC dc) { fx.PaintDisabledPicture(dc, bitmap, 4, 4, 24, 24, 0, 0, kMagenta); }},
+      {"bitmap_transparent",
+       [&](p::HDC dc) { fx.PaintTransparentPicture(dc, bitmap, 4, 4, 24, 24, 0, 0, kMagenta); }},
+      {"bitmap_disabled",
+       [&](p::HDC dc) { fx.PaintDisabledPicture(dc, bitmap, 4, 4, 24, 24, 0, 0, kMagenta); }},
       {"bitmap_disabled_own_colours",
        [&](p::HDC dc) {
-         fx.PaintDisabledPictureEx(dc, 4, 4, 24, 24, bitmap, 0, 0, kMagenta, static_cast<p::OLE_COLOR>(0x80000014u),
+         fx.PaintDisabledPictureEx(dc, 4, 4, 24, 24, bitmap, 0, 0, kMagenta,
+                                   static_cast<p::OLE_COLOR>(0x80000014u),
                                    static_cast<p::OLE_COLOR>(0x80000010u));
        }},
       {"icon_plain", [&](p::HDC dc) { fx.PaintStandardPicture(dc, icon, 4, 4, 24, 24); }},
-      {"icon_transparent", [&](p::HDC dc) { fx.PaintTransparentPicture(dc, icon, 4, 4, 24, 24, 0, 0, kMagenta); }},
-      {"icon_disabled", [&](p::HDC dc) { fx.PaintDisabledPicture(dc, icon, 4, 4, 24, 24, 0, 0, kMagenta); }},
+      {"icon_transparent",
+       [&](p::HDC dc) { fx.PaintTransparentPicture(dc, icon, 4, 4, 24, 24, 0, 0, kMagenta); }},
+      {"icon_disabled",
+       [&](p::HDC dc) { fx.PaintDisabledPicture(dc, icon, 4, 4, 24, 24, 0, 0, kMagenta); }},
       {"checked_pattern",
        [&](p::HDC dc) {
          g::ascMemoryBitmap dither;
          dither.CreateByResource(std::string("DITHER"));
          p::SetBkColor(dc, static_cast<p::COLORREF>(g::TranslateColor(kButtonFace)));
-         fx.PaintCheckedPattern(dc, dither.hdc(), 2, 2, 28, 28, static_cast<p::OLE_COLOR>(0x80000014u));
+         fx.PaintCheckedPattern(dc, dither.hdc(), 2, 2, 28, 28,
+                                static_cast<p::OLE_COLOR>(0x80000014u));
          fx.PaintTransparentPicture(dc, bitmap, 4, 4, 24, 24, 0, 0, kMagenta);
        }},
-      {"gradient_left_to_right", [](p::HDC dc) { g::DrawGradient(dc, 0, 0, 31, 32, p::RGB(255, 255, 255), p::RGB(30, 60, 160), 0, false); }},
-      {"gradient_left_to_right_mirror", [](p::HDC dc) { g::DrawGradient(dc, 0, 0, 31, 32, p::RGB(255, 255, 255), p::RGB(30, 60, 160), 0, true); }},
-      {"gradient_top_to_bottom", [](p::HDC dc) { g::DrawGradient(dc, 0, 0, 32, 31, p::RGB(255, 255, 255), p::RGB(30, 60, 160), 1, false); }},
-      {"gradient_top_to_bottom_mirror", [](p::HDC dc) { g::DrawGradient(dc, 0, 0, 32, 31, p::RGB(255, 255, 255), p::RGB(30, 60, 160), 1, true); }},
+      {"gradient_left_to_right",
+       [](p::HDC dc) {
+         g::DrawGradient(dc, 0, 0, 31, 32, p::RGB(255, 255, 255), p::RGB(30, 60, 160), 0, false);
+       }},
+      {"gradient_left_to_right_mirror",
+       [](p::HDC dc) {
+         g::DrawGradient(dc, 0, 0, 31, 32, p::RGB(255, 255, 255), p::RGB(30, 60, 160), 0, true);
+       }},
+      {"gradient_top_to_bottom",
+       [](p::HDC dc) {
+         g::DrawGradient(dc, 0, 0, 32, 31, p::RGB(255, 255, 255), p::RGB(30, 60, 160), 1, false);
+       }},
+      {"gradient_top_to_bottom_mirror",
+       [](p::HDC dc) {
+         g::DrawGradient(dc, 0, 0, 32, 31, p::RGB(255, 255, 255), p::RGB(30, 60, 160), 1, true);
+       }},
       {"frames",
        [](p::HDC dc) {
          // Raised and sunken double borders as the toolbar draws them, and a filled frame.
-         g::DrawFrame(dc, 1, 1, 14, 14, static_cast<p::OLE_COLOR>(0x80000014u), static_cast<p::OLE_COLOR>(0x80000015u), -1);
-         g::DrawFrame(dc, 2, 2, 12, 12, static_cast<p::OLE_COLOR>(0x80000016u), static_cast<p::OLE_COLOR>(0x80000010u), -1);
-         g::DrawFrame(dc, 17, 1, 14, 14, static_cast<p::OLE_COLOR>(0x80000015u), static_cast<p::OLE_COLOR>(0x80000014u), -1);
-         g::DrawFrame(dc, 18, 2, 12, 12, static_cast<p::OLE_COLOR>(0x80000010u), static_cast<p::OLE_COLOR>(0x80000016u), -1);
-         g::DrawFrame(dc, 4, 18, 24, 12, p::RGB(0, 0, 128), p::RGB(128, 0, 0), static_cast<p::OLE_COLOR>(0x80000018u));
+         g::DrawFrame(dc, 1, 1, 14, 14, static_cast<p::OLE_COLOR>(0x80000014u),
+                      static_cast<p::OLE_COLOR>(0x80000015u), -1);
+         g::DrawFrame(dc, 2, 2, 12, 12, static_cast<p::OLE_COLOR>(0x80000016u),
+                      static_cast<p::OLE_COLOR>(0x80000010u), -1);
+         g::DrawFrame(dc, 17, 1, 14, 14, static_cast<p::OLE_COLOR>(0x80000015u),
+                      static_cast<p::OLE_COLOR>(0x80000014u), -1);
+         g::DrawFrame(dc, 18, 2, 12, 12, static_cast<p::OLE_COLOR>(0x80000010u),
+                      static_cast<p::OLE_COLOR>(0x80000016u), -1);
+         g::DrawFrame(dc, 4, 18, 24, 12, p::RGB(0, 0, 128), p::RGB(128, 0, 0),
+                      static_cast<p::OLE_COLOR>(0x80000018u));
        }},
       {"cut_corner_polygon",
        [](p::HDC dc) {
@@ -121,14 +149,18 @@ TEST(Gallery, WritesOnePngPerEffect) {
          p::SelectObject(dc, old);
          font.SetRotation(0);
          const p::HGDIOBJ old2 = p::SelectObject(dc, font.handle());
-         g::DrawTextRect(dc, "Quill", 22, 0, 36, 48, p::DT_CENTER | p::DT_VCENTER | p::DT_SINGLELINE);
+         g::DrawTextRect(dc, "Quill", 22, 0, 36, 48,
+                         p::DT_CENTER | p::DT_VCENTER | p::DT_SINGLELINE);
          p::SelectObject(dc, old2);
        }},
   };
   for (const auto& [name, draw] : effects) {
-    std::unique_ptr<Surface> s(Face(name == "rotated_text" ? 60 : 32, name == "rotated_text" ? 48 : 32));
+    std::unique_ptr<Surface> s(
+        Face(name == "rotated_text" ? 60 : 32, name == "rotated_text" ? 48 : 32));
     draw(s->dc());
-    EXPECT_LT(s->Count(static_cast<p::COLORREF>(g::TranslateColor(kButtonFace))), s->width() * s->height()) << name;
+    EXPECT_LT(s->Count(static_cast<p::COLORREF>(g::TranslateColor(kButtonFace))),
+              s->width() * s->height())
+        << name;
     Save(*s, name);
   }
   EXPECT_EQ(p::GdiObjectCount(), before);

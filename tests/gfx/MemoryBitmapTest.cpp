@@ -67,7 +67,7 @@ TEST(MemoryBitmap, PictureHandleIsDeletedExactlyOnce) {
       first = pic.Handle();
       EXPECT_EQ(p::GetBitmapImage(first), p::GetBitmapImage(mb.hBmp()));
     }
-    EXPECT_EQ(p::GetObjectType(first), 0);     // released with the picture
+    EXPECT_EQ(p::GetObjectType(first), 0);       // released with the picture
     EXPECT_EQ(p::GetPixel(mb.hdc(), 0, 0), 0u);  // the memory bitmap is still usable
     kept = mb.Picture();
     mb.ClearUp();

@@ -17,21 +17,33 @@ using quillane::test::Surface;
 
 namespace {
 
-constexpr p::COLORREF M = 0xFF00FF, W = 0xFFFFFF, K = 0, R = p::RGB(255, 0, 0), B = p::RGB(0, 0, 255),
-                      Y = p::RGB(255, 255, 0), G = p::RGB(0, 128, 0);
+constexpr p::COLORREF M = 0xFF00FF, W = 0xFFFFFF, K = 0, R = p::RGB(255, 0, 0),
+                      B = p::RGB(0, 0, 255), Y = p::RGB(255, 255, 0), G = p::RGB(0, 128, 0);
 
-// Pictures from rows of characters: '.' magenta (the mask), '#' black, 'r' red, 'b' blue, 'w' white.
+// Pictures from rows of characters: '.' magenta (the mask), '#' black, 'r' red, 'b' blue, 'w'
+// white.
 QImage Pixels(const std::vector<std::string>& rows) {
-  QImage img(static_cast<int>(rows[0].size()), static_cast<int>(rows.size()), QImage::Format_ARGB32);
+  QImage img(static_cast<int>(rows[0].size()), static_cast<int>(rows.size()),
+             QImage::Format_ARGB32);
   for (int y = 0; y < img.height(); ++y)
     for (int x = 0; x < img.width(); ++x) {
       QRgb c = qRgb(255, 0, 255);
       switch (rows[y][x]) {
-        case '#': c = qRgb(0, 0, 0); break;
-        case 'r': c = qRgb(255, 0, 0); break;
-        case 'b': c = qRgb(0, 0, 255); break;
-        case 'w': c = qRgb(255, 255, 255); break;
-        case ' ': c = qRgba(0, 0, 0, 0); break;
+        case '#':
+          c = qRgb(0, 0, 0);
+          break;
+        case 'r':
+          c = qRgb(255, 0, 0);
+          break;
+        case 'b':
+          c = qRgb(0, 0, 255);
+          break;
+        case 'w':
+          c = qRgb(255, 255, 255);
+          break;
+        case ' ':
+          c = qRgba(0, 0, 0, 0);
+          break;
       }
       img.setPixel(x, y, c);
     }
@@ -42,8 +54,8 @@ p::Picture BitmapPicture(const std::vector<std::string>& rows) {
   return p::Picture::FromBitmap(p::CreateBitmapFromImage(Pixels(rows)));
 }
 
-const std::vector<std::pair<char, p::COLORREF>> kLegend = {{'.', M}, {'#', K}, {'r', R}, {'b', B}, {'w', W},
-                                                          {'y', Y}, {'g', G}};
+const std::vector<std::pair<char, p::COLORREF>> kLegend = {{'.', M}, {'#', K}, {'r', R}, {'b', B},
+                                                           {'w', W}, {'y', Y}, {'g', G}};
 
 }  // namespace
 
@@ -67,12 +79,14 @@ TEST(PaintEffects, StandardAndTransparentPicturesOfBitmaps) {
   const p::Picture pic = BitmapPicture({"..r.", ".##.", "b..w"});
   Surface s(6, 5, G);
   fx.PaintStandardPicture(s.dc(), pic, 1, 1, 3, 2, 1, 1);  // the block at (1, 1), 3 x 2
-  EXPECT_EQ(s.Map(kLegend), (std::vector<std::string>{"gggggg", "g##.gg", "g..wgg", "gggggg", "gggggg"}));
+  EXPECT_EQ(s.Map(kLegend),
+            (std::vector<std::string>{"gggggg", "g##.gg", "g..wgg", "gggggg", "gggggg"}));
   s.Fill(G);
   const std::size_t before = p::GdiObjectCount();
   fx.PaintTransparentPicture(s.dc(), pic, 1, 1, 4, 3, 0, 0, static_cast<p::OLE_COLOR>(M));
   EXPECT_EQ(p::GdiObjectCount(), before);  // every bitmap and context made is deleted
-  EXPECT_EQ(s.Map(kLegend), (std::vector<std::string>{"gggggg", "gggrgg", "gg##gg", "gbggwg", "gggggg"}));
+  EXPECT_EQ(s.Map(kLegend),
+            (std::vector<std::string>{"gggggg", "gggrgg", "gg##gg", "gbggwg", "gggggg"}));
   // Black source pixels stay black (not transparent) and a mask colour absent from the picture
   // copies everything.
   s.Fill(G);
@@ -82,7 +96,8 @@ TEST(PaintEffects, StandardAndTransparentPicturesOfBitmaps) {
 
 TEST(PaintEffects, TransparentDrawingOfIconsAndMonochromeSources) {
   g::ascPaintEffects fx;
-  const p::Picture icon = p::Picture::FromIcon(p::CreateIconFromImage(Pixels({" r ", "b b", " # "})));
+  const p::Picture icon =
+      p::Picture::FromIcon(p::CreateIconFromImage(Pixels({" r ", "b b", " # "})));
   Surface s(4, 4, G);
   fx.PaintStandardPicture(s.dc(), icon, 0, 0, 3, 3);
   EXPECT_EQ(s.Map(kLegend), (std::vector<std::string>{"grgg", "bgbg", "g#gg", "gggg"}));
@@ -113,8 +128,10 @@ TEST(PaintEffects, EmbossedLookUsesHighlightBelowRightAndShadowInPlace) {
   const std::size_t before = p::GdiObjectCount();
   fx.PaintDisabledPictureEx(s.dc(), 1, 1, 3, 3, pic, 0, 0, static_cast<p::OLE_COLOR>(M), Y, B);
   EXPECT_EQ(p::GdiObjectCount(), before);
-  // The highlight of (1,1) falls at (2,2) inside; the one of (2,2) at (3,3); shadow wins where both.
-  EXPECT_EQ(s.Map(kLegend), (std::vector<std::string>{"ggggg", "gbggg", "ggbgg", "gggyg", "ggggg"}));
+  // The highlight of (1,1) falls at (2,2) inside; the one of (2,2) at (3,3); shadow wins where
+  // both.
+  EXPECT_EQ(s.Map(kLegend),
+            (std::vector<std::string>{"ggggg", "gbggg", "ggbgg", "gggyg", "ggggg"}));
   // With white as the mask colour the pre-pass is skipped and each pixel goes to the nearer of
   // black and white: black and red are dark, magenta and white light.
   s.Fill(G);
@@ -142,7 +159,8 @@ TEST(PaintEffects, KeyColourAvoidsTheHighlightAndShadowColours) {
 
 TEST(PaintEffects, DisabledPicturesUseThePlatformsDisabledDrawing) {
   g::ascPaintEffects fx;
-  const p::COLORREF hi = p::GetSysColor(p::COLOR_3DHIGHLIGHT), sh = p::GetSysColor(p::COLOR_BTNSHADOW);
+  const p::COLORREF hi = p::GetSysColor(p::COLOR_3DHIGHLIGHT),
+                    sh = p::GetSysColor(p::COLOR_BTNSHADOW);
   const std::vector<std::pair<char, p::COLORREF>> legend = {{'g', G}, {'H', hi}, {'S', sh}};
   // The mask colour turns white first, so it stays out of the embossed image.
   const p::Picture pic = BitmapPicture({"#.", ".r"});
@@ -186,14 +204,9 @@ TEST(PaintEffects, TileBitmapToHdcClipsAtTheRightAndBottom) {
   const p::Picture pic = BitmapPicture({"#rb", "w#r", "bw#"});
   Surface s(10, 8, G);
   fx.TileBitmapToHDC(s.dc(), pic, 99, 99, 2, 2, 1, 1, 7, 5);  // lLeft and lTop are not used
-  EXPECT_EQ(s.Map(kLegend), (std::vector<std::string>{"gggggggggg",
-                                                     "g#r#r#r#gg",
-                                                     "gw#w#w#wgg",
-                                                     "g#r#r#r#gg",
-                                                     "gw#w#w#wgg",
-                                                     "g#r#r#r#gg",
-                                                     "gggggggggg",
-                                                     "gggggggggg"}));
+  EXPECT_EQ(s.Map(kLegend),
+            (std::vector<std::string>{"gggggggggg", "g#r#r#r#gg", "gw#w#w#wgg", "g#r#r#r#gg",
+                                      "gw#w#w#wgg", "g#r#r#r#gg", "gggggggggg", "gggggggggg"}));
   s.Fill(G);
   fx.TileBitmapToHDC(s.dc(), pic, 0, 0, 0, 2, 0, 0, 10, 8);  // a zero step draws nothing
   EXPECT_EQ(s.Count(G), 80);

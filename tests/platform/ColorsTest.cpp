@@ -21,17 +21,18 @@ TEST(Colors, TranslationFollowsTheFixedTableAndFailsOnBadValues) {
   EXPECT_EQ(tr(0x80000011), p::RGB(0x6D, 0x6D, 0x6D));  // grey text
   EXPECT_EQ(tr(0x80000018), p::RGB(0xFF, 0xFF, 0xE1));  // info background
   EXPECT_EQ(tr(0x8000000D), p::RGB(0x33, 0x99, 0xFF));  // highlight
-  EXPECT_EQ(tr(0x00123456), 0x00123456);                 // plain colours unchanged
-  EXPECT_EQ(tr(0x02123456), 0x00123456);                 // palette-relative: the plain colour
-  EXPECT_EQ(tr(0xFFFFFFFF), -1);                         // -1 is no colour
-  EXPECT_EQ(tr(0x8000001F), -1);                         // past the table
-  EXPECT_EQ(tr(0x80010005), -1);                         // stray bits
+  EXPECT_EQ(tr(0x00123456), 0x00123456);                // plain colours unchanged
+  EXPECT_EQ(tr(0x02123456), 0x00123456);                // palette-relative: the plain colour
+  EXPECT_EQ(tr(0xFFFFFFFF), -1);                        // -1 is no colour
+  EXPECT_EQ(tr(0x8000001F), -1);                        // past the table
+  EXPECT_EQ(tr(0x80010005), -1);                        // stray bits
   EXPECT_EQ(tr(0x03000000), -1);
   EXPECT_EQ(tr(0x01000001), -1);  // a palette index needs a palette
   const p::HPALETTE pal = p::CreateHalftonePalette(p::GetDC(0));
   EXPECT_EQ(tr(0x01000009, pal), p::RGB(0, 0, 255));
   EXPECT_EQ(tr(0x01000100, pal), -1);
-  EXPECT_EQ(tr(0x8000000F, pal), p::RGB(0xF0, 0xF0, 0xF0));  // palettes change nothing in true colour
+  EXPECT_EQ(tr(0x8000000F, pal),
+            p::RGB(0xF0, 0xF0, 0xF0));  // palettes change nothing in true colour
   p::DeleteObject(pal);
   EXPECT_EQ(p::GetSysColor(p::COLOR_BTNFACE), p::RGB(0xF0, 0xF0, 0xF0));
   EXPECT_EQ(p::GetSysColor(99), 0u);

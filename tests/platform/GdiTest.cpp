@@ -1,5 +1,6 @@
 // Pixel rules of the drawing layer: lines, rectangles, polygons, block transfers between colour,
-// monochrome and 1-bit section bitmaps, the disabled look, icons, text, regions and object lifetime.
+// monochrome and 1-bit section bitmaps, the disabled look, icons, text, regions and object
+// lifetime.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -17,7 +18,8 @@ namespace {
 
 constexpr p::COLORREF W = 0xFFFFFF, K = 0x000000, R = p::RGB(255, 0, 0), B = p::RGB(0, 0, 255),
                       G = p::RGB(0, 128, 0);
-const std::vector<std::pair<char, p::COLORREF>> kLegend = {{'.', W}, {'#', K}, {'r', R}, {'b', B}, {'g', G}};
+const std::vector<std::pair<char, p::COLORREF>> kLegend = {
+    {'.', W}, {'#', K}, {'r', R}, {'b', B}, {'g', G}};
 
 void Line(p::HDC dc, p::HPEN pen, int x0, int y0, int x1, int y1) {
   const p::HGDIOBJ old = p::SelectObject(dc, pen);
@@ -44,16 +46,12 @@ struct Mem {
 TEST(Gdi, LinesLeaveOutTheirEndPointWithAnyPenWidth) {
   Surface s(8, 6);
   const p::HPEN pen = p::CreatePen(p::PS_SOLID, 1, K);
-  Line(s.dc(), pen, 1, 1, 5, 1);   // horizontal
-  Line(s.dc(), pen, 6, 1, 6, 4);   // vertical
-  Line(s.dc(), pen, 1, 2, 4, 5);   // diagonal
-  Line(s.dc(), pen, 0, 5, 0, 5);   // zero length: nothing
-  EXPECT_EQ(s.Map(kLegend), (std::vector<std::string>{"........",
-                                                     ".####.#.",
-                                                     ".#....#.",
-                                                     "..#...#.",
-                                                     "...#....",
-                                                     "........"}));
+  Line(s.dc(), pen, 1, 1, 5, 1);  // horizontal
+  Line(s.dc(), pen, 6, 1, 6, 4);  // vertical
+  Line(s.dc(), pen, 1, 2, 4, 5);  // diagonal
+  Line(s.dc(), pen, 0, 5, 0, 5);  // zero length: nothing
+  EXPECT_EQ(s.Map(kLegend), (std::vector<std::string>{"........", ".####.#.", ".#....#.",
+                                                      "..#...#.", "...#....", "........"}));
   p::POINT pos;
   p::GetCurrentPositionEx(s.dc(), &pos);
   EXPECT_EQ(pos, (p::POINT{0, 5}));
@@ -62,11 +60,8 @@ TEST(Gdi, LinesLeaveOutTheirEndPointWithAnyPenWidth) {
   Surface wide(8, 5);
   const p::HPEN pen2 = p::CreatePen(p::PS_SOLID, 2, R);
   Line(wide.dc(), pen2, 1, 2, 6, 2);
-  EXPECT_EQ(wide.Map(kLegend), (std::vector<std::string>{"........",
-                                                        "rrrrrr..",
-                                                        "rrrrrr..",
-                                                        "........",
-                                                        "........"}));
+  EXPECT_EQ(wide.Map(kLegend),
+            (std::vector<std::string>{"........", "rrrrrr..", "rrrrrr..", "........", "........"}));
   p::DeleteObject(pen2);
 }
 
@@ -90,22 +85,14 @@ TEST(Gdi, RectanglesFollowInclusiveAndExclusiveEdges) {
   p::HGDIOBJ oldPen = p::SelectObject(s.dc(), pen);
   p::HGDIOBJ oldBrush = p::SelectObject(s.dc(), brush);
   p::Rectangle(s.dc(), 1, 1, 6, 5);
-  EXPECT_EQ(s.Map(kLegend), (std::vector<std::string>{".......",
-                                                     ".#####.",
-                                                     ".#rrr#.",
-                                                     ".#rrr#.",
-                                                     ".#####.",
-                                                     "......."}));
+  EXPECT_EQ(s.Map(kLegend), (std::vector<std::string>{".......", ".#####.", ".#rrr#.", ".#rrr#.",
+                                                      ".#####.", "......."}));
   // The null pen fills one pixel less to the right and bottom.
   s.Fill(W);
   p::SelectObject(s.dc(), p::GetStockObject(p::NULL_PEN));
   p::Rectangle(s.dc(), 1, 1, 6, 5);
-  EXPECT_EQ(s.Map(kLegend), (std::vector<std::string>{".......",
-                                                     ".rrrr..",
-                                                     ".rrrr..",
-                                                     ".rrrr..",
-                                                     ".......",
-                                                     "......."}));
+  EXPECT_EQ(s.Map(kLegend), (std::vector<std::string>{".......", ".rrrr..", ".rrrr..", ".rrrr..",
+                                                      ".......", "......."}));
   p::SelectObject(s.dc(), oldPen);
   p::SelectObject(s.dc(), oldBrush);
   // FillRect leaves out the right column and the bottom row; brush 1 + n is system colour n.
@@ -136,13 +123,9 @@ TEST(Gdi, PolygonsFillByTheTopLeftRuleAndOutlineEveryVertex) {
   p::SelectObject(s.dc(), p::GetStockObject(p::BLACK_PEN));
   const p::POINT triangle[] = {{1, 1}, {6, 1}, {1, 6}};
   p::Polygon(s.dc(), triangle, 3);
-  EXPECT_EQ(s.Map(kLegend), (std::vector<std::string>{"........",
-                                                     ".######.",
-                                                     ".#rrr#..",
-                                                     ".#rr#...",
-                                                     ".#r#....",
-                                                     ".##.....",
-                                                     ".#......"}));
+  EXPECT_EQ(s.Map(kLegend),
+            (std::vector<std::string>{"........", ".######.", ".#rrr#..", ".#rr#...", ".#r#....",
+                                      ".##.....", ".#......"}));
   p::SelectObject(s.dc(), oldPen);
   p::SelectObject(s.dc(), oldBrush);
   p::DeleteObject(brush);
@@ -263,14 +246,12 @@ TEST(Gdi, DisabledLookEmbossesDarkPixelsOfBitmapsAndIcons) {
   img.setPixel(0, 0, qRgb(0, 0, 0));
   img.setPixel(1, 0, qRgb(255, 0, 0));  // not white: dark
   const p::HBITMAP bmp = p::CreateBitmapFromImage(img);
-  const p::COLORREF hi = p::GetSysColor(p::COLOR_3DHIGHLIGHT), sh = p::GetSysColor(p::COLOR_BTNSHADOW);
+  const p::COLORREF hi = p::GetSysColor(p::COLOR_3DHIGHLIGHT),
+                    sh = p::GetSysColor(p::COLOR_BTNSHADOW);
   Surface s(5, 4, G);
   ASSERT_TRUE(p::DrawState(s.dc(), 0, bmp, 1, 1, 0, 0, p::DST_BITMAP | p::DSS_DISABLED));
   const std::vector<std::pair<char, p::COLORREF>> legend = {{'g', G}, {'H', hi}, {'S', sh}};
-  EXPECT_EQ(s.Map(legend), (std::vector<std::string>{"ggggg",
-                                                    "gSSgg",
-                                                    "ggHHg",
-                                                    "ggggg"}));
+  EXPECT_EQ(s.Map(legend), (std::vector<std::string>{"ggggg", "gSSgg", "ggHHg", "ggggg"}));
   QImage iconImage(2, 2, QImage::Format_ARGB32);
   iconImage.fill(Qt::transparent);
   iconImage.setPixel(0, 0, qRgba(0, 0, 255, 255));
@@ -352,7 +333,8 @@ TEST(Gdi, DrawTextBreaksLinesAndUnderlinesThePrefixedCharacter) {
   p::RECT two{0, 0, 0, 0};
   EXPECT_EQ(p::DrawText(s.dc(), "ab\r\ncd", &two, p::DT_CALCRECT), 2 * tm.tmHeight);
   p::RECT narrow{0, 0, 30, 0};
-  EXPECT_EQ(p::DrawText(s.dc(), "word word word", &narrow, p::DT_WORDBREAK | p::DT_CALCRECT), 3 * tm.tmHeight);
+  EXPECT_EQ(p::DrawText(s.dc(), "word word word", &narrow, p::DT_WORDBREAK | p::DT_CALCRECT),
+            3 * tm.tmHeight);
   // "&F" draws F and a line under it; "F" alone has no ink below the baseline.
   Surface plain(20, 20), prefixed(20, 20);
   p::RECT rc{0, 0, 20, 20};
@@ -365,7 +347,9 @@ TEST(Gdi, DrawTextBreaksLinesAndUnderlinesThePrefixedCharacter) {
       below += prefixed.at(x, y) == K;
     }
   EXPECT_GT(below, 2);
-  EXPECT_EQ(p::DrawText(prefixed.dc(), "&F", &rc, p::DT_SINGLELINE | p::DT_NOPREFIX | p::DT_CALCRECT), tm.tmHeight);
+  EXPECT_EQ(
+      p::DrawText(prefixed.dc(), "&F", &rc, p::DT_SINGLELINE | p::DT_NOPREFIX | p::DT_CALCRECT),
+      tm.tmHeight);
 }
 
 TEST(Gdi, FontsWithAnEscapementTurnTheText) {
@@ -408,7 +392,8 @@ TEST(Gdi, RegionsFromPolygonsUniteAndShapeWindows) {
   // The region holds the same pixels that Polygon fills.
   Surface s(13, 5);
   const p::HBRUSH brush = p::CreateSolidBrush(R);
-  const p::HGDIOBJ ob = p::SelectObject(s.dc(), brush), op = p::SelectObject(s.dc(), p::GetStockObject(p::NULL_PEN));
+  const p::HGDIOBJ ob = p::SelectObject(s.dc(), brush),
+                   op = p::SelectObject(s.dc(), p::GetStockObject(p::NULL_PEN));
   p::Polygon(s.dc(), tri, 3);
   for (int y = 0; y < 5; ++y)
     for (int x = 0; x < 5; ++x) EXPECT_EQ(p::PtInRegion(u, x, y), s.at(x, y) == R) << x << "," << y;
@@ -462,7 +447,8 @@ TEST(Gdi, DrawingFunctionsLeakNothingAndRefuseBadHandles) {
     QImage img(2, 2, QImage::Format_ARGB32);
     img.fill(Qt::black);
     const p::HICON icon = p::CreateIconFromImage(img);
-    EXPECT_TRUE(p::DrawState(s.dc(), 0, icon, INT32_MAX, INT32_MAX, 0, 0, p::DST_ICON | p::DSS_DISABLED));
+    EXPECT_TRUE(
+        p::DrawState(s.dc(), 0, icon, INT32_MAX, INT32_MAX, 0, 0, p::DST_ICON | p::DSS_DISABLED));
     EXPECT_TRUE(p::DrawIconEx(s.dc(), INT32_MAX - 1, 0, icon, 0, 0, 0, 0, p::DI_NORMAL));
     p::DestroyIcon(icon);
     p::DeleteObject(pen);

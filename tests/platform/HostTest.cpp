@@ -10,7 +10,8 @@ TEST(Host, ErrorsCarryNumberDescriptionAndSource) {
   p::SetExeName("quillane");
   p::Host host;
   try {
-    host.RaiseError(35601, "xToolbar", "KeyToIndex", "Element not found. Key is missing or illegal.");
+    host.RaiseError(35601, "xToolbar", "KeyToIndex",
+                    "Element not found. Key is missing or illegal.");
     FAIL() << "no error raised";
   } catch (const p::ComError& e) {
     EXPECT_EQ(e.Number(), 35601);

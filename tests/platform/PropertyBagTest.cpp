@@ -35,7 +35,8 @@ p::Picture TestIcon() {
 TEST(PropertyBag, DefaultsAreNotStoredAndKeysIgnoreCase) {
   p::PropertyBag bag;
   bag.WriteBool("DisabledText3D", true, true);
-  bag.WriteInt32("TextColor", static_cast<std::int32_t>(0x80000008u), static_cast<std::int32_t>(0x80000008u));
+  bag.WriteInt32("TextColor", static_cast<std::int32_t>(0x80000008u),
+                 static_cast<std::int32_t>(0x80000008u));
   bag.WriteString("ButtonCaption1", "", "");
   bag.WritePicture("ButtonPicture1", p::Picture());
   EXPECT_EQ(bag.Size(), 0u);
@@ -66,7 +67,7 @@ TEST(PropertyBag, StoredValuesOfAnotherTypeAreConverted) {
   EXPECT_EQ(bag.ReadInt16("Flag", 0), -1);
   EXPECT_TRUE(bag.ReadBool("Word", false));
   EXPECT_TRUE(bag.ReadBool("Text", false));
-  EXPECT_EQ(bag.ReadInt16("Big", 7), 7);  // out of range: the default
+  EXPECT_EQ(bag.ReadInt16("Big", 7), 7);   // out of range: the default
   EXPECT_EQ(bag.ReadInt32("Half", 0), 2);  // half to even
   EXPECT_EQ(bag.ReadString("Flag", ""), "True");
   EXPECT_EQ(bag.ReadInt32("Hex", 0), static_cast<std::int32_t>(0x8000000Fu));
@@ -80,7 +81,8 @@ TEST(PropertyBag, TextFormRoundTripsEveryTypeExactly) {
   bag.WriteProperty("No", p::VbBool{false});
   bag.WriteProperty("Int", std::int16_t{-32768});
   bag.WriteProperty("Long", static_cast<std::int32_t>(0x8000000Fu));
-  for (float f : {0.1f, -0.0f, 1e-45f, 3.4028235e38f, 16777217.0f, 8.25f, std::numeric_limits<float>::infinity()}) {
+  for (float f : {0.1f, -0.0f, 1e-45f, 3.4028235e38f, 16777217.0f, 8.25f,
+                  std::numeric_limits<float>::infinity()}) {
     bag.WriteProperty("Single" + std::to_string(bag.Size()), f);
   }
   bag.WriteProperty("Text", std::string("a \"quoted\" line\nand\ttab\\ \x01\x7F caf\xC3\xA9"));
@@ -112,9 +114,10 @@ TEST(PropertyBag, BadTextIsRejectedWithItsLine) {
   EXPECT_FALSE(p::PropertyBag::FromText("", &error));
   EXPECT_FALSE(p::PropertyBag::FromText("something else\n", &error));
   const std::string head = "Quillane property bag 1\n";
-  for (const char* line : {"NoColon\n", "K: Integer = 40000\n", "K: Boolean = yes\n", "K: Long = 1x\n", "K: Unknown = 1\n",
-                           "K: String = \"open\n", "K: String = \"bad \\q\"\n", "K: Font = \"A\", 8\n",
-                           "K: Picture = Bitmap 2x2 !!!!\n", "K: Single = \n"}) {
+  for (const char* line :
+       {"NoColon\n", "K: Integer = 40000\n", "K: Boolean = yes\n", "K: Long = 1x\n",
+        "K: Unknown = 1\n", "K: String = \"open\n", "K: String = \"bad \\q\"\n",
+        "K: Font = \"A\", 8\n", "K: Picture = Bitmap 2x2 !!!!\n", "K: Single = \n"}) {
     EXPECT_FALSE(p::PropertyBag::FromText(head + line, &error)) << line;
     EXPECT_EQ(error.rfind("line 2: ", 0), 0u) << error;
   }

@@ -25,7 +25,8 @@ TEST(Resources, DitherIsAnEightByEightCheckerboardWithABlackCorner) {
   const QImage img = p::GetBitmapImage(bmp);
   ASSERT_EQ(img.size(), QSize(8, 8));
   for (int y = 0; y < 8; ++y)
-    for (int x = 0; x < 8; ++x) EXPECT_EQ(img.pixel(x, y) & 0xFFFFFFu, (x + y) % 2 == 0 ? 0u : 0xFFFFFFu);
+    for (int x = 0; x < 8; ++x)
+      EXPECT_EQ(img.pixel(x, y) & 0xFFFFFFu, (x + y) % 2 == 0 ? 0u : 0xFFFFFFu);
   p::DeleteObject(bmp);
   EXPECT_FALSE(p::LoadResourceData(p::RT_BITMAP, std::string("NOPE")));
   EXPECT_EQ(p::LoadResourceBitmap(101), 0u);
@@ -91,7 +92,8 @@ TEST(Pictures, LoadedFromFilesAsBitmapsOrIcons) {
   ASSERT_TRUE(dir.isValid());
   QImage img(4, 3, QImage::Format_RGB32);
   img.fill(qRgb(10, 20, 30));
-  const QString bmpPath = dir.filePath("pic.bmp"), icoPath = dir.filePath("pic.ico"), badPath = dir.filePath("bad.bmp");
+  const QString bmpPath = dir.filePath("pic.bmp"), icoPath = dir.filePath("pic.ico"),
+                badPath = dir.filePath("bad.bmp");
   ASSERT_TRUE(img.save(bmpPath, "BMP"));
   ASSERT_TRUE(img.convertToFormat(QImage::Format_ARGB32).save(icoPath, "ICO"));
   QFile bad(badPath);

@@ -74,7 +74,8 @@ TEST(HotLink, AutoSizeFollowsTheCaptionWithFortyTwipsEachWay) {
 TEST(HotLink, HoverTakesTheCaptureEdgesCountAndLeavingRestores) {
   Shown s;
   c::HotLink* link = s.link;
-  link->HandleMouseMove(0, 0, static_cast<float>(link->width()), static_cast<float>(link->height()));  // the edge
+  link->HandleMouseMove(0, 0, static_cast<float>(link->width()),
+                        static_cast<float>(link->height()));  // the edge
   EXPECT_TRUE(link->Hovered());
   EXPECT_EQ(QWidget::mouseGrabber(), link);
   EXPECT_EQ(s.TextColor(), QColor(0, 0, 255));
@@ -113,5 +114,6 @@ TEST(HotLink, ShellHandsTheAddressToTheDesktop) {
   c::HotLink link;
   link.Shell("mailto:" + link.Caption(), "", "/", 1);
   c::HotLink::SetShellHook({});
-  EXPECT_EQ(opened, (std::vector<std::string>{"mailto:" + std::string(c::HotLink::kDefaultCaption)}));
+  EXPECT_EQ(opened,
+            (std::vector<std::string>{"mailto:" + std::string(c::HotLink::kDefaultCaption)}));
 }

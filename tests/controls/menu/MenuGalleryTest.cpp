@@ -33,7 +33,8 @@ QImage Screen(QWidget& window, const std::vector<QWidget*>& popups) {
   for (QWidget* popup : popups) {
     const QPoint at = popup->pos() - area.topLeft();
     painter.save();
-    painter.setClipRegion((popup->mask().isEmpty() ? QRegion(popup->rect()) : popup->mask()).translated(at));
+    painter.setClipRegion(
+        (popup->mask().isEmpty() ? QRegion(popup->rect()) : popup->mask()).translated(at));
     painter.drawPixmap(at, popup->grab());
     painter.restore();
   }
@@ -69,7 +70,8 @@ TEST(MenuGallery, WritesTheBarWithAnOpenChainInEachStyle) {
     EXPECT_EQ(second->HotItem(), 7) << style;
     const QImage shot = Screen(window, {first, second});
     const QString path = dir + QStringLiteral("/menu_style%1.png").arg(style);
-    ASSERT_TRUE(shot.scaled(shot.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation).save(path, "PNG"));
+    ASSERT_TRUE(shot.scaled(shot.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                    .save(path, "PNG"));
     EXPECT_GT(QFileInfo(path).size(), 0);
     menu->CloseOpenMenu();
     quillane::test::Settle();
@@ -106,13 +108,15 @@ TEST(MenuGallery, WritesThePopupInEveryStyleAndHighlightStyle) {
       }
       const QPoint at(highlight * cell.width() + 4, style * cell.height() + 4);
       painter.save();
-      painter.setClipRegion((popup->mask().isEmpty() ? QRegion(popup->rect()) : popup->mask()).translated(at));
+      painter.setClipRegion(
+          (popup->mask().isEmpty() ? QRegion(popup->rect()) : popup->mask()).translated(at));
       painter.drawPixmap(at, popup->grab());
       painter.restore();
       menu->CloseOpenMenu();
     }
   painter.end();
-  const QString path = QStringLiteral(QUILLANE_GALLERY_DIR) + QStringLiteral("/menu_highlights.png");
+  const QString path =
+      QStringLiteral(QUILLANE_GALLERY_DIR) + QStringLiteral("/menu_highlights.png");
   ASSERT_TRUE(sheet.save(path, "PNG"));
   quillane::test::Settle();
 }

@@ -59,11 +59,13 @@ struct MenuWindow {
     return {first, first->ChildPopup()};
   }
   QRgb BarPixel(int item) const {
-    return menu->Surface()->pixel(menu->Item(item).Rect().left, menu->Item(item).Rect().top) & 0xFFFFFF;
+    return menu->Surface()->pixel(menu->Item(item).Rect().left, menu->Item(item).Rect().top) &
+           0xFFFFFF;
   }
 };
 
-constexpr QRgb kPressed = 0x808080, kHot = 0xFFFFFF, kNormal = 0xF0F0F0;  // the style 0 frame's corner
+constexpr QRgb kPressed = 0x808080, kHot = 0xFFFFFF,
+               kNormal = 0xF0F0F0;  // the style 0 frame's corner
 
 }  // namespace
 
@@ -85,7 +87,7 @@ TEST(MenuInteraction, PressOpensMovingSwitchesAndASecondPressCloses) {
   EXPECT_TRUE(w.menu->MenuOpen());
   EXPECT_EQ(w.BarPixel(1), kNormal);
   EXPECT_EQ(w.BarPixel(13), kPressed);  // the item whose popup is open shows pressed
-  MoveTo(w.menu, QPoint(390, 5));  // off the items while open: nothing changes
+  MoveTo(w.menu, QPoint(390, 5));       // off the items while open: nothing changes
   EXPECT_EQ(w.menu->HotItem(), 13);
   EXPECT_EQ(w.menu->Popup()->FilterIndex, 13);
   w.Click(w.menu, 13);
@@ -136,7 +138,8 @@ TEST(MenuInteraction, DescriptionsOnEntryAndEmptyWhenTheBarsHotItemChanges) {
   EXPECT_EQ(first->HotItem(), 3);
   MoveTo(first, QPoint(1, 1));  // off every item: the hot item clears, nothing is sent
   EXPECT_EQ(first->HotItem(), 0);
-  EXPECT_EQ(w.descriptions, (std::vector<std::string>{"", "Add workbooks to the list", "Add every workbook of a folder"}));
+  EXPECT_EQ(w.descriptions, (std::vector<std::string>{"", "Add workbooks to the list",
+                                                      "Add every workbook of a folder"}));
   MoveTo(w.menu, Centre(w.menu->Item(13)));
   EXPECT_EQ(w.descriptions.back(), "");
 }

@@ -25,8 +25,13 @@ int Height(const c::xMenu& menu) { return c::paint::TextHeight(menu.hDC(), "A");
 
 TEST(MenuTree, ChildrenAreTheItemsExactlyOneLevelDown) {
   c::xMenu menu;
-  AddItems(menu, {{0, "mnuFile", "File"}, {2, "deep", "Deep"}, {0, "mnuEdit", "Edit"}, {1, "a", "A"},
-                  {2, "a1", "A1"}, {1, "b", "B"}, {0, "mnuLast", "Last"}});
+  AddItems(menu, {{0, "mnuFile", "File"},
+                  {2, "deep", "Deep"},
+                  {0, "mnuEdit", "Edit"},
+                  {1, "a", "A"},
+                  {2, "a1", "A1"},
+                  {1, "b", "B"},
+                  {0, "mnuLast", "Last"}});
   menu.Refresh();
   EXPECT_FALSE(menu.HasChildren(1));  // an item two levels down, then a sibling
   EXPECT_TRUE(menu.HasChildren(3));
@@ -45,7 +50,10 @@ TEST(MenuTree, ChildrenAreTheItemsExactlyOneLevelDown) {
 TEST(MenuBar, LaysOutVisibleTopLevelItemsFromHalfTheSpacing) {
   c::xMenu menu;
   menu.resize(400, 24);
-  AddItems(menu, {{0, "mnuFile", "File"}, {1, "mnuOpen", "Open"}, {0, "mnuHidden", "Hidden"}, {0, "mnuEdit", "Edit"}});
+  AddItems(menu, {{0, "mnuFile", "File"},
+                  {1, "mnuOpen", "Open"},
+                  {0, "mnuHidden", "Hidden"},
+                  {0, "mnuEdit", "Edit"}});
   menu.Item(3).Visible = false;
   menu.SetSpacing(18);
   menu.Refresh();
@@ -72,7 +80,8 @@ TEST(MenuBar, LaysOutVisibleTopLevelItemsFromHalfTheSpacing) {
 TEST(MenuLookup, KeyToIndexAndItemCheckedFollowNamesWithoutCase) {
   p::SetExeName("quillane");
   c::xMenu menu;
-  AddItems(menu, {{0, "mnuFile", "File"}, {1, "mnuCompress", "Compress"}, {1, "MNUcompress", "Again"}});
+  AddItems(menu,
+           {{0, "mnuFile", "File"}, {1, "mnuCompress", "Compress"}, {1, "MNUcompress", "Again"}});
   EXPECT_EQ(menu.KeyToIndex("3"), 3);
   EXPECT_EQ(menu.KeyToIndex("7"), 7);  // a number is returned unchanged
   EXPECT_EQ(menu.KeyToIndex("2.5"), 2);
@@ -99,8 +108,14 @@ TEST(MenuPopup, ListsVisibleChildrenAndSizesTheWindowInTwips) {
   c::xMenu menu;
   menu.move(40, 30);
   menu.resize(300, 24);
-  AddItems(menu, {{0, "mnuFile", "File"}, {1, "mnuSave", "S&ave"}, {1, "mnuGone", "Gone"}, {1, "mnuBar", "-"},
-                  {1, "mnuAnd", "A && B"}, {1, "mnuExit", "Exit&"}, {2, "mnuSub", "Sub"}, {0, "mnuEmpty", "Empty"},
+  AddItems(menu, {{0, "mnuFile", "File"},
+                  {1, "mnuSave", "S&ave"},
+                  {1, "mnuGone", "Gone"},
+                  {1, "mnuBar", "-"},
+                  {1, "mnuAnd", "A && B"},
+                  {1, "mnuExit", "Exit&"},
+                  {2, "mnuSub", "Sub"},
+                  {0, "mnuEmpty", "Empty"},
                   {1, "mnuHidden", "Hidden"}});
   menu.Item(3).Visible = false;
   menu.Item(9).Visible = false;
@@ -113,9 +128,11 @@ TEST(MenuPopup, ListsVisibleChildrenAndSizesTheWindowInTwips) {
   EXPECT_EQ(popup->Listed(), (std::vector<std::int32_t>{2, 4, 5, 6}));
   const int h = Height(menu);
   int widest = 0;
-  for (const char* caption : {"S&ave", "-", "A && B", "Exit&"}) widest = std::max(widest, 35 + Width(menu, caption));
-  EXPECT_EQ(popup->geometry(), QRect(menu.mapToGlobal(QPoint(menu.Item(1).Rect().left, menu.Item(1).Rect().bottom)),
-                                     QSize(widest + 30, 4 * (h + 6) + 4 + 8)));
+  for (const char* caption : {"S&ave", "-", "A && B", "Exit&"})
+    widest = std::max(widest, 35 + Width(menu, caption));
+  EXPECT_EQ(popup->geometry(),
+            QRect(menu.mapToGlobal(QPoint(menu.Item(1).Rect().left, menu.Item(1).Rect().bottom)),
+                  QSize(widest + 30, 4 * (h + 6) + 4 + 8)));
   EXPECT_EQ(popup->LeftCorner, popup->geometry().left() * 15);  // 96 pixels per inch
   EXPECT_EQ(menu.Item(5).Rect(), (p::RECT{3, 4 + 2 * (h + 6), widest + 27, 4 + 3 * (h + 6)}));
   EXPECT_EQ(menu.Item(5).X, 30);
@@ -125,7 +142,8 @@ TEST(MenuPopup, ListsVisibleChildrenAndSizesTheWindowInTwips) {
   EXPECT_EQ(menu.Item(6).Accelerator, "");
   EXPECT_EQ(popup->FindByAccelerator("a"), 2);
   EXPECT_EQ(popup->HitTestItem(3, 4 + 2 * (h + 6)), 4);  // shared edges belong to the earlier item
-  // The child popup opens at the parent's right edge, its first item 4 pixels below the parent item.
+  // The child popup opens at the parent's right edge, its first item 4 pixels below the parent
+  // item.
   popup->ShowMenu(6);
   c::wMenu* child = popup->ChildPopup();
   ASSERT_NE(child, nullptr);
@@ -170,7 +188,8 @@ TEST(MenuPopup, RefusedOverAModalWindowAndKeptOnTheScreen) {
   }
   menu.ShowMenu(1);
   ASSERT_NE(menu.Popup(), nullptr);
-  EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().contains(menu.Popup()->geometry()));
+  EXPECT_TRUE(
+      QGuiApplication::primaryScreen()->availableGeometry().contains(menu.Popup()->geometry()));
   menu.CloseOpenMenu();
   Settle();
 }

@@ -32,7 +32,8 @@ QRect Ink(const QImage& image, const p::RECT& r, QRgb colour) {
 }
 
 // Where the text lands when printed at (x, y) in the colour with the font of dc.
-QRect ExpectedInk(p::HDC dc, const std::string& text, float x, float y, QRgb colour, const p::RECT& r) {
+QRect ExpectedInk(p::HDC dc, const std::string& text, float x, float y, QRgb colour,
+                  const p::RECT& r) {
   quillane::test::Surface ref(r.right + 40, r.bottom + 40, 0x123456);
   const p::HGDIOBJ old = p::SelectObject(ref.dc(), p::GetCurrentObject(dc, p::OBJ_FONT));
   c::paint::Print(ref.dc(), text, x, y, static_cast<p::OLE_COLOR>(p::FromQRgb(colour)));
@@ -90,7 +91,8 @@ TEST(MenuBarPaint, EachStyleAndState) {
           ink = state == 1 ? kBlue : kBlack;
           break;
       }
-      EXPECT_EQ(Ink(*img, {L, T, R, B}, ink), ExpectedInk(menu.hDC(), "File", X + dx, Y + dx, ink, {L, T, R, B}));
+      EXPECT_EQ(Ink(*img, {L, T, R, B}, ink),
+                ExpectedInk(menu.hDC(), "File", X + dx, Y + dx, ink, {L, T, R, B}));
     }
   }
   // Menu mode draws a hot item pressed.
@@ -130,26 +132,44 @@ TEST(MenuPopupPaint, HighlightStylesAndItemKinds) {
       popup->DrawItem(2, -1);
       const QRgb inner = Px(img, L + 1, T + 1);
       switch (highlight) {
-        case 0: EXPECT_EQ(inner, kInactive); EXPECT_EQ(Px(img, L + 2, T + 17), back); break;
-        case 1: EXPECT_EQ(Px(img, L + 20, T + 3), kInactive); break;
-        case 2: EXPECT_EQ(Px(img, L + 1, T + 3), 0x818181); EXPECT_EQ(Px(img, R - 1, T + 3), kWhite); break;
-        case 3: EXPECT_EQ(Px(img, L + 1, T + 3), 0x010180); break;
-        case 4: EXPECT_EQ(Px(img, L + 20, T + 1), Px(img, L + 20, B - 1)); EXPECT_EQ(Px(img, L + 20, T + 1), 0x8A8A8A); break;
-        case 5: EXPECT_EQ(Px(img, L + 20, T + 1), 0xC8C8C8); break;
+        case 0:
+          EXPECT_EQ(inner, kInactive);
+          EXPECT_EQ(Px(img, L + 2, T + 17), back);
+          break;
+        case 1:
+          EXPECT_EQ(Px(img, L + 20, T + 3), kInactive);
+          break;
+        case 2:
+          EXPECT_EQ(Px(img, L + 1, T + 3), 0x818181);
+          EXPECT_EQ(Px(img, R - 1, T + 3), kWhite);
+          break;
+        case 3:
+          EXPECT_EQ(Px(img, L + 1, T + 3), 0x010180);
+          break;
+        case 4:
+          EXPECT_EQ(Px(img, L + 20, T + 1), Px(img, L + 20, B - 1));
+          EXPECT_EQ(Px(img, L + 20, T + 1), 0x8A8A8A);
+          break;
+        case 5:
+          EXPECT_EQ(Px(img, L + 20, T + 1), 0xC8C8C8);
+          break;
       }
       EXPECT_EQ(Px(img, L, T), style == 0 ? kDark : back);  // the sunken frame of style 0
       EXPECT_EQ(Px(img, R, B), style == 0 ? kWhite : back);
       const p::RECT textBox{28, T, R - 12, B};
-      EXPECT_EQ(Ink(*img, textBox, kCaption), ExpectedInk(popup->hDC(), "Add File", add.X + 1, add.Y + 1, kCaption, textBox));
+      EXPECT_EQ(Ink(*img, textBox, kCaption),
+                ExpectedInk(popup->hDC(), "Add File", add.X + 1, add.Y + 1, kCaption, textBox));
       EXPECT_EQ(Px(img, L + 1 + 8, T + 1 + 2), kWhite);  // the page picture at (L + 1, T + 1)
       // Back to normal: the picture at (L + 2, T + 2) with its magenta left out.
       popup->DrawItem(2, 0);
       EXPECT_EQ(Px(img, L + 2 + 8, T + 2 + 2), kWhite);
-      EXPECT_EQ(Px(img, L + 3, T + 5), Px(img, L + 3, menu.Item(12).Rect().top + 5));  // as under Exit
+      EXPECT_EQ(Px(img, L + 3, T + 5),
+                Px(img, L + 3, menu.Item(12).Rect().top + 5));  // as under Exit
       // The access character is underlined in black at the bottom row of the text cell.
       const int underline = static_cast<int>(add.Y) + c::paint::TextHeight(popup->hDC(), "X") - 1;
       const p::RECT above{28, T + 3, R - 12, underline - 1};
-      EXPECT_EQ(Ink(*img, above, kBlack), ExpectedInk(popup->hDC(), "Add File", add.X, add.Y, kBlack, above));
+      EXPECT_EQ(Ink(*img, above, kBlack),
+                ExpectedInk(popup->hDC(), "Add File", add.X, add.Y, kBlack, above));
       EXPECT_EQ(Px(img, 31, underline), kBlack);
       menu.CloseOpenMenu();
     }
@@ -179,7 +199,8 @@ TEST(MenuPopupPaint, SeparatorsTrianglesChecksAndDisabledItems) {
       file->DrawItem(4, -1);  // never highlighted
       EXPECT_EQ(Px(img, L + 5, y), style == 1 ? kLight : kWhite);
     }
-    {  // the item with children gets its triangle: black, dark grey when highlighted, light grey in style 3
+    {  // the item with children gets its triangle: black, dark grey when highlighted, light grey in
+       // style 3
       const auto [L, T, R, B] = menu.Item(5).Rect();
       const int y = T + quillane::gfx::RoundHalfEven((B - T) / 2.0);
       EXPECT_EQ(Px(img, R - 7, y), style == 3 ? kLight : kBlack);
@@ -200,13 +221,18 @@ TEST(MenuPopupPaint, SeparatorsTrianglesChecksAndDisabledItems) {
     const c::MenuItem& keep = menu.Item(22);  // disabled and checked
     const p::RECT box{28, keep.Rect().top, keep.Rect().right - 12, keep.Rect().bottom + 2};
     if (style != 3) {  // (a band of the style 3 gradient is light grey too)
-      EXPECT_EQ(Ink(*opts, box, kLight), ExpectedInk(menu.Popup()->hDC(), "Keep the .files Dir", keep.X, keep.Y, kLight, box));
+      EXPECT_EQ(Ink(*opts, box, kLight), ExpectedInk(menu.Popup()->hDC(), "Keep the .files Dir",
+                                                     keep.X, keep.Y, kLight, box));
     }
     if (style == 0 || style == 3) {  // the embossed copy in white (the others draw on white)
-      EXPECT_FALSE(Ink(*opts, {28, keep.Rect().top + 2, keep.Rect().right - 12, keep.Rect().bottom - 2}, kWhite).isEmpty());
+      EXPECT_FALSE(Ink(*opts,
+                       {28, keep.Rect().top + 2, keep.Rect().right - 12, keep.Rect().bottom - 2},
+                       kWhite)
+                       .isEmpty());
     }
     menu.Popup()->DrawItem(22, -1);  // disabled items never highlight
-    EXPECT_EQ(Px(opts, keep.Rect().left + 20, keep.Rect().top + 3), Px(opts, keep.Rect().left + 20, keep.Rect().top + 3));
+    EXPECT_EQ(Px(opts, keep.Rect().left + 20, keep.Rect().top + 3),
+              Px(opts, keep.Rect().left + 20, keep.Rect().top + 3));
     EXPECT_EQ(Px(opts, keep.Rect().left + 8, keep.Rect().top + 10), kDark);
     menu.CloseOpenMenu();
   }

@@ -14,7 +14,9 @@ namespace {
 p::Picture SmallPicture(int seed, bool icon) {
   QImage img(16, 16, QImage::Format_ARGB32);
   for (int y = 0; y < 16; ++y)
-    for (int x = 0; x < 16; ++x) img.setPixel(x, y, qRgba((x * 16 + seed) & 255, (y * 16) & 255, seed & 255, (x + y) % 3 ? 255 : 0));
+    for (int x = 0; x < 16; ++x)
+      img.setPixel(x, y,
+                   qRgba((x * 16 + seed) & 255, (y * 16) & 255, seed & 255, (x + y) % 3 ? 255 : 0));
   return icon ? p::Picture::FromIcon(p::CreateIconFromImage(img))
               : p::Picture::FromBitmap(p::CreateBitmapFromImage(img));
 }
@@ -74,8 +76,9 @@ TEST(MenuDesign, RoundTripOfThirtySevenItemsIsExact) {
   // Keys, in writing order; defaults are left out.
   const std::vector<std::string> keys = bag.Keys();
   EXPECT_EQ(std::vector<std::string>(keys.begin(), keys.begin() + 6),
-            (std::vector<std::string>{"Spacing", "Style", "HighLightStyle", "ItemCount", "ItemsFont", "MenuCaption1"}));
-  EXPECT_EQ(keys[6], "MenuName1");  // item 1 stores its caption and name only
+            (std::vector<std::string>{"Spacing", "Style", "HighLightStyle", "ItemCount",
+                                      "ItemsFont", "MenuCaption1"}));
+  EXPECT_EQ(keys[6], "MenuName1");     // item 1 stores its caption and name only
   EXPECT_EQ(keys[7], "MenuEnabled2");  // item 2 is disabled and checked, in the order of the keys
   EXPECT_EQ(keys[8], "MenuChecked2");
   EXPECT_TRUE(bag.Contains("MenuEnabled9"));

@@ -38,8 +38,9 @@ inline void Settle() {
 // A real pointer move with no button down, delivered to the widget (the offscreen platform would
 // give a move from QCursor::setPos to the first window under the point, not the topmost).
 inline void MoveTo(QWidget* widget, QPoint pos) {
-  QMouseEvent event(QEvent::MouseMove, QPointF(pos), QPointF(widget->mapToGlobal(pos)), Qt::NoButton, Qt::NoButton,
-                    Qt::NoModifier, QPointingDevice::primaryPointingDevice());
+  QMouseEvent event(QEvent::MouseMove, QPointF(pos), QPointF(widget->mapToGlobal(pos)),
+                    Qt::NoButton, Qt::NoButton, Qt::NoModifier,
+                    QPointingDevice::primaryPointingDevice());
   QApplication::sendEvent(widget, &event);
 }
 

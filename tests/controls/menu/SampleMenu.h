@@ -34,8 +34,8 @@ inline platform::Picture SamplePicture(SampleIcon kind) {
       break;
     case SampleIcon::Arrow:
       painter.setBrush(QColor(40, 150, 60));
-      painter.drawPolygon(QPolygon({QPoint(8, 2), QPoint(14, 8), QPoint(10, 8), QPoint(10, 14), QPoint(6, 14),
-                                    QPoint(6, 8), QPoint(2, 8)}));
+      painter.drawPolygon(QPolygon({QPoint(8, 2), QPoint(14, 8), QPoint(10, 8), QPoint(10, 14),
+                                    QPoint(6, 14), QPoint(6, 8), QPoint(2, 8)}));
       break;
     case SampleIcon::Stop:
       painter.setBrush(QColor(210, 40, 40));

@@ -15,7 +15,8 @@ int main(int argc, char** argv) {
   const int style = argc > 1 ? std::atoi(argv[1]) : 0;
   const int highlight = argc > 2 ? std::atoi(argv[2]) : 1;
   QWidget window;
-  window.setWindowTitle(QStringLiteral("menu_demo: style %1, highlight style %2").arg(style).arg(highlight));
+  window.setWindowTitle(
+      QStringLiteral("menu_demo: style %1, highlight style %2").arg(style).arg(highlight));
   auto* layout = new QVBoxLayout(&window);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
@@ -31,11 +32,13 @@ int main(int argc, char** argv) {
   layout->addWidget(menu);
   layout->addWidget(log, 1);
   layout->addWidget(status);
-  menu->OnItemDescription([status](const std::string& text) { status->setText(QString::fromStdString(text)); });
+  menu->OnItemDescription(
+      [status](const std::string& text) { status->setText(QString::fromStdString(text)); });
   menu->OnItemClick([&](const std::string& key) {
     log->appendPlainText(QStringLiteral("ItemClick(\"%1\")").arg(QString::fromStdString(key)));
     const int index = menu->KeyToIndex(key);
-    if (menu->Item(index).Checked || key == "mnuCompress") menu->SetItemChecked(key, !menu->ItemChecked(key));
+    if (menu->Item(index).Checked || key == "mnuCompress")
+      menu->SetItemChecked(key, !menu->ItemChecked(key));
     // As the main window does, the command runs after the event, not inside it.
     if (key == "mnuExit") QMetaObject::invokeMethod(&window, &QWidget::close, Qt::QueuedConnection);
   });

@@ -17,8 +17,8 @@ namespace tb = quillane::controls;
 namespace p = quillane::platform;
 
 // System colours as the fixed table draws them.
-constexpr p::COLORREF kFace = 0xF0F0F0, kShadow = 0xA0A0A0, kHighlight = 0xFFFFFF, kLight = 0xE3E3E3,
-                      kDark = 0x696969, kGreyText = 0x6D6D6D;
+constexpr p::COLORREF kFace = 0xF0F0F0, kShadow = 0xA0A0A0, kHighlight = 0xFFFFFF,
+                      kLight = 0xE3E3E3, kDark = 0x696969, kGreyText = 0x6D6D6D;
 
 inline std::unique_ptr<tb::xToolbar> MakeBar(int w, int h, std::int32_t docking = tb::tbdsLocked) {
   auto bar = std::make_unique<tb::xToolbar>();

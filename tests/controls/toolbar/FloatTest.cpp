@@ -30,7 +30,9 @@ TEST(ToolbarFloat, MirrorsClicksAndKeepsTheGroupExclusive) {
   bar->AddButtonEx("log", tb::tbrCheck);
   bar->SetButtonChecked("left", true);
   std::vector<std::string> clicks;
-  bar->Events.ButtonClick = [&](std::int16_t i, const std::string& k) { clicks.push_back(std::to_string(i) + k); };
+  bar->Events.ButtonClick = [&](std::int16_t i, const std::string& k) {
+    clicks.push_back(std::to_string(i) + k);
+  };
   std::vector<QPoint> restore;
   bar->Events.DockingWindow = [&](std::int32_t& x, std::int32_t& y) { restore.emplace_back(x, y); };
   container.show();
@@ -74,11 +76,11 @@ TEST(ToolbarFloat, MirrorsClicksAndKeepsTheGroupExclusive) {
   // Dragged by its client area.
   const QPoint start = w->pos();
   const QPoint grab = w->mapToGlobal(QPoint(w->width() - 3, w->height() - 3));
-  QMouseEvent press(QEvent::MouseButtonPress, QPointF(w->width() - 3, w->height() - 3), QPointF(grab),
-                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(w->width() - 3, w->height() - 3),
+                    QPointF(grab), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(w, &press);
-  QMouseEvent drag(QEvent::MouseMove, QPointF(w->width() + 17, w->height() + 7), QPointF(grab + QPoint(20, 10)),
-                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent drag(QEvent::MouseMove, QPointF(w->width() + 17, w->height() + 7),
+                   QPointF(grab + QPoint(20, 10)), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(w, &drag);
   EXPECT_EQ(w->pos(), start + QPoint(20, 10));
 

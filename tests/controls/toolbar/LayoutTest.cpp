@@ -15,7 +15,8 @@ std::ostream& operator<<(std::ostream& os, const Rect& r) {
   return os << "(" << r.l << ", " << r.t << ", " << r.w << ", " << r.h << ")";
 }
 Rect R(tb::xToolbar& bar, int i) {
-  return {bar.ButtonClientLeft(i), bar.ButtonClientTop(i), bar.ButtonClientWidth(i), bar.ButtonClientHeight(i)};
+  return {bar.ButtonClientLeft(i), bar.ButtonClientTop(i), bar.ButtonClientWidth(i),
+          bar.ButtonClientHeight(i)};
 }
 
 int TextWidth(tb::xToolbar& bar, const std::string& text) {
@@ -68,7 +69,8 @@ TEST(ToolbarLayout, FixedStyleAndCaptionOptions) {
   bar->AddButtonEx("b", tb::tbrButton, SquarePicture(), "", 0xFF00FF, true, "Save");
   bar->AddButtonEx("s", tb::tbrSeparator);
   bar->SetButtonAlwaysShowCaption(2, true);
-  const float open = static_cast<float>(TextWidth(*bar, "Open")), save = static_cast<float>(TextWidth(*bar, "Save"));
+  const float open = static_cast<float>(TextWidth(*bar, "Open")),
+              save = static_cast<float>(TextWidth(*bar, "Save"));
   ASSERT_GT(open, 10);
   // Captions on the right (the default) make room for the text beside the picture.
   EXPECT_EQ(R(*bar, 1).w, 20 + open + 8);

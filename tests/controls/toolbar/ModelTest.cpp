@@ -61,7 +61,8 @@ TEST(ToolbarModel, SwapAndDeleteKeepTheOrder) {
 
   auto three = Lettered("ABC");
   int marks = 0;
-  three->HostObject().SetPropertyChangedHandler([&](const std::string& n) { marks += n == "ButtonCount"; });
+  three->HostObject().SetPropertyChangedHandler(
+      [&](const std::string& n) { marks += n == "ButtonCount"; });
   EXPECT_EQ(three->DeleteButton(2), 2);
   EXPECT_EQ(Keys(*three), (std::vector<std::string>{"A", "C"}));
   EXPECT_EQ(marks, 1);
@@ -83,7 +84,8 @@ TEST(ToolbarModel, DesignModeShowsTheErrorInsteadOfRaisingIt) {
   auto bar = Lettered("A");
   std::string shown;
   bar->HostObject().SetUserMode(false);
-  bar->HostObject().SetMessageBox([&](const std::string&, const std::string& text) { shown = text; });
+  bar->HostObject().SetMessageBox(
+      [&](const std::string&, const std::string& text) { shown = text; });
   EXPECT_EQ(bar->DeleteButton(5), -1);
   EXPECT_EQ(shown.rfind("An unexpected application error has occured!", 0), 0u) << shown;
   EXPECT_NE(shown.find("xToolbar:DeleteButton"), std::string::npos);
@@ -100,7 +102,8 @@ TEST(ToolbarModel, ForceClickRaisesFirstThenMovesTheGroupCheck) {
   bar->SetButtonChecked(1, true);
   std::vector<std::string> log;
   bar->Events.ButtonClick = [&](std::int16_t i, const std::string& key) {
-    log.push_back(key + " " + std::to_string(i) + " checked now " + std::to_string(bar->CurrentGroupID(7)));
+    log.push_back(key + " " + std::to_string(i) + " checked now " +
+                  std::to_string(bar->CurrentGroupID(7)));
   };
   bar->ForceClick("g3");
   EXPECT_EQ(log, (std::vector<std::string>{"g3 3 checked now 1"}));
@@ -140,8 +143,8 @@ TEST(ToolbarModel, ButtonCheckedOnlyActsOnAChange) {
 TEST(ToolbarModel, DeletingTheHotButtonLeavesNoStaleIndex) {
   auto bar = Lettered("ABC");
   bar->show();
-  QMouseEvent move(QEvent::MouseMove, QPointF(bar->ButtonClientLeft(3) + 3, 5), QPointF(), Qt::NoButton,
-                   Qt::NoButton, Qt::NoModifier);
+  QMouseEvent move(QEvent::MouseMove, QPointF(bar->ButtonClientLeft(3) + 3, 5), QPointF(),
+                   Qt::NoButton, Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(bar.get(), &move);
   ASSERT_EQ(bar->HotButton(), 3);
   bar->DeleteButton(3);

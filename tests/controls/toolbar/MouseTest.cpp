@@ -17,7 +17,9 @@ namespace {
 struct Live {
   explicit Live(int w = 300, int h = 24) : bar(MakeBar(w, h)) {
     auto& e = bar->Events;
-    e.ButtonClick = [this](std::int16_t i, const std::string& k) { log.push_back("click " + std::to_string(i) + k); };
+    e.ButtonClick = [this](std::int16_t i, const std::string& k) {
+      log.push_back("click " + std::to_string(i) + k);
+    };
     e.ButtonRightClick = [this](std::int16_t i, const std::string&, bool& cancelBeep) {
       log.push_back("right " + std::to_string(i));
       cancelBeep = cancelBeeps;
@@ -28,7 +30,9 @@ struct Live {
     };
     e.Click = [this] { log.push_back("Click"); };
     e.RightClick = [this] { log.push_back("RightClick"); };
-    e.MouseUp = [this](std::int16_t b, std::int16_t, float, float) { log.push_back("up " + std::to_string(b)); };
+    e.MouseUp = [this](std::int16_t b, std::int16_t, float, float) {
+      log.push_back("up " + std::to_string(b));
+    };
   }
   void Show() {
     bar->move(0, 0);
@@ -112,9 +116,11 @@ TEST(ToolbarMouse, GroupRunStopsAtASeparator) {
   for (int i : {2, 4, 6, 7}) t.bar->SetButtonChecked(i, true);
   t.Show();
   t.Click(3);
-  EXPECT_EQ(t.log, (Log{"up 1", "before 3", "click 3g3"}));  // no surface Click after a button click
+  EXPECT_EQ(t.log,
+            (Log{"up 1", "before 3", "click 3g3"}));  // no surface Click after a button click
   const std::vector<bool> expected = {false, false, true, false, false, true, true};
-  for (int i = 1; i <= 7; ++i) EXPECT_EQ(t.bar->ButtonChecked(i), expected[static_cast<std::size_t>(i - 1)]) << i;
+  for (int i = 1; i <= 7; ++i)
+    EXPECT_EQ(t.bar->ButtonChecked(i), expected[static_cast<std::size_t>(i - 1)]) << i;
 }
 
 TEST(ToolbarMouse, HoverLookGoesWhenThePointerLeaves) {
@@ -174,7 +180,8 @@ TEST(ToolbarMouse, TooltipStaysOnTheScreen) {
   const QRect screen = QGuiApplication::primaryScreen()->geometry();
   QCursor::setPos(screen.left() + 100, screen.top() + 100);  // just below the pointer
   ASSERT_TRUE(quillane::controls::ShowTooltip("tip", nullptr, nullptr));
-  EXPECT_EQ(quillane::controls::CurrentTooltip()->pos(), QPoint(screen.left() + 98, screen.top() + 118));
+  EXPECT_EQ(quillane::controls::CurrentTooltip()->pos(),
+            QPoint(screen.left() + 98, screen.top() + 118));
   QCursor::setPos(screen.right() - 3, screen.bottom() - 3);
   ASSERT_TRUE(quillane::controls::ShowTooltip("A rather long tooltip text", nullptr, nullptr));
   auto* tip = quillane::controls::CurrentTooltip();
@@ -196,7 +203,9 @@ TEST(ToolbarMouse, GripDragSlidesTheBarAlongItsRow) {
   container.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&container));
   std::vector<QPoint> docking;
-  t.bar->Events.DockingToolbar = [&](std::int32_t& x, std::int32_t& y) { docking.emplace_back(x, y); };
+  t.bar->Events.DockingToolbar = [&](std::int32_t& x, std::int32_t& y) {
+    docking.emplace_back(x, y);
+  };
   QTest::mousePress(t.bar.get(), Qt::LeftButton, Qt::NoModifier, QPoint(4, 8));
   ASSERT_TRUE(t.bar->DragActive());
   QCursor::setPos(container.mapToGlobal(QPoint(64, 40)));
@@ -207,7 +216,8 @@ TEST(ToolbarMouse, GripDragSlidesTheBarAlongItsRow) {
   EXPECT_EQ(docking.back(), QPoint(64, 40));
   QTest::mouseRelease(t.bar.get(), Qt::LeftButton, Qt::NoModifier, QPoint(4, 8));
   EXPECT_FALSE(t.bar->DragActive());
-  EXPECT_TRUE(std::find(t.log.begin(), t.log.end(), "up 1") == t.log.end());  // no MouseUp after a drag
+  EXPECT_TRUE(std::find(t.log.begin(), t.log.end(), "up 1") ==
+              t.log.end());  // no MouseUp after a drag
   // A locked bar has no grip: the same press starts no drag.
   t.bar->SetDockingStyle(tb::tbdsLocked);
   QTest::mousePress(t.bar.get(), Qt::LeftButton, Qt::NoModifier, QPoint(4, 8));
@@ -229,7 +239,8 @@ TEST(ToolbarMouse, TooltipGoesWithItsWindowAndItsToolbar) {
   QTest::qWait(1);
   // Shown for a toolbar that is then destroyed: gone with it.
   auto bar = MakeBar(100, 24);
-  ASSERT_TRUE(quillane::controls::ShowTooltip("tip", QApplication::activeWindow(), nullptr, bar.get()));
+  ASSERT_TRUE(
+      quillane::controls::ShowTooltip("tip", QApplication::activeWindow(), nullptr, bar.get()));
   ASSERT_NE(quillane::controls::CurrentTooltip(), nullptr);
   bar.reset();
   EXPECT_EQ(quillane::controls::CurrentTooltip(), nullptr);

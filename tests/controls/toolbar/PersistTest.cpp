@@ -22,7 +22,8 @@ void Design(tb::xToolbar& bar) {
   bar.SetFont(f);
   bar.AddButtonEx("new", tb::tbrButton, SquarePicture(16, 16, qRgb(10, 20, 200)), "New \"book\"");
   bar.AddButtonEx("log", tb::tbrCheck, SquarePicture(), "Log", 0x00FF00, false, "Log", true);
-  for (int i = 0; i < 3; ++i) bar.AddButtonEx("g" + std::to_string(i), tb::tbrButtonGroup, SquarePicture());
+  for (int i = 0; i < 3; ++i)
+    bar.AddButtonEx("g" + std::to_string(i), tb::tbrButtonGroup, SquarePicture());
   bar.AddButtonEx("sep", tb::tbrSeparator);
   bar.AddButtonEx("ph", tb::tbrPlaceholder, {}, "", 0xFF00FF, true, "", false, true, 12.5f);
   bar.AddButtonEx("off", tb::tbrButton, SquarePicture(), "", 0xFF00FF, true, "", false, false);
@@ -62,8 +63,8 @@ TEST(ToolbarPersist, TenButtonDesignRoundTripsExactly) {
 
   // Keys in the written order; per-button keys carry the index; defaults are left out.
   const auto keys = bag.Keys();
-  const std::vector<std::string> head = {"FixedSize", "BorderStyle", "DoubleBottomBorder", "Font", "Appearance",
-                                         "ButtonCount"};
+  const std::vector<std::string> head = {"FixedSize", "BorderStyle", "DoubleBottomBorder",
+                                         "Font",      "Appearance",  "ButtonCount"};
   std::size_t at = 0;
   for (const auto& k : keys)
     if (at < head.size() && k == head[at]) ++at;

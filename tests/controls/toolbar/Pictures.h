@@ -28,8 +28,8 @@ inline platform::Picture DrawnPicture(int kind) {
     case 2:  // a green arrow
       p.setPen(Qt::NoPen);
       p.setBrush(QColor(20, 140, 40));
-      p.drawPolygon(QPolygon({QPoint(2, 6), QPoint(9, 6), QPoint(9, 2), QPoint(14, 8), QPoint(9, 14), QPoint(9, 10),
-                              QPoint(2, 10)}));
+      p.drawPolygon(QPolygon({QPoint(2, 6), QPoint(9, 6), QPoint(9, 2), QPoint(14, 8),
+                              QPoint(9, 14), QPoint(9, 10), QPoint(2, 10)}));
       break;
     case 3:  // align lines
       p.setPen(Qt::black);

@@ -26,7 +26,8 @@ std::unique_ptr<tb::xToolbar> Sample(bool vertical, std::int32_t appearance) {
   bar->AddButtonEx("checked", tb::tbrCheck, DrawnPicture(3), "Log", 0xFF00FF, true, "", true);
   bar->AddButtonEx("g1", tb::tbrButtonGroup, DrawnPicture(3), "", 0xFF00FF, true, "", true);
   bar->AddButtonEx("g2", tb::tbrButtonGroup, DrawnPicture(3));
-  bar->AddButtonEx("disabled", tb::tbrButton, DrawnPicture(4), "Stop", 0xFF00FF, true, "Stop", false, false);
+  bar->AddButtonEx("disabled", tb::tbrButton, DrawnPicture(4), "Stop", 0xFF00FF, true, "Stop",
+                   false, false);
   bar->SetButtonAlwaysShowCaption(7, true);
   bar->AddButtonEx("run", tb::tbrButton, DrawnPicture(2), "Run");
   bar->show();
@@ -49,8 +50,10 @@ TEST(ToolbarScreenshots, WritesBarsInEachAppearance) {
       // The hot flat button carries its highlight, the checked one its pattern.
       EXPECT_GT(CountColour(img, kHighlight), 50);
       const QString name = QString("toolbar_%1_%2.png")
-                               .arg(vertical ? "vertical" : "horizontal", appearance == tb::ifcaFlat ? "flat" : "standard");
-      ASSERT_TRUE(img.scaled(img.size() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation).save(dir + "/" + name))
+                               .arg(vertical ? "vertical" : "horizontal",
+                                    appearance == tb::ifcaFlat ? "flat" : "standard");
+      ASSERT_TRUE(img.scaled(img.size() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                      .save(dir + "/" + name))
           << name.toStdString();
     }
 }
@@ -61,7 +64,8 @@ TEST(ToolbarScreenshots, WritesEveryBorderStyleAndGrip) {
   QImage sheet(w, h * 8, QImage::Format_RGB32);
   QPainter painter(&sheet);
   for (int i = 0; i < 8; ++i) {
-    auto bar = MakeBar(w, h, i % 3 == 0 ? tb::tbdsOfficeXP : (i % 3 == 1 ? tb::tbdsOffice97 : tb::tbdsLocked));
+    auto bar = MakeBar(
+        w, h, i % 3 == 0 ? tb::tbdsOfficeXP : (i % 3 == 1 ? tb::tbdsOffice97 : tb::tbdsLocked));
     bar->SetBorderStyle(i < 6 ? i : (i == 6 ? tb::tbbsRaised : tb::tbbsInsetButton));
     bar->SetDoubleTopBorder(i >= 6);
     bar->SetDoubleBottomBorder(i >= 6);
@@ -77,11 +81,13 @@ TEST(ToolbarScreenshots, WritesEveryBorderStyleAndGrip) {
 }
 
 TEST(ToolbarScreenshots, WritesTheTooltip) {
-  ASSERT_TRUE(quillane::controls::ShowTooltip("Convert the checked workbooks now", nullptr, nullptr));
+  ASSERT_TRUE(
+      quillane::controls::ShowTooltip("Convert the checked workbooks now", nullptr, nullptr));
   const QImage img = quillane::controls::CurrentTooltip()->Render();
   quillane::controls::HideTooltip();
   EXPECT_GT(CountColour(img, 0x000000), 20);  // the text
   const QString dir = QStringLiteral(QUILLANE_SCREENSHOT_DIR);
   QDir().mkpath(dir);
-  ASSERT_TRUE(img.scaled(img.size() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation).save(dir + "/tooltip.png"));
+  ASSERT_TRUE(img.scaled(img.size() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                  .save(dir + "/tooltip.png"));
 }

@@ -29,15 +29,18 @@ int main(int argc, char** argv) {
   auto* bar = new tb::xToolbar(dock, "xToolbar1");
   bar->SetHWndContainer(dock);
   bar->setGeometry(0, 0, 520, 30);
-  bar->AddButtonEx("new", tb::tbrButton, DrawnPicture(0), "New workbook list", 0xFF00FF, true, "New");
+  bar->AddButtonEx("new", tb::tbrButton, DrawnPicture(0), "New workbook list", 0xFF00FF, true,
+                   "New");
   bar->AddButtonEx("open", tb::tbrButton, DrawnPicture(5), "Add files");
   bar->AddButtonEx("log", tb::tbrCheck, DrawnPicture(3), "Write the log", 0xFF00FF, true, "Log");
   bar->AddButtonEx("sep1", tb::tbrSeparator);
-  bar->AddButtonEx("left", tb::tbrButtonGroup, DrawnPicture(3), "Align left", 0xFF00FF, true, "", true);
+  bar->AddButtonEx("left", tb::tbrButtonGroup, DrawnPicture(3), "Align left", 0xFF00FF, true, "",
+                   true);
   bar->AddButtonEx("centre", tb::tbrButtonGroup, DrawnPicture(3), "Align centre");
   bar->AddButtonEx("right", tb::tbrButtonGroup, DrawnPicture(3), "Align right");
   bar->AddButtonEx("space", tb::tbrPlaceholder, {}, "", 0xFF00FF, true, "", false, true, 16);
-  bar->AddButtonEx("stop", tb::tbrButton, DrawnPicture(4), "Stop (disabled)", 0xFF00FF, true, "Stop", false, false);
+  bar->AddButtonEx("stop", tb::tbrButton, DrawnPicture(4), "Stop (disabled)", 0xFF00FF, true,
+                   "Stop", false, false);
   bar->AddButtonEx("run", tb::tbrButton, DrawnPicture(2), "Convert now", 0xFF00FF, true, "Convert");
   bar->SetCaptionOptions(tb::iftoSelectedLabels);
   for (int i : {1, 3, 9, 10}) bar->SetButtonAlwaysShowCaption(i, true);
@@ -45,8 +48,11 @@ int main(int argc, char** argv) {
   auto* side = new tb::xToolbar(&window, "xToolbar2");
   side->setGeometry(720, 50, 30, 220);
   for (int i = 0; i < 6; ++i) {
-    if (i == 2) side->AddButtonEx("vsep", tb::tbrSeparator);
-    else side->AddButtonEx("v" + std::to_string(i), tb::tbrButton, DrawnPicture(i), "Vertical " + std::to_string(i));
+    if (i == 2)
+      side->AddButtonEx("vsep", tb::tbrSeparator);
+    else
+      side->AddButtonEx("v" + std::to_string(i), tb::tbrButton, DrawnPicture(i),
+                        "Vertical " + std::to_string(i));
   }
   side->AddButtonEx("vc", tb::tbrCheck, {}, "", 0xFF00FF, true, "Check", true);
 
@@ -55,7 +61,10 @@ int main(int argc, char** argv) {
   log->setWordWrap(true);
   for (tb::xToolbar* t : {bar, side}) {
     t->Events.ButtonClick = [log, t](std::int16_t i, const std::string& key) {
-      log->setText(QString("%1: ButtonClick %2 \"%3\"").arg(QString::fromStdString(t->Name())).arg(i).arg(QString::fromStdString(key)));
+      log->setText(QString("%1: ButtonClick %2 \"%3\"")
+                       .arg(QString::fromStdString(t->Name()))
+                       .arg(i)
+                       .arg(QString::fromStdString(key)));
     };
     t->Events.ButtonRightClick = [log](std::int16_t i, const std::string&, bool&) {
       log->setText(QString("ButtonRightClick %1 (beep)").arg(i));
@@ -84,7 +93,8 @@ int main(int argc, char** argv) {
         [](tb::xToolbar* t, int v) { t->SetCaptionOptions(v); });
   combo("Caption alignment", {"On top", "On bottom", "On left", "On right"}, 3,
         [](tb::xToolbar* t, int v) { t->SetCaptionAlignment(v); });
-  combo("Docking style", {"Locked", "Office 97", "Office XP"}, 2, [](tb::xToolbar* t, int v) { t->SetDockingStyle(v); });
+  combo("Docking style", {"Locked", "Office 97", "Office XP"}, 2,
+        [](tb::xToolbar* t, int v) { t->SetDockingStyle(v); });
   auto* switches = new QHBoxLayout();
   auto check = [&](const char* label, auto apply) {
     auto* c = new QCheckBox(label);

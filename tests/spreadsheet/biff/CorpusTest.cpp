@@ -14,9 +14,9 @@ namespace {
 
 fs::path Corpus() { return fs::path(QUILLANE_CORPUS_DIR); }
 
-#define REQUIRE_CORPUS()                                                          \
-  if (!fs::is_directory(Corpus())) {                                              \
-    GTEST_SKIP() << "the corpus of real workbooks is absent: " << Corpus();       \
+#define REQUIRE_CORPUS()                                                    \
+  if (!fs::is_directory(Corpus())) {                                        \
+    GTEST_SKIP() << "the corpus of real workbooks is absent: " << Corpus(); \
   }
 
 model::Workbook Read(const std::string& name, const std::string& password = "") {
@@ -30,7 +30,8 @@ const model::Sheet& SheetNamed(const model::Workbook& book, const std::string& n
   throw std::runtime_error("no sheet " + name);
 }
 
-std::string Text(const model::Workbook& book, const model::Sheet& sheet, uint32_t row, uint16_t col) {
+std::string Text(const model::Workbook& book, const model::Sheet& sheet, uint32_t row,
+                 uint16_t col) {
   const model::Cell* cell = sheet.Find(row, col);
   if (!cell || cell->type != model::CellType::String) return "<none>";
   return book.strings.at(cell->text);
@@ -57,7 +58,8 @@ TEST(ReaderCorpus, EveryWorkbookLoadsOrGivesAReadError) {
             ASSERT_LT(cell.text, book.strings.size());
           }
         }
-        for (const model::Picture& picture : sheet.pictures) ASSERT_LT(picture.blip, book.blips.size());
+        for (const model::Picture& picture : sheet.pictures)
+          ASSERT_LT(picture.blip, book.blips.size());
       }
       ++loaded;
     } catch (const biff::ReadError& e) {
@@ -86,7 +88,8 @@ TEST(ReaderCorpus, EncryptedWorkbooksOpenWithTheirPasswordOnly) {
         Read(file, wrong);
         ADD_FAILURE() << file << " opened with " << wrong;
       } catch (const biff::PasswordError& e) {
-        EXPECT_STREQ(e.what(), "The workbook is password-protected and the password did not open it");
+        EXPECT_STREQ(e.what(),
+                     "The workbook is password-protected and the password did not open it");
       }
     }
   }
@@ -111,7 +114,8 @@ TEST(ReaderCorpus, KnownValuesOfRealWorkbooks) {
   model::Workbook biff5 = Read("testEXCEL_95.xls");
   EXPECT_EQ(biff5.biff.version, 5);
   EXPECT_EQ(biff5.sheets.at(0).name, "Feuil1");
-  EXPECT_EQ(Text(biff5, biff5.sheets[0], 0, 0), "Sample Excel Worksheet - Numbers and their Squares");
+  EXPECT_EQ(Text(biff5, biff5.sheets[0], 0, 0),
+            "Sample Excel Worksheet - Numbers and their Squares");
   EXPECT_EQ(biff5.Style(biff5.sheets[0].Find(5, 4)->style).numberFormat, "0.00%");
   EXPECT_EQ(biff5.sheets[0].RowHeight(0), 282);
 

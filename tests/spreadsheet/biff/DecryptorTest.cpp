@@ -41,11 +41,11 @@ void ExpectPrefixesFailCleanly(const Bytes& filepass) {
 // Known vectors: the FILEPASS records and some encrypted records of two real workbooks
 // (password.xls, RC4, "password"; xor-encryption-abc.xls, XOR, "abc"), copied here so that the
 // tests do not need the corpus.
-const Bytes kRc4FilePass = {
-    0x01, 0x00, 0x01, 0x00, 0x01, 0x00, 0x68, 0xA7, 0x5D, 0xAB, 0x8D, 0xFF, 0x01, 0xC4,
-    0xFA, 0x37, 0x63, 0x68, 0xE6, 0x5E, 0xFC, 0x5F, 0xDA, 0xA7, 0xA3, 0x6E, 0x24, 0x21,
-    0xFB, 0xA3, 0x6A, 0xB4, 0xEC, 0x92, 0xFA, 0x2A, 0xA0, 0x9A, 0xF7, 0x89, 0x69, 0x35,
-    0xE1, 0xC3, 0xAD, 0xB7, 0x16, 0x28, 0xED, 0xB7, 0x54, 0x3C, 0x09, 0xFA};
+const Bytes kRc4FilePass = {0x01, 0x00, 0x01, 0x00, 0x01, 0x00, 0x68, 0xA7, 0x5D, 0xAB, 0x8D,
+                            0xFF, 0x01, 0xC4, 0xFA, 0x37, 0x63, 0x68, 0xE6, 0x5E, 0xFC, 0x5F,
+                            0xDA, 0xA7, 0xA3, 0x6E, 0x24, 0x21, 0xFB, 0xA3, 0x6A, 0xB4, 0xEC,
+                            0x92, 0xFA, 0x2A, 0xA0, 0x9A, 0xF7, 0x89, 0x69, 0x35, 0xE1, 0xC3,
+                            0xAD, 0xB7, 0x16, 0x28, 0xED, 0xB7, 0x54, 0x3C, 0x09, 0xFA};
 const Bytes kRc4Font = {0xA0, 0x98, 0x5B, 0x04, 0x66, 0x9B, 0xCB, 0x8B, 0x6F, 0x1C,
                         0xD7, 0x96, 0xAC, 0x15, 0x8D, 0x10, 0x3C, 0xF7, 0xAE, 0xD1,
                         0x4A, 0xB3, 0xBE, 0xA2, 0xA9, 0xDD, 0xED, 0x9C, 0xF6, 0x0C};  // at 334
@@ -66,7 +66,8 @@ TEST(Decryptor, XorObfuscationKnownVector) {
   EXPECT_EQ(decryptor->GetMethod(), Decryptor::Method::kXor);
   Bytes sheet = kXorBoundSheet;
   decryptor->DecryptRecord(0x0085, sheet.data(), sheet.size(), 1036);
-  EXPECT_EQ(Bytes(sheet.begin(), sheet.begin() + 4), Bytes(kXorBoundSheet.begin(), kXorBoundSheet.begin() + 4));
+  EXPECT_EQ(Bytes(sheet.begin(), sheet.begin() + 4),
+            Bytes(kXorBoundSheet.begin(), kXorBoundSheet.begin() + 4));
   EXPECT_EQ(Ascii(sheet, 8), "Sheet1");
   Bytes codepage = {0xCC, 0xD7};
   decryptor->Decrypt(codepage.data(), 2, 34);  // a whole payload: CODEPAGE 1200
@@ -109,7 +110,8 @@ TEST(Decryptor, Rc4SchemesDecryptAnySplitOfTheStream) {
   for (auto& b : plain) b = static_cast<uint8_t>(random());
   const Scheme schemes[] = {{false, 40}, {true, 40}, {true, 56}, {true, 128}};
   for (const Scheme& scheme : schemes) {
-    SCOPED_TRACE(std::string(scheme.cryptoApi ? "CryptoAPI " : "RC4 ") + std::to_string(scheme.keyBits));
+    SCOPED_TRACE(std::string(scheme.cryptoApi ? "CryptoAPI " : "RC4 ") +
+                 std::to_string(scheme.keyBits));
     const Bytes filepass = scheme.FilePass("s3cret");
     auto decryptor = Decryptor::Create(8, filepass, "s3cret");
     EXPECT_EQ(decryptor->GetMethod(),
@@ -120,7 +122,9 @@ TEST(Decryptor, Rc4SchemesDecryptAnySplitOfTheStream) {
       const size_t n = std::min<size_t>(data.size() - at, random() % 2100);
       decryptor->Decrypt(data.data() + at, n, at);
       at += n + 4;
-      if (at < data.size() + 4) std::copy_n(plain.begin() + at - 4, std::min<size_t>(4, data.size() - (at - 4)), data.begin() + at - 4);
+      if (at < data.size() + 4)
+        std::copy_n(plain.begin() + at - 4, std::min<size_t>(4, data.size() - (at - 4)),
+                    data.begin() + at - 4);
     }
     EXPECT_EQ(data, plain);
     EXPECT_EQ(PasswordMessage(filepass, "secret"),
@@ -148,10 +152,12 @@ TEST(Decryptor, DamagedOrUnknownRecordsAreReadErrors) {
             "The workbook is encrypted with an unknown method (RC4 version 9.1)");
   Bytes filepass = Scheme{true, 128}.FilePass("x");
   filepass[11] = 0xFF;  // header size beyond the record
-  EXPECT_EQ(readError(filepass), "Damaged workbook: the encryption record (FILEPASS) has a header of a wrong size");
+  EXPECT_EQ(readError(filepass),
+            "Damaged workbook: the encryption record (FILEPASS) has a header of a wrong size");
   filepass = Scheme{true, 128}.FilePass("x");
   filepass[30] = 44;  // key size
-  EXPECT_EQ(readError(filepass), "Damaged workbook: the encryption record (FILEPASS) names a key size of 44 bits");
+  EXPECT_EQ(readError(filepass),
+            "Damaged workbook: the encryption record (FILEPASS) names a key size of 44 bits");
   ExpectPrefixesFailCleanly(kXorFilePass);
   ExpectPrefixesFailCleanly(kRc4FilePass);
 }
@@ -185,7 +191,8 @@ std::vector<Record> ReadDecrypted(const std::filesystem::path& path, const std::
   std::unique_ptr<Decryptor> decryptor;
   for (size_t at = 0; at + 4 <= stream.size();) {
     const uint16_t type = stream[at] | stream[at + 1] << 8;
-    const size_t length = std::min<size_t>(stream[at + 2] | stream[at + 3] << 8, stream.size() - at - 4);
+    const size_t length =
+        std::min<size_t>(stream[at + 2] | stream[at + 3] << 8, stream.size() - at - 4);
     Record record{type, at + 4, Bytes(stream.begin() + at + 4, stream.begin() + at + 4 + length)};
     if (decryptor) decryptor->DecryptRecord(type, record.payload.data(), length, record.offset);
     if (type == 0x002F) decryptor = Decryptor::Create(8, record.payload, password);
@@ -216,14 +223,16 @@ TEST(Decryptor, OpensTheEncryptedWorkbooksOfTheCorpus) {
     for (const Record& r : records) {
       if (r.type == 0x0085) {
         // BOUNDSHEET: offset of the sheet's BOF (in the clear), flags, name length, 8-bit name.
-        const uint32_t bof = r.payload[0] | r.payload[1] << 8 | r.payload[2] << 16 | r.payload[3] << 24;
+        const uint32_t bof =
+            r.payload[0] | r.payload[1] << 8 | r.payload[2] << 16 | r.payload[3] << 24;
         EXPECT_TRUE(std::any_of(records.begin(), records.end(), [&](const Record& b) {
           return b.type == 0x0809 && b.offset == bof + 4;
         }));
         const bool wide = r.payload[7] & 1;
         std::string name;
         for (size_t i = 0; i < r.payload[6]; ++i) {
-          const uint32_t c = wide ? r.payload[8 + 2 * i] | r.payload[9 + 2 * i] << 8 : r.payload[8 + i];
+          const uint32_t c =
+              wide ? r.payload[8 + 2 * i] | r.payload[9 + 2 * i] << 8 : r.payload[8 + i];
           if (c < 0x80) {
             name += static_cast<char>(c);
           } else {  // the names here need no more than two bytes of UTF-8
@@ -245,7 +254,8 @@ TEST(Decryptor, OpensTheEncryptedWorkbooksOfTheCorpus) {
 TEST(Decryptor, StoredFiles) {
   // tests/data/crypto: workbooks encrypted by MakeTestData.cpp (RC4, RC4 CryptoAPI with 40- and
   // 128-bit keys; A1 holds "Quillane"), and inputs that once broke decryption.
-  const std::filesystem::path folder = std::filesystem::path(QUILLANE_SOURCE_DIR) / "tests/data/crypto";
+  const std::filesystem::path folder =
+      std::filesystem::path(QUILLANE_SOURCE_DIR) / "tests/data/crypto";
   int made = 0;
   for (const auto& item : std::filesystem::directory_iterator(folder)) {
     SCOPED_TRACE(item.path().string());
@@ -259,11 +269,13 @@ TEST(Decryptor, StoredFiles) {
       continue;
     }
     const std::vector<Record> records = ReadDecrypted(item.path(), "password");
-    const auto label = std::find_if(records.begin(), records.end(), [](const Record& r) { return r.type == 0x0204; });
+    const auto label = std::find_if(records.begin(), records.end(),
+                                    [](const Record& r) { return r.type == 0x0204; });
     ASSERT_NE(label, records.end());
     EXPECT_EQ(Ascii(label->payload, 9), "Quillane");
-    EXPECT_EQ(name.starts_with("cryptoapi-") ? Decryptor::Method::kRc4CryptoApi : Decryptor::Method::kRc4,
-              Decryptor::Create(8, records[1].payload, "password")->GetMethod());
+    EXPECT_EQ(
+        name.starts_with("cryptoapi-") ? Decryptor::Method::kRc4CryptoApi : Decryptor::Method::kRc4,
+        Decryptor::Create(8, records[1].payload, "password")->GetMethod());
     if (!name.ends_with("-default.xls")) {
       EXPECT_THROW(ReadDecrypted(item.path(), "wrong"), PasswordError);
     }

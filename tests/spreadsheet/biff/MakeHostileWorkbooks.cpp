@@ -3,10 +3,11 @@
 // far-cell.xls           one cell at row 65536, column 65536 (the format has 256 columns)
 // last-cell.xls          one cell at row 65536, column 256: the last of the grid
 // wide-formats-grid.xls  as wide-formats.xls with the cell in column 256
-// wide-formats.xls       a filled column format over columns 1..65536, a cell at row 1024 of the last
-// filled-columns.xls     a filled column format over all 256 columns, a cell at the last row and column
-// pictures.xls           120 deflated metafiles each claiming 1 GB, damaged after 15 MB of output
-// small.xls              a small valid workbook (truncate it to 3 GB for the sparse-file measure)
+// wide-formats.xls       a filled column format over columns 1..65536, a cell at row 1024 of the
+// last filled-columns.xls     a filled column format over all 256 columns, a cell at the last row
+// and column pictures.xls           120 deflated metafiles each claiming 1 GB, damaged after 15 MB
+// of output small.xls              a small valid workbook (truncate it to 3 GB for the sparse-file
+// measure)
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -28,11 +29,15 @@ void Write(const std::filesystem::path& path, const std::vector<uint8_t>& stream
 
 // Style 0 plain, style 1 filled yellow.
 void Styles(Stream& s) {
-  s.Record(0x00E0, Data().U16(0).U16(0).U16(0).U8(0x20).U8(0).U8(0).U8(0).U32(0).U32(0).U16(0x20C0));
-  s.Record(0x00E0, Data().U16(0).U16(0).U16(0).U8(0x20).U8(0).U8(0).U8(0).U32(0).U32(1u << 26).U16(0x20C0 | 0x0D));
+  s.Record(0x00E0,
+           Data().U16(0).U16(0).U16(0).U8(0x20).U8(0).U8(0).U8(0).U32(0).U32(0).U16(0x20C0));
+  s.Record(0x00E0, Data().U16(0).U16(0).U16(0).U8(0x20).U8(0).U8(0).U8(0).U32(0).U32(1u << 26).U16(
+                       0x20C0 | 0x0D));
 }
 
-Data Number(uint16_t row, uint16_t col, double v) { return Data().U16(row).U16(col).U16(0).Double(v); }
+Data Number(uint16_t row, uint16_t col, double v) {
+  return Data().U16(row).U16(col).U16(0).Double(v);
+}
 
 }  // namespace
 
@@ -43,12 +48,14 @@ int main(int argc, char** argv) {
   }
   const std::filesystem::path dir = argv[1];
   std::filesystem::create_directories(dir);
-  Write(dir / "far-cell.xls", Book8(Styles, [](Stream& t) { t.Record(0x0203, Number(65535, 65535, 1)); }));
+  Write(dir / "far-cell.xls",
+        Book8(Styles, [](Stream& t) { t.Record(0x0203, Number(65535, 65535, 1)); }));
   Write(dir / "wide-formats.xls", Book8(Styles, [](Stream& t) {
           t.Record(0x007D, Data().U16(0).U16(65535).U16(2560).U16(1).U16(0).U16(0));
           t.Record(0x0203, Number(1023, 65535, 1));
         }));
-  Write(dir / "last-cell.xls", Book8(Styles, [](Stream& t) { t.Record(0x0203, Number(65535, 255, 1)); }));
+  Write(dir / "last-cell.xls",
+        Book8(Styles, [](Stream& t) { t.Record(0x0203, Number(65535, 255, 1)); }));
   Write(dir / "wide-formats-grid.xls", Book8(Styles, [](Stream& t) {
           t.Record(0x007D, Data().U16(0).U16(65535).U16(2560).U16(1).U16(0).U16(0));
           t.Record(0x0203, Number(1023, 255, 1));
@@ -58,8 +65,12 @@ int main(int argc, char** argv) {
           t.Record(0x0203, Number(65535, 255, 1));
         }));
   const std::vector<uint8_t> store = MetafileStore(120, 1u << 30, RunawayDeflate(60000));
-  Write(dir / "pictures.xls", Book8([&](Stream& g) { Styles(g); ContinuedRecord(g, 0x00EB, store); },
-                                    [](Stream& t) { t.Record(0x0203, Number(0, 0, 1)); }));
+  Write(dir / "pictures.xls", Book8(
+                                  [&](Stream& g) {
+                                    Styles(g);
+                                    ContinuedRecord(g, 0x00EB, store);
+                                  },
+                                  [](Stream& t) { t.Record(0x0203, Number(0, 0, 1)); }));
   Write(dir / "small.xls", Book8(Styles, [](Stream& t) {
           for (uint16_t r = 0; r < 20; ++r) t.Record(0x0203, Number(r, r % 5, r));
         }));

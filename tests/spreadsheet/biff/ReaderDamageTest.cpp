@@ -38,7 +38,6 @@ std::vector<uint8_t> Book(const std::function<void(Stream&)>& globals,
   return Book8(globals, sheet, "S");
 }
 
-
 }  // namespace
 
 TEST(ReaderDamage, FilesThatAreNotWorkbooksAreNamed) {
@@ -47,8 +46,11 @@ TEST(ReaderDamage, FilesThatAreNotWorkbooksAreNamed) {
             "Not a workbook: the file is an HTML page");
   EXPECT_EQ(ErrorOf(Text("<html xmlns:o=\"urn:schemas-microsoft-com:office:office\">")),
             "Not a workbook: the file is an HTML page");
-  EXPECT_EQ(ErrorOf(Text("a,b,c\n1,2,3\n")), "Not a workbook: the file is a text file (CSV or similar)");
-  EXPECT_EQ(ErrorOf({'P', 'K', 3, 4, 20, 0, 0, 0}).rfind("Not a workbook: the file is a zip archive", 0), 0u);
+  EXPECT_EQ(ErrorOf(Text("a,b,c\n1,2,3\n")),
+            "Not a workbook: the file is a text file (CSV or similar)");
+  EXPECT_EQ(
+      ErrorOf({'P', 'K', 3, 4, 20, 0, 0, 0}).rfind("Not a workbook: the file is a zip archive", 0),
+      0u);
   EXPECT_EQ(ErrorOf({0x00, 0x01, 0xFE, 0x80, 0x00, 0x10}).rfind("Not a workbook", 0), 0u);
   // A compound file header and nothing behind it.
   std::vector<uint8_t> compound = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
@@ -62,7 +64,8 @@ TEST(ReaderDamage, RecordsThatOverrunOrLieAboutTheirSize) {
   s.Record(0x0809, Bof8(0x0010));
   s.Record(0x0203, Data().U16(0).U16(0).U16(0).Double(1));
   s.bytes.insert(s.bytes.end(), {0x03, 0x02, 0xFF, 0x00, 1, 2, 3});
-  EXPECT_NE(ErrorOf(s.bytes).find("The workbook is damaged: a record at offset"), std::string::npos);
+  EXPECT_NE(ErrorOf(s.bytes).find("The workbook is damaged: a record at offset"),
+            std::string::npos);
 
   // Records shorter than their contents are left out; the rest of the sheet stands. A huge
   // DIMENSIONS and lying counts allocate nothing.
@@ -79,12 +82,21 @@ TEST(ReaderDamage, RecordsThatOverrunOrLieAboutTheirSize) {
       [](Stream& t) {
         t.Record(0x0200, Data().U32(0).U32(0xFFFFFFFF).U16(0).U16(0xFFFF).U16(0));
         t.Record(0x0203, Data().U16(0).U16(0));
-        t.Record(0x00BD, Data().U16(1).U16(0xFFFE).U16(0).U32(6).U16(0).U32(10).U16(0).U32(14).U8(1));
+        t.Record(0x00BD,
+                 Data().U16(1).U16(0xFFFE).U16(0).U32(6).U16(0).U32(10).U16(0).U32(14).U8(1));
         t.Record(0x00BE, Data().U16(2).U16(0xFFFF).U16(0).U16(0).U16(1));
         t.Record(0x00FD, Data().U16(3).U16(0).U16(0).U32(0));
         t.Record(0x00FD, Data().U16(3).U16(1).U16(0).U32(5));
         t.Record(0x00E5, Data().U16(0xFFFF).U16(0).U16(1).U16(0).U16(1));
-        t.Record(0x01B8, Data().U16(0).U16(0).U16(0).U16(0).Raw(std::vector<uint8_t>(16, 0)).U32(2).U32(0x14).U32(0x7FFFFFFF));
+        t.Record(0x01B8, Data()
+                             .U16(0)
+                             .U16(0)
+                             .U16(0)
+                             .U16(0)
+                             .Raw(std::vector<uint8_t>(16, 0))
+                             .U32(2)
+                             .U32(0x14)
+                             .U32(0x7FFFFFFF));
         t.Record(0x001C, Data().U16(0).U16(0).U16(0).U16(9).U16(500).U8(1));
         t.Record(0x01B6, Data().U16(0));
         t.Record(0x01B6, Data().U16(0).U16(0).U32(0).U16(0).U16(0xFFFF).U16(0).U16(0).U32(0));
@@ -102,7 +114,7 @@ TEST(ReaderDamage, RecordsThatOverrunOrLieAboutTheirSize) {
   EXPECT_EQ(sheet.Find(1, 0xFFFE), nullptr);  // columns past the grid are damage
   EXPECT_EQ(book.strings[sheet.Find(3, 0)->text], "abc");
   EXPECT_EQ(sheet.Find(3, 1)->type, model::CellType::Blank);  // no string 5
-  EXPECT_EQ(sheet.merged.size(), 1u);  // the count claims 65535 ranges
+  EXPECT_EQ(sheet.merged.size(), 1u);                         // the count claims 65535 ranges
   EXPECT_TRUE(sheet.hyperlinks.empty());
   EXPECT_EQ(sheet.Find(7, 7)->number, 7);
 }
@@ -125,18 +137,24 @@ TEST(ReaderDamage, SheetOffsetsThatPointNowhere) {
 // Positions past the grid of the file format (BIFF8 65536 rows, BIFF2-7 16384, 256 columns) are
 // damage, not content: cells, rows, notes and pictures there are left out, ranges are cut.
 TEST(ReaderDamage, PositionsPastTheGridAreLeftOut) {
-  auto bytes = Book([](Stream&) {}, [](Stream& t) {
-    t.Record(0x0203, Data().U16(65535).U16(255).U16(0).Double(1));
-    t.Record(0x0203, Data().U16(65535).U16(256).U16(0).Double(2));
-    t.Record(0x0203, Data().U16(0).U16(65535).U16(0).Double(3));
-    t.Record(0x00BD, Data().U16(4).U16(254).U16(0).U32(0x22).U16(0).U32(0x26).U16(0).U32(0x2A).U16(3));
-    t.Record(0x0006, Data().U16(5).U16(300).U16(0).Raw({0, 0, 0, 0, 0, 0, 0xFF, 0xFF}).U16(0).U32(0).U16(0));
-    t.Record(0x0207, Data().U16(1).U8(0).Raw("x"));  // the STRING of the formula left out
-    t.Record(0x007D, Data().U16(250).U16(65535).U16(3000).U16(0).U16(0).U16(0));
-    t.Record(0x007D, Data().U16(256).U16(300).U16(3000).U16(0).U16(0).U16(0));
-    t.Record(0x00E5, Data().U16(2).U16(0).U16(65535).U16(200).U16(300).U16(0).U16(0).U16(256).U16(256));
-    t.Record(0x001C, Data().U16(9).U16(256).U16(0).U16(1).U16(1).U8(0).Raw("a"));
-  });
+  auto bytes = Book(
+      [](Stream&) {},
+      [](Stream& t) {
+        t.Record(0x0203, Data().U16(65535).U16(255).U16(0).Double(1));
+        t.Record(0x0203, Data().U16(65535).U16(256).U16(0).Double(2));
+        t.Record(0x0203, Data().U16(0).U16(65535).U16(0).Double(3));
+        t.Record(0x00BD,
+                 Data().U16(4).U16(254).U16(0).U32(0x22).U16(0).U32(0x26).U16(0).U32(0x2A).U16(3));
+        t.Record(
+            0x0006,
+            Data().U16(5).U16(300).U16(0).Raw({0, 0, 0, 0, 0, 0, 0xFF, 0xFF}).U16(0).U32(0).U16(0));
+        t.Record(0x0207, Data().U16(1).U8(0).Raw("x"));  // the STRING of the formula left out
+        t.Record(0x007D, Data().U16(250).U16(65535).U16(3000).U16(0).U16(0).U16(0));
+        t.Record(0x007D, Data().U16(256).U16(300).U16(3000).U16(0).U16(0).U16(0));
+        t.Record(0x00E5,
+                 Data().U16(2).U16(0).U16(65535).U16(200).U16(300).U16(0).U16(0).U16(256).U16(256));
+        t.Record(0x001C, Data().U16(9).U16(256).U16(0).U16(1).U16(1).U8(0).Raw("a"));
+      });
   model::Workbook book = biff::ReadWorkbook(bytes, "");
   const model::Sheet& sheet = book.sheets.at(0);
   ASSERT_EQ(sheet.cells.size(), 3u);
@@ -182,7 +200,8 @@ TEST(ReaderDamage, SheetsThatCannotBeReadWholeAreDamage) {
   for (size_t at : offsets) {
     s.Patch32(at, static_cast<uint32_t>(s.Size()));
     s.Record(0x0809, Bof8(0x0010));
-    for (uint16_t row = 0; row < 200; ++row) s.Record(0x0203, Data().U16(row).U16(0).U16(0).Double(row));
+    for (uint16_t row = 0; row < 200; ++row)
+      s.Record(0x0203, Data().U16(row).U16(0).U16(0).Double(row));
     s.Record(0x000A, Data());
   }
   std::vector<uint8_t> file = container::testing::WriteCompoundFile({{"Workbook", s.bytes}}).bytes;
@@ -212,7 +231,9 @@ TEST(ReaderDamage, SheetsThatCannotBeReadWholeAreDamage) {
   twice.Record(0x000A, Data());
   EXPECT_NE(damaged(twice.bytes).find("sheet \"B\" has no substream"), std::string::npos);
   // A sheet whose substream ends without its EOF.
-  std::vector<uint8_t> cut = Book8([](Stream&) {}, [](Stream& t) { t.Record(0x0203, Data().U16(0).U16(0).U16(0).Double(1)); }, "Cut");
+  std::vector<uint8_t> cut =
+      Book8([](Stream&) {},
+            [](Stream& t) { t.Record(0x0203, Data().U16(0).U16(0).U16(0).Double(1)); }, "Cut");
   cut.resize(cut.size() - 4);
   EXPECT_NE(damaged(cut).find("ends inside sheet \"Cut\""), std::string::npos);
 }
@@ -220,12 +241,34 @@ TEST(ReaderDamage, SheetsThatCannotBeReadWholeAreDamage) {
 TEST(ReaderDamage, DrawingRecordsWithLyingLengths) {
   auto bytes = Book(
       [](Stream& g) {
-        g.Record(0x00EB, Data().U16(0x000F).U16(0xF000).U32(0xFFFFFFFF).U16(0x000F).U16(0xF001)
-                             .U32(0x7FFFFFFF).U16(0x0062).U16(0xF007).U32(40).Raw(std::vector<uint8_t>(33, 0)).U8(200));
+        g.Record(0x00EB, Data()
+                             .U16(0x000F)
+                             .U16(0xF000)
+                             .U32(0xFFFFFFFF)
+                             .U16(0x000F)
+                             .U16(0xF001)
+                             .U32(0x7FFFFFFF)
+                             .U16(0x0062)
+                             .U16(0xF007)
+                             .U32(40)
+                             .Raw(std::vector<uint8_t>(33, 0))
+                             .U8(200));
       },
       [](Stream& t) {
-        t.Record(0x00EC, Data().U16(0x000F).U16(0xF002).U32(0xFFFFFFF0).U16(0x000F).U16(0xF004)
-                             .U32(100).U16(0x0033).U16(0xF00B).U32(12).U16(0x4104).U32(1).U16(0x8380).U32(0xFFFFFFFF));
+        t.Record(0x00EC, Data()
+                             .U16(0x000F)
+                             .U16(0xF002)
+                             .U32(0xFFFFFFF0)
+                             .U16(0x000F)
+                             .U16(0xF004)
+                             .U32(100)
+                             .U16(0x0033)
+                             .U16(0xF00B)
+                             .U32(12)
+                             .U16(0x4104)
+                             .U32(1)
+                             .U16(0x8380)
+                             .U32(0xFFFFFFFF));
       });
   model::Workbook book = biff::ReadWorkbook(bytes, "");
   ASSERT_EQ(book.blips.size(), 1u);
@@ -243,10 +286,10 @@ long PeakKilobytes() {
 // A small valid workbook at the start of a large sparse file: memory follows what is read, not
 // the file's size; a file over the size limit is refused before anything is read.
 TEST(ReaderDamage, MemoryFollowsWhatIsReadNotTheFileSize) {
-  const std::vector<uint8_t> stream = Book8([](Stream&) {}, [](Stream& t) {
-    t.Record(0x0203, Data().U16(2).U16(1).U16(0).Double(42));
-  });
-  const std::vector<uint8_t> file = container::testing::WriteCompoundFile({{"Workbook", stream}}).bytes;
+  const std::vector<uint8_t> stream = Book8(
+      [](Stream&) {}, [](Stream& t) { t.Record(0x0203, Data().U16(2).U16(1).U16(0).Double(42)); });
+  const std::vector<uint8_t> file =
+      container::testing::WriteCompoundFile({{"Workbook", stream}}).bytes;
   const auto path = std::filesystem::temp_directory_path() /
                     ("quillane-sparse-" + std::to_string(::getpid()) + ".xls");
   struct Remove {
@@ -255,7 +298,8 @@ TEST(ReaderDamage, MemoryFollowsWhatIsReadNotTheFileSize) {
   } remove{path};
   {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    out.write(reinterpret_cast<const char*>(file.data()),
+              static_cast<std::streamsize>(file.size()));
   }
   std::filesystem::resize_file(path, uint64_t{1} << 30);
   const long before = PeakKilobytes();
@@ -269,7 +313,8 @@ TEST(ReaderDamage, MemoryFollowsWhatIsReadNotTheFileSize) {
     spreadsheet::ReadWorkbookFile(path, "");
     ADD_FAILURE() << "a file over the limit was read";
   } catch (const biff::ReadError& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("The file is too large: 4294967297 bytes", 0), 0u) << e.what();
+    EXPECT_EQ(std::string(e.what()).rfind("The file is too large: 4294967297 bytes", 0), 0u)
+        << e.what();
   }
   EXPECT_LT(PeakKilobytes() - before, 128 * 1024);
 }
@@ -287,7 +332,7 @@ TEST(ReaderDamage, DiscardedPicturesCountAgainstTheUnpackingBudget) {
   for (const model::Blip& blip : blips) EXPECT_TRUE(blip.data.empty());
   // The same pictures whole (their block ended) are kept while the budget lasts.
   std::vector<uint8_t> whole = runaway;
-  whole[2] |= 1;  // the last block
+  whole[2] |= 1;                            // the last block
   whole.insert(whole.end(), {0x00, 0x00});  // its end code, padding
   blips.clear();
   biff::ReadPictureStore(MetafileStore(3, 1u << 30, whole), budget, blips);
@@ -300,16 +345,33 @@ TEST(ReaderDamage, DiscardedPicturesCountAgainstTheUnpackingBudget) {
 TEST(ReaderDamage, RandomlyDamagedStreams) {
   auto valid = Book(
       [](Stream& g) {
-        g.Record(0x0031, Data().U16(200).U16(0).U16(0x7FFF).U16(400).U16(0).U8(0).U8(0).U8(0).U8(0).Str8("Arial"));
-        g.Record(0x00E0, Data().U16(0).U16(0).U16(1).U8(0x20).U8(0).U8(0).U8(0).U32(0).U32(0).U16(0x20C0));
-        g.Record(0x00FC, Data().U32(2).U32(2).U16(2).U8(0).Raw("ab").U16(2).U8(9).U16(1).U32(2).Wide("cd").U32(0).U16(0));
+        g.Record(0x0031,
+                 Data().U16(200).U16(0).U16(0x7FFF).U16(400).U16(0).U8(0).U8(0).U8(0).U8(0).Str8(
+                     "Arial"));
+        g.Record(0x00E0,
+                 Data().U16(0).U16(0).U16(1).U8(0x20).U8(0).U8(0).U8(0).U32(0).U32(0).U16(0x20C0));
+        g.Record(0x00FC, Data()
+                             .U32(2)
+                             .U32(2)
+                             .U16(2)
+                             .U8(0)
+                             .Raw("ab")
+                             .U16(2)
+                             .U8(9)
+                             .U16(1)
+                             .U32(2)
+                             .Wide("cd")
+                             .U32(0)
+                             .U16(0));
       },
       [](Stream& t) {
         t.Record(0x0200, Data().U32(0).U32(4).U16(0).U16(4).U16(0));
         t.Record(0x0208, Data().U16(0).U16(0).U16(4).U16(300).U32(0).U16(0x40).U16(0));
         t.Record(0x00FD, Data().U16(0).U16(0).U16(0).U32(1));
         t.Record(0x00BD, Data().U16(1).U16(0).U16(0).U32(6).U16(0).U32(10).U16(1));
-        t.Record(0x0006, Data().U16(2).U16(0).U16(0).Raw({0, 0, 0, 0, 0, 0, 0xFF, 0xFF}).U16(0).U32(0).U16(0));
+        t.Record(
+            0x0006,
+            Data().U16(2).U16(0).U16(0).Raw({0, 0, 0, 0, 0, 0, 0xFF, 0xFF}).U16(0).U32(0).U16(0));
         t.Record(0x0207, Data().U16(2).U8(1).Wide("zz"));
         t.Record(0x00E5, Data().U16(1).U16(0).U16(1).U16(0).U16(1));
         t.Record(0x007D, Data().U16(0).U16(5).U16(3000).U16(0).U16(0).U16(0));
@@ -320,7 +382,8 @@ TEST(ReaderDamage, RandomlyDamagedStreams) {
   for (int i = 0; i < 3000; ++i) {
     std::vector<uint8_t> bytes = valid;
     int changes = 1 + static_cast<int>(random() % 6);
-    for (int k = 0; k < changes; ++k) bytes[random() % bytes.size()] = static_cast<uint8_t>(random());
+    for (int k = 0; k < changes; ++k)
+      bytes[random() % bytes.size()] = static_cast<uint8_t>(random());
     if (random() % 4 == 0) bytes.resize(random() % bytes.size());
     try {
       model::Workbook book = biff::ReadWorkbook(bytes, "");

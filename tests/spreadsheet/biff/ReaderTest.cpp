@@ -19,8 +19,17 @@ Data Font8(const std::string& name, uint16_t weight = 400) {
 
 Data Xf8(uint16_t font, uint16_t format, uint8_t align = 0x20, uint8_t rotation = 0,
          uint8_t indent = 0, uint32_t b1 = 0, uint32_t b2 = 0, uint16_t fill = 0x20C0) {
-  return Data().U16(font).U16(format).U16(0x0001).U8(align).U8(rotation).U8(indent).U8(0)
-      .U32(b1).U32(b2).U16(fill);
+  return Data()
+      .U16(font)
+      .U16(format)
+      .U16(0x0001)
+      .U8(align)
+      .U8(rotation)
+      .U8(indent)
+      .U8(0)
+      .U32(b1)
+      .U32(b2)
+      .U16(fill);
 }
 
 Data Cell(uint16_t row, uint16_t col, uint16_t xf) { return Data().U16(row).U16(col).U16(xf); }
@@ -29,13 +38,12 @@ Data Formula(uint16_t row, uint16_t col, std::initializer_list<uint8_t> result) 
   return Cell(row, col, 0).Raw(result).U16(0x0008).U32(0).U16(0);
 }
 
-
 const model::Cell& At(const model::Sheet& sheet, uint32_t row, uint16_t col) {
   const model::Cell* cell = sheet.Find(row, col);
-  if (!cell) throw std::runtime_error("no cell at " + std::to_string(row) + "," + std::to_string(col));
+  if (!cell)
+    throw std::runtime_error("no cell at " + std::to_string(row) + "," + std::to_string(col));
   return *cell;
 }
-
 
 }  // namespace
 
@@ -74,7 +82,14 @@ TEST(Reader, Biff8CellsStringsStylesAndLayout) {
         s.Record(0x0203, Cell(0, 0, 1).Double(3.5));
         s.Record(0x027E, Cell(0, 1, 0).U32(7 << 2 | 3));
         s.Record(0x027E, Cell(0, 2, 0).U32(0x3FF80000));
-        s.Record(0x00BD, Data().U16(1).U16(0).U16(0).U32(1 << 2 | 2).U16(1).U32(static_cast<uint32_t>(-3) << 2 | 2).U16(2));
+        s.Record(0x00BD, Data()
+                             .U16(1)
+                             .U16(0)
+                             .U16(0)
+                             .U32(1 << 2 | 2)
+                             .U16(1)
+                             .U32(static_cast<uint32_t>(-3) << 2 | 2)
+                             .U16(2));
         s.Record(0x00FD, Cell(1, 4, 0).U32(1));
         s.Record(0x00FD, Cell(1, 5, 0).U32(2));
         s.Record(0x00FD, Cell(1, 6, 0).U32(99));  // no such string
@@ -197,32 +212,42 @@ TEST(Reader, Biff8HyperlinksAndComments) {
   const uint8_t kUrl[16] = {0xE0, 0xC9, 0xEA, 0x79, 0xF9, 0xBA, 0xCE, 0x11,
                             0x8C, 0x82, 0x00, 0xAA, 0x00, 0x4B, 0xA9, 0x0B};
   const uint8_t kFile[16] = {0x03, 0x03, 0, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
-  auto bytes = Book8([](Stream&) {},
-                     [&](Stream& s) {
-                       Data url;
-                       url.U16(0).U16(0).U16(0).U16(1).Raw(std::vector<uint8_t>(16, 0)).U32(2).U32(0x17);
-                       url.U32(5).Wide("Site").U16(0);
-                       url.Raw(std::vector<uint8_t>(kUrl, kUrl + 16)).U32(28).Wide("http://x.org/").U16(0);
-                       s.Record(0x01B8, url);
-                       s.Record(0x0800, Data().U16(0x0800).U16(0).U16(0).U16(0).U16(1).Wide("Tip").U16(0));
-                       Data file;
-                       file.U16(1).U16(1).U16(0).U16(0).Raw(std::vector<uint8_t>(16, 0)).U32(2).U32(0x01);
-                       file.Raw(std::vector<uint8_t>(kFile, kFile + 16)).U16(1).U32(8).Raw("doc.xls").U8(0);
-                       file.U16(0xFFFF).U16(0xDEAD).Raw(std::vector<uint8_t>(20, 0)).U32(0);
-                       s.Record(0x01B8, file);
-                       Data place;
-                       place.U16(2).U16(2).U16(0).U16(0).Raw(std::vector<uint8_t>(16, 0)).U32(2).U32(0x08);
-                       place.U32(10).Wide("Sheet2!A1").U16(0);
-                       s.Record(0x01B8, place);
-                       // A comment: OBJ, its text box (TXO with the text in CONTINUE records,
-                       // 8-bit then 16-bit), and the NOTE that points at the object.
-                       s.Record(0x005D, Data().U16(0x15).U16(0x12).U16(0x19).U16(7).U16(0).Raw(std::vector<uint8_t>(12, 0)).U32(0));
-                       s.Record(0x01B6, Data().U16(0x12).U16(0).Raw(std::vector<uint8_t>(6, 0)).U16(12).U16(16).U16(0).U32(0));
-                       s.Record(0x003C, Data().U8(0).Raw("Hello\r"));
-                       s.Record(0x003C, Data().U8(1).Wide("world!"));
-                       s.Record(0x003C, Data().Raw(std::vector<uint8_t>(16, 0)));
-                       s.Record(0x001C, Data().U16(3).U16(2).U16(0).U16(7).Str16("Ann"));
-                     });
+  auto bytes = Book8(
+      [](Stream&) {},
+      [&](Stream& s) {
+        Data url;
+        url.U16(0).U16(0).U16(0).U16(1).Raw(std::vector<uint8_t>(16, 0)).U32(2).U32(0x17);
+        url.U32(5).Wide("Site").U16(0);
+        url.Raw(std::vector<uint8_t>(kUrl, kUrl + 16)).U32(28).Wide("http://x.org/").U16(0);
+        s.Record(0x01B8, url);
+        s.Record(0x0800, Data().U16(0x0800).U16(0).U16(0).U16(0).U16(1).Wide("Tip").U16(0));
+        Data file;
+        file.U16(1).U16(1).U16(0).U16(0).Raw(std::vector<uint8_t>(16, 0)).U32(2).U32(0x01);
+        file.Raw(std::vector<uint8_t>(kFile, kFile + 16)).U16(1).U32(8).Raw("doc.xls").U8(0);
+        file.U16(0xFFFF).U16(0xDEAD).Raw(std::vector<uint8_t>(20, 0)).U32(0);
+        s.Record(0x01B8, file);
+        Data place;
+        place.U16(2).U16(2).U16(0).U16(0).Raw(std::vector<uint8_t>(16, 0)).U32(2).U32(0x08);
+        place.U32(10).Wide("Sheet2!A1").U16(0);
+        s.Record(0x01B8, place);
+        // A comment: OBJ, its text box (TXO with the text in CONTINUE records,
+        // 8-bit then 16-bit), and the NOTE that points at the object.
+        s.Record(0x005D, Data()
+                             .U16(0x15)
+                             .U16(0x12)
+                             .U16(0x19)
+                             .U16(7)
+                             .U16(0)
+                             .Raw(std::vector<uint8_t>(12, 0))
+                             .U32(0));
+        s.Record(
+            0x01B6,
+            Data().U16(0x12).U16(0).Raw(std::vector<uint8_t>(6, 0)).U16(12).U16(16).U16(0).U32(0));
+        s.Record(0x003C, Data().U8(0).Raw("Hello\r"));
+        s.Record(0x003C, Data().U8(1).Wide("world!"));
+        s.Record(0x003C, Data().Raw(std::vector<uint8_t>(16, 0)));
+        s.Record(0x001C, Data().U16(3).U16(2).U16(0).U16(7).Str16("Ann"));
+      });
   model::Workbook book = biff::ReadWorkbook(bytes, "");
   const model::Sheet& sheet = book.sheets.at(0);
   ASSERT_EQ(sheet.hyperlinks.size(), 3u);
@@ -247,7 +272,17 @@ TEST(Reader, PicturesFromTheDrawingLayer) {
   Data blip;
   blip.Raw(std::vector<uint8_t>(16, 0xAB)).U8(0xFF).Raw(png);
   Data fbse;
-  fbse.U8(6).U8(6).Raw(std::vector<uint8_t>(16, 0xAB)).U16(0xFF).U32(0).U32(1).U32(0).U8(0).U8(0).U8(0).U8(0);
+  fbse.U8(6)
+      .U8(6)
+      .Raw(std::vector<uint8_t>(16, 0xAB))
+      .U16(0xFF)
+      .U32(0)
+      .U32(1)
+      .U32(0)
+      .U8(0)
+      .U8(0)
+      .U8(0)
+      .U8(0);
   fbse.Raw(Escher(0xF01E, 0x6E00, blip.bytes));
   // An empty store entry first: the shape's index 2 must still find the picture.
   Data emptyEntry;
@@ -280,7 +315,14 @@ TEST(Reader, PicturesFromTheDrawingLayer) {
         size_t split = drawing.size() - spContainer.size();
         s.Record(0x00EC, std::vector<uint8_t>(drawing.begin(), drawing.begin() + split));
         s.Record(0x00EC, std::vector<uint8_t>(drawing.begin() + split, drawing.end()));
-        s.Record(0x005D, Data().U16(0x15).U16(0x12).U16(0x08).U16(1).U16(0).Raw(std::vector<uint8_t>(12, 0)).U32(0));
+        s.Record(0x005D, Data()
+                             .U16(0x15)
+                             .U16(0x12)
+                             .U16(0x08)
+                             .U16(1)
+                             .U16(0)
+                             .Raw(std::vector<uint8_t>(12, 0))
+                             .U32(0));
       });
   model::Workbook book = biff::ReadWorkbook(bytes, "");
   ASSERT_EQ(book.blips.size(), 2u);
@@ -306,12 +348,27 @@ TEST(Reader, PicturesInsideGroups) {
   Data blip;
   blip.Raw(std::vector<uint8_t>(16, 0)).U8(0xFF).Raw({0x89, 'P', 'N', 'G'});
   Data fbse;
-  fbse.U8(6).U8(6).Raw(std::vector<uint8_t>(16, 0)).U16(0xFF).U32(0).U32(1).U32(0).U8(0).U8(0).U8(0).U8(0);
+  fbse.U8(6)
+      .U8(6)
+      .Raw(std::vector<uint8_t>(16, 0))
+      .U16(0xFF)
+      .U32(0)
+      .U32(1)
+      .U32(0)
+      .U8(0)
+      .U8(0)
+      .U8(0)
+      .U8(0);
   fbse.Raw(Escher(0xF01E, 0x6E00, blip.bytes));
   std::vector<uint8_t> group =
       Escher(0xF000, 0x000F, Escher(0xF001, 0x001F, Escher(0xF007, 0x0062, fbse.bytes)));
   auto rect = [](int32_t l, int32_t t, int32_t r, int32_t b) {
-    return Data().U32(static_cast<uint32_t>(l)).U32(static_cast<uint32_t>(t)).U32(static_cast<uint32_t>(r)).U32(static_cast<uint32_t>(b)).bytes;
+    return Data()
+        .U32(static_cast<uint32_t>(l))
+        .U32(static_cast<uint32_t>(t))
+        .U32(static_cast<uint32_t>(r))
+        .U32(static_cast<uint32_t>(b))
+        .bytes;
   };
   auto picture = [&](std::vector<uint8_t> anchor) {
     Data shape;
@@ -324,7 +381,9 @@ TEST(Reader, PicturesInsideGroups) {
   Data groupShape;
   groupShape.Raw(Escher(0xF009, 0x0001, rect(0, 0, 1000, 1000)));
   groupShape.Raw(Escher(0xF00A, 0x0002, Data().U32(1025).U32(0x201).bytes));
-  groupShape.Raw(Escher(0xF010, 0x0000, Data().U16(0).U16(2).U16(0).U16(10).U16(0).U16(6).U16(0).U16(20).U16(0).bytes));
+  groupShape.Raw(
+      Escher(0xF010, 0x0000,
+             Data().U16(0).U16(2).U16(0).U16(10).U16(0).U16(6).U16(0).U16(20).U16(0).bytes));
   // A group inside it: the right half of the space, with its own space 0-100 by 0-100.
   Data nestedShape;
   nestedShape.Raw(Escher(0xF009, 0x0001, rect(0, 0, 100, 100)));
@@ -359,10 +418,19 @@ TEST(Reader, Biff5SheetsCodepageRichTextAndNotes) {
   Stream s;
   s.Record(0x0809, Data().U16(0x0500).U16(0x0005).U16(0).U16(0));
   s.Record(0x0042, Data().U16(1251));
-  s.Record(0x0031, Data().U16(240).U16(0x0002).U16(10).U16(700).U16(0).U8(1).U8(0).U8(0).U8(0).Bytes8("Arial"));
+  s.Record(
+      0x0031,
+      Data().U16(240).U16(0x0002).U16(10).U16(700).U16(0).U8(1).U8(0).U8(0).U8(0).Bytes8("Arial"));
   s.Record(0x041E, Data().U16(170).Bytes8("0.0%"));
   // XF: font 0, format 170, centred and wrapped, a thin red bottom line, solid fill colour 13.
-  s.Record(0x00E0, Data().U16(0).U16(170).U16(1).U8(0x0A).U8(0).U32(13 | 64 << 7 | 1 << 16 | 1 << 22 | 10u << 25).U32(0));
+  s.Record(0x00E0, Data()
+                       .U16(0)
+                       .U16(170)
+                       .U16(1)
+                       .U8(0x0A)
+                       .U8(0)
+                       .U32(13 | 64 << 7 | 1 << 16 | 1 << 22 | 10u << 25)
+                       .U32(0));
   size_t offsetAt = s.Size() + 4;
   s.Record(0x0085, Data().U32(0).U8(1).U8(0).Bytes8("\xCB\xE8\xF1\xF2"));
   s.Record(0x0085, Data().U32(0xFFFFFF).U8(0).U8(2).Bytes8("Chart"));
@@ -471,7 +539,8 @@ TEST(Reader, Biff2CellAttributes) {
   s.Record(0x0005, Data().U16(1).U16(1).Raw({0, 0, 0}).U8(0x0F).U8(1));
   s.Record(0x0044, Data().U16(0));
   s.Record(0x0001, Data().U16(2).U16(0).Raw({63, 1, 0x08}));
-  s.Record(0x0006, Data().U16(3).U16(0).Raw({0, 0, 0}).Raw({0, 0, 0, 0, 0, 0, 0xFF, 0xFF}).U8(0).U8(0));
+  s.Record(0x0006,
+           Data().U16(3).U16(0).Raw({0, 0, 0}).Raw({0, 0, 0, 0, 0, 0, 0xFF, 0xFF}).U8(0).U8(0));
   s.Record(0x0007, Data().Bytes8("result"));
   s.Record(0x000A, Data());
   model::Workbook book = biff::ReadWorkbook(s.bytes, "");
@@ -519,7 +588,8 @@ TEST(Reader, Biff4WorkbookSheetsKeepTheirOwnFormatting) {
 
 // Workbooks written by python3-xlwt (tests/data/biff/make_workbooks.py): real compound files.
 TEST(Reader, XlwtWorkbook) {
-  std::filesystem::path file = std::filesystem::path(QUILLANE_SOURCE_DIR) / "tests/data/biff/xlwt_basic.xls";
+  std::filesystem::path file =
+      std::filesystem::path(QUILLANE_SOURCE_DIR) / "tests/data/biff/xlwt_basic.xls";
   model::Workbook book = spreadsheet::ReadWorkbookFile(file, "");
   EXPECT_EQ(book.biff.version, 8);
   ASSERT_EQ(book.sheets.size(), 2u);
@@ -552,7 +622,8 @@ TEST(Reader, XlwtWorkbook) {
 }
 
 TEST(Reader, XlwtSharedStringsAcrossContinueRecords) {
-  std::filesystem::path file = std::filesystem::path(QUILLANE_SOURCE_DIR) / "tests/data/biff/xlwt_strings.xls";
+  std::filesystem::path file =
+      std::filesystem::path(QUILLANE_SOURCE_DIR) / "tests/data/biff/xlwt_strings.xls";
   model::Workbook book = spreadsheet::ReadWorkbookFile(file, "");
   const model::Sheet& sheet = book.sheets.at(0);
   for (uint32_t i = 0; i < 2000; ++i) {

@@ -44,11 +44,17 @@ class Data {
     return *this;
   }
   // BIFF8 strings: 16-bit (or 8-bit) count, option byte, 8-bit characters.
-  Data& Str16(const std::string& text) { return U16(static_cast<uint16_t>(text.size())).U8(0).Raw(text); }
-  Data& Str8(const std::string& text) { return U8(static_cast<uint8_t>(text.size())).U8(0).Raw(text); }
+  Data& Str16(const std::string& text) {
+    return U16(static_cast<uint16_t>(text.size())).U8(0).Raw(text);
+  }
+  Data& Str8(const std::string& text) {
+    return U8(static_cast<uint8_t>(text.size())).U8(0).Raw(text);
+  }
   // BIFF2-7 byte strings.
   Data& Bytes8(const std::string& text) { return U8(static_cast<uint8_t>(text.size())).Raw(text); }
-  Data& Bytes16(const std::string& text) { return U16(static_cast<uint16_t>(text.size())).Raw(text); }
+  Data& Bytes16(const std::string& text) {
+    return U16(static_cast<uint16_t>(text.size())).Raw(text);
+  }
 
   std::vector<uint8_t> bytes;
 };
@@ -73,7 +79,8 @@ class Stream {
 };
 
 // An Office drawing record (the records inside MSODRAWINGGROUP and MSODRAWING).
-inline std::vector<uint8_t> Escher(uint16_t type, uint16_t verInst, const std::vector<uint8_t>& body) {
+inline std::vector<uint8_t> Escher(uint16_t type, uint16_t verInst,
+                                   const std::vector<uint8_t>& body) {
   Data d;
   d.U16(verInst).U16(type).U32(static_cast<uint32_t>(body.size())).Raw(body);
   return d.bytes;
@@ -98,9 +105,9 @@ inline std::vector<uint8_t> RunawayDeflate(size_t matches) {
   auto code = [&](uint32_t value, int count) {  // Huffman codes go MSB first
     for (int i = count - 1; i >= 0; --i) put((value >> i) & 1, 1);
   };
-  put(0, 1);        // not the last block
-  put(1, 2);        // fixed codes
-  code(0x30, 8);    // literal 0
+  put(0, 1);      // not the last block
+  put(1, 2);      // fixed codes
+  code(0x30, 8);  // literal 0
   for (size_t i = 0; i < matches; ++i) {
     code(0xC5, 8);  // length 258
     code(0, 5);     // distance 1
@@ -121,7 +128,8 @@ inline std::vector<uint8_t> MetafileStore(size_t count, uint32_t claimed,
   fbse.U8(0).U8(0).U8(0).U8(0).Raw(Escher(0xF01A, 0x3D40, blip.bytes));
   Data store;
   for (size_t i = 0; i < count; ++i) store.Raw(Escher(0xF007, 0x0022, fbse.bytes));
-  return Escher(0xF000, 0x000F, Escher(0xF001, static_cast<uint16_t>(count << 4 | 0xF), store.bytes));
+  return Escher(0xF000, 0x000F,
+                Escher(0xF001, static_cast<uint16_t>(count << 4 | 0xF), store.bytes));
 }
 
 // Writes `data` as a record and as many CONTINUE records as its length needs.

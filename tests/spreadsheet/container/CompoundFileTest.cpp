@@ -53,7 +53,7 @@ TEST(CompoundFile, ReadsStreamsOfBothSectorSizes) {
     EXPECT_EQ(file.SectorSize(), 1u << shift);
     EXPECT_EQ(file.StreamNames(),
               (std::vector<std::string>{"Workbook", "\x05SummaryInformation", "CompObj"}));
-    EXPECT_EQ(file.ReadStream("Workbook"), Pattern(10000, 1));  // regular sectors
+    EXPECT_EQ(file.ReadStream("Workbook"), Pattern(10000, 1));              // regular sectors
     EXPECT_EQ(file.ReadStream("\x05SummaryInformation"), Pattern(300, 2));  // mini stream
     EXPECT_EQ(file.ReadStream("compobj"), Pattern(64, 3));
     EXPECT_TRUE(file.HasStream("WORKBOOK"));
@@ -93,7 +93,8 @@ TEST(CompoundFile, RejectsWhatIsNotACompoundFile) {
     return "no error";
   };
   EXPECT_EQ(message({}), "Not a workbook: the file is not a compound file");
-  EXPECT_EQ(message(std::vector<uint8_t>(600, 'x')), "Not a workbook: the file is not a compound file");
+  EXPECT_EQ(message(std::vector<uint8_t>(600, 'x')),
+            "Not a workbook: the file is not a compound file");
   std::vector<uint8_t> bytes = WorkbookFile().bytes;
   EXPECT_EQ(message({bytes.begin(), bytes.begin() + 300}),
             "Damaged compound file: the file ends inside its header");
@@ -116,7 +117,8 @@ TEST(CompoundFile, DamagedChainsGiveErrorsOrClippedStreams) {
       file.ReadStream("Workbook");
       FAIL() << "no error";
     } catch (const ContainerError& e) {
-      EXPECT_STREQ(e.what(), "Damaged compound file: the sector chain of stream \"Workbook\" loops");
+      EXPECT_STREQ(e.what(),
+                   "Damaged compound file: the sector chain of stream \"Workbook\" loops");
     }
   }
   {  // A chain that leaves the file: the stream ends there.
@@ -168,8 +170,8 @@ TEST(CompoundFile, SurvivesRandomDamage) {
       const int changes = 1 + static_cast<int>(random() % 8);
       for (int i = 0; i < changes; ++i) {
         // Mostly the header, FAT and directory, where damage matters.
-        const size_t limit = random() % 4 ? std::min<size_t>(bytes.size(), 5 * layout.sectorSize)
-                                          : bytes.size();
+        const size_t limit =
+            random() % 4 ? std::min<size_t>(bytes.size(), 5 * layout.sectorSize) : bytes.size();
         bytes[random() % limit] = static_cast<uint8_t>(random() % 3 ? random() : 0xFF);
       }
       ReadEverything(bytes);
@@ -179,7 +181,8 @@ TEST(CompoundFile, SurvivesRandomDamage) {
 
 TEST(CompoundFile, StoredFiles) {
   // tests/data/container: files made by MakeTestData.cpp, and inputs that once broke the reader.
-  const std::filesystem::path folder = std::filesystem::path(QUILLANE_SOURCE_DIR) / "tests/data/container";
+  const std::filesystem::path folder =
+      std::filesystem::path(QUILLANE_SOURCE_DIR) / "tests/data/container";
   int made = 0;
   for (const auto& item : std::filesystem::directory_iterator(folder)) {
     SCOPED_TRACE(item.path().string());

@@ -40,8 +40,10 @@ inline CompoundFileLayout WriteCompoundFile(
 
   uint32_t bigSectors = 0, miniSectors = 0;
   for (const auto& [name, data] : streams) {
-    if (data.size() >= 4096) bigSectors += ceilDiv(data.size(), ss);
-    else miniSectors += ceilDiv(data.size(), 64);
+    if (data.size() >= 4096)
+      bigSectors += ceilDiv(data.size(), ss);
+    else
+      miniSectors += ceilDiv(data.size(), 64);
   }
   const uint32_t miniStreamSectors = ceilDiv(uint64_t{miniSectors} * 64, ss);
   const uint32_t miniFatSectors = ceilDiv(uint64_t{miniSectors} * 4, ss);
@@ -66,13 +68,22 @@ inline CompoundFileLayout WriteCompoundFile(
     next += count;
     return first;
   };
-  for (uint32_t i = 0; i < nFat; ++i) { out.fatSectors.push_back(next); fat[next++] = kFat; }
-  for (uint32_t i = 0; i < nDif; ++i) { out.difatSectors.push_back(next); fat[next++] = kDif; }
+  for (uint32_t i = 0; i < nFat; ++i) {
+    out.fatSectors.push_back(next);
+    fat[next++] = kFat;
+  }
+  for (uint32_t i = 0; i < nDif; ++i) {
+    out.difatSectors.push_back(next);
+    fat[next++] = kDif;
+  }
   out.directoryStart = chain(dirSectors);
   const uint32_t miniFatStart = miniFatSectors ? chain(miniFatSectors) : kEnd;
   const uint32_t miniStreamStart = miniStreamSectors ? chain(miniStreamSectors) : kEnd;
 
-  auto put16 = [&](size_t o, uint32_t v) { out.bytes[o] = v & 0xFF; out.bytes[o + 1] = (v >> 8) & 0xFF; };
+  auto put16 = [&](size_t o, uint32_t v) {
+    out.bytes[o] = v & 0xFF;
+    out.bytes[o + 1] = (v >> 8) & 0xFF;
+  };
   std::vector<uint32_t> miniFat;
   uint32_t miniNext = 0;
   auto writeEntry = [&](uint32_t index, const std::string& name, uint8_t type, uint32_t child,
@@ -98,10 +109,12 @@ inline CompoundFileLayout WriteCompoundFile(
     } else {
       const uint32_t count = ceilDiv(data.size(), 64);
       start = count ? miniNext : kEnd;
-      for (uint32_t i = 0; i < count; ++i) miniFat.push_back(i + 1 < count ? miniNext + i + 1 : kEnd);
+      for (uint32_t i = 0; i < count; ++i)
+        miniFat.push_back(i + 1 < count ? miniNext + i + 1 : kEnd);
       // The mini stream's sectors are consecutive, so mini sector m lies at a fixed offset.
-      if (count) std::memcpy(&out.bytes[out.SectorOffset(miniStreamStart) + 64 * size_t{miniNext}],
-                             data.data(), data.size());
+      if (count)
+        std::memcpy(&out.bytes[out.SectorOffset(miniStreamStart) + 64 * size_t{miniNext}],
+                    data.data(), data.size());
       miniNext += count;
     }
     out.streamStarts.push_back(start);
@@ -110,7 +123,8 @@ inline CompoundFileLayout WriteCompoundFile(
   }
   writeEntry(0, "Root Entry", 5, streams.empty() ? kFree : 1, kFree, miniStreamStart,
              uint64_t{miniSectors} * 64);
-  for (size_t i = 0; i < miniFat.size(); ++i) out.Put32(out.SectorOffset(miniFatStart) + 4 * i, miniFat[i]);
+  for (size_t i = 0; i < miniFat.size(); ++i)
+    out.Put32(out.SectorOffset(miniFatStart) + 4 * i, miniFat[i]);
   for (size_t i = miniFat.size(); i < size_t{miniFatSectors} * per; ++i)
     out.Put32(out.SectorOffset(miniFatStart) + 4 * i, kFree);
 
@@ -139,7 +153,8 @@ inline CompoundFileLayout WriteCompoundFile(
     }
     out.Put32(o + 4 * (per - 1), d + 1 < nDif ? out.difatSectors[d + 1] : kEnd);
   }
-  for (size_t i = 0; i < fat.size(); ++i) out.Put32(out.FatEntryOffset(static_cast<uint32_t>(i)), fat[i]);
+  for (size_t i = 0; i < fat.size(); ++i)
+    out.Put32(out.FatEntryOffset(static_cast<uint32_t>(i)), fat[i]);
   return out;
 }
 

@@ -38,7 +38,9 @@ inline Bytes Utf16(const std::string& ascii) {
   return out;
 }
 inline Bytes Le16(uint32_t v) { return {uint8_t(v), uint8_t(v >> 8)}; }
-inline Bytes Le32(uint32_t v) { return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}; }
+inline Bytes Le32(uint32_t v) {
+  return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+}
 inline Bytes Cat(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
@@ -106,14 +108,15 @@ inline Bytes Record(uint16_t type, const Bytes& payload) {
 // BOUNDSHEET).
 inline Bytes WorkbookStream(const Scheme* scheme, const std::string& password,
                             const std::string& sheet, const std::string& text) {
-  const Bytes globalsBof = Record(0x0809, {0x00, 0x06, 0x05, 0x00, 0xAF, 0x18, 0xCD, 0x07,
-                                           0xC1, 0x00, 0x00, 0x00, 0x06, 0x04, 0x00, 0x00});
+  const Bytes globalsBof = Record(0x0809, {0x00, 0x06, 0x05, 0x00, 0xAF, 0x18, 0xCD, 0x07, 0xC1,
+                                           0x00, 0x00, 0x00, 0x06, 0x04, 0x00, 0x00});
   const Bytes filepass = scheme ? Record(0x002F, scheme->FilePass(password)) : Bytes{};
   const Bytes codepage = Record(0x0042, Le16(1200));
   const size_t boundSheetSize = 4 + 8 + sheet.size();
-  const size_t sheetBof = globalsBof.size() + filepass.size() + codepage.size() + boundSheetSize + 4;
-  Bytes boundSheet = Cat(Le32(static_cast<uint32_t>(sheetBof)),
-                         {0, 0, static_cast<uint8_t>(sheet.size()), 0});
+  const size_t sheetBof =
+      globalsBof.size() + filepass.size() + codepage.size() + boundSheetSize + 4;
+  Bytes boundSheet =
+      Cat(Le32(static_cast<uint32_t>(sheetBof)), {0, 0, static_cast<uint8_t>(sheet.size()), 0});
   boundSheet.insert(boundSheet.end(), sheet.begin(), sheet.end());
   Bytes label = Cat(Cat(Le16(0), Le16(0)), Cat(Le16(15), Le16(static_cast<uint32_t>(text.size()))));
   label.push_back(0);
@@ -122,9 +125,10 @@ inline Bytes WorkbookStream(const Scheme* scheme, const std::string& password,
                            {0x00, 0x00, 0x00, 0x00, 0x00, 0x40, 0x45, 0x40});  // 42.5
   Bytes plain = Cat(Cat(globalsBof, filepass), Cat(codepage, Record(0x0085, boundSheet)));
   plain = Cat(plain, Record(0x000A, {}));
-  plain = Cat(plain, Record(0x0809, {0x00, 0x06, 0x10, 0x00, 0xAF, 0x18, 0xCD, 0x07,
-                                     0xC1, 0x00, 0x00, 0x00, 0x06, 0x04, 0x00, 0x00}));
-  plain = Cat(plain, Record(0x0200, Cat(Cat(Le32(0), Le32(1)), Cat(Cat(Le16(0), Le16(2)), Le16(0)))));
+  plain = Cat(plain, Record(0x0809, {0x00, 0x06, 0x10, 0x00, 0xAF, 0x18, 0xCD, 0x07, 0xC1, 0x00,
+                                     0x00, 0x00, 0x06, 0x04, 0x00, 0x00}));
+  plain =
+      Cat(plain, Record(0x0200, Cat(Cat(Le32(0), Le32(1)), Cat(Cat(Le16(0), Le16(2)), Le16(0)))));
   plain = Cat(Cat(plain, Record(0x0204, label)), Record(0x0203, number));
   plain = Cat(plain, Record(0x000A, {}));
 

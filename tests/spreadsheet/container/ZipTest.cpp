@@ -15,7 +15,8 @@ using quillane::testing::ZipWriter;
 namespace {
 
 std::vector<uint8_t> Load(const std::string& name) {
-  std::ifstream in(std::filesystem::path(QUILLANE_SOURCE_DIR) / "tests/data/container" / name, std::ios::binary);
+  std::ifstream in(std::filesystem::path(QUILLANE_SOURCE_DIR) / "tests/data/container" / name,
+                   std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
@@ -52,7 +53,9 @@ TEST(Zip, StoredDeflatedDescriptorsAndZip64) {
   }
   // The check value of the CRC, and a length that is no multiple of the eight bytes of a step.
   const std::string digits = "123456789";
-  EXPECT_EQ(quillane::container::Crc32({reinterpret_cast<const uint8_t*>(digits.data()), digits.size()}), 0xCBF43926u);
+  EXPECT_EQ(
+      quillane::container::Crc32({reinterpret_cast<const uint8_t*>(digits.data()), digits.size()}),
+      0xCBF43926u);
 }
 
 TEST(Zip, DamagedAndHostileArchives) {

@@ -12,7 +12,7 @@ namespace quillane::testing {
 
 class ZipWriter {
  public:
-  bool zip64 = false;           // sizes and offsets in zip64 extra fields and end records
+  bool zip64 = false;            // sizes and offsets in zip64 extra fields and end records
   bool dataDescriptors = false;  // local headers without sizes, a descriptor after the data
 
   void Add(const std::string& name, const std::string& data) {

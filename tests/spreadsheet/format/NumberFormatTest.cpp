@@ -192,11 +192,12 @@ TEST(SectionTest, Colours) {
   struct {
     const char* code;
     int index;
-  } cases[] = {{"[Black]0", 8},   {"[White]0", 9},    {"[RED]0", 10},    {"[Green]0", 11},
+  } cases[] = {{"[Black]0", 8},   {"[White]0", 9},    {"[RED]0", 10},     {"[Green]0", 11},
                {"[Blue]0", 12},   {"[Yellow]0", 13},  {"[Magenta]0", 14}, {"[Cyan]0", 15},
                {"[Color1]0", 8},  {"[Color12]0", 19}, {"[color56]0", 63}, {"[Color57]0", -1},
                {"[Color0]0", -1}, {"0", -1}};
-  for (const auto& c : cases) EXPECT_EQ(NumberFormat(c.code).Format(1, false).colorIndex, c.index) << c.code;
+  for (const auto& c : cases)
+    EXPECT_EQ(NumberFormat(c.code).Format(1, false).colorIndex, c.index) << c.code;
   NumberFormat f("#,##0.00;[Red](#,##0.00)");
   EXPECT_EQ(f.Format(-1234.5, false).colorIndex, 10);
   EXPECT_EQ(f.Format(-1234.5, false).text, "(1,234.50)");
@@ -303,7 +304,8 @@ TEST(DateTest, TimesAndMinutes) {
   EXPECT_EQ(Show("ss.00", 59.9999 / 86400), "00.00");  // rounds into the next minute
   EXPECT_EQ(Show("yy yyyy e", 45000), "23 2023 2023");
   EXPECT_EQ(Show("[$-411]gge\"\xe5\xb9\xb4\"m\"\xe6\x9c\x88\"", 45000),
-            "2023\xe5\xb9\xb4" "3\xe6\x9c\x88");  // era names are not shown
+            "2023\xe5\xb9\xb4"
+            "3\xe6\x9c\x88");  // era names are not shown
   EXPECT_EQ(Show("mmmm\\ yy\\ mm", 45000), "March 23 03");
   EXPECT_EQ(Show("0 \"g\"", 1), "1 g");
 }
@@ -325,7 +327,9 @@ TEST(DateTest, SystemDateAndTimeTags) {
 }
 
 TEST(LocaleTest, CurrencyTags) {
-  EXPECT_EQ(Show("[$\xe2\x82\xac-407]#,##0.00", 1234.5), "\xe2\x82\xac" "1,234.50");
+  EXPECT_EQ(Show("[$\xe2\x82\xac-407]#,##0.00", 1234.5),
+            "\xe2\x82\xac"
+            "1,234.50");
   EXPECT_EQ(Show("#,##0.00 [$\xe2\x82\xac-407]", -1234.5), "-1,234.50 \xe2\x82\xac");
   EXPECT_EQ(Show("[$$-409]#,##0.00", 0.125), "$0.13");
   EXPECT_EQ(Show("[$CHF-807] #,##0.00", 1), "CHF 1.00");
@@ -362,12 +366,36 @@ TEST(BuiltinTest, TableAndCodes) {
 }
 
 TEST(RobustnessTest, OddCodesNeverFail) {
-  const char* codes[] = {"",         "\"unterminated", "[Red",       "[",        "]",
-                         ";",        ";;;;;;",         "\\",         "_",        "*",
-                         "0.0.0",    "E+",             "0E+",        "/",        "?/",
-                         "# ?/0",    "[<]0",           "[>=abc]0",   "[$]0",     "[$-]0",
-                         "[hh",      "0%%%%%%%%%%",    "0,,,,,,,,,", "mmmmmmmm", "yyyyyyy",
-                         "\xff\xfe", "\xe2\x82",       "0*",         "[h][m][s]", "s.000000",
+  const char* codes[] = {"",
+                         "\"unterminated",
+                         "[Red",
+                         "[",
+                         "]",
+                         ";",
+                         ";;;;;;",
+                         "\\",
+                         "_",
+                         "*",
+                         "0.0.0",
+                         "E+",
+                         "0E+",
+                         "/",
+                         "?/",
+                         "# ?/0",
+                         "[<]0",
+                         "[>=abc]0",
+                         "[$]0",
+                         "[$-]0",
+                         "[hh",
+                         "0%%%%%%%%%%",
+                         "0,,,,,,,,,",
+                         "mmmmmmmm",
+                         "yyyyyyy",
+                         "\xff\xfe",
+                         "\xe2\x82",
+                         "0*",
+                         "[h][m][s]",
+                         "s.000000",
                          ".0000000000000000000000000000000000000000000000000000000000000000000"};
   for (const char* code : codes) {
     NumberFormat f(code);
@@ -379,10 +407,13 @@ TEST(RobustnessTest, OddCodesNeverFail) {
     f.FormatText("t");
   }
   // Random codes made of the format language's pieces.
-  const char* pieces[] = {"0", "#", "?", ".", ",", "%", "E+", "e-", "/", "@", ";", "\"x\"", "\\",
-                          "_", "*", "[Red]", "[>5]", "[<=-1]", "[h]", "[mm]", "[$\xe2\x82\xac-407]",
-                          "[$-F800]", "y", "m", "d", "h", "s", "AM/PM", "A/P", " ", "General", "1",
-                          "8", "[", "]", "\"", "\xc3\xa9"};
+  const char* pieces[] = {
+      "0",        "#",       "?",       ".",      ",",     "%",    "E+",
+      "e-",       "/",       "@",       ";",      "\"x\"", "\\",   "_",
+      "*",        "[Red]",   "[>5]",    "[<=-1]", "[h]",   "[mm]", "[$\xe2\x82\xac-407]",
+      "[$-F800]", "y",       "m",       "d",      "h",     "s",    "AM/PM",
+      "A/P",      " ",       "General", "1",      "8",     "[",    "]",
+      "\"",       "\xc3\xa9"};
   std::mt19937 rng(7);
   std::uniform_int_distribution<int> pick(0, static_cast<int>(std::size(pieces)) - 1);
   std::uniform_int_distribution<int> len(1, 14);
@@ -402,7 +433,8 @@ TEST(RobustnessTest, OddCodesNeverFail) {
   std::string huge(5000, '0');
   EXPECT_EQ(Show(huge, 1).size(), 5000u);
   EXPECT_EQ(Show("0", 1e308).size(), 309u);
-  EXPECT_EQ(Show("0" + std::string(200, '%'), 1e308), "1" + std::string(708, '0') + std::string(200, '%'));
+  EXPECT_EQ(Show("0" + std::string(200, '%'), 1e308),
+            "1" + std::string(708, '0') + std::string(200, '%'));
   EXPECT_EQ(Show("0." + std::string(400, '0'), 1).size(), 402u);
   EXPECT_EQ(Show("# ?/?", 1e300), "1" + std::string(300, '0') + "    ");
   EXPECT_EQ(Show("?/???????", 1e300), "1" + std::string(300, '0') + "/1      ");

@@ -13,9 +13,9 @@ namespace {
 
 fs::path Corpus() { return fs::path(QUILLANE_ODS_CORPUS_DIR); }
 
-#define REQUIRE_CORPUS()                                                                 \
-  if (!fs::is_directory(Corpus())) {                                                     \
-    GTEST_SKIP() << "the corpus of OpenDocument spreadsheets is absent: " << Corpus();   \
+#define REQUIRE_CORPUS()                                                               \
+  if (!fs::is_directory(Corpus())) {                                                   \
+    GTEST_SKIP() << "the corpus of OpenDocument spreadsheets is absent: " << Corpus(); \
   }
 
 model::Workbook Read(const std::string& name) {

@@ -46,9 +46,8 @@ const model::CellStyle& StyleAt(const model::Workbook& book, uint32_t row, uint1
 }  // namespace
 
 TEST(OdsReader, TablesInOrderWithVisibilityAndRepeatsThatCostNothing) {
-  const std::string automatic =
-      R"(<style:style style:name="ta2" style:family="table">)"
-      R"(<style:table-properties table:display="false"/></style:style>)";
+  const std::string automatic = R"(<style:style style:name="ta2" style:family="table">)"
+                                R"(<style:table-properties table:display="false"/></style:style>)";
   const model::Workbook book = ReadFlat(
       Table(R"(<table:table-column table:number-columns-repeated="16384"/>)"
             R"(<table:table-row table:number-rows-repeated="1048575">)"
@@ -134,11 +133,11 @@ TEST(OdsReader, ValuesOfEveryTypeMergesCommentsAndLinks) {
   EXPECT_EQ(sheet.hyperlinks[1].range.firstCol, 2);
 
   // A document counting from 1904 keeps that system.
-  const model::Workbook b1904 = ReadFlat(
-      R"(<table:calculation-settings><table:null-date table:date-value="1904-01-01"/>)"
-      R"(</table:calculation-settings>)" +
-      Table(R"(<table:table-row><table:table-cell office:value-type="date")"
-            R"( office:date-value="1904-01-03"/></table:table-row>)"));
+  const model::Workbook b1904 =
+      ReadFlat(R"(<table:calculation-settings><table:null-date table:date-value="1904-01-01"/>)"
+               R"(</table:calculation-settings>)" +
+               Table(R"(<table:table-row><table:table-cell office:value-type="date")"
+                     R"( office:date-value="1904-01-03"/></table:table-row>)"));
   EXPECT_TRUE(b1904.date1904);
   EXPECT_DOUBLE_EQ(b1904.sheets[0].cells[0].number, 2);
 }
@@ -162,11 +161,12 @@ TEST(OdsReader, CellColumnAndRowStylesWithParentsAndDefaults) {
       R"(<style:table-row-properties style:row-height="0.5in"/></style:style>)";
   const model::Workbook book = ReadFlat(
       R"(<office:font-face-decls/>)" +
-          Table(R"(<table:table-column table:style-name="co1" table:number-columns-repeated="2")"
-                R"( table:visibility="collapse"/><table:table-column/>)"
-                R"(<table:table-row table:style-name="ro1"><table:table-cell table:style-name="ce1")"
-                R"( office:value-type="float" office:value="1"/></table:table-row>)"
-                R"(<table:table-row table:visibility="collapse"><table:table-cell/></table:table-row>)"),
+          Table(
+              R"(<table:table-column table:style-name="co1" table:number-columns-repeated="2")"
+              R"( table:visibility="collapse"/><table:table-column/>)"
+              R"(<table:table-row table:style-name="ro1"><table:table-cell table:style-name="ce1")"
+              R"( office:value-type="float" office:value="1"/></table:table-row>)"
+              R"(<table:table-row table:visibility="collapse"><table:table-cell/></table:table-row>)"),
       styles, automatic);
   EXPECT_EQ(book.FontOf(0).height, 220);  // the default style's font is the default font
   const model::CellStyle& s = StyleAt(book, 0, 0);
@@ -201,10 +201,9 @@ TEST(OdsReader, PicturesAnchoredToCells) {
   const std::string frame =
       R"(<draw:frame draw:name="Logo" svg:x="0.5in" svg:y="0in" svg:width="1in" svg:height="0.5in">)"
       R"(<draw:image xlink:href="Pictures/logo.png"/></draw:frame>)";
-  const std::string tables =
-      Table(R"(<table:table-column table:number-columns-repeated="4"/>)"
-            R"(<table:table-row><table:table-cell/><table:table-cell>)" + frame +
-            R"(</table:table-cell></table:table-row>)");
+  const std::string tables = Table(R"(<table:table-column table:number-columns-repeated="4"/>)"
+                                   R"(<table:table-row><table:table-cell/><table:table-cell>)" +
+                                   frame + R"(</table:table-cell></table:table-row>)");
   quillane::testing::ZipWriter zip;
   zip.Add("mimetype", "application/vnd.oasis.opendocument.spreadsheet");
   zip.Add("content.xml", ContentXml(tables));
@@ -244,7 +243,8 @@ TEST(OdsReader, PackagesEncryptedPackagesAndTheEngine) {
   std::filesystem::create_directories(dir);
   auto write = [&](const std::string& name, const std::vector<uint8_t>& data) {
     std::ofstream(dir / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+        .write(reinterpret_cast<const char*>(data.data()),
+               static_cast<std::streamsize>(data.size()));
     return dir / name;
   };
   const model::Workbook book = spreadsheet::ReadWorkbookFile(write("a.xls", zip.Finish()), "");
@@ -256,17 +256,19 @@ TEST(OdsReader, PackagesEncryptedPackagesAndTheEngine) {
 
   quillane::testing::ZipWriter locked;
   locked.Add("mimetype", "application/vnd.oasis.opendocument.spreadsheet");
-  locked.Add("META-INF/manifest.xml",
-             R"(<manifest:manifest xmlns:manifest="urn:oasis:names:tc:opendocument:xmlns:manifest:1.0">)"
-             R"(<manifest:file-entry manifest:full-path="content.xml"><manifest:encryption-data/>)"
-             R"(</manifest:file-entry></manifest:manifest>)");
+  locked.Add(
+      "META-INF/manifest.xml",
+      R"(<manifest:manifest xmlns:manifest="urn:oasis:names:tc:opendocument:xmlns:manifest:1.0">)"
+      R"(<manifest:file-entry manifest:full-path="content.xml"><manifest:encryption-data/>)"
+      R"(</manifest:file-entry></manifest:manifest>)");
   locked.Add("content.xml", "\x01\x02 not xml");
   const auto lockedPath = write("c.ods", locked.Finish());
   EXPECT_EQ(Message([&] { spreadsheet::ReadWorkbookFile(lockedPath, "secret"); }),
             "The workbook is encrypted: password-protected OpenDocument files are not read");
 
   const auto other = write("d.xml", Bytes("<?xml version=\"1.0\"?><html><body/></html>"));
-  EXPECT_EQ(Message([&] { spreadsheet::ReadWorkbookFile(other, ""); }).rfind("Not a workbook", 0), 0u);
+  EXPECT_EQ(Message([&] { spreadsheet::ReadWorkbookFile(other, ""); }).rfind("Not a workbook", 0),
+            0u);
   std::filesystem::remove_all(dir);
 }
 
@@ -282,7 +284,8 @@ TEST(OdsReader, HostileXmlIsRefusedPlainly) {
   const std::string doc = FlatDocument(Table("<table:table-row><table:table-cell><text:p>" + deep));
   EXPECT_NE(Message([&] { ods::ReadFlatOpenDocument(Bytes(doc)); }).find("nested more than"),
             std::string::npos);
-  EXPECT_EQ(Message([] { ods::ReadFlatOpenDocument(Bytes("<office:document")); })
-                .rfind("The workbook is damaged", 0),
+  EXPECT_EQ(Message([] {
+              ods::ReadFlatOpenDocument(Bytes("<office:document"));
+            }).rfind("The workbook is damaged", 0),
             0u);
 }

@@ -16,7 +16,8 @@ fs::path Corpus() { return fs::path(std::string(QUILLANE_CORPUS_DIR) + "-xlsx");
 }  // namespace
 
 TEST(OoxmlCorpus, EveryPackageLoadsOrGivesAReadError) {
-  if (!fs::is_directory(Corpus())) GTEST_SKIP() << "the corpus of real packages is absent: " << Corpus();
+  if (!fs::is_directory(Corpus()))
+    GTEST_SKIP() << "the corpus of real packages is absent: " << Corpus();
   int loaded = 0, refused = 0;
   size_t cells = 0;
   for (const auto& entry : fs::directory_iterator(Corpus())) {
@@ -30,11 +31,13 @@ TEST(OoxmlCorpus, EveryPackageLoadsOrGivesAReadError) {
           }
           ASSERT_LT(cell.style, std::max<size_t>(book.styles.size(), 1)) << entry.path();
         }
-        for (const model::Picture& picture : sheet.pictures) ASSERT_LT(picture.blip, book.blips.size());
+        for (const model::Picture& picture : sheet.pictures)
+          ASSERT_LT(picture.blip, book.blips.size());
         cells += sheet.cells.size();
       }
       for (const auto& [index, runs] : book.richText) {
-        for (const model::TextRun& run : runs) ASSERT_LT(run.font, book.fonts.size()) << entry.path();
+        for (const model::TextRun& run : runs)
+          ASSERT_LT(run.font, book.fonts.size()) << entry.path();
       }
       ++loaded;
     } catch (const model::ReadError& e) {

@@ -49,12 +49,17 @@ Bytes Encrypt(const Bytes& key, Bytes data, const Bytes* iv) {
   if (iv) std::copy(iv->begin(), iv->begin() + 16, prev);
   aes256_ctx c256;
   aes128_ctx c128;
-  if (key.size() == 32) aes256_set_encrypt_key(&c256, key.data());
-  else aes128_set_encrypt_key(&c128, key.data());
+  if (key.size() == 32)
+    aes256_set_encrypt_key(&c256, key.data());
+  else
+    aes128_set_encrypt_key(&c128, key.data());
   for (size_t at = 0; at < data.size(); at += 16) {
-    if (iv) for (int i = 0; i < 16; ++i) data[at + i] ^= prev[i];
-    if (key.size() == 32) aes256_encrypt(&c256, 16, &data[at], &data[at]);
-    else aes128_encrypt(&c128, 16, &data[at], &data[at]);
+    if (iv)
+      for (int i = 0; i < 16; ++i) data[at + i] ^= prev[i];
+    if (key.size() == 32)
+      aes256_encrypt(&c256, 16, &data[at], &data[at]);
+    else
+      aes128_encrypt(&c128, 16, &data[at], &data[at]);
     std::copy(&data[at], &data[at] + 16, prev);
   }
   return data;
@@ -64,7 +69,9 @@ std::string B64(const Bytes& b) {
   base64_encode_raw(out.data(), b.size(), b.data());
   return out;
 }
-Bytes Package(const Bytes& zip, const Bytes& body) { return Cat(Cat(Le32(static_cast<uint32_t>(zip.size())), Le32(0)), body); }
+Bytes Package(const Bytes& zip, const Bytes& body) {
+  return Cat(Cat(Le32(static_cast<uint32_t>(zip.size())), Le32(0)), body);
+}
 
 Bytes Agile(const Bytes& zip, const std::string& password) {
   const Bytes salt(16, 0x11), keySalt(16, 0x22), secret(32, 0x5A), verifier(16, 0x77);
@@ -76,25 +83,38 @@ Bytes Agile(const Bytes& zip, const std::string& password) {
     return k;
   };
   const std::string info =
-      "<?xml version=\"1.0\"?><encryption xmlns=\"http://schemas.microsoft.com/office/2006/encryption\" "
-      "xmlns:p=\"http://schemas.microsoft.com/office/2006/keyEncryptor/password\"><keyData saltSize=\"16\" "
-      "blockSize=\"16\" keyBits=\"256\" hashSize=\"64\" cipherAlgorithm=\"AES\" cipherChaining=\"ChainingModeCBC\" "
-      "hashAlgorithm=\"SHA512\" saltValue=\"" + B64(keySalt) + "\"/><keyEncryptors><keyEncryptor "
-      "uri=\"http://schemas.microsoft.com/office/2006/keyEncryptor/password\"><p:encryptedKey spinCount=\"1000\" "
+      "<?xml version=\"1.0\"?><encryption "
+      "xmlns=\"http://schemas.microsoft.com/office/2006/encryption\" "
+      "xmlns:p=\"http://schemas.microsoft.com/office/2006/keyEncryptor/password\"><keyData "
+      "saltSize=\"16\" "
+      "blockSize=\"16\" keyBits=\"256\" hashSize=\"64\" cipherAlgorithm=\"AES\" "
+      "cipherChaining=\"ChainingModeCBC\" "
+      "hashAlgorithm=\"SHA512\" saltValue=\"" +
+      B64(keySalt) +
+      "\"/><keyEncryptors><keyEncryptor "
+      "uri=\"http://schemas.microsoft.com/office/2006/keyEncryptor/password\"><p:encryptedKey "
+      "spinCount=\"1000\" "
       "saltSize=\"16\" blockSize=\"16\" keyBits=\"256\" hashSize=\"64\" cipherAlgorithm=\"AES\" "
-      "cipherChaining=\"ChainingModeCBC\" hashAlgorithm=\"SHA512\" saltValue=\"" + B64(salt) +
-      "\" encryptedVerifierHashInput=\"" + B64(Encrypt(key({0xFE, 0xA7, 0xD2, 0x76, 0x3B, 0x4B, 0x9E, 0x79}), verifier, &salt)) +
-      "\" encryptedVerifierHashValue=\"" + B64(Encrypt(key({0xD7, 0xAA, 0x0F, 0x6D, 0x30, 0x61, 0x34, 0x4E}), Sha512(verifier), &salt)) +
-      "\" encryptedKeyValue=\"" + B64(Encrypt(key({0x14, 0x6E, 0x0B, 0xE7, 0xAB, 0xAC, 0xD0, 0xD6}), secret, &salt)) +
+      "cipherChaining=\"ChainingModeCBC\" hashAlgorithm=\"SHA512\" saltValue=\"" +
+      B64(salt) + "\" encryptedVerifierHashInput=\"" +
+      B64(Encrypt(key({0xFE, 0xA7, 0xD2, 0x76, 0x3B, 0x4B, 0x9E, 0x79}), verifier, &salt)) +
+      "\" encryptedVerifierHashValue=\"" +
+      B64(Encrypt(key({0xD7, 0xAA, 0x0F, 0x6D, 0x30, 0x61, 0x34, 0x4E}), Sha512(verifier), &salt)) +
+      "\" encryptedKeyValue=\"" +
+      B64(Encrypt(key({0x14, 0x6E, 0x0B, 0xE7, 0xAB, 0xAC, 0xD0, 0xD6}), secret, &salt)) +
       "\"/></keyEncryptor></keyEncryptors></encryption>";
   Bytes body;
   for (size_t at = 0, i = 0; at < zip.size(); at += 4096, ++i) {
     Bytes iv = Sha512(Cat(keySalt, Le32(static_cast<uint32_t>(i))));
-    body = Cat(body, Encrypt(secret, Bytes(zip.begin() + at, zip.begin() + std::min(zip.size(), at + 4096)), &iv));
+    body = Cat(
+        body, Encrypt(secret,
+                      Bytes(zip.begin() + at, zip.begin() + std::min(zip.size(), at + 4096)), &iv));
   }
   Bytes infoStream = {4, 0, 4, 0, 0x40, 0, 0, 0};
   infoStream.insert(infoStream.end(), info.begin(), info.end());
-  return quillane::container::testing::WriteCompoundFile({{"EncryptionInfo", infoStream}, {"EncryptedPackage", Package(zip, body)}}).bytes;
+  return quillane::container::testing::WriteCompoundFile(
+             {{"EncryptionInfo", infoStream}, {"EncryptedPackage", Package(zip, body)}})
+      .bytes;
 }
 
 Bytes Standard(const Bytes& zip, const std::string& password) {
@@ -106,12 +126,17 @@ Bytes Standard(const Bytes& zip, const std::string& password) {
   for (size_t i = 0; i < 20; ++i) x1[i] ^= h[i];
   Bytes key = Sha1(x1);
   key.resize(16);
-  Bytes header = Cat(Cat(Cat(Le32(0x24), Le32(0)), Cat(Le32(0x660E), Le32(0x8004))), Cat(Le32(128), Le32(0x18)));
+  Bytes header = Cat(Cat(Cat(Le32(0x24), Le32(0)), Cat(Le32(0x660E), Le32(0x8004))),
+                     Cat(Le32(128), Le32(0x18)));
   header = Cat(header, Bytes(8 + 4, 0));  // reserved, and an empty provider name
   Bytes info = Cat(Bytes{3, 0, 2, 0, 0x24, 0, 0, 0}, Le32(static_cast<uint32_t>(header.size())));
   info = Cat(Cat(info, header), Cat(Le32(16), salt));
-  info = Cat(Cat(info, Encrypt(key, verifier, nullptr)), Cat(Le32(20), Encrypt(key, Sha1(verifier), nullptr)));
-  return quillane::container::testing::WriteCompoundFile({{"EncryptionInfo", info}, {"EncryptedPackage", Package(zip, Encrypt(key, zip, nullptr))}}).bytes;
+  info = Cat(Cat(info, Encrypt(key, verifier, nullptr)),
+             Cat(Le32(20), Encrypt(key, Sha1(verifier), nullptr)));
+  return quillane::container::testing::WriteCompoundFile(
+             {{"EncryptionInfo", info},
+              {"EncryptedPackage", Package(zip, Encrypt(key, zip, nullptr))}})
+      .bytes;
 }
 
 std::string ErrorOf(const Bytes& file, const std::string& password, bool* passwordError) {
@@ -133,11 +158,14 @@ TEST(OoxmlEncryption, AgileAndStandardWithDefaultGivenAndWrongPasswords) {
   qt::PackageParts p;
   p.sheetNames = {"Locked"};
   std::string row;
-  for (int i = 0; i < 300; ++i) row += "<c t=\"inlineStr\"><is><t>cell " + std::to_string(i) + "</t></is></c>";
-  p.parts["xl/worksheets/sheet1.xml"] = qt::SheetXml("<sheetData><row>" + row + "</row></sheetData>");
+  for (int i = 0; i < 300; ++i)
+    row += "<c t=\"inlineStr\"><is><t>cell " + std::to_string(i) + "</t></is></c>";
+  p.parts["xl/worksheets/sheet1.xml"] =
+      qt::SheetXml("<sheetData><row>" + row + "</row></sheetData>");
   const Bytes zip = p.Build();
   ASSERT_GT(zip.size(), 8192u);  // three segments of agile encryption
-  for (const Bytes& file : {Agile(zip, "s3cret"), Standard(zip, "s3cret"), Standard(zip, "VelvetSweatshop")}) {
+  for (const Bytes& file :
+       {Agile(zip, "s3cret"), Standard(zip, "s3cret"), Standard(zip, "VelvetSweatshop")}) {
     const model::Workbook book = ooxml::ReadWorkbookBytes(file, "s3cret");
     ASSERT_EQ(book.sheets.at(0).cells.size(), 300u);
     EXPECT_EQ(book.strings.at(book.sheets[0].cells[299].text), "cell 299");

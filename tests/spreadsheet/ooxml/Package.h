@@ -10,7 +10,8 @@
 namespace quillane::testing {
 
 inline constexpr const char* kMainNs = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
-inline constexpr const char* kRelNs = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+inline constexpr const char* kRelNs =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
 
 // A package of parts by name; the content types, the root relationships and the workbook's
 // relationships to its sheets, styles and shared strings are made from what is there.
@@ -24,7 +25,8 @@ struct PackageParts {
   std::vector<uint8_t> Build() const {
     ZipWriter zip;
     zip.Add("[Content_Types].xml",
-            "<?xml version=\"1.0\"?><Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+            "<?xml version=\"1.0\"?><Types "
+            "xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
             "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/"
             "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/></Types>");
     zip.Add("_rels/.rels", "<Relationships><Relationship Id=\"rId1\" Type=\"" + relsNs +
@@ -32,26 +34,34 @@ struct PackageParts {
     std::string sheets, rels = "<Relationships>";
     for (size_t i = 0; i < sheetNames.size(); ++i) {
       const std::string n = std::to_string(i + 1);
-      sheets += "<sheet name=\"" + sheetNames[i] + "\" sheetId=\"" + n + "\" r:id=\"rId" + n + "\"" +
-                (i < sheetStates.size() && !sheetStates[i].empty() ? " state=\"" + sheetStates[i] + "\"" : "") + "/>";
-      rels += "<Relationship Id=\"rId" + n + "\" Type=\"" + relsNs + "/worksheet\" Target=\"worksheets/sheet" + n + ".xml\"/>";
+      sheets +=
+          "<sheet name=\"" + sheetNames[i] + "\" sheetId=\"" + n + "\" r:id=\"rId" + n + "\"" +
+          (i < sheetStates.size() && !sheetStates[i].empty() ? " state=\"" + sheetStates[i] + "\""
+                                                             : "") +
+          "/>";
+      rels += "<Relationship Id=\"rId" + n + "\" Type=\"" + relsNs +
+              "/worksheet\" Target=\"worksheets/sheet" + n + ".xml\"/>";
     }
     for (const char* part : {"styles", "sharedStrings", "theme"}) {
-      const std::string name = std::string(part) == "theme" ? "theme/theme1.xml" : std::string(part) + ".xml";
+      const std::string name =
+          std::string(part) == "theme" ? "theme/theme1.xml" : std::string(part) + ".xml";
       if (parts.count("xl/" + name)) {
-        rels += "<Relationship Id=\"r" + std::string(part) + "\" Type=\"" + relsNs + "/" + part + "\" Target=\"" + name + "\"/>";
+        rels += "<Relationship Id=\"r" + std::string(part) + "\" Type=\"" + relsNs + "/" + part +
+                "\" Target=\"" + name + "\"/>";
       }
     }
     zip.Add("xl/_rels/workbook.xml.rels", rels + "</Relationships>");
-    zip.Add("xl/workbook.xml", std::string("<workbook xmlns=\"") + kMainNs + "\" xmlns:r=\"" + relsNs + "\">" +
-                                   workbookPr + "<sheets>" + sheets + "</sheets></workbook>");
+    zip.Add("xl/workbook.xml", std::string("<workbook xmlns=\"") + kMainNs + "\" xmlns:r=\"" +
+                                   relsNs + "\">" + workbookPr + "<sheets>" + sheets +
+                                   "</sheets></workbook>");
     for (const auto& [name, text] : parts) zip.Add(name, text);
     return zip.Finish();
   }
 };
 
 inline std::string SheetXml(const std::string& body) {
-  return std::string("<worksheet xmlns=\"") + kMainNs + "\" xmlns:r=\"" + kRelNs + "\">" + body + "</worksheet>";
+  return std::string("<worksheet xmlns=\"") + kMainNs + "\" xmlns:r=\"" + kRelNs + "\">" + body +
+         "</worksheet>";
 }
 
 }  // namespace quillane::testing

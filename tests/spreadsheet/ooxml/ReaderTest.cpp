@@ -20,7 +20,8 @@ namespace {
 
 model::Workbook Read(const PackageParts& p) { return ooxml::ReadWorkbookBytes(p.Build(), ""); }
 
-std::string TextAt(const model::Workbook& book, const model::Sheet& sheet, uint32_t row, uint16_t col) {
+std::string TextAt(const model::Workbook& book, const model::Sheet& sheet, uint32_t row,
+                   uint16_t col) {
   const model::Cell* c = sheet.Find(row, col);
   return c && c->type == CellType::String ? book.strings.at(c->text) : "<none>";
 }
@@ -43,14 +44,17 @@ TEST(OoxmlReader, SheetsValuesAndStrings) {
   p.workbookPr = "<workbookPr date1904=\"1\"/>";
   p.parts["xl/sharedStrings.xml"] =
       "<sst><si><t>plain</t></si>"
-      "<si><r><t>bold </t></r><r><rPr><b/><sz val=\"14\"/><color rgb=\"FFFF0000\"/></rPr><t>r\xC3\xA9" "d</t></r>"
+      "<si><r><t>bold </t></r><r><rPr><b/><sz val=\"14\"/><color "
+      "rgb=\"FFFF0000\"/></rPr><t>r\xC3\xA9"
+      "d</t></r>"
       "<r><t xml:space=\"preserve\"> tail</t></r><rPh><t>yomi</t></rPh></si>"
       "<si><t>line_x000D_break _x005F_x</t></si></sst>";
   p.parts["xl/worksheets/sheet1.xml"] = SheetXml(
       "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>"
       "<c t=\"s\"><v>2</v></c><c r=\"E1\"><v>-1.5E+3</v></c></row>"
       "<row><c t=\"b\"><v>1</v></c><c t=\"e\"><f>1/0</f><v>#DIV/0!</v></c>"
-      "<c t=\"str\"><f>A1&amp;\"x\"</f><v>plainx</v></c><c t=\"inlineStr\"><is><t>in&lt;line</t></is></c>"
+      "<c t=\"str\"><f>A1&amp;\"x\"</f><v>plainx</v></c><c "
+      "t=\"inlineStr\"><is><t>in&lt;line</t></is></c>"
       "<c t=\"d\"><v>1904-01-03T12:00:00</v></c><c t=\"s\"><v>99</v></c></row></sheetData>");
   p.parts["xl/worksheets/sheet2.xml"] = SheetXml("<sheetData/>");
   p.parts["xl/worksheets/sheet3.xml"] = SheetXml("<sheetData/>");
@@ -61,7 +65,9 @@ TEST(OoxmlReader, SheetsValuesAndStrings) {
   EXPECT_EQ(book.sheets[2].visibility, model::Visibility::VeryHidden);
   const model::Sheet& s = book.sheets[0];
   EXPECT_EQ(TextAt(book, s, 0, 0), "plain");
-  EXPECT_EQ(TextAt(book, s, 0, 1), "bold r\xC3\xA9" "d tail");  // the phonetic run is left out
+  EXPECT_EQ(TextAt(book, s, 0, 1),
+            "bold r\xC3\xA9"
+            "d tail");  // the phonetic run is left out
   EXPECT_EQ(TextAt(book, s, 0, 2), "line\rbreak _x");
   EXPECT_EQ(s.Find(0, 4)->number, -1500);
   // Runs count code points: "bold " is 5, "réd" 3; the last run has no properties.
@@ -89,31 +95,46 @@ TEST(OoxmlReader, StylesColoursAndNumberFormats) {
   p.sheetNames = {"S"};
   p.parts["xl/theme/theme1.xml"] =
       "<a:theme xmlns:a=\"x\"><a:themeElements><a:clrScheme name=\"t\">"
-      "<a:dk1><a:sysClr val=\"windowText\" lastClr=\"000000\"/></a:dk1><a:lt1><a:srgbClr val=\"FFFFFF\"/></a:lt1>"
+      "<a:dk1><a:sysClr val=\"windowText\" lastClr=\"000000\"/></a:dk1><a:lt1><a:srgbClr "
+      "val=\"FFFFFF\"/></a:lt1>"
       "<a:dk2><a:srgbClr val=\"1F497D\"/></a:dk2><a:lt2><a:srgbClr val=\"EEECE1\"/></a:lt2>"
-      "<a:accent1><a:srgbClr val=\"4F81BD\"/></a:accent1></a:clrScheme></a:themeElements></a:theme>";
+      "<a:accent1><a:srgbClr "
+      "val=\"4F81BD\"/></a:accent1></a:clrScheme></a:themeElements></a:theme>";
   p.parts["xl/styles.xml"] =
-      "<styleSheet><numFmts count=\"1\"><numFmt numFmtId=\"164\" formatCode=\"0.000&quot;kg&quot;\"/></numFmts>"
+      "<styleSheet><numFmts count=\"1\"><numFmt numFmtId=\"164\" "
+      "formatCode=\"0.000&quot;kg&quot;\"/></numFmts>"
       "<fonts><font><sz val=\"11\"/><name val=\"Calibri\"/></font>"
-      "<font><i/><u val=\"double\"/><sz val=\"9\"/><color theme=\"4\" tint=\"0.39997558519241921\"/><name val=\"Cambria\"/></font></fonts>"
-      "<fills><fill><patternFill patternType=\"none\"/></fill><fill><patternFill patternType=\"gray125\"/></fill>"
-      "<fill><patternFill patternType=\"solid\"><fgColor indexed=\"10\"/><bgColor indexed=\"64\"/></patternFill></fill>"
-      "<fill><patternFill patternType=\"lightGrid\"><fgColor theme=\"3\"/><bgColor rgb=\"FF00FF00\"/></patternFill></fill></fills>"
+      "<font><i/><u val=\"double\"/><sz val=\"9\"/><color theme=\"4\" "
+      "tint=\"0.39997558519241921\"/><name val=\"Cambria\"/></font></fonts>"
+      "<fills><fill><patternFill patternType=\"none\"/></fill><fill><patternFill "
+      "patternType=\"gray125\"/></fill>"
+      "<fill><patternFill patternType=\"solid\"><fgColor indexed=\"10\"/><bgColor "
+      "indexed=\"64\"/></patternFill></fill>"
+      "<fill><patternFill patternType=\"lightGrid\"><fgColor theme=\"3\"/><bgColor "
+      "rgb=\"FF00FF00\"/></patternFill></fill></fills>"
       "<borders><border><left/><right/><top/><bottom/></border>"
-      "<border><left style=\"thin\"><color indexed=\"8\"/></left><right style=\"mediumDashDot\"><color auto=\"1\"/></right>"
+      "<border><left style=\"thin\"><color indexed=\"8\"/></left><right "
+      "style=\"mediumDashDot\"><color auto=\"1\"/></right>"
       "<top style=\"double\"><color theme=\"1\"/></top><bottom style=\"hair\"/></border></borders>"
       "<cellXfs><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/>"
-      "<xf numFmtId=\"14\" fontId=\"1\" fillId=\"2\" borderId=\"1\"><alignment horizontal=\"centerContinuous\" "
+      "<xf numFmtId=\"14\" fontId=\"1\" fillId=\"2\" borderId=\"1\"><alignment "
+      "horizontal=\"centerContinuous\" "
       "vertical=\"top\" wrapText=\"1\" indent=\"2\" textRotation=\"135\"/></xf>"
-      "<xf numFmtId=\"164\" fontId=\"9\" fillId=\"3\"><alignment shrinkToFit=\"true\" textRotation=\"255\"/></xf></cellXfs>"
-      "<dxfs><dxf><font><b/></font><fill><patternFill><bgColor rgb=\"FF123456\"/></patternFill></fill></dxf></dxfs>"
+      "<xf numFmtId=\"164\" fontId=\"9\" fillId=\"3\"><alignment shrinkToFit=\"true\" "
+      "textRotation=\"255\"/></xf></cellXfs>"
+      "<dxfs><dxf><font><b/></font><fill><patternFill><bgColor "
+      "rgb=\"FF123456\"/></patternFill></fill></dxf></dxfs>"
       "<colors><indexedColors>"
-      "<rgbColor rgb=\"FF000000\"/><rgbColor rgb=\"FFFFFFFF\"/><rgbColor rgb=\"FFFF0000\"/><rgbColor rgb=\"FF00FF00\"/>"
-      "<rgbColor rgb=\"FF0000FF\"/><rgbColor rgb=\"FFFFFF00\"/><rgbColor rgb=\"FFFF00FF\"/><rgbColor rgb=\"FF00FFFF\"/>"
-      "<rgbColor rgb=\"FF010203\"/><rgbColor rgb=\"FF040506\"/><rgbColor rgb=\"FFABCDEF\"/></indexedColors></colors>"
+      "<rgbColor rgb=\"FF000000\"/><rgbColor rgb=\"FFFFFFFF\"/><rgbColor "
+      "rgb=\"FFFF0000\"/><rgbColor rgb=\"FF00FF00\"/>"
+      "<rgbColor rgb=\"FF0000FF\"/><rgbColor rgb=\"FFFFFF00\"/><rgbColor "
+      "rgb=\"FFFF00FF\"/><rgbColor rgb=\"FF00FFFF\"/>"
+      "<rgbColor rgb=\"FF010203\"/><rgbColor rgb=\"FF040506\"/><rgbColor "
+      "rgb=\"FFABCDEF\"/></indexedColors></colors>"
       "</styleSheet>";
-  p.parts["xl/worksheets/sheet1.xml"] = SheetXml("<sheetData><row r=\"1\"><c r=\"A1\" s=\"1\"><v>1</v></c>"
-                                                 "<c r=\"B1\" s=\"2\"/><c r=\"C1\" s=\"7\"><v>2</v></c></row></sheetData>");
+  p.parts["xl/worksheets/sheet1.xml"] = SheetXml(
+      "<sheetData><row r=\"1\"><c r=\"A1\" s=\"1\"><v>1</v></c>"
+      "<c r=\"B1\" s=\"2\"/><c r=\"C1\" s=\"7\"><v>2</v></c></row></sheetData>");
   const model::Workbook book = Read(p);
   ASSERT_EQ(book.styles.size(), 3u);
   const model::CellStyle& s1 = book.styles[1];
@@ -158,36 +179,51 @@ TEST(OoxmlReader, LayoutLinksCommentsAndPictures) {
   PackageParts p;
   p.sheetNames = {"One", "Two"};
   p.parts["xl/worksheets/sheet1.xml"] = SheetXml(
-      "<dimension ref=\"A1:D20\"/><sheetViews><sheetView showGridLines=\"0\"><pane xSplit=\"1\" ySplit=\"2\" "
+      "<dimension ref=\"A1:D20\"/><sheetViews><sheetView showGridLines=\"0\"><pane xSplit=\"1\" "
+      "ySplit=\"2\" "
       "state=\"frozen\"/></sheetView></sheetViews>"
       "<sheetFormatPr baseColWidth=\"10\" defaultColWidth=\"12.5\" defaultRowHeight=\"14.4\"/>"
-      "<cols><col min=\"2\" max=\"3\" width=\"20.7109375\" customWidth=\"1\"/><col min=\"5\" max=\"5\" width=\"9\" hidden=\"1\"/></cols>"
-      "<sheetData><row r=\"2\" ht=\"30\" customHeight=\"1\"><c r=\"A2\"><v>1</v></c></row><row r=\"4\" hidden=\"1\"/></sheetData>"
+      "<cols><col min=\"2\" max=\"3\" width=\"20.7109375\" customWidth=\"1\"/><col min=\"5\" "
+      "max=\"5\" width=\"9\" hidden=\"1\"/></cols>"
+      "<sheetData><row r=\"2\" ht=\"30\" customHeight=\"1\"><c r=\"A2\"><v>1</v></c></row><row "
+      "r=\"4\" hidden=\"1\"/></sheetData>"
       "<mergeCells><mergeCell ref=\"B2:C3\"/><mergeCell ref=\"bogus\"/></mergeCells>"
-      "<hyperlinks><hyperlink ref=\"A1\" r:id=\"rL\" tooltip=\"tip\"/><hyperlink ref=\"B5:B6\" location=\"'Two'!A1\" display=\"go\"/>"
+      "<hyperlinks><hyperlink ref=\"A1\" r:id=\"rL\" tooltip=\"tip\"/><hyperlink ref=\"B5:B6\" "
+      "location=\"'Two'!A1\" display=\"go\"/>"
       "<hyperlink ref=\"C5\" r:id=\"rF\"/></hyperlinks><drawing r:id=\"rD\"/>");
   p.parts["xl/worksheets/sheet2.xml"] = SheetXml("<sheetData/>");
   const std::string rel = std::string("<Relationship Type=\"") + qt::kRelNs;
   p.parts["xl/worksheets/_rels/sheet1.xml.rels"] =
-      "<Relationships>" + rel + "/hyperlink\" Id=\"rL\" Target=\"https://example.org/a?b#frag\" TargetMode=\"External\"/>" +
+      "<Relationships>" + rel +
+      "/hyperlink\" Id=\"rL\" Target=\"https://example.org/a?b#frag\" TargetMode=\"External\"/>" +
       rel + "/hyperlink\" Id=\"rF\" Target=\"../docs/other.xlsx\" TargetMode=\"External\"/>" + rel +
-      "/comments\" Id=\"rC\" Target=\"../comments1.xml\"/>" + rel + "/drawing\" Id=\"rD\" Target=\"/xl/drawings/drawing1.xml\"/>"
+      "/comments\" Id=\"rC\" Target=\"../comments1.xml\"/>" + rel +
+      "/drawing\" Id=\"rD\" Target=\"/xl/drawings/drawing1.xml\"/>"
       "</Relationships>";
   p.parts["xl/comments1.xml"] =
       "<comments><authors><author>Ann</author><author>Bob</author></authors><commentList>"
-      "<comment ref=\"C4\" authorId=\"1\"><text><r><rPr><b/></rPr><t>Bob:</t></r><r><t xml:space=\"preserve\"> hi</t></r></text></comment>"
+      "<comment ref=\"C4\" authorId=\"1\"><text><r><rPr><b/></rPr><t>Bob:</t></r><r><t "
+      "xml:space=\"preserve\"> hi</t></r></text></comment>"
       "</commentList></comments>";
   p.parts["xl/drawings/drawing1.xml"] =
       "<xdr:wsDr xmlns:xdr=\"d\" xmlns:a=\"a\" xmlns:r=\"r\">"
-      "<xdr:twoCellAnchor><xdr:from><xdr:col>1</xdr:col><xdr:colOff>190500</xdr:colOff><xdr:row>2</xdr:row><xdr:rowOff>0</xdr:rowOff></xdr:from>"
-      "<xdr:to><xdr:col>3</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>6</xdr:row><xdr:rowOff>95250</xdr:rowOff></xdr:to>"
-      "<xdr:pic><xdr:nvPicPr><xdr:cNvPr id=\"2\" name=\"Logo\"/></xdr:nvPicPr><xdr:blipFill><a:blip r:embed=\"rI\"/></xdr:blipFill>"
-      "<xdr:spPr><a:xfrm><a:ext cx=\"1\" cy=\"1\"/></a:xfrm></xdr:spPr></xdr:pic><xdr:clientData/></xdr:twoCellAnchor>"
-      "<xdr:oneCellAnchor><xdr:from><xdr:col>0</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>10</xdr:row><xdr:rowOff>0</xdr:rowOff></xdr:from>"
-      "<xdr:ext cx=\"1905000\" cy=\"381000\"/><xdr:pic><xdr:blipFill><a:blip r:embed=\"rI\"/></xdr:blipFill></xdr:pic></xdr:oneCellAnchor>"
-      "<xdr:absoluteAnchor><xdr:pos x=\"0\" y=\"0\"/><xdr:ext cx=\"10\" cy=\"10\"/><xdr:sp/></xdr:absoluteAnchor></xdr:wsDr>";
+      "<xdr:twoCellAnchor><xdr:from><xdr:col>1</xdr:col><xdr:colOff>190500</xdr:colOff><xdr:row>2</"
+      "xdr:row><xdr:rowOff>0</xdr:rowOff></xdr:from>"
+      "<xdr:to><xdr:col>3</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>6</"
+      "xdr:row><xdr:rowOff>95250</xdr:rowOff></xdr:to>"
+      "<xdr:pic><xdr:nvPicPr><xdr:cNvPr id=\"2\" "
+      "name=\"Logo\"/></xdr:nvPicPr><xdr:blipFill><a:blip r:embed=\"rI\"/></xdr:blipFill>"
+      "<xdr:spPr><a:xfrm><a:ext cx=\"1\" "
+      "cy=\"1\"/></a:xfrm></xdr:spPr></xdr:pic><xdr:clientData/></xdr:twoCellAnchor>"
+      "<xdr:oneCellAnchor><xdr:from><xdr:col>0</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>10</"
+      "xdr:row><xdr:rowOff>0</xdr:rowOff></xdr:from>"
+      "<xdr:ext cx=\"1905000\" cy=\"381000\"/><xdr:pic><xdr:blipFill><a:blip "
+      "r:embed=\"rI\"/></xdr:blipFill></xdr:pic></xdr:oneCellAnchor>"
+      "<xdr:absoluteAnchor><xdr:pos x=\"0\" y=\"0\"/><xdr:ext cx=\"10\" "
+      "cy=\"10\"/><xdr:sp/></xdr:absoluteAnchor></xdr:wsDr>";
   p.parts["xl/drawings/_rels/drawing1.xml.rels"] =
-      "<Relationships>" + rel + "/image\" Id=\"rI\" Target=\"../media/image1.png\"/></Relationships>";
+      "<Relationships>" + rel +
+      "/image\" Id=\"rI\" Target=\"../media/image1.png\"/></Relationships>";
   p.parts["xl/media/image1.png"] = std::string("\x89PNG\r\n\x1a\n", 8) + "rest";
   const model::Workbook book = Read(p);
   const model::Sheet& s = book.sheets[0];
@@ -241,12 +277,15 @@ TEST(OoxmlReader, StrictPackagesContentDetectionAndRefusals) {
   p.relsNs = "http://purl.oclc.org/ooxml/officeDocument/relationships";
   p.sheetNames = {"Strict"};
   p.parts["xl/worksheets/sheet1.xml"] =
-      "<worksheet xmlns=\"http://purl.oclc.org/ooxml/spreadsheetml/main\"><sheetData><row r=\"3\"><c r=\"C3\"><v>42</v></c>"
+      "<worksheet xmlns=\"http://purl.oclc.org/ooxml/spreadsheetml/main\"><sheetData><row "
+      "r=\"3\"><c r=\"C3\"><v>42</v></c>"
       "</row></sheetData></worksheet>";
   const auto path = std::filesystem::temp_directory_path() / "ooxml-strict-test.xls";
   {
     const auto bytes = p.Build();
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
   }
   const model::Workbook book = spreadsheet::ReadWorkbookFile(path, "");
   std::filesystem::remove(path);
@@ -256,7 +295,8 @@ TEST(OoxmlReader, StrictPackagesContentDetectionAndRefusals) {
   // Hostile XML: entity declarations, deep nesting; damage; a binary workbook.
   PackageParts bomb = p;
   bomb.parts["xl/worksheets/sheet1.xml"] =
-      "<!DOCTYPE w [<!ENTITY a \"aaaa\"><!ENTITY b \"&a;&a;&a;&a;\">]><worksheet><sheetData>&b;</sheetData></worksheet>";
+      "<!DOCTYPE w [<!ENTITY a \"aaaa\"><!ENTITY b "
+      "\"&a;&a;&a;&a;\">]><worksheet><sheetData>&b;</sheetData></worksheet>";
   EXPECT_NE(ReadError(bomb.Build()).find("declares entities"), std::string::npos);
   PackageParts deep = p;
   deep.parts["xl/worksheets/sheet1.xml"].clear();
@@ -264,10 +304,13 @@ TEST(OoxmlReader, StrictPackagesContentDetectionAndRefusals) {
   EXPECT_NE(ReadError(deep.Build()).find("nest too deep"), std::string::npos);
   PackageParts broken = p;
   broken.parts["xl/worksheets/sheet1.xml"] = "<worksheet><sheetData>";
-  EXPECT_NE(ReadError(broken.Build()).find("The workbook is damaged: the part xl/worksheets/sheet1.xml"), std::string::npos);
+  EXPECT_NE(
+      ReadError(broken.Build()).find("The workbook is damaged: the part xl/worksheets/sheet1.xml"),
+      std::string::npos);
   qt::ZipWriter xlsb;
-  xlsb.Add("[Content_Types].xml", "<Types><Override PartName=\"/xl/workbook.bin\" ContentType=\"application/"
-                                  "vnd.ms-excel.sheet.binary.macroEnabled.main\"/></Types>");
+  xlsb.Add("[Content_Types].xml",
+           "<Types><Override PartName=\"/xl/workbook.bin\" ContentType=\"application/"
+           "vnd.ms-excel.sheet.binary.macroEnabled.main\"/></Types>");
   xlsb.Add("xl/workbook.bin", "binary");
   EXPECT_NE(ReadError(xlsb.Finish()).find("not supported"), std::string::npos);
   qt::ZipWriter other;

@@ -13,7 +13,8 @@ std::string BrowserScheme(std::string href) {
   for (char c : href) {
     if (c != '\t' && c != '\n' && c != '\r') cleaned += c;
   }
-  while (!cleaned.empty() && static_cast<unsigned char>(cleaned.front()) <= ' ') cleaned.erase(0, 1);
+  while (!cleaned.empty() && static_cast<unsigned char>(cleaned.front()) <= ' ')
+    cleaned.erase(0, 1);
   return UrlScheme(cleaned);
 }
 

@@ -22,7 +22,9 @@ constexpr uint16_t kFilled = 1, kBoxed = 2, kCentred = 3;
 // Styles 0 plain, 1 filled, 2 with borders, 3 centred (a format that shows nothing when empty).
 void Styles(Stream& s) {
   auto xf = [&](uint8_t align, uint32_t lines, uint32_t fill, uint16_t colours) {
-    s.Record(0x00E0, Data().U16(0).U16(0).U16(0).U8(align).U8(0).U8(0).U8(0).U32(lines).U32(fill).U16(colours));
+    s.Record(
+        0x00E0,
+        Data().U16(0).U16(0).U16(0).U8(align).U8(0).U8(0).U8(0).U32(lines).U32(fill).U16(colours));
   };
   xf(0x20, 0, 0, 0x20C0);
   xf(0x20, 0, 1u << 26, 0x20C0 | 13);
@@ -48,7 +50,13 @@ Data Number(uint32_t row, uint32_t col) {
   return Data().U16(static_cast<uint16_t>(row)).U16(static_cast<uint16_t>(col)).U16(0).Double(1);
 }
 Data ColumnFormat(uint32_t first, uint32_t last, uint16_t xf) {
-  return Data().U16(static_cast<uint16_t>(first)).U16(static_cast<uint16_t>(last)).U16(2560).U16(xf).U16(0).U16(0);
+  return Data()
+      .U16(static_cast<uint16_t>(first))
+      .U16(static_cast<uint16_t>(last))
+      .U16(2560)
+      .U16(xf)
+      .U16(0)
+      .U16(0);
 }
 
 size_t Count(const std::string& s, const std::string& what) {
@@ -108,7 +116,9 @@ TEST(PageBounds, ExtremePositionsCostWhatShows) {
     });
     ADD_FAILURE() << "a page past its limit was written";
   } catch (const publish::PublishError& e) {
-    EXPECT_STREQ(e.what(), "The page of sheet \"Data\" is too large: more than 4 MB, the most a page may have");
+    EXPECT_STREQ(
+        e.what(),
+        "The page of sheet \"Data\" is too large: more than 4 MB, the most a page may have");
   }
 }
 
@@ -135,8 +145,14 @@ TEST(PageBounds, RandomExtremeWorkbooksStayWithinTheirBounds) {
       for (uint32_t k = random() % 3; k > 0; --k) {
         const uint16_t xf = static_cast<uint16_t>(random() % 4);
         styledRows += xf == kFilled || xf == kBoxed;
-        t.Record(0x0208, Data().U16(static_cast<uint16_t>(row())).U16(0).U16(256).U16(300).U32(0)
-                             .U16(0x0180).U16(xf));
+        t.Record(0x0208, Data()
+                             .U16(static_cast<uint16_t>(row()))
+                             .U16(0)
+                             .U16(256)
+                             .U16(300)
+                             .U32(0)
+                             .U16(0x0180)
+                             .U16(xf));
       }
       for (uint32_t k = 1 + random() % 4; k > 0; --k) t.Record(0x0203, Number(row(), col()));
       if (random() % 2) {  // a formatted blank range
@@ -149,9 +165,14 @@ TEST(PageBounds, RandomExtremeWorkbooksStayWithinTheirBounds) {
         uint32_t r1 = row(), r2 = row(), c1 = col(), c2 = col();
         if (r1 > r2) std::swap(r1, r2);
         if (c1 > c2) std::swap(c1, c2);
-        mergeArea += uint64_t{std::min(r2, 65535u) - r1 + 1} * (std::min(c2, 255u) - std::min(c1, 255u) + 1);
-        t.Record(0x00E5, Data().U16(1).U16(static_cast<uint16_t>(r1)).U16(static_cast<uint16_t>(r2))
-                             .U16(static_cast<uint16_t>(c1)).U16(static_cast<uint16_t>(c2)));
+        mergeArea +=
+            uint64_t{std::min(r2, 65535u) - r1 + 1} * (std::min(c2, 255u) - std::min(c1, 255u) + 1);
+        t.Record(0x00E5, Data()
+                             .U16(1)
+                             .U16(static_cast<uint16_t>(r1))
+                             .U16(static_cast<uint16_t>(r2))
+                             .U16(static_cast<uint16_t>(c1))
+                             .U16(static_cast<uint16_t>(c2)));
       }
     };
     Result r;
