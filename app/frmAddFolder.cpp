@@ -55,23 +55,7 @@ frmAddFolder::frmAddFolder(frmMain* owner) : QDialog(owner), owner_(owner) {
   optionsLayout->addWidget(chkSubFolder, 1, 0, 1, 2);
   layout->addWidget(options);
 
-  auto* output = new QGroupBox(QStringLiteral("Output Directory"), this);
-  auto* grid = new QGridLayout(output);
-  opnDir[0] = new QRadioButton(QStringLiteral("Same as Input Directory"), output);
-  opnDir[1] = new QRadioButton(QStringLiteral("Custom Directory"), output);
-  opnDir[0]->setChecked(true);
-  txtPath = new QLineEdit(output);
-  txtPath->setObjectName(QStringLiteral("txtPath"));
-  txtPath->setEnabled(false);
-  cmdBrowse = new QToolButton(output);
-  cmdBrowse->setObjectName(QStringLiteral("cmdBrowse"));
-  cmdBrowse->setIcon(FolderPicture());
-  cmdBrowse->setEnabled(false);
-  grid->addWidget(opnDir[0], 0, 0, 1, 2);
-  grid->addWidget(opnDir[1], 1, 0, 1, 2);
-  grid->addWidget(txtPath, 2, 0);
-  grid->addWidget(cmdBrowse, 2, 1);
-  layout->addWidget(output);
+  layout->addWidget(MakeOutputGroup(this, opnDir, txtPath, cmdBrowse));
 
   layout->addWidget(new QLabel(QStringLiteral("Source File Path:"), this));
   auto* sourceRow = new QHBoxLayout();

@@ -28,22 +28,9 @@ QIcon FolderPicture() {
   return QIcon(QPixmap::fromImage(img));
 }
 
-frmOptions::frmOptions(frmMain* owner) : QDialog(owner), owner_(owner) {
-  setObjectName(QStringLiteral("frmOptions"));
-  setWindowTitle(QStringLiteral("Output Directory"));
-  setWindowIcon(owner->windowIcon());
-  auto* layout = new QVBoxLayout(this);
-
-  auto* sheets = new QGroupBox(QStringLiteral("Spreadsheets"), this);
-  auto* sheetsLayout = new QVBoxLayout(sheets);
-  txtSheets = new QLineEdit(QString::fromStdString(owner->sSheets), sheets);
-  txtSheets->setObjectName(QStringLiteral("txtSheets"));
-  sheetsLayout->addWidget(txtSheets);
-  sheetsLayout->addWidget(
-      new QLabel(QStringLiteral("Exam: 1,3,4-5 , to convert all sheets let it blank."), sheets));
-  layout->addWidget(sheets);
-
-  auto* output = new QGroupBox(QStringLiteral("Output Directory"), this);
+QGroupBox* MakeOutputGroup(QWidget* parent, QRadioButton* (&opnDir)[2], QLineEdit*& txtPath,
+                           QToolButton*& cmdBrowse) {
+  auto* output = new QGroupBox(QStringLiteral("Output Directory"), parent);
   auto* grid = new QGridLayout(output);
   opnDir[0] = new QRadioButton(QStringLiteral("Same as Input Directory"), output);
   opnDir[1] = new QRadioButton(QStringLiteral("Custom Directory"), output);
@@ -61,7 +48,25 @@ frmOptions::frmOptions(frmMain* owner) : QDialog(owner), owner_(owner) {
   grid->addWidget(opnDir[1], 1, 0, 1, 2);
   grid->addWidget(txtPath, 2, 0);
   grid->addWidget(cmdBrowse, 2, 1);
-  layout->addWidget(output);
+  return output;
+}
+
+frmOptions::frmOptions(frmMain* owner) : QDialog(owner), owner_(owner) {
+  setObjectName(QStringLiteral("frmOptions"));
+  setWindowTitle(QStringLiteral("Output Directory"));
+  setWindowIcon(owner->windowIcon());
+  auto* layout = new QVBoxLayout(this);
+
+  auto* sheets = new QGroupBox(QStringLiteral("Spreadsheets"), this);
+  auto* sheetsLayout = new QVBoxLayout(sheets);
+  txtSheets = new QLineEdit(QString::fromStdString(owner->sSheets), sheets);
+  txtSheets->setObjectName(QStringLiteral("txtSheets"));
+  sheetsLayout->addWidget(txtSheets);
+  sheetsLayout->addWidget(
+      new QLabel(QStringLiteral("Exam: 1,3,4-5 , to convert all sheets let it blank."), sheets));
+  layout->addWidget(sheets);
+
+  layout->addWidget(MakeOutputGroup(this, opnDir, txtPath, cmdBrowse));
 
   auto* password = new QGroupBox(QStringLiteral("Password to Open"), this);
   auto* passwordLayout = new QVBoxLayout(password);

@@ -9,6 +9,8 @@ class QLineEdit;
 class QRadioButton;
 class QToolButton;
 
+class QGroupBox;
+
 namespace quillane::app {
 
 class frmMain;
@@ -36,5 +38,10 @@ class frmOptions : public QDialog {
 
 // A small folder picture for the browse buttons of the dialogs.
 QIcon FolderPicture();
+
+// The "Output Directory" group both dialogs show: "Same as Input Directory", "Custom Directory",
+// the path and its browse button (path and button disabled until the custom choice is made).
+QGroupBox* MakeOutputGroup(QWidget* parent, QRadioButton* (&opnDir)[2], QLineEdit*& txtPath,
+                           QToolButton*& cmdBrowse);
 
 }  // namespace quillane::app
