@@ -16,24 +16,15 @@
 #include <unordered_map>
 #include <vector>
 
+#include "spreadsheet/model/Basics.h"
+#include "spreadsheet/model/Chart.h"
+
 namespace quillane::model {
 
 // Palette indexes with a fixed meaning in the .xls formats.
 inline constexpr uint16_t kColorAutoForeground = 0x40;  // window text
 inline constexpr uint16_t kColorAutoBackground = 0x41;  // window background
 inline constexpr uint16_t kColorAutoFont = 0x7FFF;      // "automatic" font colour
-
-// A colour: 0xRRGGBB, or automatic (the page's choice: black text and lines, white fills).
-struct Color {
-  uint32_t rgb = 0;
-  bool automatic = true;
-
-  static constexpr Color Auto() { return {}; }
-  static constexpr Color Rgb(uint32_t value) { return {value & 0xFFFFFF, false}; }
-  // The colour, or `fallback` when it is automatic.
-  constexpr uint32_t Or(uint32_t fallback) const { return automatic ? fallback : rgb; }
-  bool operator==(const Color&) const = default;
-};
 
 enum class CellType : uint8_t {
   Blank,    // no value, only a format (BLANK, MULBLANK, formula with an empty result)
@@ -58,24 +49,6 @@ struct Cell {
 struct TextRun {
   uint32_t first = 0;
   uint16_t font = 0;
-};
-
-enum class Underline : uint8_t { None, Single, Double, SingleAccounting, DoubleAccounting };
-enum class Script : uint8_t { None, Super, Sub };
-
-struct Font {
-  std::string name = "Arial";
-  uint16_t height = 200;  // twips (1/20 point)
-  uint16_t weight = 400;  // 700 is bold
-  bool italic = false;
-  bool strike = false;
-  bool outline = false;
-  bool shadow = false;
-  Underline underline = Underline::None;
-  Script script = Script::None;
-  Color color;
-  uint8_t family = 0;   // 1 roman, 2 swiss, 3 modern, 4 script, 5 decorative; 0 not given
-  uint8_t charset = 0;  // the font's character set number, as fonts name it
 };
 
 enum class HAlign : uint8_t {
@@ -168,11 +141,6 @@ struct RowInfo {
   uint16_t style = 0;
 };
 
-struct Range {
-  uint32_t firstRow = 0, lastRow = 0;  // inclusive
-  uint16_t firstCol = 0, lastCol = 0;  // inclusive
-};
-
 enum class LinkKind : uint8_t { Url, File, Place };
 
 struct Hyperlink {
@@ -236,6 +204,7 @@ struct Sheet {
   std::vector<Hyperlink> hyperlinks;
   std::vector<Comment> comments;
   std::vector<Picture> pictures;
+  std::vector<Chart> charts;  // embedded charts, in drawing order
 
   bool showGridlines = true;
   uint32_t frozenRows = 0;
