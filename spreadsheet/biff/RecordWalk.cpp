@@ -297,6 +297,7 @@ void Parser::ReadVersion() {
   }
   book_.biff.version = version_;
   maxRow_ = model::MaxRow(version_);
+  book_.lastGridRow = maxRow_;
   // The default palette of BIFF5/7 differs from the newer one in one colour.
   if (version_ == 5) book_.palette[47 - 8] = 0xE3E3E3;
   book_.biff.codepage = version_ == 8 ? 1200 : 1252;

@@ -18,6 +18,7 @@
 
 #include "spreadsheet/model/Basics.h"
 #include "spreadsheet/model/Chart.h"
+#include "spreadsheet/model/Limits.h"
 
 namespace quillane::model {
 
@@ -226,6 +227,10 @@ struct Sheet {
 
 struct Workbook {
   bool date1904 = false;  // dates count days from 1904-01-01 instead of 1900-01-00
+  // The last row and column of the file format's grid (0-based). Readers leave out what lies
+  // past it, and the page never grows past it.
+  uint32_t lastGridRow = kMaxRowBiff8;
+  uint16_t lastGridColumn = kMaxColumn;
 
   std::vector<Font> fonts;
   std::vector<CellStyle> styles;

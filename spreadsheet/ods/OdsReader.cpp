@@ -1307,6 +1307,8 @@ class ManifestReader final : public XmlHandler {
 
 void Finish(model::Workbook& book) {
   if (book.sheets.empty()) Damaged("the spreadsheet has no tables");
+  book.lastGridRow = kMaxRow;
+  book.lastGridColumn = kMaxColumn;
 }
 
 }  // namespace

@@ -1187,6 +1187,8 @@ class Reader {
     ParseXml(*workbookXml, wb, main);
     workbookXml.reset();
     book_.date1904 = wb.date1904;
+    book_.lastGridRow = model::kMaxRowXlsx;
+    book_.lastGridColumn = model::kMaxColumnXlsx;
 
     if (const Relationship* theme = FirstOfType(rels, "theme")) {
       if (auto bytes = package_.Read(theme->target)) {

@@ -84,8 +84,12 @@ void Renderer::SortCells() {
 }
 
 void Renderer::ComputeExtent() {
+  // Cells, merges and comments past the workbook's grid are left out, so a damaged model cannot
+  // make the page grow without bound.
+  const uint32_t maxRow = book_.lastGridRow;
+  const uint16_t maxCol = book_.lastGridColumn;
   for (const Cell* c : cells_) {
-    if (c->row > kMaxRow || c->col > kMaxCol) continue;
+    if (c->row > maxRow || c->col > maxCol) continue;
     if (c->type != CellType::Blank || VisibleEmpty(c->style)) {
       lastRow_ = std::max<int64_t>(lastRow_, c->row);
       lastCol_ = std::max<int64_t>(lastCol_, c->col);
@@ -101,12 +105,12 @@ void Renderer::ComputeExtent() {
       if (it != cells_.end() && (*it)->row == m.firstRow && (*it)->col == m.firstCol) anchor = *it;
     }
     if (anchor && (anchor->type != CellType::Blank || VisibleEmpty(anchor->style))) {
-      lastRow_ = std::max<int64_t>(lastRow_, std::min(m.lastRow, kMaxRow));
-      lastCol_ = std::max<int64_t>(lastCol_, std::min(m.lastCol, kMaxCol));
+      lastRow_ = std::max<int64_t>(lastRow_, std::min(m.lastRow, maxRow));
+      lastCol_ = std::max<int64_t>(lastCol_, std::min(m.lastCol, maxCol));
     }
   }
   for (const model::Comment& c : sheet_.comments) {
-    if (c.row > kMaxRow || c.col > kMaxCol) continue;
+    if (c.row > maxRow || c.col > maxCol) continue;
     lastRow_ = std::max<int64_t>(lastRow_, c.row);
     lastCol_ = std::max<int64_t>(lastCol_, c.col);
   }

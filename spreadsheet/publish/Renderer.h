@@ -33,11 +33,6 @@ using model::Sheet;
 using model::VAlign;
 using model::Workbook;
 
-// The largest sheet of the file formats: cells, merges and comments past it are left out, so a
-// damaged model cannot make the page grow without bound.
-inline constexpr uint32_t kMaxRow = model::kMaxRowBiff8;
-inline constexpr uint16_t kMaxCol = model::kMaxColumn;
-
 // Positions that show a row or column format, beyond which runs of them are written as one cell.
 inline constexpr uint64_t kJoinFormatsOver = uint64_t{1} << 20;
 

@@ -8,6 +8,7 @@
 #include "spreadsheet/ReadWorkbook.h"
 #include "spreadsheet/format/NumberFormat.h"
 #include "spreadsheet/ooxml/WorkbookReader.h"
+#include "spreadsheet/publish/PagePublisher.h"
 #include "tests/spreadsheet/ooxml/Package.h"
 
 using namespace quillane;
@@ -316,4 +317,26 @@ TEST(OoxmlReader, StrictPackagesContentDetectionAndRefusals) {
   qt::ZipWriter other;
   other.Add("[Content_Types].xml", "<Types/>");
   EXPECT_EQ(ReadError(other.Finish()).rfind("Not a workbook", 0), 0u);
+}
+
+TEST(OoxmlReader, PagesReachPastTheOlderGrid) {
+  // Row 70,000 and column 300 lie past the .xls grid but inside this format's: the page shows
+  // them, with every row and column up to them.
+  PackageParts p;
+  p.sheetNames = {"Wide"};
+  p.parts["xl/worksheets/sheet1.xml"] = SheetXml(
+      "<sheetData><row r=\"70000\"><c r=\"KN70000\"><v>7</v></c></row></sheetData>"
+      "<mergeCells><mergeCell ref=\"A1:XFD2\"/></mergeCells>");
+  const model::Workbook book = Read(p);
+  const publish::Page page = publish::RenderSheet(book, 0, "b_1.files", "b_1.htm");
+  size_t rows = 0, cols = 0;
+  for (size_t at = page.html.find("<tr "); at != std::string::npos;
+       at = page.html.find("<tr ", at + 1))
+    ++rows;
+  for (size_t at = page.html.find("<col "); at != std::string::npos;
+       at = page.html.find("<col ", at + 1))
+    ++cols;
+  EXPECT_EQ(rows, 70000u);
+  EXPECT_EQ(cols, 300u);  // the empty merge over every column adds none
+  EXPECT_NE(page.html.find(">7</td>"), std::string::npos);
 }
