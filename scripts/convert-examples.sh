@@ -10,7 +10,7 @@ bash scripts/build.sh build/gridcast -DCMAKE_BUILD_TYPE=Release -DQUILLANE_TESTS
   -DQUILLANE_BENCH=OFF -DQUILLANE_WITH_QT=OFF -- gridcast
 mkdir -p out/examples
 status=0
-./build/gridcast/app/gridcast examples/*.xls --dest out/examples --overwrite --compress \
+./build/gridcast/app/gridcast examples/*.xls examples/*.xlsx examples/*.fods --dest out/examples --overwrite --compress \
   --log=out/examples/gridcast.log || status=$?
 echo
 echo "Pages written to $(pwd)/out/examples (log: out/examples/gridcast.log, exit status $status):"

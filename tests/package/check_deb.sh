@@ -33,9 +33,10 @@ if [[ -s "$work/man.log" ]]; then cat "$work/man.log"; exit 1; fi
 # The packaged program, unpacked, converts the packaged examples.
 dpkg-deb -x "$deb" "$work/root"
 mkdir "$work/out"
-"$work/root/usr/bin/gridcast" "$work/root/usr/share/doc/quillane/examples/*.xls" \
+examples=$work/root/usr/share/doc/quillane/examples
+"$work/root/usr/bin/gridcast" "$examples/*.xls" "$examples/*.xlsx" "$examples/*.fods" \
   -d "$work/out" --log "$work/run.log" >"$work/stdout"
-[[ $(grep -c '  100, ' "$work/run.log") -eq 3 ]] || { cat "$work/run.log"; exit 1; }
+[[ $(grep -c '  100, ' "$work/run.log") -eq 5 ]] || { cat "$work/run.log"; exit 1; }
 ls "$work/out" | grep -q '^quarterly-sales_1.htm$'
 bash -n "$work/root/usr/share/bash-completion/completions/gridcast"
 echo "package $(basename "$deb") checked"
