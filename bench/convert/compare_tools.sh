@@ -5,8 +5,9 @@
 # the tool's child processes included) and peak resident memory (of the largest single process).
 # A measuring tool: not run by CI.
 #
-#   bench/convert/compare_tools.sh [GRIDCAST] [FOLDER OF WORKBOOKS]
+#   [EXT=xlsx] bench/convert/compare_tools.sh [GRIDCAST] [FOLDER OF WORKBOOKS]
 #
+# EXT is the extension of the workbooks taken from the folder (xls when not given).
 # GRIDCAST defaults to build/gridcast/app/gridcast (build it with scripts/convert-examples.sh),
 # the folder to ../shared/corpus. Every tool works on its own copy in a temporary folder; the
 # workbooks themselves are never touched. Needs libreoffice-calc-nogui (or libreoffice-calc),
@@ -15,14 +16,15 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 gridcast=$(realpath "${1:-build/gridcast/app/gridcast}")
 corpus=$(realpath "${2:-../shared/corpus}")
+ext=${EXT:-xls}
 for tool in "$gridcast" soffice ssconvert /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 2; }
 done
 
 work=$(mktemp -d /tmp/quillane-compare.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-copy() { mkdir -p "$work/$1"; find "$corpus" -maxdepth 1 -type f -iname '*.xls' -exec cp {} "$work/$1/" \; ; }
-count=$(find "$corpus" -maxdepth 1 -type f -iname '*.xls' | wc -l)
+copy() { mkdir -p "$work/$1"; find "$corpus" -maxdepth 1 -type f -iname "*.$ext" -exec cp {} "$work/$1/" \; ; }
+count=$(find "$corpus" -maxdepth 1 -type f -iname "*.$ext" | wc -l)
 
 echo "Workbooks: $count from $corpus"
 echo "Machine: $(nproc) cores, $(uname -sr)"
@@ -45,7 +47,7 @@ for jobs in 1 2; do
   copy "gridcast-j$jobs"
   measure "gridcast -j$jobs" \
     'echo "$(grep -c "  100, " "$work/gridcast-j'$jobs'.log" || true) workbooks converted, $(find "$work/gridcast-j'$jobs'" -name "*.htm" | wc -l) pages"' \
-    timeout 1800 "$gridcast" "$work/gridcast-j$jobs/*.xls" -o -j"$jobs" --log "$work/gridcast-j$jobs.log"
+    timeout 1800 "$gridcast" "$work/gridcast-j$jobs/*.$ext" -o -j"$jobs" --log "$work/gridcast-j$jobs.log"
 done
 
 # LibreOffice: one process for all workbooks (its start-up counted once), all sheets in one page.
@@ -53,13 +55,13 @@ copy soffice
 mkdir -p "$work/soffice-out"
 measure soffice 'echo "$(find "$work/soffice-out" -name "*.html" | wc -l) workbooks converted"' \
   bash -c "cd '$work/soffice' && timeout 1800 soffice -env:UserInstallation='file://$work/profile' \
-    --headless --convert-to html --outdir '$work/soffice-out' ./*.xls"
+    --headless --convert-to html --outdir '$work/soffice-out' ./*.$ext"
 
 # Gnumeric: one process per workbook (ssconvert takes one file), every sheet to a page.
 copy ssconvert
 mkdir -p "$work/ssconvert-out"
 measure ssconvert 'echo "$(ls "$work/ssconvert-out" | sed "s/_[0-9]*\.html$//" | sort -u | wc -l) workbooks converted, $(find "$work/ssconvert-out" -name "*.html" | wc -l) pages"' \
-  bash -c "for book in '$work'/ssconvert/*.xls; do name=\$(basename \"\$book\" .xls);
+  bash -c "for book in '$work'/ssconvert/*.$ext; do name=\$(basename \"\$book\" .$ext);
     timeout 120 ssconvert -S \"\$book\" '$work/ssconvert-out/'\"\${name}_%n.html\"; done"
 
 # Start-up: 200 runs of gridcast --version one after the other, and of /bin/true for the cost of
