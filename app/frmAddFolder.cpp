@@ -48,6 +48,14 @@ frmAddFolder::frmAddFolder(frmMain* owner) : QDialog(owner), owner_(owner) {
   cobType->setEditable(true);
   cobType->addItems({QStringLiteral("*.xls"), QStringLiteral("*.xlt"), QStringLiteral("*.xlw"),
                      QStringLiteral("*.xls;*.xlt;*.xlw")});
+  // The newer formats follow one by one (the list starts with the three above), then all.
+  const std::vector<std::string>& patterns = WorkbookPatterns();
+  QStringList every;
+  for (size_t i = 0; i < patterns.size(); ++i) {
+    if (i >= 3) cobType->addItem(QString::fromStdString(patterns[i]));
+    every << QString::fromStdString(patterns[i]);
+  }
+  cobType->addItem(every.join(QLatin1Char(';')));
   cobType->setCurrentIndex(0);
   optionsLayout->addWidget(cobType, 0, 1);
   chkSubFolder = new QCheckBox(QStringLiteral("Include Sub-Folders"), options);

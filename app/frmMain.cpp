@@ -496,7 +496,7 @@ int frmMain::AddDropped(const std::vector<std::string>& paths) {
   int added = 0;
   for (const std::string& path : paths) {
     if (files::IsDirectory(path)) {
-      for (const char* pattern : {"*.xls", "*.xlt", "*.xlw"})
+      for (const std::string& pattern : WorkbookPatterns())
         for (const std::string& found : files::SearchTree(path, pattern))
           added += AddFiles(found) ? 1 : 0;
     } else {

@@ -51,7 +51,17 @@ int MsgBox(QWidget* owner, const std::string& text, int style, const std::string
 }
 
 std::string OpenDialogFilter() {
-  return "Microsoft Excel Files(*.xls;xlt;xlw) (*.xls *.xlt *.xlw);;All Files (*.*) (*)";
+  return "Microsoft Excel Files(*.xls;xlt;xlw) (*.xls *.xlt *.xlw);;"
+         "Office Open XML Workbooks (*.xlsx *.xlsm *.xltx *.xltm);;"
+         "OpenDocument Spreadsheets (*.ods *.ots *.fods);;"
+         "All Files (*.*) (*)";
+}
+
+const std::vector<std::string>& WorkbookPatterns() {
+  static const std::vector<std::string> patterns = {"*.xls",  "*.xlt",  "*.xlw",  "*.xlsx",
+                                                    "*.xlsm", "*.xltx", "*.xltm", "*.ods",
+                                                    "*.ots",  "*.fods"};
+  return patterns;
 }
 
 std::vector<std::string> ShowOpenDialog(QWidget* owner) {

@@ -49,6 +49,8 @@ void SetDialogHooks(DialogHooks hooks);
 
 // The filter of the open-file dialog, in the dialog's own syntax.
 std::string OpenDialogFilter();
+// The file patterns of every workbook format read: the .xls family, then the newer formats.
+const std::vector<std::string>& WorkbookPatterns();
 
 // The task list's check boxes; rows are numbered from 1.
 void EnableListCheckBoxes(QTreeWidget* list);

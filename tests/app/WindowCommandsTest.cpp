@@ -319,6 +319,7 @@ TEST_F(Window, AddFolderSearchesPatternByPatternAndAddsEachFileOnce) {
   Book("examples/notes.xls", "in/a.xls");
   Book("examples/notes.xls", "in/b.xlt");
   Book("examples/notes.xls", "in/deep/c.xls");
+  Book("examples/notes.xls", "in/deep/d.ods");
   auto run = [&](const std::string& source, const char* pattern, bool sub) {
     OnModal([=](QWidget* d) {
       auto* dialog = static_cast<app::frmAddFolder*>(d);
@@ -342,6 +343,11 @@ TEST_F(Window, AddFolderSearchesPatternByPatternAndAddsEachFileOnce) {
   EXPECT_EQ(w->Panel(3), "Total 3 Files");
   // Kept between uses.
   EXPECT_TRUE(w->AddFolderDialog()->chkSubFolder->isChecked());
+  // The last choice of the list takes every format read.
+  const QComboBox* types = w->AddFolderDialog()->cobType;
+  run(temp / "in", types->itemText(types->count() - 1).toStdString().c_str(), true);
+  EXPECT_EQ(w->RowCount(), 4);
+  EXPECT_EQ(w->Row(4)->text(0).toStdString(), temp / "in/deep/d.ods");
   EXPECT_EQ(app::SplitPatterns(" *.xls ;;*.xlt"), (std::vector<std::string>{"*.xls", "*.xlt"}));
 }
 
