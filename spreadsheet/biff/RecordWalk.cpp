@@ -4,14 +4,15 @@
 //
 // Order of work: Run reads the globals (unpacking the picture store once they are read), then
 // each worksheet and macro sheet at the offset its BOUNDSHEET entry gives (or the next substream),
-// skipping charts, then makes the styles. A FILEPASS record hands the rest of the stream to the
-// decryptor, which decrypts it in place before the next record is read.
-// Invariants: a record is never read past the end of the stream; a record shorter than its
-// contents is left out (ShortRecord); a substream is read at most once; a sheet that cannot be read
-// whole is damage, never an empty page; embedded substreams (charts in a sheet) are skipped.
-// Bounds: each substream is read at most once and decryption passes over the stream once, so the
-// work grows with the stream; CONTINUE data are joined only for the records that need them; the
-// picture store unpacks to at most 16 times the stream's size plus 16 MB.
+// skipping chart sheets, then makes the styles. A FILEPASS record hands the rest of the stream to
+// the decryptor, which decrypts it in place before the next record is read. Invariants: a record is
+// never read past the end of the stream; a record shorter than its contents is left out
+// (ShortRecord); a substream is read at most once; a sheet that cannot be read whole is damage,
+// never an empty page; of the substreams embedded in a sheet only charts are read (Charts.cpp), and
+// a damaged chart costs only the chart. Bounds: each substream is read at most once and decryption
+// passes over the stream once, so the work grows with the stream; CONTINUE data are joined only for
+// the records that need them; the picture store unpacks to at most 16 times the stream's size plus
+// 16 MB.
 #include <algorithm>
 #include <unordered_set>
 
@@ -85,8 +86,8 @@ size_t Parser::ReadSubstream(size_t pos, Substream& st) {
     }
     if (id == rec::kEof) return data + length;
     if (IsBofId(id)) {
-      // An embedded substream (a chart inside a sheet): not read.
-      pos = SkipSubstream(pos);
+      // An embedded substream: a chart inside a sheet is read, anything else skipped.
+      pos = st.sheet ? ReadEmbedded(pos, st) : SkipSubstream(pos);
       continue;
     }
     try {
@@ -147,6 +148,12 @@ bool Parser::HandleGlobal(uint16_t id, std::span<const uint8_t> data, size_t nex
       return true;
     case rec::kMsoDrawingGroup:
       AppendContinued(drawingGroup_, data, next);
+      return true;
+    case rec::kExternSheet:
+      if (!st.sheet) OnExternSheet(data, next);
+      return true;
+    case rec::kSupBook:
+      if (!st.sheet) OnSupBook(r);
       return true;
     default:
       return false;
@@ -251,6 +258,7 @@ void Parser::HandleSheet(uint16_t id, std::span<const uint8_t> data, size_t next
       return;
     case rec::kObj:
       if (version_ == 8) OnObj(r, st);
+      if (version_ == 5) OnObj5(r, st);
       return;
     case rec::kTxo:
       OnTxo(data, next, st);
