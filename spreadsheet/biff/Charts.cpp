@@ -966,7 +966,7 @@ void Parser::OnExternSheet(std::span<const uint8_t> data, size_t next) {
     for (size_t i = 0; i < count && r.Remaining() >= 6; ++i) {
       uint16_t book = r.U16(), first = r.U16(), last = r.U16();
       bool own = book < ownSupBook_.size() && ownSupBook_[book];
-      externSheets_.push_back(own && first == last && first < entries_.size() ? first : -1);
+      externSheets_.push_back(own && first == last ? first : -1);
     }
     return;
   }
