@@ -110,7 +110,16 @@ void DumpCharts(std::string& out, const model::Sheet& sheet) {
     out += ",\"anchor\":[" + std::to_string(a.col1) + "," + std::to_string(a.row1) + "," +
            std::to_string(a.col2) + "," + std::to_string(a.row2) + "],\"title\":";
     Json(out, c.autoTitle ? "(auto)" : c.title.text);
-    out += ",\"series\":[";
+    if (!c.groups.empty()) {
+      out += ",\"grouping\":" + std::to_string(static_cast<int>(c.groups[0].grouping));
+    }
+    out += ",\"legend\":" + std::to_string(static_cast<int>(c.legend)) + ",\"axes\":[";
+    Json(out, c.categoryAxis.title.text);
+    out += ",";
+    Json(out, c.valueAxis.title.text);
+    out += ",";
+    Json(out, c.valueAxis.numberFormat);
+    out += "],\"series\":[";
     bool first = true;
     for (const model::ChartGroup& g : c.groups) {
       for (const model::ChartSeries& s : g.series) {
