@@ -312,19 +312,79 @@ TEST(ReaderCharts, DamagedChartsAreLeftOutAlone) {
     for (int i = 0; i < 100; ++i) End(s);
     s.Record(0x000A, Data());
   };
+  auto hoard = [](Stream& s) {  // a few records asking for millions of cached values
+    s.Record(0x0809, Bof(0x0020));
+    s.Record(0x1002, Zeros(Data(), 16));
+    Begin(s);
+    for (int i = 0; i < 20; ++i) Series(s, "s", Data(), 3, 10);
+    s.Record(0x1065, Data().U16(1));
+    for (uint16_t i = 0; i < 20; ++i) {
+      s.Record(0x0203, Data().U16(0xFFFF).U16(i).U16(0).Double(1));
+    }
+    End(s);
+    s.Record(0x000A, Data());
+  };
   model::Workbook book =
-      biff::ReadWorkbook(Workbook({truncated, ColumnChart, cutRecord, deep, PieChart}), "");
+      biff::ReadWorkbook(Workbook({truncated, ColumnChart, cutRecord, deep, PieChart, hoard}), "");
   const model::Sheet& sheet = book.sheets.at(0);
   EXPECT_EQ(sheet.cells.size(), 6u);
   ASSERT_EQ(sheet.charts.size(), 2u);
   EXPECT_EQ(sheet.charts[0].name, "Chart 2");
   EXPECT_EQ(sheet.charts[1].name, "Chart 5");
   EXPECT_EQ(sheet.charts[1].groups.at(0).kind, model::ChartKind::Pie);
-  ASSERT_EQ(book.biff.chartsLeftOut.size(), 3u);
+  ASSERT_EQ(book.biff.chartsLeftOut.size(), 4u);
   EXPECT_EQ(book.biff.chartsLeftOut[0],
             "a chart on sheet \"Data\" is damaged: it ends inside an open block");
   EXPECT_EQ(book.biff.chartsLeftOut[1],
             "a chart on sheet \"Data\" is damaged: a record is cut short");
   EXPECT_EQ(book.biff.chartsLeftOut[2],
             "a chart on sheet \"Data\" is damaged: its records nest too deeply");
+  EXPECT_EQ(book.biff.chartsLeftOut[3],
+            "a chart on sheet \"Data\" is damaged: more cached values than the file could hold");
+}
+
+// BIFF5/7: the chart object holds its own anchor, the strings are 8-bit and the 3-D reference
+// names the sheet by its place.
+TEST(ReaderCharts, Biff5LineChart) {
+  Stream s;
+  s.Record(0x0809, Data().U16(0x0500).U16(0x0005).U16(0).U16(0));
+  size_t offsetAt = s.Size() + 4;
+  s.Record(0x0085, Data().U32(0).U8(0).U8(0).Bytes8("S"));
+  s.Record(0x000A, Data());
+  s.Patch32(offsetAt, static_cast<uint32_t>(s.Size()));
+  s.Record(0x0809, Data().U16(0x0500).U16(0x0010).U16(0).U16(0));
+  Data obj = Data().U32(1).U16(5).U16(1).U16(0);
+  obj.U16(1).U16(0).U16(2).U16(0).U16(7).U16(0).U16(15).U16(0);
+  s.Record(0x005D, Zeros(obj, 6));
+  s.Record(0x0809, Data().U16(0x0500).U16(0x0020).U16(0).U16(0));
+  s.Record(0x1002, Zeros(Data(), 16));
+  Begin(s);
+  s.Record(0x1003, Data().U16(1).U16(1).U16(3).U16(3));
+  Begin(s);
+  s.Record(0x1051, Ai(0, 1));
+  s.Record(0x100D, Data().U16(0).Bytes8("Trend"));
+  Data ref = Data().U8(0x3B).U16(0xFFFF);
+  s.Record(0x1051, Ai(1, 2, Zeros(ref, 8).U16(0).U16(0).U16(0).U16(2).U8(1).U8(1)));
+  End(s);
+  s.Record(0x1041, Zeros(Data().U16(0), 16));
+  Begin(s);
+  s.Record(0x1014, Zeros(Data(), 16).U16(0).U16(0));
+  Begin(s);
+  s.Record(0x1018, Data().U16(0));
+  End(s);
+  End(s);
+  End(s);
+  s.Record(0x000A, Data());
+  s.Record(0x000A, Data());
+  model::Workbook book = biff::ReadWorkbook(s.bytes, "");
+  ASSERT_EQ(book.sheets.at(0).charts.size(), 1u);
+  const model::Chart& chart = book.sheets[0].charts[0];
+  EXPECT_EQ(chart.anchor.col1, 1);
+  EXPECT_EQ(chart.anchor.row1, 2u);
+  EXPECT_EQ(chart.anchor.col2, 7);
+  EXPECT_EQ(chart.anchor.row2, 15u);
+  ASSERT_EQ(chart.groups.at(0).series.size(), 1u);
+  EXPECT_EQ(chart.groups[0].kind, model::ChartKind::Line);
+  EXPECT_EQ(chart.groups[0].series[0].name.texts, std::vector<std::string>{"Trend"});
+  EXPECT_EQ(chart.groups[0].series[0].values.formula, "S!$B$1:$B$3");
 }
