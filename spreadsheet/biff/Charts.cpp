@@ -29,7 +29,7 @@ namespace quillane::biff::reader {
 namespace {
 
 namespace crt {
-inline constexpr uint16_t kUnits = 0x1001, kChart = 0x1002, kSeries = 0x1003;
+inline constexpr uint16_t kChart = 0x1002, kSeries = 0x1003;
 inline constexpr uint16_t kDataFormat = 0x1006, kLineFormat = 0x1007, kMarkerFormat = 0x1009;
 inline constexpr uint16_t kAreaFormat = 0x100A, kPieFormat = 0x100B, kAttachedLabel = 0x100C;
 inline constexpr uint16_t kSeriesText = 0x100D, kChartFormat = 0x1014, kLegend = 0x1015;
@@ -219,7 +219,6 @@ class ChartReader {
   model::ChartAxis* axis_ = nullptr;
   model::ChartAxis scratchAxis_;  // axes the page does not draw (series axes, secondary x)
   uint16_t axisLine_ = 0;         // AXISLINEFORMAT: which line the next LINEFORMAT draws
-  bool gridSet_ = false;
   std::vector<GroupState> groups_;
   uint16_t cached_ = 0;  // SIINDEX: which values the cached cells are
 };
