@@ -86,6 +86,12 @@ size_t Parser::ReadSubstream(size_t pos, Substream& st) {
     }
     if (id == rec::kEof) return data + length;
     if (IsBofId(id)) {
+      // The BOF of a sheet or of the globals inside a sheet: the sheet lost its EOF (a chart in
+      // it that lost its own took the sheet's), and ends here.
+      const uint16_t type = length >= 4 ? Le16(&s_[data + 2]) : 0;
+      if (st.sheet && version_ >= 5 && (type == 0x0005 || type == 0x0010 || type == 0x0040)) {
+        return pos;
+      }
       // An embedded substream: a chart inside a sheet is read, anything else skipped.
       pos = st.sheet ? ReadEmbedded(pos, st) : SkipSubstream(pos);
       continue;

@@ -388,3 +388,36 @@ TEST(ReaderCharts, Biff5LineChart) {
   EXPECT_EQ(chart.groups[0].series[0].name.texts, std::vector<std::string>{"Trend"});
   EXPECT_EQ(chart.groups[0].series[0].values.formula, "S!$B$1:$B$3");
 }
+
+// A chart substream that lost its EOF takes the sheet's: the chart is left out, the sheet ends at
+// the next sheet's BOF, and the next sheet is read as it stands.
+TEST(ReaderCharts, ChartWithoutItsEofCostsOnlyTheChart) {
+  Stream s;
+  s.Record(0x0809, Bof8(0x0005));
+  const size_t first = s.Size() + 4;
+  s.Record(0x0085, Data().U32(0).U8(0).U8(0).Str8("A"));
+  const size_t second = s.Size() + 4;
+  s.Record(0x0085, Data().U32(0).U8(0).U8(0).Str8("B"));
+  s.Record(0x000A, Data());
+  s.Patch32(first, static_cast<uint32_t>(s.Size()));
+  s.Record(0x0809, Bof8(0x0010));
+  s.Record(0x0203, Data().U16(0).U16(0).U16(0).Double(1));
+  s.Record(0x005D, ChartObj(1));
+  s.Record(0x0809, Bof(0x0020));
+  s.Record(0x1002, Zeros(Data(), 16));
+  Begin(s);
+  s.Record(0x000A, Data());  // the sheet's EOF
+  s.Patch32(second, static_cast<uint32_t>(s.Size()));
+  s.Record(0x0809, Bof8(0x0010));
+  s.Record(0x0203, Data().U16(1).U16(1).U16(0).Double(2));
+  s.Record(0x000A, Data());
+  model::Workbook book = biff::ReadWorkbook(s.bytes, "");
+  ASSERT_EQ(book.sheets.size(), 2u);
+  EXPECT_EQ(book.sheets[0].cells.size(), 1u);
+  EXPECT_TRUE(book.sheets[0].charts.empty());
+  ASSERT_EQ(book.sheets[1].cells.size(), 1u);
+  EXPECT_EQ(book.sheets[1].cells[0].number, 2);
+  EXPECT_EQ(
+      book.biff.chartsLeftOut,
+      std::vector<std::string>{"a chart on sheet \"A\" is damaged: it ends inside an open block"});
+}
