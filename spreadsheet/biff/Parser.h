@@ -1,7 +1,7 @@
 // The reader of the .xls family inside: one Parser walks a workbook stream once, record by record,
 // and fills the model. Private to spreadsheet/biff (the public entry is WorkbookReader.h).
 //
-// Its work is spread over three files along the lines of the stream:
+// Its work is spread over these files along the lines of the stream:
 //   RecordWalk.cpp     the order of substreams (globals, then each sheet), CONTINUE records, the
 //                      hand-over to decryption, and Handle, which only routes a record to its
 //                      handler;

@@ -5,14 +5,15 @@
 // Order of work: Run reads the globals (unpacking the picture store once they are read), then
 // each worksheet and macro sheet at the offset its BOUNDSHEET entry gives (or the next substream),
 // skipping chart sheets, then makes the styles. A FILEPASS record hands the rest of the stream to
-// the decryptor, which decrypts it in place before the next record is read. Invariants: a record is
-// never read past the end of the stream; a record shorter than its contents is left out
-// (ShortRecord); a substream is read at most once; a sheet that cannot be read whole is damage,
-// never an empty page; of the substreams embedded in a sheet only charts are read (Charts.cpp), and
-// a damaged chart costs only the chart. Bounds: each substream is read at most once and decryption
-// passes over the stream once, so the work grows with the stream; CONTINUE data are joined only for
-// the records that need them; the picture store unpacks to at most 16 times the stream's size plus
-// 16 MB.
+// the decryptor, which decrypts it in place before the next record is read.
+// Invariants: a record is never read past the end of the stream; a record shorter than its
+// contents is left out (ShortRecord); a substream is read at most once; a sheet that cannot be read
+// whole is damage, never an empty page, except that a sheet's or the globals' BOF inside a sheet
+// ends it (its EOF was lost, taken by a chart that lost its own); of the substreams embedded in a
+// sheet only charts are read (Charts.cpp), and a damaged chart costs only the chart.
+// Bounds: each substream is read at most once and decryption passes over the stream once, so the
+// work grows with the stream; CONTINUE data are joined only for the records that need them; the
+// picture store unpacks to at most 16 times the stream's size plus 16 MB.
 #include <algorithm>
 #include <unordered_set>
 
