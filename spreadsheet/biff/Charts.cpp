@@ -219,6 +219,7 @@ class ChartReader {
   model::ChartAxis* axis_ = nullptr;
   model::ChartAxis scratchAxis_;  // axes the page does not draw (series axes, secondary x)
   uint16_t axisLine_ = 0;         // AXISLINEFORMAT: which line the next LINEFORMAT draws
+  bool axisLabels_ = true;        // TICK: the axis shows its tick labels
   std::vector<GroupState> groups_;
   uint16_t cached_ = 0;  // SIINDEX: which values the cached cells are
 };
@@ -269,7 +270,11 @@ void ChartReader::OnLineFormat(ByteReader r) {
       return;
     case Block::Axis:
       if (!axis_) return;
-      if (axisLine_ == 0) axis_->line = line;
+      if (axisLine_ == 0) {
+        // The axis line: shown only with the axis-on flag.
+        if (!(flags & 0x04)) line.visible = false;
+        axis_->line = line;
+      }
       if (axisLine_ == 1) {
         axis_->majorGridlines = line.visible;
         axis_->gridLine = line;
@@ -595,6 +600,8 @@ void ChartReader::End() {
       axis_ = nullptr;
       break;
     case Block::Axis:
+      // An axis without its line and tick labels is one the user deleted.
+      if (axis_ && !axisLabels_ && !axis_->line.visible) axis_->visible = false;
       axis_ = nullptr;
       break;
     case Block::DataFormat:
@@ -766,6 +773,7 @@ void ChartReader::Record(uint16_t id, ByteReader r) {
       if (type == 1) axis_ = secondary_ ? &chart_.secondaryValueAxis : &chart_.valueAxis;
       axis_->visible = true;
       axisLine_ = 0;
+      axisLabels_ = true;
       next_ = Block::Axis;
       break;
     }
@@ -789,7 +797,9 @@ void ChartReader::Record(uint16_t id, ByteReader r) {
       break;
     case crt::kTick:
       if (Top() == Block::Axis && axis_) {
-        r.Skip(4);
+        r.Skip(2);
+        axisLabels_ = r.U8() != 0;
+        r.Skip(1);
         const uint8_t* rgb = r.Bytes(4);
         r.Skip(16);
         uint16_t flags = r.U16();

@@ -105,6 +105,9 @@ void ColumnChart(Stream& s) {
   Begin(s);
   s.Record(0x101F, Data().Double(0).Double(0).Double(25).Double(0).Double(0).U16(0x1A));
   s.Record(0x104E, Data().U16(164));
+  s.Record(0x101E, Zeros(Data().U8(2).U8(0).U8(0).U8(1), 20).U16(0x23).U16(0x4D).U16(0));
+  s.Record(0x1021, Data().U16(0));
+  s.Record(0x1007, Line(0, 8));  // without the axis-on flag: the axis was deleted
   s.Record(0x1021, Data().U16(1));
   s.Record(0x1007, Line(2, 23));
   End(s);
@@ -239,11 +242,12 @@ TEST(ReaderCharts, ColumnChartWithTwoSeriesReferringToCells) {
   EXPECT_EQ(chart.plotFill.color, model::Color::Rgb(0xFFFFFF));
   EXPECT_EQ(chart.emptyPoints, model::EmptyPoints::Span);
   EXPECT_TRUE(chart.visibleCellsOnly);
-  // Axes: reversed categories; values from a fixed 0 with a major unit of 25, a format of the
-  // workbook and dotted gridlines; the axis title.
+  // Axes: reversed categories; values (of a deleted axis) from a fixed 0 with a major unit of
+  // 25, a format of the workbook and dotted gridlines; the axis title.
   EXPECT_TRUE(chart.categoryAxis.visible);
   EXPECT_TRUE(chart.categoryAxis.reversed);
   const model::ChartAxis& values = chart.valueAxis;
+  EXPECT_FALSE(values.visible);
   EXPECT_EQ(values.min, 0.0);
   EXPECT_FALSE(values.max.has_value());
   EXPECT_EQ(values.majorUnit, 25.0);
