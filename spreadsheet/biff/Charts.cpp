@@ -1029,7 +1029,6 @@ size_t Parser::ReadEmbedded(size_t pos, Substream& st) {
   // A chart without its object before it has no place on the sheet (left out below).
   if (!st.chartObject) st.chartPlace = {};
   st.chartObject = false;
-  if (chartPointBudget_ == 0) chartPointBudget_ = s_.size() + (1u << 20);
   try {
     ChartReader reader(*this);
     model::Chart chart = reader.Read(pos + 4 + bofLength, end);

@@ -245,7 +245,8 @@ class Parser {
   std::vector<bool> ownSupBook_;
   std::vector<int32_t> externSheets_;
   std::vector<std::string> externNames_;
-  size_t chartPointBudget_ = 0;  // cached chart values still allowed (set on first use)
+  // Cached chart values still allowed in the whole workbook: one per byte of the stream and 1M.
+  size_t chartPointBudget_ = s_.size() + (1u << 20);
 };
 
 }  // namespace quillane::biff::reader
