@@ -613,6 +613,8 @@ void ChartReader::End() {
 }
 
 void ChartReader::Record(uint16_t id, ByteReader r) {
+  // A block belongs to the record right before its BEGIN.
+  if (id != crt::kBegin) next_ = Block::Other;
   switch (id) {
     case crt::kBegin:
       Begin();
