@@ -1,10 +1,13 @@
 // Prints the workbook model of each file as one JSON object per line, for the comparison with
 // the reference reader (compare_xlrd.py). With --stats, prints the read time and the peak
 // resident memory to standard error.
-// With --quiet, only reads (for measuring the reader's own peak memory).
+// With --quiet, only reads (for measuring the reader's own peak memory). Each sheet lists its
+// embedded charts (kind, place, title, series with their points) and the workbook the charts left
+// out with the reason.
 //   dump_model [--stats] [--quiet] [--password PW] FILE...
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -75,6 +78,65 @@ const char* TypeName(model::SheetType type) {
       return "dialog";
   }
   return "?";
+}
+
+const char* KindName(model::ChartKind kind) {
+  static const char* const kNames[] = {"column",   "bar",     "line",  "area", "pie",
+                                       "doughnut", "scatter", "radar", "none"};
+  return kNames[static_cast<size_t>(kind)];
+}
+
+// The points of a series: its cells when it refers to some, else its cached values.
+size_t PointCount(const model::ChartData& data) {
+  if (data.sheet >= 0) {
+    const model::Range& r = data.range;
+    return static_cast<size_t>(r.lastRow - r.firstRow + 1) * (r.lastCol - r.firstCol + 1);
+  }
+  return std::max(data.numbers.size(), data.texts.size());
+}
+
+// Each chart: its kind (of the first group), what the file called it, its place, its title,
+// and per series the reference of its values and their number of points.
+void DumpCharts(std::string& out, const model::Sheet& sheet) {
+  out += ",\"charts\":[";
+  for (size_t i = 0; i < sheet.charts.size(); ++i) {
+    const model::Chart& c = sheet.charts[i];
+    if (i) out += ",";
+    out += "{\"kind\":\"";
+    out += c.groups.empty() ? "none" : KindName(c.groups[0].kind);
+    out += "\",\"groups\":" + std::to_string(c.groups.size()) + ",\"as\":";
+    Json(out, c.drawnAs);
+    const model::Anchor& a = c.anchor;
+    out += ",\"anchor\":[" + std::to_string(a.col1) + "," + std::to_string(a.row1) + "," +
+           std::to_string(a.col2) + "," + std::to_string(a.row2) + "],\"title\":";
+    Json(out, c.autoTitle ? "(auto)" : c.title.text);
+    if (!c.groups.empty()) {
+      out += ",\"grouping\":" + std::to_string(static_cast<int>(c.groups[0].grouping));
+    }
+    out += ",\"legend\":" + std::to_string(static_cast<int>(c.legend)) + ",\"axes\":[";
+    Json(out, c.categoryAxis.title.text);
+    out += ",";
+    Json(out, c.valueAxis.title.text);
+    out += ",";
+    Json(out, c.valueAxis.numberFormat);
+    out += "],\"series\":[";
+    bool first = true;
+    for (const model::ChartGroup& g : c.groups) {
+      for (const model::ChartSeries& s : g.series) {
+        if (!first) out += ",";
+        first = false;
+        out += "[";
+        Json(out,
+             s.name.formula.empty() && !s.name.texts.empty() ? s.name.texts[0] : s.name.formula);
+        out += ",";
+        Json(out, s.values.formula);
+        out += "," + std::to_string(PointCount(s.values)) + "," +
+               std::to_string(s.values.numbers.size()) + "]";
+      }
+    }
+    out += "]}";
+  }
+  out += "]";
 }
 
 std::string Dump(const model::Workbook& book) {
@@ -180,7 +242,9 @@ std::string Dump(const model::Workbook& book) {
              "," + std::to_string(static_cast<int>(book.blips[p.blip].type)) + "," +
              std::to_string(book.blips[p.blip].data.size()) + "]";
     }
-    out += "]}";
+    out += "]";
+    DumpCharts(out, sheet);
+    out += "}";
   }
   out += "],\"styles\":[";
   // The XF records as the file holds them (colours as palette indexes, formats as indexes).
@@ -230,7 +294,12 @@ std::string Dump(const model::Workbook& book) {
     if (i) out += ",";
     out += std::to_string(book.palette[i]);
   }
-  out += "],\"blips\":" + std::to_string(book.blips.size()) + "}";
+  out += "],\"blips\":" + std::to_string(book.blips.size()) + ",\"chartsLeftOut\":[";
+  for (size_t i = 0; i < book.biff.chartsLeftOut.size(); ++i) {
+    if (i) out += ",";
+    Json(out, book.biff.chartsLeftOut[i]);
+  }
+  out += "]}";
   return out;
 }
 

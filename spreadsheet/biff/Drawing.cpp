@@ -262,8 +262,16 @@ void ReadShape(std::span<const uint8_t> data, ShapeInfo& shape) {
 
 // Reads the shapes of one container. `frame` is the group the shapes belong to (none for the
 // shapes directly on the sheet).
-void FindShapes(std::span<const uint8_t> data, int depth, size_t blipCount, const Frame* frame,
-                std::vector<model::Picture>& pictures) {
+// What a walk over the shapes collects: the pictures, or every placed shape.
+struct ShapeWalk {
+  size_t blipCount = 0;
+  std::vector<model::Picture>* pictures = nullptr;
+  const uint8_t* base = nullptr;  // the start of the drawing data, for the shapes' offsets
+  std::vector<PlacedShape>* shapes = nullptr;
+};
+
+void FindShapes(std::span<const uint8_t> data, int depth, const ShapeWalk& walk,
+                const Frame* frame) {
   if (depth > kMaxDepth) return;
   size_t pos = 0;
   Atom atom;
@@ -294,16 +302,19 @@ void FindShapes(std::span<const uint8_t> data, int depth, size_t blipCount, cons
         }
         continue;
       }
-      if (placed && shape.pib >= 1 && shape.pib <= blipCount) {
+      if (placed && !shape.anchored) SetCellAnchor(shape.picture, cells);
+      if (placed && walk.shapes) {
+        walk.shapes->push_back(
+            {static_cast<size_t>(atom.body.data() - walk.base), std::move(shape.picture)});
+      } else if (placed && walk.pictures && shape.pib >= 1 && shape.pib <= walk.blipCount) {
         shape.picture.blip = shape.pib - 1;
-        if (!shape.anchored) SetCellAnchor(shape.picture, cells);
-        pictures.push_back(std::move(shape.picture));
+        walk.pictures->push_back(std::move(shape.picture));
       }
     } else if (atom.container && atom.type == kSpgrContainer) {
-      FindShapes(atom.body, depth + 1, blipCount, haveInner ? &inner : nullptr, pictures);
+      FindShapes(atom.body, depth + 1, walk, haveInner ? &inner : nullptr);
       first = false;
     } else if (atom.container && atom.type == kDgContainer) {
-      FindShapes(atom.body, depth + 1, blipCount, nullptr, pictures);
+      FindShapes(atom.body, depth + 1, walk, nullptr);
     }
   }
 }
@@ -319,7 +330,11 @@ size_t ReadPictureStore(std::span<const uint8_t> drawingGroup, size_t unpackBudg
 
 void ReadSheetPictures(std::span<const uint8_t> drawing, size_t blipCount,
                        std::vector<model::Picture>& pictures) {
-  FindShapes(drawing, 0, blipCount, nullptr, pictures);
+  FindShapes(drawing, 0, {blipCount, &pictures, nullptr, nullptr}, nullptr);
+}
+
+void ReadSheetShapes(std::span<const uint8_t> drawing, std::vector<PlacedShape>& shapes) {
+  FindShapes(drawing, 0, {0, nullptr, drawing.data(), &shapes}, nullptr);
 }
 
 }  // namespace quillane::biff

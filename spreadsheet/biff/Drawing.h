@@ -1,5 +1,5 @@
 // The drawing layer of a workbook (Office drawing records inside MSODRAWINGGROUP and
-// MSODRAWING): the picture store and the pictures anchored to cells.
+// MSODRAWING): the picture store, the pictures anchored to cells and the places of other shapes.
 #pragma once
 
 #include <cstdint>
@@ -23,5 +23,14 @@ size_t ReadPictureStore(std::span<const uint8_t> drawingGroup, size_t unpackBudg
 // picture from the store (`blipCount` entries) to `pictures`.
 void ReadSheetPictures(std::span<const uint8_t> drawing, size_t blipCount,
                        std::vector<model::Picture>& pictures);
+
+// A shape of a sheet's drawing that has a place on the sheet (its anchor and name in `place`;
+// `place.blip` unused): `offset` is where the shape's record data start in the drawing.
+struct PlacedShape {
+  size_t offset = 0;
+  model::Picture place;
+};
+// Reads every shape of a sheet's drawing that has a place on the sheet, in drawing order.
+void ReadSheetShapes(std::span<const uint8_t> drawing, std::vector<PlacedShape>& shapes);
 
 }  // namespace quillane::biff

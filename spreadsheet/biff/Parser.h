@@ -1,14 +1,16 @@
 // The reader of the .xls family inside: one Parser walks a workbook stream once, record by record,
 // and fills the model. Private to spreadsheet/biff (the public entry is WorkbookReader.h).
 //
-// Its work is spread over three files along the lines of the stream:
+// Its work is spread over these files along the lines of the stream:
 //   RecordWalk.cpp     the order of substreams (globals, then each sheet), CONTINUE records, the
 //                      hand-over to decryption, and Handle, which only routes a record to its
 //                      handler;
 //   Globals.cpp        workbook-wide records: code page, date mode, FONT, FORMAT, XF, PALETTE,
 //                      BOUNDSHEET, SST, the drawing group; the styles made from them at the end;
 //   SheetRecords.cpp   the records of one sheet: cells, rows, columns, merges, window and panes,
-//                      notes, links, drawings; the sheet made whole at its EOF.
+//                      notes, links, drawings; the sheet made whole at its EOF;
+//   Charts.cpp         the chart substreams embedded in a sheet, and the sheet references of
+//                      their series.
 #pragma once
 
 #include <cstdint>
@@ -76,6 +78,17 @@ struct Substream {
   uint16_t fontBase = 0, formatBase = 0, styleBase = 0;
   uint16_t fontCount = 0, formatCount = 0;
   std::unordered_map<uint32_t, uint16_t> biff2Styles;  // cell attributes -> style index
+  // Embedded charts: the chart object waiting for its substream, and the charts read, each with
+  // where its shape lies in `drawing` (or its own anchor in the older formats).
+  struct ChartPlace {
+    size_t from = 0, to = 0;  // the drawing data between the object before and this one
+    bool anchored = false;
+    model::Anchor anchor;
+  };
+  size_t objectDrawingEnd = 0;  // `drawing`'s size at the last OBJ record
+  bool chartObject = false;
+  ChartPlace chartPlace;
+  std::vector<std::pair<model::Chart, ChartPlace>> charts;
 };
 
 struct SheetEntry {
@@ -86,6 +99,8 @@ struct SheetEntry {
 };
 
 class Parser {
+  friend class ChartReader;
+
  public:
   Parser(std::vector<uint8_t> stream, const std::string& password, bool compound,
          bool bookStream = false)
@@ -149,6 +164,14 @@ class Parser {
   void OnHlink(ByteReader r, Substream& st);
   void OnTooltip(ByteReader r, Substream& st);
   void FinishSheet(Substream& st);
+
+  // Embedded charts (Charts.cpp).
+  void OnExternSheet(std::span<const uint8_t> data, size_t next);
+  void OnSupBook(ByteReader r);
+  void NoteObject(Substream& st, uint16_t type, const model::Anchor* anchor);
+  void OnObj5(ByteReader r, Substream& st);
+  size_t ReadEmbedded(size_t pos, Substream& st);
+  void PlaceCharts(Substream& st);
 
   // A cell past the grid of the file format is damage: it is left out (the caller fills a
   // scratch cell). Throws ReadError past the limits on cells per sheet and per workbook.
@@ -217,6 +240,13 @@ class Parser {
   uint32_t maxRow_ = model::kMaxRowBiff8;  // the last row of the format's grid
   size_t cellCount_ = 0;                   // cells of all sheets so far
   Cell dropped_;                           // where a cell past the grid goes
+  // The sheets that 3-D references name: BIFF8 through SUPBOOK and EXTERNSHEET (-1: not of this
+  // workbook), BIFF5/7 through the EXTERNSHEET names of the workbook's own sheets.
+  std::vector<bool> ownSupBook_;
+  std::vector<int32_t> externSheets_;
+  std::vector<std::string> externNames_;
+  // Cached chart values still allowed in the whole workbook: one per byte of the stream and 1M.
+  size_t chartPointBudget_ = s_.size() + (1u << 20);
 };
 
 }  // namespace quillane::biff::reader

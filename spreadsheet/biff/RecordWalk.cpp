@@ -4,11 +4,13 @@
 //
 // Order of work: Run reads the globals (unpacking the picture store once they are read), then
 // each worksheet and macro sheet at the offset its BOUNDSHEET entry gives (or the next substream),
-// skipping charts, then makes the styles. A FILEPASS record hands the rest of the stream to the
-// decryptor, which decrypts it in place before the next record is read.
+// skipping chart sheets, then makes the styles. A FILEPASS record hands the rest of the stream to
+// the decryptor, which decrypts it in place before the next record is read.
 // Invariants: a record is never read past the end of the stream; a record shorter than its
 // contents is left out (ShortRecord); a substream is read at most once; a sheet that cannot be read
-// whole is damage, never an empty page; embedded substreams (charts in a sheet) are skipped.
+// whole is damage, never an empty page, except that a sheet's or the globals' BOF inside a sheet
+// ends it (its EOF was lost, taken by a chart that lost its own); of the substreams embedded in a
+// sheet only charts are read (Charts.cpp), and a damaged chart costs only the chart.
 // Bounds: each substream is read at most once and decryption passes over the stream once, so the
 // work grows with the stream; CONTINUE data are joined only for the records that need them; the
 // picture store unpacks to at most 16 times the stream's size plus 16 MB.
@@ -85,8 +87,14 @@ size_t Parser::ReadSubstream(size_t pos, Substream& st) {
     }
     if (id == rec::kEof) return data + length;
     if (IsBofId(id)) {
-      // An embedded substream (a chart inside a sheet): not read.
-      pos = SkipSubstream(pos);
+      // The BOF of a sheet or of the globals inside a sheet: the sheet lost its EOF (a chart in
+      // it that lost its own took the sheet's), and ends here.
+      const uint16_t type = length >= 4 ? Le16(&s_[data + 2]) : 0;
+      if (st.sheet && version_ >= 5 && (type == 0x0005 || type == 0x0010 || type == 0x0040)) {
+        return pos;
+      }
+      // An embedded substream: a chart inside a sheet is read, anything else skipped.
+      pos = st.sheet ? ReadEmbedded(pos, st) : SkipSubstream(pos);
       continue;
     }
     try {
@@ -147,6 +155,12 @@ bool Parser::HandleGlobal(uint16_t id, std::span<const uint8_t> data, size_t nex
       return true;
     case rec::kMsoDrawingGroup:
       AppendContinued(drawingGroup_, data, next);
+      return true;
+    case rec::kExternSheet:
+      if (!st.sheet) OnExternSheet(data, next);
+      return true;
+    case rec::kSupBook:
+      if (!st.sheet) OnSupBook(r);
       return true;
     default:
       return false;
@@ -251,6 +265,7 @@ void Parser::HandleSheet(uint16_t id, std::span<const uint8_t> data, size_t next
       return;
     case rec::kObj:
       if (version_ == 8) OnObj(r, st);
+      if (version_ == 5) OnObj5(r, st);
       return;
     case rec::kTxo:
       OnTxo(data, next, st);

@@ -24,6 +24,7 @@ inline constexpr uint16_t kBof2 = 0x0009, kBof3 = 0x0209, kBof4 = 0x0409, kBof =
 inline constexpr uint16_t kEof = 0x000A;
 inline constexpr uint16_t kNote = 0x001C;
 inline constexpr uint16_t kFormat2 = 0x001E, kFormat = 0x041E;
+inline constexpr uint16_t kExternSheet = 0x0017;
 inline constexpr uint16_t kDateMode = 0x0022;
 inline constexpr uint16_t kColWidth2 = 0x0024;
 inline constexpr uint16_t kDefaultRowHeight2 = 0x0025, kDefaultRowHeight = 0x0225;
@@ -52,6 +53,7 @@ inline constexpr uint16_t kSst = 0x00FC, kLabelSst = 0x00FD;
 inline constexpr uint16_t kRk = 0x027E, kRk2 = 0x007E;
 inline constexpr uint16_t kRrdHead = 0x0138;
 inline constexpr uint16_t kUsrExcl = 0x0194, kFileLock = 0x0195, kRrdInfo = 0x0196;
+inline constexpr uint16_t kSupBook = 0x01AE;
 inline constexpr uint16_t kTxo = 0x01B6;
 inline constexpr uint16_t kHlink = 0x01B8;
 inline constexpr uint16_t kHlinkTooltip = 0x0800;

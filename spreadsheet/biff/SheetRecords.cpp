@@ -358,8 +358,9 @@ void Parser::OnWsBool(ByteReader r, Substream& st) {
 void Parser::OnObj(ByteReader r, Substream& st) {
   if (r.U16() == 0x15) {  // the common object data come first
     r.U16();
-    r.U16();
+    uint16_t type = r.U16();
     st.lastObjId = r.U16();
+    NoteObject(st, type, nullptr);
   }
 }
 
@@ -539,6 +540,7 @@ void Parser::FinishSheet(Substream& st) {
       p.col2 = std::min(p.col2, model::kMaxColumn);
     }
   }
+  PlaceCharts(st);
   // Column ranges: sorted, without overlaps (a later range gives way to an earlier one).
   std::stable_sort(
       sheet.columns.begin(), sheet.columns.end(),

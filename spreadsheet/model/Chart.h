@@ -61,6 +61,9 @@ enum class MarkerShape : uint8_t {
 
 enum class LegendPosition : uint8_t { None, Right, Left, Top, Bottom, Corner };
 
+// How a point without a value is drawn: left out (a gap in lines), as zero, or bridged by the line.
+enum class EmptyPoints : uint8_t { Gap, Zero, Span };
+
 // A line: its colour and width (automatic colour: the default of its place).
 struct ChartLine {
   bool visible = true;
@@ -175,6 +178,8 @@ struct Chart {
   ChartLine chartBorder, plotBorder;
   bool hasFont = false;
   Font font;  // the chart's default text font
+  EmptyPoints emptyPoints = EmptyPoints::Gap;
+  bool visibleCellsOnly = true;  // values of hidden rows and columns are left out
   // What the file called the chart when the page draws it as something else ("stock",
   // "bubble", "surface", "3-D column", ...); empty when it is drawn as it is.
   std::string drawnAs;

@@ -124,6 +124,7 @@ struct BiffSource {
   std::map<uint16_t, std::string> formats;  // custom number formats by index (FORMAT records)
   std::vector<XfRecord> xfs;                // XF records, one per Workbook::styles entry
   std::vector<uint16_t> fontColors;         // palette index of the colour of each font
+  std::vector<std::string> chartsLeftOut;   // why each embedded chart not read was left out
 };
 
 struct ColumnInfo {

@@ -1,8 +1,10 @@
 // The reader over the shared corpus of real workbooks (QUILLANE_CORPUS_DIR): every file loads or
-// gives a ReadError, and known values of a few workbooks. Skipped when the corpus is absent.
+// gives a ReadError, known values of a few workbooks, and the count of the embedded charts read
+// and left out. Skipped when the corpus is absent.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iostream>
 
 #include "spreadsheet/ReadWorkbook.h"
 #include "spreadsheet/biff/WorkbookReader.h"
@@ -47,6 +49,7 @@ double Number(const model::Sheet& sheet, uint32_t row, uint16_t col) {
 TEST(ReaderCorpus, EveryWorkbookLoadsOrGivesAReadError) {
   REQUIRE_CORPUS();
   int loaded = 0, refused = 0;
+  int charts = 0, chartsLeftOut = 0;
   for (const auto& entry : fs::directory_iterator(Corpus())) {
     std::string ext = entry.path().extension().string();
     if (ext != ".xls" && ext != ".xlt" && ext != ".xlw") continue;
@@ -60,7 +63,13 @@ TEST(ReaderCorpus, EveryWorkbookLoadsOrGivesAReadError) {
         }
         for (const model::Picture& picture : sheet.pictures)
           ASSERT_LT(picture.blip, book.blips.size());
+        charts += static_cast<int>(sheet.charts.size());
       }
+      // Embedded charts left out are counted with their reason.
+      for (const std::string& reason : book.biff.chartsLeftOut) {
+        std::cout << entry.path().filename().string() << ": " << reason << "\n";
+      }
+      chartsLeftOut += static_cast<int>(book.biff.chartsLeftOut.size());
       ++loaded;
     } catch (const biff::ReadError& e) {
       std::string what = e.what();
@@ -73,6 +82,9 @@ TEST(ReaderCorpus, EveryWorkbookLoadsOrGivesAReadError) {
   }
   EXPECT_GT(loaded, 150);
   EXPECT_LT(refused, 20);
+  std::cout << "embedded charts: " << charts << " read, " << chartsLeftOut << " left out\n";
+  EXPECT_GE(charts, 11);
+  EXPECT_EQ(chartsLeftOut, 0);
 }
 
 TEST(ReaderCorpus, EncryptedWorkbooksOpenWithTheirPasswordOnly) {
@@ -190,4 +202,40 @@ TEST(ReaderCorpus, KnownValuesOfRealWorkbooks) {
   EXPECT_EQ(commented.comments[0].col, 1);
   EXPECT_EQ(commented.comments[0].author, "Yegor Kozlov");
   EXPECT_EQ(commented.comments[0].text, "Yegor Kozlov:\nfirst cell");
+}
+
+// A few embedded charts of the corpus, checked against what the application shows.
+TEST(ReaderCorpus, EmbeddedCharts) {
+  REQUIRE_CORPUS();
+  model::Workbook pies = Read("45538_classic_Header.xls");
+  const model::Sheet& six = SheetNamed(pies, "Top Six Functions");
+  ASSERT_EQ(six.charts.size(), 1u);
+  const model::Chart& pie = six.charts[0];
+  EXPECT_EQ(pie.title.text, "Top Six Functions - Intern");
+  EXPECT_EQ(pie.drawnAs, "3-D pie");
+  EXPECT_EQ(pie.legend, model::LegendPosition::None);
+  ASSERT_EQ(pie.groups.size(), 1u);
+  ASSERT_EQ(pie.groups[0].series.size(), 1u);
+  const model::ChartSeries& slices = pie.groups[0].series[0];
+  EXPECT_EQ(slices.values.formula, "'Top Six Functions'!$B$8:$B$14");
+  EXPECT_EQ(slices.values.numbers.size(), 7u);
+  EXPECT_TRUE(slices.labels.category || pie.groups[0].labels.category);
+  EXPECT_TRUE(slices.labels.percent || pie.groups[0].labels.percent);
+
+  model::Workbook results = Read("50939.xls");
+  const model::Chart& columns = SheetNamed(results, "sheet3").charts.at(0);
+  EXPECT_EQ(columns.title.text, "Test results");
+  EXPECT_EQ(columns.groups.at(0).kind, model::ChartKind::Column);
+  EXPECT_EQ(columns.groups[0].grouping, model::ChartGrouping::PercentStacked);
+  EXPECT_EQ(columns.groups[0].series.size(), 4u);
+  EXPECT_EQ(columns.valueAxis.title.text, "% test case blocked/passed/failed");
+  EXPECT_EQ(columns.categoryAxis.title.text, "results per version");
+
+  model::Workbook two = Read("WithTwoCharts.xls");
+  const model::Chart& line = SheetNamed(two, "Sheet2").charts.at(0);
+  EXPECT_EQ(line.groups.at(0).kind, model::ChartKind::Line);
+  EXPECT_TRUE(line.groups[0].markers);
+  EXPECT_EQ(line.legend, model::LegendPosition::Right);
+  EXPECT_EQ(line.groups[0].series.at(1).values.formula, "Sheet1!$B$1:$B$6");
+  EXPECT_EQ(SheetNamed(two, "Sheet3").charts.at(0).groups.at(0).kind, model::ChartKind::Area);
 }
