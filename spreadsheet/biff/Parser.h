@@ -8,7 +8,8 @@
 //   Globals.cpp        workbook-wide records: code page, date mode, FONT, FORMAT, XF, PALETTE,
 //                      BOUNDSHEET, SST, the drawing group; the styles made from them at the end;
 //   SheetRecords.cpp   the records of one sheet: cells, rows, columns, merges, window and panes,
-//                      notes, links, drawings; the sheet made whole at its EOF.
+//                      notes, links, drawings; the sheet made whole at its EOF;
+//   CondFormats.cpp    the sheet's conditional formats.
 #pragma once
 
 #include <cstdint>
@@ -76,6 +77,10 @@ struct Substream {
   uint16_t fontBase = 0, formatBase = 0, styleBase = 0;
   uint16_t fontCount = 0, formatCount = 0;
   std::unordered_map<uint32_t, uint16_t> biff2Styles;  // cell attributes -> style index
+  // Conditional formats: the block the CF records that follow belong to, and the first cell of
+  // its bounding range (relative references count from it).
+  int64_t condFormat = -1;
+  uint32_t cfBaseRow = 0, cfBaseCol = 0, cfPriority = 0;
 };
 
 struct SheetEntry {
@@ -149,6 +154,11 @@ class Parser {
   void OnHlink(ByteReader r, Substream& st);
   void OnTooltip(ByteReader r, Substream& st);
   void FinishSheet(Substream& st);
+
+  // Conditional formats (CondFormats.cpp): CONDFMT and CONDFMT12 open a block, CF and CF12 add
+  // its rules.
+  void OnCondFmt(uint16_t id, ByteReader r, Substream& st);
+  void OnCf(uint16_t id, ByteReader r, Substream& st);
 
   // A cell past the grid of the file format is damage: it is left out (the caller fills a
   // scratch cell). Throws ReadError past the limits on cells per sheet and per workbook.

@@ -1,0 +1,380 @@
+// A sheet's conditional formats: CONDFMT opens a block (its ranges), the CF records after it are
+// its rules: a comparison of the cell's value with one or two formulas, or a formula of its own,
+// and the differential format (DXFN) the rule applies. CONDFMT12 and CF12 do the same for the
+// newer rules, of which colour scales and data bars are kept.
+//
+// Formulas are kept when they are a constant (a number, a text, a Boolean, with a unary minus)
+// or one cell reference; any other rule is left out and counted in the sheet by reason.
+// Invariants: a block's ranges lie inside the grid; a CF record without a block before it is
+// left out; a DXFN is read only as far as the record holds it (ShortRecord drops the rule).
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+#include "spreadsheet/biff/Parser.h"
+
+namespace quillane::biff::reader {
+
+namespace {
+
+using model::CfOperand;
+using model::CfRule;
+using model::CfThreshold;
+using model::Color;
+using model::DiffStyle;
+
+constexpr const char* kUnevaluated = "formula the engine cannot evaluate";
+
+// The single operand of a CF formula, or nullopt for anything this engine does not evaluate.
+std::optional<CfOperand> ReadOperand(std::span<const uint8_t> rgce, uint32_t baseRow,
+                                     uint32_t baseCol) {
+  ByteReader r(rgce);
+  std::optional<CfOperand> operand;
+  bool negate = false;
+  while (!r.AtEnd()) {
+    const uint8_t ptg = r.U8();
+    if (ptg == 0x15) continue;  // parentheses
+    if (ptg == 0x19) {          // an attribute: only spaces are passed over
+      const uint8_t kind = r.U8();
+      r.Skip(2);
+      if (kind != 0x40) return std::nullopt;
+      continue;
+    }
+    if (ptg == 0x13 || ptg == 0x12) {  // unary minus, plus
+      if (!operand || operand->kind != CfOperand::Kind::Number) return std::nullopt;
+      if (ptg == 0x13) negate = !negate;
+      continue;
+    }
+    if (operand) return std::nullopt;  // a second operand: an expression
+    CfOperand& o = operand.emplace();
+    switch (ptg) {
+      case 0x1E:
+        o.number = r.U16();
+        break;
+      case 0x1F:
+        o.number = r.Double();
+        break;
+      case 0x1D:
+        o.kind = CfOperand::Kind::Boolean;
+        o.number = r.U8() ? 1 : 0;
+        break;
+      case 0x17: {
+        o.kind = CfOperand::Kind::Text;
+        const size_t count = r.U8();
+        if (r.U8() & 1) {
+          AppendUtf16(o.text, r.Bytes(count * 2), count);
+        } else {
+          AppendLatin1(o.text, r.Bytes(count), count);
+        }
+        break;
+      }
+      case 0x24:
+      case 0x44:
+      case 0x64:
+      case 0x2C:
+      case 0x4C:
+      case 0x6C: {
+        o.kind = CfOperand::Kind::Cell;
+        const uint16_t row = r.U16();
+        const uint16_t col = r.U16();
+        o.rowRelative = col & 0x8000;
+        o.colRelative = col & 0x4000;
+        const bool offsets = (ptg & 0x0F) == 0x0C;  // PtgRefN: relative parts are offsets
+        if (o.rowRelative) {
+          o.row = offsets ? static_cast<int16_t>(row) : static_cast<int32_t>(row - baseRow);
+        } else {
+          o.row = row;
+        }
+        if (o.colRelative) {
+          o.col = offsets ? static_cast<int8_t>(col & 0xFF)
+                          : static_cast<int32_t>((col & 0x3FFF) - baseCol);
+        } else {
+          o.col = col & 0x3FFF;
+        }
+        break;
+      }
+      default:
+        return std::nullopt;
+    }
+  }
+  if (operand && negate) operand->number = -operand->number;
+  return operand;
+}
+
+// A DXFN: the parts of a look a rule sets. Colours are palette numbers.
+DiffStyle ReadDxfn(ByteReader& r, const model::Workbook& book) {
+  DiffStyle style;
+  const uint32_t flags = r.U32();
+  const uint16_t more = r.U16();
+  if (flags & (1u << 25)) {  // number format
+    if (more & 1) {
+      const uint16_t size = r.U16();
+      r.Skip(size >= 2 ? size - 2 : 0);
+    } else {
+      r.Skip(2);
+    }
+  }
+  if (flags & (1u << 26)) {  // font
+    const uint8_t* f = r.Bytes(118);
+    const uint32_t ts = Le32(f + 68);
+    const uint16_t weight = Le16(f + 72);
+    const uint8_t underline = f[76];
+    const uint32_t color = Le32(f + 80);
+    const uint32_t tsNinch = Le32(f + 88);
+    const uint32_t ulsNinch = Le32(f + 96);
+    const uint32_t blsNinch = Le32(f + 100);
+    if (!(tsNinch & 0x02)) style.italic = (ts & 0x02) != 0;
+    if (!(tsNinch & 0x80)) style.strike = (ts & 0x80) != 0;
+    if (!blsNinch && weight >= 100 && weight <= 1000) style.bold = weight >= 600;
+    if (!ulsNinch && underline != 0xFF) {
+      style.underline = underline == 1      ? model::Underline::Single
+                        : underline == 2    ? model::Underline::Double
+                        : underline == 0x21 ? model::Underline::SingleAccounting
+                        : underline == 0x22 ? model::Underline::DoubleAccounting
+                                            : model::Underline::None;
+    }
+    if (color != 0xFFFFFFFF && color <= 0xFFFF) {
+      const Color c = book.IndexedColor(static_cast<uint16_t>(color));
+      if (!c.automatic) style.fontColor = c;
+    }
+  }
+  if (flags & (1u << 27)) r.Skip(8);  // alignment
+  if (flags & (1u << 28)) {           // borders
+    const uint32_t b1 = r.U32();
+    const uint32_t b2 = r.U32();
+    auto line = [&](bool ninch, uint32_t lineStyle, uint32_t icv,
+                    std::optional<model::Border>& to) {
+      if (ninch) return;
+      to = model::Border{static_cast<uint8_t>(lineStyle), book.IndexedColor(icv & 0x7F)};
+    };
+    line(flags & (1u << 10), b1 & 0xF, b1 >> 16, style.left);
+    line(flags & (1u << 11), (b1 >> 4) & 0xF, b1 >> 23, style.right);
+    line(flags & (1u << 12), (b1 >> 8) & 0xF, b2, style.top);
+    line(flags & (1u << 13), (b1 >> 12) & 0xF, b2 >> 7, style.bottom);
+  }
+  if (flags & (1u << 29)) {  // pattern
+    const uint16_t p1 = r.U16();
+    const uint16_t p2 = r.U16();
+    const bool patternSet = !(flags & (1u << 16));
+    const bool foreSet = !(flags & (1u << 17));
+    const bool backSet = !(flags & (1u << 18));
+    const uint8_t pattern = patternSet ? static_cast<uint8_t>(p1 >> 10) : 1;
+    const Color fore = foreSet ? book.IndexedColor(p2 & 0x7F) : Color::Auto();
+    const Color back = backSet ? book.IndexedColor((p2 >> 7) & 0x7F) : Color::Auto();
+    // A solid fill of a differential format shows its background colour.
+    if (pattern == 1 && (backSet || foreSet)) {
+      style.fill = model::CfFill{1, backSet ? back : fore, Color::Auto()};
+    } else if (pattern > 1 && pattern <= 18) {
+      style.fill = model::CfFill{pattern, fore, back};
+    }
+  }
+  if (flags & (1u << 30)) r.Skip(2);  // protection
+  return style;
+}
+
+// A CFColor: automatic, a palette number, RGB or a theme colour (of the default theme), with a
+// tint.
+Color ReadCfColor(ByteReader& r, const model::Workbook& book) {
+  static constexpr uint32_t kTheme[12] = {0xFFFFFF, 0x000000, 0xE7E6E6, 0x44546A,
+                                          0x4472C4, 0xED7D31, 0xA5A5A5, 0xFFC000,
+                                          0x5B9BD5, 0x70AD47, 0x0563C1, 0x954F72};
+  const uint32_t type = r.U32();
+  const uint8_t* v = r.Bytes(4);
+  const double tint = r.Double();
+  uint32_t rgb;
+  switch (type) {
+    case 1: {
+      const Color c = book.IndexedColor(Le16(v));
+      if (c.automatic) return c;
+      rgb = c.rgb;
+      break;
+    }
+    case 2:
+      rgb = (uint32_t{v[0]} << 16) | (uint32_t{v[1]} << 8) | v[2];
+      break;
+    case 3:
+      rgb = kTheme[std::min<uint32_t>(Le32(v), 11)];
+      break;
+    default:
+      return Color::Auto();
+  }
+  if (std::isfinite(tint) && tint != 0) {
+    // Towards white or black by the tint, per channel (close to the HLS rule for greys and
+    // the pale tints themes use).
+    uint32_t out = 0;
+    for (int shift = 16; shift >= 0; shift -= 8) {
+      const double c = (rgb >> shift) & 0xFF;
+      const double t = std::clamp(tint, -1.0, 1.0);
+      const double mixed = t < 0 ? c * (1 + t) : c + (255 - c) * t;
+      out |= static_cast<uint32_t>(std::lround(std::clamp(mixed, 0.0, 255.0))) << shift;
+    }
+    rgb = out;
+  }
+  return Color::Rgb(rgb);
+}
+
+// A CFVO; false when its value comes from a formula (not evaluated).
+bool ReadCfvo(ByteReader& r, CfThreshold& t) {
+  const uint8_t type = r.U8();
+  const uint16_t cce = r.U16();
+  r.Skip(cce);
+  const bool hasNumber = cce == 0 && type != 2 && type != 3;
+  const double value = hasNumber ? r.Double() : 0;
+  switch (type) {
+    case 1:
+      t = {CfThreshold::Kind::Number, value};
+      break;
+    case 2:
+      t = {CfThreshold::Kind::Min, 0};
+      break;
+    case 3:
+      t = {CfThreshold::Kind::Max, 0};
+      break;
+    case 4:
+      t = {CfThreshold::Kind::Percent, value};
+      break;
+    case 5:
+      t = {CfThreshold::Kind::Percentile, value};
+      break;
+    default:
+      return false;
+  }
+  return cce == 0;
+}
+
+}  // namespace
+
+void Parser::OnCondFmt(uint16_t id, ByteReader r, Substream& st) {
+  st.condFormat = -1;
+  if (id == rec::kCondFmt12) r.Skip(12);
+  r.U16();  // the number of rules
+  r.U16();  // nID
+  const uint16_t boundRow = r.U16();
+  r.U16();
+  const uint16_t boundCol = r.U16();
+  r.U16();
+  const size_t count = r.U16();
+  model::ConditionalFormat block;
+  for (size_t i = 0; i < count && r.Remaining() >= 8; ++i) {
+    model::Range range;
+    range.firstRow = r.U16();
+    range.lastRow = r.U16();
+    range.firstCol = r.U16();
+    range.lastCol = r.U16();
+    if (ClipToGrid(range)) block.ranges.push_back(range);
+  }
+  if (block.ranges.empty()) return;
+  st.cfBaseRow = boundRow;
+  st.cfBaseCol = boundCol;
+  st.sheet->conditionalFormats.push_back(std::move(block));
+  st.condFormat = static_cast<int64_t>(st.sheet->conditionalFormats.size() - 1);
+}
+
+void Parser::OnCf(uint16_t id, ByteReader r, Substream& st) {
+  if (st.condFormat < 0) return;
+  auto& leftOut = st.sheet->conditionalRulesLeftOut;
+  if (id == rec::kCf12) r.Skip(12);
+  const uint8_t ct = r.U8();
+  const uint8_t cp = r.U8();
+  const uint16_t cce1 = r.U16();
+  const uint16_t cce2 = r.U16();
+  CfRule rule;
+  if (id == rec::kCf12) {
+    const uint32_t cbDxf = r.U32();
+    if (cbDxf == 0) {
+      r.Skip(2);
+    } else {
+      const size_t start = r.Position();
+      rule.style = ReadDxfn(r, book_);
+      const size_t used = r.Position() - start;
+      if (cbDxf > used) r.Skip(cbDxf - used);  // the extended colours that follow
+    }
+  } else {
+    rule.style = ReadDxfn(r, book_);
+  }
+  const std::span<const uint8_t> rgce1(r.Bytes(cce1), cce1);
+  const std::span<const uint8_t> rgce2(r.Bytes(cce2), cce2);
+  if (id == rec::kCf12) {
+    r.Skip(r.U16());  // the formula that makes the rule active
+    const uint8_t bits = r.U8();
+    rule.stopIfTrue = bits & 0x02;
+    r.Skip(2 + 2 + 1 + 16);  // priority (the order of the records is kept), template
+  }
+  switch (ct) {
+    case 1:
+    case 2: {
+      if (ct == 1 && (cp < 1 || cp > 8)) {
+        ++leftOut["comparison of an unknown kind"];
+        return;
+      }
+      rule.kind = ct == 1 ? model::CfKind::CellValue : model::CfKind::Expression;
+      rule.op = static_cast<model::CfOperator>(cp - 1);
+      const size_t needed = ct == 1 && cp <= 2 ? 2 : 1;
+      for (size_t i = 0; i < needed; ++i) {
+        auto operand = ReadOperand(i == 0 ? rgce1 : rgce2, st.cfBaseRow, st.cfBaseCol);
+        if (!operand) {
+          ++leftOut[kUnevaluated];
+          return;
+        }
+        rule.operands.push_back(std::move(*operand));
+      }
+      break;
+    }
+    case 3: {  // colour scale
+      r.Skip(3);
+      const uint8_t points = r.U8();
+      const uint8_t colors = r.U8();
+      r.U8();
+      if (points < 2 || points > 3 || colors != points) {
+        ++leftOut["colour scale of an unknown kind"];
+        return;
+      }
+      rule.kind = model::CfKind::ColorScale;
+      rule.scale.resize(points);
+      bool evaluated = true;
+      for (auto& stop : rule.scale) {
+        evaluated = ReadCfvo(r, stop.threshold) && evaluated;
+        r.Double();
+      }
+      for (auto& stop : rule.scale) {
+        r.Double();
+        stop.color = ReadCfColor(r, book_);
+      }
+      if (!evaluated) {
+        ++leftOut[kUnevaluated];
+        return;
+      }
+      break;
+    }
+    case 4: {  // data bar
+      r.Skip(3);
+      const uint8_t bits = r.U8();
+      rule.kind = model::CfKind::DataBar;
+      rule.bar.showValue = bits & 0x02;
+      rule.bar.minLength = std::min<uint8_t>(r.U8(), 100);
+      rule.bar.maxLength = std::min<uint8_t>(r.U8(), 100);
+      const Color color = ReadCfColor(r, book_);
+      if (!color.automatic) rule.bar.color = color;
+      const bool a = ReadCfvo(r, rule.bar.min);
+      const bool b = ReadCfvo(r, rule.bar.max);
+      if (!a || !b) {
+        ++leftOut[kUnevaluated];
+        return;
+      }
+      break;
+    }
+    case 5:
+      ++leftOut["top, bottom or average rule"];
+      return;
+    case 6:
+      ++leftOut["icon set"];
+      return;
+    default:
+      ++leftOut["rule of an unknown kind"];
+      return;
+  }
+  rule.priority = st.cfPriority++;
+  st.sheet->conditionalFormats[static_cast<size_t>(st.condFormat)].rules.push_back(std::move(rule));
+}
+
+}  // namespace quillane::biff::reader
