@@ -3,8 +3,10 @@
 // and the differential format (DXFN) the rule applies. CONDFMT12 and CF12 do the same for the
 // newer rules, of which colour scales and data bars are kept.
 //
-// Formulas are kept when they are a constant (a number, a text, a Boolean, with a unary minus)
-// or one cell reference; any other rule is left out and counted in the sheet by reason.
+// A cell-value rule is kept when its formulas are constants (a number, a text, a Boolean, with
+// signs) or one cell reference each; a formula rule when it uses only the operators and the
+// functions the page evaluates (model::CfFunction). Any other rule is left out and counted in
+// the sheet by reason.
 // Invariants: a block's ranges lie inside the grid; a CF record without a block before it is
 // left out; a DXFN is read only as far as the record holds it (ShortRecord drops the rule).
 #include <algorithm>
@@ -20,34 +22,78 @@ namespace {
 using model::CfOperand;
 using model::CfRule;
 using model::CfThreshold;
+using model::CfToken;
 using model::Color;
 using model::DiffStyle;
 
 constexpr const char* kUnevaluated = "formula the engine cannot evaluate";
 
-// The single operand of a CF formula, or nullopt for anything this engine does not evaluate.
-std::optional<CfOperand> ReadOperand(std::span<const uint8_t> rgce, uint32_t baseRow,
-                                     uint32_t baseCol) {
+// A CF formula as postfix steps, or nullopt when it holds anything this engine does not
+// evaluate. Relative references become distances from the block's first cell.
+std::optional<std::vector<CfToken>> ReadFormula(std::span<const uint8_t> rgce, uint32_t baseRow,
+                                                uint32_t baseCol) {
+  using K = CfToken::Kind;
+  using F = model::CfFunction;
   ByteReader r(rgce);
-  std::optional<CfOperand> operand;
-  bool negate = false;
+  std::vector<CfToken> out;
+  auto op = [&](K kind) { out.push_back(CfToken{kind, {}, F::Row, 0}); };
+  auto call = [&](uint16_t iftab, uint8_t args) {
+    static constexpr std::pair<uint16_t, F> kFunctions[] = {
+        {8, F::Row},      {9, F::Column}, {39, F::Mod},      {36, F::And},
+        {37, F::Or},      {38, F::Not},   {129, F::IsBlank}, {128, F::IsNumber},
+        {127, F::IsText}, {32, F::Len},   {24, F::Abs}};
+    for (const auto& [id, function] : kFunctions) {
+      if (id == iftab) {
+        out.push_back(CfToken{K::Call, {}, function, args});
+        return true;
+      }
+    }
+    return false;
+  };
   while (!r.AtEnd()) {
     const uint8_t ptg = r.U8();
-    if (ptg == 0x15) continue;  // parentheses
-    if (ptg == 0x19) {          // an attribute: only spaces are passed over
-      const uint8_t kind = r.U8();
-      r.Skip(2);
-      if (kind != 0x40) return std::nullopt;
+    if (ptg >= 0x03 && ptg <= 0x0E) {
+      static constexpr K kBinary[] = {K::Add,   K::Subtract,       K::Multiply, K::Divide,
+                                      K::Power, K::Concat,         K::Less,     K::LessOrEqual,
+                                      K::Equal, K::GreaterOrEqual, K::Greater,  K::NotEqual};
+      op(kBinary[ptg - 0x03]);
       continue;
     }
-    if (ptg == 0x13 || ptg == 0x12) {  // unary minus, plus
-      if (!operand || operand->kind != CfOperand::Kind::Number) return std::nullopt;
-      if (ptg == 0x13) negate = !negate;
-      continue;
-    }
-    if (operand) return std::nullopt;  // a second operand: an expression
-    CfOperand& o = operand.emplace();
+    CfOperand o;
     switch (ptg) {
+      case 0x12:  // unary plus
+      case 0x15:  // parentheses
+        continue;
+      case 0x13:
+        op(K::Negate);
+        continue;
+      case 0x14:
+        op(K::Percent);
+        continue;
+      case 0x19: {  // attributes: spaces and the volatile mark are passed over
+        const uint8_t kind = r.U8();
+        r.Skip(2);
+        if (kind != 0x40 && kind != 0x01) return std::nullopt;
+        continue;
+      }
+      case 0x21:
+      case 0x41:
+      case 0x61: {
+        static constexpr std::pair<uint16_t, uint8_t> kArity[] = {
+            {39, 2}, {38, 1}, {129, 1}, {128, 1}, {127, 1}, {32, 1}, {24, 1}};
+        const uint16_t iftab = r.U16();
+        const auto* a = std::find_if(std::begin(kArity), std::end(kArity),
+                                     [&](const auto& e) { return e.first == iftab; });
+        if (a == std::end(kArity) || !call(iftab, a->second)) return std::nullopt;
+        continue;
+      }
+      case 0x22:
+      case 0x42:
+      case 0x62: {
+        const uint8_t args = r.U8() & 0x7F;
+        if (!call(r.U16() & 0x7FFF, args)) return std::nullopt;
+        continue;
+      }
       case 0x1E:
         o.number = r.U16();
         break;
@@ -96,9 +142,25 @@ std::optional<CfOperand> ReadOperand(std::span<const uint8_t> rgce, uint32_t bas
       default:
         return std::nullopt;
     }
+    out.push_back(CfToken{K::Operand, std::move(o), F::Row, 0});
   }
-  if (operand && negate) operand->number = -operand->number;
-  return operand;
+  if (!model::WellFormed(out)) return std::nullopt;
+  return out;
+}
+
+// The operand a cell-value rule compares with: a constant (a number with its signs) or one
+// cell.
+std::optional<CfOperand> ReadOperand(std::span<const uint8_t> rgce, uint32_t baseRow,
+                                     uint32_t baseCol) {
+  auto formula = ReadFormula(rgce, baseRow, baseCol);
+  if (!formula || formula->front().kind != CfToken::Kind::Operand) return std::nullopt;
+  CfOperand o = std::move(formula->front().operand);
+  for (size_t i = 1; i < formula->size(); ++i) {
+    if ((*formula)[i].kind != CfToken::Kind::Negate || o.kind != CfOperand::Kind::Number)
+      return std::nullopt;
+    o.number = -o.number;
+  }
+  return o;
 }
 
 // A DXFN: the parts of a look a rule sets. Colours are palette numbers.
@@ -307,9 +369,19 @@ void Parser::OnCf(uint16_t id, ByteReader r, Substream& st) {
         ++leftOut["comparison of an unknown kind"];
         return;
       }
-      rule.kind = ct == 1 ? model::CfKind::CellValue : model::CfKind::Expression;
+      if (ct == 2) {
+        auto formula = ReadFormula(rgce1, st.cfBaseRow, st.cfBaseCol);
+        if (!formula) {
+          ++leftOut[kUnevaluated];
+          return;
+        }
+        rule.kind = model::CfKind::Expression;
+        rule.formula = std::move(*formula);
+        break;
+      }
+      rule.kind = model::CfKind::CellValue;
       rule.op = static_cast<model::CfOperator>(cp - 1);
-      const size_t needed = ct == 1 && cp <= 2 ? 2 : 1;
+      const size_t needed = cp <= 2 ? 2 : 1;
       for (size_t i = 0; i < needed; ++i) {
         auto operand = ReadOperand(i == 0 ? rgce1 : rgce2, st.cfBaseRow, st.cfBaseCol);
         if (!operand) {

@@ -39,7 +39,7 @@ struct DiffStyle {
 
 enum class CfKind : uint8_t {
   CellValue,   // the cell's value compared with one or two operands
-  Expression,  // holds when its one operand is true (a non-zero number, TRUE)
+  Expression,  // holds when its formula gives true (a non-zero number, TRUE)
   ColorScale,  // a fill between two or three colours by the value's place in the range
   DataBar,     // a bar as long as the value's place in the range
 };
@@ -66,6 +66,84 @@ struct CfOperand {
   bool rowRelative = false, colRelative = false;
 };
 
+// The functions an expression rule may call.
+enum class CfFunction : uint8_t {
+  Row,
+  Column,
+  Mod,
+  And,
+  Or,
+  Not,
+  IsBlank,
+  IsNumber,
+  IsText,
+  IsEven,
+  IsOdd,
+  Len,
+  Abs,
+};
+
+// One step of an expression rule's formula, in postfix order: an operand pushes its value (a
+// cell reference also its place, for ROW and COLUMN); an operator or a call takes its arguments
+// from the top.
+struct CfToken {
+  enum class Kind : uint8_t {
+    Operand,
+    Negate,
+    Percent,
+    Add,
+    Subtract,
+    Multiply,
+    Divide,
+    Power,
+    Concat,
+    Equal,
+    NotEqual,
+    Less,
+    LessOrEqual,
+    Greater,
+    GreaterOrEqual,
+    Call,
+  } kind = Kind::Operand;
+  CfOperand operand;  // Operand
+  CfFunction function = CfFunction::Row;
+  uint8_t args = 0;  // Call: the number of arguments
+};
+
+// Whether a postfix formula is whole: every step finds its arguments, calls have as many as
+// their functions take, and one value is left.
+inline bool WellFormed(const std::vector<CfToken>& formula) {
+  size_t depth = 0;
+  for (const CfToken& t : formula) {
+    size_t takes = 0;
+    switch (t.kind) {
+      case CfToken::Kind::Operand:
+        break;
+      case CfToken::Kind::Negate:
+      case CfToken::Kind::Percent:
+        takes = 1;
+        break;
+      case CfToken::Kind::Call: {
+        takes = t.args;
+        const bool ok = t.function == CfFunction::Row || t.function == CfFunction::Column
+                            ? t.args <= 1
+                        : t.function == CfFunction::Mod ? t.args == 2
+                        : t.function == CfFunction::And || t.function == CfFunction::Or
+                            ? t.args >= 1 && t.args <= 30
+                            : t.args == 1;
+        if (!ok) return false;
+        break;
+      }
+      default:
+        takes = 2;
+        break;
+    }
+    if (depth < takes) return false;
+    depth = depth - takes + 1;
+  }
+  return depth == 1;
+}
+
 // A point of a colour scale or an end of a data bar.
 struct CfThreshold {
   enum class Kind : uint8_t { Min, Max, Number, Percent, Percentile } kind = Kind::Min;
@@ -90,7 +168,8 @@ struct CfRule {
   uint32_t priority = 0;  // sheet-wide; lower comes first
   bool stopIfTrue = false;
   CfOperator op = CfOperator::Between;
-  std::vector<CfOperand> operands;  // CellValue: one, two for (not) between; Expression: one
+  std::vector<CfOperand> operands;  // CellValue: one, two for (not) between
+  std::vector<CfToken> formula;     // Expression
   DiffStyle style;                  // CellValue and Expression
   std::vector<CfColorStop> scale;   // ColorScale: two or three, lowest first
   CfDataBar bar;                    // DataBar

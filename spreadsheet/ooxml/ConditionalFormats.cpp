@@ -1,7 +1,8 @@
 // Differential formats and conditional formats of the .xlsx family.
 //
 // A rule is kept when this engine can evaluate it: a comparison of the cell's value (cellIs)
-// whose formulas are constants or one cell of the sheet, an expression that is such an operand,
+// whose formulas are constants or one cell of the sheet, an expression of the operators and
+// functions the page evaluates (model::CfFunction),
 // a colour scale or a data bar whose thresholds are not formulas. Other rules are counted in the
 // sheet by reason. Priorities are the file's (sheet-wide, lower first); a block's rules end
 // sorted by them.
@@ -10,6 +11,7 @@
 #include "spreadsheet/ooxml/ConditionalFormats.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <optional>
@@ -123,6 +125,227 @@ std::optional<CfOperand> ParseOperand(std::string_view text, uint32_t baseRow, u
     return o;
   }
   return std::nullopt;
+}
+
+// A formula as postfix steps (operators by the application's precedence, the functions of
+// model::CfFunction), or nullopt for anything else: names, ranges, other sheets, other
+// functions.
+std::optional<std::vector<model::CfToken>> ParseFormula(std::string_view text, uint32_t baseRow,
+                                                        uint32_t baseCol) {
+  using K = model::CfToken::Kind;
+  using F = model::CfFunction;
+  text = Trim(text);
+  std::vector<model::CfToken> out;
+  struct Pending {
+    K kind;
+    int precedence;  // 0: an opening parenthesis or a call
+    F function = F::Row;
+    uint8_t args = 0;
+    bool call = false;
+  };
+  std::vector<Pending> stack;
+  auto precedence = [](K k) {
+    switch (k) {
+      case K::Percent:
+        return 7;
+      case K::Negate:
+        return 6;
+      case K::Power:
+        return 5;
+      case K::Multiply:
+      case K::Divide:
+        return 4;
+      case K::Add:
+      case K::Subtract:
+        return 3;
+      case K::Concat:
+        return 2;
+      default:
+        return 1;
+    }
+  };
+  auto emit = [&](const Pending& p) {
+    model::CfToken t;
+    t.kind = p.call ? K::Call : p.kind;
+    t.function = p.function;
+    t.args = p.args;
+    out.push_back(std::move(t));
+  };
+  bool operand = true;  // an operand (or a prefix operator) is expected next
+  size_t i = 0;
+  while (i < text.size()) {
+    const char c = text[i];
+    if (c == ' ') {
+      ++i;
+      continue;
+    }
+    if (operand) {
+      if (c == '-' || c == '+') {
+        if (c == '-') stack.push_back({K::Negate, 6});
+        ++i;
+        continue;
+      }
+      if (c == '(') {
+        stack.push_back({K::Operand, 0});
+        ++i;
+        continue;
+      }
+      model::CfToken t;
+      if (c == '"') {
+        size_t j = i + 1;
+        t.operand.kind = CfOperand::Kind::Text;
+        while (true) {
+          if (j >= text.size()) return std::nullopt;
+          if (text[j] == '"') {
+            if (j + 1 < text.size() && text[j + 1] == '"') {
+              t.operand.text += '"';
+              j += 2;
+              continue;
+            }
+            break;
+          }
+          t.operand.text += text[j++];
+        }
+        i = j + 1;
+      } else {
+        size_t j = i;
+        while (j < text.size() && (std::isalnum(static_cast<unsigned char>(text[j])) ||
+                                   text[j] == '$' || text[j] == '.' || text[j] == '_')) {
+          ++j;
+        }
+        // A number's exponent: 1E+3.
+        if (j < text.size() && j > i && (text[j] == '+' || text[j] == '-') &&
+            (text[j - 1] == 'E' || text[j - 1] == 'e') && text[i] >= '0' && text[i] <= '9') {
+          ++j;
+          while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j;
+        }
+        const std::string_view word = text.substr(i, j - i);
+        if (word.empty()) return std::nullopt;
+        if (j < text.size() && text[j] == '(') {  // a call
+          std::string upper(word);
+          for (char& ch : upper)
+            ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+          static constexpr std::pair<std::string_view, F> kNames[] = {
+              {"ROW", F::Row},         {"COLUMN", F::Column},
+              {"MOD", F::Mod},         {"AND", F::And},
+              {"OR", F::Or},           {"NOT", F::Not},
+              {"ISBLANK", F::IsBlank}, {"ISNUMBER", F::IsNumber},
+              {"ISTEXT", F::IsText},   {"ISEVEN", F::IsEven},
+              {"ISODD", F::IsOdd},     {"LEN", F::Len},
+              {"ABS", F::Abs}};
+          const auto* f = std::find_if(std::begin(kNames), std::end(kNames),
+                                       [&](const auto& e) { return e.first == upper; });
+          if (f == std::end(kNames)) return std::nullopt;
+          stack.push_back({K::Call, 0, f->second, 0, true});
+          i = j + 1;
+          // A call without arguments.
+          size_t k = i;
+          while (k < text.size() && text[k] == ' ') ++k;
+          if (k < text.size() && text[k] == ')') {
+            emit(stack.back());
+            stack.pop_back();
+            i = k + 1;
+            operand = false;
+          }
+          continue;
+        }
+        auto parsed = ParseOperand(word, baseRow, baseCol);
+        if (!parsed) return std::nullopt;
+        t.operand = std::move(*parsed);
+        i = j;
+      }
+      out.push_back(std::move(t));
+      operand = false;
+      continue;
+    }
+    // After an operand: an infix or postfix operator, a comma or a closing parenthesis.
+    if (c == ')' || c == ',') {
+      while (!stack.empty() && stack.back().precedence > 0) {
+        emit(stack.back());
+        stack.pop_back();
+      }
+      if (stack.empty()) return std::nullopt;
+      Pending& open = stack.back();
+      if (c == ',') {
+        if (!open.call || open.args >= 30) return std::nullopt;
+        ++open.args;
+        operand = true;
+      } else {
+        if (open.call) {
+          ++open.args;
+          emit(open);
+        }
+        stack.pop_back();
+      }
+      ++i;
+      continue;
+    }
+    K kind;
+    size_t length = 1;
+    const std::string_view rest = text.substr(i);
+    if (rest.starts_with("<>")) {
+      kind = K::NotEqual, length = 2;
+    } else if (rest.starts_with("<=")) {
+      kind = K::LessOrEqual, length = 2;
+    } else if (rest.starts_with(">=")) {
+      kind = K::GreaterOrEqual, length = 2;
+    } else {
+      switch (c) {
+        case '<':
+          kind = K::Less;
+          break;
+        case '>':
+          kind = K::Greater;
+          break;
+        case '=':
+          kind = K::Equal;
+          break;
+        case '+':
+          kind = K::Add;
+          break;
+        case '-':
+          kind = K::Subtract;
+          break;
+        case '*':
+          kind = K::Multiply;
+          break;
+        case '/':
+          kind = K::Divide;
+          break;
+        case '^':
+          kind = K::Power;
+          break;
+        case '&':
+          kind = K::Concat;
+          break;
+        case '%':
+          kind = K::Percent;
+          break;
+        default:
+          return std::nullopt;
+      }
+    }
+    i += length;
+    const int p = precedence(kind);
+    // Left to right: pops what binds at least as tightly (the prefix minus binds tighter).
+    while (!stack.empty() && stack.back().precedence >= p && stack.back().precedence > 0) {
+      emit(stack.back());
+      stack.pop_back();
+    }
+    if (kind == K::Percent) {
+      emit({kind, p});
+    } else {
+      stack.push_back({kind, p});
+      operand = true;
+    }
+  }
+  while (!stack.empty()) {
+    if (stack.back().precedence == 0) return std::nullopt;  // an unclosed parenthesis
+    emit(stack.back());
+    stack.pop_back();
+  }
+  if (operand || !model::WellFormed(out)) return std::nullopt;
+  return out;
 }
 
 model::Underline UnderlineOf(std::string_view v) {
@@ -389,9 +612,17 @@ void ConditionalFormatReader::EndRule() {
   if (block_.ranges.empty()) return;
   const uint32_t baseRow = block_.ranges.front().firstRow;
   const uint32_t baseCol = block_.ranges.front().firstCol;
-  if (type_ == "cellIs" || type_ == "expression") {
-    const bool cellIs = type_ == "cellIs";
-    rule_.kind = cellIs ? model::CfKind::CellValue : model::CfKind::Expression;
+  if (type_ == "expression") {
+    auto formula = formulas_.empty() ? std::nullopt : ParseFormula(formulas_[0], baseRow, baseCol);
+    if (!formula) {
+      ++leftOut[formulas_.empty() ? "rule without its formula" : kUnevaluated];
+      return;
+    }
+    rule_.kind = model::CfKind::Expression;
+    rule_.formula = std::move(*formula);
+  } else if (type_ == "cellIs") {
+    const bool cellIs = true;
+    rule_.kind = model::CfKind::CellValue;
     const size_t needed = cellIs && (rule_.op == model::CfOperator::Between ||
                                      rule_.op == model::CfOperator::NotBetween)
                               ? 2

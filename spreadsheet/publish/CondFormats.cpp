@@ -11,6 +11,7 @@
 #include "spreadsheet/publish/CondFormats.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace quillane::publish {
@@ -195,12 +196,213 @@ class Evaluator {
     return v;
   }
 
+  // An expression rule's formula for the cell `at`: true when it gives a non-zero number or TRUE.
+  bool Formula(const std::vector<model::CfToken>& formula, const Cell& at) const {
+    using K = model::CfToken::Kind;
+    using F = model::CfFunction;
+    struct Item {
+      Value value;
+      bool ref = false;
+      int64_t row = 0, col = 0;
+    };
+    std::vector<Item> stack;
+    std::vector<std::string> texts;  // the texts made on the way (stable: reserved)
+    texts.reserve(formula.size());
+    auto error = [] {
+      Item e;
+      e.value.rank = Value::Error;
+      return e;
+    };
+    auto number = [](double v) {
+      Item i;
+      i.value.rank = Value::Number;
+      i.value.number = v;
+      return i;
+    };
+    auto boolean = [](bool b) {
+      Item i;
+      i.value.rank = Value::Boolean;
+      i.value.number = b;
+      return i;
+    };
+    // A value as a number: texts that read as numbers, Booleans as 0 and 1, empty as 0.
+    auto toNumber = [](const Value& v, double& out) {
+      switch (v.rank) {
+        case Value::Empty:
+          out = 0;
+          return true;
+        case Value::Number:
+        case Value::Boolean:
+          out = v.number;
+          return true;
+        case Value::Text: {
+          std::string_view t = v.text;
+          while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
+          while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
+          auto [p, ec] = std::from_chars(t.data(), t.data() + t.size(), out);
+          return !t.empty() && ec == std::errc() && p == t.data() + t.size();
+        }
+        default:
+          return false;
+      }
+    };
+    auto toText = [&](const Value& v, std::string& out) {
+      switch (v.rank) {
+        case Value::Empty:
+          return true;
+        case Value::Text:
+          out = v.text;
+          return true;
+        case Value::Boolean:
+          out = v.number != 0 ? "TRUE" : "FALSE";
+          return true;
+        case Value::Number: {
+          char buf[32];
+          auto [p, ec] = std::to_chars(buf, buf + sizeof buf, v.number);
+          if (ec != std::errc()) return false;
+          out.assign(buf, p);
+          return true;
+        }
+        default:
+          return false;
+      }
+    };
+    for (const model::CfToken& t : formula) {
+      switch (t.kind) {
+        case K::Operand: {
+          Item item;
+          if (t.operand.kind == CfOperand::Kind::Cell) {
+            item.ref = true;
+            item.row = t.operand.rowRelative ? int64_t{at.row} + t.operand.row : t.operand.row;
+            item.col = t.operand.colRelative ? int64_t{at.col} + t.operand.col : t.operand.col;
+          }
+          item.value = OperandValue(t.operand, at);
+          stack.push_back(item);
+          break;
+        }
+        case K::Negate:
+        case K::Percent: {
+          double v;
+          Item& top = stack.back();
+          top = toNumber(top.value, v) ? number(t.kind == K::Negate ? -v : v / 100) : error();
+          break;
+        }
+        case K::Call: {
+          const size_t first = stack.size() - t.args;
+          Item result = error();
+          double a = 0, b = 0;
+          const Value* arg = t.args > 0 ? &stack[first].value : nullptr;
+          switch (t.function) {
+            case F::Row:
+            case F::Column: {
+              const bool row = t.function == F::Row;
+              if (t.args == 0) {
+                result = number(row ? at.row + 1.0 : at.col + 1.0);
+              } else if (stack[first].ref) {
+                result = number(static_cast<double>(row ? stack[first].row : stack[first].col) + 1);
+              }
+              break;
+            }
+            case F::Mod:
+              if (toNumber(*arg, a) && toNumber(stack[first + 1].value, b) && b != 0)
+                result = number(a - b * std::floor(a / b));
+              break;
+            case F::And:
+            case F::Or: {
+              bool all = true, any = false, ok = true;
+              for (size_t k = first; k < stack.size(); ++k) {
+                const Value& v = stack[k].value;
+                if (v.rank == Value::Empty || v.rank == Value::Text) continue;
+                if (!toNumber(v, a)) ok = false;
+                all = all && a != 0;
+                any = any || a != 0;
+              }
+              if (ok) result = boolean(t.function == F::And ? all : any);
+              break;
+            }
+            case F::Not:
+              if (toNumber(*arg, a) && arg->rank != Value::Text) result = boolean(a == 0);
+              break;
+            case F::IsBlank:
+              result = boolean(stack[first].ref && arg->rank == Value::Empty);
+              break;
+            case F::IsNumber:
+              result = boolean(arg->rank == Value::Number);
+              break;
+            case F::IsText:
+              result = boolean(arg->rank == Value::Text);
+              break;
+            case F::IsEven:
+            case F::IsOdd:
+              if (arg->rank != Value::Text && toNumber(*arg, a)) {
+                const bool even = std::fmod(std::trunc(a), 2.0) == 0;
+                result = boolean(t.function == F::IsEven ? even : !even);
+              }
+              break;
+            case F::Len: {
+              std::string s;
+              if (toText(*arg, s)) {
+                size_t n = 0;
+                for (unsigned char ch : s) n += (ch & 0xC0) != 0x80;
+                result = number(static_cast<double>(n));
+              }
+              break;
+            }
+            case F::Abs:
+              if (toNumber(*arg, a)) result = number(std::fabs(a));
+              break;
+          }
+          stack.resize(first);
+          stack.push_back(result);
+          break;
+        }
+        default: {  // the binary operators
+          const Item right = stack.back();
+          stack.pop_back();
+          Item& left = stack.back();
+          const Value x = left.value, y = right.value;
+          Item result = error();
+          if (x.rank == Value::Error || y.rank == Value::Error) {
+          } else if (t.kind >= K::Equal) {
+            const int c = Compare(x, y);
+            result = boolean(t.kind == K::Equal         ? c == 0
+                             : t.kind == K::NotEqual    ? c != 0
+                             : t.kind == K::Less        ? c < 0
+                             : t.kind == K::LessOrEqual ? c <= 0
+                             : t.kind == K::Greater     ? c > 0
+                                                        : c >= 0);
+          } else if (t.kind == K::Concat) {
+            std::string a, b;
+            if (toText(x, a) && toText(y, b)) {
+              texts.push_back(a + b);
+              result.value.rank = Value::Text;
+              result.value.text = texts.back();
+            }
+          } else {
+            double a, b;
+            if (toNumber(x, a) && toNumber(y, b)) {
+              const double v = t.kind == K::Add        ? a + b
+                               : t.kind == K::Subtract ? a - b
+                               : t.kind == K::Multiply ? a * b
+                               : t.kind == K::Divide   ? (b != 0 ? a / b : NAN)
+                                                       : std::pow(a, b);
+              if (std::isfinite(v)) result = number(v);
+            }
+          }
+          left = result;
+          break;
+        }
+      }
+    }
+    if (stack.size() != 1) return false;
+    const Value& v = stack.back().value;
+    return (v.rank == Value::Number || v.rank == Value::Boolean) && v.number != 0;
+  }
+
   bool Holds(const CfRule& rule, const Cell& cell) const {
+    if (rule.kind == CfKind::Expression) return Formula(rule.formula, cell);
     if (rule.operands.empty()) return false;
     const Value first = OperandValue(rule.operands[0], cell);
-    if (rule.kind == CfKind::Expression) {
-      return (first.rank == Value::Number || first.rank == Value::Boolean) && first.number != 0;
-    }
     const Value v = ValueOf(&cell);
     if (v.rank == Value::Error || first.rank == Value::Error) return false;
     using Op = model::CfOperator;

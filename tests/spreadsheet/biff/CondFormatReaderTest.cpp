@@ -65,41 +65,45 @@ Data Cf12(uint8_t ct, const Data& body) {
 }  // namespace
 
 TEST(CondFormatReader, RulesFormatsAndLeftOut) {
-  auto bytes = Book8([](Stream&) {},
-                     [](Stream& s) {
-                       s.Record(0x01B0, CondFmt(4, 1, 9, 1, 2));  // B2:C10
-                       // Between 10 and 20.5, solid fill of palette colour 10 (red).
-                       const uint32_t pattern = 1u << 29 | 1u << 17;
-                       s.Record(0x01B1, Cf(1, 1, {0x1E, 10, 0}, Data().U8(0x1F).Double(20.5).bytes,
-                                           pattern, Data().U16(1 << 10).U16(10 << 7).bytes));
-                       // Greater than the cell two columns right (relative), italic blue font.
-                       std::vector<uint8_t> font(118, 0);
-                       font[68] = 0x02;
-                       font[80] = 12;
-                       font[88] = 0x80;
-                       font[96] = font[100] = 1;
-                       s.Record(0x01B1, Cf(1, 5, {0x44, 1, 0, 3, 0xC0}, {}, 1u << 26, font));
-                       // A sum is an expression this engine does not evaluate; -5 is.
-                       s.Record(0x01B1, Cf(2, 0, {0x1E, 1, 0, 0x1E, 2, 0, 0x03}, {}, 0, {}));
-                       s.Record(0x01B1, Cf(1, 3, {0x1E, 5, 0, 0x13}, {}, 0, {}));
-                       // Newer rules: a three-colour scale, a data bar, an icon set.
-                       Data head;
-                       head.U16(0x0879).U16(1).Raw(std::vector<uint8_t>(8, 0));
-                       s.Record(0x0879, Data().Raw(head.bytes).Raw(CondFmt(3, 0, 4, 0, 0).bytes));
-                       Data scale;
-                       scale.U16(0).U8(0).U8(3).U8(3).U8(0);
-                       scale.Raw(Cfvo(2, 0).bytes).Double(0).Raw(Cfvo(5, 50).bytes).Double(0.5);
-                       scale.Raw(Cfvo(3, 0).bytes).Double(1);
-                       scale.Double(0).Raw(RgbColor(0xF8, 0x69, 0x6B).bytes);
-                       scale.Double(0.5).Raw(RgbColor(0xFF, 0xEB, 0x84).bytes);
-                       scale.Double(1).Raw(RgbColor(0x63, 0xBE, 0x7B).bytes);
-                       s.Record(0x087A, Cf12(3, scale));
-                       Data bar;
-                       bar.U16(0).U8(0).U8(0).U8(0).U8(100).Raw(RgbColor(0, 0x80, 0).bytes);
-                       bar.Raw(Cfvo(1, 2).bytes).Raw(Cfvo(4, 80).bytes);
-                       s.Record(0x087A, Cf12(4, bar));
-                       s.Record(0x087A, Cf12(6, Data()));
-                     });
+  auto bytes = Book8(
+      [](Stream&) {},
+      [](Stream& s) {
+        s.Record(0x01B0, CondFmt(5, 1, 9, 1, 2));  // B2:C10
+        // Between 10 and 20.5, solid fill of palette colour 10 (red).
+        const uint32_t pattern = 1u << 29 | 1u << 17;
+        s.Record(0x01B1, Cf(1, 1, {0x1E, 10, 0}, Data().U8(0x1F).Double(20.5).bytes, pattern,
+                            Data().U16(1 << 10).U16(10 << 7).bytes));
+        // Greater than the cell two columns right (relative), italic blue font.
+        std::vector<uint8_t> font(118, 0);
+        font[68] = 0x02;
+        font[80] = 12;
+        font[88] = 0x80;
+        font[96] = font[100] = 1;
+        s.Record(0x01B1, Cf(1, 5, {0x44, 1, 0, 3, 0xC0}, {}, 1u << 26, font));
+        // SUM is a function this engine does not evaluate; MOD(ROW(),2)=0
+        // and -5 are kept.
+        s.Record(0x01B1, Cf(2, 0, {0x1E, 1, 0, 0x42, 1, 4, 0}, {}, 0, {}));
+        s.Record(0x01B1,
+                 Cf(2, 0, {0x42, 0, 8, 0, 0x1E, 2, 0, 0x41, 39, 0, 0x1E, 0, 0, 0x0B}, {}, 0, {}));
+        s.Record(0x01B1, Cf(1, 3, {0x1E, 5, 0, 0x13}, {}, 0, {}));
+        // Newer rules: a three-colour scale, a data bar, an icon set.
+        Data head;
+        head.U16(0x0879).U16(1).Raw(std::vector<uint8_t>(8, 0));
+        s.Record(0x0879, Data().Raw(head.bytes).Raw(CondFmt(3, 0, 4, 0, 0).bytes));
+        Data scale;
+        scale.U16(0).U8(0).U8(3).U8(3).U8(0);
+        scale.Raw(Cfvo(2, 0).bytes).Double(0).Raw(Cfvo(5, 50).bytes).Double(0.5);
+        scale.Raw(Cfvo(3, 0).bytes).Double(1);
+        scale.Double(0).Raw(RgbColor(0xF8, 0x69, 0x6B).bytes);
+        scale.Double(0.5).Raw(RgbColor(0xFF, 0xEB, 0x84).bytes);
+        scale.Double(1).Raw(RgbColor(0x63, 0xBE, 0x7B).bytes);
+        s.Record(0x087A, Cf12(3, scale));
+        Data bar;
+        bar.U16(0).U8(0).U8(0).U8(0).U8(100).Raw(RgbColor(0, 0x80, 0).bytes);
+        bar.Raw(Cfvo(1, 2).bytes).Raw(Cfvo(4, 80).bytes);
+        s.Record(0x087A, Cf12(4, bar));
+        s.Record(0x087A, Cf12(6, Data()));
+      });
   model::Workbook book = biff::ReadWorkbook(bytes, "");
   const model::Sheet& sheet = book.sheets.at(0);
   ASSERT_EQ(sheet.conditionalFormats.size(), 2u);
@@ -107,7 +111,7 @@ TEST(CondFormatReader, RulesFormatsAndLeftOut) {
   ASSERT_EQ(first.ranges.size(), 1u);
   EXPECT_EQ(first.ranges[0].firstRow, 1u);
   EXPECT_EQ(first.ranges[0].lastCol, 2u);
-  ASSERT_EQ(first.rules.size(), 3u);
+  ASSERT_EQ(first.rules.size(), 4u);
   const auto& between = first.rules[0];
   EXPECT_EQ(between.op, model::CfOperator::Between);
   ASSERT_EQ(between.operands.size(), 2u);
@@ -127,7 +131,12 @@ TEST(CondFormatReader, RulesFormatsAndLeftOut) {
   EXPECT_FALSE(greater.style.strike);
   EXPECT_FALSE(greater.style.bold);
   EXPECT_EQ(greater.style.fontColor, model::Color::Rgb(0x0000FF));
-  EXPECT_EQ(first.rules[2].operands.at(0).number, -5);
+  using K = model::CfToken::Kind;
+  std::vector<K> steps;
+  for (const auto& t : first.rules[2].formula) steps.push_back(t.kind);
+  EXPECT_EQ(steps, (std::vector<K>{K::Call, K::Operand, K::Call, K::Operand, K::Equal}));
+  EXPECT_EQ(first.rules[2].formula[2].function, model::CfFunction::Mod);
+  EXPECT_EQ(first.rules[3].operands.at(0).number, -5);
   EXPECT_LT(first.rules[1].priority, first.rules[2].priority);
 
   const auto& newer = sheet.conditionalFormats[1];

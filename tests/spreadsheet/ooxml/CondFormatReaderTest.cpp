@@ -1,7 +1,10 @@
 // Conditional formats of .xlsx sheets: <conditionalFormatting> with the <dxfs> of the styles.
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "spreadsheet/ooxml/WorkbookReader.h"
+#include "spreadsheet/publish/PagePublisher.h"
 #include "tests/spreadsheet/ooxml/Package.h"
 
 using namespace quillane;
@@ -29,7 +32,7 @@ TEST(OoxmlCondFormats, RulesDifferentialFormatsAndLeftOut) {
       "<formula>-1.5</formula><formula>\"a\"\"b\"</formula></cfRule>"
       "<cfRule type=\"cellIs\" dxfId=\"1\" priority=\"1\" stopIfTrue=\"1\" "
       "operator=\"lessThan\"><formula>$A1</formula></cfRule>"
-      "<cfRule type=\"expression\" dxfId=\"0\" priority=\"2\"><formula>MOD(ROW(),2)=0</formula>"
+      "<cfRule type=\"expression\" dxfId=\"0\" priority=\"2\"><formula>SUM(A1:A3)&gt;2</formula>"
       "</cfRule><cfRule type=\"top10\" dxfId=\"0\" priority=\"4\" rank=\"3\"/>"
       "</conditionalFormatting>"
       "<conditionalFormatting sqref=\"F1:F5\"><cfRule type=\"colorScale\" priority=\"5\">"
@@ -89,4 +92,49 @@ TEST(OoxmlCondFormats, RulesDifferentialFormatsAndLeftOut) {
   const std::map<std::string, uint32_t> leftOut = {{"formula the engine cannot evaluate", 2},
                                                    {"top10 rule", 1}};
   EXPECT_EQ(sheet.conditionalRulesLeftOut, leftOut);
+}
+
+// Expression rules as the page evaluates them: banding by row, functions of the cells, the
+// precedence of the operators.
+TEST(OoxmlCondFormats, ExpressionsOnThePage) {
+  qt::PackageParts p;
+  p.sheetNames = {"S"};
+  p.parts["xl/styles.xml"] =
+      std::string("<styleSheet xmlns=\"") + qt::kMainNs +
+      "\"><fonts count=\"1\"><font><sz val=\"11\"/></font></fonts><cellXfs count=\"1\"><xf/>"
+      "</cellXfs><dxfs count=\"2\"><dxf><fill><patternFill><bgColor rgb=\"FFFFFF00\"/>"
+      "</patternFill></fill></dxf><dxf><font><color rgb=\"FFFF0000\"/></font></dxf></dxfs>"
+      "</styleSheet>";
+  std::string rows;
+  for (int r = 1; r <= 4; ++r) {
+    const std::string n = std::to_string(r);
+    rows += "<row r=\"" + n + "\"><c r=\"A" + n + "\"><v>" + std::to_string(r * 10 + 1) +
+            "</v></c><c r=\"B" + n + "\" t=\"inlineStr\"><is><t>" + std::string(r, 'x') +
+            "</t></is></c></row>";
+  }
+  p.parts["xl/worksheets/sheet1.xml"] = qt::SheetXml(
+      "<sheetData>" + rows +
+      "</sheetData><conditionalFormatting sqref=\"A1:A4\"><cfRule type=\"expression\" "
+      "dxfId=\"0\" priority=\"1\"><formula>ISEVEN(ROW())</formula></cfRule></conditionalFormatting>"
+      "<conditionalFormatting sqref=\"B1:B4\"><cfRule type=\"expression\" dxfId=\"1\" "
+      "priority=\"2\"><formula>AND($A1&gt;12,LEN(B1)&lt;&gt;3,-2^2=4,MOD(A1,10)*2%=0.02,"
+      "B1&amp;\"!\"&lt;&gt;\"x!\")</formula></cfRule></conditionalFormatting>");
+  const model::Workbook book = ooxml::ReadWorkbookBytes(p.Build(), "");
+  ASSERT_EQ(book.sheets.at(0).conditionalFormats.size(), 2u);
+  const std::string html = publish::RenderSheet(book, 0, "x.files").html;
+  auto css = [&](const std::string& content) {
+    std::smatch m, rule;
+    if (!std::regex_search(html, m, std::regex("<td class=\"(c\\d+)\">" + content + "<")))
+      return std::string();
+    std::regex_search(html, rule, std::regex("\\." + m[1].str() + "\\{([^}]*)\\}"));
+    return rule[1].str();
+  };
+  EXPECT_EQ(css("11").find("background"), std::string::npos);
+  EXPECT_NE(css("21").find("background:#ffff00"), std::string::npos);
+  EXPECT_EQ(css("31").find("background"), std::string::npos);
+  EXPECT_NE(css("41").find("background:#ffff00"), std::string::npos);
+  EXPECT_EQ(css("x").find("color:#ff0000"), std::string::npos);     // A1 is 11
+  EXPECT_NE(css("xx").find("color:#ff0000"), std::string::npos);    // 21, two letters
+  EXPECT_EQ(css("xxx").find("color:#ff0000"), std::string::npos);   // three letters
+  EXPECT_NE(css("xxxx").find("color:#ff0000"), std::string::npos);  // 41
 }
