@@ -7,7 +7,9 @@
 // gives a number its bar unless one did before. Values compare as the application compares them:
 // numbers below texts below Booleans, texts without regard to case, an empty cell as 0, "" or
 // FALSE; an error never matches.
-// Bounds: the work grows with the cells each block covers times its rules.
+// Bounds: the work grows with the cells each block covers times its rules and the steps of
+// their formulas; past a budget of 64 steps per cell of the sheet (and 16 million more) the rules
+// left are not applied, so a hostile file of many blocks over whole columns costs a bounded time.
 #include "spreadsheet/publish/CondFormats.h"
 
 #include <algorithm>
@@ -453,6 +455,7 @@ void CondFormats::Prepare(const model::Workbook& book, const model::Sheet& sheet
   looks_.clear();
   if (sheet.conditionalFormats.empty() || cells.empty()) return;
   const Evaluator eval(book, cells);
+  int64_t budget = 64 * static_cast<int64_t>(cells.size()) + (int64_t{1} << 24);
 
   // The cells of each block that hold a value, as indexes into `cells`.
   std::vector<std::vector<size_t>> covered(sheet.conditionalFormats.size());
@@ -461,7 +464,7 @@ void CondFormats::Prepare(const model::Workbook& book, const model::Sheet& sheet
     for (const model::Range& range : sheet.conditionalFormats[b].ranges) {
       auto it = std::lower_bound(cells.begin(), cells.end(), range.firstRow,
                                  [](const Cell* c, uint32_t row) { return c->row < row; });
-      for (; it != cells.end() && (*it)->row <= range.lastRow; ++it) {
+      for (; it != cells.end() && (*it)->row <= range.lastRow && --budget > 0; ++it) {
         const Cell& c = **it;
         if (c.col >= range.firstCol && c.col <= range.lastCol && c.type != CellType::Blank)
           list.push_back(static_cast<size_t>(it - cells.begin()));
@@ -489,6 +492,8 @@ void CondFormats::Prepare(const model::Workbook& book, const model::Sheet& sheet
   for (const Ref& ref : order) {
     const CfRule& rule = sheet.conditionalFormats[ref.block].rules[ref.rule];
     const std::vector<size_t>& list = covered[ref.block];
+    budget -= static_cast<int64_t>(list.size() * (rule.formula.size() + rule.operands.size() + 1));
+    if (budget <= 0) break;
     if (rule.kind == CfKind::CellValue || rule.kind == CfKind::Expression) {
       for (size_t i : list) {
         const Cell& cell = *cells[i];
