@@ -621,12 +621,9 @@ void ConditionalFormatReader::EndRule() {
     rule_.kind = model::CfKind::Expression;
     rule_.formula = std::move(*formula);
   } else if (type_ == "cellIs") {
-    const bool cellIs = true;
     rule_.kind = model::CfKind::CellValue;
-    const size_t needed = cellIs && (rule_.op == model::CfOperator::Between ||
-                                     rule_.op == model::CfOperator::NotBetween)
-                              ? 2
-                              : 1;
+    const size_t needed =
+        rule_.op == model::CfOperator::Between || rule_.op == model::CfOperator::NotBetween ? 2 : 1;
     if (formulas_.size() < needed) {
       ++leftOut["rule without its formula"];
       return;
