@@ -138,3 +138,33 @@ TEST(OoxmlCondFormats, ExpressionsOnThePage) {
   EXPECT_EQ(css("xxx").find("color:#ff0000"), std::string::npos);   // three letters
   EXPECT_NE(css("xxxx").find("color:#ff0000"), std::string::npos);  // 41
 }
+
+// Which expression formulas are kept: those of the operators and functions the page evaluates,
+// written whole.
+TEST(OoxmlCondFormats, ExpressionsKeptOrLeftOut) {
+  const std::vector<std::pair<std::string, bool>> cases = {
+      {"NOT(ISBLANK($A$1))", true},
+      {"(A1+2)*3&gt;=-4%", true},
+      {"OR(A1=\"a\"\"b\",TRUE)", true},
+      {"ROW()=COLUMN($B$2)", true},
+      {"A1:B2&gt;1", false},    // a range
+      {"Sheet2!A1=1", false},   // another sheet
+      {"SUM(A1)&gt;1", false},  // another function
+      {"(1+2", false},          // unclosed
+      {"1+", false},            // an operator without its operand
+      {"MOD(A1)=1", false},     // too few arguments
+      {"\"open=1", false},      // an unended text
+      {"MyName&gt;1", false},   // a name
+  };
+  for (const auto& [formula, kept] : cases) {
+    qt::PackageParts p;
+    p.sheetNames = {"S"};
+    p.parts["xl/worksheets/sheet1.xml"] = qt::SheetXml(
+        "<sheetData/><conditionalFormatting sqref=\"A1\"><cfRule type=\"expression\" "
+        "priority=\"1\"><formula>" +
+        formula + "</formula></cfRule></conditionalFormatting>");
+    const model::Workbook book = ooxml::ReadWorkbookBytes(p.Build(), "");
+    EXPECT_EQ(book.sheets.at(0).conditionalFormats.size(), kept ? 1u : 0u) << formula;
+    EXPECT_EQ(book.sheets.at(0).conditionalRulesLeftOut.size(), kept ? 0u : 1u) << formula;
+  }
+}

@@ -136,3 +136,36 @@ TEST(CondFormats, ColourScalesAndDataBars) {
   EXPECT_NE(b.CssOf("100").find("background:#ffffff"), std::string::npos);
   EXPECT_NE(b.CssOf("50").find("background:#808080"), std::string::npos) << b.CssOf("50");
 }
+
+// Comparisons across kinds of values, and data bars that fade or hide their value.
+TEST(CondFormats, MixedValuesAndBarLooks) {
+  Book b;
+  b.Number(0, 0, 5);
+  b.Text(1, 0, "five");
+  Cell error{2, 0, 0, CellType::Error, false, 0x07, 0, 0};
+  b.sheet().cells.push_back(error);
+  b.Number(3, 0, 50);
+  ConditionalFormat block;
+  block.ranges = {{0, 3, 0, 0}};
+  // Not between 1 and 10: texts sort after every number, errors never match.
+  block.rules = {ValueRule(CfOperator::NotBetween, {Num(10), Num(1)}, 0x123456, 1)};
+  ConditionalFormat bars;
+  bars.ranges = {{0, 3, 0, 0}};
+  CfRule bar;
+  bar.kind = CfKind::DataBar;
+  bar.priority = 2;
+  bar.bar.showValue = false;
+  bar.bar.color = Color::Rgb(0x000000);
+  bars.rules = {bar};
+  b.sheet().conditionalFormats = {block, bars};
+  b.sheet().Normalize();
+  EXPECT_EQ(b.CssOf("5").find("#123456"), std::string::npos);
+  EXPECT_NE(b.CssOf("five").find("background:#123456"), std::string::npos);
+  EXPECT_EQ(b.CssOf("#DIV/0!"), "text-align:center");
+  const std::string fifty = b.CssOf("50");
+  EXPECT_NE(fifty.find("background:#123456"), std::string::npos) << fifty;
+  EXPECT_NE(fifty.find("linear-gradient(90deg,#000000,#bfbfbf 90%,transparent 90%)"),
+            std::string::npos)
+      << fifty;
+  EXPECT_NE(fifty.find("color:transparent"), std::string::npos);
+}
