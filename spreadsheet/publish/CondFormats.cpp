@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <map>
+#include <unordered_map>
 
 namespace quillane::publish {
 
@@ -53,13 +55,20 @@ int Compare(Value a, Value b) {
   return a.number < b.number ? -1 : a.number > b.number ? 1 : 0;
 }
 
+// What the rules gave one cell so far; the merged formats are shared (`Styles`), so a state is
+// small whatever the rules set.
 struct State {
-  model::DiffStyle style;
-  std::optional<uint32_t> scaleFill;
-  int barPercent = -1;
-  uint32_t barColor = 0;
-  bool barGradient = false, hideValue = false;
-  bool stopped = false;
+  int32_t style = -1;  // index into Styles::merged
+  int32_t barPercent = -1;
+  uint32_t scaleFill = 0, barColor = 0;
+  bool hasScale = false, barGradient = false, hideValue = false, stopped = false;
+};
+
+// A stack item of a formula: a value, and for a cell reference its place.
+struct Item {
+  Value value;
+  bool ref = false;
+  int64_t row = 0, col = 0;
 };
 
 template <typename T>
@@ -80,36 +89,21 @@ void Merge(model::DiffStyle& to, const model::DiffStyle& from) {
   Fill(to.bottom, from.bottom);
 }
 
-void KeyColor(std::string& key, const std::optional<model::Color>& c) {
-  key += c ? (c->automatic ? "a" : std::to_string(c->rgb)) : "-";
-  key += ',';
-}
+// A state's look as two numbers: the same numbers are the same look.
+struct LookKey {
+  uint64_t a, b;
+  bool operator==(const LookKey&) const = default;
+};
+struct LookKeyHash {
+  size_t operator()(const LookKey& k) const { return std::hash<uint64_t>()(k.a * 31 + k.b); }
+};
 
-std::string KeyOf(const State& s) {
-  std::string key;
-  const model::DiffStyle& d = s.style;
-  KeyColor(key, d.fontColor);
-  for (const auto* b : {&d.bold, &d.italic, &d.strike}) key += *b ? (**b ? '1' : '0') : '-';
-  key += d.underline ? static_cast<char>('0' + static_cast<int>(*d.underline)) : '-';
-  if (d.fill) {
-    key += 'f' + std::to_string(d.fill->pattern) + ',';
-    KeyColor(key, d.fill->color);
-    KeyColor(key, d.fill->background);
-  }
-  for (const auto* b : {&d.left, &d.right, &d.top, &d.bottom}) {
-    if (*b) {
-      key += 'b' + std::to_string((*b)->style) + ',';
-      KeyColor(key, (*b)->color);
-    } else {
-      key += '-';
-    }
-  }
-  if (s.scaleFill) key += 's' + std::to_string(*s.scaleFill);
-  if (s.barPercent >= 0) {
-    key += 'd' + std::to_string(s.barPercent) + ',' + std::to_string(s.barColor) +
-           (s.barGradient ? "g" : "") + (s.hideValue ? "h" : "");
-  }
-  return key;
+LookKey KeyOf(const State& s) {
+  const uint64_t scale = s.hasScale ? (uint64_t{1} << 24) | s.scaleFill : 0;
+  const uint64_t flags = (s.barGradient ? 1u : 0u) | (s.hideValue ? 2u : 0u);
+  return {(static_cast<uint64_t>(static_cast<uint32_t>(s.style)) << 32) | scale,
+          (static_cast<uint64_t>(static_cast<uint32_t>(s.barPercent)) << 32) |
+              (static_cast<uint64_t>(s.barColor) << 8) | flags};
 }
 
 // The value a threshold stands for among `sorted` numbers (not empty).
@@ -202,13 +196,10 @@ class Evaluator {
   bool Formula(const std::vector<model::CfToken>& formula, const Cell& at) const {
     using K = model::CfToken::Kind;
     using F = model::CfFunction;
-    struct Item {
-      Value value;
-      bool ref = false;
-      int64_t row = 0, col = 0;
-    };
-    std::vector<Item> stack;
-    std::vector<std::string> texts;  // the texts made on the way (stable: reserved)
+    std::vector<Item>& stack = stack_;
+    std::vector<std::string>& texts = texts_;  // the texts made on the way (stable: reserved)
+    stack.clear();
+    texts.clear();
     texts.reserve(formula.size());
     auto error = [] {
       Item e;
@@ -445,14 +436,18 @@ class Evaluator {
  private:
   const model::Workbook& book_;
   const std::vector<const Cell*>& cells_;
+  mutable std::vector<Item> stack_;  // reused by every formula
+  mutable std::vector<std::string> texts_;
 };
 
 }  // namespace
 
 void CondFormats::Prepare(const model::Workbook& book, const model::Sheet& sheet,
                           const std::vector<const Cell*>& cells) {
-  at_.clear();
+  lookOf_.clear();
   looks_.clear();
+  changed_ = 0;
+  base_ = sheet.cells.data();
   if (sheet.conditionalFormats.empty() || cells.empty()) return;
   const Evaluator eval(book, cells);
   int64_t budget = 64 * static_cast<int64_t>(cells.size()) + (int64_t{1} << 24);
@@ -488,7 +483,29 @@ void CondFormats::Prepare(const model::Workbook& book, const model::Sheet& sheet
   std::stable_sort(order.begin(), order.end(),
                    [](const Ref& x, const Ref& y) { return x.priority < y.priority; });
 
-  std::unordered_map<size_t, State> states;
+  // The state of each cell a rule touched: slot[i] indexes `states`.
+  std::vector<int32_t> slot(cells.size(), -1);
+  std::vector<State> states;
+  // The formats merged so far, each made once for a (merged format, rule) pair.
+  std::vector<model::DiffStyle> merged;
+  std::map<std::pair<int32_t, const model::DiffStyle*>, int32_t> memo;
+  auto mergeId = [&](int32_t from, const model::DiffStyle* add) {
+    auto [it, added] = memo.try_emplace({from, add}, static_cast<int32_t>(merged.size()));
+    if (added) {
+      model::DiffStyle d = from < 0 ? model::DiffStyle{} : merged[static_cast<size_t>(from)];
+      Merge(d, *add);
+      merged.push_back(std::move(d));
+    }
+    return it->second;
+  };
+  auto find = [&](size_t i) -> State* { return slot[i] < 0 ? nullptr : &states[slot[i]]; };
+  auto make = [&](size_t i) -> State& {
+    if (slot[i] < 0) {
+      slot[i] = static_cast<int32_t>(states.size());
+      states.emplace_back();
+    }
+    return states[slot[i]];
+  };
   for (const Ref& ref : order) {
     const CfRule& rule = sheet.conditionalFormats[ref.block].rules[ref.rule];
     const std::vector<size_t>& list = covered[ref.block];
@@ -497,11 +514,11 @@ void CondFormats::Prepare(const model::Workbook& book, const model::Sheet& sheet
     if (rule.kind == CfKind::CellValue || rule.kind == CfKind::Expression) {
       for (size_t i : list) {
         const Cell& cell = *cells[i];
-        auto it = states.find(i);
-        if (it != states.end() && it->second.stopped) continue;
+        const State* known = find(i);
+        if (known && known->stopped) continue;
         if (!eval.Holds(rule, cell)) continue;
-        State& s = it != states.end() ? it->second : states[i];
-        Merge(s.style, rule.style);
+        State& s = make(i);
+        s.style = mergeId(s.style, &rule.style);
         s.stopped = rule.stopIfTrue;
       }
       continue;
@@ -521,9 +538,9 @@ void CondFormats::Prepare(const model::Workbook& book, const model::Sheet& sheet
       for (size_t k = 1; k < at.size(); ++k) at[k] = std::max(at[k], at[k - 1]);
       for (size_t i : list) {
         if (cells[i]->type != CellType::Number || !std::isfinite(cells[i]->number)) continue;
-        auto it = states.find(i);
-        if (it != states.end() &&
-            (it->second.stopped || it->second.scaleFill || it->second.style.fill)) {
+        const State* known = find(i);
+        if (known && (known->stopped || known->hasScale ||
+                      (known->style >= 0 && merged[known->style].fill))) {
           continue;
         }
         const double v = cells[i]->number;
@@ -540,7 +557,9 @@ void CondFormats::Prepare(const model::Workbook& book, const model::Sheet& sheet
             }
           }
         }
-        (it != states.end() ? it->second : states[i]).scaleFill = color;
+        State& s = make(i);
+        s.scaleFill = color;
+        s.hasScale = true;
       }
     } else {
       const model::CfDataBar& bar = rule.bar;
@@ -550,11 +569,11 @@ void CondFormats::Prepare(const model::Workbook& book, const model::Sheet& sheet
       const int maxLength = std::max(bar.minLength, bar.maxLength);
       for (size_t i : list) {
         if (cells[i]->type != CellType::Number || !std::isfinite(cells[i]->number)) continue;
-        auto it = states.find(i);
-        if (it != states.end() && (it->second.stopped || it->second.barPercent >= 0)) continue;
+        const State* known = find(i);
+        if (known && (known->stopped || known->barPercent >= 0)) continue;
         const double share = hi > lo ? std::clamp((cells[i]->number - lo) / (hi - lo), 0.0, 1.0)
                                      : (cells[i]->number >= hi ? 1.0 : 0.0);
-        State& s = it != states.end() ? it->second : states[i];
+        State& s = make(i);
         s.barPercent = static_cast<int>(std::lround(minLength + share * (maxLength - minLength)));
         s.barColor = bar.color.Or(0x638EC6);
         s.barGradient = bar.gradient;
@@ -563,13 +582,24 @@ void CondFormats::Prepare(const model::Workbook& book, const model::Sheet& sheet
     }
   }
 
-  std::unordered_map<std::string, uint32_t> ids;
-  for (const auto& [i, s] : states) {
-    CondLook look{s.style, s.scaleFill, s.barPercent, s.barColor, s.barGradient, s.hideValue};
+  std::unordered_map<LookKey, int32_t, LookKeyHash> ids;
+  for (size_t i = 0; i < cells.size(); ++i) {
+    const State* s = find(i);
+    if (!s) continue;
+    static const model::DiffStyle kNone;
+    const model::DiffStyle& style = s->style >= 0 ? merged[static_cast<size_t>(s->style)] : kNone;
+    CondLook look{
+        style,          s->hasScale ? std::optional<uint32_t>(s->scaleFill) : std::nullopt,
+        s->barPercent,  s->barColor,
+        s->barGradient, s->hideValue};
     if (!look.Changes()) continue;
-    auto [it, added] = ids.try_emplace(KeyOf(s), static_cast<uint32_t>(looks_.size()));
+    auto [it, added] = ids.try_emplace(KeyOf(*s), static_cast<int32_t>(looks_.size()));
     if (added) looks_.push_back(std::move(look));
-    at_.emplace((static_cast<uint64_t>(cells[i]->row) << 16) | cells[i]->col, it->second);
+    const size_t at = static_cast<size_t>(cells[i] - base_);
+    if (at >= sheet.cells.size()) continue;  // not a cell of the sheet
+    if (lookOf_.empty()) lookOf_.assign(sheet.cells.size(), -1);
+    lookOf_[at] = it->second;
+    ++changed_;
   }
 }
 

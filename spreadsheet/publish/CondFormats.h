@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "spreadsheet/model/Workbook.h"
@@ -26,24 +25,26 @@ struct CondLook {
 
 class CondFormats {
  public:
-  // Evaluates the rules of `sheet` for its cells, given sorted by position with one cell per
-  // position. Cells without a value (blank) are not tested.
+  // Evaluates the rules of `sheet` for its cells, given as pointers into `sheet.cells` sorted by
+  // position, one cell per position. Cells without a value (blank) are not tested.
   void Prepare(const model::Workbook& book, const model::Sheet& sheet,
                const std::vector<const model::Cell*>& cells);
 
-  bool Empty() const { return at_.empty(); }
-  // The look the rules give the cell at a position: an index into Looks(), or -1.
-  int LookAt(uint32_t row, uint16_t col) const {
-    auto it = at_.find((static_cast<uint64_t>(row) << 16) | col);
-    return it == at_.end() ? -1 : static_cast<int>(it->second);
+  bool Empty() const { return lookOf_.empty(); }
+  // The look the rules give a cell of the sheet: an index into Look(), or -1.
+  int LookOf(const model::Cell* cell) const {
+    const size_t at = static_cast<size_t>(cell - base_);
+    return at < lookOf_.size() ? lookOf_[at] : -1;
   }
   const CondLook& Look(int index) const { return looks_[static_cast<size_t>(index)]; }
   // The cells whose look a rule changes.
-  size_t ChangedCells() const { return at_.size(); }
+  size_t ChangedCells() const { return changed_; }
 
  private:
-  std::unordered_map<uint64_t, uint32_t> at_;  // position -> index into looks_
-  std::vector<CondLook> looks_;                // distinct looks
+  const model::Cell* base_ = nullptr;  // sheet.cells
+  std::vector<int32_t> lookOf_;        // per cell of sheet.cells: index into looks_, or -1
+  std::vector<CondLook> looks_;        // distinct looks
+  size_t changed_ = 0;
 };
 
 }  // namespace quillane::publish

@@ -57,7 +57,7 @@ void Renderer::EmitCell(const Cell* cell, uint32_t row, uint16_t col, int colspa
     AppendCellName(out_, {row, col});
     out_ += '"';
   }
-  const int look = condFormats_.Empty() ? -1 : condFormats_.LookAt(row, col);
+  const int look = condFormats_.Empty() ? -1 : condFormats_.LookOf(cell);
   ClassTable::AppendAttribute(
       out_, look < 0 ? styles_.CellClass(cell->style, d.kind, d.colorIndex, overflow)
                      : styles_.CondClass(cell->style, d.kind, d.colorIndex, overflow,
