@@ -74,6 +74,51 @@ void BM_PublishSheet(benchmark::State& state) {
   state.counters["peak_RSS_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
+// The same sheet under conditional formats over every cell: a comparison with a fill, a
+// formula rule, a colour scale over the number columns and a data bar over the first.
+void BM_PublishSheetWithRules(benchmark::State& state) {
+  const int rows = static_cast<int>(state.range(0)), cols = 10;
+  Workbook book = MakeBook(rows, cols);
+  Sheet& sheet = book.sheets[0];
+  const uint32_t last = static_cast<uint32_t>(rows - 1);
+  CfRule greater;
+  greater.op = CfOperator::Greater;
+  greater.operands.push_back(CfOperand{CfOperand::Kind::Number, 1000, "", 0, 0, false, false});
+  greater.style.fill = CfFill{1, Color::Rgb(0xFFC7CE), Color::Auto()};
+  greater.style.fontColor = Color::Rgb(0x9C0006);
+  CfRule odd;  // ISODD(ROW())
+  odd.kind = CfKind::Expression;
+  odd.priority = 1;
+  odd.formula.resize(2);
+  odd.formula[1].kind = CfToken::Kind::Call;
+  odd.formula[0].kind = CfToken::Kind::Call;
+  odd.formula[0].function = CfFunction::Row;
+  odd.formula[1].function = CfFunction::IsOdd;
+  odd.formula[1].args = 1;
+  odd.style.italic = true;
+  CfRule scale;
+  scale.kind = CfKind::ColorScale;
+  scale.priority = 2;
+  scale.scale = {{{CfThreshold::Kind::Min, 0}, Color::Rgb(0xF8696B)},
+                 {{CfThreshold::Kind::Percentile, 50}, Color::Rgb(0xFFEB84)},
+                 {{CfThreshold::Kind::Max, 0}, Color::Rgb(0x63BE7B)}};
+  CfRule bar;
+  bar.kind = CfKind::DataBar;
+  bar.priority = 3;
+  sheet.conditionalFormats.push_back({{{0, last, 0, 9}}, {greater, odd}});
+  sheet.conditionalFormats.push_back({{{0, last, 2, 2}, {0, last, 4, 8}}, {scale}});
+  sheet.conditionalFormats.push_back({{{0, last, 0, 0}}, {bar}});
+  size_t bytes = 0;
+  for (auto _ : state) {
+    quillane::publish::Page page = quillane::publish::RenderSheet(book, 0, "bench_1.files");
+    bytes = page.html.size();
+    benchmark::DoNotOptimize(page.html.data());
+  }
+  state.counters["cells_per_second"] = benchmark::Counter(
+      static_cast<double>(rows) * cols, benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["page_MB"] = static_cast<double>(bytes) / 1e6;
+}
+
 // Sheets whose rectangle is the whole grid but whose content is small: one cell at the last
 // position (0), the same with every column filled (1), with only the first column filled (2).
 // The page's work and size follow what shows, not the 16.7 million positions of the grid.
@@ -104,6 +149,7 @@ void BM_PublishWholeGridSheet(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_PublishSheet)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PublishSheetWithRules)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PublishWholeGridSheet)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

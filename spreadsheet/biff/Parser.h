@@ -11,6 +11,7 @@
 //                      notes, links, drawings; the sheet made whole at its EOF;
 //   Charts.cpp         the chart substreams embedded in a sheet, and the sheet references of
 //                      their series.
+//   CondFormats.cpp    the sheet's conditional formats.
 #pragma once
 
 #include <cstdint>
@@ -89,6 +90,10 @@ struct Substream {
   bool chartObject = false;
   ChartPlace chartPlace;
   std::vector<std::pair<model::Chart, ChartPlace>> charts;
+  // Conditional formats: the block the CF records that follow belong to, and the first cell of
+  // its bounding range (relative references count from it).
+  int64_t condFormat = -1;
+  uint32_t cfBaseRow = 0, cfBaseCol = 0, cfPriority = 0;
 };
 
 struct SheetEntry {
@@ -172,6 +177,10 @@ class Parser {
   void OnObj5(ByteReader r, Substream& st);
   size_t ReadEmbedded(size_t pos, Substream& st);
   void PlaceCharts(Substream& st);
+  // Conditional formats (CondFormats.cpp): CONDFMT and CONDFMT12 open a block, CF and CF12 add
+  // its rules.
+  void OnCondFmt(uint16_t id, ByteReader r, Substream& st);
+  void OnCf(uint16_t id, ByteReader r, Substream& st);
 
   // A cell past the grid of the file format is damage: it is left out (the caller fills a
   // scratch cell). Throws ReadError past the limits on cells per sheet and per workbook.

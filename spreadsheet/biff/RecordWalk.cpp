@@ -273,6 +273,14 @@ void Parser::HandleSheet(uint16_t id, std::span<const uint8_t> data, size_t next
     case rec::kMsoDrawing:
       AppendContinued(st.drawing, data, next);
       return;
+    case rec::kCondFmt:
+    case rec::kCondFmt12:
+      if (version_ == 8) OnCondFmt(id, r, st);
+      return;
+    case rec::kCf:
+    case rec::kCf12:
+      if (version_ == 8) OnCf(id, r, st);
+      return;
     default:
       return;
   }

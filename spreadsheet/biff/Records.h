@@ -54,6 +54,8 @@ inline constexpr uint16_t kRk = 0x027E, kRk2 = 0x007E;
 inline constexpr uint16_t kRrdHead = 0x0138;
 inline constexpr uint16_t kUsrExcl = 0x0194, kFileLock = 0x0195, kRrdInfo = 0x0196;
 inline constexpr uint16_t kSupBook = 0x01AE;
+inline constexpr uint16_t kCondFmt = 0x01B0, kCf = 0x01B1;
+inline constexpr uint16_t kCondFmt12 = 0x0879, kCf12 = 0x087A;
 inline constexpr uint16_t kTxo = 0x01B6;
 inline constexpr uint16_t kHlink = 0x01B8;
 inline constexpr uint16_t kHlinkTooltip = 0x0800;

@@ -1,4 +1,5 @@
-// Value types the workbook model and its charts share: colours, fonts and cell ranges.
+// Value types the workbook model, its charts and its conditional formats share: colours, borders,
+// fonts and cell ranges.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,14 @@ struct Color {
   // The colour, or `fallback` when it is automatic.
   constexpr uint32_t Or(uint32_t fallback) const { return automatic ? fallback : rgb; }
   bool operator==(const Color&) const = default;
+};
+
+// Border line styles: 0 none, 1 thin, 2 medium, 3 dashed, 4 dotted, 5 thick, 6 double, 7 hair,
+// 8 medium dashed, 9 dash-dot, 10 medium dash-dot, 11 dash-dot-dot, 12 medium dash-dot-dot,
+// 13 slanted dash-dot.
+struct Border {
+  uint8_t style = 0;
+  Color color;
 };
 
 enum class Underline : uint8_t { None, Single, Double, SingleAccounting, DoubleAccounting };

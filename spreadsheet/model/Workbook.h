@@ -18,6 +18,7 @@
 
 #include "spreadsheet/model/Basics.h"
 #include "spreadsheet/model/Chart.h"
+#include "spreadsheet/model/ConditionalFormat.h"
 #include "spreadsheet/model/Limits.h"
 
 namespace quillane::model {
@@ -63,14 +64,6 @@ enum class HAlign : uint8_t {
   Distributed
 };
 enum class VAlign : uint8_t { Top, Center, Bottom, Justify, Distributed };
-
-// Border line styles: 0 none, 1 thin, 2 medium, 3 dashed, 4 dotted, 5 thick, 6 double, 7 hair,
-// 8 medium dashed, 9 dash-dot, 10 medium dash-dot, 11 dash-dot-dot, 12 medium dash-dot-dot,
-// 13 slanted dash-dot.
-struct Border {
-  uint8_t style = 0;
-  Color color;
-};
 
 // The look of a cell.
 struct CellStyle {
@@ -207,6 +200,8 @@ struct Sheet {
   std::vector<Comment> comments;
   std::vector<Picture> pictures;
   std::vector<Chart> charts;  // embedded charts, in drawing order
+  std::vector<ConditionalFormat> conditionalFormats;
+  std::map<std::string, uint32_t> conditionalRulesLeftOut;  // rules not kept, by reason
 
   bool showGridlines = true;
   uint32_t frozenRows = 0;

@@ -14,6 +14,7 @@
 #include "spreadsheet/container/Zip.h"
 #include "spreadsheet/format/NumberFormat.h"
 #include "spreadsheet/model/Limits.h"
+#include "spreadsheet/ooxml/ConditionalFormats.h"
 #include "spreadsheet/ooxml/Encryption.h"
 #include "spreadsheet/ooxml/Xml.h"
 
@@ -709,8 +710,10 @@ class SheetHandler : public XmlHandler {
         bookCells_(bookCells),
         styles_(styleCount) {}
   SheetLinks links;
+  ConditionalFormatReader* condFormats = nullptr;
 
   void Start(std::string_view name, const Attrs& a) override {
+    if (condFormats && !inCell_ && condFormats->Start(name, a)) return;
     if (inCell_) {
       if (name == "v") {
         text_.clear();
@@ -807,6 +810,7 @@ class SheetHandler : public XmlHandler {
   }
 
   void End(std::string_view name) override {
+    if (condFormats && !inCell_ && condFormats->End(name)) return;
     if (!inCell_) {
       if (name == "sheetView") inView_ = false;
       return;
@@ -822,6 +826,7 @@ class SheetHandler : public XmlHandler {
 
   void Text(std::string_view text) override {
     if (collect_) text_.append(text);
+    if (condFormats && !inCell_) condFormats->Text(text);
   }
 
  private:
@@ -1280,6 +1285,10 @@ class Reader {
     return Color::Rgb(ApplyTint(rgb, c.tint));
   }
 
+  ColorOf ColorOfAttrs() const {
+    return [this](const Attrs& a) { return Resolve(ColorSpec::From(a)); };
+  }
+
   uint16_t AddFont(RawFont& f) {
     f.font.color = Resolve(f.color);
     if (book_.fonts.size() >= 0xFFFF) return 0;
@@ -1290,7 +1299,13 @@ class Reader {
   void ReadStyles(const Relationships& rels) {
     StylesHandler st;
     if (const Relationship* styles = FirstOfType(rels, "styles")) {
-      if (auto bytes = package_.Read(styles->target)) ParseXml(*bytes, st, styles->target);
+      if (auto bytes = package_.Read(styles->target)) {
+        ParseXml(*bytes, st, styles->target);
+        indexed_ = st.indexed;
+        const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+        if (text.find("dxf>") != std::string_view::npos)
+          dxfs_ = ReadDifferentialFormats(*bytes, styles->target, ColorOfAttrs());
+      }
     }
     indexed_ = st.indexed;
     for (size_t i = 8; i < indexed_.size() && i < 64; ++i) book_.palette[i - 8] = indexed_[i];
@@ -1346,6 +1361,8 @@ class Reader {
     sheet.defaultRowHeight = static_cast<uint16_t>(
         std::clamp<long>(std::lround(book_.fonts.at(0).height * 300.0 / 220), 20, 8192));
     SheetHandler handler(book_, sheet, shared, cells_, book_.styles.size());
+    ConditionalFormatReader condFormats(sheet, dxfs_, ColorOfAttrs());
+    handler.condFormats = &condFormats;
     ParseXml(*bytes, handler, part);
     bytes.reset();
     std::sort(
@@ -1512,6 +1529,7 @@ class Reader {
   model::Workbook book_;
   Scheme scheme_ = kDefaultScheme;
   std::vector<uint32_t> indexed_;
+  std::vector<model::DiffStyle> dxfs_;  // the differential formats of conditional formats
   size_t cells_ = 0;
   int64_t walkBudget_ = 4000000;
   std::unordered_map<std::string, std::optional<uint32_t>> blips_;

@@ -372,6 +372,7 @@ Page Renderer::Render() {
   PrepareColumns();
   PrepareMerges();
   PrepareLinksAndComments();
+  condFormats_.Prepare(book_, sheet_, cells_);
 
   Page page;
   std::string& out = out_;

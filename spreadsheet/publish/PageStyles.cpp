@@ -187,9 +187,10 @@ HAlign EffectiveAlign(const CellStyle& style, Kind kind) {
   }
 }
 
-std::string PageStyles::CellCss(const CellStyle& style, Kind kind, int colorIndex, bool overflow) {
+std::string PageStyles::CellCss(const CellStyle& style, Kind kind, int colorIndex, bool overflow,
+                                const Font* font) {
   std::string css;
-  const Font& f = book_.FontOf(style.font);
+  const Font& f = font ? *font : book_.FontOf(style.font);
   std::optional<uint32_t> color;
   if (colorIndex >= 0) color = book_.ColorRgb(static_cast<uint16_t>(colorIndex), FontColor(f));
   AppendFontCss(css, f, &baseFont_, color);
@@ -269,6 +270,58 @@ int PageStyles::CellClass(uint16_t xf, Kind kind, int colorIndex, bool overflow)
   int32_t& cached = classCache_[slot];
   if (cached == 0) cached = classes_.Intern(CellCss(StyleOf(xf), kind, -1, false)) + 2;
   return cached - 2;
+}
+
+int PageStyles::CondClass(uint16_t xf, Kind kind, int colorIndex, bool overflow,
+                          const CondLook& look, int lookIndex) {
+  const uint64_t key = (static_cast<uint64_t>(lookIndex) << 42) |
+                       (static_cast<uint64_t>(overflow) << 40) | (static_cast<uint64_t>(xf) << 20) |
+                       (static_cast<uint64_t>(kind) << 16) | static_cast<uint16_t>(colorIndex);
+  auto it = condClassCache_.find(key);
+  if (it != condClassCache_.end()) return it->second;
+  CellStyle style = StyleOf(xf);
+  Font font = book_.FontOf(style.font);
+  const model::DiffStyle& d = look.style;
+  if (d.fontColor) {
+    font.color = *d.fontColor;
+    colorIndex = -1;  // the rule's colour stands before the number format's
+  }
+  if (d.bold) font.weight = *d.bold ? 700 : 400;
+  if (d.italic) font.italic = *d.italic;
+  if (d.strike) font.strike = *d.strike;
+  if (d.underline) font.underline = *d.underline;
+  if (d.fill) {
+    style.pattern = d.fill->pattern;
+    style.patternColor = d.fill->color;
+    style.patternBackground = d.fill->background;
+  } else if (look.scaleFill) {
+    style.pattern = 1;
+    style.patternColor = model::Color::Rgb(*look.scaleFill);
+  }
+  if (d.left) style.left = *d.left;
+  if (d.right) style.right = *d.right;
+  if (d.top) style.top = *d.top;
+  if (d.bottom) style.bottom = *d.bottom;
+  std::string css = CellCss(style, kind, colorIndex, overflow, &font);
+  if (look.barPercent >= 0) {
+    // The bar: the cell's background from the left edge, as long as the value's share.
+    if (!css.empty()) css += ';';
+    css += "background-image:linear-gradient(90deg,";
+    AppendColor(css, look.barColor);
+    if (look.barGradient) {
+      css += ',';
+      AppendColor(css, Mix(look.barColor, kWhite, 0.25));
+    }
+    css += ' ';
+    AppendInt(css, look.barPercent);
+    css += "%,transparent ";
+    AppendInt(css, look.barPercent);
+    css += "%)";
+    if (look.hideValue) css += ";color:transparent";
+  }
+  const int id = classes_.Intern(std::move(css));
+  condClassCache_.emplace(key, id);
+  return id;
 }
 
 int PageStyles::SpanClass(uint16_t font) {

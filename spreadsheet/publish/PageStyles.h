@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "spreadsheet/model/Workbook.h"
+#include "spreadsheet/publish/CondFormats.h"
 
 namespace quillane::publish {
 
@@ -72,6 +73,9 @@ class PageStyles {
 
   // `overflow`: the text spills over formatted blank neighbours, drawn over their fill.
   int CellClass(uint16_t xf, Kind kind, int colorIndex, bool overflow = false);
+  // The same with the look conditional formats give the cell (`lookIndex` numbers the look).
+  int CondClass(uint16_t xf, Kind kind, int colorIndex, bool overflow, const CondLook& look,
+                int lookIndex);
   int SpanClass(uint16_t font);
   int RotationClass(uint8_t rotation);
   int FlexClass(bool right);
@@ -79,7 +83,8 @@ class PageStyles {
 
  private:
   const model::CellStyle& StyleOf(uint16_t xf) const { return book_.Style(xf); }
-  std::string CellCss(const model::CellStyle& style, Kind kind, int colorIndex, bool overflow);
+  std::string CellCss(const model::CellStyle& style, Kind kind, int colorIndex, bool overflow,
+                      const model::Font* font = nullptr);
 
   const model::Workbook& book_;
   const model::Font& baseFont_;
@@ -87,6 +92,7 @@ class PageStyles {
   ClassTable classes_;
   std::vector<int32_t> classCache_;  // (xf * 3 + kind) -> class + 2; 0 unknown
   std::unordered_map<uint64_t, int> colorClassCache_;
+  std::unordered_map<uint64_t, int> condClassCache_;  // (xf, kind, colour, overflow, look)
   std::unordered_map<uint16_t, int> spanClasses_;
   std::unordered_map<uint8_t, int> rotationClasses_;
 };

@@ -19,6 +19,7 @@
 #include "spreadsheet/format/NumberFormat.h"
 #include "spreadsheet/model/Limits.h"
 #include "spreadsheet/model/Workbook.h"
+#include "spreadsheet/publish/CondFormats.h"
 #include "spreadsheet/publish/PagePublisher.h"
 #include "spreadsheet/publish/PageStyles.h"
 
@@ -164,6 +165,7 @@ class Renderer {
   PageStyles styles_;
 
   std::vector<const Cell*> cells_;  // sorted by position
+  CondFormats condFormats_;         // the looks conditional formats give cells
   int64_t lastRow_ = -1, lastCol_ = -1;
 
   std::vector<uint16_t> visCols_;  // visible columns up to lastCol_

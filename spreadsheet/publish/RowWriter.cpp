@@ -57,7 +57,11 @@ void Renderer::EmitCell(const Cell* cell, uint32_t row, uint16_t col, int colspa
     AppendCellName(out_, {row, col});
     out_ += '"';
   }
-  ClassTable::AppendAttribute(out_, styles_.CellClass(cell->style, d.kind, d.colorIndex, overflow));
+  const int look = condFormats_.Empty() ? -1 : condFormats_.LookOf(cell);
+  ClassTable::AppendAttribute(
+      out_, look < 0 ? styles_.CellClass(cell->style, d.kind, d.colorIndex, overflow)
+                     : styles_.CondClass(cell->style, d.kind, d.colorIndex, overflow,
+                                         condFormats_.Look(look), look));
   if (colspan > 1) {
     out_ += " colspan=\"";
     AppendInt(out_, colspan);

@@ -1,0 +1,671 @@
+// Differential formats and conditional formats of the .xlsx family.
+//
+// A rule is kept when this engine can evaluate it: a comparison of the cell's value (cellIs)
+// whose formulas are constants or one cell of the sheet, an expression of the operators and
+// functions the page evaluates (model::CfFunction),
+// a colour scale or a data bar whose thresholds are not formulas. Other rules are counted in the
+// sheet by reason. Priorities are the file's (sheet-wide, lower first); a block's rules end
+// sorted by them.
+// Bounds: at most kMaxRanges ranges per block and kMaxBlocks blocks per sheet are kept (a
+// hostile part cannot make the page test each cell against millions of ranges).
+#include "spreadsheet/ooxml/ConditionalFormats.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <optional>
+
+#include "spreadsheet/model/Limits.h"
+
+namespace quillane::ooxml {
+
+namespace {
+
+using model::CfOperand;
+using model::CfThreshold;
+using model::Color;
+using model::DiffStyle;
+
+constexpr size_t kMaxRanges = 1024;
+constexpr size_t kMaxBlocks = 65536;
+constexpr const char* kUnevaluated = "formula the engine cannot evaluate";
+
+// "$B$12" -> row 11, column 1, with which parts are relative. False when it is no reference.
+bool ParseCell(std::string_view ref, uint32_t& row, uint32_t& col, bool& rowRel, bool& colRel) {
+  size_t i = 0;
+  colRel = !(i < ref.size() && ref[i] == '$');
+  if (!colRel) ++i;
+  uint64_t c = 0, r = 0;
+  const size_t letters = i;
+  while (i < ref.size() && i - letters < 3) {
+    char ch = ref[i];
+    if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 32);
+    if (ch < 'A' || ch > 'Z') break;
+    c = c * 26 + static_cast<uint64_t>(ch - 'A' + 1);
+    ++i;
+  }
+  if (i == letters) return false;
+  rowRel = !(i < ref.size() && ref[i] == '$');
+  if (!rowRel) ++i;
+  const size_t digits = i;
+  while (i < ref.size() && ref[i] >= '0' && ref[i] <= '9' && i - digits < 7)
+    r = r * 10 + static_cast<uint64_t>(ref[i++] - '0');
+  if (i == digits || i != ref.size() || r == 0 || r - 1 > model::kMaxRowXlsx ||
+      c - 1 > model::kMaxColumnXlsx) {
+    return false;
+  }
+  row = static_cast<uint32_t>(r - 1);
+  col = static_cast<uint32_t>(c - 1);
+  return true;
+}
+
+bool ParseRange(std::string_view ref, model::Range& range) {
+  const size_t colon = ref.find(':');
+  uint32_t r1, c1, r2, c2;
+  bool a, b;
+  if (!ParseCell(ref.substr(0, colon), r1, c1, a, b)) return false;
+  if (colon == std::string_view::npos) {
+    r2 = r1, c2 = c1;
+  } else if (!ParseCell(ref.substr(colon + 1), r2, c2, a, b)) {
+    return false;
+  }
+  range = {std::min(r1, r2), std::max(r1, r2), static_cast<uint16_t>(std::min(c1, c2)),
+           static_cast<uint16_t>(std::max(c1, c2))};
+  return true;
+}
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\n' || s.front() == '\r' ||
+                        s.front() == '\t' || s.front() == '=')) {
+    s.remove_prefix(1);
+  }
+  while (!s.empty() &&
+         (s.back() == ' ' || s.back() == '\n' || s.back() == '\r' || s.back() == '\t'))
+    s.remove_suffix(1);
+  return s;
+}
+
+bool ParseNumber(std::string_view s, double& out) {
+  s = Trim(s);
+  if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+  auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+  return !s.empty() && ec == std::errc() && p == s.data() + s.size() && std::isfinite(out);
+}
+
+// A formula that is one constant or one cell of the sheet; relative parts become distances from
+// the block's first cell (`baseRow`, `baseCol`).
+std::optional<CfOperand> ParseOperand(std::string_view text, uint32_t baseRow, uint32_t baseCol) {
+  text = Trim(text);
+  while (text.size() >= 2 && text.front() == '(' && text.back() == ')')
+    text = Trim(text.substr(1, text.size() - 2));
+  CfOperand o;
+  if (ParseNumber(text, o.number)) return o;
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+    o.kind = CfOperand::Kind::Text;
+    for (size_t i = 1; i + 1 < text.size(); ++i) {
+      if (text[i] == '"') {
+        if (text[i + 1] != '"' || i + 2 >= text.size()) return std::nullopt;
+        ++i;
+      }
+      o.text += text[i];
+    }
+    return o;
+  }
+  if (text == "TRUE" || text == "FALSE") {
+    o.kind = CfOperand::Kind::Boolean;
+    o.number = text == "TRUE";
+    return o;
+  }
+  uint32_t row, col;
+  if (ParseCell(text, row, col, o.rowRelative, o.colRelative)) {
+    o.kind = CfOperand::Kind::Cell;
+    o.row = static_cast<int32_t>(row) - (o.rowRelative ? static_cast<int32_t>(baseRow) : 0);
+    o.col = static_cast<int32_t>(col) - (o.colRelative ? static_cast<int32_t>(baseCol) : 0);
+    return o;
+  }
+  return std::nullopt;
+}
+
+// A formula as postfix steps (operators by the application's precedence, the functions of
+// model::CfFunction), or nullopt for anything else: names, ranges, other sheets, other
+// functions.
+std::optional<std::vector<model::CfToken>> ParseFormula(std::string_view text, uint32_t baseRow,
+                                                        uint32_t baseCol) {
+  using K = model::CfToken::Kind;
+  using F = model::CfFunction;
+  text = Trim(text);
+  std::vector<model::CfToken> out;
+  struct Pending {
+    K kind;
+    int precedence;  // 0: an opening parenthesis or a call
+    F function = F::Row;
+    uint8_t args = 0;
+    bool call = false;
+  };
+  std::vector<Pending> stack;
+  auto precedence = [](K k) {
+    switch (k) {
+      case K::Percent:
+        return 7;
+      case K::Negate:
+        return 6;
+      case K::Power:
+        return 5;
+      case K::Multiply:
+      case K::Divide:
+        return 4;
+      case K::Add:
+      case K::Subtract:
+        return 3;
+      case K::Concat:
+        return 2;
+      default:
+        return 1;
+    }
+  };
+  auto emit = [&](const Pending& p) {
+    model::CfToken t;
+    t.kind = p.call ? K::Call : p.kind;
+    t.function = p.function;
+    t.args = p.args;
+    out.push_back(std::move(t));
+  };
+  bool operand = true;  // an operand (or a prefix operator) is expected next
+  size_t i = 0;
+  while (i < text.size()) {
+    const char c = text[i];
+    if (c == ' ') {
+      ++i;
+      continue;
+    }
+    if (operand) {
+      if (c == '-' || c == '+') {
+        if (c == '-') stack.push_back({K::Negate, 6});
+        ++i;
+        continue;
+      }
+      if (c == '(') {
+        stack.push_back({K::Operand, 0});
+        ++i;
+        continue;
+      }
+      model::CfToken t;
+      if (c == '"') {
+        size_t j = i + 1;
+        t.operand.kind = CfOperand::Kind::Text;
+        while (true) {
+          if (j >= text.size()) return std::nullopt;
+          if (text[j] == '"') {
+            if (j + 1 < text.size() && text[j + 1] == '"') {
+              t.operand.text += '"';
+              j += 2;
+              continue;
+            }
+            break;
+          }
+          t.operand.text += text[j++];
+        }
+        i = j + 1;
+      } else {
+        size_t j = i;
+        while (j < text.size() && (std::isalnum(static_cast<unsigned char>(text[j])) ||
+                                   text[j] == '$' || text[j] == '.' || text[j] == '_')) {
+          ++j;
+        }
+        // A number's exponent: 1E+3.
+        if (j < text.size() && j > i && (text[j] == '+' || text[j] == '-') &&
+            (text[j - 1] == 'E' || text[j - 1] == 'e') && text[i] >= '0' && text[i] <= '9') {
+          ++j;
+          while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j;
+        }
+        const std::string_view word = text.substr(i, j - i);
+        if (word.empty()) return std::nullopt;
+        if (j < text.size() && text[j] == '(') {  // a call
+          std::string upper(word);
+          for (char& ch : upper)
+            ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+          static constexpr std::pair<std::string_view, F> kNames[] = {
+              {"ROW", F::Row},         {"COLUMN", F::Column},
+              {"MOD", F::Mod},         {"AND", F::And},
+              {"OR", F::Or},           {"NOT", F::Not},
+              {"ISBLANK", F::IsBlank}, {"ISNUMBER", F::IsNumber},
+              {"ISTEXT", F::IsText},   {"ISEVEN", F::IsEven},
+              {"ISODD", F::IsOdd},     {"LEN", F::Len},
+              {"ABS", F::Abs}};
+          const auto* f = std::find_if(std::begin(kNames), std::end(kNames),
+                                       [&](const auto& e) { return e.first == upper; });
+          if (f == std::end(kNames)) return std::nullopt;
+          stack.push_back({K::Call, 0, f->second, 0, true});
+          i = j + 1;
+          // A call without arguments.
+          size_t k = i;
+          while (k < text.size() && text[k] == ' ') ++k;
+          if (k < text.size() && text[k] == ')') {
+            emit(stack.back());
+            stack.pop_back();
+            i = k + 1;
+            operand = false;
+          }
+          continue;
+        }
+        auto parsed = ParseOperand(word, baseRow, baseCol);
+        if (!parsed) return std::nullopt;
+        t.operand = std::move(*parsed);
+        i = j;
+      }
+      out.push_back(std::move(t));
+      operand = false;
+      continue;
+    }
+    // After an operand: an infix or postfix operator, a comma or a closing parenthesis.
+    if (c == ')' || c == ',') {
+      while (!stack.empty() && stack.back().precedence > 0) {
+        emit(stack.back());
+        stack.pop_back();
+      }
+      if (stack.empty()) return std::nullopt;
+      Pending& open = stack.back();
+      if (c == ',') {
+        if (!open.call || open.args >= 30) return std::nullopt;
+        ++open.args;
+        operand = true;
+      } else {
+        if (open.call) {
+          ++open.args;
+          emit(open);
+        }
+        stack.pop_back();
+      }
+      ++i;
+      continue;
+    }
+    K kind;
+    size_t length = 1;
+    const std::string_view rest = text.substr(i);
+    if (rest.starts_with("<>")) {
+      kind = K::NotEqual, length = 2;
+    } else if (rest.starts_with("<=")) {
+      kind = K::LessOrEqual, length = 2;
+    } else if (rest.starts_with(">=")) {
+      kind = K::GreaterOrEqual, length = 2;
+    } else {
+      switch (c) {
+        case '<':
+          kind = K::Less;
+          break;
+        case '>':
+          kind = K::Greater;
+          break;
+        case '=':
+          kind = K::Equal;
+          break;
+        case '+':
+          kind = K::Add;
+          break;
+        case '-':
+          kind = K::Subtract;
+          break;
+        case '*':
+          kind = K::Multiply;
+          break;
+        case '/':
+          kind = K::Divide;
+          break;
+        case '^':
+          kind = K::Power;
+          break;
+        case '&':
+          kind = K::Concat;
+          break;
+        case '%':
+          kind = K::Percent;
+          break;
+        default:
+          return std::nullopt;
+      }
+    }
+    i += length;
+    const int p = precedence(kind);
+    // Left to right: pops what binds at least as tightly (the prefix minus binds tighter).
+    while (!stack.empty() && stack.back().precedence >= p && stack.back().precedence > 0) {
+      emit(stack.back());
+      stack.pop_back();
+    }
+    if (kind == K::Percent) {
+      emit({kind, p});
+    } else {
+      stack.push_back({kind, p});
+      operand = true;
+    }
+  }
+  while (!stack.empty()) {
+    if (stack.back().precedence == 0) return std::nullopt;  // an unclosed parenthesis
+    emit(stack.back());
+    stack.pop_back();
+  }
+  if (operand || !model::WellFormed(out)) return std::nullopt;
+  return out;
+}
+
+model::Underline UnderlineOf(std::string_view v) {
+  return v == "double"             ? model::Underline::Double
+         : v == "singleAccounting" ? model::Underline::SingleAccounting
+         : v == "doubleAccounting" ? model::Underline::DoubleAccounting
+         : v == "none"             ? model::Underline::None
+                                   : model::Underline::Single;
+}
+
+uint8_t BorderStyleOf(std::string_view v) {
+  static constexpr std::string_view kNames[] = {"none",
+                                                "thin",
+                                                "medium",
+                                                "dashed",
+                                                "dotted",
+                                                "thick",
+                                                "double",
+                                                "hair",
+                                                "mediumDashed",
+                                                "dashDot",
+                                                "mediumDashDot",
+                                                "dashDotDot",
+                                                "mediumDashDotDot",
+                                                "slantDashDot"};
+  for (size_t i = 0; i < std::size(kNames); ++i) {
+    if (v == kNames[i]) return static_cast<uint8_t>(i);
+  }
+  return v.empty() ? 0 : 1;
+}
+
+uint8_t PatternOf(std::string_view v) {
+  static constexpr std::string_view kNames[] = {
+      "none",           "solid",           "mediumGray",    "darkGray",  "lightGray",
+      "darkHorizontal", "darkVertical",    "darkDown",      "darkUp",    "darkGrid",
+      "darkTrellis",    "lightHorizontal", "lightVertical", "lightDown", "lightUp",
+      "lightGrid",      "lightTrellis",    "gray125",       "gray0625"};
+  for (size_t i = 0; i < std::size(kNames); ++i) {
+    if (v == kNames[i]) return static_cast<uint8_t>(i);
+  }
+  return 1;
+}
+
+class DxfsHandler : public XmlHandler {
+ public:
+  explicit DxfsHandler(const ColorOf& colorOf) : colorOf_(colorOf) {}
+  std::vector<DiffStyle> dxfs;
+
+  void Start(std::string_view name, const Attrs& a) override {
+    if (name == "dxfs") {
+      inDxfs_ = true;
+      return;
+    }
+    if (!inDxfs_) return;
+    if (name == "dxf") {
+      dxfs.emplace_back();
+      part_ = Part::None;
+      return;
+    }
+    if (dxfs.empty()) return;
+    DiffStyle& d = dxfs.back();
+    if (name == "font") {
+      part_ = Part::Font;
+    } else if (name == "fill") {
+      part_ = Part::Fill;
+    } else if (name == "border") {
+      part_ = Part::Border;
+    } else if (part_ == Part::Font) {
+      if (name == "b") d.bold = a.Bool("val", true);
+      if (name == "i") d.italic = a.Bool("val", true);
+      if (name == "strike") d.strike = a.Bool("val", true);
+      if (name == "u") d.underline = UnderlineOf(a.Has("val") ? a.View("val") : "single");
+      if (name == "color") {
+        const Color c = colorOf_(a);
+        if (!c.automatic) d.fontColor = c;
+      }
+    } else if (part_ == Part::Fill) {
+      if (name == "patternFill") {
+        pattern_ = a.Has("patternType") ? PatternOf(a.View("patternType")) : 1;
+        fore_ = back_ = Color::Auto();
+      } else if (name == "fgColor") {
+        fore_ = colorOf_(a);
+      } else if (name == "bgColor") {
+        back_ = colorOf_(a);
+      }
+    } else if (part_ == Part::Border) {
+      if (name == "left" || name == "start")
+        edge_ = &d.left;
+      else if (name == "right" || name == "end")
+        edge_ = &d.right;
+      else if (name == "top")
+        edge_ = &d.top;
+      else if (name == "bottom")
+        edge_ = &d.bottom;
+      else if (name == "color" && edge_ && *edge_)
+        (*edge_)->color = colorOf_(a);
+      else
+        edge_ = nullptr;
+      if (edge_ && name != "color") {
+        if (a.Has("style")) {
+          *edge_ = model::Border{BorderStyleOf(a.View("style")), Color::Auto()};
+        } else {
+          edge_ = nullptr;
+        }
+      }
+    }
+  }
+
+  void End(std::string_view name) override {
+    if (name == "dxfs") inDxfs_ = false;
+    if (!inDxfs_ || dxfs.empty()) return;
+    if (name == "patternFill") {
+      DiffStyle& d = dxfs.back();
+      // A solid fill of a differential format shows its background colour; writers that give
+      // only the foreground mean that one.
+      if (pattern_ == 1) {
+        const Color c = !back_.automatic ? back_ : fore_;
+        if (!c.automatic) d.fill = model::CfFill{1, c, Color::Auto()};
+      } else if (pattern_ > 1) {
+        d.fill = model::CfFill{pattern_, fore_, back_};
+      }
+    }
+    if (name == "font" || name == "fill" || name == "border") part_ = Part::None;
+  }
+
+ private:
+  enum class Part { None, Font, Fill, Border };
+  const ColorOf& colorOf_;
+  bool inDxfs_ = false;
+  Part part_ = Part::None;
+  uint8_t pattern_ = 0;
+  Color fore_, back_;
+  std::optional<model::Border>* edge_ = nullptr;
+};
+
+std::optional<model::CfOperator> OperatorOf(std::string_view v) {
+  using Op = model::CfOperator;
+  static constexpr std::pair<std::string_view, Op> kOps[] = {
+      {"between", Op::Between},
+      {"notBetween", Op::NotBetween},
+      {"equal", Op::Equal},
+      {"notEqual", Op::NotEqual},
+      {"greaterThan", Op::Greater},
+      {"lessThan", Op::Less},
+      {"greaterThanOrEqual", Op::GreaterOrEqual},
+      {"lessThanOrEqual", Op::LessOrEqual}};
+  for (const auto& [name, op] : kOps) {
+    if (v == name) return op;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::vector<DiffStyle> ReadDifferentialFormats(std::span<const uint8_t> stylesPart,
+                                               const std::string& partName,
+                                               const ColorOf& colorOf) {
+  DxfsHandler handler(colorOf);
+  ParseXml(stylesPart, handler, partName);
+  return std::move(handler.dxfs);
+}
+
+bool ConditionalFormatReader::Start(std::string_view name, const Attrs& a) {
+  if (depth_ == 0) {
+    if (name != "conditionalFormatting") return false;
+    depth_ = 1;
+    block_ = {};
+    const std::string_view sqref = a.View("sqref");
+    skip_ = sqref.empty() || sheet_.conditionalFormats.size() >= kMaxBlocks;
+    size_t at = 0;
+    while (!skip_ && at < sqref.size() && block_.ranges.size() < kMaxRanges) {
+      size_t end = sqref.find(' ', at);
+      if (end == std::string_view::npos) end = sqref.size();
+      model::Range range;
+      if (ParseRange(sqref.substr(at, end - at), range)) block_.ranges.push_back(range);
+      at = end + 1;
+    }
+    return true;
+  }
+  ++depth_;
+  if (skip_) return true;
+  if (name == "cfRule" && depth_ == 2) {
+    type_ = a.View("type");
+    rule_ = {};
+    formulas_.clear();
+    thresholds_.clear();
+    colors_.clear();
+    unevaluated_ = false;
+    inRule_ = true;
+    rule_.priority = static_cast<uint32_t>(std::clamp<int64_t>(a.Int("priority", 0), 0, INT32_MAX));
+    rule_.stopIfTrue = a.Bool("stopIfTrue", false);
+    const int64_t dxf = a.Int("dxfId", -1);
+    if (dxf >= 0 && static_cast<size_t>(dxf) < dxfs_.size())
+      rule_.style = dxfs_[static_cast<size_t>(dxf)];
+    if (type_ == "cellIs") {
+      const auto op = OperatorOf(a.View("operator"));
+      if (op) {
+        rule_.op = *op;
+      } else {
+        type_ = "cellIs with an unknown operator";
+      }
+    }
+    if (type_ == "dataBar") {
+      rule_.bar.minLength =
+          static_cast<uint8_t>(std::clamp<int64_t>(a.Int("minLength", 10), 0, 100));
+      rule_.bar.maxLength =
+          static_cast<uint8_t>(std::clamp<int64_t>(a.Int("maxLength", 90), 0, 100));
+    }
+  } else if (!inRule_) {
+  } else if (name == "formula") {
+    collect_ = true;
+    text_.clear();
+  } else if (name == "dataBar") {
+    rule_.bar.showValue = a.Bool("showValue", true);
+  } else if (name == "cfvo") {
+    const std::string_view t = a.View("type");
+    CfThreshold th;
+    double value = 0;
+    const bool number = ParseNumber(a.View("val"), value);
+    th.value = value;
+    th.kind = t == "min" || t == "autoMin"   ? CfThreshold::Kind::Min
+              : t == "max" || t == "autoMax" ? CfThreshold::Kind::Max
+              : t == "percent"               ? CfThreshold::Kind::Percent
+              : t == "percentile"            ? CfThreshold::Kind::Percentile
+                                             : CfThreshold::Kind::Number;
+    const bool bound = th.kind == CfThreshold::Kind::Min || th.kind == CfThreshold::Kind::Max;
+    if (!bound && (!number || t == "formula")) unevaluated_ = true;
+    thresholds_.push_back(th);
+  } else if (name == "color" && depth_ == 4) {
+    colors_.push_back(colorOf_(a));
+  }
+  return true;
+}
+
+bool ConditionalFormatReader::Text(std::string_view text) {
+  if (depth_ == 0) return false;
+  if (collect_ && text_.size() < 8192) text_.append(text);
+  return true;
+}
+
+bool ConditionalFormatReader::End(std::string_view name) {
+  if (depth_ == 0) return false;
+  if (!skip_) {
+    if (name == "formula" && collect_) {
+      collect_ = false;
+      formulas_.push_back(std::move(text_));
+      text_.clear();
+    } else if (name == "cfRule" && depth_ == 2 && inRule_) {
+      EndRule();
+    }
+  }
+  if (--depth_ == 0 && !skip_ && !block_.ranges.empty()) {
+    std::stable_sort(
+        block_.rules.begin(), block_.rules.end(),
+        [](const model::CfRule& x, const model::CfRule& y) { return x.priority < y.priority; });
+    if (!block_.rules.empty()) sheet_.conditionalFormats.push_back(std::move(block_));
+  }
+  return true;
+}
+
+void ConditionalFormatReader::EndRule() {
+  inRule_ = false;
+  auto& leftOut = sheet_.conditionalRulesLeftOut;
+  if (block_.ranges.empty()) return;
+  const uint32_t baseRow = block_.ranges.front().firstRow;
+  const uint32_t baseCol = block_.ranges.front().firstCol;
+  if (type_ == "expression") {
+    auto formula = formulas_.empty() ? std::nullopt : ParseFormula(formulas_[0], baseRow, baseCol);
+    if (!formula) {
+      ++leftOut[formulas_.empty() ? "rule without its formula" : kUnevaluated];
+      return;
+    }
+    rule_.kind = model::CfKind::Expression;
+    rule_.formula = std::move(*formula);
+  } else if (type_ == "cellIs") {
+    rule_.kind = model::CfKind::CellValue;
+    const size_t needed =
+        rule_.op == model::CfOperator::Between || rule_.op == model::CfOperator::NotBetween ? 2 : 1;
+    if (formulas_.size() < needed) {
+      ++leftOut["rule without its formula"];
+      return;
+    }
+    for (size_t i = 0; i < needed; ++i) {
+      auto operand = ParseOperand(formulas_[i], baseRow, baseCol);
+      if (!operand) {
+        ++leftOut[kUnevaluated];
+        return;
+      }
+      rule_.operands.push_back(std::move(*operand));
+    }
+  } else if (type_ == "colorScale") {
+    if (thresholds_.size() < 2 || thresholds_.size() > 3 || colors_.size() != thresholds_.size()) {
+      ++leftOut["colour scale of an unknown kind"];
+      return;
+    }
+    if (unevaluated_) {
+      ++leftOut[kUnevaluated];
+      return;
+    }
+    rule_.kind = model::CfKind::ColorScale;
+    for (size_t i = 0; i < thresholds_.size(); ++i)
+      rule_.scale.push_back({thresholds_[i], colors_[i]});
+  } else if (type_ == "dataBar") {
+    if (thresholds_.size() != 2 || colors_.empty()) {
+      ++leftOut["data bar of an unknown kind"];
+      return;
+    }
+    if (unevaluated_) {
+      ++leftOut[kUnevaluated];
+      return;
+    }
+    rule_.kind = model::CfKind::DataBar;
+    rule_.bar.min = thresholds_[0];
+    rule_.bar.max = thresholds_[1];
+    if (!colors_[0].automatic) rule_.bar.color = colors_[0];
+  } else {
+    ++leftOut[(type_.empty() ? std::string("untyped") : type_) + " rule"];
+    return;
+  }
+  block_.rules.push_back(std::move(rule_));
+}
+
+}  // namespace quillane::ooxml
