@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 
 namespace quillane::ods {
 
@@ -31,7 +32,9 @@ constexpr Namespace kNamespaces[] = {
     {"urn:org:documentfoundation:names:experimental:office:xmlns:loext:1.0", "loext"},
 };
 
-class Parser {
+}  // namespace
+
+class XmlStream::Parser {
  public:
   explicit Parser(XmlHandler& handler) : handler_(handler) {
     parser_ = XML_ParserCreateNS(nullptr, kSeparator);
@@ -43,24 +46,32 @@ class Parser {
   }
   ~Parser() { XML_ParserFree(parser_); }
 
-  std::string Run(std::span<const uint8_t> document) {
+  // Parses the next piece; after a failure the pieces are passed over.
+  void Feed(std::span<const uint8_t> piece, bool last) {
+    if (failed_) return;
     // Fed in slices: expat takes an int length.
     constexpr size_t kSlice = size_t{1} << 30;
     size_t offset = 0;
     do {
-      const size_t n = std::min(kSlice, document.size() - offset);
-      const bool last = offset + n == document.size();
-      const char* data = reinterpret_cast<const char*>(document.data() + offset);
-      const XML_Status status = XML_Parse(parser_, data, static_cast<int>(n), last);
-      if (exception_) std::rethrow_exception(exception_);
-      if (status != XML_STATUS_OK) {
-        if (!refused_.empty()) return refused_;
-        return std::string(XML_ErrorString(XML_GetErrorCode(parser_))) + " at line " +
-               std::to_string(XML_GetCurrentLineNumber(parser_));
+      const size_t n = std::min(kSlice, piece.size() - offset);
+      const bool end = last && offset + n == piece.size();
+      const char* data = reinterpret_cast<const char*>(piece.data() + offset);
+      if (XML_Parse(parser_, data, static_cast<int>(n), end) != XML_STATUS_OK || exception_) {
+        failed_ = true;
+        if (!exception_ && refused_.empty()) {
+          error_ = std::string(XML_ErrorString(XML_GetErrorCode(parser_))) + " at line " +
+                   std::to_string(XML_GetCurrentLineNumber(parser_));
+        }
+        return;
       }
       offset += n;
-    } while (offset < document.size());
-    return {};
+    } while (offset < piece.size());
+  }
+
+  std::string Finish() {
+    Feed({}, true);
+    if (exception_) std::rethrow_exception(exception_);
+    return refused_.empty() ? error_ : refused_;
   }
 
  private:
@@ -138,15 +149,20 @@ class Parser {
   int depth_ = 0;
   std::vector<std::string> names_;
   std::vector<XmlAttribute> attributes_;
-  std::string refused_;
+  std::string refused_, error_;
   std::exception_ptr exception_;
+  bool failed_ = false;
 };
 
-}  // namespace
+XmlStream::XmlStream(XmlHandler& handler) : parser_(std::make_unique<Parser>(handler)) {}
+XmlStream::~XmlStream() = default;
+void XmlStream::Feed(std::span<const uint8_t> piece) { parser_->Feed(piece, false); }
+std::string XmlStream::Finish() { return parser_->Finish(); }
 
 std::string ParseXml(std::span<const uint8_t> document, XmlHandler& handler) {
-  Parser parser(handler);
-  return parser.Run(document);
+  XmlStream stream(handler);
+  stream.Feed(document);
+  return stream.Finish();
 }
 
 std::string_view Attribute(std::span<const XmlAttribute> attributes, std::string_view name) {

@@ -135,6 +135,18 @@ class Package {
     }
   }
 
+  // Hands a part to `sink` piece by piece as it unpacks; false when there is no such part.
+  bool ReadTo(std::string_view name, const container::InflateSink& sink) const {
+    const auto* e = Find(name);
+    if (e == nullptr) return false;
+    try {
+      zip_.ReadTo(*e, sink);
+    } catch (const container::ContainerError& err) {
+      Damaged(Inner(err.what()));
+    }
+    return true;
+  }
+
   Relationships Rels(std::string_view part) const;
 
  private:
@@ -1338,14 +1350,15 @@ class Reader {
   }
 
   void ReadSheet(Sheet& sheet, const std::string& part, size_t shared) {
-    auto bytes = package_.Read(part);
-    if (!bytes) Damaged("the sheet part " + part + " is missing");
+    if (package_.Find(part) == nullptr) Damaged("the sheet part " + part + " is missing");
     // Without a stated default, rows are as high as the default font needs (15 points for 11).
     sheet.defaultRowHeight = static_cast<uint16_t>(
         std::clamp<long>(std::lround(book_.fonts.at(0).height * 300.0 / 220), 20, 8192));
     SheetHandler handler(book_, sheet, shared, cells_, book_.styles.size());
-    ParseXml(*bytes, handler, part);
-    bytes.reset();
+    // The sheet, the largest part, is parsed as it unpacks.
+    XmlFeed feed(handler, part);
+    package_.ReadTo(part, [&feed](std::span<const uint8_t> piece) { feed.Feed(piece); });
+    feed.Finish();
     std::sort(
         sheet.columns.begin(), sheet.columns.end(),
         [](const model::ColumnInfo& a, const model::ColumnInfo& b) { return a.first < b.first; });
