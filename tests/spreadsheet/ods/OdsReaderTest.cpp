@@ -289,6 +289,29 @@ TEST(OdsReader, HostileXmlIsRefusedPlainly) {
               ods::ReadFlatOpenDocument(Bytes("<office:document"));
             }).rfind("The workbook is damaged", 0),
             0u);
+  // Namespaces count by their names, whatever the prefixes: other prefixes, a default namespace,
+  // a prefix bound again inside; a prefix bound nowhere is damage.
+  const std::string renamed =
+      R"(<o:document xmlns:o="urn:oasis:names:tc:opendocument:xmlns:office:1.0")"
+      R"( xmlns:t="urn:oasis:names:tc:opendocument:xmlns:table:1.0")"
+      R"( xmlns="urn:oasis:names:tc:opendocument:xmlns:text:1.0"><o:body><o:spreadsheet>)"
+      R"(<t:table t:name="N"><t:table-row><t:table-cell o:value-type="float" o:value="5"/>)"
+      R"(<t:table-cell><p>hi</p></t:table-cell><x:table-cell)"
+      R"( xmlns:x="urn:oasis:names:tc:opendocument:xmlns:table:1.0" xmlns:t="urn:other")"
+      R"( x:number-columns-repeated="2" t:number-columns-repeated="9"><p>two</p></x:table-cell>)"
+      R"(<t:table-cell o:value-type="float" o:value="6"/></t:table-row></t:table>)"
+      R"(</o:spreadsheet></o:body></o:document>)";
+  const model::Workbook book = ods::ReadFlatOpenDocument(Bytes(renamed));
+  ASSERT_EQ(book.sheets.size(), 1u);
+  EXPECT_EQ(book.sheets[0].name, "N");
+  ASSERT_EQ(book.sheets[0].cells.size(), 5u);
+  EXPECT_EQ(book.strings[book.sheets[0].Find(0, 1)->text], "hi");
+  EXPECT_EQ(book.strings[book.sheets[0].Find(0, 3)->text], "two");
+  EXPECT_EQ(book.sheets[0].Find(0, 4)->number, 6);
+  std::string unbound = renamed;
+  unbound.replace(unbound.find("<o:body>"), 8, "<o:body><q:x/>");
+  EXPECT_NE(Message([&] { ods::ReadFlatOpenDocument(Bytes(unbound)); }).find("unbound prefix"),
+            std::string::npos);
 }
 
 TEST(OdsReader, TextSpansBecomeRichTextInAStreamedPackage) {
