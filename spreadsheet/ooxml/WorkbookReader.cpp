@@ -1208,9 +1208,12 @@ class Reader {
     }
     ReadStyles(rels);
     if (const Relationship* sst = FirstOfType(rels, "sharedStrings")) {
-      if (auto bytes = package_.Read(sst->target)) {
-        SharedStringsHandler handler(book_, [this](RawFont& f) { return AddFont(f); });
-        ParseXml(*bytes, handler, sst->target);
+      // Parsed as it unpacks, as the sheets are: a part of many strings is never held whole.
+      SharedStringsHandler handler(book_, [this](RawFont& f) { return AddFont(f); });
+      XmlFeed feed(handler, sst->target);
+      if (package_.ReadTo(sst->target,
+                          [&feed](std::span<const uint8_t> piece) { feed.Feed(piece); })) {
+        feed.Finish();
       }
     }
     const size_t shared = book_.strings.size();
