@@ -300,6 +300,13 @@ class DocumentReader final : public XmlHandler {
  public:
   DocumentReader(model::Workbook& book, const PartReader* parts) : book_(book), parts_(parts) {}
 
+  // The size of the document about to be read: each table makes room for as many cells as a
+  // document of that size can hold at most in plain cells, once, instead of growing step by
+  // step (the room a table does not use is given back at its end).
+  void ExpectBytes(uint64_t bytes) {
+    expectedCells_ = static_cast<size_t>(std::min<uint64_t>(bytes / 64, model::kMaxSheetCells));
+  }
+
   // Reads one document (styles.xml, content.xml or a flat document).
   void Read(std::span<const uint8_t> document, std::string_view what) {
     Check(ParseXml(document, *this), what);
@@ -684,6 +691,7 @@ class DocumentReader final : public XmlHandler {
     inTable_ = true;
     tableDepth_ = 0;
     Sheet& sheet = book_.sheets.emplace_back();
+    sheet.cells.reserve(expectedCells_);
     sheet.name = std::string(Attribute(attributes, "table:name"));
     if (sheet.name.empty()) sheet.name = "Sheet" + std::to_string(book_.sheets.size());
     const Properties p = Resolve("table", Attribute(attributes, "table:style-name"), nullptr);
@@ -1309,6 +1317,7 @@ class DocumentReader final : public XmlHandler {
     inShapes_ = false;
     Sheet& sheet = CurrentSheet();
     sheet.Normalize();
+    if (sheet.cells.capacity() / 2 > sheet.cells.size()) sheet.cells.shrink_to_fit();
     if (!sheet.cells.empty()) {
       sheet.hasDimensions = true;
       sheet.dimensions = {sheet.cells.front().row, sheet.cells.back().row, kMaxColumn, 0};
@@ -1323,6 +1332,7 @@ class DocumentReader final : public XmlHandler {
 
   model::Workbook& book_;
   const PartReader* parts_;
+  size_t expectedCells_ = 0;
   bool sawRoot_ = false, sawSpreadsheet_ = false;
   std::string root_;
 
@@ -1409,7 +1419,8 @@ bool IsOpenDocument(const container::Zip& zip) {
   return zip.Find("content.xml") != nullptr && zip.Find("[Content_Types].xml") == nullptr;
 }
 
-model::Workbook ReadOpenDocumentParts(const PartReader& parts, const PartStreamer* stream) {
+model::Workbook ReadOpenDocumentParts(const PartReader& parts, const PartStreamer* stream,
+                                      uint64_t contentBytes) {
   if (auto manifest = parts("META-INF/manifest.xml")) {
     ManifestReader reader;
     ParseXml(*manifest, reader);
@@ -1421,6 +1432,7 @@ model::Workbook ReadOpenDocumentParts(const PartReader& parts, const PartStreame
   model::Workbook book;
   DocumentReader reader(book, &parts);
   if (auto styles = parts("styles.xml")) reader.Read(*styles, "styles.xml");
+  reader.ExpectBytes(contentBytes);
   if (stream) {
     // The content, by far the largest part, is parsed as it unpacks.
     XmlStream xml(reader);
@@ -1460,12 +1472,14 @@ model::Workbook ReadOpenDocumentPackage(const container::Zip& zip) {
     }
     return true;
   };
-  return ReadOpenDocumentParts(parts, &stream);
+  const container::Zip::Entry* content = zip.Find("content.xml");
+  return ReadOpenDocumentParts(parts, &stream, content ? content->size : 0);
 }
 
 model::Workbook ReadFlatOpenDocument(std::span<const uint8_t> bytes) {
   model::Workbook book;
   DocumentReader reader(book, nullptr);
+  reader.ExpectBytes(bytes.size());
   reader.Read(bytes, "the document");
   if (!reader.SawSpreadsheet()) throw ReadError(container::NotAWorkbook(bytes));
   Finish(book);
