@@ -212,11 +212,13 @@ void Zip::ReadTo(const Entry& entry, const InflateSink& sink) const {
   if (dataOffset > n || entry.packedSize > n - dataOffset)
     Damaged("the data of " + quoted + " lie outside the file");
   const std::span<const uint8_t> packed = bytes_.subspan(dataOffset, entry.packedSize);
-  // The check sum runs over the pieces as they pass.
+  // The check sum runs over the pieces as they pass. The stated size counts in the archive's
+  // total from the start, so reads made while the sink works (a picture that a streamed document
+  // names) see it; an inflated entry then counts what it gave.
   uint32_t crc = 0;
   if (entry.method == 0) {
     if (entry.packedSize != entry.size) Damaged("the stored entry " + quoted + " has two sizes");
-    unpacked_ += packed.size();
+    unpacked_ += entry.size;
     constexpr size_t kPiece = size_t{1} << 17;
     for (size_t at = 0; at < packed.size(); at += kPiece) {
       const auto piece = packed.subspan(at, std::min(kPiece, packed.size() - at));
@@ -224,6 +226,7 @@ void Zip::ReadTo(const Entry& entry, const InflateSink& sink) const {
       sink(piece);
     }
   } else {
+    unpacked_ += entry.size;
     size_t produced = 0;
     const bool whole = InflateRawTo(
         packed, entry.size,
@@ -232,7 +235,7 @@ void Zip::ReadTo(const Entry& entry, const InflateSink& sink) const {
           sink(piece);
         },
         &produced);
-    unpacked_ += produced;
+    unpacked_ = unpacked_ - entry.size + produced;
     if (!whole) Damaged("the entry " + quoted + " does not unpack");
     if (produced != entry.size) Damaged("the entry " + quoted + " is shorter than its size");
   }
