@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 namespace quillane::container {
 
@@ -142,12 +143,17 @@ constexpr uint16_t kDistBase[30] = {1,    2,    3,    4,    5,    7,    9,    13
 constexpr uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                     6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 
+// Output goes to a window buffer: the last kWindow bytes stay for the copies that reach back,
+// and every kPiece bytes written go to the sink, so the whole output is never held at once.
+constexpr size_t kWindow = 32768;
+constexpr size_t kPiece = size_t{1} << 17;
+
 class Inflater {
  public:
-  Inflater(std::span<const uint8_t> data, size_t limit) : in_(data), limit_(limit) {}
+  Inflater(std::span<const uint8_t> data, size_t limit, const InflateSink& sink)
+      : in_(data), limit_(limit), sink_(sink), buffer_(kWindow + kPiece) {}
 
-  void Run(std::vector<uint8_t>& out) {
-    out_ = &out;
+  void Run() {
     bool last;
     do {
       last = in_.Bits(1) != 0;
@@ -167,20 +173,47 @@ class Inflater {
     } while (!last);
   }
 
+  // Hands what is not yet handed on to the sink.
+  void Flush() {
+    if (pos_ > sent_) sink_(std::span<const uint8_t>(buffer_.data() + sent_, pos_ - sent_));
+    sent_ = pos_;
+  }
+
+  size_t Produced() const { return total_; }
+
  private:
+  // Flushes a full buffer and keeps its last kWindow bytes at the front.
+  void Slide() {
+    Flush();
+    std::copy(buffer_.end() - kWindow, buffer_.end(), buffer_.begin());
+    pos_ = sent_ = kWindow;
+  }
+
   void Put(uint8_t b) {
-    if (out_->size() >= limit_) throw Full{};
-    out_->push_back(b);
+    if (total_ >= limit_) throw Full{};
+    buffer_[pos_++] = b;
+    ++total_;
+    if (pos_ == buffer_.size()) Slide();
   }
 
   // Appends `len` bytes copied from `dist` back (the copy may overlap what it writes).
   void Copy(size_t dist, size_t len) {
-    const size_t start = out_->size();
-    const size_t take = std::min(len, limit_ - std::min(limit_, start));
-    out_->resize(start + take);
-    uint8_t* p = out_->data();
-    for (size_t i = 0; i < take; ++i) p[start + i] = p[start + i - dist];
-    if (take < len) throw Full{};
+    while (len > 0) {
+      const size_t room = std::min(buffer_.size() - pos_, limit_ - total_);
+      if (room == 0) throw Full{};
+      const size_t n = std::min(len, room);
+      uint8_t* p = buffer_.data() + pos_;
+      const uint8_t* from = p - dist;
+      if (dist >= n) {
+        std::copy(from, from + n, p);
+      } else {
+        for (size_t i = 0; i < n; ++i) p[i] = from[i];
+      }
+      pos_ += n;
+      total_ += n;
+      len -= n;
+      if (pos_ == buffer_.size()) Slide();
+    }
   }
 
   void Stored() {
@@ -207,7 +240,7 @@ class Inflater {
         int d = distances.Decode(in_);
         if (d >= 30) throw Damaged{};
         size_t dist = kDistBase[d] + in_.Bits(kDistExtra[d]);
-        if (dist > out_->size()) throw Damaged{};
+        if (dist > total_) throw Damaged{};
         Copy(dist, len);
       }
     }
@@ -266,7 +299,9 @@ class Inflater {
 
   BitReader in_;
   size_t limit_;
-  std::vector<uint8_t>* out_ = nullptr;
+  const InflateSink& sink_;
+  std::vector<uint8_t> buffer_;
+  size_t pos_ = 0, sent_ = 0, total_ = 0;
 };
 
 }  // namespace
@@ -283,21 +318,33 @@ std::optional<std::vector<uint8_t>> Inflate(std::span<const uint8_t> zlib, size_
 
 std::optional<std::vector<uint8_t>> InflateRaw(std::span<const uint8_t> deflate, size_t limit,
                                                size_t* produced) {
-  if (produced) *produced = 0;
   std::vector<uint8_t> out;
   // Zip entries pass their stated size as the limit: room for it (at most what text packed 16 to
   // 1 needs) saves the copies of a growing buffer.
   out.reserve(std::min<size_t>(limit, deflate.size() * 16 + 4096));
+  const bool whole = InflateRawTo(
+      deflate, limit,
+      [&out](std::span<const uint8_t> piece) { out.insert(out.end(), piece.begin(), piece.end()); },
+      produced);
+  if (!whole) return std::nullopt;
+  return out;
+}
+
+bool InflateRawTo(std::span<const uint8_t> deflate, size_t limit, const InflateSink& sink,
+                  size_t* produced) {
+  if (produced) *produced = 0;
+  Inflater inflater(deflate, limit, sink);
   try {
-    Inflater(deflate, limit).Run(out);
+    inflater.Run();
   } catch (const Damaged&) {
-    if (produced) *produced = out.size();
-    return std::nullopt;
+    if (produced) *produced = inflater.Produced();
+    return false;
   } catch (const Full&) {
     // The output is cut at the size the caller expects.
   }
-  if (produced) *produced = out.size();
-  return out;
+  inflater.Flush();
+  if (produced) *produced = inflater.Produced();
+  return true;
 }
 
 }  // namespace quillane::container

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
@@ -18,5 +19,13 @@ std::optional<std::vector<uint8_t>> Inflate(std::span<const uint8_t> zlib, size_
 // The same for raw deflate data (RFC 1951) without the zlib header, as zip entries hold them.
 std::optional<std::vector<uint8_t>> InflateRaw(std::span<const uint8_t> deflate, size_t limit,
                                                size_t* produced = nullptr);
+
+// Receives unpacked bytes piece by piece, in order (pieces of up to 160 KiB).
+using InflateSink = std::function<void(std::span<const uint8_t> piece)>;
+// Unpacks raw deflate data into `sink` without holding the whole output: the same limit and
+// `produced` as InflateRaw. False when the data are damaged (the pieces before the damage have
+// been handed on). An exception of the sink ends the unpacking and passes to the caller.
+bool InflateRawTo(std::span<const uint8_t> deflate, size_t limit, const InflateSink& sink,
+                  size_t* produced = nullptr);
 
 }  // namespace quillane::container

@@ -175,6 +175,15 @@ std::vector<uint8_t> Zip::Read(std::string_view name) const {
 }
 
 std::vector<uint8_t> Zip::Read(const Entry& entry) const {
+  std::vector<uint8_t> out;
+  out.reserve(std::min<uint64_t>(entry.size, entry.packedSize * 16 + 4096));
+  ReadTo(entry, [&out](std::span<const uint8_t> piece) {
+    out.insert(out.end(), piece.begin(), piece.end());
+  });
+  return out;
+}
+
+void Zip::ReadTo(const Entry& entry, const InflateSink& sink) const {
   const std::string quoted = "\"" + entry.name + "\"";
   if (entry.flags & 0x0001) throw ContainerError("The zip entry " + quoted + " is encrypted");
   if (entry.method != 0 && entry.method != 8) {
@@ -203,21 +212,34 @@ std::vector<uint8_t> Zip::Read(const Entry& entry) const {
   if (dataOffset > n || entry.packedSize > n - dataOffset)
     Damaged("the data of " + quoted + " lie outside the file");
   const std::span<const uint8_t> packed = bytes_.subspan(dataOffset, entry.packedSize);
-  std::vector<uint8_t> out;
+  // The check sum runs over the pieces as they pass. The stated size counts in the archive's
+  // total from the start, so reads made while the sink works (a picture that a streamed document
+  // names) see it; an inflated entry then counts what it gave.
+  uint32_t crc = 0;
   if (entry.method == 0) {
     if (entry.packedSize != entry.size) Damaged("the stored entry " + quoted + " has two sizes");
-    out.assign(packed.begin(), packed.end());
+    unpacked_ += entry.size;
+    constexpr size_t kPiece = size_t{1} << 17;
+    for (size_t at = 0; at < packed.size(); at += kPiece) {
+      const auto piece = packed.subspan(at, std::min(kPiece, packed.size() - at));
+      crc = Crc32(piece, crc);
+      sink(piece);
+    }
   } else {
+    unpacked_ += entry.size;
     size_t produced = 0;
-    auto inflated = InflateRaw(packed, entry.size, &produced);
-    unpacked_ += produced;
-    if (!inflated) Damaged("the entry " + quoted + " does not unpack");
-    out = std::move(*inflated);
-    if (out.size() != entry.size) Damaged("the entry " + quoted + " is shorter than its size");
+    const bool whole = InflateRawTo(
+        packed, entry.size,
+        [&](std::span<const uint8_t> piece) {
+          crc = Crc32(piece, crc);
+          sink(piece);
+        },
+        &produced);
+    unpacked_ = unpacked_ - entry.size + produced;
+    if (!whole) Damaged("the entry " + quoted + " does not unpack");
+    if (produced != entry.size) Damaged("the entry " + quoted + " is shorter than its size");
   }
-  unpacked_ += entry.method == 0 ? out.size() : 0;
-  if (Crc32(out) != entry.crc) Damaged("the entry " + quoted + " fails its check sum");
-  return out;
+  if (crc != entry.crc) Damaged("the entry " + quoted + " fails its check sum");
 }
 
 }  // namespace quillane::container

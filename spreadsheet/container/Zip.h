@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "spreadsheet/container/CompoundFile.h"  // ContainerError
+#include "spreadsheet/container/Inflate.h"
 
 namespace quillane::container {
 
@@ -56,6 +57,10 @@ class Zip {
   std::vector<uint8_t> Read(const Entry& entry) const;
   // The same by name; throws ContainerError when there is no such entry.
   std::vector<uint8_t> Read(std::string_view name) const;
+  // Hands the unpacked bytes of an entry to `sink` in pieces, in order, without holding them
+  // whole: the same checks and bounds as Read. The check sum is known only at the end, so the
+  // sink may have seen the bytes of an entry that then throws.
+  void ReadTo(const Entry& entry, const InflateSink& sink) const;
 
  private:
   std::span<const uint8_t> bytes_;

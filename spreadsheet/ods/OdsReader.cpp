@@ -300,9 +300,20 @@ class DocumentReader final : public XmlHandler {
  public:
   DocumentReader(model::Workbook& book, const PartReader* parts) : book_(book), parts_(parts) {}
 
+  // The size of the document about to be read: each table makes room for as many cells as a
+  // document of that size can hold at most in plain cells, once, instead of growing step by
+  // step (the room a table does not use is given back at its end).
+  void ExpectBytes(uint64_t bytes) {
+    expectedCells_ = static_cast<size_t>(std::min<uint64_t>(bytes / 64, model::kMaxSheetCells));
+  }
+
   // Reads one document (styles.xml, content.xml or a flat document).
   void Read(std::span<const uint8_t> document, std::string_view what) {
-    const std::string error = ParseXml(document, *this);
+    Check(ParseXml(document, *this), what);
+  }
+
+  // The outcome of a document parsed in pieces.
+  static void Check(const std::string& error, std::string_view what) {
     if (!error.empty()) Damaged(std::string(what) + " is not well-formed XML: " + error);
   }
 
@@ -407,7 +418,8 @@ class DocumentReader final : public XmlHandler {
 
   // The properties of a style with its parents' and the family's default under them; the data
   // style is the nearest one named.
-  Properties Resolve(std::string_view family, std::string_view name, std::string* dataStyle) const {
+  Properties Resolve(std::string_view family, std::string_view name, std::string* dataStyle,
+                     bool withDefault = true) const {
     std::vector<const StyleDef*> chain;
     for (const StyleDef* s = FindStyle(family, name); s && chain.size() < kMaxStyleDepth;
          s = FindStyle(family, s->parent)) {
@@ -415,7 +427,7 @@ class DocumentReader final : public XmlHandler {
       chain.push_back(s);
     }
     Properties merged;
-    auto d = defaults_.find(std::string(family));
+    auto d = withDefault ? defaults_.find(std::string(family)) : defaults_.end();
     if (d != defaults_.end()) merged = d->second.properties;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
       for (const auto& [k, v] : (*it)->properties) merged[k] = v;
@@ -679,6 +691,7 @@ class DocumentReader final : public XmlHandler {
     inTable_ = true;
     tableDepth_ = 0;
     Sheet& sheet = book_.sheets.emplace_back();
+    sheet.cells.reserve(expectedCells_);
     sheet.name = std::string(Attribute(attributes, "table:name"));
     if (sheet.name.empty()) sheet.name = "Sheet" + std::to_string(book_.sheets.size());
     const Properties p = Resolve("table", Attribute(attributes, "table:style-name"), nullptr);
@@ -772,6 +785,9 @@ class DocumentReader final : public XmlHandler {
         inLink_ = true;
         linkText_.clear();
         linkHref_ = std::string(Attribute(attributes, "xlink:href"));
+      } else if (name == "text:span") {
+        spans_.emplace_back(Attribute(attributes, "text:style-name"));
+        MarkRun();
       }
     }
   }
@@ -812,7 +828,65 @@ class DocumentReader final : public XmlHandler {
     } else if (name == "text:a" && inLink_) {
       inLink_ = false;
       links_.push_back({linkHref_, linkText_});
+    } else if (name == "text:span" && inCell_ && !coveredCell_ && !inFrame_ && !spans_.empty()) {
+      spans_.pop_back();
+      MarkRun();
     }
+  }
+
+  // ---- rich text: text spans of a cell's paragraphs
+
+  // Notes where the spans open around the text change: from this code point of the cell's text
+  // on, the open spans are these.
+  void MarkRun() {
+    size_t at = 0;
+    for (const char ch : cellText_) at += (static_cast<uint8_t>(ch) & 0xC0) != 0x80;
+    std::string key;
+    for (const std::string& span : spans_) {
+      key += span;
+      key += '\x1f';
+    }
+    if (!runMarks_.empty() && runMarks_.back().first == at) {
+      runMarks_.back().second = std::move(key);
+    } else {
+      runMarks_.emplace_back(static_cast<uint32_t>(at), std::move(key));
+    }
+  }
+
+  // The font of text in spans `key` (style names, outermost first) of a cell of style `cellStyle`:
+  // the cell's font with each span's text properties over it.
+  uint16_t SpanFont(const std::string& cellStyle, const std::string& key) {
+    const std::string cacheKey = cellStyle + '\x1e' + key;
+    auto it = spanFonts_.find(cacheKey);
+    if (it != spanFonts_.end()) return it->second;
+    Properties p = Resolve("table-cell", cellStyle.empty() ? "Default" : cellStyle, nullptr);
+    for (size_t from = 0, end; (end = key.find('\x1f', from)) != std::string::npos;
+         from = end + 1) {
+      const Properties span =
+          Resolve("text", std::string_view(key).substr(from, end - from), nullptr, false);
+      for (const auto& [k, v] : span) p[k] = v;
+    }
+    const uint16_t font = FontIndex(p);
+    spanFonts_.emplace(cacheKey, font);
+    return font;
+  }
+
+  // The runs of the cell's text, when spans change its font somewhere.
+  std::vector<model::TextRun> CellRuns(const std::string& cellStyle, uint16_t cellFont,
+                                       const std::string& text) {
+    std::vector<model::TextRun> runs;
+    bool spanned = false;
+    for (const auto& mark : runMarks_) spanned = spanned || !mark.second.empty();
+    if (!spanned) return runs;
+    size_t length = 0;
+    for (const char ch : text) length += (static_cast<uint8_t>(ch) & 0xC0) != 0x80;
+    for (const auto& [at, key] : runMarks_) {
+      if (at >= length) break;
+      const uint16_t font = key.empty() ? cellFont : SpanFont(cellStyle, key);
+      if (runs.empty() ? font == cellFont : runs.back().font == font) continue;
+      runs.push_back({at, font});
+    }
+    return runs;
   }
 
   void Column(std::span<const XmlAttribute> attributes) {
@@ -949,6 +1023,8 @@ class DocumentReader final : public XmlHandler {
     paragraphs_ = 0;
     hasText_ = false;
     links_.clear();
+    spans_.clear();
+    runMarks_.clear();
     cellRepeat_ = Count(Attribute(attributes, "table:number-columns-repeated"), uint64_t{1} << 32);
     if (coveredCell_) return;
     // Only the attributes read, into strings that keep their capacity from cell to cell.
@@ -999,12 +1075,13 @@ class DocumentReader final : public XmlHandler {
     Sheet& sheet = CurrentSheet();
 
     const bool ownStyle = !cell_.style.empty();
+    const std::string& styleName = ownStyle                    ? cell_.style
+                                   : !rowDefaultStyle_.empty() ? rowDefaultStyle_
+                                                               : ColumnDefaultStyle(first);
     Cell cell;
     cell.row = row;
     cell.col = col;
-    cell.style = CellStyleIndex(ownStyle                    ? cell_.style
-                                : !rowDefaultStyle_.empty() ? rowDefaultStyle_
-                                                            : ColumnDefaultStyle(first));
+    cell.style = CellStyleIndex(styleName);
     cell.formula = cell_.formula;
     const std::string_view type = cell_.type;
     double number = 0;
@@ -1049,7 +1126,12 @@ class DocumentReader final : public XmlHandler {
         if (text.find('\n') != std::string::npos && !book_.Style(cell.style).wrap) {
           cell.style = Derived(cell.style, nullptr, true);
         }
+        std::vector<model::TextRun> runs;
+        if (!cell_.hasString && !runMarks_.empty()) {
+          runs = CellRuns(styleName, book_.Style(cell.style).font, text);
+        }
         cell.text = book_.AddString(std::move(text));
+        if (!runs.empty()) book_.richText.emplace(cell.text, std::move(runs));
       }
     }
 
@@ -1235,6 +1317,7 @@ class DocumentReader final : public XmlHandler {
     inShapes_ = false;
     Sheet& sheet = CurrentSheet();
     sheet.Normalize();
+    if (sheet.cells.capacity() / 2 > sheet.cells.size()) sheet.cells.shrink_to_fit();
     if (!sheet.cells.empty()) {
       sheet.hasDimensions = true;
       sheet.dimensions = {sheet.cells.front().row, sheet.cells.back().row, kMaxColumn, 0};
@@ -1249,6 +1332,7 @@ class DocumentReader final : public XmlHandler {
 
   model::Workbook& book_;
   const PartReader* parts_;
+  size_t expectedCells_ = 0;
   bool sawRoot_ = false, sawSpreadsheet_ = false;
   std::string root_;
 
@@ -1289,6 +1373,9 @@ class DocumentReader final : public XmlHandler {
   } cell_;
   std::string cellText_, linkHref_, linkText_, annotationText_, annotationAuthor_, binary_;
   std::vector<std::pair<std::string, std::string>> links_;  // href, text
+  std::vector<std::string> spans_;                          // the open text spans' styles
+  std::vector<std::pair<uint32_t, std::string>> runMarks_;  // see MarkRun
+  std::unordered_map<std::string, uint16_t> spanFonts_;
   Frame frame_;
   std::vector<PendingPicture> pending_;
   std::unordered_map<std::string, uint32_t> blipOfPart_;
@@ -1334,7 +1421,8 @@ bool IsOpenDocument(const container::Zip& zip) {
   return zip.Find("content.xml") != nullptr && zip.Find("[Content_Types].xml") == nullptr;
 }
 
-model::Workbook ReadOpenDocumentParts(const PartReader& parts) {
+model::Workbook ReadOpenDocumentParts(const PartReader& parts, const PartStreamer* stream,
+                                      uint64_t contentBytes) {
   if (auto manifest = parts("META-INF/manifest.xml")) {
     ManifestReader reader;
     ParseXml(*manifest, reader);
@@ -1346,9 +1434,19 @@ model::Workbook ReadOpenDocumentParts(const PartReader& parts) {
   model::Workbook book;
   DocumentReader reader(book, &parts);
   if (auto styles = parts("styles.xml")) reader.Read(*styles, "styles.xml");
-  auto content = parts("content.xml");
-  if (!content) Damaged("the package has no content.xml");
-  reader.Read(*content, "content.xml");
+  reader.ExpectBytes(contentBytes);
+  if (stream) {
+    // The content, by far the largest part, is parsed as it unpacks.
+    XmlStream xml(reader);
+    const bool found =
+        (*stream)("content.xml", [&xml](std::span<const uint8_t> piece) { xml.Feed(piece); });
+    if (!found) Damaged("the package has no content.xml");
+    DocumentReader::Check(xml.Finish(), "content.xml");
+  } else {
+    auto content = parts("content.xml");
+    if (!content) Damaged("the package has no content.xml");
+    reader.Read(*content, "content.xml");
+  }
   if (!reader.SawSpreadsheet()) {
     throw ReadError("Not a workbook: the package is an OpenDocument file but no spreadsheet");
   }
@@ -1357,21 +1455,33 @@ model::Workbook ReadOpenDocumentParts(const PartReader& parts) {
 }
 
 model::Workbook ReadOpenDocumentPackage(const container::Zip& zip) {
-  return ReadOpenDocumentParts(
-      [&zip](std::string_view name) -> std::optional<std::vector<uint8_t>> {
-        const container::Zip::Entry* entry = zip.Find(name);
-        if (!entry) return std::nullopt;
-        try {
-          return zip.Read(*entry);
-        } catch (const container::ContainerError& e) {
-          Damaged(std::string(name) + ": " + e.what());
-        }
-      });
+  const PartReader parts = [&zip](std::string_view name) -> std::optional<std::vector<uint8_t>> {
+    const container::Zip::Entry* entry = zip.Find(name);
+    if (!entry) return std::nullopt;
+    try {
+      return zip.Read(*entry);
+    } catch (const container::ContainerError& e) {
+      Damaged(std::string(name) + ": " + e.what());
+    }
+  };
+  const PartStreamer stream = [&zip](std::string_view name, const PartSink& sink) {
+    const container::Zip::Entry* entry = zip.Find(name);
+    if (!entry) return false;
+    try {
+      zip.ReadTo(*entry, sink);
+    } catch (const container::ContainerError& e) {
+      Damaged(std::string(name) + ": " + e.what());
+    }
+    return true;
+  };
+  const container::Zip::Entry* content = zip.Find("content.xml");
+  return ReadOpenDocumentParts(parts, &stream, content ? content->size : 0);
 }
 
 model::Workbook ReadFlatOpenDocument(std::span<const uint8_t> bytes) {
   model::Workbook book;
   DocumentReader reader(book, nullptr);
+  reader.ExpectBytes(bytes.size());
   reader.Read(bytes, "the document");
   if (!reader.SawSpreadsheet()) throw ReadError(container::NotAWorkbook(bytes));
   Finish(book);

@@ -39,9 +39,15 @@ bool IsOpenDocument(const container::Zip& zip);
 // The parts of a package by name ("content.xml", "Pictures/1.png"), or nothing when absent.
 using PartReader = std::function<std::optional<std::vector<uint8_t>>(std::string_view name)>;
 
-// Reads a package through its parts. Throws ReadError (an encrypted package too: those are not
-// read).
-model::Workbook ReadOpenDocumentParts(const PartReader& parts);
+// A part handed over in pieces, in order: false when the part is absent.
+using PartSink = std::function<void(std::span<const uint8_t> piece)>;
+using PartStreamer = std::function<bool(std::string_view name, const PartSink& sink)>;
+
+// Reads a package through its parts; with `stream`, content.xml is parsed piece by piece as it
+// comes, never held whole; `contentBytes`, its size when known, lets the tables make room for
+// their cells at once. Throws ReadError (an encrypted package too: those are not read).
+model::Workbook ReadOpenDocumentParts(const PartReader& parts, const PartStreamer* stream = nullptr,
+                                      uint64_t contentBytes = 0);
 // The same for a zip package.
 model::Workbook ReadOpenDocumentPackage(const container::Zip& zip);
 // Reads a flat document. A document that is no OpenDocument spreadsheet gives the plain

@@ -4,12 +4,11 @@
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 
 namespace quillane::ods {
 
 namespace {
-
-constexpr char kSeparator = '\x01';
 
 struct Namespace {
   std::string_view uri, prefix;
@@ -31,10 +30,13 @@ constexpr Namespace kNamespaces[] = {
     {"urn:org:documentfoundation:names:experimental:office:xmlns:loext:1.0", "loext"},
 };
 
-class Parser {
+}  // namespace
+
+class XmlStream::Parser {
  public:
   explicit Parser(XmlHandler& handler) : handler_(handler) {
-    parser_ = XML_ParserCreateNS(nullptr, kSeparator);
+    // Namespaces are resolved here, not by expat: most names then pass through without a copy.
+    parser_ = XML_ParserCreate(nullptr);
     XML_SetUserData(parser_, this);
     XML_SetElementHandler(parser_, &Parser::OnStart, &Parser::OnEnd);
     XML_SetCharacterDataHandler(parser_, &Parser::OnText);
@@ -43,44 +45,85 @@ class Parser {
   }
   ~Parser() { XML_ParserFree(parser_); }
 
-  std::string Run(std::span<const uint8_t> document) {
+  // Parses the next piece; after a failure the pieces are passed over.
+  void Feed(std::span<const uint8_t> piece, bool last) {
+    if (failed_) return;
     // Fed in slices: expat takes an int length.
     constexpr size_t kSlice = size_t{1} << 30;
     size_t offset = 0;
     do {
-      const size_t n = std::min(kSlice, document.size() - offset);
-      const bool last = offset + n == document.size();
-      const char* data = reinterpret_cast<const char*>(document.data() + offset);
-      const XML_Status status = XML_Parse(parser_, data, static_cast<int>(n), last);
-      if (exception_) std::rethrow_exception(exception_);
-      if (status != XML_STATUS_OK) {
-        if (!refused_.empty()) return refused_;
-        return std::string(XML_ErrorString(XML_GetErrorCode(parser_))) + " at line " +
-               std::to_string(XML_GetCurrentLineNumber(parser_));
+      const size_t n = std::min(kSlice, piece.size() - offset);
+      const bool end = last && offset + n == piece.size();
+      const char* data = reinterpret_cast<const char*>(piece.data() + offset);
+      if (XML_Parse(parser_, data, static_cast<int>(n), end) != XML_STATUS_OK || exception_) {
+        failed_ = true;
+        if (!exception_ && refused_.empty()) {
+          const XML_Error code = unbound_ ? XML_ERROR_UNBOUND_PREFIX : XML_GetErrorCode(parser_);
+          error_ = std::string(XML_ErrorString(code)) + " at line " +
+                   std::to_string(XML_GetCurrentLineNumber(parser_));
+        }
+        return;
       }
       offset += n;
-    } while (offset < document.size());
-    return {};
+    } while (offset < piece.size());
+  }
+
+  std::string Finish() {
+    Feed({}, true);
+    if (exception_) std::rethrow_exception(exception_);
+    return refused_.empty() ? error_ : refused_;
   }
 
  private:
-  // "uri\x01local" -> "prefix:local" in `out`.
-  static std::string_view Name(const char* raw, std::string& out) {
-    const std::string_view full(raw);
-    const size_t sep = full.find(kSeparator);
-    if (sep == std::string_view::npos) return full;
-    const std::string_view uri = full.substr(0, sep), local = full.substr(sep + 1);
-    std::string_view prefix = "?";
+  // The reader's prefix of a namespace: "?" for namespaces it does not know.
+  static std::string_view Canonical(std::string_view uri) {
     for (const Namespace& ns : kNamespaces) {
-      if (ns.uri == uri) {
-        prefix = ns.prefix;
-        break;
+      if (ns.uri == uri) return ns.prefix;
+    }
+    return "?";
+  }
+
+  // The binding of a prefix in scope ("" for the default namespace), or nullptr.
+  const std::string_view* Bound(std::string_view prefix) const {
+    for (auto it = bindings_.rbegin(); it != bindings_.rend(); ++it) {
+      if (it->first == prefix) return it->second.empty() ? nullptr : &it->second;
+    }
+    return nullptr;
+  }
+
+  // A name as the document writes it -> "prefix:local" with the reader's prefix, in `out` when
+  // it differs from the document's. Unprefixed attributes have no namespace; false for a prefix
+  // that is not bound.
+  bool Name(const char* raw, bool attribute, std::string& out, std::string_view& name) const {
+    name = raw;
+    const size_t colon = name.find(':');
+    std::string_view prefix, local = name, canonical;
+    if (colon == std::string_view::npos) {
+      if (attribute) return true;
+      const std::string_view* bound = Bound({});
+      if (!bound) return true;
+      canonical = *bound;
+    } else {
+      prefix = name.substr(0, colon);
+      local = name.substr(colon + 1);
+      if (prefix == "xml") {
+        canonical = "?";
+      } else {
+        const std::string_view* bound = Bound(prefix);
+        if (!bound) return false;
+        canonical = *bound;
+        if (canonical == prefix) return true;
       }
     }
-    out.assign(prefix);
+    out.assign(canonical);
     out += ':';
     out += local;
-    return out;
+    name = out;
+    return true;
+  }
+
+  static bool IsDeclaration(std::string_view name) {
+    return name.starts_with("xmlns") && (name.size() == 5 || name[5] == ':');
   }
 
   static void OnStart(void* self, const XML_Char* name, const XML_Char** attrs) {
@@ -89,21 +132,44 @@ class Parser {
       p.Stop("The elements are nested more than " + std::to_string(kMaxXmlDepth) + " deep");
       return;
     }
+    p.scopes_.push_back(p.bindings_.size());
     size_t count = 0;
-    while (attrs[2 * count]) ++count;
+    for (; attrs[2 * count]; ++count) {
+      const std::string_view attribute = attrs[2 * count];
+      if (IsDeclaration(attribute)) {
+        const std::string_view prefix = attribute.size() > 5 ? attribute.substr(6) : "";
+        const std::string_view uri = attrs[2 * count + 1];
+        p.bindings_.emplace_back(std::string(prefix), uri.empty() ? "" : Canonical(uri));
+      }
+    }
     if (p.names_.size() < count + 1) p.names_.resize(count + 1);
     p.attributes_.clear();
+    std::string_view resolved;
     for (size_t i = 0; i < count; ++i) {
-      p.attributes_.push_back({Name(attrs[2 * i], p.names_[i + 1]), attrs[2 * i + 1]});
+      if (IsDeclaration(attrs[2 * i])) continue;
+      if (!p.Name(attrs[2 * i], true, p.names_[i + 1], resolved)) return p.Unbound();
+      p.attributes_.push_back({resolved, attrs[2 * i + 1]});
     }
-    p.Call([&] { p.handler_.Start(Name(name, p.names_[0]), p.attributes_); });
+    if (!p.Name(name, false, p.names_[0], resolved)) return p.Unbound();
+    p.Call([&] { p.handler_.Start(resolved, p.attributes_); });
   }
 
   static void OnEnd(void* self, const XML_Char* name) {
     auto& p = *static_cast<Parser*>(self);
     --p.depth_;
     if (p.names_.empty()) p.names_.resize(1);
-    p.Call([&] { p.handler_.End(Name(name, p.names_[0])); });
+    std::string_view resolved;
+    p.Name(name, false, p.names_[0], resolved);
+    p.Call([&] { p.handler_.End(resolved); });
+    if (!p.scopes_.empty()) {
+      p.bindings_.resize(p.scopes_.back());
+      p.scopes_.pop_back();
+    }
+  }
+
+  void Unbound() {
+    unbound_ = true;
+    XML_StopParser(parser_, XML_FALSE);
   }
 
   static void OnText(void* self, const XML_Char* text, int length) {
@@ -138,15 +204,25 @@ class Parser {
   int depth_ = 0;
   std::vector<std::string> names_;
   std::vector<XmlAttribute> attributes_;
-  std::string refused_;
+  // The namespace prefixes in scope (document prefix, reader's prefix; "" when undeclared) and
+  // how many were in scope at each open element.
+  std::vector<std::pair<std::string, std::string_view>> bindings_;
+  std::vector<size_t> scopes_;
+  bool unbound_ = false;
+  std::string refused_, error_;
   std::exception_ptr exception_;
+  bool failed_ = false;
 };
 
-}  // namespace
+XmlStream::XmlStream(XmlHandler& handler) : parser_(std::make_unique<Parser>(handler)) {}
+XmlStream::~XmlStream() = default;
+void XmlStream::Feed(std::span<const uint8_t> piece) { parser_->Feed(piece, false); }
+std::string XmlStream::Finish() { return parser_->Finish(); }
 
 std::string ParseXml(std::span<const uint8_t> document, XmlHandler& handler) {
-  Parser parser(handler);
-  return parser.Run(document);
+  XmlStream stream(handler);
+  stream.Feed(document);
+  return stream.Finish();
 }
 
 std::string_view Attribute(std::span<const XmlAttribute> attributes, std::string_view name) {

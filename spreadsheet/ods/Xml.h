@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -55,6 +56,26 @@ class XmlTreeBuilder {
  private:
   XmlNode root_;
   std::vector<XmlNode*> open_;
+};
+
+// Parses a document that arrives in pieces: Feed each piece in order, then Finish. Feed never
+// throws: a failure (not well-formed, refused, an exception of the handler) is kept, the pieces
+// after it are passed over, and Finish reports it.
+class XmlStream {
+ public:
+  explicit XmlStream(XmlHandler& handler);
+  ~XmlStream();
+  XmlStream(const XmlStream&) = delete;
+  XmlStream& operator=(const XmlStream&) = delete;
+
+  void Feed(std::span<const uint8_t> piece);
+  // Ends the document. Throws the handler's exception again; else returns an empty string, or
+  // why the document is not well-formed (or refused).
+  std::string Finish();
+
+ private:
+  class Parser;
+  std::unique_ptr<Parser> parser_;
 };
 
 // Parses `document` and calls `handler`. Returns an empty string, or why the document is not

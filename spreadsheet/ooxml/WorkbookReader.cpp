@@ -136,6 +136,18 @@ class Package {
     }
   }
 
+  // Hands a part to `sink` piece by piece as it unpacks; false when there is no such part.
+  bool ReadTo(std::string_view name, const container::InflateSink& sink) const {
+    const auto* e = Find(name);
+    if (e == nullptr) return false;
+    try {
+      zip_.ReadTo(*e, sink);
+    } catch (const container::ContainerError& err) {
+      Damaged(Inner(err.what()));
+    }
+    return true;
+  }
+
   Relationships Rels(std::string_view part) const;
 
  private:
@@ -1203,9 +1215,12 @@ class Reader {
     }
     ReadStyles(rels);
     if (const Relationship* sst = FirstOfType(rels, "sharedStrings")) {
-      if (auto bytes = package_.Read(sst->target)) {
-        SharedStringsHandler handler(book_, [this](RawFont& f) { return AddFont(f); });
-        ParseXml(*bytes, handler, sst->target);
+      // Parsed as it unpacks, as the sheets are: a part of many strings is never held whole.
+      SharedStringsHandler handler(book_, [this](RawFont& f) { return AddFont(f); });
+      XmlFeed feed(handler, sst->target);
+      if (package_.ReadTo(sst->target,
+                          [&feed](std::span<const uint8_t> piece) { feed.Feed(piece); })) {
+        feed.Finish();
       }
     }
     const size_t shared = book_.strings.size();
@@ -1355,16 +1370,17 @@ class Reader {
   }
 
   void ReadSheet(Sheet& sheet, const std::string& part, size_t shared) {
-    auto bytes = package_.Read(part);
-    if (!bytes) Damaged("the sheet part " + part + " is missing");
+    if (package_.Find(part) == nullptr) Damaged("the sheet part " + part + " is missing");
     // Without a stated default, rows are as high as the default font needs (15 points for 11).
     sheet.defaultRowHeight = static_cast<uint16_t>(
         std::clamp<long>(std::lround(book_.fonts.at(0).height * 300.0 / 220), 20, 8192));
     SheetHandler handler(book_, sheet, shared, cells_, book_.styles.size());
     ConditionalFormatReader condFormats(sheet, dxfs_, ColorOfAttrs());
     handler.condFormats = &condFormats;
-    ParseXml(*bytes, handler, part);
-    bytes.reset();
+    // The sheet, the largest part, is parsed as it unpacks.
+    XmlFeed feed(handler, part);
+    package_.ReadTo(part, [&feed](std::span<const uint8_t> piece) { feed.Feed(piece); });
+    feed.Finish();
     std::sort(
         sheet.columns.begin(), sheet.columns.end(),
         [](const model::ColumnInfo& a, const model::ColumnInfo& b) { return a.first < b.first; });

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "spreadsheet/model/ReadError.h"
 
@@ -112,10 +113,33 @@ void XMLCALL OnEntityDecl(void* data, const XML_Char*, int, const XML_Char*, int
 
 }  // namespace
 
-void ParseXml(std::span<const uint8_t> document, XmlHandler& handler, const std::string& part) {
+struct XmlFeed::Impl {
+  XML_Parser parser = nullptr;
+  State state;
+  std::string part;
+  XML_Status status = XML_STATUS_OK;
+
+  void Parse(std::span<const uint8_t> piece, bool last) {
+    if (status != XML_STATUS_OK) return;
+    // Fed in slices that fit expat's int lengths.
+    constexpr size_t kSlice = size_t{1} << 30;
+    size_t at = 0;
+    do {
+      const size_t n = std::min(kSlice, piece.size() - at);
+      const bool end = last && at + n == piece.size();
+      status = XML_Parse(parser, reinterpret_cast<const char*>(piece.data() + at),
+                         static_cast<int>(n), end ? XML_TRUE : XML_FALSE);
+      at += n;
+    } while (status == XML_STATUS_OK && at < piece.size());
+  }
+};
+
+XmlFeed::XmlFeed(XmlHandler& handler, std::string part) : impl_(std::make_unique<Impl>()) {
   XML_Parser parser = XML_ParserCreate(nullptr);
   if (parser == nullptr) throw std::bad_alloc();
-  State state;
+  impl_->parser = parser;
+  impl_->part = std::move(part);
+  State& state = impl_->state;
   state.parser = parser;
   state.handler = &handler;
   XML_SetUserData(parser, &state);
@@ -123,29 +147,33 @@ void ParseXml(std::span<const uint8_t> document, XmlHandler& handler, const std:
   XML_SetCharacterDataHandler(parser, OnText);
   XML_SetEntityDeclHandler(parser, OnEntityDecl);
   XML_SetParamEntityParsing(parser, XML_PARAM_ENTITY_PARSING_NEVER);
-  XML_Status status = XML_STATUS_OK;
-  // Fed in pieces that fit expat's int lengths.
-  size_t at = 0;
-  constexpr size_t kPiece = size_t{1} << 30;
-  do {
-    const size_t n = std::min(kPiece, document.size() - at);
-    const bool last = at + n == document.size();
-    status = XML_Parse(parser, reinterpret_cast<const char*>(document.data() + at),
-                       static_cast<int>(n), last ? XML_TRUE : XML_FALSE);
-    at += n;
-  } while (status == XML_STATUS_OK && at < document.size());
+}
+
+XmlFeed::~XmlFeed() { XML_ParserFree(impl_->parser); }
+
+void XmlFeed::Feed(std::span<const uint8_t> piece) { impl_->Parse(piece, false); }
+
+void XmlFeed::Finish() {
+  impl_->Parse({}, true);
+  const State& state = impl_->state;
+  const std::string& part = impl_->part;
   std::string message;
   if (state.bad) {
     message = state.error;
   } else if (state.refused != nullptr) {
     message = "The workbook is damaged: the part " + part + " is refused: " + state.refused;
-  } else if (status != XML_STATUS_OK) {
+  } else if (impl_->status != XML_STATUS_OK) {
     message = "The workbook is damaged: the part " + part + " is not well-formed XML (" +
-              XML_ErrorString(XML_GetErrorCode(parser)) + " at line " +
-              std::to_string(XML_GetCurrentLineNumber(parser)) + ")";
+              XML_ErrorString(XML_GetErrorCode(impl_->parser)) + " at line " +
+              std::to_string(XML_GetCurrentLineNumber(impl_->parser)) + ")";
   }
-  XML_ParserFree(parser);
   if (!message.empty()) throw model::ReadError(message);
+}
+
+void ParseXml(std::span<const uint8_t> document, XmlHandler& handler, const std::string& part) {
+  XmlFeed feed(handler, part);
+  feed.Feed(document);
+  feed.Finish();
 }
 
 }  // namespace quillane::ooxml

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -43,6 +44,23 @@ class XmlHandler {
 };
 
 inline constexpr int kMaxDepth = 256;
+
+// Parses a document that arrives in pieces: Feed each piece in order, then Finish, which throws
+// what ParseXml throws. Feed never throws: after a failure the pieces are passed over.
+class XmlFeed {
+ public:
+  XmlFeed(XmlHandler& handler, std::string part);
+  ~XmlFeed();
+  XmlFeed(const XmlFeed&) = delete;
+  XmlFeed& operator=(const XmlFeed&) = delete;
+
+  void Feed(std::span<const uint8_t> piece);
+  void Finish();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
 
 // Parses a whole document. `part` names it in error messages.
 void ParseXml(std::span<const uint8_t> document, XmlHandler& handler, const std::string& part);

@@ -8,6 +8,7 @@
 #include "spreadsheet/ReadWorkbook.h"
 #include "spreadsheet/container/Zip.h"
 #include "spreadsheet/ods/OdsReader.h"
+#include "spreadsheet/publish/PagePublisher.h"
 #include "tests/spreadsheet/container/ZipWriter.h"
 #include "tests/spreadsheet/ods/OdsTestDocument.h"
 
@@ -288,4 +289,97 @@ TEST(OdsReader, HostileXmlIsRefusedPlainly) {
               ods::ReadFlatOpenDocument(Bytes("<office:document"));
             }).rfind("The workbook is damaged", 0),
             0u);
+  // Namespaces count by their names, whatever the prefixes: other prefixes, a default namespace,
+  // a prefix bound again inside; a prefix bound nowhere is damage.
+  const std::string renamed =
+      R"(<o:document xmlns:o="urn:oasis:names:tc:opendocument:xmlns:office:1.0")"
+      R"( xmlns:t="urn:oasis:names:tc:opendocument:xmlns:table:1.0")"
+      R"( xmlns="urn:oasis:names:tc:opendocument:xmlns:text:1.0"><o:body><o:spreadsheet>)"
+      R"(<t:table t:name="N"><t:table-row><t:table-cell o:value-type="float" o:value="5"/>)"
+      R"(<t:table-cell><p>hi</p></t:table-cell><x:table-cell)"
+      R"( xmlns:x="urn:oasis:names:tc:opendocument:xmlns:table:1.0" xmlns:t="urn:other")"
+      R"( x:number-columns-repeated="2" t:number-columns-repeated="9"><p>two</p></x:table-cell>)"
+      R"(<t:table-cell o:value-type="float" o:value="6"/></t:table-row></t:table>)"
+      R"(</o:spreadsheet></o:body></o:document>)";
+  const model::Workbook book = ods::ReadFlatOpenDocument(Bytes(renamed));
+  ASSERT_EQ(book.sheets.size(), 1u);
+  EXPECT_EQ(book.sheets[0].name, "N");
+  ASSERT_EQ(book.sheets[0].cells.size(), 5u);
+  EXPECT_EQ(book.strings[book.sheets[0].Find(0, 1)->text], "hi");
+  EXPECT_EQ(book.strings[book.sheets[0].Find(0, 3)->text], "two");
+  EXPECT_EQ(book.sheets[0].Find(0, 4)->number, 6);
+  std::string unbound = renamed;
+  unbound.replace(unbound.find("<o:body>"), 8, "<o:body><q:x/>");
+  EXPECT_NE(Message([&] { ods::ReadFlatOpenDocument(Bytes(unbound)); }).find("unbound prefix"),
+            std::string::npos);
+}
+
+TEST(OdsReader, TextSpansBecomeRichTextInAStreamedPackage) {
+  const std::string fonts =
+      R"(<office:font-face-decls><style:font-face style:name="Mono" svg:font-family="'Courier New'")"
+      R"( style:font-family-generic="modern"/></office:font-face-decls>)";
+  const std::string automatic =
+      R"(<style:style style:name="ce1" style:family="table-cell"><style:text-properties)"
+      R"( fo:font-size="12pt" fo:color="#0000ff"/></style:style>)"
+      R"(<style:style style:name="T1" style:family="text"><style:text-properties)"
+      R"( fo:font-weight="bold" fo:font-style="italic"/></style:style>)"
+      R"(<style:style style:name="T2" style:family="text"><style:text-properties)"
+      R"( fo:color="#ff0000" style:font-name="Mono" style:text-underline-style="solid")"
+      R"( style:text-line-through-style="solid"/></style:style>)"
+      R"(<style:style style:name="T3" style:family="text"><style:text-properties)"
+      R"( style:text-position="super 58%" fo:font-size="8pt"/></style:style>)";
+  // Rows enough that content.xml comes in several pieces.
+  std::string filler;
+  for (int i = 0; i < 4000; ++i) {
+    filler += R"(<table:table-row><table:table-cell office:value-type="float" office:value=")" +
+              std::to_string(i) + R"("/></table:table-row>)";
+  }
+  const std::string tables = Table(
+      R"(<table:table-row><table:table-cell table:style-name="ce1" office:value-type="string">)"
+      R"(<text:p>é <text:span text:style-name="T1">bold</text:span> <text:span)"
+      R"( text:style-name="T2">red<text:span text:style-name="T3">up</text:span></text:span></text:p>)"
+      R"(<text:p>plain</text:p></table:table-cell><table:table-cell office:value-type="string">)"
+      R"(<text:p>no <text:span>style</text:span></text:p></table:table-cell></table:table-row>)" +
+      filler);
+  std::string content = ContentXml(tables, automatic);
+  content.insert(content.find("<office:automatic-styles>"), fonts);
+  ASSERT_GT(content.size(), size_t{3} << 17);
+  quillane::testing::ZipWriter zip;
+  zip.Add("mimetype", "application/vnd.oasis.opendocument.spreadsheet");
+  zip.Add("content.xml", content);
+  const std::vector<uint8_t> bytes = zip.Finish();
+  const model::Workbook book = ods::ReadOpenDocumentPackage(container::Zip(bytes));
+  const model::Sheet& sheet = book.sheets[0];
+  ASSERT_EQ(sheet.cells.size(), 4002u);
+  ASSERT_NE(sheet.Find(4000, 0), nullptr);
+  EXPECT_EQ(sheet.Find(4000, 0)->number, 3999);
+
+  const model::Cell& cell = *sheet.Find(0, 0);
+  EXPECT_EQ(book.strings[cell.text], "é bold redup\nplain");
+  ASSERT_EQ(book.richText.count(cell.text), 1u);
+  const std::vector<model::TextRun>& runs = book.richText.at(cell.text);
+  ASSERT_EQ(runs.size(), 5u);
+  const uint16_t cellFont = book.Style(cell.style).font;
+  const uint32_t starts[] = {2, 6, 7, 10, 12};
+  for (size_t i = 0; i < runs.size(); ++i) EXPECT_EQ(runs[i].first, starts[i]) << i;
+  EXPECT_EQ(runs[1].font, cellFont);
+  EXPECT_EQ(runs[4].font, cellFont);
+  const model::Font& base = book.fonts[cellFont];
+  const model::Font& bold = book.fonts[runs[0].font];
+  EXPECT_TRUE(bold.weight == 700 && bold.italic && bold.height == 240);
+  EXPECT_EQ(bold.color, base.color);
+  const model::Font& red = book.fonts[runs[2].font];
+  EXPECT_EQ(red.color, model::Color::Rgb(0xFF0000));
+  EXPECT_TRUE(red.name == "Courier New" && red.underline == model::Underline::Single &&
+              red.strike && red.weight == 400 && red.height == 240);
+  const model::Font& up = book.fonts[runs[3].font];
+  EXPECT_TRUE(up.script == model::Script::Super && up.height == 160 &&
+              up.color == model::Color::Rgb(0xFF0000) && up.name == "Courier New");
+  // A span without a style changes nothing.
+  EXPECT_EQ(book.richText.count(sheet.Find(0, 1)->text), 0u);
+
+  const publish::Page page = publish::RenderSheet(book, 0, "p.files");
+  EXPECT_NE(page.html.find(">bold</span>"), std::string::npos);
+  EXPECT_NE(page.html.find(">up</span>"), std::string::npos);
+  EXPECT_NE(page.html.find("<br>plain"), std::string::npos);
 }
