@@ -140,6 +140,7 @@ struct ChartGroup {
   uint16_t holeSize = 50;        // doughnut: % of the radius
   uint16_t firstSliceAngle = 0;  // pie and doughnut: degrees clockwise from the top
   bool secondaryAxis = false;
+  bool filled = false;  // radar: the series' areas filled
   DataLabels labels;  // for every series that has none of its own
   std::vector<ChartSeries> series;
 };
