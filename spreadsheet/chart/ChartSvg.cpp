@@ -1085,9 +1085,11 @@ void Drawer::AxisChart(Rect area) {
 void Drawer::RoundChart(Rect area) {
   const bool doughnut = first_->kind == ChartKind::Doughnut;
   std::vector<const Series*> rings;
-  for (const Series& se : series_)
-    if (se.g == first_) rings.push_back(&se);
-  if (!doughnut && rings.size() > 1) rings.resize(1);  // a pie shows its first series
+  for (const Series& se : series_) {
+    if (se.g != first_) continue;
+    rings.push_back(&se);
+    if (!doughnut) break;  // a pie shows its first series
+  }
   if (rings.empty()) return;
   const double cx = area.x + area.w / 2, cy = area.y + area.h / 2;
   double maxExplosion = 0;

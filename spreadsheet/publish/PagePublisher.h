@@ -28,6 +28,10 @@ struct Page {
   // The work of rendering: the cells, the rows and the positions of the grid visited. It grows
   // with what shows on the page, not with the rectangle around it.
   uint64_t work = 0;
+  // The sheet's charts: how many were drawn (as SVG files of the folder), and why each of the
+  // others was left out.
+  int chartsDrawn = 0;
+  std::vector<std::string> chartsLeftOut;
 };
 
 // Renders sheet `sheetIndex` (index into Workbook::sheets). `folderName` is the supporting
@@ -37,7 +41,7 @@ struct Page {
 //
 // The page: HTML5, UTF-8, the sheet's name as its title, one <style> element with one class per
 // distinct cell look, one table whose columns and rows have the sheet's widths and heights,
-// pictures placed over it at their anchors. Hidden rows and columns are left out; the table ends
+// pictures and charts (drawn as SVG) placed over it at their anchors. Hidden rows and columns are left out; the table ends
 // at the last row and column with content or a visible format. The same workbook always gives
 // the same bytes. Where row and column formats show at more than a million positions, a run of
 // empty positions showing one such format (without side borders) is one cell, so such a page
