@@ -103,8 +103,9 @@ Scale NiceScale(double lo, double hi, const model::ChartAxis& axis, int maxInter
   s.major = major;
   s.min = fixedMin ? lo : std::floor(bottom / major + 1e-9) * major;
   s.max = fixedMax ? hi : std::ceil(top / major - 1e-9) * major;
-  if (percent && !fixedMax) s.max = std::min(s.max, 1.0);
-  if (percent && !fixedMin) s.min = std::max(s.min, -1.0);
+  // A whole is 100%: the scale of parts of it ends there.
+  if (percent && !fixedMax) s.max = hi > 0 ? 1.0 : 0.0;
+  if (percent && !fixedMin) s.min = lo < 0 ? -1.0 : 0.0;
   if (s.max <= s.min) s.max = s.min + major;
   return s;
 }
