@@ -22,10 +22,11 @@ constexpr int kMinSide = 8;
 
 constexpr std::array<uint32_t, 6> kAccents = {0x4472C4, 0xED7D31, 0xA5A5A5,
                                               0xFFC000, 0x5B9BD5, 0x70AD47};
-constexpr uint32_t kTextColor = 0x595959;
-constexpr uint32_t kLineColor = 0xBFBFBF;  // axes
-constexpr uint32_t kGridColor = 0xD9D9D9;
-constexpr uint32_t kBorderColor = 0xD9D9D9;
+// The look of what a chart leaves automatic.
+constexpr uint32_t kTextColor = 0x000000;
+constexpr uint32_t kLineColor = 0x868686;  // axes
+constexpr uint32_t kGridColor = 0x868686;
+constexpr uint32_t kBorderColor = 0x868686;
 
 // A colour's luminance scaled by `mod` and raised by `off` (both 0..1), as themes vary colours.
 uint32_t LumModOff(uint32_t rgb, double mod, double off) {
@@ -60,13 +61,15 @@ uint32_t LumModOff(uint32_t rgb, double mod, double off) {
   return (byte(rr) << 16) | (byte(gg) << 8) | byte(bb);
 }
 
-// The default colour of series (or point) number `i`: the six accents, then darker and lighter
-// variants of them in turn.
-uint32_t DefaultColor(size_t i) {
+// The default colour of series (or point) number `i`: the six accents (the chart's palette or the
+// default theme's), then darker and lighter variants of them in turn.
+uint32_t DefaultColor(size_t i, const std::vector<uint32_t>& palette) {
   static constexpr std::array<std::array<double, 2>, 8> kVariants = {
       {{1, 0}, {0.6, 0}, {0.8, 0.2}, {0.8, 0}, {0.6, 0.4}, {0.5, 0}, {0.7, 0.3}, {0.7, 0}}};
-  const auto& v = kVariants[(i / kAccents.size()) % kVariants.size()];
-  const uint32_t base = kAccents[i % kAccents.size()];
+  const uint32_t base =
+      palette.empty() ? kAccents[i % kAccents.size()] : palette[i % palette.size()] & 0xFFFFFF;
+  const size_t turn = palette.empty() ? i / kAccents.size() : i / palette.size();
+  const auto& v = kVariants[turn % kVariants.size()];
   return v[0] == 1 && v[1] == 0 ? base : LumModOff(base, v[0], v[1]);
 }
 
@@ -183,7 +186,7 @@ void Drawer::Prepare() {
           : !s.line.color.automatic && (g.kind == ChartKind::Line || g.kind == ChartKind::Scatter ||
                                         g.kind == ChartKind::Radar)
               ? s.line.color.rgb
-              : DefaultColor(se.order);
+              : DefaultColor(se.order, chart_.palette);
       total += se.values.size() + se.categories.size();
       if (total > kMaxChartPoints) throw ChartError("too many points");
       series_.push_back(std::move(se));
@@ -401,7 +404,7 @@ uint32_t Drawer::PointColor(const Series& se, size_t i, bool vary) const {
   if (const model::ChartPoint* p = PointOf(se, i)) {
     if (p->fill.visible && !p->fill.color.automatic) return p->fill.color.rgb;
   }
-  return vary ? DefaultColor(i) : se.color;
+  return vary ? DefaultColor(i, chart_.palette) : se.color;
 }
 
 std::string Drawer::LabelText(const Series& se, size_t i, double value, double percent) {
@@ -439,7 +442,8 @@ void Drawer::Title(Rect& area) {
   if (text.empty() && chart_.autoTitle && series_.size() == 1) text = series_[0].name;
   if (text.empty()) return;
   TextStyle base = base_;
-  base.px = base_.px * 1.4;
+  base.px = base_.px * 1.8;
+  base.bold = true;
   const TextStyle t = StyleOf(chart_.title.hasFont, chart_.title.font, base);
   std::vector<std::string_view> lines;
   std::string_view rest = text;
@@ -676,7 +680,7 @@ void Drawer::AxisChart(Rect area) {
     const Extent& e = ext[which].any ? ext[which] : ext[0];
     const TextStyle& st = which ? secStyle : valStyle;
     const int maxIntervals =
-        std::clamp(static_cast<int>(len / (st.px * (horizontal ? 4.0 : 2.2))), 2, 10);
+        std::clamp(static_cast<int>(len / (st.px * (horizontal ? 2.6 : 2.2))), 2, 12);
     return NiceScale(e.any ? e.lo : 0, e.any ? e.hi : 1, axis, maxIntervals, e.percent);
   };
   Scale vs[2] = {scaleFor(0, valueLen0), scaleFor(1, valueLen0)};
@@ -731,8 +735,19 @@ void Drawer::AxisChart(Rect area) {
   }
   const double leftRoom =
       horizontal ? (showCat ? catLabelW + 8 : 0) : (showVal ? widestValue[0] + 8 : 0);
+  // Turned category labels: as far down as the widest reaches.
+  const double rotation = scatter || horizontal ? 0 : chart_.categoryAxis.labelRotation;
+  const double turn = std::abs(std::sin(rotation * std::numbers::pi / 180));
+  double turnedRoom = 0;
+  if (rotation != 0 && showCat) {
+    for (size_t i = 0; i < std::min<size_t>(n, 2000); ++i)
+      turnedRoom = std::max(turnedRoom, TextWidth(catText(i), catStyle.px, catStyle.bold) * turn);
+    turnedRoom = std::min(turnedRoom + catStyle.px * 1.2, area.h * 0.4);
+  }
   const double bottomRoom = horizontal ? (showVal ? valStyle.px * 1.5 : 0)
-                                       : (showCat ? (scatter ? catStyle.px * 1.5 : catLabelH) : 0);
+                            : !showCat ? 0
+                            : scatter  ? catStyle.px * 1.5
+                                       : std::max(catLabelH, turnedRoom);
   const double rightRoom = showSec ? widestValue[1] + 8 : 6;
   plot.x += leftRoom + (horizontal ? (catTitled ? catTitle.px * 1.4 : 0)
                                    : (valTitled ? valTitle.px * 1.4 : 0));
@@ -742,9 +757,22 @@ void Drawer::AxisChart(Rect area) {
       4 + bottomRoom +
       (horizontal ? (valTitled ? valTitle.px * 1.4 : 0) : (catTitled ? catTitle.px * 1.4 : 0));
   if (plot.w < 4 || plot.h < 4) return;
-  // Scales for the room that is left.
-  vs[0] = scaleFor(0, horizontal ? plot.w : plot.h);
-  vs[1] = scaleFor(1, horizontal ? plot.w : plot.h);
+  // Scales for the room that is left; labels side by side must not touch.
+  for (int which = 0; which < 2; ++which) {
+    vs[which] = scaleFor(which, horizontal ? plot.w : plot.h);
+    if (!horizontal) continue;
+    const TextStyle& st = which ? secStyle : valStyle;
+    double widest = 0;
+    for (double v : vs[which].Ticks())
+      widest = std::max(widest, TextWidth(FormatValue(v, valueFormat(which)), st.px, st.bold));
+    const size_t ticks = vs[which].Ticks().size();
+    if (ticks > 1 && widest + st.px > plot.w / static_cast<double>(ticks - 1)) {
+      const model::ChartAxis& axis = which ? chart_.secondaryValueAxis : chart_.valueAxis;
+      const Extent& e = ext[which].any ? ext[which] : ext[0];
+      vs[which] = NiceScale(e.any ? e.lo : 0, e.any ? e.hi : 1, axis,
+                            std::max(1, static_cast<int>(plot.w / (widest + st.px))), e.percent);
+    }
+  }
   for (int which = 0; which < 2; ++which) {
     valueLabels[which].clear();
     const std::string code = valueFormat(which);
@@ -1035,13 +1063,18 @@ void Drawer::AxisChart(Rect area) {
         widest = std::max(widest, horizontal ? catStyle.px * 1.2
                                              : TextWidth(catText(i), catStyle.px, catStyle.bold));
       }
-      const size_t step = std::max<size_t>(
+      if (rotation != 0) widest = catStyle.px * 1.2 / std::max(turn, 0.1);
+      size_t step = std::max<size_t>(
           1, static_cast<size_t>(std::ceil((widest + catStyle.px * 0.5) / std::max(slot, 0.01))));
+      if (chart_.categoryAxis.labelSkip > 0) step = chart_.categoryAxis.labelSkip;
       for (size_t i = 0; i < n; i += step) {
         const std::string text = catText(i);
         if (text.empty()) continue;
         if (horizontal)
           Text(plot.x - 6, slotStart(i) + slot / 2 + catStyle.px * 0.35, text, catStyle, "end");
+        else if (rotation != 0)
+          Text(slotStart(i) + slot / 2, plot.y + plot.h + catStyle.px * 0.9, text, catStyle,
+               rotation < 0 ? "end" : "start", rotation);
         else
           Text(slotStart(i) + slot / 2, plot.y + plot.h + catStyle.px * 1.2, text, catStyle,
                "middle");

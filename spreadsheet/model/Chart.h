@@ -141,7 +141,7 @@ struct ChartGroup {
   uint16_t firstSliceAngle = 0;  // pie and doughnut: degrees clockwise from the top
   bool secondaryAxis = false;
   bool filled = false;  // radar: the series' areas filled
-  DataLabels labels;  // for every series that has none of its own
+  DataLabels labels;    // for every series that has none of its own
   std::vector<ChartSeries> series;
 };
 
@@ -157,7 +157,9 @@ struct ChartAxis {
   ChartLine line;
   ChartLine gridLine;
   bool hasFont = false;
-  Font font;  // of the tick labels
+  Font font;                  // of the tick labels
+  uint32_t labelSkip = 0;     // category axes: every n-th label shown; 0: as many as fit
+  int16_t labelRotation = 0;  // tick labels turned clockwise by degrees (-90..90)
 };
 
 struct Chart {
@@ -176,6 +178,9 @@ struct Chart {
   ChartLine chartBorder, plotBorder;
   bool hasFont = false;
   Font font;  // the chart's default text font
+  // The colours automatic series (or points) take in turn, the workbook theme's accents; empty:
+  // those of the application's default theme.
+  std::vector<uint32_t> palette;
   // What the file called the chart when the page draws it as something else ("stock",
   // "bubble", "surface", "3-D column", ...); empty when it is drawn as it is.
   std::string drawnAs;

@@ -101,8 +101,8 @@ class TreeBuilder : public XmlHandler {
     Node& n = nodes.emplace_back();
     n.name = Intern(name);
     static constexpr std::string_view kKeys[] = {
-        "val", "id",     "formatCode", "idx", "sourceLinked", "sz", "b", "i",
-        "u",   "strike", "typeface",   "w",   "lastClr",      "pos"};
+        "val",    "id",       "formatCode", "idx",     "sourceLinked", "sz",  "b", "i", "u",
+        "strike", "typeface", "w",          "lastClr", "pos",          "rot", "r", "g"};
     for (std::string_view key : kKeys)
       if (const char* v = a.Get(key)) n.attrs.emplace_back(key, v);
     if (!stack_.empty())
@@ -369,7 +369,8 @@ std::string RichText(const Node& rich) {
 
 class ChartReader {
  public:
-  ChartReader(const ThemeColors& scheme, uint64_t& budget) : colors_(scheme), budget_(budget) {}
+  ChartReader(const ThemeColors& scheme, uint64_t& budget)
+      : scheme_(scheme), colors_(scheme), budget_(budget) {}
 
   bool Read(const Node& root, model::Chart& chart);
 
@@ -382,6 +383,7 @@ class ChartReader {
   void Series(const Node& ser, model::ChartGroup& g);
   void Axis(const Node& ax, model::ChartAxis& axis, const model::Chart& chart);
 
+  const ThemeColors& scheme_;
   Colors colors_;
   uint64_t& budget_;
 };
@@ -569,7 +571,14 @@ void ChartReader::Axis(const Node& ax, model::ChartAxis& axis, const model::Char
   axis.font = chart.font;
   axis.hasFont = chart.hasFont;
   FontOf(colors_, ax.Kid("txPr"), axis.font, axis.hasFont);
-  Title(ax.Kid("title"), axis.title, chart.font, chart.hasFont);
+  if (const Node* body = ax.Path({"txPr", "bodyPr"})) {
+    if (const char* rot = body->Attr("rot"))
+      axis.labelRotation = static_cast<int16_t>(std::clamp(ToNumber(rot, 0) / 60000, -90.0, 90.0));
+  }
+  axis.labelSkip = static_cast<uint32_t>(KidInt(ax, "tickLblSkip", 0, 0, 1000000));
+  model::Font titleFont = chart.font;
+  titleFont.weight = 700;  // axis titles are bold unless they say otherwise
+  Title(ax.Kid("title"), axis.title, titleFont, chart.hasFont);
 }
 
 struct GroupKind {
@@ -600,6 +609,7 @@ constexpr GroupKind kGroupKinds[] = {
 bool ChartReader::Read(const Node& root, model::Chart& chart) {
   const Node* c = root.name == "chartSpace" ? root.Kid("chart") : nullptr;
   if (!c) return false;
+  chart.palette.assign(scheme_.begin() + 4, scheme_.begin() + 10);
   FontOf(colors_, root.Kid("txPr"), chart.font, chart.hasFont);
   if (const Node* sp = root.Kid("spPr")) {
     FillColor(colors_, sp, chart.chartFill);
@@ -610,7 +620,8 @@ bool ChartReader::Read(const Node& root, model::Chart& chart) {
   if (title) {
     // Titles are drawn larger than the chart's other texts unless they say otherwise.
     model::Font titleFont = chart.font;
-    titleFont.height = static_cast<uint16_t>(std::min(titleFont.height * 7 / 5, 8000));
+    titleFont.height = static_cast<uint16_t>(std::min(titleFont.height * 9 / 5, 8000));
+    titleFont.weight = 700;
     Title(title, chart.title, titleFont, chart.hasFont);
     if (chart.title.text.empty()) chart.autoTitle = true;
   } else {
