@@ -90,6 +90,10 @@ TextStyle StyleOf(bool has, const model::Font& font, const TextStyle& base) {
   return t;
 }
 
+bool Named(const model::ChartData& name) {
+  return name.sheet >= 0 || !name.texts.empty() || !name.formula.empty();
+}
+
 bool HasBars(ChartKind k) { return k == ChartKind::Column || k == ChartKind::Bar; }
 bool IsRound(ChartKind k) { return k == ChartKind::Pie || k == ChartKind::Doughnut; }
 
@@ -439,7 +443,9 @@ void Drawer::Frame() {
 
 void Drawer::Title(Rect& area) {
   std::string text = chart_.title.text;
-  if (text.empty() && chart_.autoTitle && series_.size() == 1) text = series_[0].name;
+  // A chart of one series that the file names stands under that name.
+  if (text.empty() && chart_.autoTitle && series_.size() == 1 && Named(series_[0].s->name))
+    text = series_[0].name;
   if (text.empty()) return;
   TextStyle base = base_;
   base.px = base_.px * 1.8;
@@ -733,8 +739,12 @@ void Drawer::AxisChart(Rect area) {
       catLabelW = std::max(catLabelW, TextWidth(catText(i), catStyle.px, catStyle.bold));
     catLabelW = std::min(catLabelW, area.w * 0.4);
   }
-  const double leftRoom =
-      horizontal ? (showCat ? catLabelW + 8 : 0) : (showVal ? widestValue[0] + 8 : 0);
+  // Axes that cross the other one at its maximum: categories above, values on the right.
+  const bool catAtMax = !horizontal && chart_.categoryAxis.crossesAtMax;
+  const bool valAtMax = !horizontal && !hasSecondary && chart_.valueAxis.crossesAtMax;
+  const double leftRoom = horizontal ? (showCat ? catLabelW + 8 : 0)
+                          : valAtMax ? 6
+                                     : (showVal ? widestValue[0] + 8 : 0);
   // Turned category labels: as far down as the widest reaches.
   const double rotation = scatter || horizontal ? 0 : chart_.categoryAxis.labelRotation;
   const double turn = std::abs(std::sin(rotation * std::numbers::pi / 180));
@@ -744,17 +754,19 @@ void Drawer::AxisChart(Rect area) {
       turnedRoom = std::max(turnedRoom, TextWidth(catText(i), catStyle.px, catStyle.bold) * turn);
     turnedRoom = std::min(turnedRoom + catStyle.px * 1.2, area.h * 0.4);
   }
-  const double bottomRoom = horizontal ? (showVal ? valStyle.px * 1.5 : 0)
-                            : !showCat ? 0
-                            : scatter  ? catStyle.px * 1.5
-                                       : std::max(catLabelH, turnedRoom);
-  const double rightRoom = showSec ? widestValue[1] + 8 : 6;
+  const double labelRoom = horizontal ? (showVal ? valStyle.px * 1.5 : 0)
+                           : !showCat ? 0
+                           : scatter  ? catStyle.px * 1.5
+                                      : std::max(catLabelH, turnedRoom);
+  const double rightRoom = showSec    ? widestValue[1] + 8
+                           : valAtMax ? (showVal ? widestValue[0] + 8 : 6)
+                                      : 6;
   plot.x += leftRoom + (horizontal ? (catTitled ? catTitle.px * 1.4 : 0)
                                    : (valTitled ? valTitle.px * 1.4 : 0));
   plot.w -= plot.x - area.x + rightRoom;
-  plot.y += 4;
+  plot.y += 4 + (catAtMax ? labelRoom : 0);
   plot.h -=
-      4 + bottomRoom +
+      4 + labelRoom +
       (horizontal ? (valTitled ? valTitle.px * 1.4 : 0) : (catTitled ? catTitle.px * 1.4 : 0));
   if (plot.w < 4 || plot.h < 4) return;
   // Scales for the room that is left; labels side by side must not touch.
@@ -1045,7 +1057,7 @@ void Drawer::AxisChart(Rect area) {
     } else {
       AppendNumber(out_, plot.x);
       out_ += ',';
-      AppendNumber(out_, std::round(scatter ? valuePos(0, vs[0].Baseline()) : baseline) + 0.5);
+      AppendNumber(out_, catAtMax ? plot.y : std::round(baseline) + 0.5);
       out_ += 'h';
       AppendNumber(out_, plot.w);
     }
@@ -1055,7 +1067,9 @@ void Drawer::AxisChart(Rect area) {
     if (scatter) {
       const auto ticks = xs.Ticks();
       for (size_t i = 0; i < ticks.size(); ++i)
-        Text(xPos(ticks[i]), plot.y + plot.h + catStyle.px * 1.2, xLabels[i], catStyle, "middle");
+        Text(xPos(ticks[i]),
+             catAtMax ? plot.y - catStyle.px * 0.4 : plot.y + plot.h + catStyle.px * 1.2,
+             xLabels[i], catStyle, "middle");
     } else {
       // Every label that fits: thinned to every k-th when they would overlap.
       double widest = 0;
@@ -1072,6 +1086,8 @@ void Drawer::AxisChart(Rect area) {
         if (text.empty()) continue;
         if (horizontal)
           Text(plot.x - 6, slotStart(i) + slot / 2 + catStyle.px * 0.35, text, catStyle, "end");
+        else if (catAtMax)
+          Text(slotStart(i) + slot / 2, plot.y - catStyle.px * 0.4, text, catStyle, "middle");
         else if (rotation != 0)
           Text(slotStart(i) + slot / 2, plot.y + plot.h + catStyle.px * 0.9, text, catStyle,
                rotation < 0 ? "end" : "start", rotation);
@@ -1089,7 +1105,7 @@ void Drawer::AxisChart(Rect area) {
       const double p = valuePos(which, ticks[i]);
       if (horizontal)
         Text(p, plot.y + plot.h + st.px * 1.2, valueLabels[which][i], st, "middle");
-      else if (which == 0)
+      else if (which == 0 && !valAtMax)
         Text(plot.x - 6, p + st.px * 0.35, valueLabels[which][i], st, "end");
       else
         Text(plot.x + plot.w + 6, p + st.px * 0.35, valueLabels[which][i], st, "start");
@@ -1395,7 +1411,7 @@ std::string AltText(const model::Workbook& book, const model::Chart& chart) {
       count += g.series.size();
       if (!g.series.empty()) only = &g.series.front();
     }
-    if (count == 1) {
+    if (count == 1 && Named(only->name)) {
       format::FormatCache formats;
       for (const std::string& t : ReadValues(book, only->name, formats, true).texts) {
         if (!title.empty() && !t.empty()) title += ' ';

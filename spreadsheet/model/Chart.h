@@ -152,6 +152,7 @@ struct ChartAxis {
   std::optional<double> min, max, majorUnit;
   bool logScale = false;
   bool reversed = false;
+  bool crossesAtMax = false;  // crosses the other axis at its maximum rather than at zero
   bool majorGridlines = false;
   bool minorGridlines = false;
   ChartLine line;

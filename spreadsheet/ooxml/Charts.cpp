@@ -576,6 +576,7 @@ void ChartReader::Axis(const Node& ax, model::ChartAxis& axis, const model::Char
       axis.labelRotation = static_cast<int16_t>(std::clamp(ToNumber(rot, 0) / 60000, -90.0, 90.0));
   }
   axis.labelSkip = static_cast<uint32_t>(KidInt(ax, "tickLblSkip", 0, 0, 1000000));
+  axis.crossesAtMax = ax.KidVal("crosses") == "max";
   model::Font titleFont = chart.font;
   titleFont.weight = 700;  // axis titles are bold unless they say otherwise
   Title(ax.Kid("title"), axis.title, titleFont, chart.hasFont);
@@ -688,7 +689,7 @@ bool ChartReader::Read(const Node& root, model::Chart& chart) {
     g.overlap = static_cast<int16_t>(
         KidInt(*k, "overlap", g.grouping == ChartGrouping::Clustered ? 0 : 100, -100, 100));
     g.holeSize = static_cast<uint16_t>(KidInt(*k, "holeSize", 50, 10, 90));
-    g.firstSliceAngle = static_cast<uint16_t>(KidInt(*k, "firstSliceAngle", 0, 0, 360));
+    g.firstSliceAngle = static_cast<uint16_t>(KidInt(*k, "firstSliceAng", 0, 0, 360));
     if (g.kind == ChartKind::Line) g.markers = k->KidBool("marker", true);
     if (kind->element == "stockChart") g.markers = true;
     if (g.kind == ChartKind::Scatter) {

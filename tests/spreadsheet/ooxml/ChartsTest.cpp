@@ -148,7 +148,7 @@ TEST(OoxmlCharts, OtherKindsAreMappedAndHostilePartsCostOnlyThemselves) {
   };
   const Case cases[] = {
       {"<c:bar3DChart><c:barDir val=\"col\"/></c:bar3DChart>", ChartKind::Column, "3-D column"},
-      {"<c:doughnutChart><c:holeSize val=\"75\"/><c:firstSliceAngle val=\"90\"/></c:doughnutChart>",
+      {"<c:doughnutChart><c:holeSize val=\"75\"/><c:firstSliceAng val=\"90\"/></c:doughnutChart>",
        ChartKind::Doughnut, ""},
       {"<c:scatterChart><c:scatterStyle val=\"marker\"/></c:scatterChart>", ChartKind::Scatter, ""},
       {"<c:bubbleChart/>", ChartKind::Scatter, "bubble"},
