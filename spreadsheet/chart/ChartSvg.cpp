@@ -494,9 +494,17 @@ void Drawer::Legend(Rect& area) {
       if (entries.size() >= 200) break;
       entries.push_back({se.name, se.color, &se});
     }
+    // A legend beside stacked series or bars lists them as they are stacked, the last on top.
+    const bool beside = chart_.legend == model::LegendPosition::Right ||
+                        chart_.legend == model::LegendPosition::Left;
+    if (beside && (first_->kind == ChartKind::Bar || first_->grouping != ChartGrouping::Clustered))
+      std::reverse(entries.begin(), entries.end());
   }
   if (entries.empty()) return;
-  const double sym = t.px * 0.7, gap = t.px * 0.4, lineH = t.px * 1.3;
+  const bool lines = first_->kind == ChartKind::Line || first_->kind == ChartKind::Scatter ||
+                     first_->kind == ChartKind::Radar;
+  // Lines show a length of themselves.
+  const double sym = t.px * (lines ? 1.8 : 0.7), gap = t.px * 0.4, lineH = t.px * 1.3;
   std::vector<double> widths;
   double widest = 0;
   for (const Entry& e : entries) {
@@ -558,8 +566,6 @@ void Drawer::Legend(Rect& area) {
       area.w -= boxW + 10;
       break;
   }
-  const bool lines = first_->kind == ChartKind::Line || first_->kind == ChartKind::Scatter ||
-                     first_->kind == ChartKind::Radar;
   for (size_t i = 0; i < entries.size(); ++i) {
     const Entry& e = entries[i];
     const double x = bx + at[i].first, y = by + at[i].second, mid = y + lineH / 2;
@@ -686,7 +692,7 @@ void Drawer::AxisChart(Rect area) {
     const Extent& e = ext[which].any ? ext[which] : ext[0];
     const TextStyle& st = which ? secStyle : valStyle;
     const int maxIntervals =
-        std::clamp(static_cast<int>(len / (st.px * (horizontal ? 2.6 : 2.2))), 2, 12);
+        std::clamp(static_cast<int>(len / (st.px * (horizontal ? 2.6 : 1.8))), 2, 12);
     return NiceScale(e.any ? e.lo : 0, e.any ? e.hi : 1, axis, maxIntervals, e.percent);
   };
   Scale vs[2] = {scaleFor(0, valueLen0), scaleFor(1, valueLen0)};
@@ -764,7 +770,8 @@ void Drawer::AxisChart(Rect area) {
   plot.x += leftRoom + (horizontal ? (catTitled ? catTitle.px * 1.4 : 0)
                                    : (valTitled ? valTitle.px * 1.4 : 0));
   plot.w -= plot.x - area.x + rightRoom;
-  plot.y += 4 + (catAtMax ? labelRoom : 0);
+  const double topRoom = catAtMax ? labelRoom : horizontal && showSec ? secStyle.px * 1.5 : 0;
+  plot.y += 4 + topRoom;
   plot.h -=
       4 + labelRoom +
       (horizontal ? (valTitled ? valTitle.px * 1.4 : 0) : (catTitled ? catTitle.px * 1.4 : 0));
@@ -817,11 +824,17 @@ void Drawer::AxisChart(Rect area) {
     const double f = vs[which].Fraction(v);
     return horizontal ? plot.x + f * plot.w : plot.y + plot.h - f * plot.h;
   };
-  const double slot = (horizontal ? plot.h : plot.w) / static_cast<double>(n);
+  // Points in the middle of their categories, or on the tick marks (the first and the last on
+  // the plot's edges) when the axis says so and no bars need the room.
+  bool bars = false;
+  for (const model::ChartGroup& g : chart_.groups) bars = bars || HasBars(g.kind);
+  const bool onTicks = !chart_.categoryAxis.betweenTicks && !bars && !scatter && n > 1;
+  const double slot = (horizontal ? plot.h : plot.w) / static_cast<double>(onTicks ? n - 1 : n);
+  const double shift = onTicks ? -slot / 2 : 0;
   auto slotStart = [&](size_t i) {
     const double k = catReversed ? static_cast<double>(n - 1 - i) : static_cast<double>(i);
     // Bars run from the bottom up.
-    return horizontal ? plot.y + plot.h - (k + 1) * slot : plot.x + k * slot;
+    return horizontal ? plot.y + plot.h - (k + 1) * slot - shift : plot.x + k * slot + shift;
   };
   auto xPos = [&](double x) { return plot.x + xs.Fraction(x) * plot.w; };
 
@@ -854,7 +867,7 @@ void Drawer::AxisChart(Rect area) {
       for (double v : xs.Ticks())
         gridLine(std::round(xPos(v)) + 0.5, false, chart_.categoryAxis.gridLine);
     } else {
-      for (size_t i = 0; i <= n && i < 4096; ++i)
+      for (size_t i = 0; i <= (onTicks ? n - 1 : n) && i < 4096; ++i)
         gridLine(std::round(horizontal ? plot.y + i * slot : plot.x + i * slot) + 0.5, horizontal,
                  chart_.categoryAxis.gridLine);
     }
@@ -1104,7 +1117,8 @@ void Drawer::AxisChart(Rect area) {
     for (size_t i = 0; i < ticks.size(); ++i) {
       const double p = valuePos(which, ticks[i]);
       if (horizontal)
-        Text(p, plot.y + plot.h + st.px * 1.2, valueLabels[which][i], st, "middle");
+        Text(p, which ? plot.y - st.px * 0.4 : plot.y + plot.h + st.px * 1.2, valueLabels[which][i],
+             st, "middle");
       else if (which == 0 && !valAtMax)
         Text(plot.x - 6, p + st.px * 0.35, valueLabels[which][i], st, "end");
       else
@@ -1293,6 +1307,7 @@ void Drawer::RadarChart(Rect area) {
   // Web: rings at the ticks and spokes.
   const auto ticks = scale.Ticks();
   for (double t : ticks) {
+    if (!chart_.valueAxis.majorGridlines) break;
     out_ += "<path d=\"";
     for (size_t i = 0; i < std::min<size_t>(n, 4096); ++i) {
       const auto p = point(i, t);

@@ -153,6 +153,7 @@ struct ChartAxis {
   bool logScale = false;
   bool reversed = false;
   bool crossesAtMax = false;  // crosses the other axis at its maximum rather than at zero
+  bool betweenTicks = true;   // categories: points in the middle of their slots, else on ticks
   bool majorGridlines = false;
   bool minorGridlines = false;
   ChartLine line;

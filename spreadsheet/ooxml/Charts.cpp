@@ -731,6 +731,7 @@ bool ChartReader::Read(const Node& root, model::Chart& chart) {
       primaryValueAxis = valId;
       if (catAx) Axis(*catAx, chart.categoryAxis, chart);
       if (valAx) Axis(*valAx, chart.valueAxis, chart);
+      if (valAx) chart.categoryAxis.betweenTicks = valAx->KidVal("crossBetween") != "midCat";
     } else if (valAx && valId != primaryValueAxis) {
       g.secondaryAxis = true;
       Axis(*valAx, chart.secondaryValueAxis, chart);
