@@ -497,7 +497,8 @@ void Drawer::Legend(Rect& area) {
     // A legend beside stacked series or bars lists them as they are stacked, the last on top.
     const bool beside = chart_.legend == model::LegendPosition::Right ||
                         chart_.legend == model::LegendPosition::Left;
-    if (beside && (first_->kind == ChartKind::Bar || first_->grouping != ChartGrouping::Clustered))
+    if (beside && chart_.groups.size() == 1 &&
+        (first_->kind == ChartKind::Bar || first_->grouping != ChartGrouping::Clustered))
       std::reverse(entries.begin(), entries.end());
   }
   if (entries.empty()) return;
@@ -773,7 +774,7 @@ void Drawer::AxisChart(Rect area) {
   const double topRoom = catAtMax ? labelRoom : horizontal && showSec ? secStyle.px * 1.5 : 0;
   plot.y += 4 + topRoom;
   plot.h -=
-      4 + labelRoom +
+      4 + (catAtMax ? labelRoom : labelRoom + topRoom) +
       (horizontal ? (valTitled ? valTitle.px * 1.4 : 0) : (catTitled ? catTitle.px * 1.4 : 0));
   if (plot.w < 4 || plot.h < 4) return;
   // Scales for the room that is left; labels side by side must not touch.
