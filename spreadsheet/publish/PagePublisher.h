@@ -41,7 +41,7 @@ struct Page {
 //
 // The page: HTML5, UTF-8, the sheet's name as its title, one <style> element with one class per
 // distinct cell look, one table whose columns and rows have the sheet's widths and heights,
-// pictures and charts (drawn as SVG) placed over it at their anchors. Hidden rows and columns are left out; the table ends
+// pictures placed over it at their anchors. Hidden rows and columns are left out; the table ends
 // at the last row and column with content or a visible format. The same workbook always gives
 // the same bytes. Where row and column formats show at more than a million positions, a run of
 // empty positions showing one such format (without side borders) is one cell, so such a page
