@@ -200,3 +200,50 @@ TEST(ChartSvg, ValuesComeFromCellsWhenTheWorkbookHoldsThem) {
   EXPECT_EQ(v.numbers, (std::vector<double>{7, 8, 9}));
   EXPECT_EQ(v.texts, (std::vector<std::string>{"7", "8", "9"}));
 }
+
+TEST(ChartSvg, ColoursLegendsAndSlices) {
+  model::Workbook book;
+  model::Chart c;
+  c.palette = {0x111111, 0x222222};
+  model::ChartGroup g;
+  g.grouping = model::ChartGrouping::Stacked;
+  g.series = {Series("A", {1, 2}), Series("B", {3, 4}), Series("C", {5, 6})};
+  g.series[1].fill.color = model::Color::Rgb(0xABCDEF);
+  c.groups.push_back(g);
+  std::string svg = chart::DrawSvg(book, c, 400, 300);
+  // The palette in turn, a series' own colour where it has one, then darker variants.
+  EXPECT_NE(svg.find("fill=\"#111111\""), std::string::npos);
+  EXPECT_NE(svg.find("fill=\"#ABCDEF\""), std::string::npos);
+  EXPECT_EQ(svg.find("fill=\"#222222\""), std::string::npos);
+  EXPECT_NE(svg.find("fill=\"#0A0A0A\""), std::string::npos);  // the third: the first, darker
+  // A legend beside stacked series lists them as stacked, the last on top.
+  Parsed p = Parse(svg);
+  const auto a = std::find(p.texts.begin(), p.texts.end(), "A");
+  const auto cc = std::find(p.texts.begin(), p.texts.end(), "C");
+  ASSERT_TRUE(a != p.texts.end() && cc != p.texts.end());
+  EXPECT_LT(cc - p.texts.begin(), a - p.texts.begin());
+  c.legend = model::LegendPosition::None;
+  p = Parse(chart::DrawSvg(book, c, 400, 300));
+  EXPECT_FALSE(Contains(p.texts, "A"));
+
+  // A pie: one slice per point in varied colours, the legend names the categories, an exploded
+  // slice moves out of the centre, percentages in the labels.
+  model::Chart pie;
+  model::ChartGroup pg;
+  pg.kind = ChartKind::Pie;
+  pg.series.push_back(Series("P", {1, 3}, {"one", "three"}));
+  pg.series[0].points.push_back({1, {}, {}, 50});
+  pg.series[0].labels.percent = true;
+  pie.groups.push_back(pg);
+  svg = chart::DrawSvg(book, pie, 300, 300);
+  p = Parse(svg);
+  EXPECT_TRUE(Contains(p.texts, "one") && Contains(p.texts, "three"));
+  EXPECT_TRUE(Contains(p.texts, "25%") && Contains(p.texts, "75%"));
+  std::regex slice("<path d=\"M([0-9.]+),([0-9.]+)L");
+  std::vector<std::string> centres;
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), slice); it != std::sregex_iterator();
+       ++it)
+    centres.push_back((*it)[1].str() + "," + (*it)[2].str());
+  ASSERT_EQ(centres.size(), 2u);
+  EXPECT_NE(centres[0], centres[1]);
+}

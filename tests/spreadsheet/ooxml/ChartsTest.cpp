@@ -72,18 +72,24 @@ TEST(OoxmlCharts, ChartPartFillsTheModel) {
       "<c:val><c:numLit><c:ptCount val=\"2\"/><c:pt idx=\"1\"><c:v>7</c:v></c:pt></c:numLit>"
       "</c:val></c:ser><c:axId val=\"10\"/><c:axId val=\"30\"/></c:lineChart>"
       "<c:catAx><c:axId val=\"10\"/><c:scaling><c:orientation val=\"maxMin\"/></c:scaling>"
-      "<c:delete val=\"1\"/></c:catAx>"
+      "<c:delete val=\"1\"/><c:txPr><a:bodyPr rot=\"-2700000\"/></c:txPr><c:crosses val=\"max\"/>"
+      "<c:tickLblSkip val=\"3\"/></c:catAx>"
       "<c:valAx><c:axId val=\"20\"/><c:scaling><c:orientation val=\"minMax\"/>"
       "<c:max val=\"10\"/><c:min val=\"-2\"/></c:scaling><c:delete val=\"0\"/>"
       "<c:majorGridlines/><c:numFmt formatCode=\"0%\" sourceLinked=\"0\"/>"
-      "<c:majorUnit val=\"2\"/><c:txPr><a:p><a:pPr><a:defRPr sz=\"800\"><a:latin "
+      "<c:crossBetween val=\"midCat\"/><c:majorUnit val=\"2\"/><c:txPr><a:p><a:pPr><a:defRPr "
+      "sz=\"800\"><a:latin "
       "typeface=\"Verdana\"/></a:defRPr></a:pPr></a:p></c:txPr></c:valAx>"
       "<c:valAx><c:axId val=\"30\"/><c:scaling><c:logBase val=\"10\"/></c:scaling></c:valAx>"
       "<c:spPr><a:noFill/></c:spPr></c:plotArea>"
       "<c:legend><c:legendPos val=\"b\"/></c:legend></c:chart>"
       "<c:spPr><a:solidFill><a:srgbClr val=\"FFFFCC\"/></a:solidFill><a:ln><a:noFill/></a:ln>"
       "</c:spPr>";
-  const model::Workbook book = ooxml::ReadWorkbookBytes(ChartPackage(body).Build(), "");
+  qt::PackageParts p = ChartPackage(body);
+  p.parts["xl/theme/theme1.xml"] =
+      "<a:theme xmlns:a=\"a\"><a:themeElements><a:clrScheme name=\"x\"><a:accent1><a:srgbClr "
+      "val=\"123456\"/></a:accent1></a:clrScheme></a:themeElements></a:theme>";
+  const model::Workbook book = ooxml::ReadWorkbookBytes(p.Build(), "");
   ASSERT_EQ(book.sheets[0].charts.size(), 1u);
   const model::Chart& c = book.sheets[0].charts[0];
   EXPECT_EQ(c.anchor.col1, 1);
@@ -130,6 +136,12 @@ TEST(OoxmlCharts, ChartPartFillsTheModel) {
   EXPECT_TRUE(line.series[0].smooth);
   EXPECT_FALSE(c.categoryAxis.visible);
   EXPECT_TRUE(c.categoryAxis.reversed);
+  EXPECT_TRUE(c.categoryAxis.crossesAtMax);
+  EXPECT_FALSE(c.categoryAxis.betweenTicks);
+  EXPECT_EQ(c.categoryAxis.labelSkip, 3u);
+  EXPECT_EQ(c.categoryAxis.labelRotation, -45);
+  ASSERT_EQ(c.palette.size(), 6u);
+  EXPECT_EQ(c.palette[0], 0x123456u);  // the theme's accents for automatic series
   EXPECT_EQ(c.valueAxis.max, 10);
   EXPECT_EQ(c.valueAxis.min, -2);
   EXPECT_EQ(c.valueAxis.majorUnit, 2);
