@@ -955,6 +955,25 @@ void Drawer::AxisChart(Rect area) {
       }
       continue;
     }
+    // High-low lines: from the lowest to the highest value of each category.
+    if (g.hiLowLines && g.kind == ChartKind::Line && !horizontal) {
+      out_ += "<path d=\"";
+      for (size_t i = 0; i < n; ++i) {
+        double lo = INFINITY, hi = -INFINITY;
+        for (const Series* se : members) {
+          const double v = se->Value(i);
+          if (!std::isnan(v)) lo = std::min(lo, v), hi = std::max(hi, v);
+        }
+        if (!(hi > lo)) continue;
+        out_ += 'M';
+        AppendNumber(out_, slotStart(i) + slot / 2);
+        out_ += ',';
+        AppendNumber(out_, valuePos(which, hi));
+        out_ += 'V';
+        AppendNumber(out_, valuePos(which, lo));
+      }
+      out_ += "\" fill=\"none\" stroke=\"#000000\" stroke-width=\"1\"/>\n";
+    }
     // Lines, areas and scatter: points along the slots' middles or at their x values.
     std::vector<std::vector<std::pair<double, double>>> areaTops;
     for (const Series* sp : members) {

@@ -140,8 +140,9 @@ struct ChartGroup {
   uint16_t holeSize = 50;        // doughnut: % of the radius
   uint16_t firstSliceAngle = 0;  // pie and doughnut: degrees clockwise from the top
   bool secondaryAxis = false;
-  bool filled = false;  // radar: the series' areas filled
-  DataLabels labels;    // for every series that has none of its own
+  bool filled = false;      // radar: the series' areas filled
+  bool hiLowLines = false;  // stock: a line from the lowest to the highest value per category
+  DataLabels labels;        // for every series that has none of its own
   std::vector<ChartSeries> series;
 };
 

@@ -692,6 +692,7 @@ bool ChartReader::Read(const Node& root, model::Chart& chart) {
     g.firstSliceAngle = static_cast<uint16_t>(KidInt(*k, "firstSliceAng", 0, 0, 360));
     if (g.kind == ChartKind::Line) g.markers = k->KidBool("marker", true);
     if (kind->element == "stockChart") g.markers = true;
+    g.hiLowLines = k->Kid("hiLowLines") != nullptr;
     if (g.kind == ChartKind::Scatter) {
       const std::string_view style = k->KidVal("scatterStyle");
       g.lines = kind->element != "bubbleChart" && style != "marker";
