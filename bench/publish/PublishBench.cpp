@@ -148,8 +148,47 @@ void BM_PublishWholeGridSheet(benchmark::State& state) {
 
 }  // namespace
 
+// A sheet of ten charts of 1,000 points each (columns, lines, areas, scatter, pies ... two of
+// each of five kinds, two series of 500 points), their values in the sheet's cells; the page
+// and its ten SVG files.
+void BM_PublishTenCharts(benchmark::State& state) {
+  Workbook book = MakeBook(500, 20);
+  Sheet& sheet = book.sheets[0];
+  const ChartKind kinds[] = {ChartKind::Column, ChartKind::Line, ChartKind::Area,
+                             ChartKind::Scatter, ChartKind::Radar};
+  for (int i = 0; i < 10; ++i) {
+    Chart c;
+    c.anchor = {static_cast<uint16_t>(i % 2 * 8),     0, static_cast<uint32_t>(i / 2 * 20),      0,
+                static_cast<uint16_t>(i % 2 * 8 + 7), 0, static_cast<uint32_t>(i / 2 * 20 + 18), 0};
+    c.title.text = "Chart " + std::to_string(i);
+    ChartGroup g;
+    g.kind = kinds[i % 5];
+    for (int s = 0; s < 2; ++s) {
+      ChartSeries series;
+      series.values.sheet = 0;
+      series.values.range = {0, 499, static_cast<uint16_t>(s * 2), static_cast<uint16_t>(s * 2)};
+      series.categories.sheet = 0;
+      series.categories.range = {0, 499, 1, 1};
+      g.series.push_back(series);
+    }
+    c.groups.push_back(g);
+    c.valueAxis.majorGridlines = true;
+    sheet.charts.push_back(c);
+  }
+  size_t svgBytes = 0;
+  for (auto _ : state) {
+    quillane::publish::Page page = quillane::publish::RenderSheet(book, 0, "bench_1.files");
+    if (page.chartsDrawn != 10) state.SkipWithError("a chart was not drawn");
+    svgBytes = 0;
+    for (const auto& f : page.files) svgBytes += f.bytes.size();
+    benchmark::DoNotOptimize(page.html.data());
+  }
+  state.counters["files_MB"] = static_cast<double>(svgBytes) / 1e6;
+}
+
 BENCHMARK(BM_PublishSheet)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PublishSheetWithRules)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PublishTenCharts)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PublishWholeGridSheet)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -143,7 +143,9 @@ struct ChartGroup {
   uint16_t holeSize = 50;        // doughnut: % of the radius
   uint16_t firstSliceAngle = 0;  // pie and doughnut: degrees clockwise from the top
   bool secondaryAxis = false;
-  DataLabels labels;  // for every series that has none of its own
+  bool filled = false;      // radar: the series' areas filled
+  bool hiLowLines = false;  // stock: a line from the lowest to the highest value per category
+  DataLabels labels;        // for every series that has none of its own
   std::vector<ChartSeries> series;
 };
 
@@ -154,12 +156,16 @@ struct ChartAxis {
   std::optional<double> min, max, majorUnit;
   bool logScale = false;
   bool reversed = false;
+  bool crossesAtMax = false;  // crosses the other axis at its maximum rather than at zero
+  bool betweenTicks = true;   // categories: points in the middle of their slots, else on ticks
   bool majorGridlines = false;
   bool minorGridlines = false;
   ChartLine line;
   ChartLine gridLine;
   bool hasFont = false;
-  Font font;  // of the tick labels
+  Font font;                  // of the tick labels
+  uint32_t labelSkip = 0;     // category axes: every n-th label shown; 0: as many as fit
+  int16_t labelRotation = 0;  // tick labels turned clockwise by degrees (-90..90)
 };
 
 struct Chart {
@@ -180,6 +186,9 @@ struct Chart {
   Font font;  // the chart's default text font
   EmptyPoints emptyPoints = EmptyPoints::Gap;
   bool visibleCellsOnly = true;  // values of hidden rows and columns are left out
+  // The colours automatic series (or points) take in turn, the workbook theme's accents; empty:
+  // those of the application's default theme.
+  std::vector<uint32_t> palette;
   // What the file called the chart when the page draws it as something else ("stock",
   // "bubble", "surface", "3-D column", ...); empty when it is drawn as it is.
   std::string drawnAs;

@@ -14,6 +14,7 @@
 #include "spreadsheet/container/Zip.h"
 #include "spreadsheet/format/NumberFormat.h"
 #include "spreadsheet/model/Limits.h"
+#include "spreadsheet/ooxml/Charts.h"
 #include "spreadsheet/ooxml/ConditionalFormats.h"
 #include "spreadsheet/ooxml/Encryption.h"
 #include "spreadsheet/ooxml/Xml.h"
@@ -1099,7 +1100,7 @@ struct Anchor {
   int64_t fromCol = 0, fromColOff = 0, fromRow = 0, fromRowOff = 0;
   int64_t toCol = 0, toColOff = 0, toRow = 0, toRowOff = 0;
   int64_t x = 0, y = 0, cx = 0, cy = 0;
-  std::string embed, name;
+  std::string embed, chart, name;  // a picture's or a chart's relationship id
 };
 
 class DrawingHandler : public XmlHandler {
@@ -1137,6 +1138,8 @@ class DrawingHandler : public XmlHandler {
       text_.clear();
     } else if (name == "blip" && current_.embed.empty()) {
       current_.embed = a.View("embed");
+    } else if (name == "chart" && current_.chart.empty()) {
+      current_.chart = a.View("id");
     } else if (name == "cNvPr" && current_.name.empty()) {
       current_.name = a.View("name");
     }
@@ -1152,7 +1155,8 @@ class DrawingHandler : public XmlHandler {
     if (depth_ == anchorDepth_ + 1) where_ = 0;
     if (depth_ == anchorDepth_ &&
         (name == "twoCellAnchor" || name == "oneCellAnchor" || name == "absoluteAnchor")) {
-      if (!current_.embed.empty() && anchors.size() < 65536) anchors.push_back(current_);
+      if ((!current_.embed.empty() || !current_.chart.empty()) && anchors.size() < 65536)
+        anchors.push_back(current_);
       anchorDepth_ = 0;
     }
     --depth_;
@@ -1243,6 +1247,7 @@ class Reader {
       ReadSheet(sheet, rel->second.target, shared);
     }
     if (book_.sheets.empty()) Damaged("the workbook has no sheets");
+    ResolveChartReferences(book_);
     return std::move(book_);
   }
 
@@ -1481,10 +1486,10 @@ class Reader {
     auto colEmu = [&](int64_t c) { return ColumnEmu(sheet, static_cast<uint32_t>(c)); };
     auto rowEmu = [&](int64_t r) { return RowEmu(sheet, static_cast<uint32_t>(r)); };
     for (Anchor& a : dh.anchors) {
-      auto rel = rels.find(a.embed);
+      auto rel = rels.find(a.embed.empty() ? a.chart : a.embed);
       if (rel == rels.end() || rel->second.external) continue;
-      const auto blip = Blip(rel->second.target);
-      if (!blip) continue;
+      const auto blip = a.embed.empty() ? std::nullopt : Blip(rel->second.target);
+      if (!blip && !a.embed.empty()) continue;
       if (a.kind == Anchor::Absolute) {
         a.fromCol = a.fromRow = 0;
         a.fromColOff = a.fromRowOff = 0;
@@ -1506,7 +1511,6 @@ class Reader {
         return static_cast<uint16_t>(std::min<int64_t>(off * units / size, units - 1));
       };
       model::Picture p;
-      p.blip = *blip;
       p.col1 = static_cast<uint16_t>(a.fromCol);
       p.row1 = static_cast<uint32_t>(a.fromRow);
       p.dx1 = fraction(a.fromColOff, colEmu(a.fromCol), 1024);
@@ -1516,7 +1520,26 @@ class Reader {
       p.dx2 = fraction(a.toColOff, colEmu(a.toCol), 1024);
       p.dy2 = fraction(a.toRowOff, rowEmu(a.toRow), 256);
       p.name = std::move(a.name);
-      sheet.pictures.push_back(std::move(p));
+      if (blip) {
+        p.blip = *blip;
+        sheet.pictures.push_back(std::move(p));
+      } else {
+        ReadChart(sheet, rel->second.target, p);
+      }
+    }
+  }
+
+  // A chart part placed where `at` says; a part that is missing or not XML costs only itself.
+  void ReadChart(Sheet& sheet, const std::string& part, const model::Picture& at) {
+    if (sheet.charts.size() >= 4096) return;
+    model::Chart chart;
+    chart.anchor = {at.col1, at.dx1, at.row1, at.dy1, at.col2, at.dx2, at.row2, at.dy2};
+    chart.name = at.name;
+    try {
+      auto bytes = package_.Read(part);
+      if (bytes && ReadChartPart(*bytes, part, scheme_, chartPoints_, chart))
+        sheet.charts.push_back(std::move(chart));
+    } catch (const ReadError&) {
     }
   }
 
@@ -1548,6 +1571,7 @@ class Reader {
   std::vector<model::DiffStyle> dxfs_;  // the differential formats of conditional formats
   size_t cells_ = 0;
   int64_t walkBudget_ = 4000000;
+  uint64_t chartPoints_ = 16000000;  // cached points of all charts
   std::unordered_map<std::string, std::optional<uint32_t>> blips_;
 };
 

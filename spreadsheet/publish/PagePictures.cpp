@@ -1,7 +1,8 @@
-// The pictures of a sheet, placed over the table at their anchors and written to the supporting
-// folder, and the folder's file list. Part of the renderer (Renderer.h).
+// The pictures and charts of a sheet, placed over the table at their anchors and written to the
+// supporting folder, and the folder's file list. Part of the renderer (Renderer.h).
 #include <optional>
 
+#include "spreadsheet/chart/ChartSvg.h"
 #include "spreadsheet/publish/HtmlText.h"
 #include "spreadsheet/publish/Links.h"
 #include "spreadsheet/publish/PngWriter.h"
@@ -38,13 +39,17 @@ const char* FileExtension(model::BlipType type) {
 }  // namespace
 
 void Renderer::EmitPictures(std::string& body, Page& page) {
-  if (sheet_.pictures.empty()) return;
+  if (sheet_.pictures.empty() && sheet_.charts.empty()) return;
   // Pixel offsets of rows and columns, hidden ones zero wide.
   uint32_t maxRow = 0;
   uint16_t maxCol = 0;
   for (const model::Picture& p : sheet_.pictures) {
     maxRow = std::max({maxRow, p.row1, p.row2});
     maxCol = std::max({maxCol, p.col1, p.col2});
+  }
+  for (const model::Chart& c : sheet_.charts) {
+    maxRow = std::max({maxRow, c.anchor.row1, c.anchor.row2});
+    maxCol = std::max({maxCol, c.anchor.col1, c.anchor.col2});
   }
   maxRow = std::min<uint32_t>(maxRow, 1u << 20);
   std::vector<int64_t> colX(static_cast<size_t>(maxCol) + 2, 0),
@@ -64,6 +69,25 @@ void Renderer::EmitPictures(std::string& body, Page& page) {
   auto y = [&](uint32_t row, uint16_t dy) {
     row = std::min(row, maxRow);
     return rowY[row] + (rowY[row + 1] - rowY[row]) * std::min<uint16_t>(dy, 256) / 256;
+  };
+
+  auto place = [&](std::string_view file, std::string_view alt, int64_t left, int64_t top,
+                   int64_t width, int64_t height) {
+    body += "<img src=\"";
+    AppendUrlPath(body, folderName_);
+    body += '/';
+    body += file;
+    body += "\" alt=\"";
+    AppendHtmlAttribute(body, alt);
+    body += "\" style=\"left:";
+    AppendInt(body, left);
+    body += "px;top:";
+    AppendInt(body, top);
+    body += "px;width:";
+    AppendInt(body, width);
+    body += "px;height:";
+    AppendInt(body, height);
+    body += "px\">\n";
   };
 
   std::unordered_map<uint32_t, std::string> fileOfBlip;  // blip -> file name ("" none)
@@ -96,22 +120,36 @@ void Renderer::EmitPictures(std::string& body, Page& page) {
     const int64_t left = x(p.col1, p.dx1), top = y(p.row1, p.dy1);
     const int64_t width = x(p.col2, p.dx2) - left, height = y(p.row2, p.dy2) - top;
     if (width <= 0 || height <= 0) continue;  // anchored to hidden rows or columns
-    body += "<img src=\"";
-    AppendUrlPath(body, folderName_);
-    body += '/';
-    body += file;
-    body += "\" alt=\"";
-    AppendHtmlAttribute(body,
-                        p.name.empty() ? std::string_view("Picture") : std::string_view(p.name));
-    body += "\" style=\"left:";
-    AppendInt(body, left);
-    body += "px;top:";
-    AppendInt(body, top);
-    body += "px;width:";
-    AppendInt(body, width);
-    body += "px;height:";
-    AppendInt(body, height);
-    body += "px\">\n";
+    place(file, p.name.empty() ? std::string_view("Picture") : std::string_view(p.name), left, top,
+          width, height);
+  }
+
+  // Charts: one SVG file each, numbered on from the pictures. A chart that cannot be drawn is
+  // left out of the page and counted; it never stops the page.
+  for (const model::Chart& c : sheet_.charts) {
+    const model::Anchor& a = c.anchor;
+    const int64_t left = x(a.col1, a.dx1), top = y(a.row1, a.dy1);
+    const int64_t width = x(a.col2, a.dx2) - left, height = y(a.row2, a.dy2) - top;
+    if (width <= 0 || height <= 0) {
+      page.chartsLeftOut.emplace_back("anchored to hidden rows or columns");
+      continue;
+    }
+    std::string svg;
+    try {
+      svg = chart::DrawSvg(book_, c, static_cast<int>(std::min<int64_t>(width, 1 << 20)),
+                           static_cast<int>(std::min<int64_t>(height, 1 << 20)));
+    } catch (const chart::ChartError& e) {
+      page.chartsLeftOut.emplace_back(e.what());
+      continue;
+    } catch (const std::exception& e) {
+      page.chartsLeftOut.emplace_back(std::string("not drawn: ") + e.what());
+      continue;
+    }
+    char name[32];
+    std::snprintf(name, sizeof name, "image%03d.svg", ++imageNumber);
+    page.files.push_back(PageFile{name, std::vector<uint8_t>(svg.begin(), svg.end())});
+    place(name, chart::AltText(book_, c), left, top, width, height);
+    ++page.chartsDrawn;
   }
 }
 

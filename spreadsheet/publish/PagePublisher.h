@@ -28,6 +28,10 @@ struct Page {
   // The work of rendering: the cells, the rows and the positions of the grid visited. It grows
   // with what shows on the page, not with the rectangle around it.
   uint64_t work = 0;
+  // The sheet's charts: how many were drawn (as SVG files of the folder), and why each of the
+  // others was left out.
+  int chartsDrawn = 0;
+  std::vector<std::string> chartsLeftOut;
 };
 
 // Renders sheet `sheetIndex` (index into Workbook::sheets). `folderName` is the supporting
