@@ -86,7 +86,8 @@ Scale NiceScale(double lo, double hi, const model::ChartAxis& axis, int maxInter
   if (!fixedMin && lo > 0) lo = 0;
   if (!fixedMax && hi < 0) hi = 0;
   if (hi <= lo) {
-    if (fixedMin && !fixedMax)
+    // A chart with nothing to show (or only zeros) counts up from zero.
+    if ((fixedMin && !fixedMax) || (!fixedMin && !fixedMax && lo == 0))
       hi = lo + (lo == 0 ? 1 : std::abs(lo));
     else
       lo = hi - (hi == 0 ? 1 : std::abs(hi));

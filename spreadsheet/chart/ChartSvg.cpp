@@ -177,8 +177,12 @@ void Drawer::Prepare() {
       se.s = &s;
       se.g = &g;
       se.order = order++;
-      se.values = ReadValues(book_, s.values, formats_, false);
-      se.categories = ReadValues(book_, s.categories, formats_, true);
+      se.values = ReadValues(book_, s.values, formats_, false, chart_.visibleCellsOnly);
+      se.categories = ReadValues(book_, s.categories, formats_, true, chart_.visibleCellsOnly);
+      if (chart_.emptyPoints == model::EmptyPoints::Zero) {
+        for (double& v : se.values.numbers)
+          if (std::isnan(v)) v = 0;
+      }
       const Values name = ReadValues(book_, s.name, formats_, true);
       for (const std::string& t : name.texts) {
         if (!se.name.empty() && !t.empty()) se.name += ' ';
@@ -985,7 +989,9 @@ void Drawer::AxisChart(Rect area) {
       for (size_t i = 0; i < count; ++i) {
         double v = se.Value(i);
         if (std::isnan(v) && g.kind != ChartKind::Area) {
-          if (!pts.empty()) runs.push_back(std::move(pts)), pts.clear();
+          // An empty point breaks the line, unless the chart joins the points around it.
+          if (!pts.empty() && chart_.emptyPoints != model::EmptyPoints::Span)
+            runs.push_back(std::move(pts)), pts.clear();
           continue;
         }
         if (std::isnan(v)) v = 0;

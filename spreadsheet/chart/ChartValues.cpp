@@ -30,7 +30,7 @@ bool HoldsCells(const model::Sheet& sheet, const model::Range& r) {
 }  // namespace
 
 Values ReadValues(const model::Workbook& book, const model::ChartData& data,
-                  format::FormatCache& formats, bool wantTexts) {
+                  format::FormatCache& formats, bool wantTexts, bool visibleOnly) {
   Values v;
   const model::Range& r = data.range;
   const bool cells = data.sheet >= 0 && static_cast<size_t>(data.sheet) < book.sheets.size() &&
@@ -61,30 +61,33 @@ Values ReadValues(const model::Workbook& book, const model::ChartData& data,
   v.numbers.assign(count, model::kNoValue);
   if (wantTexts) v.texts.assign(count, std::string());
   size_t last = 0;  // one past the last point that holds something
+  size_t i = 0;     // the next point
   std::string formatCode;
-  for (size_t i = 0; i < count; ++i) {
+  for (size_t k = 0; k < count; ++k) {
     // Row by row: a range of one row or one column is the usual case.
-    const uint32_t row = static_cast<uint32_t>(r.firstRow + i / cols);
-    const uint16_t col = static_cast<uint16_t>(r.firstCol + i % cols);
+    const uint32_t row = static_cast<uint32_t>(r.firstRow + k / cols);
+    const uint16_t col = static_cast<uint16_t>(r.firstCol + k % cols);
+    if (visibleOnly && (sheet.RowHidden(row) || sheet.ColumnHidden(col))) continue;
     const model::Cell* c = sheet.Find(row, col);
+    const size_t at = i++;  // the point's index
     if (c == nullptr || c->type == model::CellType::Blank) continue;
-    last = i + 1;
+    last = at + 1;
     const model::CellStyle& style = book.Style(c->style);
     switch (c->type) {
       case model::CellType::Number:
-        v.numbers[i] = c->number;
+        v.numbers[at] = c->number;
         if (formatCode.empty()) formatCode = style.numberFormat;
         if (wantTexts)
-          v.texts[i] = formats.Get(style.numberFormat).Format(c->number, book.date1904).text;
+          v.texts[at] = formats.Get(style.numberFormat).Format(c->number, book.date1904).text;
         break;
       case model::CellType::String:
-        if (wantTexts && c->text < book.strings.size()) v.texts[i] = book.strings[c->text];
+        if (wantTexts && c->text < book.strings.size()) v.texts[at] = book.strings[c->text];
         break;
       case model::CellType::Boolean:
-        if (wantTexts) v.texts[i] = c->code ? "TRUE" : "FALSE";
+        if (wantTexts) v.texts[at] = c->code ? "TRUE" : "FALSE";
         break;
       case model::CellType::Error:
-        if (wantTexts) v.texts[i] = std::string(model::ErrorText(c->code));
+        if (wantTexts) v.texts[at] = std::string(model::ErrorText(c->code));
         break;
       case model::CellType::Blank:
         break;

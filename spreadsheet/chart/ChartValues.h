@@ -24,8 +24,9 @@ struct Values {
 
 // The values of `data`. From cells when its sheet is in `book` and holds at least one cell of
 // its range; texts are the cells' display texts under their formats. Trailing empty points of
-// cells are left out. `wantTexts`: fill `texts` too (numbers are always filled).
+// cells are left out, and with `visibleOnly` the cells of hidden rows and columns. `wantTexts`:
+// fill `texts` too (numbers are always filled).
 Values ReadValues(const model::Workbook& book, const model::ChartData& data,
-                  format::FormatCache& formats, bool wantTexts);
+                  format::FormatCache& formats, bool wantTexts, bool visibleOnly = true);
 
 }  // namespace quillane::chart

@@ -628,6 +628,12 @@ bool ChartReader::Read(const Node& root, model::Chart& chart) {
   } else {
     chart.autoTitle = !autoDeleted;
   }
+  // Which cells count: only the visible ones, and empty ones as gaps, unless the part says else.
+  chart.visibleCellsOnly = c->KidBool("plotVisOnly", true);
+  const std::string_view blanks = c->KidVal("dispBlanksAs");
+  chart.emptyPoints = blanks == "span"   ? model::EmptyPoints::Span
+                      : blanks == "zero" ? model::EmptyPoints::Zero
+                                         : model::EmptyPoints::Gap;
   if (const Node* legend = c->Kid("legend")) {
     const std::string_view pos = legend->KidVal("legendPos");
     chart.legend = pos == "l"    ? model::LegendPosition::Left

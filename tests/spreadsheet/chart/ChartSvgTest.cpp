@@ -162,6 +162,12 @@ TEST(ChartSvg, CategoryLabelsAreThinnedAndValueAxisScaled) {
   EXPECT_EQ(s.major, 2);
   s = chart::NiceScale(0, 0.7, model::ChartAxis(), 10, true);
   EXPECT_EQ(s.max, 1);
+  // Nothing to show, or only zeros: from zero up, for parts of a whole too.
+  for (bool percent : {false, true}) {
+    s = chart::NiceScale(0, 0, model::ChartAxis(), 10, percent);
+    EXPECT_EQ(s.min, 0);
+    EXPECT_DOUBLE_EQ(s.max, percent ? 1 : 1.2);
+  }
   model::ChartAxis log;
   log.logScale = true;
   s = chart::NiceScale(3, 4500, log, 10, false);
@@ -191,6 +197,12 @@ TEST(ChartSvg, ValuesComeFromCellsWhenTheWorkbookHoldsThem) {
   EXPECT_EQ(v.numbers, (std::vector<double>{10, 20, 30}));
   EXPECT_EQ(v.texts[2], "30.00");
   EXPECT_EQ(v.format, "0.00");
+  // A hidden row's cell is left out, unless the chart shows hidden cells too.
+  sheet.rows[2].hidden = true;
+  EXPECT_EQ(chart::ReadValues(book, d, formats, false).numbers, (std::vector<double>{10, 30}));
+  EXPECT_EQ(chart::ReadValues(book, d, formats, false, false).numbers,
+            (std::vector<double>{10, 20, 30}));
+  sheet.rows.clear();
   // Cells that are not there (another sheet's range, a sheet past the end): the cache.
   d.range = {10, 12, 1, 1};
   EXPECT_EQ(chart::ReadValues(book, d, formats, false).numbers, (std::vector<double>{7, 8, 9}));
