@@ -260,19 +260,7 @@ Color ReadCfColor(ByteReader& r, const model::Workbook& book) {
     default:
       return Color::Auto();
   }
-  if (std::isfinite(tint) && tint != 0) {
-    // Towards white or black by the tint, per channel (close to the HLS rule for greys and
-    // the pale tints themes use).
-    uint32_t out = 0;
-    for (int shift = 16; shift >= 0; shift -= 8) {
-      const double c = (rgb >> shift) & 0xFF;
-      const double t = std::clamp(tint, -1.0, 1.0);
-      const double mixed = t < 0 ? c * (1 + t) : c + (255 - c) * t;
-      out |= static_cast<uint32_t>(std::lround(std::clamp(mixed, 0.0, 255.0))) << shift;
-    }
-    rgb = out;
-  }
-  return Color::Rgb(rgb);
+  return Color::Rgb(model::ApplyTint(rgb, tint));
 }
 
 // A CFVO; false when its value comes from a formula (not evaluated).

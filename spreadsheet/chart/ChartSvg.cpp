@@ -28,39 +28,6 @@ constexpr uint32_t kLineColor = 0x868686;  // axes
 constexpr uint32_t kGridColor = 0x868686;
 constexpr uint32_t kBorderColor = 0x868686;
 
-// A colour's luminance scaled by `mod` and raised by `off` (both 0..1), as themes vary colours.
-uint32_t LumModOff(uint32_t rgb, double mod, double off) {
-  const double r = ((rgb >> 16) & 0xFF) / 255.0, g = ((rgb >> 8) & 0xFF) / 255.0,
-               b = (rgb & 0xFF) / 255.0;
-  const double mx = std::max({r, g, b}), mn = std::min({r, g, b});
-  double h = 0, s = 0, l = (mx + mn) / 2;
-  if (mx != mn) {
-    const double d = mx - mn;
-    s = l > 0.5 ? d / (2 - mx - mn) : d / (mx + mn);
-    h = mx == r ? (g - b) / d + (g < b ? 6 : 0) : mx == g ? (b - r) / d + 2 : (r - g) / d + 4;
-    h /= 6;
-  }
-  l = std::clamp(l * mod + off, 0.0, 1.0);
-  auto hue = [](double p, double q, double t) {
-    if (t < 0) t += 1;
-    if (t > 1) t -= 1;
-    if (t < 1.0 / 6) return p + (q - p) * 6 * t;
-    if (t < 0.5) return q;
-    if (t < 2.0 / 3) return p + (q - p) * (2.0 / 3 - t) * 6;
-    return p;
-  };
-  double rr = l, gg = l, bb = l;
-  if (s != 0) {
-    const double q = l < 0.5 ? l * (1 + s) : l + s - l * s;
-    const double p = 2 * l - q;
-    rr = hue(p, q, h + 1.0 / 3), gg = hue(p, q, h), bb = hue(p, q, h - 1.0 / 3);
-  }
-  auto byte = [](double v) {
-    return static_cast<uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255));
-  };
-  return (byte(rr) << 16) | (byte(gg) << 8) | byte(bb);
-}
-
 // The default colour of series (or point) number `i`: the six accents (the chart's palette or the
 // default theme's), then darker and lighter variants of them in turn.
 uint32_t DefaultColor(size_t i, const std::vector<uint32_t>& palette) {
@@ -70,7 +37,7 @@ uint32_t DefaultColor(size_t i, const std::vector<uint32_t>& palette) {
       palette.empty() ? kAccents[i % kAccents.size()] : palette[i % palette.size()] & 0xFFFFFF;
   const size_t turn = palette.empty() ? i / kAccents.size() : i / palette.size();
   const auto& v = kVariants[turn % kVariants.size()];
-  return v[0] == 1 && v[1] == 0 ? base : LumModOff(base, v[0], v[1]);
+  return v[0] == 1 && v[1] == 0 ? base : model::ScaleLightness(base, v[0], v[1]);
 }
 
 struct TextStyle {

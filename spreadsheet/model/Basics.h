@@ -7,6 +7,13 @@
 
 namespace quillane::model {
 
+// 0xRRGGBB with its lightness (in the hue-lightness-saturation space) scaled by `mod` and raised
+// by `off` (both fractions), as themes vary their colours.
+uint32_t ScaleLightness(uint32_t rgb, double mod, double off);
+// 0xRRGGBB lightened (tint > 0, towards white) or darkened (tint < 0) by a fraction of its
+// lightness.
+uint32_t ApplyTint(uint32_t rgb, double tint);
+
 // A colour: 0xRRGGBB, or automatic (the page's choice: black text and lines, white fills).
 struct Color {
   uint32_t rgb = 0;

@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "spreadsheet/model/Limits.h"
+#include "spreadsheet/ooxml/StyleNames.h"
 
 namespace quillane::ooxml {
 
@@ -348,35 +349,6 @@ std::optional<std::vector<model::CfToken>> ParseFormula(std::string_view text, u
   return out;
 }
 
-model::Underline UnderlineOf(std::string_view v) {
-  return v == "double"             ? model::Underline::Double
-         : v == "singleAccounting" ? model::Underline::SingleAccounting
-         : v == "doubleAccounting" ? model::Underline::DoubleAccounting
-         : v == "none"             ? model::Underline::None
-                                   : model::Underline::Single;
-}
-
-uint8_t BorderStyleOf(std::string_view v) {
-  static constexpr std::string_view kNames[] = {"none",
-                                                "thin",
-                                                "medium",
-                                                "dashed",
-                                                "dotted",
-                                                "thick",
-                                                "double",
-                                                "hair",
-                                                "mediumDashed",
-                                                "dashDot",
-                                                "mediumDashDot",
-                                                "dashDotDot",
-                                                "mediumDashDotDot",
-                                                "slantDashDot"};
-  for (size_t i = 0; i < std::size(kNames); ++i) {
-    if (v == kNames[i]) return static_cast<uint8_t>(i);
-  }
-  return v.empty() ? 0 : 1;
-}
-
 uint8_t PatternOf(std::string_view v) {
   static constexpr std::string_view kNames[] = {
       "none",           "solid",           "mediumGray",    "darkGray",  "lightGray",
@@ -446,7 +418,7 @@ class DxfsHandler : public XmlHandler {
         edge_ = nullptr;
       if (edge_ && name != "color") {
         if (a.Has("style")) {
-          *edge_ = model::Border{BorderStyleOf(a.View("style")), Color::Auto()};
+          *edge_ = model::Border{BorderNumber(a.View("style")), Color::Auto()};
         } else {
           edge_ = nullptr;
         }

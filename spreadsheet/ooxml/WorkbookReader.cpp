@@ -17,6 +17,7 @@
 #include "spreadsheet/ooxml/Charts.h"
 #include "spreadsheet/ooxml/ConditionalFormats.h"
 #include "spreadsheet/ooxml/Encryption.h"
+#include "spreadsheet/ooxml/StyleNames.h"
 #include "spreadsheet/ooxml/Xml.h"
 
 namespace quillane::ooxml {
@@ -301,48 +302,6 @@ struct ColorSpec {
   }
 };
 
-// Lightens (tint > 0) or darkens (tint < 0) a colour in the HLS space.
-uint32_t ApplyTint(uint32_t rgb, double tint) {
-  if (tint == 0 || !std::isfinite(tint)) return rgb;
-  tint = std::clamp(tint, -1.0, 1.0);
-  const double r = ((rgb >> 16) & 0xFF) / 255.0, g = ((rgb >> 8) & 0xFF) / 255.0,
-               b = (rgb & 0xFF) / 255.0;
-  const double mx = std::max({r, g, b}), mn = std::min({r, g, b});
-  double h = 0, s = 0, l = (mx + mn) / 2;
-  if (mx != mn) {
-    const double d = mx - mn;
-    s = l > 0.5 ? d / (2 - mx - mn) : d / (mx + mn);
-    if (mx == r)
-      h = (g - b) / d + (g < b ? 6 : 0);
-    else if (mx == g)
-      h = (b - r) / d + 2;
-    else
-      h = (r - g) / d + 4;
-    h /= 6;
-  }
-  l = tint < 0 ? l * (1 + tint) : l * (1 - tint) + tint;
-  auto hue = [](double p, double q, double t) {
-    if (t < 0) t += 1;
-    if (t > 1) t -= 1;
-    if (t < 1.0 / 6) return p + (q - p) * 6 * t;
-    if (t < 0.5) return q;
-    if (t < 2.0 / 3) return p + (q - p) * (2.0 / 3 - t) * 6;
-    return p;
-  };
-  double rr = l, gg = l, bb = l;
-  if (s != 0) {
-    const double q = l < 0.5 ? l * (1 + s) : l + s - l * s;
-    const double p = 2 * l - q;
-    rr = hue(p, q, h + 1.0 / 3);
-    gg = hue(p, q, h);
-    bb = hue(p, q, h - 1.0 / 3);
-  }
-  auto byte = [](double v) {
-    return static_cast<uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255));
-  };
-  return (byte(rr) << 16) | (byte(gg) << 8) | byte(bb);
-}
-
 // The colour scheme of the theme in its own order: dk1, lt1, dk2, lt2, accent1-6, hlink, folHlink.
 using Scheme = std::array<uint32_t, 12>;
 constexpr Scheme kDefaultScheme = {0x000000, 0xFFFFFF, 0x44546A, 0xE7E6E6, 0x4472C4, 0xED7D31,
@@ -406,12 +365,7 @@ bool ApplyFontElement(std::string_view name, const Attrs& a, RawFont& f) {
   } else if (name == "shadow") {
     f.font.shadow = a.Bool("val", true);
   } else if (name == "u") {
-    const std::string_view v = a.Has("val") ? a.View("val") : "single";
-    f.font.underline = v == "double"             ? model::Underline::Double
-                       : v == "singleAccounting" ? model::Underline::SingleAccounting
-                       : v == "doubleAccounting" ? model::Underline::DoubleAccounting
-                       : v == "none"             ? model::Underline::None
-                                                 : model::Underline::Single;
+    f.font.underline = UnderlineOf(a.Has("val") ? a.View("val") : "single");
   } else if (name == "vertAlign") {
     const std::string_view v = a.View("val");
     f.font.script = v == "superscript" ? model::Script::Super
@@ -470,27 +424,6 @@ uint8_t PatternNumber(std::string_view v) {
     if (v == kNames[i]) return static_cast<uint8_t>(i);
   }
   return 0;
-}
-
-uint8_t BorderNumber(std::string_view v) {
-  static constexpr std::array<std::string_view, 14> kNames = {"none",
-                                                              "thin",
-                                                              "medium",
-                                                              "dashed",
-                                                              "dotted",
-                                                              "thick",
-                                                              "double",
-                                                              "hair",
-                                                              "mediumDashed",
-                                                              "dashDot",
-                                                              "mediumDashDot",
-                                                              "dashDotDot",
-                                                              "mediumDashDotDot",
-                                                              "slantDashDot"};
-  for (size_t i = 0; i < kNames.size(); ++i) {
-    if (v == kNames[i]) return static_cast<uint8_t>(i);
-  }
-  return v.empty() ? 0 : 1;
 }
 
 class StylesHandler : public XmlHandler {
@@ -1302,7 +1235,7 @@ class Reader {
         break;
       }
     }
-    return Color::Rgb(ApplyTint(rgb, c.tint));
+    return Color::Rgb(model::ApplyTint(rgb, c.tint));
   }
 
   ColorOf ColorOfAttrs() const {
