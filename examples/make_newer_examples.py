@@ -97,7 +97,7 @@ def regional_sales():
     pie.set_categories(Reference(sheet, min_col=7, min_row=4, max_row=7))
     slice_ = DataPoint(idx=2, explosion=12)
     pie.series[0].dPt.append(slice_)
-    pie.width, pie.height = 9, 7
+    pie.width, pie.height = 9, 5.2
     sheet.add_chart(pie, "J1")
 
     notes = book.create_sheet("Notes")
