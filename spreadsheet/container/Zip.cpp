@@ -175,8 +175,11 @@ std::vector<uint8_t> Zip::Read(std::string_view name) const {
 }
 
 std::vector<uint8_t> Zip::Read(const Entry& entry) const {
+  // Room for what the entry says it unpacks to, as far as the packed bytes this file can hold
+  // for it may give: the sizes are checked only as the entry is read.
   std::vector<uint8_t> out;
-  out.reserve(std::min<uint64_t>(entry.size, entry.packedSize * 16 + 4096));
+  const uint64_t packed = std::min<uint64_t>(entry.packedSize, bytes_.size());
+  out.reserve(std::min<uint64_t>({entry.size, packed * 16 + 4096, uint64_t{64} << 20}));
   ReadTo(entry, [&out](std::span<const uint8_t> piece) {
     out.insert(out.end(), piece.begin(), piece.end());
   });
