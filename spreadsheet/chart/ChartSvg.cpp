@@ -8,6 +8,7 @@
 #include "spreadsheet/chart/ChartScale.h"
 #include "spreadsheet/chart/ChartValues.h"
 #include "spreadsheet/chart/SvgText.h"
+#include "support/TextWidth.h"
 
 namespace quillane::chart {
 
@@ -480,7 +481,7 @@ void Drawer::Legend(Rect& area) {
   std::vector<double> widths;
   double widest = 0;
   for (const Entry& e : entries) {
-    widths.push_back(sym + gap + TextWidth(e.text, t.px, t.bold));
+    widths.push_back(sym + gap + support::EstimateTextWidth(e.text, t.px, t.bold));
     widest = std::max(widest, widths.back());
   }
   const bool vertical = chart_.legend == model::LegendPosition::Right ||
@@ -689,7 +690,7 @@ void Drawer::AxisChart(Rect area) {
       valueLabels[which].push_back(FormatValue(v, code));
       const TextStyle& st = which ? secStyle : valStyle;
       widestValue[which] =
-          std::max(widestValue[which], TextWidth(valueLabels[which].back(), st.px, st.bold));
+          std::max(widestValue[which], support::EstimateTextWidth(valueLabels[which].back(), st.px, st.bold));
     }
   }
   std::vector<std::string> xLabels;
@@ -714,7 +715,7 @@ void Drawer::AxisChart(Rect area) {
   double catLabelW = 0;
   if (horizontal && showCat) {
     for (size_t i = 0; i < std::min<size_t>(n, 2000); ++i)
-      catLabelW = std::max(catLabelW, TextWidth(catText(i), catStyle.px, catStyle.bold));
+      catLabelW = std::max(catLabelW, support::EstimateTextWidth(catText(i), catStyle.px, catStyle.bold));
     catLabelW = std::min(catLabelW, area.w * 0.4);
   }
   // Axes that cross the other one at its maximum: categories above, values on the right.
@@ -729,7 +730,7 @@ void Drawer::AxisChart(Rect area) {
   double turnedRoom = 0;
   if (rotation != 0 && showCat) {
     for (size_t i = 0; i < std::min<size_t>(n, 2000); ++i)
-      turnedRoom = std::max(turnedRoom, TextWidth(catText(i), catStyle.px, catStyle.bold) * turn);
+      turnedRoom = std::max(turnedRoom, support::EstimateTextWidth(catText(i), catStyle.px, catStyle.bold) * turn);
     turnedRoom = std::min(turnedRoom + catStyle.px * 1.2, area.h * 0.4);
   }
   const double labelRoom = horizontal ? (showVal ? valStyle.px * 1.5 : 0)
@@ -755,7 +756,7 @@ void Drawer::AxisChart(Rect area) {
     const TextStyle& st = which ? secStyle : valStyle;
     double widest = 0;
     for (double v : vs[which].Ticks())
-      widest = std::max(widest, TextWidth(FormatValue(v, valueFormat(which)), st.px, st.bold));
+      widest = std::max(widest, support::EstimateTextWidth(FormatValue(v, valueFormat(which)), st.px, st.bold));
     const size_t ticks = vs[which].Ticks().size();
     if (ticks > 1 && widest + st.px > plot.w / static_cast<double>(ticks - 1)) {
       const model::ChartAxis& axis = which ? chart_.secondaryValueAxis : chart_.valueAxis;
@@ -1081,7 +1082,7 @@ void Drawer::AxisChart(Rect area) {
       double widest = 0;
       for (size_t i = 0; i < std::min<size_t>(n, 4096); ++i) {
         widest = std::max(widest, horizontal ? catStyle.px * 1.2
-                                             : TextWidth(catText(i), catStyle.px, catStyle.bold));
+                                             : support::EstimateTextWidth(catText(i), catStyle.px, catStyle.bold));
       }
       if (rotation != 0) widest = catStyle.px * 1.2 / std::max(turn, 0.1);
       size_t step = std::max<size_t>(
@@ -1283,7 +1284,7 @@ void Drawer::RadarChart(Rect area) {
   if (n < 1 || n > 100000) return;
   double labelW = 0;
   for (size_t i = 0; i < std::min<size_t>(n, 360); ++i)
-    labelW = std::max(labelW, TextWidth(cats && i < cats->texts.size() ? cats->texts[i] : "",
+    labelW = std::max(labelW, support::EstimateTextWidth(cats && i < cats->texts.size() ? cats->texts[i] : "",
                                         catStyle.px, false));
   labelW = std::min(labelW, area.w / 4);
   const double radius = std::min(area.w / 2 - labelW - 6, area.h / 2 - catStyle.px * 1.6);

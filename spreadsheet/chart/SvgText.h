@@ -1,4 +1,4 @@
-// Text for the SVG of a chart: escaping, numbers, and how wide a text is drawn.
+// Text for the SVG of a chart: escaping and numbers.
 #pragma once
 
 #include <cstdint>
@@ -16,8 +16,5 @@ void AppendNumber(std::string& out, double value);
 
 // Appends "#RRGGBB".
 void AppendColor(std::string& out, uint32_t rgb);
-
-// Width in pixels of `text` in a sans-serif font of `px` pixels (Helvetica's advance widths).
-double TextWidth(std::string_view text, double px, bool bold);
 
 }  // namespace quillane::chart

@@ -8,6 +8,7 @@
 #include "spreadsheet/publish/PngWriter.h"
 #include "spreadsheet/publish/Renderer.h"
 #include "support/Ascii.h"
+#include "support/TextWidth.h"
 
 namespace quillane::publish {
 
@@ -126,7 +127,7 @@ void Renderer::SpillRow(uint32_t row) {
     if (!roomRight && !roomLeft) continue;
     DisplayOf(*cell, d);
     const Font& f = book_.FontOf(style.font);
-    const double need = EstimateTextWidth(d.text, f.height / 15.0, IsBold(f)) + 4 +
+    const double need = support::EstimateTextWidth(d.text, f.height / 15.0, IsBold(f)) + 4 +
                         (style.indent > 0 ? style.indent * (mdw_ + 2) : 0);
     const double extra = need - colPx_[v];
     if (extra <= 0) continue;
@@ -273,7 +274,7 @@ void Renderer::AppendContent(const Cell& cell, const Display& d, const CellStyle
     AppendRichText(d, f, breaks);
   } else if (style.hAlign == HAlign::Fill) {
     // Fill alignment repeats the text as often as it fits whole in the cell.
-    const double w = EstimateTextWidth(d.text, f.height / 15.0, IsBold(f));
+    const double w = support::EstimateTextWidth(d.text, f.height / 15.0, IsBold(f));
     const int times = w > 0 ? std::clamp(static_cast<int>((widthPx - 4) / w), 1, 1000) : 1;
     for (int i = 0; i < times; ++i) AppendHtmlText(out_, d.text, breaks);
   } else {

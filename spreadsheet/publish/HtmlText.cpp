@@ -1,31 +1,12 @@
 #include "spreadsheet/publish/HtmlText.h"
 
-#include <array>
+#include "support/Utf8.h"
 
 namespace quillane::publish {
 
 namespace {
 
-// Decodes one UTF-8 sequence at text[i]; returns its length (0 when the bytes are not valid
-// UTF-8) and the code point.
-size_t DecodeUtf8(std::string_view text, size_t i, uint32_t& cp) {
-  const auto b0 = static_cast<uint8_t>(text[i]);
-  if (b0 < 0x80) {
-    cp = b0;
-    return 1;
-  }
-  size_t len = b0 >= 0xF0 ? 4 : b0 >= 0xE0 ? 3 : b0 >= 0xC0 ? 2 : 0;
-  if (len == 0 || b0 > 0xF4 || i + len > text.size()) return 0;
-  cp = b0 & (0x7F >> len);
-  for (size_t k = 1; k < len; ++k) {
-    const auto b = static_cast<uint8_t>(text[i + k]);
-    if ((b & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (b & 0x3F);
-  }
-  static constexpr uint32_t kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
-  if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return len;
-}
+using support::DecodeUtf8;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -141,15 +122,6 @@ void AppendEscaped(std::string& out, std::string_view text, bool breaks) {
   }
 }
 
-// Advance widths of the characters 32..126 in thousandths of an em.
-constexpr std::array<uint16_t, 95> kWidths = {
-    278,  278, 355, 556, 556, 889, 667, 191, 333, 333, 389, 584, 278, 333, 278, 278,  // ' '../
-    556,  556, 556, 556, 556, 556, 556, 556, 556, 556, 278, 278, 584, 584, 584, 556,  // 0..?
-    1015, 667, 667, 722, 722, 667, 611, 778, 722, 278, 500, 667, 556, 833, 722, 778,  // @..O
-    667,  778, 722, 667, 611, 722, 667, 944, 667, 667, 611, 278, 278, 278, 469, 556,  // P.._
-    333,  556, 556, 500, 556, 556, 278, 556, 556, 222, 222, 500, 222, 833, 556, 556,  // `..o
-    556,  556, 333, 500, 278, 556, 500, 722, 500, 500, 500, 334, 260, 334, 584};      // p..~
-
 }  // namespace
 
 void AppendHtmlText(std::string& out, std::string_view text, bool breaks) {
@@ -169,29 +141,6 @@ bool IsPlainHtmlText(std::string_view text) {
     }
   }
   return true;
-}
-
-double EstimateTextWidth(std::string_view text, double px, bool bold) {
-  double units = 0;
-  for (size_t i = 0; i < text.size();) {
-    uint32_t cp = 0;
-    size_t len = DecodeUtf8(text, i, cp);
-    if (len == 0) {
-      cp = 0xFFFD;
-      len = 1;
-    }
-    i += len;
-    if (cp >= 32 && cp <= 126) {
-      units += kWidths[cp - 32];
-    } else if (cp == '\t') {
-      units += 278;
-    } else if (cp >= 0x2E80) {
-      units += 1000;  // ideographs and full-width forms
-    } else if (cp >= 0x80) {
-      units += 580;
-    }
-  }
-  return units * px / 1000.0 * (bold ? 1.08 : 1.0);
 }
 
 }  // namespace quillane::publish

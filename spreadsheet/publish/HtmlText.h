@@ -21,10 +21,6 @@ void AppendHtmlText(std::string& out, std::string_view text, bool breaks);
 // and blanks after the first of a run become "&#32;".
 void AppendHtmlAttribute(std::string& out, std::string_view text);
 
-// Width of `text` in pixels drawn in a proportional sans-serif font of `px` pixels, from the
-// advance widths of the standard Helvetica metrics; bold text is drawn wider.
-double EstimateTextWidth(std::string_view text, double px, bool bold);
-
 // True when `text` needs no escaping at all (only printable ASCII without markup characters,
 // quotes, blanks or the compaction's trigger characters), so it can be copied as it is.
 bool IsPlainHtmlText(std::string_view text);

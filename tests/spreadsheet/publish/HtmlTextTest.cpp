@@ -3,8 +3,10 @@
 #include <string>
 
 #include "spreadsheet/publish/HtmlText.h"
+#include "support/TextWidth.h"
 
 using namespace quillane::publish;
+using quillane::support::EstimateTextWidth;
 
 namespace {
 
