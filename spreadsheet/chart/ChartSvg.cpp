@@ -1184,69 +1184,41 @@ void Drawer::RoundChart(Rect area) {
         out_ += ',';
         AppendNumber(out_, oy - std::cos(a) * r);
       };
-      auto arc = [&](double r, double a, bool clockwise) {
+      // An arc of radius r to angle a; `large` when it spans more than half the circle.
+      auto arc = [&](double r, double a, bool clockwise, bool large) {
         out_ += 'A';
         AppendNumber(out_, r);
         out_ += ',';
         AppendNumber(out_, r);
-        out_ += sweep > std::numbers::pi ? " 0 1," : " 0 0,";
+        out_ += large ? " 0 1," : " 0 0,";
         out_ += clockwise ? "1 " : "0 ";
         AppendNumber(out_, ox + std::sin(a) * r);
         out_ += ',';
         AppendNumber(out_, oy - std::cos(a) * r);
       };
+      // A whole circle is two half arcs: an arc cannot end where it starts.
+      auto circle = [&](double r, bool clockwise) {
+        at(r, 0, 'M');
+        arc(r, std::numbers::pi, clockwise, true);
+        arc(r, 0, clockwise, true);
+        out_ += 'Z';
+      };
+      const bool large = sweep > std::numbers::pi;
       out_ += "<path d=\"";
       if (sweep >= 2 * std::numbers::pi - 1e-9) {
-        // The whole circle: two half arcs (an arc cannot end where it starts).
-        at(r2, 0, 'M');
-        out_ += 'A';
-        AppendNumber(out_, r2);
-        out_ += ',';
-        AppendNumber(out_, r2);
-        out_ += " 0 1,1 ";
-        AppendNumber(out_, ox);
-        out_ += ',';
-        AppendNumber(out_, oy + r2);
-        out_ += 'A';
-        AppendNumber(out_, r2);
-        out_ += ',';
-        AppendNumber(out_, r2);
-        out_ += " 0 1,1 ";
-        AppendNumber(out_, ox);
-        out_ += ',';
-        AppendNumber(out_, oy - r2);
-        out_ += 'Z';
-        if (r1 > 0) {
-          at(r1, 0, 'M');
-          out_ += 'A';
-          AppendNumber(out_, r1);
-          out_ += ',';
-          AppendNumber(out_, r1);
-          out_ += " 0 1,0 ";
-          AppendNumber(out_, ox);
-          out_ += ',';
-          AppendNumber(out_, oy + r1);
-          out_ += 'A';
-          AppendNumber(out_, r1);
-          out_ += ',';
-          AppendNumber(out_, r1);
-          out_ += " 0 1,0 ";
-          AppendNumber(out_, ox);
-          out_ += ',';
-          AppendNumber(out_, oy - r1);
-          out_ += 'Z';
-        }
+        circle(r2, true);
+        if (r1 > 0) circle(r1, false);
         out_ += "\" fill-rule=\"evenodd";
       } else if (r1 > 0) {
         at(r2, angle, 'M');
-        arc(r2, angle + sweep, true);
+        arc(r2, angle + sweep, true, large);
         at(r1, angle + sweep, 'L');
-        arc(r1, angle, false);
+        arc(r1, angle, false, large);
         out_ += 'Z';
       } else {
         at(0, 0, 'M');
         at(r2, angle, 'L');
-        arc(r2, angle + sweep, true);
+        arc(r2, angle + sweep, true, large);
         out_ += 'Z';
       }
       out_ += "\" fill=\"";
