@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "spreadsheet/model/Limits.h"
+#include "spreadsheet/ooxml/CellRefs.h"
 #include "spreadsheet/ooxml/StyleNames.h"
 
 namespace quillane::ooxml {
@@ -31,50 +32,6 @@ using model::DiffStyle;
 constexpr size_t kMaxRanges = 1024;
 constexpr size_t kMaxBlocks = 65536;
 constexpr const char* kUnevaluated = "formula the engine cannot evaluate";
-
-// "$B$12" -> row 11, column 1, with which parts are relative. False when it is no reference.
-bool ParseCell(std::string_view ref, uint32_t& row, uint32_t& col, bool& rowRel, bool& colRel) {
-  size_t i = 0;
-  colRel = !(i < ref.size() && ref[i] == '$');
-  if (!colRel) ++i;
-  uint64_t c = 0, r = 0;
-  const size_t letters = i;
-  while (i < ref.size() && i - letters < 3) {
-    char ch = ref[i];
-    if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 32);
-    if (ch < 'A' || ch > 'Z') break;
-    c = c * 26 + static_cast<uint64_t>(ch - 'A' + 1);
-    ++i;
-  }
-  if (i == letters) return false;
-  rowRel = !(i < ref.size() && ref[i] == '$');
-  if (!rowRel) ++i;
-  const size_t digits = i;
-  while (i < ref.size() && ref[i] >= '0' && ref[i] <= '9' && i - digits < 7)
-    r = r * 10 + static_cast<uint64_t>(ref[i++] - '0');
-  if (i == digits || i != ref.size() || r == 0 || r - 1 > model::kMaxRowXlsx ||
-      c - 1 > model::kMaxColumnXlsx) {
-    return false;
-  }
-  row = static_cast<uint32_t>(r - 1);
-  col = static_cast<uint32_t>(c - 1);
-  return true;
-}
-
-bool ParseRange(std::string_view ref, model::Range& range) {
-  const size_t colon = ref.find(':');
-  uint32_t r1, c1, r2, c2;
-  bool a, b;
-  if (!ParseCell(ref.substr(0, colon), r1, c1, a, b)) return false;
-  if (colon == std::string_view::npos) {
-    r2 = r1, c2 = c1;
-  } else if (!ParseCell(ref.substr(colon + 1), r2, c2, a, b)) {
-    return false;
-  }
-  range = {std::min(r1, r2), std::max(r1, r2), static_cast<uint16_t>(std::min(c1, c2)),
-           static_cast<uint16_t>(std::max(c1, c2))};
-  return true;
-}
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\n' || s.front() == '\r' ||
@@ -119,7 +76,11 @@ std::optional<CfOperand> ParseOperand(std::string_view text, uint32_t baseRow, u
     return o;
   }
   uint32_t row, col;
-  if (ParseCell(text, row, col, o.rowRelative, o.colRelative)) {
+  bool rowAbsolute, colAbsolute;
+  if (ParseRef(text, row, col, rowAbsolute, colAbsolute) && row <= model::kMaxRowXlsx &&
+      col <= model::kMaxColumnXlsx) {
+    o.rowRelative = !rowAbsolute;
+    o.colRelative = !colAbsolute;
     o.kind = CfOperand::Kind::Cell;
     o.row = static_cast<int32_t>(row) - (o.rowRelative ? static_cast<int32_t>(baseRow) : 0);
     o.col = static_cast<int32_t>(col) - (o.colRelative ? static_cast<int32_t>(baseCol) : 0);

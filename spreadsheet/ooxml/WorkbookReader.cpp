@@ -14,6 +14,7 @@
 #include "spreadsheet/container/Zip.h"
 #include "spreadsheet/format/NumberFormat.h"
 #include "spreadsheet/model/Limits.h"
+#include "spreadsheet/ooxml/CellRefs.h"
 #include "spreadsheet/ooxml/Charts.h"
 #include "spreadsheet/ooxml/ConditionalFormats.h"
 #include "spreadsheet/ooxml/Encryption.h"
@@ -540,50 +541,6 @@ class StylesHandler : public XmlHandler {
 };
 
 // ---- Sheets.
-
-// "B12" -> row 11, column 1. False when it is no cell reference.
-bool ParseRef(std::string_view ref, uint32_t& row, uint32_t& col) {
-  size_t i = 0;
-  uint64_t c = 0, r = 0;
-  if (i < ref.size() && ref[i] == '$') ++i;
-  const size_t letters = i;
-  while (i < ref.size() && i - letters < 4) {
-    char ch = ref[i];
-    if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 32);
-    if (ch < 'A' || ch > 'Z') break;
-    c = c * 26 + static_cast<uint64_t>(ch - 'A' + 1);
-    ++i;
-  }
-  if (i == letters) return false;
-  if (i < ref.size() && ref[i] == '$') ++i;
-  const size_t digits = i;
-  while (i < ref.size() && ref[i] >= '0' && ref[i] <= '9' && i - digits < 8)
-    r = r * 10 + static_cast<uint64_t>(ref[i++] - '0');
-  if (i == digits || i != ref.size() || r == 0) return false;
-  row = static_cast<uint32_t>(r - 1);
-  col = static_cast<uint32_t>(c - 1);
-  return true;
-}
-
-// "A1:C3", or a single cell.
-bool ParseRange(std::string_view ref, model::Range& range) {
-  const size_t colon = ref.find(':');
-  uint32_t r1, c1, r2, c2;
-  if (!ParseRef(ref.substr(0, colon), r1, c1)) return false;
-  if (colon == std::string_view::npos) {
-    r2 = r1, c2 = c1;
-  } else if (!ParseRef(ref.substr(colon + 1), r2, c2)) {
-    return false;
-  }
-  if (r1 > r2) std::swap(r1, r2);
-  if (c1 > c2) std::swap(c1, c2);
-  if (r1 > model::kMaxRowXlsx || c1 > model::kMaxColumnXlsx) return false;
-  range.firstRow = r1;
-  range.lastRow = std::min(r2, model::kMaxRowXlsx);
-  range.firstCol = static_cast<uint16_t>(c1);
-  range.lastCol = static_cast<uint16_t>(std::min(c2, model::kMaxColumnXlsx));
-  return true;
-}
 
 uint8_t ErrorCode(std::string_view text) {
   static constexpr std::pair<std::string_view, uint8_t> kErrors[] = {
