@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
   const bool verbose = std::getenv("CF_VERBOSE") != nullptr;
   static constexpr const char* kKinds[] = {"cell value", "expression", "colour scale", "data bar"};
   std::map<std::string, size_t> kept, leftOut;
-  size_t books = 0, withRules = 0, failed = 0, blocks = 0, changed = 0;
+  size_t books = 0, withRules = 0, failed = 0, blocks = 0, changed = 0, blanks = 0;
   std::vector<std::filesystem::path> files;
   for (int i = 1; i < argc; ++i) {
     for (const auto& e : std::filesystem::directory_iterator(argv[i])) {
@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
       continue;
     }
     ++books;
-    size_t bookBlocks = 0, bookChanged = 0, bookKept = 0, bookLeft = 0;
+    size_t bookBlocks = 0, bookChanged = 0, bookBlanks = 0, bookKept = 0, bookLeft = 0;
     for (const model::Sheet& sheet : book.sheets) {
       if (sheet.type != model::SheetType::Worksheet) continue;
       bookBlocks += sheet.conditionalFormats.size();
@@ -67,21 +67,30 @@ int main(int argc, char** argv) {
       }
       if (sheet.conditionalFormats.empty()) continue;
       std::vector<const model::Cell*> cells;
-      for (const model::Cell& c : sheet.cells) cells.push_back(&c);  // sorted by the reader
+      int64_t lastRow = -1, lastCol = -1;
+      for (const model::Cell& c : sheet.cells) {
+        cells.push_back(&c);  // sorted by the reader
+        lastRow = std::max<int64_t>(lastRow, c.row);
+        lastCol = std::max<int64_t>(lastCol, c.col);
+      }
       publish::CondFormats cf;
-      cf.Prepare(book, sheet, cells);
+      cf.Prepare(book, sheet, cells, lastRow, lastCol);
       bookChanged += cf.ChangedCells();
+      bookBlanks += cf.ChangedBlanks();
     }
     if (bookKept + bookLeft == 0) continue;
     ++withRules;
     blocks += bookBlocks;
     changed += bookChanged;
-    std::printf("%s\tblocks %zu\trules kept %zu\tleft out %zu\tcells changed %zu\n",
-                path.filename().c_str(), bookBlocks, bookKept, bookLeft, bookChanged);
+    blanks += bookBlanks;
+    std::printf(
+        "%s\tblocks %zu\trules kept %zu\tleft out %zu\tcells changed %zu\tblank cells %zu\n",
+        path.filename().c_str(), bookBlocks, bookKept, bookLeft, bookChanged, bookBlanks);
   }
   std::printf("\nworkbooks read %zu (not opened %zu), with conditional formats %zu\n", books,
               failed, withRules);
-  std::printf("blocks %zu, cells whose look a rule changes %zu\n", blocks, changed);
+  std::printf("blocks %zu, cells whose look a rule changes %zu, blank cells a rule colours %zu\n",
+              blocks, changed, blanks);
   for (const auto& [kind, n] : kept) std::printf("kept\t%s\t%zu\n", kind.c_str(), n);
   for (const auto& [reason, n] : leftOut) std::printf("left out\t%s\t%zu\n", reason.c_str(), n);
   return 0;

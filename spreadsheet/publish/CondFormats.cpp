@@ -442,13 +442,23 @@ class Evaluator {
 
 }  // namespace
 
+int CondFormats::LookAt(uint32_t row, uint16_t col) const {
+  const uint64_t key = (static_cast<uint64_t>(row) << 16) | col;
+  auto it = std::lower_bound(blankKeys_.begin(), blankKeys_.end(), key);
+  return it != blankKeys_.end() && *it == key ? blankLooks_[it - blankKeys_.begin()] : -1;
+}
+
 void CondFormats::Prepare(const model::Workbook& book, const model::Sheet& sheet,
-                          const std::vector<const Cell*>& cells) {
+                          const std::vector<const Cell*>& cells, int64_t lastRow,
+                          int64_t lastCol) {
   lookOf_.clear();
   looks_.clear();
+  blankKeys_.clear();
+  blankLooks_.clear();
+  blankRows_.clear();
   changed_ = 0;
   base_ = sheet.cells.data();
-  if (sheet.conditionalFormats.empty() || cells.empty()) return;
+  if (sheet.conditionalFormats.empty()) return;
   const Evaluator eval(book, cells);
   int64_t budget = 64 * static_cast<int64_t>(cells.size()) + (int64_t{1} << 24);
 
@@ -582,6 +592,74 @@ void CondFormats::Prepare(const model::Workbook& book, const model::Sheet& sheet
     }
   }
 
+  // Blank positions: each block with a cell-value or expression rule lists the positions of its
+  // ranges inside the page that hold no value, up to a budget of its own (a banded whole column
+  // over a long sheet is millions of positions, each a cell of the page).
+  std::vector<std::vector<uint64_t>> blanks(sheet.conditionalFormats.size());
+  std::vector<uint64_t> blankKeys;
+  int64_t blankBudget = 4 * static_cast<int64_t>(cells.size()) + (int64_t{1} << 22);
+  for (size_t b = 0; b < sheet.conditionalFormats.size() && lastRow >= 0 && lastCol >= 0; ++b) {
+    const model::ConditionalFormat& block = sheet.conditionalFormats[b];
+    if (std::none_of(block.rules.begin(), block.rules.end(), [](const CfRule& r) {
+          return r.kind == CfKind::CellValue || r.kind == CfKind::Expression;
+        })) {
+      continue;
+    }
+    std::vector<uint64_t>& list = blanks[b];
+    for (const model::Range& range : block.ranges) {
+      if (range.firstRow > lastRow || range.firstCol > lastCol) continue;
+      const uint32_t r1 = static_cast<uint32_t>(std::min<int64_t>(range.lastRow, lastRow));
+      const uint16_t c1 = static_cast<uint16_t>(std::min<int64_t>(range.lastCol, lastCol));
+      blankBudget -= int64_t{r1 - range.firstRow + 1} * (c1 - range.firstCol + 1);
+      if (blankBudget < 0) break;
+      for (uint32_t row = range.firstRow; row <= r1; ++row) {
+        auto it = std::lower_bound(cells.begin(), cells.end(), std::pair{row, range.firstCol},
+                                   [](const Cell* c, std::pair<uint32_t, uint16_t> k) {
+                                     return c->row != k.first ? c->row < k.first
+                                                              : c->col < k.second;
+                                   });
+        for (uint32_t col = range.firstCol; col <= c1; ++col) {
+          while (it != cells.end() && (*it)->row == row && (*it)->col < col) ++it;
+          if (it != cells.end() && (*it)->row == row && (*it)->col == col &&
+              (*it)->type != CellType::Blank) {
+            continue;
+          }
+          list.push_back((static_cast<uint64_t>(row) << 16) | col);
+        }
+      }
+    }
+    if (block.ranges.size() > 1) {
+      std::sort(list.begin(), list.end());
+      list.erase(std::unique(list.begin(), list.end()), list.end());
+    }
+    blankKeys.insert(blankKeys.end(), list.begin(), list.end());
+    if (blankBudget < 0) break;
+  }
+  std::sort(blankKeys.begin(), blankKeys.end());
+  blankKeys.erase(std::unique(blankKeys.begin(), blankKeys.end()), blankKeys.end());
+  std::vector<State> blankStates(blankKeys.size());
+  std::vector<uint8_t> touched(blankKeys.size(), 0);
+  for (const Ref& ref : order) {
+    const CfRule& rule = sheet.conditionalFormats[ref.block].rules[ref.rule];
+    if (rule.kind != CfKind::CellValue && rule.kind != CfKind::Expression) continue;
+    const std::vector<uint64_t>& list = blanks[ref.block];
+    budget -= static_cast<int64_t>(list.size() * (rule.formula.size() + rule.operands.size() + 1));
+    if (budget <= 0) break;
+    size_t at = 0;
+    for (uint64_t key : list) {  // both ascending: the index only moves forward
+      while (blankKeys[at] < key) ++at;
+      State& s = blankStates[at];
+      if (s.stopped) continue;
+      Cell blank;
+      blank.row = static_cast<uint32_t>(key >> 16);
+      blank.col = static_cast<uint16_t>(key & 0xFFFF);
+      if (!eval.Holds(rule, blank)) continue;
+      s.style = mergeId(s.style, &rule.style);
+      s.stopped = rule.stopIfTrue;
+      touched[at] = 1;
+    }
+  }
+
   std::unordered_map<LookKey, int32_t, LookKeyHash> ids;
   for (size_t i = 0; i < cells.size(); ++i) {
     const State* s = find(i);
@@ -600,6 +678,19 @@ void CondFormats::Prepare(const model::Workbook& book, const model::Sheet& sheet
     if (lookOf_.empty()) lookOf_.assign(sheet.cells.size(), -1);
     lookOf_[at] = it->second;
     ++changed_;
+  }
+  for (size_t i = 0; i < blankKeys.size(); ++i) {
+    if (!touched[i] || blankStates[i].style < 0) continue;
+    const State& s = blankStates[i];
+    const model::DiffStyle& d = merged[static_cast<size_t>(s.style)];
+    if (!d.fill && !d.left && !d.right && !d.top && !d.bottom) continue;  // nothing to see
+    CondLook look{d, std::nullopt, -1, 0, false, false};
+    auto [it, added] = ids.try_emplace(KeyOf(s), static_cast<int32_t>(looks_.size()));
+    if (added) looks_.push_back(std::move(look));
+    blankKeys_.push_back(blankKeys[i]);
+    blankLooks_.push_back(it->second);
+    const uint32_t row = static_cast<uint32_t>(blankKeys[i] >> 16);
+    if (blankRows_.empty() || blankRows_.back() != row) blankRows_.push_back(row);
   }
 }
 

@@ -221,13 +221,16 @@ void Renderer::PrepareLinksAndComments() {
 }
 
 // Rows that need the walk over their positions although no cell lies in them: the first row
-// of a merged range, rows with a comment or the target of a link. Every other row without
+// of a merged range, rows with a comment, the target of a link or a blank position that a
+// conditional format colours. Every other row without
 // cells is written without a walk, unless a row or column format shows in it. Sorted, unique.
 std::vector<uint32_t> Renderer::MarkedRows() const {
   std::vector<uint32_t> marked;
   for (const MergeSpan& m : merges_) marked.push_back(m.anchorRow);
   for (const auto& [key, comment] : commentAt_) marked.push_back(comment->row);
   for (uint64_t key : anchors_) marked.push_back(static_cast<uint32_t>(key >> 16));
+  const std::vector<uint32_t>& formatted = condFormats_.BlankRows();
+  marked.insert(marked.end(), formatted.begin(), formatted.end());
   std::sort(marked.begin(), marked.end());
   marked.erase(std::unique(marked.begin(), marked.end()), marked.end());
   return marked;
@@ -372,7 +375,7 @@ Page Renderer::Render() {
   PrepareColumns();
   PrepareMerges();
   PrepareLinksAndComments();
-  condFormats_.Prepare(book_, sheet_, cells_);
+  condFormats_.Prepare(book_, sheet_, cells_, lastRow_, lastCol_);
 
   Page page;
   std::string& out = out_;

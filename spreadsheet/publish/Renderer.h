@@ -143,10 +143,11 @@ class Renderer {
   // row and column formats show at many positions, when the format shows and has no left or
   // right border that would show between them.
   bool JoinsRun(int xf);
-  // Whether a position holds a comment or is the target of a link.
+  // Whether a position holds a comment, is the target of a link or has a conditional look.
   bool Marked(uint32_t row, uint16_t col) const {
     return (!commentAt_.empty() && commentAt_.count(Key(row, col))) ||
-           (!anchors_.empty() && anchors_.count(Key(row, col)));
+           (!anchors_.empty() && anchors_.count(Key(row, col))) ||
+           (condFormats_.HasBlankLooks() && condFormats_.LookAt(row, col) >= 0);
   }
 
   // Pictures and the folder.

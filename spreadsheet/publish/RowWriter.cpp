@@ -106,7 +106,8 @@ void Renderer::EmitCell(const Cell* cell, uint32_t row, uint16_t col, int colspa
 }
 
 void Renderer::EmitEmpty(uint32_t row, uint16_t col, int xf, int colspan, int rowspan) {
-  const bool visible = xf >= 0 && VisibleEmpty(static_cast<uint16_t>(xf));
+  const int look = condFormats_.HasBlankLooks() ? condFormats_.LookAt(row, col) : -1;
+  const bool visible = look >= 0 || (xf >= 0 && VisibleEmpty(static_cast<uint16_t>(xf)));
   const model::Comment* comment = nullptr;
   if (!commentAt_.empty()) {
     if (auto it = commentAt_.find(Key(row, col)); it != commentAt_.end()) comment = it->second;
@@ -126,8 +127,14 @@ void Renderer::EmitEmpty(uint32_t row, uint16_t col, int xf, int colspan, int ro
     AppendCellName(out_, {row, col});
     out_ += '"';
   }
-  if (visible)
+  if (look >= 0) {
+    // A position without a style of its own takes the default look under the rule's.
+    const uint16_t style = xf >= 0 ? static_cast<uint16_t>(xf) : UINT16_MAX;
+    ClassTable::AppendAttribute(
+        out_, styles_.CondClass(style, Kind::Text, -1, false, condFormats_.Look(look), look));
+  } else if (visible) {
     ClassTable::AppendAttribute(out_, styles_.CellClass(static_cast<uint16_t>(xf), Kind::Text, -1));
+  }
   if (colspan > 1) {
     out_ += " colspan=\"";
     AppendInt(out_, colspan);

@@ -169,3 +169,40 @@ TEST(CondFormats, MixedValuesAndBarLooks) {
       << fifty;
   EXPECT_NE(fifty.find("color:transparent"), std::string::npos);
 }
+
+// Cell-value rules hold at blank positions as for an empty cell (an empty cell counts as 0), up
+// to the page's last row; looks that show nothing on an empty cell (a font) are left out.
+TEST(CondFormats, BlankPositionsInsideThePage) {
+  Book b;
+  b.Number(0, 0, 5);
+  b.Number(2, 0, 20);
+  b.Text(4, 2, "end");  // the page runs to C5
+  ConditionalFormat block;
+  block.ranges = {{0, 999, 0, 1}};  // A1:B1000
+  CfRule fontOnly = ValueRule(CfOperator::Equal, {Num(0)}, 0, 0);  // holds on blanks
+  fontOnly.style.fill.reset();
+  fontOnly.style.fontColor = Color::Rgb(0x0000FF);
+  block.rules = {ValueRule(CfOperator::Less, {Num(10)}, 0xFF0000, 1)};
+  ConditionalFormat font;
+  font.ranges = {{0, 3, 2, 2}};  // C1:C4, all blank
+  font.rules = {fontOnly};
+  b.sheet().conditionalFormats = {block, font};
+  b.sheet().Normalize();
+  const std::string html = publish::RenderSheet(b.book, 0, "x.files").html;
+  std::smatch red;
+  ASSERT_TRUE(std::regex_search(html, red, std::regex("\\.(c\\d+)\\{background:#ff0000\\}")));
+  const std::string cell = "<td class=\"" + red[1].str() + "\"></td>";
+  std::vector<std::string> rows;
+  const std::regex tr("<tr[^>]*>(.*?)</tr>");
+  for (auto it = std::sregex_iterator(html.begin(), html.end(), tr); it != std::sregex_iterator();
+       ++it) {
+    rows.push_back((*it)[1]);
+  }
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_NE(rows[0].find(">5</td>" + cell), std::string::npos) << rows[0];  // B1 blank
+  EXPECT_EQ(rows[1], cell + cell);  // a row without cells is walked for its two blanks
+  EXPECT_NE(rows[2].find(">20</td>" + cell), std::string::npos) << rows[2];  // 20 is not < 10
+  EXPECT_EQ(rows[2].find("ff0000"), std::string::npos);
+  EXPECT_EQ(rows[4].substr(0, cell.size() * 2), cell + cell);
+  EXPECT_EQ(html.find("0000ff"), std::string::npos);  // no blank shows the font rule
+}
