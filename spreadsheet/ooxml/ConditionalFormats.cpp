@@ -447,7 +447,10 @@ bool ConditionalFormatReader::Start(std::string_view name, const Attrs& a) {
     depth_ = 1;
     block_ = {};
     const std::string_view sqref = a.View("sqref");
-    skip_ = sqref.empty() || sheet_.conditionalFormats.size() >= kMaxBlocks;
+    extension_ = !a.Has("sqref");
+    pending_.clear();
+    sqref_.clear();
+    skip_ = (sqref.empty() && !extension_) || sheet_.conditionalFormats.size() >= kMaxBlocks;
     size_t at = 0;
     while (!skip_ && at < sqref.size() && block_.ranges.size() < kMaxRanges) {
       size_t end = sqref.find(' ', at);
@@ -460,6 +463,10 @@ bool ConditionalFormatReader::Start(std::string_view name, const Attrs& a) {
   }
   ++depth_;
   if (skip_) return true;
+  if (extension_) {
+    StartExtension(name, a);
+    return true;
+  }
   if (name == "cfRule" && depth_ == 2) {
     type_ = a.View("type");
     rule_ = {};
@@ -467,6 +474,7 @@ bool ConditionalFormatReader::Start(std::string_view name, const Attrs& a) {
     thresholds_.clear();
     colors_.clear();
     unevaluated_ = false;
+    barId_.clear();
     inRule_ = true;
     rule_.priority = static_cast<uint32_t>(std::clamp<int64_t>(a.Int("priority", 0), 0, INT32_MAX));
     rule_.stopIfTrue = a.Bool("stopIfTrue", false);
@@ -488,8 +496,9 @@ bool ConditionalFormatReader::Start(std::string_view name, const Attrs& a) {
           static_cast<uint8_t>(std::clamp<int64_t>(a.Int("maxLength", 90), 0, 100));
     }
   } else if (!inRule_) {
-  } else if (name == "formula") {
+  } else if (name == "formula" || (name == "id" && depth_ == 5)) {
     collect_ = true;
+    collectId_ = name == "id";
     text_.clear();
   } else if (name == "dataBar") {
     rule_.bar.showValue = a.Bool("showValue", true);
@@ -521,8 +530,17 @@ bool ConditionalFormatReader::Text(std::string_view text) {
 
 bool ConditionalFormatReader::End(std::string_view name) {
   if (depth_ == 0) return false;
+  if (extension_ && !skip_) {
+    EndExtension(name);
+    if (--depth_ == 0) EndExtensionBlock();
+    return true;
+  }
   if (!skip_) {
-    if (name == "formula" && collect_) {
+    if (collect_ && collectId_) {
+      collect_ = collectId_ = false;
+      barId_ = std::move(text_);
+      text_.clear();
+    } else if (name == "formula" && collect_) {
       collect_ = false;
       formulas_.push_back(std::move(text_));
       text_.clear();
@@ -537,6 +555,165 @@ bool ConditionalFormatReader::End(std::string_view name) {
     if (!block_.rules.empty()) sheet_.conditionalFormats.push_back(std::move(block_));
   }
   return true;
+}
+
+void ConditionalFormatReader::StartExtension(std::string_view name, const Attrs& a) {
+  if (dxf_) {  // inside the rule's inline format
+    ++dxfDepth_;
+    dxf_->Start(name, a);
+    return;
+  }
+  if (name == "cfRule" && depth_ == 2) {
+    pending_.emplace_back();
+    Pending& p = pending_.back();
+    p.type = a.View("type");
+    p.id = a.View("id");
+    p.rule.priority =
+        static_cast<uint32_t>(std::clamp<int64_t>(a.Int("priority", 0), 0, INT32_MAX));
+    p.rule.stopIfTrue = a.Bool("stopIfTrue", false);
+    if (p.type == "cellIs") {
+      const auto op = OperatorOf(a.View("operator"));
+      if (op) {
+        p.rule.op = *op;
+      } else {
+        p.type = "cellIs with an unknown operator";
+      }
+    }
+    inRule_ = pending_.size() <= 4096;
+    if (!inRule_) pending_.pop_back();
+    return;
+  }
+  if (name == "sqref" && depth_ == 2) {
+    collect_ = true;
+    text_.clear();
+    return;
+  }
+  if (!inRule_) return;
+  Pending& p = pending_.back();
+  if (name == "f" && (depth_ == 3 || (depth_ == 5 && inCfvo_))) {
+    collect_ = true;
+    text_.clear();
+  } else if (name == "dxf" && depth_ == 3) {
+    auto handler = std::make_unique<DxfsHandler>(colorOf_);
+    handler->Start("dxfs", a);
+    handler->Start("dxf", a);
+    dxf_ = std::move(handler);
+    dxfDepth_ = 1;
+  } else if (name == "dataBar" && depth_ == 3) {
+    // The extension's bars run the whole width by default and fill with a gradient.
+    p.rule.bar.minLength = static_cast<uint8_t>(std::clamp<int64_t>(a.Int("minLength", 0), 0, 100));
+    p.rule.bar.maxLength =
+        static_cast<uint8_t>(std::clamp<int64_t>(a.Int("maxLength", 100), 0, 100));
+    p.rule.bar.gradient = a.Bool("gradient", true);
+    p.rule.bar.showValue = a.Bool("showValue", true);
+  } else if (name == "cfvo" && depth_ == 4) {
+    const std::string_view t = a.View("type");
+    CfThreshold th;
+    th.kind = t == "min" || t == "autoMin"   ? CfThreshold::Kind::Min
+              : t == "max" || t == "autoMax" ? CfThreshold::Kind::Max
+              : t == "percent"               ? CfThreshold::Kind::Percent
+              : t == "percentile"            ? CfThreshold::Kind::Percentile
+                                             : CfThreshold::Kind::Number;
+    const bool bound = th.kind == CfThreshold::Kind::Min || th.kind == CfThreshold::Kind::Max;
+    // The value follows in <f>; a threshold of a formula is none the engine evaluates.
+    if (!bound) p.unevaluated = true;
+    if (t == "formula") th.kind = CfThreshold::Kind::Number;
+    inCfvo_ = !bound && t != "formula";
+    p.thresholds.push_back(th);
+  } else if ((name == "color" || name == "fillColor") && depth_ == 4) {
+    p.colors.push_back(colorOf_(a));
+  }
+}
+
+void ConditionalFormatReader::EndExtension(std::string_view name) {
+  if (dxf_) {
+    if (--dxfDepth_ > 0) {
+      dxf_->End(name);
+      return;
+    }
+    auto* handler = static_cast<DxfsHandler*>(dxf_.get());
+    handler->End("dxfs");
+    if (!handler->dxfs.empty() && !pending_.empty()) pending_.back().rule.style = handler->dxfs[0];
+    dxf_.reset();
+    return;
+  }
+  if (name == "sqref" && collect_ && depth_ == 2) {
+    collect_ = false;
+    sqref_ = std::move(text_);
+    text_.clear();
+  } else if (name == "f" && collect_) {
+    collect_ = false;
+    if (!inRule_) return;
+    Pending& p = pending_.back();
+    if (depth_ == 5 && !p.thresholds.empty()) {
+      double value = 0;
+      if (ParseNumber(Trim(text_), value)) {
+        p.thresholds.back().value = value;
+        p.unevaluated = false;
+      }
+      inCfvo_ = false;
+    } else if (depth_ == 3) {
+      p.formulas.push_back(std::move(text_));
+    }
+    text_.clear();
+  } else if (name == "cfvo") {
+    inCfvo_ = false;
+  } else if (name == "cfRule" && depth_ == 2) {
+    inRule_ = false;
+  }
+}
+
+void ConditionalFormatReader::EndExtensionBlock() {
+  collect_ = false;
+  dxf_.reset();
+  inRule_ = false;
+  std::string_view sqref = Trim(sqref_);
+  size_t at = 0;
+  while (at < sqref.size() && block_.ranges.size() < kMaxRanges) {
+    size_t end = sqref.find(' ', at);
+    if (end == std::string_view::npos) end = sqref.size();
+    model::Range range;
+    if (ParseRange(sqref.substr(at, end - at), range)) block_.ranges.push_back(range);
+    at = end + 1;
+  }
+  for (Pending& p : pending_) {
+    // A bar of the main list whose details are here: its fill and lengths.
+    if (p.type == "dataBar" && !p.id.empty()) {
+      auto it = barIds_.find(p.id);
+      if (it != barIds_.end()) {
+        const auto [blockIndex, priority] = it->second;
+        if (blockIndex < sheet_.conditionalFormats.size()) {
+          for (model::CfRule& r : sheet_.conditionalFormats[blockIndex].rules) {
+            if (r.kind != model::CfKind::DataBar || r.priority != priority) continue;
+            r.bar.gradient = p.rule.bar.gradient;
+            r.bar.minLength = p.rule.bar.minLength;
+            r.bar.maxLength = p.rule.bar.maxLength;
+          }
+        }
+        continue;
+      }
+    }
+    if (block_.ranges.empty()) {
+      ++sheet_.conditionalRulesLeftOut["rule without its ranges"];
+      continue;
+    }
+    type_ = std::move(p.type);
+    rule_ = std::move(p.rule);
+    formulas_ = std::move(p.formulas);
+    thresholds_ = std::move(p.thresholds);
+    colors_ = std::move(p.colors);
+    unevaluated_ = p.unevaluated;
+    barId_.clear();
+    EndRule();
+  }
+  pending_.clear();
+  extension_ = false;
+  if (!block_.ranges.empty() && !block_.rules.empty()) {
+    std::stable_sort(
+        block_.rules.begin(), block_.rules.end(),
+        [](const model::CfRule& x, const model::CfRule& y) { return x.priority < y.priority; });
+    sheet_.conditionalFormats.push_back(std::move(block_));
+  }
 }
 
 void ConditionalFormatReader::EndRule() {
@@ -594,6 +771,8 @@ void ConditionalFormatReader::EndRule() {
     rule_.bar.min = thresholds_[0];
     rule_.bar.max = thresholds_[1];
     if (!colors_[0].automatic) rule_.bar.color = colors_[0];
+    if (!barId_.empty() && barIds_.size() < 65536)
+      barIds_.try_emplace(barId_, sheet_.conditionalFormats.size(), rule_.priority);
   } else {
     ++leftOut[(type_.empty() ? std::string("untyped") : type_) + " rule"];
     return;

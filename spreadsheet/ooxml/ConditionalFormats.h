@@ -5,9 +5,11 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "spreadsheet/model/Workbook.h"
@@ -23,9 +25,11 @@ std::vector<model::DiffStyle> ReadDifferentialFormats(std::span<const uint8_t> s
                                                       const std::string& partName,
                                                       const ColorOf& colorOf);
 
-// Takes the events of a worksheet part inside <conditionalFormatting> (those of the newer
-// extension lists, which repeat rules of the main list, are passed over) and adds the blocks to
-// the sheet, counting the rules it leaves out.
+// Takes the events of a worksheet part inside <conditionalFormatting> and adds the blocks to the
+// sheet, counting the rules it leaves out. Blocks of the newer extension list (no sqref
+// attribute: the ranges follow the rules) are read too: a data bar there that carries the
+// details of a main-list bar (the same id) completes that bar; any other rule is read like one
+// of the main list, with its formulas in <f> and its format inline in <dxf>.
 class ConditionalFormatReader {
  public:
   ConditionalFormatReader(model::Sheet& sheet, const std::vector<model::DiffStyle>& dxfs,
@@ -39,6 +43,19 @@ class ConditionalFormatReader {
 
  private:
   void EndRule();
+  void EndExtensionBlock();
+  void StartExtension(std::string_view name, const Attrs& a);
+  void EndExtension(std::string_view name);
+
+  // A rule of an extension-list block, kept until the block's ranges are known.
+  struct Pending {
+    std::string type, id;
+    model::CfRule rule;
+    std::vector<std::string> formulas;
+    std::vector<model::CfThreshold> thresholds;
+    std::vector<model::Color> colors;
+    bool unevaluated = false;
+  };
 
   model::Sheet& sheet_;
   const std::vector<model::DiffStyle>& dxfs_;
@@ -55,6 +72,14 @@ class ConditionalFormatReader {
   std::vector<model::CfThreshold> thresholds_;
   bool unevaluated_ = false;  // a threshold given by a formula
   std::vector<model::Color> colors_;
+  std::string barId_;                    // a main-list data bar's link to its details
+  std::unordered_map<std::string, std::pair<size_t, uint32_t>> barIds_;  // -> (block, priority)
+  bool extension_ = false;               // the block is of the extension list
+  std::vector<Pending> pending_;
+  std::string sqref_;
+  bool collectId_ = false, inCfvo_ = false;
+  std::unique_ptr<XmlHandler> dxf_;  // the inline format of the current rule
+  int dxfDepth_ = 0;
 };
 
 }  // namespace quillane::ooxml

@@ -39,15 +39,24 @@ TEST(OoxmlCondFormats, RulesDifferentialFormatsAndLeftOut) {
       "<colorScale><cfvo type=\"min\"/><cfvo type=\"num\" val=\"7\"/>"
       "<color rgb=\"FFF8696B\"/><color theme=\"1\"/></colorScale></cfRule>"
       "<cfRule type=\"dataBar\" priority=\"6\"><dataBar showValue=\"0\"><cfvo type=\"min\"/>"
-      "<cfvo type=\"percentile\" val=\"90\"/><color rgb=\"FF638EC6\"/></dataBar></cfRule>"
+      "<cfvo type=\"percentile\" val=\"90\"/><color rgb=\"FF638EC6\"/></dataBar>"
+      "<extLst><ext><id>{B}</id></ext></extLst></cfRule>"
       "<cfRule type=\"colorScale\" priority=\"7\"><colorScale><cfvo type=\"min\"/>"
       "<cfvo type=\"formula\" val=\"$A$1*2\"/><color rgb=\"FF000000\"/><color rgb=\"FFFFFFFF\"/>"
       "</colorScale></cfRule></conditionalFormatting>"
-      "<extLst><ext><conditionalFormattings><conditionalFormatting><cfRule type=\"dataBar\">"
-      "</cfRule><sqref>A1</sqref></conditionalFormatting></conditionalFormattings></ext></extLst>");
+      // The extension list: the details of the bar above, and rules found only there.
+      "<extLst><ext><conditionalFormattings><conditionalFormatting><cfRule type=\"dataBar\" "
+      "id=\"{B}\"><dataBar gradient=\"0\"><cfvo type=\"autoMin\"/><cfvo type=\"autoMax\"/>"
+      "</dataBar></cfRule><sqref>F1:F5</sqref></conditionalFormatting><conditionalFormatting>"
+      "<cfRule type=\"expression\" priority=\"8\"><f>ISEVEN(ROW())</f><dxf><fill><patternFill>"
+      "<bgColor rgb=\"FF00FF00\"/></patternFill></fill></dxf></cfRule>"
+      "<cfRule type=\"cellIs\" priority=\"9\" operator=\"greaterThan\"><f>Other!$A$1</f>"
+      "</cfRule><cfRule type=\"iconSet\" priority=\"10\"><iconSet iconSet=\"3Stars\">"
+      "<cfvo type=\"percent\"><f>0</f></cfvo></iconSet></cfRule><sqref>H1:H3</sqref>"
+      "</conditionalFormatting></conditionalFormattings></ext></extLst>");
   const model::Workbook book = ooxml::ReadWorkbookBytes(p.Build(), "");
   const model::Sheet& sheet = book.sheets.at(0);
-  ASSERT_EQ(sheet.conditionalFormats.size(), 2u);
+  ASSERT_EQ(sheet.conditionalFormats.size(), 3u);
   const auto& values = sheet.conditionalFormats[0];
   ASSERT_EQ(values.ranges.size(), 2u);
   EXPECT_EQ(values.ranges[1].firstCol, 3);
@@ -88,9 +97,18 @@ TEST(OoxmlCondFormats, RulesDifferentialFormatsAndLeftOut) {
   EXPECT_FALSE(bar.bar.showValue);
   EXPECT_EQ(bar.bar.max.kind, CfThreshold::Kind::Percentile);
   EXPECT_EQ(bar.bar.max.value, 90);
+  EXPECT_FALSE(bar.bar.gradient);  // from the extension list
+  EXPECT_EQ(bar.bar.minLength, 0);
+  EXPECT_EQ(bar.bar.maxLength, 100);
+  const auto& extension = sheet.conditionalFormats[2];
+  ASSERT_EQ(extension.rules.size(), 1u);
+  EXPECT_EQ(extension.ranges.at(0).lastRow, 2u);
+  EXPECT_EQ(extension.rules[0].kind, CfKind::Expression);
+  ASSERT_TRUE(extension.rules[0].style.fill);
+  EXPECT_EQ(extension.rules[0].style.fill->color, model::Color::Rgb(0x00FF00));
 
-  const std::map<std::string, uint32_t> leftOut = {{"formula the engine cannot evaluate", 2},
-                                                   {"top10 rule", 1}};
+  const std::map<std::string, uint32_t> leftOut = {
+      {"formula the engine cannot evaluate", 3}, {"iconSet rule", 1}, {"top10 rule", 1}};
   EXPECT_EQ(sheet.conditionalRulesLeftOut, leftOut);
 }
 
