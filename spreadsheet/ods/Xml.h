@@ -1,6 +1,12 @@
-// A streaming XML reader over expat for the OpenDocument parts: element names come with a short
-// prefix for the namespaces the reader knows ("table:table-cell", "office:value"), whatever prefix
-// the document itself binds; names of other namespaces get the prefix "?".
+// A streaming XML reader for the OpenDocument parts: element names come with a short prefix for
+// the namespaces the reader knows ("table:table-cell", "office:value"), whatever prefix the
+// document itself binds; names of other namespaces get the prefix "?".
+//
+// UTF-8 documents, which OpenDocument packages hold, are read by a scanner of our own: the table
+// of a large sheet is tens of megabytes of small elements, and a general parser spends most of
+// the reading time there. It checks what makes a document well-formed (names, matching tags,
+// quoted and unique attributes, references, characters, one root) and refuses the rest. A
+// document in another encoding is read by expat.
 //
 // Hostile documents cost bounded work: a DOCTYPE that declares entities is refused, no external
 // entity is ever loaded, and nesting deeper than kMaxXmlDepth is refused.
@@ -63,7 +69,8 @@ class XmlTreeBuilder {
 // after it are passed over, and Finish reports it.
 class XmlStream {
  public:
-  explicit XmlStream(XmlHandler& handler);
+  // `expatOnly` reads every document with expat (to compare the two readers).
+  explicit XmlStream(XmlHandler& handler, bool expatOnly = false);
   ~XmlStream();
   XmlStream(const XmlStream&) = delete;
   XmlStream& operator=(const XmlStream&) = delete;
