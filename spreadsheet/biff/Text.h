@@ -5,10 +5,11 @@
 #include <cstdint>
 #include <string>
 
+#include "support/Utf8.h"
+
 namespace quillane::biff {
 
-// Appends a code point as UTF-8.
-void AppendUtf8(std::string& out, uint32_t codePoint);
+using support::AppendUtf8;
 // Appends UTF-16LE text (`units` code units at `data`); unpaired surrogates become U+FFFD.
 void AppendUtf16(std::string& out, const uint8_t* data, size_t units);
 // Appends 8-bit text whose bytes are the code points U+0000..U+00FF (the "compressed" strings of

@@ -1,4 +1,5 @@
 #include "spreadsheet/container/CompoundFile.h"
+#include "support/Utf8.h"
 #include "support/Ascii.h"
 
 #include <algorithm>
@@ -39,23 +40,7 @@ class Visited {
   std::vector<uint64_t> bits_;
 };
 
-void AppendUtf8(std::string& out, uint32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
+using support::AppendUtf8;
 
 // Directory names: up to 31 UTF-16LE code units and a terminator.
 std::string DecodeName(const uint8_t* p, uint16_t lengthInBytes) {

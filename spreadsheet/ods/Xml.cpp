@@ -250,24 +250,6 @@ class XmlStream::Parser {
     return cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp != 0xFFFE && cp != 0xFFFF);
   }
 
-  static void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
-
   // The reference at p ('&' ... ';', before end) appended to `out`; its length, or 0 when it is
   // not one of the predefined entities or a character reference of an XML character.
   static size_t Reference(const char* p, const char* end, std::string& out, bool& undefined) {
@@ -293,7 +275,7 @@ class XmlStream::Parser {
         if (cp > 0x10FFFF) return 0;
       }
       if (!IsXmlChar(cp) || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-      AppendUtf8(out, cp);
+      support::AppendUtf8(out, cp);
       return length;
     }
     static constexpr std::pair<std::string_view, char> kEntities[] = {

@@ -20,6 +20,7 @@
 #include "spreadsheet/ooxml/Encryption.h"
 #include "spreadsheet/ooxml/StyleNames.h"
 #include "spreadsheet/ooxml/Xml.h"
+#include "support/Utf8.h"
 
 namespace quillane::ooxml {
 
@@ -210,23 +211,7 @@ size_t CodePoints(std::string_view utf8) {
   return n;
 }
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
+using support::AppendUtf8;
 
 int Hex(char c) {
   if (c >= '0' && c <= '9') return c - '0';
