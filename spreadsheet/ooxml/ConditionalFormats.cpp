@@ -414,6 +414,16 @@ class DxfsHandler : public XmlHandler {
   std::optional<model::Border>* edge_ = nullptr;
 };
 
+// A <cfvo> type: the lowest and highest values (the newer automatic bounds too), a share of the
+// range, a percentile; anything else is a number.
+CfThreshold::Kind ThresholdKind(std::string_view type) {
+  return type == "min" || type == "autoMin"   ? CfThreshold::Kind::Min
+         : type == "max" || type == "autoMax" ? CfThreshold::Kind::Max
+         : type == "percent"                  ? CfThreshold::Kind::Percent
+         : type == "percentile"               ? CfThreshold::Kind::Percentile
+                                              : CfThreshold::Kind::Number;
+}
+
 std::optional<model::CfOperator> OperatorOf(std::string_view v) {
   using Op = model::CfOperator;
   static constexpr std::pair<std::string_view, Op> kOps[] = {
@@ -508,11 +518,7 @@ bool ConditionalFormatReader::Start(std::string_view name, const Attrs& a) {
     double value = 0;
     const bool number = ParseNumber(a.View("val"), value);
     th.value = value;
-    th.kind = t == "min" || t == "autoMin"   ? CfThreshold::Kind::Min
-              : t == "max" || t == "autoMax" ? CfThreshold::Kind::Max
-              : t == "percent"               ? CfThreshold::Kind::Percent
-              : t == "percentile"            ? CfThreshold::Kind::Percentile
-                                             : CfThreshold::Kind::Number;
+    th.kind = ThresholdKind(t);
     const bool bound = th.kind == CfThreshold::Kind::Min || th.kind == CfThreshold::Kind::Max;
     if (!bound && (!number || t == "formula")) unevaluated_ = true;
     thresholds_.push_back(th);
@@ -609,11 +615,7 @@ void ConditionalFormatReader::StartExtension(std::string_view name, const Attrs&
   } else if (name == "cfvo" && depth_ == 4) {
     const std::string_view t = a.View("type");
     CfThreshold th;
-    th.kind = t == "min" || t == "autoMin"   ? CfThreshold::Kind::Min
-              : t == "max" || t == "autoMax" ? CfThreshold::Kind::Max
-              : t == "percent"               ? CfThreshold::Kind::Percent
-              : t == "percentile"            ? CfThreshold::Kind::Percentile
-                                             : CfThreshold::Kind::Number;
+    th.kind = ThresholdKind(t);
     const bool bound = th.kind == CfThreshold::Kind::Min || th.kind == CfThreshold::Kind::Max;
     // The value follows in <f>; a threshold of a formula is none the engine evaluates.
     if (!bound) p.unevaluated = true;
