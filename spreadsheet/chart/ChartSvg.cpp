@@ -253,10 +253,19 @@ void Drawer::StrokeAttrs(const model::ChartLine& line, uint32_t fallback, double
       line.widthPt > 0 ? std::min(line.widthPt * 96.0 / 72.0, 40.0) : fallbackWidth;
   AppendNumber(out_, width);
   out_ += '"';
-  static constexpr const char* kDash[] = {"", "4 3", "1 2", "6 3 1 3", "6 3 1 3 1 3"};
+  // Dashes in widths of the line, so a wide dotted line still shows its dots.
+  static constexpr std::array<std::array<double, 6>, 5> kDash = {
+      {{}, {4, 3}, {1, 2}, {6, 3, 1, 3}, {6, 3, 1, 3, 1, 3}}};
   if (line.dash > 0 && line.dash < 5) {
     out_ += " stroke-dasharray=\"";
-    out_ += kDash[line.dash];
+    const double unit = std::max(width, 1.0);
+    bool first = true;
+    for (double d : kDash[line.dash]) {
+      if (d == 0) break;
+      if (!first) out_ += ' ';
+      first = false;
+      AppendNumber(out_, d * unit);
+    }
     out_ += '"';
   }
 }
