@@ -8,6 +8,7 @@
 #include "spreadsheet/chart/ChartScale.h"
 #include "spreadsheet/chart/ChartValues.h"
 #include "spreadsheet/chart/SvgText.h"
+#include "spreadsheet/chart/Trendline.h"
 #include "support/TextWidth.h"
 
 namespace quillane::chart {
@@ -1057,6 +1058,72 @@ void Drawer::AxisChart(Rect area) {
           if (!label.empty()) Text(p.first, p.second - 6, label, base_, "middle");
         }
       }
+    }
+  }
+
+  // Trendlines, over the series and kept inside the plot. The x of a category is its number
+  // (1, 2, ...), placed in the middle of its slot.
+  bool clipped = false;
+  auto catPos = [&](double x) {
+    const double k = catReversed ? static_cast<double>(n) - x : x - 1;
+    return horizontal ? plot.y + plot.h - (k + 1) * slot - shift + slot / 2
+                      : plot.x + k * slot + shift + slot / 2;
+  };
+  for (const Series& se : series_) {
+    const model::ChartGroup& g = *se.g;
+    if (se.s->trendlines.empty() || IsRound(g.kind) || g.kind == ChartKind::None ||
+        g.kind == ChartKind::Radar ||
+        (g.grouping != ChartGrouping::Clustered && g.kind != ChartKind::Scatter)) {
+      continue;
+    }
+    const int which = g.secondaryAxis && hasSecondary ? 1 : 0;
+    const bool isScatter = g.kind == ChartKind::Scatter;
+    std::vector<double> px, py;
+    const size_t count = isScatter ? se.values.numbers.size() : n;
+    for (size_t i = 0; i < count; ++i) {
+      const double v = se.Value(i);
+      if (std::isnan(v)) continue;
+      double x = static_cast<double>(i + 1);
+      if (isScatter && i < se.categories.numbers.size() && !std::isnan(se.categories.numbers[i]))
+        x = se.categories.numbers[i];
+      px.push_back(x);
+      py.push_back(v);
+    }
+    if (px.size() < 2) continue;
+    for (const model::Trendline& trend : se.s->trendlines) {
+      const double lo = *std::min_element(px.begin(), px.end());
+      const double hi = *std::max_element(px.begin(), px.end());
+      const auto curve = TrendCurve(trend, px, py, lo - trend.backward, hi + trend.forward);
+      if (curve.size() < 2 || !trend.line.visible) continue;
+      if (!clipped) {
+        out_ += "<clipPath id=\"plot\"><rect x=\"";
+        AppendNumber(out_, plot.x);
+        out_ += "\" y=\"";
+        AppendNumber(out_, plot.y);
+        out_ += "\" width=\"";
+        AppendNumber(out_, plot.w);
+        out_ += "\" height=\"";
+        AppendNumber(out_, plot.h);
+        out_ += "\"/></clipPath>\n";
+        clipped = true;
+      }
+      out_ += "<path d=\"";
+      bool first = true;
+      for (const auto& [x, y] : curve) {
+        const double a = isScatter ? xPos(x) : catPos(x);
+        const double along = valuePos(which, y);
+        if (!std::isfinite(along)) continue;  // no place on a logarithmic axis
+        // Far outside the plot a point only needs to be past its edge.
+        const double b = std::clamp(along, -1e5, 1e5);
+        out_ += first ? 'M' : 'L';
+        first = false;
+        AppendNumber(out_, horizontal ? b : a);
+        out_ += ',';
+        AppendNumber(out_, horizontal ? a : b);
+      }
+      out_ += "\" fill=\"none\" clip-path=\"url(#plot)\"";
+      StrokeAttrs(trend.line, se.color, 2);
+      out_ += "/>\n";
     }
   }
 

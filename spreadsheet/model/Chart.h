@@ -117,6 +117,18 @@ struct DataLabels {
   std::string numberFormat;  // empty: the values' format
 };
 
+// A line fitted to a series' values (or their moving average), drawn over the series.
+enum class TrendKind : uint8_t { Linear, Exponential, Logarithmic, Polynomial, Power, MovingAverage };
+
+struct Trendline {
+  TrendKind kind = TrendKind::Linear;
+  uint8_t order = 2;    // polynomial: 2..6
+  uint16_t period = 2;  // moving average: points averaged
+  double forward = 0, backward = 0;  // how far past the last and before the first value (x units)
+  std::optional<double> intercept;   // linear, polynomial and exponential: the value at x = 0
+  ChartLine line;
+};
+
 struct ChartSeries {
   ChartData name;        // one text (texts[0]) or a cell
   ChartData categories;  // category texts or numbers; scatter: the x values
@@ -130,6 +142,7 @@ struct ChartSeries {
   uint16_t explosion = 0;  // every slice, % of the radius
   std::vector<ChartPoint> points;
   DataLabels labels;
+  std::vector<Trendline> trendlines;
 };
 
 struct ChartGroup {

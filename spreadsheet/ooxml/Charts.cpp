@@ -498,6 +498,32 @@ void ChartReader::Series(const Node& ser, model::ChartGroup& g) {
     s.points.push_back(p);
   }
   Labels(ser.Kid("dLbls"), s.labels);
+  for (const Node* t : ser.kids) {
+    if (t->name != "trendline" || s.trendlines.size() >= 8) continue;
+    model::Trendline trend;
+    using model::TrendKind;
+    const std::string_view type = t->KidVal("trendlineType");
+    trend.kind = type == "exp"         ? TrendKind::Exponential
+                 : type == "log"       ? TrendKind::Logarithmic
+                 : type == "poly"      ? TrendKind::Polynomial
+                 : type == "power"     ? TrendKind::Power
+                 : type == "movingAvg" ? TrendKind::MovingAverage
+                                       : TrendKind::Linear;
+    trend.order = static_cast<uint8_t>(KidInt(*t, "order", 2, 2, 6));
+    trend.period = static_cast<uint16_t>(KidInt(*t, "period", 2, 2, 255));
+    auto number = [&](std::string_view kid) {
+      const Node* k = t->Kid(kid);
+      const double d = k ? ToNumber(k->Val(), NAN) : NAN;
+      return std::isfinite(d) ? std::optional<double>(d) : std::nullopt;
+    };
+    trend.forward = std::clamp(number("forward").value_or(0), 0.0, 1e6);
+    trend.backward = std::clamp(number("backward").value_or(0), 0.0, 1e6);
+    trend.intercept = number("intercept");
+    // Drawn dotted in the series' colour unless the line says otherwise.
+    trend.line.dash = 2;
+    LineOf(colors_, t->Kid("spPr"), trend.line);
+    s.trendlines.push_back(trend);
+  }
   g.series.push_back(std::move(s));
 }
 

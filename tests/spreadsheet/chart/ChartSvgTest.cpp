@@ -9,6 +9,7 @@
 #include "spreadsheet/chart/ChartScale.h"
 #include "spreadsheet/chart/ChartSvg.h"
 #include "spreadsheet/chart/ChartValues.h"
+#include "spreadsheet/chart/Trendline.h"
 
 using namespace quillane;
 using model::ChartKind;
@@ -100,6 +101,8 @@ TEST(ChartSvg, EveryKindIsWellFormedAndEscapesItsTexts) {
     g.series[0].labels.value = g.series[0].labels.category = true;
     g.series[0].points.push_back({1, {}, {}, 25});  // an exploded slice
     g.series[1].marker = model::MarkerShape::None;
+    g.series[1].trendlines.resize(2);
+    g.series[1].trendlines[1].kind = model::TrendKind::MovingAverage;
     g.labels.percent = true;
     c.groups.push_back(g);
     c.valueAxis.majorGridlines = true;
@@ -258,4 +261,47 @@ TEST(ChartSvg, ColoursLegendsAndSlices) {
     centres.push_back((*it)[1].str() + "," + (*it)[2].str());
   ASSERT_EQ(centres.size(), 2u);
   EXPECT_NE(centres[0], centres[1]);
+}
+
+// Each kind of trendline through points that follow it exactly comes back to them.
+TEST(ChartSvg, TrendlinesFitTheirKinds) {
+  using model::TrendKind;
+  const std::vector<double> xs = {1, 2, 3, 4, 5, 6};
+  struct Case {
+    TrendKind kind;
+    double (*f)(double);
+  };
+  const Case cases[] = {
+      {TrendKind::Linear, [](double x) { return 2 * x + 1; }},
+      {TrendKind::Polynomial, [](double x) { return x * x - 3 * x + 2; }},
+      {TrendKind::Exponential, [](double x) { return 3 * std::exp(0.5 * x); }},
+      {TrendKind::Power, [](double x) { return 2 * std::pow(x, 1.5); }},
+      {TrendKind::Logarithmic, [](double x) { return 1 + 2 * std::log(x); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.kind));
+    model::Trendline t;
+    t.kind = c.kind;
+    std::vector<double> ys;
+    for (double x : xs) ys.push_back(c.f(x));
+    const auto curve = chart::TrendCurve(t, xs, ys, 0.5, 8);
+    ASSERT_GT(curve.size(), 10u);
+    EXPECT_DOUBLE_EQ(curve.front().first, 0.5);
+    EXPECT_DOUBLE_EQ(curve.back().first, 8);
+    for (const auto& [x, y] : curve) EXPECT_NEAR(y, c.f(x), 1e-6 * std::max(1.0, std::abs(y)));
+  }
+  model::Trendline fixed;
+  fixed.intercept = 0.8;  // y = 0.8 + b x, b by least squares with the intercept held
+  const auto line = chart::TrendCurve(fixed, {1, 2, 3, 4, 5}, {2, 4, 6, 8, 10}, 0, 1);
+  EXPECT_NEAR(line.front().second, 0.8, 1e-9);
+  EXPECT_NEAR(line.back().second, 0.8 + 2 - 0.8 * 15 / 55, 1e-9);
+  model::Trendline average;
+  average.kind = TrendKind::MovingAverage;
+  average.period = 3;
+  const auto moving = chart::TrendCurve(average, {1, 2, 3, 4, 5}, {1, 2, 3, 4, 8}, 0, 0);
+  const std::vector<std::pair<double, double>> expected = {{3, 2}, {4, 3}, {5, 5}};
+  EXPECT_EQ(moving, expected);
+  model::Trendline logarithmic;
+  logarithmic.kind = TrendKind::Logarithmic;  // no logarithm of 0
+  EXPECT_TRUE(chart::TrendCurve(logarithmic, {0, 1, 2}, {1, 2, 3}, 0, 2).empty());
 }

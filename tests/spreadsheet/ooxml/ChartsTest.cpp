@@ -69,6 +69,10 @@ TEST(OoxmlCharts, ChartPartFillsTheModel) {
       "<c:axId val=\"10\"/><c:axId val=\"20\"/></c:barChart>"
       "<c:lineChart><c:grouping val=\"standard\"/><c:marker val=\"1\"/><c:ser><c:idx val=\"2\"/>"
       "<c:marker><c:symbol val=\"none\"/></c:marker><c:smooth val=\"1\"/>"
+      "<c:trendline><c:spPr><a:ln w=\"12700\"><a:prstDash val=\"lgDash\"/></a:ln></c:spPr>"
+      "<c:trendlineType val=\"poly\"/><c:order val=\"9\"/><c:forward val=\"0.5\"/>"
+      "<c:intercept val=\"2\"/></c:trendline><c:trendline><c:trendlineType val=\"movingAvg\"/>"
+      "<c:period val=\"3\"/></c:trendline>"
       "<c:val><c:numLit><c:ptCount val=\"2\"/><c:pt idx=\"1\"><c:v>7</c:v></c:pt></c:numLit>"
       "</c:val></c:ser><c:axId val=\"10\"/><c:axId val=\"30\"/></c:lineChart>"
       "<c:catAx><c:axId val=\"10\"/><c:scaling><c:orientation val=\"maxMin\"/></c:scaling>"
@@ -134,6 +138,16 @@ TEST(OoxmlCharts, ChartPartFillsTheModel) {
   EXPECT_TRUE(line.secondaryAxis);
   EXPECT_EQ(line.series[0].marker, model::MarkerShape::None);
   EXPECT_TRUE(line.series[0].smooth);
+  const auto& trends = line.series[0].trendlines;
+  ASSERT_EQ(trends.size(), 2u);
+  EXPECT_EQ(trends[0].kind, model::TrendKind::Polynomial);
+  EXPECT_EQ(trends[0].order, 6);  // at most 6
+  EXPECT_EQ(trends[0].forward, 0.5);
+  EXPECT_EQ(trends[0].intercept, 2.0);
+  EXPECT_EQ(trends[0].line.dash, 1);
+  EXPECT_EQ(trends[1].kind, model::TrendKind::MovingAverage);
+  EXPECT_EQ(trends[1].period, 3);
+  EXPECT_EQ(trends[1].line.dash, 2);  // dotted unless the file says otherwise
   EXPECT_FALSE(c.categoryAxis.visible);
   EXPECT_TRUE(c.categoryAxis.reversed);
   EXPECT_TRUE(c.categoryAxis.crossesAtMax);
