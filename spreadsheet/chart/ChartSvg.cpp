@@ -700,7 +700,8 @@ void Drawer::AxisChart(Rect area) {
       valueLabels[which].push_back(FormatValue(v, code));
       const TextStyle& st = which ? secStyle : valStyle;
       widestValue[which] =
-          std::max(widestValue[which], support::EstimateTextWidth(valueLabels[which].back(), st.px, st.bold));
+          std::max(widestValue[which],
+                   support::EstimateTextWidth(valueLabels[which].back(), st.px, st.bold));
     }
   }
   std::vector<std::string> xLabels;
@@ -725,7 +726,8 @@ void Drawer::AxisChart(Rect area) {
   double catLabelW = 0;
   if (horizontal && showCat) {
     for (size_t i = 0; i < std::min<size_t>(n, 2000); ++i)
-      catLabelW = std::max(catLabelW, support::EstimateTextWidth(catText(i), catStyle.px, catStyle.bold));
+      catLabelW =
+          std::max(catLabelW, support::EstimateTextWidth(catText(i), catStyle.px, catStyle.bold));
     catLabelW = std::min(catLabelW, area.w * 0.4);
   }
   // Axes that cross the other one at its maximum: categories above, values on the right.
@@ -740,7 +742,8 @@ void Drawer::AxisChart(Rect area) {
   double turnedRoom = 0;
   if (rotation != 0 && showCat) {
     for (size_t i = 0; i < std::min<size_t>(n, 2000); ++i)
-      turnedRoom = std::max(turnedRoom, support::EstimateTextWidth(catText(i), catStyle.px, catStyle.bold) * turn);
+      turnedRoom = std::max(
+          turnedRoom, support::EstimateTextWidth(catText(i), catStyle.px, catStyle.bold) * turn);
     turnedRoom = std::min(turnedRoom + catStyle.px * 1.2, area.h * 0.4);
   }
   const double labelRoom = horizontal ? (showVal ? valStyle.px * 1.5 : 0)
@@ -766,7 +769,8 @@ void Drawer::AxisChart(Rect area) {
     const TextStyle& st = which ? secStyle : valStyle;
     double widest = 0;
     for (double v : vs[which].Ticks())
-      widest = std::max(widest, support::EstimateTextWidth(FormatValue(v, valueFormat(which)), st.px, st.bold));
+      widest = std::max(
+          widest, support::EstimateTextWidth(FormatValue(v, valueFormat(which)), st.px, st.bold));
     const size_t ticks = vs[which].Ticks().size();
     if (ticks > 1 && widest + st.px > plot.w / static_cast<double>(ticks - 1)) {
       const model::ChartAxis& axis = which ? chart_.secondaryValueAxis : chart_.valueAxis;
@@ -1158,7 +1162,8 @@ void Drawer::AxisChart(Rect area) {
       double widest = 0;
       for (size_t i = 0; i < std::min<size_t>(n, 4096); ++i) {
         widest = std::max(widest, horizontal ? catStyle.px * 1.2
-                                             : support::EstimateTextWidth(catText(i), catStyle.px, catStyle.bold));
+                                             : support::EstimateTextWidth(catText(i), catStyle.px,
+                                                                          catStyle.bold));
       }
       if (rotation != 0) widest = catStyle.px * 1.2 / std::max(turn, 0.1);
       size_t step = std::max<size_t>(
@@ -1332,8 +1337,9 @@ void Drawer::RadarChart(Rect area) {
   if (n < 1 || n > 100000) return;
   double labelW = 0;
   for (size_t i = 0; i < std::min<size_t>(n, 360); ++i)
-    labelW = std::max(labelW, support::EstimateTextWidth(cats && i < cats->texts.size() ? cats->texts[i] : "",
-                                        catStyle.px, false));
+    labelW = std::max(
+        labelW, support::EstimateTextWidth(cats && i < cats->texts.size() ? cats->texts[i] : "",
+                                           catStyle.px, false));
   labelW = std::min(labelW, area.w / 4);
   const double radius = std::min(area.w / 2 - labelW - 6, area.h / 2 - catStyle.px * 1.6);
   if (radius < 4) return;

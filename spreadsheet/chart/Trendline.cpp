@@ -59,8 +59,8 @@ std::optional<std::vector<double>> Fit(const std::vector<double>& xs, const std:
     // ct[j] * ((x - centre) / scale)^j, by the binomial theorem.
     double binomial = 1;
     for (int m = 0; m <= j; ++m) {
-      cx[static_cast<size_t>(m)] += ct[static_cast<size_t>(j)] * binomial *
-                                     std::pow(-centre, j - m) / std::pow(scale, j);
+      cx[static_cast<size_t>(m)] +=
+          ct[static_cast<size_t>(j)] * binomial * std::pow(-centre, j - m) / std::pow(scale, j);
       binomial = binomial * (j - m) / (m + 1);
     }
   }

@@ -118,12 +118,19 @@ struct DataLabels {
 };
 
 // A line fitted to a series' values (or their moving average), drawn over the series.
-enum class TrendKind : uint8_t { Linear, Exponential, Logarithmic, Polynomial, Power, MovingAverage };
+enum class TrendKind : uint8_t {
+  Linear,
+  Exponential,
+  Logarithmic,
+  Polynomial,
+  Power,
+  MovingAverage
+};
 
 struct Trendline {
   TrendKind kind = TrendKind::Linear;
-  uint8_t order = 2;    // polynomial: 2..6
-  uint16_t period = 2;  // moving average: points averaged
+  uint8_t order = 2;                 // polynomial: 2..6
+  uint16_t period = 2;               // moving average: points averaged
   double forward = 0, backward = 0;  // how far past the last and before the first value (x units)
   std::optional<double> intercept;   // linear, polynomial and exponential: the value at x = 0
   ChartLine line;

@@ -339,7 +339,8 @@ class XmlStream::Parser {
         return std::nullopt;
       } else {
         uint32_t cp = 0;
-        const size_t n = support::DecodeUtf8(std::string_view(q, static_cast<size_t>(end - q)), 0, cp);
+        const size_t n =
+            support::DecodeUtf8(std::string_view(q, static_cast<size_t>(end - q)), 0, cp);
         if (n == 0 || !IsXmlChar(cp)) {
           Fail("not well-formed (invalid token)");
           return std::nullopt;
@@ -376,9 +377,9 @@ class XmlStream::Parser {
   bool Prologue(const char*& p, const char* end, bool last) {
     const std::string_view head(p, static_cast<size_t>(end - p));
     if (!last && head.size() < kPrologue) return false;
-    if (head.size() >= 2 && ((head[0] == '\xFE' && head[1] == '\xFF') ||
-                             (head[0] == '\xFF' && head[1] == '\xFE') || head[0] == '\0' ||
-                             head[1] == '\0')) {
+    if (head.size() >= 2 &&
+        ((head[0] == '\xFE' && head[1] == '\xFF') || (head[0] == '\xFF' && head[1] == '\xFE') ||
+         head[0] == '\0' || head[1] == '\0')) {
       StartExpat();
       return true;
     }
@@ -431,7 +432,8 @@ class XmlStream::Parser {
     }
     while (p < end && !failed_) {
       if (*p != '<') {
-        const char* lt = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(end - p)));
+        const char* lt =
+            static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(end - p)));
         const char* stop = lt ? lt : end;
         if (!lt && !last) {
           // A reference or a line end cut by the end of the piece waits for the rest.
@@ -469,8 +471,7 @@ class XmlStream::Parser {
         while (q < gt && IsSpace(*q)) ++q;
         if (nameLength == 0 || q != gt) return fail("not well-formed (invalid token)", p);
         const std::string_view name(p + 2, nameLength);
-        if (open_.empty() ||
-            std::string_view(stack_).substr(open_.back()) != name) {
+        if (open_.empty() || std::string_view(stack_).substr(open_.back()) != name) {
           return fail("mismatched tag", p);
         }
         stack_.resize(open_.back());
@@ -717,13 +718,13 @@ class XmlStream::Parser {
   bool failed_ = false;
 
   // The scanner's state between pieces.
-  std::string buf_;   // the start of a construct cut by the end of the last piece
-  size_t want_ = 0;   // scan again once buf_ holds this many bytes
+  std::string buf_;  // the start of a construct cut by the end of the last piece
+  size_t want_ = 0;  // scan again once buf_ holds this many bytes
   bool prologueDone_ = false, sawRoot_ = false;
   uint64_t line_ = 1;
-  std::string stack_;          // the names of the open elements, one after the other
-  std::vector<size_t> open_;   // where each starts in stack_
-  std::string text_;           // decoded character data
+  std::string stack_;               // the names of the open elements, one after the other
+  std::vector<size_t> open_;        // where each starts in stack_
+  std::string text_;                // decoded character data
   std::deque<std::string> values_;  // decoded attribute values (kept in place as it grows)
 };
 

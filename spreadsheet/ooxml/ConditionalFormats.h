@@ -72,9 +72,9 @@ class ConditionalFormatReader {
   std::vector<model::CfThreshold> thresholds_;
   bool unevaluated_ = false;  // a threshold given by a formula
   std::vector<model::Color> colors_;
-  std::string barId_;                    // a main-list data bar's link to its details
+  std::string barId_;  // a main-list data bar's link to its details
   std::unordered_map<std::string, std::pair<size_t, uint32_t>> barIds_;  // -> (block, priority)
-  bool extension_ = false;               // the block is of the extension list
+  bool extension_ = false;  // the block is of the extension list
   std::vector<Pending> pending_;
   std::string sqref_;
   bool collectId_ = false, inCfvo_ = false;

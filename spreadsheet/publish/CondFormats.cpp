@@ -449,8 +449,7 @@ int CondFormats::LookAt(uint32_t row, uint16_t col) const {
 }
 
 void CondFormats::Prepare(const model::Workbook& book, const model::Sheet& sheet,
-                          const std::vector<const Cell*>& cells, int64_t lastRow,
-                          int64_t lastCol) {
+                          const std::vector<const Cell*>& cells, int64_t lastRow, int64_t lastCol) {
   lookOf_.clear();
   looks_.clear();
   blankKeys_.clear();
@@ -613,11 +612,11 @@ void CondFormats::Prepare(const model::Workbook& book, const model::Sheet& sheet
       blankBudget -= int64_t{r1 - range.firstRow + 1} * (c1 - range.firstCol + 1);
       if (blankBudget < 0) break;
       for (uint32_t row = range.firstRow; row <= r1; ++row) {
-        auto it = std::lower_bound(cells.begin(), cells.end(), std::pair{row, range.firstCol},
-                                   [](const Cell* c, std::pair<uint32_t, uint16_t> k) {
-                                     return c->row != k.first ? c->row < k.first
-                                                              : c->col < k.second;
-                                   });
+        auto it =
+            std::lower_bound(cells.begin(), cells.end(), std::pair{row, range.firstCol},
+                             [](const Cell* c, std::pair<uint32_t, uint16_t> k) {
+                               return c->row != k.first ? c->row < k.first : c->col < k.second;
+                             });
         for (uint32_t col = range.firstCol; col <= c1; ++col) {
           while (it != cells.end() && (*it)->row == row && (*it)->col < col) ++it;
           if (it != cells.end() && (*it)->row == row && (*it)->col == col &&

@@ -178,7 +178,7 @@ TEST(CondFormats, BlankPositionsInsideThePage) {
   b.Number(2, 0, 20);
   b.Text(4, 2, "end");  // the page runs to C5
   ConditionalFormat block;
-  block.ranges = {{0, 999, 0, 1}};  // A1:B1000
+  block.ranges = {{0, 999, 0, 1}};                                 // A1:B1000
   CfRule fontOnly = ValueRule(CfOperator::Equal, {Num(0)}, 0, 0);  // holds on blanks
   fontOnly.style.fill.reset();
   fontOnly.style.fontColor = Color::Rgb(0x0000FF);
