@@ -12,7 +12,7 @@ jobs=$(nproc)
 echo "== Fuzz targets (clang, libFuzzer)"
 CC=clang CXX=clang++ bash scripts/build.sh build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUILLANE_FUZZ=ON -DQUILLANE_TESTS=ON -DQUILLANE_WITH_QT=OFF -DQUILLANE_BENCH=OFF \
-  -- fuzz_workbook fuzz_container fuzz_ooxml fuzz_ods
+  -- fuzz_workbook fuzz_container fuzz_ooxml fuzz_ods fuzz_ods_xml
 (cd build/fuzz && ctest -L fuzz --output-on-failure)
 
 echo "== Sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer)"
