@@ -222,8 +222,8 @@ void Renderer::PrepareLinksAndComments() {
 
 // Rows that need the walk over their positions although no cell lies in them: the first row
 // of a merged range, rows with a comment, the target of a link or a blank position that a
-// conditional format colours. Every other row without
-// cells is written without a walk, unless a row or column format shows in it. Sorted, unique.
+// conditional format colours. Every other row without cells is written without a walk, unless a
+// row or column format shows in it. Sorted, unique.
 std::vector<uint32_t> Renderer::MarkedRows() const {
   std::vector<uint32_t> marked;
   for (const MergeSpan& m : merges_) marked.push_back(m.anchorRow);
