@@ -111,6 +111,10 @@ class Drawer {
   void Marker(double x, double y, model::MarkerShape shape, double size, uint32_t fill,
               uint32_t line);
   void LinePath(const std::vector<std::pair<double, double>>& pts, bool smooth);
+  // Appends "x,y".
+  void Point(double x, double y);
+  // Appends `<rect x=".." y=".." width=".." height=".."`, for the caller to go on with.
+  void RectStart(const Rect& r);
 
   std::string FormatValue(double v, const std::string& code) {
     return formats_.Get(code.empty() ? "General" : code).Format(v, book_.date1904).text;
@@ -287,9 +291,7 @@ void Drawer::Marker(double x, double y, model::MarkerShape shape, double size, u
   out_ += "<path d=\"";
   auto pt = [&](char op, double dx, double dy) {
     out_ += op;
-    AppendNumber(out_, x + dx);
-    out_ += ',';
-    AppendNumber(out_, y + dy);
+    Point(x + dx, y + dy);
   };
   bool open = false;  // drawn by its stroke only
   switch (shape) {
@@ -322,15 +324,11 @@ void Drawer::Marker(double x, double y, model::MarkerShape shape, double size, u
       const double rr = shape == MarkerShape::Dot ? r / 2 : r;
       pt('M', -rr, 0);
       out_ += 'a';
-      AppendNumber(out_, rr);
-      out_ += ',';
-      AppendNumber(out_, rr);
+      Point(rr, rr);
       out_ += " 0 1,0 ";
       AppendNumber(out_, 2 * rr);
       out_ += ",0a";
-      AppendNumber(out_, rr);
-      out_ += ',';
-      AppendNumber(out_, rr);
+      Point(rr, rr);
       out_ += " 0 1,0 ";
       AppendNumber(out_, -2 * rr);
       out_ += ",0Z";
@@ -347,14 +345,30 @@ void Drawer::Marker(double x, double y, model::MarkerShape shape, double size, u
   out_ += "\"/>\n";
 }
 
+void Drawer::Point(double x, double y) {
+  AppendNumber(out_, x);
+  out_ += ',';
+  AppendNumber(out_, y);
+}
+
+void Drawer::RectStart(const Rect& r) {
+  out_ += "<rect x=\"";
+  AppendNumber(out_, r.x);
+  out_ += "\" y=\"";
+  AppendNumber(out_, r.y);
+  out_ += "\" width=\"";
+  AppendNumber(out_, r.w);
+  out_ += "\" height=\"";
+  AppendNumber(out_, r.h);
+  out_ += '"';
+}
+
 void Drawer::LinePath(const std::vector<std::pair<double, double>>& pts, bool smooth) {
   out_ += "<path d=\"";
   for (size_t i = 0; i < pts.size(); ++i) {
     if (i == 0 || !smooth) {
       out_ += i == 0 ? 'M' : 'L';
-      AppendNumber(out_, pts[i].first);
-      out_ += ',';
-      AppendNumber(out_, pts[i].second);
+      Point(pts[i].first, pts[i].second);
       continue;
     }
     // Catmull-Rom through the neighbours as a cubic Bezier.
@@ -556,9 +570,7 @@ void Drawer::Legend(Rect& area) {
       const Series& se = *e.series;
       if (se.s->line.visible && (se.g->kind != ChartKind::Scatter || se.g->lines)) {
         out_ += "<path d=\"M";
-        AppendNumber(out_, x);
-        out_ += ',';
-        AppendNumber(out_, mid);
+        Point(x, mid);
         out_ += 'h';
         AppendNumber(out_, sym);
         out_ += "\" fill=\"none\"";
@@ -570,15 +582,8 @@ void Drawer::Legend(Rect& area) {
         Marker(x + sym / 2, mid, m, std::min<double>(se.s->markerSize, t.px * 0.6),
                se.s->markerFill.Or(se.color), se.s->markerLine.Or(se.color));
     } else {
-      out_ += "<rect x=\"";
-      AppendNumber(out_, x);
-      out_ += "\" y=\"";
-      AppendNumber(out_, mid - sym / 2);
-      out_ += "\" width=\"";
-      AppendNumber(out_, sym);
-      out_ += "\" height=\"";
-      AppendNumber(out_, sym);
-      out_ += "\" fill=\"";
+      RectStart({x, mid - sym / 2, sym, sym});
+      out_ += " fill=\"";
       AppendColor(out_, e.color);
       out_ += "\"/>\n";
     }
@@ -786,15 +791,7 @@ void Drawer::AxisChart(Rect area) {
   }
 
   // Plot area.
-  out_ += "<rect x=\"";
-  AppendNumber(out_, plot.x);
-  out_ += "\" y=\"";
-  AppendNumber(out_, plot.y);
-  out_ += "\" width=\"";
-  AppendNumber(out_, plot.w);
-  out_ += "\" height=\"";
-  AppendNumber(out_, plot.h);
-  out_ += '"';
+  RectStart(plot);
   if (chart_.plotFill.visible && !chart_.plotFill.color.automatic)
     FillAttr(chart_.plotFill, 0xFFFFFF);
   else
@@ -829,15 +826,11 @@ void Drawer::AxisChart(Rect area) {
   auto gridLine = [&](double pos, bool alongX, const model::ChartLine& line) {
     out_ += "<path d=\"M";
     if (alongX) {
-      AppendNumber(out_, plot.x);
-      out_ += ',';
-      AppendNumber(out_, pos);
+      Point(plot.x, pos);
       out_ += 'h';
       AppendNumber(out_, plot.w);
     } else {
-      AppendNumber(out_, pos);
-      out_ += ',';
-      AppendNumber(out_, plot.y);
+      Point(pos, plot.y);
       out_ += 'v';
       AppendNumber(out_, plot.h);
     }
@@ -907,15 +900,8 @@ void Drawer::AxisChart(Rect area) {
           const double s0 = horizontal ? slotStart(i) + slot - offset - bar : slotStart(i) + offset;
           Rect r = horizontal ? Rect{std::min(a, b), s0, std::abs(b - a), bar}
                               : Rect{s0, std::min(a, b), bar, std::abs(b - a)};
-          out_ += "<rect x=\"";
-          AppendNumber(out_, r.x);
-          out_ += "\" y=\"";
-          AppendNumber(out_, r.y);
-          out_ += "\" width=\"";
-          AppendNumber(out_, r.w);
-          out_ += "\" height=\"";
-          AppendNumber(out_, r.h);
-          out_ += "\" fill=\"";
+          RectStart(r);
+          out_ += " fill=\"";
           const model::ChartPoint* pt = PointOf(se, i);
           if (!se.s->fill.visible && !(pt && pt->fill.visible && !pt->fill.color.automatic))
             out_ += "none";
@@ -952,9 +938,7 @@ void Drawer::AxisChart(Rect area) {
         }
         if (!(hi > lo)) continue;
         out_ += 'M';
-        AppendNumber(out_, slotStart(i) + slot / 2);
-        out_ += ',';
-        AppendNumber(out_, valuePos(which, hi));
+        Point(slotStart(i) + slot / 2, valuePos(which, hi));
         out_ += 'V';
         AppendNumber(out_, valuePos(which, lo));
       }
@@ -1007,28 +991,20 @@ void Drawer::AxisChart(Rect area) {
         out_ += "<path d=\"";
         for (size_t i = 0; i < top.size(); ++i) {
           out_ += i ? 'L' : 'M';
-          AppendNumber(out_, top[i].first);
-          out_ += ',';
-          AppendNumber(out_, top[i].second);
+          Point(top[i].first, top[i].second);
         }
         if (stacked && !areaTops.empty()) {
           const auto& below = areaTops.back();
           for (size_t i = below.size(); i-- > 0;) {
             out_ += 'L';
-            AppendNumber(out_, below[i].first);
-            out_ += ',';
-            AppendNumber(out_, below[i].second);
+            Point(below[i].first, below[i].second);
           }
         } else {
           const double b = valuePos(which, base);
           out_ += 'L';
-          AppendNumber(out_, horizontal ? b : top.back().first);
-          out_ += ',';
-          AppendNumber(out_, horizontal ? top.back().second : b);
+          Point(horizontal ? b : top.back().first, horizontal ? top.back().second : b);
           out_ += 'L';
-          AppendNumber(out_, horizontal ? b : top.front().first);
-          out_ += ',';
-          AppendNumber(out_, horizontal ? top.front().second : b);
+          Point(horizontal ? b : top.front().first, horizontal ? top.front().second : b);
         }
         out_ += "Z\" fill=\"";
         AppendColor(out_, se.color);
@@ -1100,15 +1076,9 @@ void Drawer::AxisChart(Rect area) {
       const auto curve = TrendCurve(trend, px, py, lo - trend.backward, hi + trend.forward);
       if (curve.size() < 2 || !trend.line.visible) continue;
       if (!clipped) {
-        out_ += "<clipPath id=\"plot\"><rect x=\"";
-        AppendNumber(out_, plot.x);
-        out_ += "\" y=\"";
-        AppendNumber(out_, plot.y);
-        out_ += "\" width=\"";
-        AppendNumber(out_, plot.w);
-        out_ += "\" height=\"";
-        AppendNumber(out_, plot.h);
-        out_ += "\"/></clipPath>\n";
+        out_ += "<clipPath id=\"plot\">";
+        RectStart(plot);
+        out_ += "/></clipPath>\n";
         clipped = true;
       }
       out_ += "<path d=\"";
@@ -1121,9 +1091,7 @@ void Drawer::AxisChart(Rect area) {
         const double b = std::clamp(along, -1e5, 1e5);
         out_ += first ? 'M' : 'L';
         first = false;
-        AppendNumber(out_, horizontal ? b : a);
-        out_ += ',';
-        AppendNumber(out_, horizontal ? a : b);
+        Point(horizontal ? b : a, horizontal ? a : b);
       }
       out_ += "\" fill=\"none\" clip-path=\"url(#plot)\"";
       StrokeAttrs(trend.line, se.color, 2);
@@ -1136,15 +1104,11 @@ void Drawer::AxisChart(Rect area) {
   if (showCat) {
     out_ += "<path d=\"M";
     if (horizontal) {
-      AppendNumber(out_, std::round(scatter ? plot.x : baseline) + 0.5);
-      out_ += ',';
-      AppendNumber(out_, plot.y);
+      Point(std::round(scatter ? plot.x : baseline) + 0.5, plot.y);
       out_ += 'v';
       AppendNumber(out_, plot.h);
     } else {
-      AppendNumber(out_, plot.x);
-      out_ += ',';
-      AppendNumber(out_, catAtMax ? plot.y : std::round(baseline) + 0.5);
+      Point(plot.x, catAtMax ? plot.y : std::round(baseline) + 0.5);
       out_ += 'h';
       AppendNumber(out_, plot.w);
     }
@@ -1261,21 +1225,15 @@ void Drawer::RoundChart(Rect area) {
                    oy = cy - std::cos(mid) * explode * outer;
       auto at = [&](double r, double a, char op) {
         out_ += op;
-        AppendNumber(out_, ox + std::sin(a) * r);
-        out_ += ',';
-        AppendNumber(out_, oy - std::cos(a) * r);
+        Point(ox + std::sin(a) * r, oy - std::cos(a) * r);
       };
       // An arc of radius r to angle a; `large` when it spans more than half the circle.
       auto arc = [&](double r, double a, bool clockwise, bool large) {
         out_ += 'A';
-        AppendNumber(out_, r);
-        out_ += ',';
-        AppendNumber(out_, r);
+        Point(r, r);
         out_ += large ? " 0 1," : " 0 0,";
         out_ += clockwise ? "1 " : "0 ";
-        AppendNumber(out_, ox + std::sin(a) * r);
-        out_ += ',';
-        AppendNumber(out_, oy - std::cos(a) * r);
+        Point(ox + std::sin(a) * r, oy - std::cos(a) * r);
       };
       // A whole circle is two half arcs: an arc cannot end where it starts.
       auto circle = [&](double r, bool clockwise) {
@@ -1360,9 +1318,7 @@ void Drawer::RadarChart(Rect area) {
     for (size_t i = 0; i < std::min<size_t>(n, 4096); ++i) {
       const auto p = point(i, t);
       out_ += i ? 'L' : 'M';
-      AppendNumber(out_, p.first);
-      out_ += ',';
-      AppendNumber(out_, p.second);
+      Point(p.first, p.second);
     }
     out_ += "Z\" fill=\"none\"";
     StrokeAttrs(chart_.valueAxis.gridLine, kGridColor, 1);
@@ -1372,13 +1328,9 @@ void Drawer::RadarChart(Rect area) {
   for (size_t i = 0; i < n; i += step) {
     const auto p = point(i, scale.max);
     out_ += "<path d=\"M";
-    AppendNumber(out_, cx);
-    out_ += ',';
-    AppendNumber(out_, cy);
+    Point(cx, cy);
     out_ += 'L';
-    AppendNumber(out_, p.first);
-    out_ += ',';
-    AppendNumber(out_, p.second);
+    Point(p.first, p.second);
     out_ += "\" fill=\"none\"";
     StrokeAttrs(chart_.categoryAxis.line, kGridColor, 1);
     out_ += "/>\n";
@@ -1410,9 +1362,7 @@ void Drawer::RadarChart(Rect area) {
     out_ += "<path d=\"";
     for (size_t i = 0; i < pts.size(); ++i) {
       out_ += i ? 'L' : 'M';
-      AppendNumber(out_, pts[i].first);
-      out_ += ',';
-      AppendNumber(out_, pts[i].second);
+      Point(pts[i].first, pts[i].second);
     }
     out_ += 'Z';
     out_ += '"';
