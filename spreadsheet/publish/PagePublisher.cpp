@@ -123,11 +123,19 @@ void Renderer::PrepareColumns() {
     for (int64_t c = info.first; c <= std::min<int64_t>(info.last, lastCol_); ++c)
       colXf_[c] = info.style;
   }
+  // Runs of columns in which nothing shows in any row become one column of their summed width,
+  // so a page costs what its content costs, however far apart its cells lie.
+  const std::vector<uint8_t> used = UsedColumns();
   for (int64_t c = 0; c <= lastCol_; ++c) {
     const auto col = static_cast<uint16_t>(c);
     if (sheet_.ColumnHidden(col)) continue;
     int px = ColumnPx(col);
     if (px <= 0) continue;
+    if (!used.empty() && !used[c] && !visCols_.empty() && !used[visCols_.back()]) {
+      vcolOf_[c] = static_cast<int>(visCols_.size()) - 1;
+      colPx_.back() += px;
+      continue;
+    }
     vcolOf_[c] = static_cast<int>(visCols_.size());
     visCols_.push_back(col);
     colPx_.push_back(px);
@@ -142,6 +150,64 @@ void Renderer::PrepareColumns() {
   mergedCell_.resize(n);
   overflow_.resize(n);
   reserved_.resize(n);
+}
+
+std::vector<uint8_t> Renderer::UsedColumns() {
+  // Row formats, conditional looks of blank positions and text that spills keep every column.
+  for (const auto& [row, info] : sheet_.rows) {
+    if (row > lastRow_) break;
+    if (info.hasStyle && VisibleEmpty(info.style)) return {};
+  }
+  if (condFormats_.HasBlankLooks()) return {};
+  const size_t n = static_cast<size_t>(lastCol_ + 1);
+  std::vector<uint8_t> used(n, 0);
+  // Text may spill into its neighbours: the columns it could reach at its widest (every
+  // character an em wide) stay columns of their own, so spilling is the same as without runs.
+  std::vector<int64_t> left(n + 1, 0);  // the pixels of the columns before each one
+  for (size_t c = 0; c < n; ++c) {
+    const auto col = static_cast<uint16_t>(c);
+    left[c + 1] = left[c] + (sheet_.ColumnHidden(col) ? 0 : std::max(ColumnPx(col), 0));
+  }
+  std::vector<int> reach(n + 1, 0);  // +1 where a reached range starts, -1 past its end
+  for (const Cell* c : cells_) {
+    if (c->col > lastCol_) continue;
+    used[c->col] = 1;
+    if (c->type != CellType::String || c->text >= book_.strings.size()) continue;
+    const CellStyle& style = StyleOf(c->style);
+    const double em = book_.FontOf(style.font).height / 15.0 * 4 / 3;
+    const int64_t need = static_cast<int64_t>(
+        static_cast<double>(book_.strings[c->text].size()) * em + 8 + style.indent * (mdw_ + 2));
+    const auto first = std::lower_bound(left.begin(), left.end(), left[c->col] - need);
+    const auto last = std::upper_bound(left.begin(), left.end(), left[c->col + 1] + need);
+    const size_t from = static_cast<size_t>(std::max<std::ptrdiff_t>(first - left.begin() - 1, 0));
+    const size_t to = static_cast<size_t>(std::min<std::ptrdiff_t>(last - left.begin(), n));
+    ++reach[from];
+    --reach[to];
+  }
+  int64_t open = 0;
+  for (size_t c = 0; c < n; ++c) {
+    open += reach[c];
+    if (open > 0) used[c] = 1;
+  }
+  for (int64_t c = 0; c <= lastCol_; ++c) {
+    const int xf = colXf_[c];
+    if (xf >= 0 && VisibleEmpty(static_cast<uint16_t>(xf))) used[c] = 1;
+  }
+  // Merged ranges and links span whole columns of the table: their edges are columns of their own.
+  auto mark = [&](uint32_t col) {
+    if (col <= lastCol_) used[col] = 1;
+  };
+  for (const model::Range& m : sheet_.merged) {
+    mark(m.firstCol);
+    mark(m.lastCol);
+  }
+  for (const model::Hyperlink& l : sheet_.hyperlinks) {
+    mark(l.range.firstCol);
+    mark(l.range.lastCol);
+  }
+  for (const model::Comment& c : sheet_.comments) mark(c.col);
+  for (uint64_t key : anchors_) mark(static_cast<uint16_t>(key & 0xFFFF));
+  return used;
 }
 
 void Renderer::PrepareMerges() {
@@ -181,16 +247,35 @@ void Renderer::PrepareMerges() {
     if (s.firstVcol < 0) continue;
     s.colspan = s.lastVcol - s.firstVcol + 1;
     s.anchorVcol = s.firstVcol;
-    s.rowspan = 0;
-    for (uint32_t r = s.firstRow; r <= s.lastRow; ++r) {
-      if (!RowVisible(r)) continue;
-      if (s.rowspan == 0) s.anchorRow = r;
-      ++s.rowspan;
-    }
-    if (s.rowspan == 0) continue;
+    // The rowspan counts the rows of the table the range covers (PlanRows).
+    s.anchorRow = FirstVisibleRow(s.firstRow);
+    if (s.anchorRow > s.lastRow) continue;
+    s.rowspan = 1;
     merges_.push_back(s);
     if (merges_.size() > 20000) break;  // a bound on damaged files; real sheets have far fewer
   }
+}
+
+uint32_t Renderer::FirstVisibleRow(uint32_t row) const {
+  // Asked in order of rows (the merged ranges are sorted): an answer holds for every row up to it.
+  if (visibleAsked_ != UINT32_MAX && row >= visibleAsked_ && row <= visibleFound_)
+    return visibleFound_;
+  visibleAsked_ = row;
+  auto it = sheet_.rows.lower_bound(row);
+  if (sheet_.defaultRowsHidden) {
+    // Only rows with a record of their own can show.
+    while (it != sheet_.rows.end() && !RowVisible(it->first)) ++it;
+    visibleFound_ = it == sheet_.rows.end() ? UINT32_MAX : it->first;
+  } else {
+    // Rows without a record show: skip the records of hidden rows that follow each other.
+    uint32_t r = row;
+    while (r != UINT32_MAX && it != sheet_.rows.end() && it->first == r && !RowVisible(r)) {
+      ++it;
+      ++r;
+    }
+    visibleFound_ = r;
+  }
+  return visibleFound_;
 }
 
 void Renderer::PrepareLinksAndComments() {
@@ -253,13 +338,17 @@ int Renderer::PlanFormatRuns() {
     const int xf = colXf_[visCols_[v]];
     shownColumns += xf >= 0 && VisibleEmpty(static_cast<uint16_t>(xf));
   }
-  uint64_t shown = 0;
-  for (uint32_t row = 0; row <= lastRow_; ++row) {
-    if (!RowVisible(row)) continue;
-    const int rowXf = EmptyPositionXf(row, UINT16_MAX);
+  uint64_t shown = 0, recorded = 0;
+  for (auto it = sheet_.rows.begin(); it != sheet_.rows.end() && it->first <= lastRow_; ++it) {
+    ++recorded;
+    if (!RowVisible(it->first)) continue;
+    const int rowXf = it->second.hasStyle ? it->second.style : -1;
     shown += rowXf < 0 ? shownColumns : VisibleEmpty(static_cast<uint16_t>(rowXf)) ? n : 0;
   }
-  work_ += static_cast<uint64_t>(lastRow_ + 1);
+  // Rows without a record of their own show the column formats.
+  if (!sheet_.defaultRowsHidden)
+    shown += (static_cast<uint64_t>(lastRow_ + 1) - recorded) * static_cast<uint64_t>(shownColumns);
+  work_ += recorded + 1;
   joinRuns_ = shown > kJoinFormatsOver;
   for (int v = 0; v < formatEnd; ++v) {
     const int xf = colXf_[visCols_[v]];
@@ -270,6 +359,82 @@ int Renderer::PlanFormatRuns() {
     }
   }
   return formatEnd;
+}
+
+bool Renderer::NothingShows(uint32_t row, int formatEnd) {
+  const int rowXf = EmptyPositionXf(row, UINT16_MAX);  // the row's own style, or -1
+  return rowXf < 0 ? formatEnd == 0 : !VisibleEmpty(static_cast<uint16_t>(rowXf));
+}
+
+// Rows with cells or marks, and rows whose formats show, are rows of their own; the runs of rows
+// between them in which nothing shows become one row each, as high as their visible rows
+// together. Merged ranges start and end on the edges of rows of the table, so their rowspans
+// count those rows. Nothing here walks the empty rows one by one.
+void Renderer::PlanRows(const std::vector<uint32_t>& marked, int formatEnd) {
+  groups_.clear();
+  if (lastRow_ < 0) return;
+  const uint32_t lastRow = static_cast<uint32_t>(lastRow_);
+  std::vector<uint32_t> edges = marked;  // rows that start a row of the table
+  for (const Cell* c : cells_) {
+    if (c->row <= lastRow && (edges.empty() || edges.back() != c->row)) edges.push_back(c->row);
+  }
+  for (const MergeSpan& m : merges_) {
+    edges.push_back(m.firstRow);
+    if (m.lastRow < lastRow) edges.push_back(m.lastRow + 1);
+  }
+  for (const auto& [row, info] : sheet_.rows) {
+    if (row > lastRow) break;
+    if (formatEnd > 0 || (info.hasStyle && VisibleEmpty(info.style))) edges.push_back(row);
+  }
+  std::sort(edges.begin(), edges.end());
+  edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+  const int64_t defaultPx =
+      sheet_.defaultRowsHidden ? 0
+                               : RowPixels(sheet_.defaultRowHeight ? sheet_.defaultRowHeight : 255);
+  auto next = edges.begin();
+  for (uint64_t row = 0; row <= lastRow;) {
+    while (next != edges.end() && *next < row) ++next;
+    const auto r = static_cast<uint32_t>(row);
+    const bool edge = next != edges.end() && *next == r;
+    const bool plain = formatEnd == 0 && !std::binary_search(marked.begin(), marked.end(), r) &&
+                       NothingShows(r, formatEnd) && !RowHasCells(r);
+    if (formatEnd > 0 || (edge && !plain)) {
+      // A row of its own; where column formats show, every row is.
+      groups_.push_back({r, r, RowPx(r), RowVisible(r), false});
+      ++row;
+      continue;
+    }
+    // A run of rows in which nothing shows, up to the next edge.
+    auto after = edge ? std::next(next) : next;
+    const uint32_t last = after == edges.end() ? lastRow : std::min(lastRow, *after - 1);
+    RowGroup group{r, last, 0, false, true};
+    uint64_t recorded = 0;
+    for (auto it = sheet_.rows.lower_bound(r); it != sheet_.rows.end() && it->first <= last; ++it) {
+      ++recorded;
+      ++work_;
+      if (!RowVisible(it->first)) continue;
+      group.px += RowPx(it->first);
+      group.visible = true;
+    }
+    const uint64_t others = uint64_t{last} - r + 1 - recorded;
+    if (others > 0 && defaultPx > 0) {
+      group.px += static_cast<int64_t>(others) * defaultPx;
+      group.visible = true;
+    }
+    groups_.push_back(group);
+    row = uint64_t{last} + 1;
+  }
+  // The rowspan of a merged range: the visible rows of the table it covers.
+  std::vector<uint32_t> shown(groups_.size() + 1, 0);
+  for (size_t i = 0; i < groups_.size(); ++i) shown[i + 1] = shown[i] + groups_[i].visible;
+  auto at = [&](uint32_t row) {
+    return std::lower_bound(groups_.begin(), groups_.end(), row,
+                            [](const RowGroup& g, uint32_t r) { return g.last < r; }) -
+           groups_.begin();
+  };
+  for (MergeSpan& m : merges_) {
+    m.rowspan = static_cast<int>(shown[at(m.lastRow) + 1] - shown[at(m.firstRow)]);
+  }
 }
 
 // The table: its columns, then every row up to the last.
@@ -284,28 +449,31 @@ void Renderer::EmitTable() {
   out += "</colgroup>\n";
   const std::vector<uint32_t> marked = MarkedRows();
   const int formatEnd = PlanFormatRuns();
+  PlanRows(marked, formatEnd);
   const int n = static_cast<int>(visCols_.size());
   size_t next = 0;  // the first cell not yet placed
   size_t nextMerge = 0;
   size_t nextMarked = 0;
   std::vector<const MergeSpan*> active;
-  for (uint32_t row = 0; row <= lastRow_; ++row) {
+  for (const RowGroup& group : groups_) {
+    const uint32_t row = group.first;
     ++work_;
+    while (next < cells_.size() && cells_[next]->row < row) ++next;
     const size_t rowStart = next;
     while (next < cells_.size() && cells_[next]->row == row) ++next;
     while (nextMerge < merges_.size() && merges_[nextMerge].firstRow <= row)
       active.push_back(&merges_[nextMerge++]);
     std::erase_if(active, [&](const MergeSpan* m) { return m->lastRow < row; });
     while (nextMarked < marked.size() && marked[nextMarked] < row) ++nextMarked;
-    if (!RowVisible(row)) continue;
+    if (!group.visible) continue;
+    if (group.run) {
+      EmitPlainRow(group.px, active);
+      continue;
+    }
     const bool isMarked = nextMarked < marked.size() && marked[nextMarked] == row;
     int end = n;
     if (rowStart == next && !isMarked) {
       const int rowXf = EmptyPositionXf(row, UINT16_MAX);  // the row's own style, or -1
-      if (rowXf < 0 ? formatEnd == 0 : !VisibleEmpty(static_cast<uint16_t>(rowXf))) {
-        EmitPlainRow(row, active);
-        continue;
-      }
       if (rowXf < 0) end = formatEnd;
       if (joinRuns_ && active.empty() && (rowXf < 0 || JoinsRun(rowXf))) {
         EmitFormatRow(row, rowXf);
@@ -372,10 +540,10 @@ Page Renderer::Render() {
   formatCache_.assign(book_.styles.size(), nullptr);
   plainTextFormat_.assign(book_.styles.size(), -1);
   ComputeExtent();
-  PrepareColumns();
-  PrepareMerges();
   PrepareLinksAndComments();
   condFormats_.Prepare(book_, sheet_, cells_, lastRow_, lastCol_);
+  PrepareColumns();
+  PrepareMerges();
 
   Page page;
   std::string& out = out_;

@@ -55,6 +55,15 @@ inline int ColumnPixels(uint32_t width, int mdw) {
 // Row height in twips -> pixels at 96 dpi.
 inline int RowPixels(uint16_t twips) { return (twips + 7) / 15; }
 
+// Rows of the table: one row of the sheet, or a run of rows in which nothing shows, written as one
+// row of their summed height so that a page costs what its content costs.
+struct RowGroup {
+  uint32_t first, last;
+  int64_t px;    // the summed height of its visible rows
+  bool visible;  // holds a visible row
+  bool run;      // a run of rows in which nothing shows
+};
+
 struct MergeSpan {
   uint32_t firstRow, lastRow;
   uint16_t firstCol, lastCol;
@@ -96,10 +105,25 @@ class Renderer {
   void SortCells();
   void ComputeExtent();
   void PrepareColumns();
+  // Per column up to the last: whether something may show in it (a cell, text spilling, a
+  // format, a merged range, a link, a comment); empty when every column is to be kept.
+  std::vector<uint8_t> UsedColumns();
   void PrepareMerges();
   void PrepareLinksAndComments();
   std::vector<uint32_t> MarkedRows() const;
   int PlanFormatRuns();
+  // Whether nothing shows in a row without cells or marks: no format of its own or of its
+  // columns that shows.
+  bool NothingShows(uint32_t row, int formatEnd);
+  // The rows of the table, from the first to the last, and the rowspans of the merged ranges.
+  void PlanRows(const std::vector<uint32_t>& marked, int formatEnd);
+  bool RowHasCells(uint32_t row) const {
+    auto it = std::lower_bound(cells_.begin(), cells_.end(), Key(row, 0),
+                               [](const Cell* c, uint64_t k) { return Key(c->row, c->col) < k; });
+    return it != cells_.end() && (*it)->row == row;
+  }
+  // The first visible row at or after `row`, or UINT32_MAX.
+  uint32_t FirstVisibleRow(uint32_t row) const;
   void EmitTable();
   std::string Head(int64_t tableWidth) const;
 
@@ -126,7 +150,7 @@ class Renderer {
   void EmitRow(uint32_t row, int end);
   // Writes a row in which nothing shows: its height, and the one empty cell a row needs unless
   // a merged range covers its first column.
-  void EmitPlainRow(uint32_t row, const std::vector<const MergeSpan*>& active);
+  void EmitPlainRow(int64_t px, const std::vector<const MergeSpan*>& active);
   // Writes a row that shows only row or column formats, run by run (when runs are joined).
   void EmitFormatRow(uint32_t row, int rowXf);
   // Throws PublishError once the page has grown past its limit.
@@ -174,6 +198,7 @@ class Renderer {
   std::vector<int> vcolOf_;        // column -> index in visCols_, or -1
 
   std::vector<MergeSpan> merges_;    // sorted by first row
+  std::vector<RowGroup> groups_;     // the rows of the table, in order
   std::vector<uint8_t> mergedCell_;  // per visible column in the current row: inside a merge
 
   std::unordered_map<uint64_t, const model::Hyperlink*> linkAt_;
@@ -197,6 +222,7 @@ class Renderer {
   int pendingEmpty_ = 0;
   std::vector<int> colXf_;  // per column up to the last: the style of its COLINFO, or -1
   mutable uint32_t styleRow_ = UINT32_MAX;
+  mutable uint32_t visibleAsked_ = UINT32_MAX, visibleFound_ = 0;  // FirstVisibleRow's last answer
   mutable int rowXf_ = -1;
 
   Display display_;
