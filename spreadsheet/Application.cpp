@@ -1,5 +1,7 @@
 #include "spreadsheet/Application.h"
 
+#include <algorithm>
+
 #include "spreadsheet/ReadWorkbook.h"
 #include "spreadsheet/model/Workbook.h"
 #include "spreadsheet/publish/PageFiles.h"
@@ -35,10 +37,38 @@ std::string OpenWorkbook::WorksheetName(int index) const {
 
 void OpenWorkbook::Publish(int index, const std::filesystem::path& page) const {
   size_t sheet = SheetIndex(index);
+  // What one workbook may write is bounded by the size of its file, so a few kilobytes that
+  // stand for a huge sheet, or many sheets that share one part, cannot fill a disk.
+  const uint64_t budget = model::WrittenBudget(book_->fileBytes);
+  const uint64_t left = budget - std::min(written_, budget);
+  auto tooMuch = [&] {
+    return EngineError("The workbook is too large: its pages would pass " +
+                           std::to_string(budget >> 20) +
+                           " MB, the most written for a file of its size (64 times its size "
+                           "plus 16 MB)",
+                       ErrorKind::Unreadable);
+  };
   try {
-    publish::PublishSheet(*book_, sheet, page);
+    const std::filesystem::path folder = publish::SupportingFolder(page);
+    const size_t most = static_cast<size_t>(std::min<uint64_t>(model::kMaxPageBytes, left));
+    publish::Page rendered;
+    try {
+      rendered = publish::RenderSheet(*book_, sheet, folder.filename().string(),
+                                      page.filename().string(), most);
+    } catch (const publish::PageTooLarge&) {
+      if (most < model::kMaxPageBytes) throw tooMuch();
+      throw;
+    }
+    uint64_t bytes = rendered.html.size();
+    for (const publish::PageFile& f : rendered.files) bytes += f.Size();
+    if (bytes > left) throw tooMuch();
+    written_ += bytes;
+    publish::WritePage(rendered, page);
   } catch (const publish::PublishError& e) {
     throw EngineError(e.what(), ErrorKind::Output);
+  } catch (const model::ReadError& e) {
+    // A picture that turns out damaged as it is unpacked into its file.
+    throw EngineError(e.what(), ErrorKind::Unreadable);
   }
 }
 

@@ -54,6 +54,7 @@ class OpenWorkbook {
  private:
   size_t SheetIndex(int index) const;
   std::unique_ptr<model::Workbook> book_;
+  mutable uint64_t written_ = 0;  // the bytes of the pages published so far
 };
 
 class Application {

@@ -35,13 +35,31 @@ bool IsEncryptedPackage(std::span<const uint8_t> bytes) {
 
 }  // namespace
 
+namespace {
+
+model::Workbook ReadMapped(const std::filesystem::path& path, const std::string& password,
+                           uint64_t& fileBytes);
+
+}  // namespace
+
 model::Workbook ReadWorkbookFile(const std::filesystem::path& path, const std::string& password) {
+  uint64_t fileBytes = 0;
+  model::Workbook book = ReadMapped(path, password, fileBytes);
+  book.fileBytes = fileBytes;
+  return book;
+}
+
+namespace {
+
+model::Workbook ReadMapped(const std::filesystem::path& path, const std::string& password,
+                           uint64_t& fileBytes) {
   try {
     // Refused before anything is read: the limit bounds the work whatever the file holds.
     RefuseLarge(container::MappedFile::SizeOf(path));
     container::MappedFile file(path);
     const std::span<const uint8_t> bytes = file.Bytes();
     RefuseLarge(bytes.size());  // the file may have grown in between
+    fileBytes = bytes.size();
     // A workbook of the older formats holds one sheet named after the file.
     const std::string single = path.stem().string();
     switch (container::DetectFormat(bytes)) {
@@ -72,5 +90,7 @@ model::Workbook ReadWorkbookFile(const std::filesystem::path& path, const std::s
     throw model::ReadError("The workbook is damaged: " + what);
   }
 }
+
+}  // namespace
 
 }  // namespace quillane::spreadsheet

@@ -180,7 +180,7 @@ void BM_PublishTenCharts(benchmark::State& state) {
     quillane::publish::Page page = quillane::publish::RenderSheet(book, 0, "bench_1.files");
     if (page.chartsDrawn != 10) state.SkipWithError("a chart was not drawn");
     svgBytes = 0;
-    for (const auto& f : page.files) svgBytes += f.bytes.size();
+    for (const auto& f : page.files) svgBytes += f.Size();
     benchmark::DoNotOptimize(page.html.data());
   }
   state.counters["files_MB"] = static_cast<double>(svgBytes) / 1e6;

@@ -244,7 +244,7 @@ std::string Dump(const model::Workbook& book) {
       out += std::string("[") + std::to_string(p.blip) + "," + std::to_string(p.col1) + "," +
              std::to_string(p.row1) + "," + std::to_string(p.col2) + "," + std::to_string(p.row2) +
              "," + std::to_string(static_cast<int>(book.blips[p.blip].type)) + "," +
-             std::to_string(book.blips[p.blip].data.size()) + "]";
+             std::to_string(book.blips[p.blip].Size()) + "]";
     }
     out += "]";
     DumpCharts(out, sheet);

@@ -410,7 +410,7 @@ model::Workbook Parser::Run(const std::string& singleSheetName) {
   size_t next = ReadSubstream(0, globalsStream);
   if (!drawingGroup_.empty()) {
     // Unpacked metafiles may take a few times the stream's size, never more.
-    ReadPictureStore(drawingGroup_, 16 * s_.size() + (16u << 20), book_.blips);
+    ReadPictureStore(drawingGroup_, model::PictureBudget(s_.size()), book_.blips);
     drawingGroup_.clear();
     drawingGroup_.shrink_to_fit();
   }

@@ -186,25 +186,30 @@ std::vector<uint8_t> Zip::Read(const Entry& entry) const {
   return out;
 }
 
-void Zip::ReadTo(const Entry& entry, const InflateSink& sink) const {
-  const std::string quoted = "\"" + entry.name + "\"";
+namespace {
+
+// Why an entry cannot be unpacked at all, before any byte of it is.
+void CheckEntry(const Zip::Entry& entry, const std::string& quoted) {
   if (entry.flags & 0x0001) throw ContainerError("The zip entry " + quoted + " is encrypted");
   if (entry.method != 0 && entry.method != 8) {
     throw ContainerError("The zip entry " + quoted + " is packed by method " +
                          std::to_string(entry.method) + ", which is not supported");
   }
-  if (entry.size > kMaxEntryBytes) {
+  if (entry.size > Zip::kMaxEntryBytes) {
     throw ContainerError("The zip entry " + quoted +
                          " is too large: " + std::to_string(entry.size) + " bytes unpacked");
   }
-  if (entry.size > kRatioFloor &&
-      entry.size / std::max<uint64_t>(entry.packedSize, 1) > kMaxRatio) {
+  if (entry.size > Zip::kRatioFloor &&
+      entry.size / std::max<uint64_t>(entry.packedSize, 1) > Zip::kMaxRatio) {
     throw ContainerError("The zip entry " + quoted + " expands too far (a zip bomb?)");
   }
-  if (entry.size > kMaxTotalBytes - std::min(unpacked_, kMaxTotalBytes)) {
-    throw ContainerError("The zip archive unpacks to more than " +
-                         std::to_string(kMaxTotalBytes >> 20) + " MB");
-  }
+}
+
+}  // namespace
+
+std::span<const uint8_t> Zip::PackedBytes(const Entry& entry) const {
+  const std::string quoted = "\"" + entry.name + "\"";
+  CheckEntry(entry, quoted);
   const size_t n = bytes_.size();
   if (entry.headerOffset > n || n - entry.headerOffset < 30 ||
       U32(bytes_.data() + entry.headerOffset) != kLocalHeader) {
@@ -214,35 +219,69 @@ void Zip::ReadTo(const Entry& entry, const InflateSink& sink) const {
   const uint64_t dataOffset = entry.headerOffset + 30 + U16(local + 26) + U16(local + 28);
   if (dataOffset > n || entry.packedSize > n - dataOffset)
     Damaged("the data of " + quoted + " lie outside the file");
-  const std::span<const uint8_t> packed = bytes_.subspan(dataOffset, entry.packedSize);
-  // The check sum runs over the pieces as they pass. The stated size counts in the archive's
-  // total from the start, so reads made while the sink works (a picture that a streamed document
-  // names) see it; an inflated entry then counts what it gave.
+  return bytes_.subspan(dataOffset, entry.packedSize);
+}
+
+void Zip::Unpack(const Entry& entry, std::span<const uint8_t> packed, const InflateSink& sink,
+                 uint64_t& produced) {
+  const std::string quoted = "\"" + entry.name + "\"";
+  // The check sum runs over the pieces as they pass.
   uint32_t crc = 0;
   if (entry.method == 0) {
     if (entry.packedSize != entry.size) Damaged("the stored entry " + quoted + " has two sizes");
-    unpacked_ += entry.size;
     constexpr size_t kPiece = size_t{1} << 17;
     for (size_t at = 0; at < packed.size(); at += kPiece) {
       const auto piece = packed.subspan(at, std::min(kPiece, packed.size() - at));
       crc = Crc32(piece, crc);
+      produced += piece.size();
       sink(piece);
     }
   } else {
-    unpacked_ += entry.size;
-    size_t produced = 0;
+    size_t done = 0;
     const bool whole = InflateRawTo(
         packed, entry.size,
         [&](std::span<const uint8_t> piece) {
           crc = Crc32(piece, crc);
           sink(piece);
         },
-        &produced);
-    unpacked_ = unpacked_ - entry.size + produced;
+        &done);
+    produced = done;
     if (!whole) Damaged("the entry " + quoted + " does not unpack");
-    if (produced != entry.size) Damaged("the entry " + quoted + " is shorter than its size");
+    if (done != entry.size) Damaged("the entry " + quoted + " is shorter than its size");
   }
   if (crc != entry.crc) Damaged("the entry " + quoted + " fails its check sum");
+}
+
+void Zip::ReadTo(const Entry& entry, const InflateSink& sink) const {
+  const std::span<const uint8_t> packed = PackedBytes(entry);
+  if (entry.size > kMaxTotalBytes - std::min(unpacked_, kMaxTotalBytes)) {
+    throw ContainerError("The zip archive unpacks to more than " +
+                         std::to_string(kMaxTotalBytes >> 20) + " MB");
+  }
+  // The stated size counts in the archive's total from the start, so reads made while the sink
+  // works (a picture that a streamed document names) see it; the entry then counts what it gave.
+  unpacked_ += entry.size;
+  uint64_t produced = 0;
+  try {
+    Unpack(entry, packed, sink, produced);
+  } catch (...) {
+    unpacked_ = unpacked_ - entry.size + produced;
+    throw;
+  }
+  unpacked_ = unpacked_ - entry.size + produced;
+}
+
+Zip::Packed Zip::Pack(const Entry& entry) const {
+  const std::span<const uint8_t> packed = PackedBytes(entry);
+  Packed out;
+  out.entry_ = entry;
+  out.bytes_.assign(packed.begin(), packed.end());
+  return out;
+}
+
+void Zip::Packed::UnpackTo(const InflateSink& sink) const {
+  uint64_t produced = 0;
+  Unpack(entry_, bytes_, sink, produced);
 }
 
 }  // namespace quillane::container

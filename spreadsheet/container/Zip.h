@@ -50,6 +50,8 @@ class Zip {
   static bool IsZip(std::span<const uint8_t> bytes);
 
   const std::vector<Entry>& Entries() const { return entries_; }
+  // The bytes of the archive.
+  uint64_t Size() const { return bytes_.size(); }
   // The entry of that exact name, or nullptr. A leading "/" is not part of stored names.
   const Entry* Find(std::string_view name) const;
   // The unpacked bytes of an entry. Throws ContainerError when the entry is encrypted, packed by
@@ -62,7 +64,30 @@ class Zip {
   // sink may have seen the bytes of an entry that then throws.
   void ReadTo(const Entry& entry, const InflateSink& sink) const;
 
+  // An entry's packed bytes, copied out of the archive to be unpacked later (pictures, which
+  // are unpacked straight to their files when a page is written): the same checks then.
+  class Packed {
+   public:
+    Packed() = default;
+    const Entry& Of() const { return entry_; }
+    // Hands the unpacked bytes to `sink` in pieces; throws ContainerError as ReadTo does.
+    void UnpackTo(const InflateSink& sink) const;
+
+   private:
+    friend class Zip;
+    Entry entry_;
+    std::vector<uint8_t> bytes_;
+  };
+  Packed Pack(const Entry& entry) const;
+
  private:
+  // Checks what can be checked before unpacking; the entry's packed bytes.
+  std::span<const uint8_t> PackedBytes(const Entry& entry) const;
+  // Unpacks `packed` into `sink`, checking the sizes and the check sum. `produced` receives the
+  // bytes unpacked.
+  static void Unpack(const Entry& entry, std::span<const uint8_t> packed, const InflateSink& sink,
+                     uint64_t& produced);
+
   std::span<const uint8_t> bytes_;
   std::vector<Entry> entries_;
   std::unordered_map<std::string, size_t> byName_;

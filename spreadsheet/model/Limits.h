@@ -31,4 +31,16 @@ inline constexpr size_t kMaxWorkbookCells = size_t{16} << 20;
 // The bytes of one page.
 inline constexpr size_t kMaxPageBytes = size_t{128} << 20;
 
+// The bytes written for one workbook, its pages and the files of their folders together: 64 times
+// the size of its file plus 16 MB. Sheets that share one part of a package pay for it each time.
+inline constexpr uint64_t WrittenBudget(uint64_t fileBytes) {
+  return fileBytes * 64 + (uint64_t{16} << 20);
+}
+
+// The bytes the pictures of a workbook unpack to, all together: 16 times the size of the file (or
+// of the workbook stream) plus 16 MB.
+inline constexpr uint64_t PictureBudget(uint64_t sourceBytes) {
+  return sourceBytes * 16 + (uint64_t{16} << 20);
+}
+
 }  // namespace quillane::model

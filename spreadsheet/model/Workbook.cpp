@@ -132,4 +132,30 @@ bool Sheet::RowHidden(uint32_t row) const {
   return defaultRowsHidden;
 }
 
+void Blip::BytesTo(const ByteSink& sink) const {
+  if (!unpack) {
+    if (!data.empty()) sink(data);
+    return;
+  }
+  uint64_t skipped = 0;
+  unpack([&](std::span<const uint8_t> piece) {
+    if (skipped < skip) {
+      const size_t n = static_cast<size_t>(std::min<uint64_t>(skip - skipped, piece.size()));
+      skipped += n;
+      piece = piece.subspan(n);
+    }
+    if (!piece.empty()) sink(piece);
+  });
+}
+
+std::vector<uint8_t> Blip::Bytes() const {
+  if (!unpack) return data;
+  std::vector<uint8_t> out;
+  out.reserve(static_cast<size_t>(std::min<uint64_t>(size, uint64_t{64} << 20)));
+  BytesTo([&out](std::span<const uint8_t> piece) {
+    out.insert(out.end(), piece.begin(), piece.end());
+  });
+  return out;
+}
+
 }  // namespace quillane::model

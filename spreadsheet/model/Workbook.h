@@ -10,7 +10,9 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -156,11 +158,26 @@ struct Comment {
 
 enum class BlipType : uint8_t { Unknown, Emf, Wmf, Pict, Jpeg, Png, Dib, Tiff };
 
-// A picture's bytes from the workbook's picture store. For Dib, `data` holds the DIB as stored
-// (BITMAPINFOHEADER and pixels, no file header).
+// Receives bytes piece by piece, in order.
+using ByteSink = std::function<void(std::span<const uint8_t> piece)>;
+
+// A picture's bytes from the workbook's picture store. For Dib, the bytes are the DIB as stored
+// (BITMAPINFOHEADER and pixels, no file header). They are held in `data`, or, for pictures of a
+// package, left packed in the workbook and unpacked by `unpack` when their page is written, so
+// a workbook of many large pictures holds none of them whole.
 struct Blip {
   BlipType type = BlipType::Unknown;
   std::vector<uint8_t> data;
+  // Hands the packed picture's bytes to a sink; throws when they turn out damaged. The first
+  // `skip` of them are not the picture's (a file header), and `size` counts the rest.
+  std::function<void(const ByteSink&)> unpack;
+  uint32_t skip = 0;
+  uint64_t size = 0;
+
+  uint64_t Size() const { return unpack ? size : data.size(); }
+  // The bytes, from `data` or unpacked, whole or piece by piece.
+  void BytesTo(const ByteSink& sink) const;
+  std::vector<uint8_t> Bytes() const;
 };
 
 // A picture of the drawing layer anchored to cells. Offsets are in the file's units: dx in
@@ -222,6 +239,10 @@ struct Sheet {
 };
 
 struct Workbook {
+  // The size of the file the workbook was read from (0 when read from bytes): what it may write
+  // is bounded by it.
+  uint64_t fileBytes = 0;
+
   bool date1904 = false;  // dates count days from 1904-01-01 instead of 1900-01-00
   // The last row and column of the file format's grid (0-based). Readers leave out what lies
   // past it, and the page never grows past it.

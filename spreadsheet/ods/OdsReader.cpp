@@ -298,7 +298,9 @@ struct ColumnDefault {
 
 class DocumentReader final : public XmlHandler {
  public:
-  DocumentReader(model::Workbook& book, const PartReader* parts) : book_(book), parts_(parts) {}
+  DocumentReader(model::Workbook& book, const PartReader* parts,
+                 const PictureReader* pictures = nullptr)
+      : book_(book), parts_(parts), pictures_(pictures) {}
 
   // The size of the document about to be read: each table makes room for as many cells as a
   // document of that size can hold at most in plain cells, once, instead of growing step by
@@ -1227,7 +1229,11 @@ class DocumentReader final : public XmlHandler {
   }
 
   void EndFrame() {
-    if (pictureCount_ >= kMaxPictures) return;
+    if (pictureCount_ >= kMaxPictures) {
+      throw ReadError("The workbook is too large: sheet \"" + CurrentSheet().name +
+                      "\" has more than " + std::to_string(kMaxPictures) +
+                      " pictures, the most a sheet may have");
+    }
     std::vector<uint8_t> data;
     if (!frame_.binary.empty()) {
       data = std::move(frame_.binary);
@@ -1241,12 +1247,24 @@ class DocumentReader final : public XmlHandler {
         ++pictureCount_;
         return;
       }
-      if (name.find("://") != std::string::npos) return;
-      try {
-        if (auto bytes = (*parts_)(name)) data = std::move(*bytes);
-      } catch (const std::exception&) {
-        return;  // a damaged picture costs only itself
+      // A picture outside the package is not shown; one the package names must be there.
+      if (name.find("://") != std::string::npos || name.starts_with("../") ||
+          name.starts_with("/")) {
+        return;
       }
+      if (pictures_) {
+        std::optional<model::Blip> blip = (*pictures_)(name);
+        if (!blip) Damaged("the picture " + name + " is missing");
+        blipOfPart_[name] = static_cast<uint32_t>(book_.blips.size());
+        frame_.picture.blip = static_cast<uint32_t>(book_.blips.size());
+        book_.blips.push_back(std::move(*blip));
+        pending_.push_back(frame_.picture);
+        ++pictureCount_;
+        return;
+      }
+      auto bytes = (*parts_)(name);
+      if (!bytes) Damaged("the picture " + name + " is missing");
+      data = std::move(*bytes);
       blipOfPart_[name] = static_cast<uint32_t>(book_.blips.size());
     }
     if (data.empty()) return;
@@ -1332,6 +1350,7 @@ class DocumentReader final : public XmlHandler {
 
   model::Workbook& book_;
   const PartReader* parts_;
+  const PictureReader* pictures_;
   size_t expectedCells_ = 0;
   bool sawRoot_ = false, sawSpreadsheet_ = false;
   std::string root_;
@@ -1422,7 +1441,7 @@ bool IsOpenDocument(const container::Zip& zip) {
 }
 
 model::Workbook ReadOpenDocumentParts(const PartReader& parts, const PartStreamer* stream,
-                                      uint64_t contentBytes) {
+                                      uint64_t contentBytes, const PictureReader* pictures) {
   if (auto manifest = parts("META-INF/manifest.xml")) {
     ManifestReader reader;
     ParseXml(*manifest, reader);
@@ -1432,7 +1451,7 @@ model::Workbook ReadOpenDocumentParts(const PartReader& parts, const PartStreame
     }
   }
   model::Workbook book;
-  DocumentReader reader(book, &parts);
+  DocumentReader reader(book, &parts, pictures);
   if (auto styles = parts("styles.xml")) reader.Read(*styles, "styles.xml");
   reader.ExpectBytes(contentBytes);
   if (stream) {
@@ -1474,8 +1493,37 @@ model::Workbook ReadOpenDocumentPackage(const container::Zip& zip) {
     }
     return true;
   };
+  // Pictures are unpacked once to be checked and to tell their kind, and stay packed until their
+  // page is written; all together they unpack to at most the budget of the file's size.
+  uint64_t budget = model::PictureBudget(zip.Size());
+  const PictureReader pictures = [&zip,
+                                  &budget](std::string_view name) -> std::optional<model::Blip> {
+    const container::Zip::Entry* entry = zip.Find(name);
+    if (!entry) return std::nullopt;
+    if (entry->size > budget) {
+      throw ReadError("The workbook is too large: its pictures unpack to more than " +
+                      std::to_string(model::PictureBudget(zip.Size()) >> 20) +
+                      " MB, the most for a file of its size (16 times its size plus 16 MB)");
+    }
+    budget -= entry->size;
+    model::Blip blip;
+    std::vector<uint8_t> head;  // enough to tell the kind of picture
+    try {
+      zip.ReadTo(*entry, [&head](std::span<const uint8_t> piece) {
+        piece = piece.first(std::min<size_t>(64 - std::min<size_t>(head.size(), 64), piece.size()));
+        head.insert(head.end(), piece.begin(), piece.end());
+      });
+      auto packed = std::make_shared<const container::Zip::Packed>(zip.Pack(*entry));
+      blip.unpack = [packed](const model::ByteSink& sink) { packed->UnpackTo(sink); };
+    } catch (const container::ContainerError& e) {
+      Damaged(std::string(name) + ": " + e.what());
+    }
+    blip.type = BlipTypeOf(head);
+    blip.size = entry->size;
+    return blip;
+  };
   const container::Zip::Entry* content = zip.Find("content.xml");
-  return ReadOpenDocumentParts(parts, &stream, content ? content->size : 0);
+  return ReadOpenDocumentParts(parts, &stream, content ? content->size : 0, &pictures);
 }
 
 model::Workbook ReadFlatOpenDocument(std::span<const uint8_t> bytes) {

@@ -43,11 +43,16 @@ using PartReader = std::function<std::optional<std::vector<uint8_t>>(std::string
 using PartSink = std::function<void(std::span<const uint8_t> piece)>;
 using PartStreamer = std::function<bool(std::string_view name, const PartSink& sink)>;
 
+// A picture part of a package, checked and left packed (Blip::unpack), or nothing when absent.
+using PictureReader = std::function<std::optional<model::Blip>(std::string_view name)>;
+
 // Reads a package through its parts; with `stream`, content.xml is parsed piece by piece as it
 // comes, never held whole; `contentBytes`, its size when known, lets the tables make room for
-// their cells at once. Throws ReadError (an encrypted package too: those are not read).
+// their cells at once; with `pictures`, pictures are taken from it instead of read whole from
+// `parts`. Throws ReadError (an encrypted package too: those are not read).
 model::Workbook ReadOpenDocumentParts(const PartReader& parts, const PartStreamer* stream = nullptr,
-                                      uint64_t contentBytes = 0);
+                                      uint64_t contentBytes = 0,
+                                      const PictureReader* pictures = nullptr);
 // The same for a zip package.
 model::Workbook ReadOpenDocumentPackage(const container::Zip& zip);
 // Reads a flat document. A document that is no OpenDocument spreadsheet gives the plain

@@ -35,6 +35,9 @@ using model::Sheet;
 constexpr const char* kWrongPassword =
     "The workbook is password-protected and the password did not open it";
 
+// Charts of one sheet.
+constexpr size_t kMaxSheetCharts = 4096;
+
 [[noreturn]] void Damaged(const std::string& what) {
   throw ReadError("The workbook is damaged: " + what);
 }
@@ -153,6 +156,16 @@ class Package {
   }
 
   Relationships Rels(std::string_view part) const;
+
+  // An entry's packed bytes, to be unpacked later.
+  container::Zip::Packed Pack(const container::Zip::Entry& entry) const {
+    try {
+      return zip_.Pack(entry);
+    } catch (const container::ContainerError& err) {
+      Damaged(Inner(err.what()));
+    }
+  }
+  uint64_t Bytes() const { return zip_.Size(); }
 
  private:
   static std::string Key(std::string_view name) {
@@ -601,6 +614,14 @@ class SheetHandler : public XmlHandler {
   ConditionalFormatReader* condFormats = nullptr;
 
   void Start(std::string_view name, const Attrs& a) override {
+    if (!sawRoot_) {
+      // A sheet's relationship that leads to a part of another kind is damage.
+      sawRoot_ = true;
+      if (name != "worksheet") {
+        Damaged("the part of sheet \"" + sheet_.name + "\" is not a worksheet but a \"" +
+                std::string(name) + "\"");
+      }
+    }
     if (condFormats && !inCell_ && condFormats->Start(name, a)) return;
     if (inCell_) {
       if (name == "v") {
@@ -756,11 +777,14 @@ class SheetHandler : public XmlHandler {
     switch (type_) {
       case 's': {
         uint32_t index = 0;
-        if (!v.empty() && std::from_chars(v.data(), v.data() + v.size(), index).ec == std::errc() &&
-            index < shared_) {
-          cell_.type = CellType::String;
-          cell_.text = index;
+        if (v.empty()) break;
+        const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), index);
+        if (ec != std::errc() || end != v.data() + v.size() || index >= shared_) {
+          Damaged("a cell of sheet \"" + sheet_.name + "\" names shared string " + std::string(v) +
+                  ", but the shared strings part holds " + std::to_string(shared_));
         }
+        cell_.type = CellType::String;
+        cell_.text = index;
         break;
       }
       case 'i':
@@ -826,6 +850,7 @@ class SheetHandler : public XmlHandler {
   int32_t row_ = -1;  // the row being read; before the first, -1
   uint32_t nextCol_ = 0;
   bool inCell_ = false, inInline_ = false, collect_ = false, valid_ = false, styled_ = false;
+  bool sawRoot_ = false;
   bool sawView_ = false, inView_ = false;
   int phonetic_ = 0;
   char type_ = 'n';
@@ -841,8 +866,9 @@ class SharedStringsHandler : public XmlHandler {
   SharedStringsHandler(model::Workbook& book, FontOf fontOf)
       : book_(book), fontOf_(std::move(fontOf)) {}
 
+  // An item is "si", or "sstItem" in packages written before the format was settled.
   void Start(std::string_view name, const Attrs& a) override {
-    if (name == "si") {
+    if (name == "si" || name == "sstItem") {
       text_.clear();
       runs_.clear();
       inItem_ = true;
@@ -893,7 +919,7 @@ class SharedStringsHandler : public XmlHandler {
         }
       }
       text_ += runText_;
-    } else if (name == "si" && inItem_) {
+    } else if ((name == "si" || name == "sstItem") && inItem_) {
       inItem_ = false;
       if (book_.strings.size() >= model::kMaxWorkbookCells) {
         throw ReadError("The workbook is too large: it holds more than " +
@@ -1077,6 +1103,10 @@ class Reader {
     }
     auto workbookXml = package_.Read(main);
     if (!workbookXml) Damaged("the workbook part " + main + " is missing");
+    // The workbook's relationships lead to its sheets, strings and styles: without them every
+    // page would be empty.
+    if (package_.Find(RelsOf(main)) == nullptr)
+      Damaged("the workbook's relationships part " + RelsOf(main) + " is missing");
     const Relationships rels = package_.Rels(main);
 
     WorkbookHandler wb;
@@ -1087,20 +1117,20 @@ class Reader {
     book_.lastGridColumn = model::kMaxColumnXlsx;
 
     if (const Relationship* theme = FirstOfType(rels, "theme")) {
-      if (auto bytes = package_.Read(theme->target)) {
-        ThemeHandler handler(scheme_);
-        ParseXml(*bytes, handler, theme->target);
-      }
+      const auto bytes = Named(theme->target, "theme");
+      ThemeHandler handler(scheme_);
+      ParseXml(*bytes, handler, theme->target);
     }
     ReadStyles(rels);
     if (const Relationship* sst = FirstOfType(rels, "sharedStrings")) {
       // Parsed as it unpacks, as the sheets are: a part of many strings is never held whole.
       SharedStringsHandler handler(book_, [this](RawFont& f) { return AddFont(f); });
       XmlFeed feed(handler, sst->target);
-      if (package_.ReadTo(sst->target,
-                          [&feed](std::span<const uint8_t> piece) { feed.Feed(piece); })) {
-        feed.Finish();
+      if (!package_.ReadTo(sst->target,
+                           [&feed](std::span<const uint8_t> piece) { feed.Feed(piece); })) {
+        Damaged("the shared strings part " + sst->target + " is missing");
       }
+      feed.Finish();
     }
     const size_t shared = book_.strings.size();
 
@@ -1110,15 +1140,26 @@ class Reader {
       sheet.visibility = entry.state == "hidden"       ? model::Visibility::Hidden
                          : entry.state == "veryHidden" ? model::Visibility::VeryHidden
                                                        : model::Visibility::Visible;
+      if (entry.id.empty()) {
+        // Listed without a part of its own: a module of macros, not a worksheet.
+        sheet.type = model::SheetType::Module;
+        continue;
+      }
       auto rel = rels.find(entry.id);
-      const std::string_view type = rel == rels.end() ? "worksheet" : TypeName(rel->second.type);
+      if (rel == rels.end()) {
+        Damaged("sheet \"" + entry.name + "\" names the relationship \"" + entry.id +
+                "\", which the workbook's relationships do not hold");
+      }
+      const std::string_view type = TypeName(rel->second.type);
       sheet.type = type == "chartsheet"    ? model::SheetType::Chart
                    : type == "dialogsheet" ? model::SheetType::Dialog
                    : type == "xlMacrosheet" || type == "xlIntlMacrosheet"
                        ? model::SheetType::Macro
                        : model::SheetType::Worksheet;
-      if (sheet.type != model::SheetType::Worksheet || rel == rels.end() || rel->second.external)
-        continue;
+      if (sheet.type != model::SheetType::Worksheet) continue;
+      if (rel->second.external || Lower(rel->second.target) == Lower(main)) {
+        Damaged("sheet \"" + entry.name + "\" does not lead to a sheet part of the package");
+      }
       ReadSheet(sheet, rel->second.target, shared);
     }
     if (book_.sheets.empty()) Damaged("the workbook has no sheets");
@@ -1150,6 +1191,13 @@ class Reader {
       if (package_.Find(name)) return name;
     }
     Damaged("the package names no workbook part");
+  }
+
+  // A part that a relationship names: missing, it is damage.
+  std::optional<std::vector<uint8_t>> Named(const std::string& part, std::string_view kind) const {
+    auto bytes = package_.Read(part);
+    if (!bytes) Damaged("the " + std::string(kind) + " part " + part + " is missing");
+    return bytes;
   }
 
   Color Resolve(const ColorSpec& c) const {
@@ -1194,13 +1242,12 @@ class Reader {
   void ReadStyles(const Relationships& rels) {
     StylesHandler st;
     if (const Relationship* styles = FirstOfType(rels, "styles")) {
-      if (auto bytes = package_.Read(styles->target)) {
-        ParseXml(*bytes, st, styles->target);
-        indexed_ = st.indexed;
-        const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
-        if (text.find("dxf>") != std::string_view::npos)
-          dxfs_ = ReadDifferentialFormats(*bytes, styles->target, ColorOfAttrs());
-      }
+      const auto bytes = Named(styles->target, "styles");
+      ParseXml(*bytes, st, styles->target);
+      indexed_ = st.indexed;
+      const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+      if (text.find("dxf>") != std::string_view::npos)
+        dxfs_ = ReadDifferentialFormats(*bytes, styles->target, ColorOfAttrs());
     }
     indexed_ = st.indexed;
     for (size_t i = 8; i < indexed_.size() && i < 64; ++i) book_.palette[i - 8] = indexed_[i];
@@ -1308,10 +1355,9 @@ class Reader {
     }
     for (const auto& [id, rel] : rels) {
       if (TypeName(rel.type) != "comments" || rel.external) continue;
-      if (auto comments = package_.Read(rel.target)) {
-        CommentsHandler ch(sheet);
-        ParseXml(*comments, ch, rel.target);
-      }
+      const auto comments = Named(rel.target, "comments");
+      CommentsHandler ch(sheet);
+      ParseXml(*comments, ch, rel.target);
     }
     auto drawing = handler.links.drawing.empty() ? rels.end() : rels.find(handler.links.drawing);
     if (drawing != rels.end() && !drawing->second.external)
@@ -1352,8 +1398,7 @@ class Reader {
   }
 
   void ReadDrawing(Sheet& sheet, const std::string& part) {
-    auto bytes = package_.Read(part);
-    if (!bytes) return;
+    auto bytes = Named(part, "drawing");
     DrawingHandler dh;
     ParseXml(*bytes, dh, part);
     const Relationships rels = package_.Rels(part);
@@ -1404,37 +1449,49 @@ class Reader {
     }
   }
 
-  // A chart part placed where `at` says; a part that is missing or not XML costs only itself.
+  // A chart part placed where `at` says. A part that is missing, fails its check sum or is not
+  // XML is damage; one that holds no chart this version draws is left out.
   void ReadChart(Sheet& sheet, const std::string& part, const model::Picture& at) {
-    if (sheet.charts.size() >= 4096) return;
+    if (sheet.charts.size() >= kMaxSheetCharts) {
+      throw ReadError("The workbook is too large: sheet \"" + sheet.name + "\" has more than " +
+                      std::to_string(kMaxSheetCharts) + " charts, the most a sheet may have");
+    }
     model::Chart chart;
     chart.anchor = {at.col1, at.dx1, at.row1, at.dy1, at.col2, at.dx2, at.row2, at.dy2};
     chart.name = at.name;
-    try {
-      auto bytes = package_.Read(part);
-      if (bytes && ReadChartPart(*bytes, part, scheme_, chartPoints_, chart))
-        sheet.charts.push_back(std::move(chart));
-    } catch (const ReadError&) {
-    }
+    const auto bytes = Named(part, "chart");
+    if (ReadChartPart(*bytes, part, scheme_, chartPoints_, chart))
+      sheet.charts.push_back(std::move(chart));
   }
 
-  // The index of a picture part among the blips, read once.
+  // The index of a picture part among the blips, read once. The picture is unpacked here only
+  // to be checked (and its kind told from its first bytes); it stays packed until its page is
+  // written. A part that is missing or damaged is damage; pictures past the workbook's budget
+  // are refused.
   std::optional<uint32_t> Blip(const std::string& part) {
     auto known = blips_.find(part);
     if (known != blips_.end()) return known->second;
-    std::optional<uint32_t> index;
-    try {
-      if (auto bytes = package_.Read(part)) {
-        model::Blip blip;
-        blip.type = BlipTypeOf(*bytes);
-        if (blip.type == model::BlipType::Dib) bytes->erase(bytes->begin(), bytes->begin() + 14);
-        blip.data = std::move(*bytes);
-        book_.blips.push_back(std::move(blip));
-        index = static_cast<uint32_t>(book_.blips.size() - 1);
-      }
-    } catch (const ReadError&) {
-      // A picture that does not unpack costs only itself.
+    model::Blip blip;
+    const container::Zip::Entry* entry = package_.Find(part);
+    if (entry == nullptr) Damaged("the picture part " + part + " is missing");
+    if (entry->size > pictureBudget_) {
+      throw ReadError("The workbook is too large: its pictures unpack to more than " +
+                      std::to_string(model::PictureBudget(package_.Bytes()) >> 20) +
+                      " MB, the most for a file of its size (16 times its size plus 16 MB)");
     }
+    pictureBudget_ -= entry->size;
+    std::vector<uint8_t> head;  // enough to tell the kind of picture
+    package_.ReadTo(part, [&head](std::span<const uint8_t> piece) {
+      piece = piece.first(std::min<size_t>(64 - std::min<size_t>(head.size(), 64), piece.size()));
+      head.insert(head.end(), piece.begin(), piece.end());
+    });
+    blip.type = BlipTypeOf(head);
+    blip.skip = blip.type == model::BlipType::Dib ? 14 : 0;
+    blip.size = entry->size - blip.skip;
+    auto packed = std::make_shared<const container::Zip::Packed>(package_.Pack(*entry));
+    blip.unpack = [packed](const model::ByteSink& sink) { packed->UnpackTo(sink); };
+    book_.blips.push_back(std::move(blip));
+    const uint32_t index = static_cast<uint32_t>(book_.blips.size() - 1);
     blips_.emplace(part, index);
     return index;
   }
@@ -1446,6 +1503,7 @@ class Reader {
   std::vector<model::DiffStyle> dxfs_;  // the differential formats of conditional formats
   size_t cells_ = 0;
   int64_t walkBudget_ = 4000000;
+  uint64_t pictureBudget_ = model::PictureBudget(package_.Bytes());
   uint64_t chartPoints_ = 16000000;  // cached points of all charts
   std::unordered_map<std::string, std::optional<uint32_t>> blips_;
 };

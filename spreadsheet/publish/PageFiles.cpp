@@ -61,6 +61,24 @@ void Write(const fs::path& path, std::string_view bytes) {
   }
 }
 
+// A file of the folder: its bytes, or a picture unpacked straight into it.
+void Write(const fs::path& path, const PageFile& file) {
+  if (!file.blip) {
+    Write(path,
+          std::string_view(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size()));
+    return;
+  }
+  try {
+    files::AtomicFile out(path.string());
+    file.blip->BytesTo([&out](std::span<const uint8_t> piece) {
+      out.Write(std::string_view(reinterpret_cast<const char*>(piece.data()), piece.size()));
+    });
+    out.Commit();
+  } catch (const std::exception& e) {
+    throw PublishError(e.what());
+  }
+}
+
 std::string FileListOf(const std::vector<std::string>& names, const std::string& pageName) {
   // In the form the renderer writes.
   std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<filelist>\n<page href=\"../";
@@ -177,8 +195,7 @@ void WritePage(const Page& page, const fs::path& path) {
       list = &f;
       continue;
     }
-    Write(folder / f.name,
-          std::string_view(reinterpret_cast<const char*>(f.bytes.data()), f.bytes.size()));
+    Write(folder / f.name, f);
   }
   for (const std::string& name : previous) {
     if (std::find(names.begin(), names.end(), name) == names.end() && IsPlainFile(folder / name)) {

@@ -101,17 +101,18 @@ void Renderer::EmitPictures(std::string& body, Page& page) {
       const char* ext = FileExtension(blip.type);
       std::vector<uint8_t> bytes;
       if (blip.type == model::BlipType::Dib) {
-        if (auto png = DibToPng(blip.data)) {
+        if (auto png = DibToPng(blip.Bytes())) {
           ext = "png";
           bytes = std::move(*png);
         }
       }
-      if (ext && bytes.empty()) bytes = blip.data;
-      if (!ext || bytes.empty()) continue;
+      if (!ext || (bytes.empty() && blip.Size() == 0)) continue;
       char name[32];
       std::snprintf(name, sizeof name, "image%03d.%s", ++imageNumber, ext);
       it->second = name;
-      page.files.push_back(PageFile{name, std::move(bytes)});
+      // Other pictures are written as they are, straight from the workbook.
+      const model::Blip* asItIs = bytes.empty() ? &blip : nullptr;
+      page.files.push_back(PageFile{name, std::move(bytes), asItIs});
     }
     const std::string& file = it->second;
     if (file.empty()) continue;

@@ -16,10 +16,20 @@ class PublishError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+// A page that grew past the most it may have.
+class PageTooLarge : public PublishError {
+ public:
+  using PublishError::PublishError;
+};
 
 struct PageFile {
   std::string name;  // file name inside the supporting folder
   std::vector<uint8_t> bytes;
+  // A picture of the workbook written as it is: its bytes are unpacked straight into the file
+  // when it is written, never held whole (`bytes` is then empty).
+  const model::Blip* blip = nullptr;
+
+  uint64_t Size() const { return blip ? blip->Size() : bytes.size(); }
 };
 
 struct Page {

@@ -157,9 +157,9 @@ void Renderer::EmitEmpty(uint32_t row, uint16_t col, int xf, int colspan, int ro
   out_ += "></td>";
 }
 
-void Renderer::EmitPlainRow(uint32_t row, const std::vector<const MergeSpan*>& active) {
+void Renderer::EmitPlainRow(int64_t px, const std::vector<const MergeSpan*>& active) {
   out_ += "<tr style=\"height:";
-  AppendInt(out_, RowPx(row));
+  AppendInt(out_, px);
   out_ += "px\">";
   bool firstCovered = false;
   for (const MergeSpan* m : active) firstCovered = firstCovered || m->firstVcol == 0;
@@ -197,7 +197,7 @@ void Renderer::EmitFormatRow(uint32_t row, int rowXf) {
 
 void Renderer::CheckPageSize() const {
   if (out_.size() > maxPageBytes_) {
-    throw PublishError("The page of sheet \"" + sheet_.name + "\" is too large: more than " +
+    throw PageTooLarge("The page of sheet \"" + sheet_.name + "\" is too large: more than " +
                        std::to_string(maxPageBytes_ >> 20) + " MB, the most a page may have");
   }
 }

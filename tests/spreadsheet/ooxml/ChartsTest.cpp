@@ -200,10 +200,20 @@ TEST(OoxmlCharts, OtherKindsAreMappedAndHostilePartsCostOnlyThemselves) {
       EXPECT_TRUE(c.groups[0].filled);
     }
   }
-  // A chart part that is not XML, and a cache of a huge point count, cost only the chart.
+  // A chart part that is not XML, or that is missing, is damage; a cache of a huge point count
+  // costs only the chart.
   qt::PackageParts broken = ChartPackage("");
   broken.parts["xl/charts/chart1.xml"] = "<c:chartSpace><c:chart>";
-  EXPECT_TRUE(ooxml::ReadWorkbookBytes(broken.Build(), "").sheets[0].charts.empty());
+  EXPECT_THROW(ooxml::ReadWorkbookBytes(broken.Build(), ""), model::ReadError);
+  qt::PackageParts missing = ChartPackage("");
+  missing.omit = {"xl/charts/chart1.xml"};
+  try {
+    ooxml::ReadWorkbookBytes(missing.Build(), "");
+    ADD_FAILURE() << "a missing chart part was read";
+  } catch (const model::ReadError& e) {
+    EXPECT_NE(std::string(e.what()).find("the chart part xl/charts/chart1.xml is missing"),
+              std::string::npos);
+  }
   const model::Workbook big = ooxml::ReadWorkbookBytes(
       ChartPackage("<c:chart><c:plotArea><c:lineChart><c:ser><c:val><c:numLit><c:ptCount "
                    "val=\"4000000000\"/><c:pt idx=\"99999999\"><c:v>1</c:v></c:pt></c:numLit>"

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -21,16 +22,18 @@ struct PackageParts {
   std::vector<std::string> sheetStates;
   std::string workbookPr;
   std::string relsNs = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+  // Parts named by the relationships (or made here) but left out of the package.
+  std::set<std::string> omit;
 
   std::vector<uint8_t> Build() const {
-    ZipWriter zip;
-    zip.Add("[Content_Types].xml",
-            "<?xml version=\"1.0\"?><Types "
-            "xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-            "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/"
-            "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/></Types>");
-    zip.Add("_rels/.rels", "<Relationships><Relationship Id=\"rId1\" Type=\"" + relsNs +
-                               "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>");
+    std::map<std::string, std::string> made;
+    made["[Content_Types].xml"] =
+        "<?xml version=\"1.0\"?><Types "
+        "xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+        "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/"
+        "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/></Types>";
+    made["_rels/.rels"] = "<Relationships><Relationship Id=\"rId1\" Type=\"" + relsNs +
+                          "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>";
     std::string sheets, rels = "<Relationships>";
     for (size_t i = 0; i < sheetNames.size(); ++i) {
       const std::string n = std::to_string(i + 1);
@@ -50,11 +53,21 @@ struct PackageParts {
                 "\" Target=\"" + name + "\"/>";
       }
     }
-    zip.Add("xl/_rels/workbook.xml.rels", rels + "</Relationships>");
-    zip.Add("xl/workbook.xml", std::string("<workbook xmlns=\"") + kMainNs + "\" xmlns:r=\"" +
-                                   relsNs + "\">" + workbookPr + "<sheets>" + sheets +
-                                   "</sheets></workbook>");
-    for (const auto& [name, text] : parts) zip.Add(name, text);
+    made["xl/_rels/workbook.xml.rels"] = rels + "</Relationships>";
+    made["xl/workbook.xml"] = std::string("<workbook xmlns=\"") + kMainNs + "\" xmlns:r=\"" +
+                              relsNs + "\">" + workbookPr + "<sheets>" + sheets +
+                              "</sheets></workbook>";
+    // The parts given take the place of those made.
+    for (const auto& [name, text] : parts) made[name] = text;
+    ZipWriter zip;
+    for (const char* first :
+         {"[Content_Types].xml", "_rels/.rels", "xl/_rels/workbook.xml.rels", "xl/workbook.xml"}) {
+      if (!omit.count(first)) zip.Add(first, made[first]);
+      made.erase(first);
+    }
+    for (const auto& [name, text] : made) {
+      if (!omit.count(name)) zip.Add(name, text);
+    }
     return zip.Finish();
   }
 };
