@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "spreadsheet/container/Inflate.h"
+#include "support/Ascii.h"
 
 namespace quillane::container {
 
@@ -155,16 +156,29 @@ Zip::Zip(std::span<const uint8_t> bytes) : bytes_(bytes) {
     ReadZip64Extra(p + 46 + nameLength, extraLength, entry, entry.size == 0xFFFFFFFF,
                    entry.packedSize == 0xFFFFFFFF, entry.headerOffset == 0xFFFFFFFF);
     p += recordSize;
-    // The first of two entries of one name is the one found, as other readers do.
+    // The first of two entries of one name (or of one key) is the one found, as other readers do.
     byName_.emplace(entry.name, entries_.size());
+    byKey_.emplace(NameKey(entry.name), entries_.size());
     entries_.push_back(std::move(entry));
   }
 }
 
+std::string Zip::NameKey(std::string_view name) {
+  std::string key(name);
+  for (char& c : key) {
+    if (c == '\\') c = '/';
+    c = support::AsciiLower(c);
+  }
+  if (!key.empty() && key.front() == '/') key.erase(0, 1);
+  return key;
+}
+
 const Zip::Entry* Zip::Find(std::string_view name) const {
   if (!name.empty() && name.front() == '/') name.remove_prefix(1);
-  auto it = byName_.find(std::string(name));
-  return it == byName_.end() ? nullptr : &entries_[it->second];
+  if (auto exact = byName_.find(std::string(name)); exact != byName_.end())
+    return &entries_[exact->second];
+  auto loose = byKey_.find(NameKey(name));
+  return loose == byKey_.end() ? nullptr : &entries_[loose->second];
 }
 
 std::vector<uint8_t> Zip::Read(std::string_view name) const {

@@ -3,7 +3,12 @@
 // A Zip is read from bytes the caller keeps alive for the life of the object (a view, not a
 // copy; a mapped file serves). The constructor reads the central directory (zip64 records where
 // the sizes or offsets need them); entries are unpacked on request, stored or deflated, and checked
-// against their CRC-32. Nothing is ever written to disk: names are only compared, exactly.
+// against their CRC-32. Nothing is ever written to disk: names are only compared.
+//
+// Names: producers write part names with backslashes for slashes and in any letter case, and the
+// package formats compare them without regard to case, so Find takes the exact name first and
+// otherwise any spelling that differs only in ASCII case or separator. Of two entries that differ
+// only so, the exact spelling asked for wins, else the first in the central directory.
 //
 // Hostile archives: the entry count, the unpacked size of one entry, the unpacked bytes of all
 // reads together and the compression ratio of large entries are bounded; an entry is unpacked
@@ -52,8 +57,11 @@ class Zip {
   const std::vector<Entry>& Entries() const { return entries_; }
   // The bytes of the archive.
   uint64_t Size() const { return bytes_.size(); }
-  // The entry of that exact name, or nullptr. A leading "/" is not part of stored names.
+  // The entry of that name, or nullptr: the exact name, else the first entry whose name equals
+  // it but for ASCII case and "\\" for "/". A leading "/" is not part of stored names.
   const Entry* Find(std::string_view name) const;
+  // The form in which names are matched loosely: ASCII lower case, "/" for "\\", no leading "/".
+  static std::string NameKey(std::string_view name);
   // The unpacked bytes of an entry. Throws ContainerError when the entry is encrypted, packed by
   // another method, damaged, fails its CRC, or passes one of the bounds.
   std::vector<uint8_t> Read(const Entry& entry) const;
@@ -90,8 +98,9 @@ class Zip {
 
   std::span<const uint8_t> bytes_;
   std::vector<Entry> entries_;
-  std::unordered_map<std::string, size_t> byName_;
-  mutable uint64_t unpacked_ = 0;  // by all reads so far
+  std::unordered_map<std::string, size_t> byName_;  // exact names
+  std::unordered_map<std::string, size_t> byKey_;   // NameKey of each name, built once
+  mutable uint64_t unpacked_ = 0;                   // by all reads so far
 };
 
 // The CRC-32 of zip entries (the ISO 3309 polynomial).

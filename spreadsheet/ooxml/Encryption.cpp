@@ -252,10 +252,10 @@ struct CipherParams {
     if (keyBits != 128 && keyBits != 192 && keyBits != 256)
       Unsupported("a key of " + std::to_string(keyBits) + " bits");
     if (blockSize != 16 || salt.empty() || salt.size() > 1024) Damaged("description is damaged");
-    if (password && (spinCount < 0 || hashInput.empty() || hashValue.empty() ||
-                     keyValue.size() < static_cast<size_t>(keyBits / 8))) {
+    // The encrypted key value holds the key of the data, whose size the key data name: it is
+    // checked against that once decrypted, not against the key encryptor's own key size.
+    if (password && (spinCount < 0 || hashInput.empty() || hashValue.empty() || keyValue.empty()))
       Damaged("description is damaged");
-    }
     if (password && spinCount > kMaxSpinCount)
       Unsupported("a spin count of " + std::to_string(spinCount));
   }

@@ -1,5 +1,6 @@
 // Encrypted packages: the EncryptionInfo and EncryptedPackage streams of a compound file, with
-// agile encryption (an XML key description, AES in CBC mode, SHA-1 to SHA-512) and standard
+// agile encryption (an XML key description, AES in CBC mode, SHA-1 to SHA-512; the data and the
+// password's key encryptor each with the cipher, key size and hash they name) and standard
 // encryption (AES in ECB mode, SHA-1 key derivation).
 #pragma once
 

@@ -47,8 +47,6 @@ TEST(Zip, StoredDeflatedDescriptorsAndZip64) {
     EXPECT_EQ(Text(zip.Read("[Content_Types].xml")), "<Types/>");
     EXPECT_EQ(zip.Read("/xl/worksheets/sheet1.xml"), plain) << variant;
     EXPECT_TRUE(zip.Read("empty").empty());
-    // Names compare exactly.
-    EXPECT_EQ(zip.Find("XL/worksheets/sheet1.xml"), nullptr);
     EXPECT_THROW(zip.Read("missing"), ContainerError);
   }
   // The check value of the CRC, and a length that is no multiple of the eight bytes of a step.
@@ -56,6 +54,26 @@ TEST(Zip, StoredDeflatedDescriptorsAndZip64) {
   EXPECT_EQ(
       quillane::container::Crc32({reinterpret_cast<const uint8_t*>(digits.data()), digits.size()}),
       0xCBF43926u);
+}
+
+TEST(Zip, NamesMatchWithEitherSeparatorAndInAnyCase) {
+  ZipWriter writer;
+  writer.Add("[content_types].xml", "types");
+  writer.Add("XL\\Worksheets\\Sheet1.xml", "first");
+  writer.Add("xl/worksheets/sheet1.xml", "second");  // differs from the first only so
+  writer.Add("\\Pictures\\A.png", "a");
+  writer.Add("Pictures/a.png", "other a");
+  const std::vector<uint8_t> bytes = writer.Finish();
+  const Zip zip(bytes);
+  EXPECT_EQ(Text(zip.Read("[Content_Types].xml")), "types");
+  // The exact spelling wins; any other finds the first in the directory.
+  EXPECT_EQ(Text(zip.Read("/xl/worksheets/sheet1.xml")), "second");
+  EXPECT_EQ(Text(zip.Read("XL\\Worksheets\\Sheet1.xml")), "first");
+  EXPECT_EQ(Text(zip.Read("xl/Worksheets/sheet1.XML")), "first");
+  EXPECT_EQ(Text(zip.Read("Pictures/a.png")), "other a");
+  EXPECT_EQ(Text(zip.Read("pictures/A.PNG")), "a");
+  EXPECT_EQ(zip.Find("xl/worksheets/sheet1"), nullptr);
+  EXPECT_EQ(zip.Find("xl//worksheets/sheet1.xml"), nullptr);
 }
 
 TEST(Zip, DamagedAndHostileArchives) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -127,5 +128,24 @@ class ZipWriter {
   std::vector<uint8_t> out_, central_;
   uint64_t count_ = 0;
 };
+
+// The same archive with every entry renamed by `rename` (entries stored, in the same order).
+inline std::vector<uint8_t> Renamed(const std::vector<uint8_t>& bytes,
+                                    const std::function<std::string(const std::string&)>& rename) {
+  const container::Zip zip(bytes);
+  ZipWriter out;
+  for (const auto& e : zip.Entries()) out.Add(rename(e.name), zip.Read(e));
+  return out.Finish();
+}
+
+// A name as some producers write it: backslashes for slashes, and every letter in upper case.
+inline std::string WindowsName(const std::string& name) {
+  std::string out = name;
+  for (char& c : out) {
+    if (c == '/') c = '\\';
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+  return out;
+}
 
 }  // namespace quillane::testing

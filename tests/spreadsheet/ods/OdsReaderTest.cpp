@@ -273,6 +273,47 @@ TEST(OdsReader, PackagesEncryptedPackagesAndTheEngine) {
   std::filesystem::remove_all(dir);
 }
 
+TEST(OdsReader, PartNamesWithBackslashesAndAnotherCaseReadAsTheirCleanTwin) {
+  const std::string styles =
+      R"(<number:date-style style:name="D1"><number:year number:style="long"/></number:date-style>)"
+      R"(<style:style style:name="Dated" style:family="table-cell" style:data-style-name="D1"/>)";
+  const std::string tables = Table(
+      R"(<table:table-row><table:table-cell table:style-name="Dated" office:value-type="date")"
+      R"( office:date-value="2020-05-17"/><table:table-cell><draw:frame svg:width="1in")"
+      R"( svg:height="1in"><draw:image xlink:href="./Pictures/logo.png"/></draw:frame>)"
+      R"(</table:table-cell></table:table-row>)");
+  quillane::testing::ZipWriter zip;
+  zip.Add("mimetype", "application/vnd.oasis.opendocument.spreadsheet");
+  zip.Add("content.xml", ContentXml(tables));
+  zip.Add("styles.xml", StylesXml(styles));
+  zip.Add("Pictures/logo.png", "\x89PNG\r\n\x1a\n0000");
+  const std::vector<uint8_t> clean = zip.Finish();
+  const std::vector<uint8_t> odd =
+      quillane::testing::Renamed(clean, quillane::testing::WindowsName);
+  const container::Zip cleanZip(clean), oddZip(odd);
+  ASSERT_TRUE(ods::IsOpenDocument(oddZip));
+  const model::Workbook a = ods::ReadOpenDocumentPackage(cleanZip);
+  const model::Workbook b = ods::ReadOpenDocumentPackage(oddZip);
+  ASSERT_EQ(b.blips.size(), 1u);
+  EXPECT_EQ(b.blips[0].data, a.blips[0].data);
+  const std::string page = publish::RenderSheet(b, 0, "b_1.files", "b_1.htm").html;
+  EXPECT_EQ(page, publish::RenderSheet(a, 0, "b_1.files", "b_1.htm").html);
+  EXPECT_NE(page.find(">2020</td>"), std::string::npos);
+
+  // The manifest is found by any spelling too: an encrypted package stays refused as such.
+  quillane::testing::ZipWriter locked;
+  locked.Add("mimetype", "application/vnd.oasis.opendocument.spreadsheet");
+  locked.Add(
+      "META-INF\\Manifest.xml",
+      R"(<manifest:manifest xmlns:manifest="urn:oasis:names:tc:opendocument:xmlns:manifest:1.0">)"
+      R"(<manifest:file-entry manifest:full-path="content.xml"><manifest:encryption-data/>)"
+      R"(</manifest:file-entry></manifest:manifest>)");
+  locked.Add("Content.XML", "\x01\x02 not xml");
+  const std::vector<uint8_t> lockedBytes = locked.Finish();
+  EXPECT_EQ(Message([&] { ods::ReadOpenDocumentPackage(container::Zip(lockedBytes)); }),
+            "The workbook is encrypted: password-protected OpenDocument files are not read");
+}
+
 TEST(OdsReader, HostileXmlIsRefusedPlainly) {
   const std::string laughs =
       "<?xml version=\"1.0\"?><!DOCTYPE d [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;\">]>"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <nettle/aes.h>
 #include <nettle/base64.h>
+#include <nettle/nettle-meta.h>
 #include <nettle/sha1.h>
 #include <nettle/sha2.h>
 
@@ -34,12 +35,12 @@ Bytes Sha1(const Bytes& d) {
   sha1_digest(&c, out.size(), out.data());
   return out;
 }
-Bytes Sha512(const Bytes& d) {
-  sha512_ctx c;
-  sha512_init(&c);
-  sha512_update(&c, d.size(), d.data());
-  Bytes out(SHA512_DIGEST_SIZE);
-  sha512_digest(&c, out.size(), out.data());
+Bytes Digest(const nettle_hash& kind, const Bytes& d) {
+  std::vector<uint8_t> context(kind.context_size);
+  kind.init(context.data());
+  kind.update(context.data(), d.size(), d.data());
+  Bytes out(kind.digest_size);
+  kind.digest(context.data(), out.size(), out.data());
   return out;
 }
 // AES-256 or AES-128 encryption, CBC when an IV is given, else ECB; pads with zeros.
@@ -73,39 +74,51 @@ Bytes Package(const Bytes& zip, const Bytes& body) {
   return Cat(Cat(Le32(static_cast<uint32_t>(zip.size())), Le32(0)), body);
 }
 
-Bytes Agile(const Bytes& zip, const std::string& password) {
-  const Bytes salt(16, 0x11), keySalt(16, 0x22), secret(32, 0x5A), verifier(16, 0x77);
-  Bytes h = Sha512(Cat(salt, Utf16(password)));
-  for (uint32_t i = 0; i < 1000; ++i) h = Sha512(Cat(Le32(i), h));
+// The cipher of one block of an agile description: AES of `keyBits` with the hash `hash`.
+struct Cipher {
+  size_t keyBits;
+  const nettle_hash& hash;
+  std::string name;
+  std::string Attributes() const {
+    return "saltSize=\"16\" blockSize=\"16\" keyBits=\"" + std::to_string(keyBits) +
+           "\" hashSize=\"" + std::to_string(hash.digest_size) +
+           "\" cipherAlgorithm=\"AES\" cipherChaining=\"ChainingModeCBC\" hashAlgorithm=\"" + name +
+           "\"";
+  }
+};
+const Cipher kAes256Sha512{256, nettle_sha512, "SHA512"}, kAes128Sha1{128, nettle_sha1, "SHA1"};
+
+// The data and the password's key encryptor each with their own cipher.
+Bytes Agile(const Bytes& zip, const std::string& password, const Cipher& data = kAes256Sha512,
+            const Cipher& encryptor = kAes256Sha512) {
+  const Bytes salt(16, 0x11), keySalt(16, 0x22), secret(data.keyBits / 8, 0x5A), verifier(16, 0x77);
+  const nettle_hash& hash = encryptor.hash;
+  Bytes h = Digest(hash, Cat(salt, Utf16(password)));
+  for (uint32_t i = 0; i < 1000; ++i) h = Digest(hash, Cat(Le32(i), h));
   auto key = [&](Bytes block) {
-    Bytes k = Sha512(Cat(h, block));
-    k.resize(32);
+    Bytes k = Digest(hash, Cat(h, block));
+    k.resize(encryptor.keyBits / 8, 0x36);
     return k;
   };
   const std::string info =
       "<?xml version=\"1.0\"?><encryption "
       "xmlns=\"http://schemas.microsoft.com/office/2006/encryption\" "
-      "xmlns:p=\"http://schemas.microsoft.com/office/2006/keyEncryptor/password\"><keyData "
-      "saltSize=\"16\" "
-      "blockSize=\"16\" keyBits=\"256\" hashSize=\"64\" cipherAlgorithm=\"AES\" "
-      "cipherChaining=\"ChainingModeCBC\" "
-      "hashAlgorithm=\"SHA512\" saltValue=\"" +
-      B64(keySalt) +
+      "xmlns:p=\"http://schemas.microsoft.com/office/2006/keyEncryptor/password\"><keyData " +
+      data.Attributes() + " saltValue=\"" + B64(keySalt) +
       "\"/><keyEncryptors><keyEncryptor "
       "uri=\"http://schemas.microsoft.com/office/2006/keyEncryptor/password\"><p:encryptedKey "
-      "spinCount=\"1000\" "
-      "saltSize=\"16\" blockSize=\"16\" keyBits=\"256\" hashSize=\"64\" cipherAlgorithm=\"AES\" "
-      "cipherChaining=\"ChainingModeCBC\" hashAlgorithm=\"SHA512\" saltValue=\"" +
-      B64(salt) + "\" encryptedVerifierHashInput=\"" +
+      "spinCount=\"1000\" " +
+      encryptor.Attributes() + " saltValue=\"" + B64(salt) + "\" encryptedVerifierHashInput=\"" +
       B64(Encrypt(key({0xFE, 0xA7, 0xD2, 0x76, 0x3B, 0x4B, 0x9E, 0x79}), verifier, &salt)) +
       "\" encryptedVerifierHashValue=\"" +
-      B64(Encrypt(key({0xD7, 0xAA, 0x0F, 0x6D, 0x30, 0x61, 0x34, 0x4E}), Sha512(verifier), &salt)) +
+      B64(Encrypt(key({0xD7, 0xAA, 0x0F, 0x6D, 0x30, 0x61, 0x34, 0x4E}), Digest(hash, verifier),
+                  &salt)) +
       "\" encryptedKeyValue=\"" +
       B64(Encrypt(key({0x14, 0x6E, 0x0B, 0xE7, 0xAB, 0xAC, 0xD0, 0xD6}), secret, &salt)) +
       "\"/></keyEncryptor></keyEncryptors></encryption>";
   Bytes body;
   for (size_t at = 0, i = 0; at < zip.size(); at += 4096, ++i) {
-    Bytes iv = Sha512(Cat(keySalt, Le32(static_cast<uint32_t>(i))));
+    Bytes iv = Digest(data.hash, Cat(keySalt, Le32(static_cast<uint32_t>(i))));
     body = Cat(
         body, Encrypt(secret,
                       Bytes(zip.begin() + at, zip.begin() + std::min(zip.size(), at + 4096)), &iv));
@@ -164,8 +177,10 @@ TEST(OoxmlEncryption, AgileAndStandardWithDefaultGivenAndWrongPasswords) {
       qt::SheetXml("<sheetData><row>" + row + "</row></sheetData>");
   const Bytes zip = p.Build();
   ASSERT_GT(zip.size(), 8192u);  // three segments of agile encryption
-  for (const Bytes& file :
-       {Agile(zip, "s3cret"), Standard(zip, "s3cret"), Standard(zip, "VelvetSweatshop")}) {
+  // Agile descriptions whose data and key encryptor differ in cipher, key size and hash too.
+  for (const Bytes& file : {Agile(zip, "s3cret"), Agile(zip, "s3cret", kAes128Sha1, kAes256Sha512),
+                            Agile(zip, "s3cret", kAes256Sha512, kAes128Sha1),
+                            Standard(zip, "s3cret"), Standard(zip, "VelvetSweatshop")}) {
     const model::Workbook book = ooxml::ReadWorkbookBytes(file, "s3cret");
     ASSERT_EQ(book.sheets.at(0).cells.size(), 300u);
     EXPECT_EQ(book.strings.at(book.sheets[0].cells[299].text), "cell 299");
@@ -175,6 +190,9 @@ TEST(OoxmlEncryption, AgileAndStandardWithDefaultGivenAndWrongPasswords) {
   EXPECT_TRUE(passwordError);
   EXPECT_EQ(wrong, "The workbook is password-protected and the password did not open it");
   EXPECT_EQ(ErrorOf(Standard(zip, "s3cret"), "", &passwordError), wrong);
+  EXPECT_TRUE(passwordError);
+  EXPECT_EQ(ErrorOf(Agile(zip, "s3cret", kAes128Sha1, kAes256Sha512), "guess", &passwordError),
+            wrong);
   EXPECT_TRUE(passwordError);
   // A damaged description is a read error, not a password error.
   Bytes broken = Agile(zip, "s3cret");

@@ -389,6 +389,53 @@ TEST(OoxmlReader, StrictPackagesContentDetectionAndRefusals) {
   EXPECT_EQ(ReadError(other.Finish()).rfind("Not a workbook", 0), 0u);
 }
 
+TEST(OoxmlReader, PartNamesWithBackslashesAndAnotherCaseReadAsTheirCleanTwin) {
+  PackageParts p;
+  p.sheetNames = {"Names", "Second"};
+  p.parts["xl/sharedStrings.xml"] = "<sst><si><t>shared</t></si></sst>";
+  p.parts["xl/styles.xml"] =
+      "<styleSheet><cellXfs><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/></cellXfs></styleSheet>";
+  p.parts["xl/worksheets/sheet1.xml"] = SheetXml(
+      "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" s=\"1\"><v>43000</v>"
+      "</c></row></sheetData><drawing r:id=\"rD\"/>");
+  p.parts["xl/worksheets/sheet2.xml"] =
+      SheetXml("<sheetData><row><c><v>2</v></c></row></sheetData>");
+  const std::string rel = std::string("<Relationship Type=\"") + qt::kRelNs;
+  p.parts["xl/worksheets/_rels/sheet1.xml.rels"] =
+      "<Relationships>" + rel + "/comments\" Id=\"rC\" Target=\"../comments1.xml\"/>" + rel +
+      "/drawing\" Id=\"rD\" Target=\"/xl/drawings/drawing1.xml\"/></Relationships>";
+  p.parts["xl/comments1.xml"] =
+      "<comments><authors><author>Ann</author></authors><commentList><comment ref=\"A1\" "
+      "authorId=\"0\"><text><t>note</t></text></comment></commentList></comments>";
+  p.parts["xl/drawings/drawing1.xml"] =
+      "<xdr:wsDr xmlns:xdr=\"d\" xmlns:a=\"a\" xmlns:r=\"r\"><xdr:oneCellAnchor><xdr:from>"
+      "<xdr:col>2</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>1</xdr:row><xdr:rowOff>0</xdr:rowOff>"
+      "</xdr:from><xdr:ext cx=\"190500\" cy=\"190500\"/><xdr:pic><xdr:blipFill><a:blip "
+      "r:embed=\"rI\"/></xdr:blipFill></xdr:pic></xdr:oneCellAnchor></xdr:wsDr>";
+  p.parts["xl/drawings/_rels/drawing1.xml.rels"] =
+      "<Relationships>" + rel +
+      "/image\" Id=\"rI\" Target=\"../media/image1.png\"/></Relationships>";
+  p.parts["xl/media/image1.png"] = std::string("\x89PNG\r\n\x1a\n", 8) + "rest";
+  const std::vector<uint8_t> clean = p.Build();
+  const std::vector<uint8_t> odd = qt::Renamed(clean, [](const std::string& name) {
+    return name == "[Content_Types].xml" ? "[content_types].xml" : qt::WindowsName(name);
+  });
+  ASSERT_NE(odd, clean);
+  const model::Workbook a = ooxml::ReadWorkbookBytes(clean, "");
+  const model::Workbook b = ooxml::ReadWorkbookBytes(odd, "");
+  ASSERT_EQ(b.sheets.size(), 2u);
+  ASSERT_EQ(b.sheets[0].comments.size(), 1u);
+  ASSERT_EQ(b.blips.size(), 1u);
+  EXPECT_EQ(b.blips[0].data, a.blips[0].data);
+  for (size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(publish::RenderSheet(b, i, "b_1.files", "b_1.htm").html,
+              publish::RenderSheet(a, i, "b_1.files", "b_1.htm").html);
+  }
+  const std::string page = publish::RenderSheet(b, 0, "b_1.files", "b_1.htm").html;
+  EXPECT_NE(page.find(">shared</td>"), std::string::npos);
+  EXPECT_EQ(page.find(">43000</td>"), std::string::npos);  // a date, not its serial number
+}
+
 TEST(OoxmlReader, PagesReachPastTheOlderGrid) {
   // Row 70,000 and column 300 lie past the .xls grid but inside this format's: the page shows
   // them, as far down and to the right as the rows and columns before them reach (runs of empty
