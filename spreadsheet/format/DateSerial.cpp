@@ -1,6 +1,8 @@
 #include "spreadsheet/format/DateSerial.h"
 
+#include <array>
 #include <cmath>
+#include <string_view>
 
 namespace quillane::format {
 
@@ -61,6 +63,36 @@ bool SplitDate(double serial, bool date1904, int subsec, DateParts& p) {
     }
   }
   return true;
+}
+
+namespace {
+
+struct EraStart {
+  int year, month, day;
+  std::string_view initial, first, name;
+};
+// The first day of each era, in order.
+constexpr std::array<EraStart, 5> kEras = {{
+    {1868, 1, 1, "M", "\xe6\x98\x8e", "\xe6\x98\x8e\xe6\xb2\xbb"},    // Meiji
+    {1912, 7, 30, "T", "\xe5\xa4\xa7", "\xe5\xa4\xa7\xe6\xad\xa3"},   // Taisho
+    {1926, 12, 25, "S", "\xe6\x98\xad", "\xe6\x98\xad\xe5\x92\x8c"},  // Showa
+    {1989, 1, 8, "H", "\xe5\xb9\xb3", "\xe5\xb9\xb3\xe6\x88\x90"},    // Heisei
+    {2019, 5, 1, "R", "\xe4\xbb\xa4", "\xe4\xbb\xa4\xe5\x92\x8c"},    // Reiwa
+}};
+
+}  // namespace
+
+JapaneseEra JapaneseEraOf(int year, int month, int day) {
+  const int key = year * 10000 + month * 100 + day;
+  int era = 0;
+  for (int i = 1; i < static_cast<int>(kEras.size()); ++i)
+    if (key >= kEras[i].year * 10000 + kEras[i].month * 100 + kEras[i].day) era = i;
+  return {era, year - kEras[era].year + 1};
+}
+
+void AppendEraName(int era, int letters, std::string& out) {
+  const EraStart& e = kEras[era];
+  out += letters == 1 ? e.initial : letters == 2 ? e.first : e.name;
 }
 
 }  // namespace quillane::format

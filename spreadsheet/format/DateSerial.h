@@ -4,6 +4,8 @@
 // The fraction of a day is the time, rounded to the fractions of a second the format shows.
 #pragma once
 
+#include <string>
+
 namespace quillane::format {
 
 struct DateParts {
@@ -21,5 +23,15 @@ bool SplitDate(double serial, bool date1904, int subsec, DateParts& parts);
 
 // The civil date of a count of days from 1970-01-01 (proleptic Gregorian calendar).
 void CivilFromDays(long long days, int& year, int& month, int& day);
+
+// The era of the Japanese calendar a date falls in (0 Meiji ... 4 Reiwa) and the year within it
+// (the era's first year is 1). Dates before Meiji count as Meiji.
+struct JapaneseEra {
+  int era, year;
+};
+JapaneseEra JapaneseEraOf(int year, int month, int day);
+// The era's name with `letters` g's of the code: 1 its Latin initial, 2 its first character, 3
+// (or more) its full name.
+void AppendEraName(int era, int letters, std::string& out);
 
 }  // namespace quillane::format

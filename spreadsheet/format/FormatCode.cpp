@@ -61,6 +61,17 @@ constexpr std::string_view kLongTime = "h:mm:ss AM/PM";
 
 void ParseSection(std::string_view s, Section& sec);
 
+// The locale of a [$-...] tag is Japanese: "ja-JP" (with or without a suffix) or a locale number
+// whose low 16 bits are 0x411 (the bits above choose a calendar).
+bool IsJapanese(std::string_view loc) {
+  if (loc.size() >= 5 && support::HasNoCase(loc, 0, "ja-jp") && (loc.size() == 5 || loc[5] == '-'))
+    return true;
+  unsigned long id = 0;
+  auto r = std::from_chars(loc.data(), loc.data() + loc.size(), id, 16);
+  return !loc.empty() && r.ec == std::errc() && r.ptr == loc.data() + loc.size() &&
+         (id & 0xFFFF) == 0x411;
+}
+
 // Handles one [...] element: colour, condition, currency or locale tag, elapsed time. The system
 // date and time tags replace the tokens of the section (replaced is set).
 void ParseBracket(std::string_view body, Section& sec, std::vector<Token>& t, bool& replaced) {
@@ -117,6 +128,7 @@ void ParseBracket(std::string_view body, Section& sec, std::vector<Token>& t, bo
         support::EqualsNoCase(loc, "F800") || support::EqualsNoCase(loc, "x-sysdate");
     const bool sysTime =
         support::EqualsNoCase(loc, "F400") || support::EqualsNoCase(loc, "x-systime");
+    if (IsJapanese(loc)) sec.eras = true;
     if (sym.empty() && (sysDate || sysTime)) {
       Section repl;
       ParseSection(sysDate ? kLongDate : kLongTime, repl);
@@ -291,12 +303,12 @@ bool ParseWord(std::string_view s, std::size_t& i, std::vector<Token>& t) {
     std::size_t j = i;
     while (j < s.size() && support::AsciiLower(s[j]) == lc) ++j;
     int n = static_cast<int>(std::min<std::size_t>(j - i, 20));
-    Tok k = lc == 'y' || lc == 'e' ? Tok::Year
-            : lc == 'm'            ? Tok::Month
-            : lc == 'd'            ? Tok::Day
-            : lc == 'h'            ? Tok::Hour
-                                   : Tok::Second;
-    if (lc == 'e') n = 4;
+    Tok k = lc == 'y'   ? Tok::Year
+            : lc == 'e' ? Tok::EraYear
+            : lc == 'm' ? Tok::Month
+            : lc == 'd' ? Tok::Day
+            : lc == 'h' ? Tok::Hour
+                        : Tok::Second;
     t.push_back({k, static_cast<uint8_t>(n), {}});
     i = j;
     return true;
@@ -321,6 +333,7 @@ void ParseSection(std::string_view s, Section& sec) {
 bool IsDateTok(Tok k) {
   switch (k) {
     case Tok::Year:
+    case Tok::EraYear:
     case Tok::Month:
     case Tok::Day:
     case Tok::Hour:
@@ -592,9 +605,10 @@ void FinishNumber(Section& sec) {
 }
 
 void Classify(Section& sec) {
-  bool date = false, at = false, digits = false, general = false;
+  bool date = false, at = false, digits = false, general = false, point = false;
   for (const auto& tok : sec.tokens) {
-    date = date || IsDateTok(tok.kind);
+    point = point || tok.kind == Tok::Point;
+    date = date || IsDateTok(tok.kind) || (tok.kind == Tok::Era && sec.eras);
     at = at || tok.kind == Tok::At;
     digits = digits || IsDigitTok(tok.kind);
     general = general || tok.kind == Tok::General;
@@ -609,6 +623,10 @@ void Classify(Section& sec) {
     FinishNumber(sec);
   } else if (general) {
     sec.kind = Kind::General;
+  } else if (point) {
+    // A point without placeholders still shows the integer part before it.
+    sec.kind = Kind::Number;
+    FinishNumber(sec);
   } else {
     sec.kind = Kind::Literal;
   }
@@ -721,12 +739,15 @@ void Compile(std::string_view code, NumberFormat::Compiled& c) {
     }
     if (c.sections.size() < 4) {
       Section sec;
+      sec.eras = !c.sections.empty() && c.sections.back().eras;  // a locale holds for the rest
       ParseSection(code.substr(start, i - start), sec);
       Classify(sec);
       c.sections.push_back(std::move(sec));
     }
     start = i + 1;
   }
+  c.hidesAll = c.sections.size() == 4;
+  for (const Section& sec : c.sections) c.hidesAll = c.hidesAll && sec.tokens.empty();
   c.general = c.sections.size() == 1 && c.sections[0].kind == Kind::General &&
               c.sections[0].tokens.size() == 1 && c.sections[0].color < 0 &&
               c.sections[0].cmp == Cmp::None;

@@ -38,7 +38,8 @@ enum class Tok : uint8_t {
   ElapsedM,
   ElapsedS,
   SubSec,
-  Era,  // g, gg, ggg: the era of an East Asian calendar, not shown in en-US
+  Era,      // g, gg, ggg: the era of the Japanese calendar under a Japanese locale, else nothing
+  EraYear,  // e, ee: the year within the era under a Japanese locale, else the four-digit year
 };
 
 struct Token {
@@ -78,14 +79,16 @@ struct Section {
   double cmpValue = 0;
   int color = -1;
   bool ampm = false;
-  int subsec = 0;  // digits of fractions of a second
+  int subsec = 0;     // digits of fractions of a second
+  bool eras = false;  // a Japanese locale tag: g and e show the Japanese calendar's era and year
   NumberLayout num;
 };
 
 struct NumberFormat::Compiled {
   std::string code;
   std::vector<Section> sections;
-  bool general = false;  // the whole code is General
+  bool general = false;   // the whole code is General
+  bool hidesAll = false;  // four sections, none showing anything (";;;")
 };
 
 // Compiles a code into c (sections, their tokens and layouts). May throw on codes it cannot make

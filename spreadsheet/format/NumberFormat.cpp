@@ -106,6 +106,17 @@ void FormatDate(const Section& sec, double value, bool date1904, Output& o) {
         else
           AppendInt(p.year, 4, o.s);
         break;
+      case Tok::EraYear:
+        if (sec.eras)
+          AppendInt(JapaneseEraOf(p.year, p.month, p.day).year, tok.n >= 2 ? 2 : 1, o.s);
+        else
+          AppendInt(p.year, 4, o.s);
+        break;
+      case Tok::Era:
+        if (sec.eras)
+          AppendEraName(JapaneseEraOf(p.year, p.month, p.day).era,
+                        static_cast<int>(tok.text.size()), o.s);
+        break;
       case Tok::Month:
         if (tok.n == 1)
           AppendInt(p.month, 1, o.s);
@@ -213,6 +224,9 @@ void EmitInteger(const std::vector<Token>& t, int a, int b, const char* digits, 
   };
   std::size_t fillPos = std::string::npos;
   const Token* fillTok = nullptr;
+  // Without placeholders the digits stand at the end, right before the point.
+  if (placeholders == 0)
+    while (di >= 0) put(digits[di--]);
   for (int i = b - 1; i >= a; --i) {
     const Token& tok = t[i];
     if (IsDigitTok(tok.kind)) {
@@ -739,6 +753,8 @@ Formatted NumberFormat::FormatText(std::string_view text) const {
   }
   return f;
 }
+
+bool NumberFormat::HidesAll() const { return compiled_->hidesAll; }
 
 bool NumberFormat::IsDateTime() const {
   return !compiled_->sections.empty() && compiled_->sections[0].kind == Kind::Date;

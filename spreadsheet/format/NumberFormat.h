@@ -57,6 +57,9 @@ class NumberFormat {
   // The text of a text cell: the fourth section, or a last section that contains "@"; without
   // such a section the text is shown as it is.
   Formatted FormatText(std::string_view text) const;
+  // True when the code shows nothing for any value (";;;": four empty sections). Logical values
+  // are then hidden too; errors are not (no format applies to them).
+  bool HidesAll() const;
   // True when the section that shows positive numbers is a date or time.
   bool IsDateTime() const;
   const std::string& Code() const;

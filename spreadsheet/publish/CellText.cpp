@@ -61,7 +61,8 @@ void Renderer::DisplayOf(const Cell& cell, Display& d) {
       return;
     }
     case CellType::Boolean:
-      d.text = cell.code ? "TRUE" : "FALSE";
+      // A format that hides everything (";;;") hides logical values too; errors always show.
+      d.text = FormatOf(cell.style).HidesAll() ? "" : cell.code ? "TRUE" : "FALSE";
       d.kind = Kind::Centred;
       return;
     case CellType::Error:

@@ -88,6 +88,23 @@ TEST(NumberTest, Placeholders) {
   EXPECT_EQ(Show("00", 12345), "12345");
 }
 
+TEST(NumberTest, NoPlaceholderBeforeThePointStillShowsTheIntegerPart) {
+  EXPECT_EQ(Show(".0", 45.61911), "45.6");
+  EXPECT_EQ(Show(".00", 2.336654), "2.34");
+  EXPECT_EQ(Show(".0", 0.61), ".6");
+  EXPECT_EQ(Show(".0", 0), ".0");
+  EXPECT_EQ(Show(".0", -1234.56), "-1234.6");
+  EXPECT_EQ(Show("\"x\".0%", 12.3456), "x1234.6%");
+  EXPECT_EQ(Show("#.0", 45.61911), "45.6");
+  EXPECT_EQ(Show("#.0", 0.61), ".6");
+  EXPECT_EQ(Show("0.", 45.6), "46.");
+  EXPECT_EQ(Show(".", 45.6), "46.");
+  EXPECT_EQ(Show(".", 0.2), ".");
+  EXPECT_EQ(Show("0.0;(.0)", -45.61), "(45.6)");
+  EXPECT_EQ(Show("0.0;-0.0;.00", 0), ".00");
+  EXPECT_EQ(Show(".00E+00", 1234), ".12E+04");
+}
+
 TEST(NumberTest, DocumentedExamples) {
   // The examples of the application's own guide to custom number formats.
   EXPECT_EQ(Show("####.#", 1234.59), "1234.6");
@@ -237,6 +254,10 @@ TEST(TextTest, TextSection) {
   EXPECT_EQ(NumberFormat("0").FormatText("as is").text, "as is");
   EXPECT_EQ(NumberFormat("0.00;-0.00").FormatText("plain").text, "plain");
   EXPECT_EQ(NumberFormat(";;;").FormatText("hidden").text, "");
+  EXPECT_TRUE(NumberFormat(";;;").HidesAll());
+  EXPECT_TRUE(NumberFormat("[Red];;;").HidesAll());
+  for (const char* code : {";;", ";;;@", "0;;;", ";;;\" \"", "General"})
+    EXPECT_FALSE(NumberFormat(code).HidesAll()) << code;
   EXPECT_EQ(NumberFormat("@ @").FormatText("dup").text, "dup dup");
   Formatted f = NumberFormat("0;0;0;[Magenta]\"<\"@\">\"").FormatText("x");
   EXPECT_EQ(f.text, "<x>");
@@ -301,13 +322,40 @@ TEST(DateTest, TimesAndMinutes) {
   EXPECT_EQ(Show("[s]", 0.5), "43200");
   EXPECT_EQ(Show("h:mm:ss.000", 0.5 + 0.1234 / 86400), "12:00:00.123");
   EXPECT_EQ(Show("mm:ss.0", 0.00000578703703), "00:00.5");
-  EXPECT_EQ(Show("ss.00", 59.9999 / 86400), "00.00");  // rounds into the next minute
-  EXPECT_EQ(Show("yy yyyy e", 45000), "23 2023 2023");
-  EXPECT_EQ(Show("[$-411]gge\"\xe5\xb9\xb4\"m\"\xe6\x9c\x88\"", 45000),
-            "2023\xe5\xb9\xb4"
-            "3\xe6\x9c\x88");  // era names are not shown
+  EXPECT_EQ(Show("ss.00", 59.9999 / 86400), "00.00");           // rounds into the next minute
+  EXPECT_EQ(Show("yy yyyy e ee", 45000), "23 2023 2023 2023");  // without a Japanese locale
+  EXPECT_EQ(Show("ggg yyyy", 45000), " 2023");                  // eras are not shown
   EXPECT_EQ(Show("mmmm\\ yy\\ mm", 45000), "March 23 03");
   EXPECT_EQ(Show("0 \"g\"", 1), "1 g");
+}
+
+TEST(DateTest, JapaneseErasUnderAJapaneseLocale) {
+  const std::string nen = "\xe5\xb9\xb4", gatsu = "\xe6\x9c\x88", nichi = "\xe6\x97\xa5";
+  const std::string code = "ggge\"" + nen + "\"m\"" + gatsu + "\"d\"" + nichi + "\"";
+  const std::string reiwa3 =
+      "\xe4\xbb\xa4\xe5\x92\x8c"
+      "3" +
+      nen + "1" + gatsu + "1" + nichi;
+  EXPECT_EQ(Show("[$-411]" + code, 44197), reiwa3);
+  EXPECT_EQ(Show("[$-ja-JP]" + code, 44197), reiwa3);
+  EXPECT_EQ(Show("[$-ja-JP-x-gannen]" + code, 44197), reiwa3);
+  EXPECT_EQ(Show("[$-30411]" + code, 44197), reiwa3);
+  EXPECT_EQ(Show("[$-412]" + code, 44197), "2021" + nen + "1" + gatsu + "1" + nichi);
+  // Each era's last day and the next era's first, in each of the three lengths of name.
+  const char* code2 = "[$-411]g ee/gg e/ggg e";
+  EXPECT_EQ(Show(code2, 1), "M 33/\xe6\x98\x8e 33/\xe6\x98\x8e\xe6\xb2\xbb 33");  // 1900-01-01
+  EXPECT_EQ(Show(code2, 4594), "M 45/\xe6\x98\x8e 45/\xe6\x98\x8e\xe6\xb2\xbb 45");
+  EXPECT_EQ(Show(code2, 4595), "T 01/\xe5\xa4\xa7 1/\xe5\xa4\xa7\xe6\xad\xa3 1");
+  EXPECT_EQ(Show(code2, 9855), "T 15/\xe5\xa4\xa7 15/\xe5\xa4\xa7\xe6\xad\xa3 15");
+  EXPECT_EQ(Show(code2, 9856), "S 01/\xe6\x98\xad 1/\xe6\x98\xad\xe5\x92\x8c 1");
+  EXPECT_EQ(Show(code2, 32515), "S 64/\xe6\x98\xad 64/\xe6\x98\xad\xe5\x92\x8c 64");
+  EXPECT_EQ(Show(code2, 32516), "H 01/\xe5\xb9\xb3 1/\xe5\xb9\xb3\xe6\x88\x90 1");
+  EXPECT_EQ(Show(code2, 43585), "H 31/\xe5\xb9\xb3 31/\xe5\xb9\xb3\xe6\x88\x90 31");
+  EXPECT_EQ(Show(code2, 43586), "R 01/\xe4\xbb\xa4 1/\xe4\xbb\xa4\xe5\x92\x8c 1");
+  // The locale holds for the sections after it; "yyyy" stays the Western year.
+  EXPECT_EQ(Show("[$-411]yyyy;[Red]ge.m.d", -42124, true), "R1.5.1");
+  EXPECT_EQ(Show("[$-411]yyyy ge", 43586), "2019 R1");
+  EXPECT_EQ(Show("[$-411]ggg", 43586), "\xe4\xbb\xa4\xe5\x92\x8c");
 }
 
 TEST(DateTest, SystemDateAndTimeTags) {
