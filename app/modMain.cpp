@@ -619,9 +619,12 @@ int RunCommandLine(const RunRequest& request, RunStreams streams) {
     status = kExitUnusable;
   }
   if (options.WriteLog && !log.Empty()) {
-    std::string path = options.LogPath.empty() ? convert::DefaultLogPath() : options.LogPath;
+    // A log the user names may be a link (-l /dev/stdout); the dated one is never followed.
+    const bool named = !options.LogPath.empty();
+    std::string path = named ? options.LogPath : convert::DefaultLogPath();
     std::string error;
-    if (!log.AppendTo(path, error)) {
+    if (!log.AppendTo(path, error,
+                      named ? convert::RunLog::Links::Follow : convert::RunLog::Links::Refuse)) {
       err << "gridcast: cannot write the log file " << convert::OneLineField(path) << ": " << error
           << "\n";
       if (status == kExitConverted) status = kExitFailures;
