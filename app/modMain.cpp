@@ -24,6 +24,7 @@
 #include "files/AtomicFile.h"
 #include "files/Search.h"
 #include "files/modFuntions.h"
+#include "spreadsheet/WorkbookFormats.h"
 #include "support/Ascii.h"
 
 #ifdef _WIN32
@@ -273,9 +274,9 @@ struct Workbook {
 void Convert(Workbook& book, const convert::ConvertOptions& options) {
   if (!book.clashWith.empty()) {
     book.code = 103;
-    book.line = convert::Line103(book.source, "Its output path " + book.output +
-                                                  " is also that of " + book.clashWith +
-                                                  ", which comes first by path and keeps its pages");
+    book.line = convert::Line103(
+        book.source, "Its output path " + book.output + " is also that of " + book.clashWith +
+                         ", which comes first by path and keeps its pages");
   } else if (book.skip) {
     book.code = 101;
     book.line = convert::Line101(book.output);
@@ -367,9 +368,17 @@ std::string WindowsUsageText() {
 }
 
 std::string PosixUsageText() {
+  std::string formats;
+  for (const auto& [family, name] : spreadsheet::kWorkbookFamilies) {
+    std::string row = "  " + std::string(name);
+    row.resize(std::max<size_t>(row.size() + 2, 38), ' ');
+    formats += row + spreadsheet::WorkbookExtensions(family) + "\n";
+  }
   return "Usage: gridcast [options] FILE...\n"
-         "Converts spreadsheet workbooks (.xls, .xlt, .xlw) into HTML pages, one page per\n"
-         "worksheet: book.xls gives book_1.htm, book_2.htm, ...\n"
+         "Converts spreadsheet workbooks into HTML pages, one page per worksheet:\n"
+         "book.xls gives book_1.htm, book_2.htm, ... It reads (the format is told from\n"
+         "the file's bytes, not its name):\n" +
+         formats +
          "\n"
          "FILE is a workbook or a wildcard pattern such as \"data/*.xls\" (quote it).\n"
          "  -d, --dest DIR        write the pages into DIR, which must exist\n"
