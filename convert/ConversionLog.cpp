@@ -184,10 +184,10 @@ bool RunLog::AppendTo(const std::string& path, std::string& error, Links links) 
   if (links == Links::Refuse) flags |= O_NOFOLLOW;
   const int fd = open(path.c_str(), flags, 0666);
   if (fd < 0) {
-    error = errno == EISDIR                               ? "it is a folder"
-            : errno == ELOOP && links == Links::Refuse    ? "it is a symbolic link, which this log "
-                                                            "is never written through"
-                                                          : std::strerror(errno);
+    error = errno == EISDIR                            ? "it is a folder"
+            : errno == ELOOP && links == Links::Refuse ? "it is a symbolic link, which this log "
+                                                         "is never written through"
+                                                       : std::strerror(errno);
     return false;
   }
   struct stat status {};

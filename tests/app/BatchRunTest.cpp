@@ -82,18 +82,18 @@ TEST_F(BatchRun, APathIsConvertedOnceAndNamesStayOnOneLine) {
 }
 
 TEST_F(BatchRun, OfWorkbooksWithOneOutputTheFirstByPathIsConvertedInAnyOrderAndThroughLinks) {
-  for (const char* name : {"jan/data.xls", "feb/data.xls", "feb/data.xlt", "report.xls",
-                           "report.xlt"}) {
+  for (const char* name :
+       {"jan/data.xls", "feb/data.xls", "feb/data.xlt", "report.xls", "report.xlt"}) {
     fs::create_directories((temp.path() / "in" / name).parent_path());
     fs::copy_file(kBook, temp.path() / "in" / name);
   }
   fs::copy_file(kSource + "/examples/notes.xls", temp / "in/jan/data.xls",
                 fs::copy_options::overwrite_existing);
   fs::create_directory(temp.path() / "out");
-  const std::string clash = Text103(temp / "in/jan/data.xls",
-                                    "Its output path " + temp / "out/data.htm" +
-                                        " is also that of " + temp / "in/feb/data.xls" +
-                                        ", which comes first by path and keeps its pages");
+  const std::string clash =
+      Text103(temp / "in/jan/data.xls", "Its output path " + temp / "out/data.htm" +
+                                            " is also that of " + temp / "in/feb/data.xls" +
+                                            ", which comes first by path and keeps its pages");
   // Whatever the order of the list, and whichever share each worker converts.
   auto with = [](std::vector<std::string> args, std::initializer_list<std::string> more) {
     args.insert(args.end(), more);

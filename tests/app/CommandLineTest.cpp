@@ -175,9 +175,8 @@ TEST_F(CommandLine, TheDatedLogIsNeverWrittenThroughALinkANamedOneMayBe) {
   const std::string gridcast = temp / "bin/gridcast";
   fs::create_directories(temp / "bin");
   fs::copy_file(GRIDCAST_PATH, gridcast);
-  const std::string dated = temp / ("bin/" + fs::path(quillane::convert::DefaultLogPath())
-                                                 .filename()
-                                                 .string());
+  const std::string dated =
+      temp / ("bin/" + fs::path(quillane::convert::DefaultLogPath()).filename().string());
   const std::string mine = temp.Write("mine.txt", "mine\n");
   fs::create_symlink(mine, dated);
   const std::string err = temp / "err.txt";
