@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <iterator>
 #include <mutex>
@@ -288,6 +289,49 @@ void Convert(Workbook& book, const convert::ConvertOptions& options) {
     book.code = static_cast<int>(result.code);
     book.line = std::move(result.line);
   }
+}
+
+// Converts the workbooks on `jobs` threads, which take them in list order; `record` is called on
+// this thread for each one, in list order, once all before it are recorded. A stop lets every
+// worker finish the workbook it holds.
+void ConvertSeveralAtATime(std::vector<Workbook>& books, size_t jobs,
+                           const convert::ConvertOptions& options, Progress& progress,
+                           const size_t& finished, const std::function<void(Workbook&)>& record) {
+  std::mutex mutex;
+  std::condition_variable changed;
+  size_t next = 0, running = jobs;
+  auto work = [&] {
+    std::unique_lock lock(mutex);
+    while (next < books.size() && !StopSignal()) {
+      Workbook& book = books[next++];
+      lock.unlock();
+      Convert(book, options);
+      lock.lock();
+      book.done = true;
+      changed.notify_all();
+    }
+    --running;
+    changed.notify_all();
+  };
+  std::vector<std::thread> workers;
+  for (size_t i = 0; i < jobs; ++i) workers.emplace_back(work);
+  std::unique_lock lock(mutex);
+  size_t printed = 0;
+  for (;;) {
+    progress.Show(finished, books.size(), next < books.size() ? books[next].source : "");
+    changed.wait(lock,
+                 [&] { return (printed < books.size() && books[printed].done) || running == 0; });
+    while (printed < books.size() && books[printed].done) {
+      Workbook& book = books[printed++];
+      lock.unlock();
+      progress.Clear();
+      record(book);
+      lock.lock();
+    }
+    if (running == 0) break;
+  }
+  lock.unlock();
+  for (std::thread& worker : workers) worker.join();
 }
 
 // The workbooks of the file list, each path once, in list order. Workbooks whose output paths
@@ -584,43 +628,7 @@ int RunCommandLine(const RunRequest& request, RunStreams streams) {
         record(book);
       }
     } else {
-      // Workers take the workbooks in list order; this thread prints each line once all the
-      // lines before it are printed. A stop lets every worker finish the workbook it holds.
-      std::mutex mutex;
-      std::condition_variable changed;
-      size_t next = 0, running = jobs;
-      auto work = [&] {
-        std::unique_lock lock(mutex);
-        while (next < books.size() && !StopSignal()) {
-          Workbook& book = books[next++];
-          lock.unlock();
-          Convert(book, options);
-          lock.lock();
-          book.done = true;
-          changed.notify_all();
-        }
-        --running;
-        changed.notify_all();
-      };
-      std::vector<std::thread> workers;
-      for (size_t i = 0; i < jobs; ++i) workers.emplace_back(work);
-      std::unique_lock lock(mutex);
-      size_t printed = 0;
-      for (;;) {
-        progress.Show(finished, total, next < books.size() ? books[next].source : "");
-        changed.wait(
-            lock, [&] { return (printed < books.size() && books[printed].done) || running == 0; });
-        while (printed < books.size() && books[printed].done) {
-          Workbook& book = books[printed++];
-          lock.unlock();
-          progress.Clear();
-          record(book);
-          lock.lock();
-        }
-        if (running == 0) break;
-      }
-      lock.unlock();
-      for (std::thread& worker : workers) worker.join();
+      ConvertSeveralAtATime(books, jobs, options, progress, finished, record);
     }
     progress.Clear();
   } else {
