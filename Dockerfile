@@ -3,7 +3,7 @@
 #   docker build -t quillane/gridcast:0.1.0 .
 FROM debian:12 AS build
 RUN apt-get update -q && apt-get install -y -q --no-install-recommends \
-      g++ cmake ninja-build pkg-config nettle-dev && rm -rf /var/lib/apt/lists/*
+      g++ cmake ninja-build pkg-config nettle-dev libexpat1-dev && rm -rf /var/lib/apt/lists/*
 WORKDIR /src
 COPY . .
 RUN cmake -S . -B /build -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLANE_WITH_QT=OFF \
@@ -12,7 +12,7 @@ RUN cmake -S . -B /build -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLANE_WITH_QT=
  && strip /build/app/gridcast
 
 FROM debian:12-slim
-RUN apt-get update -q && apt-get install -y -q --no-install-recommends libnettle8 \
+RUN apt-get update -q && apt-get install -y -q --no-install-recommends libnettle8 libexpat1 \
  && rm -rf /var/lib/apt/lists/* && useradd --create-home --uid 10001 gridcast
 COPY --from=build /build/app/gridcast /usr/bin/gridcast
 USER gridcast

@@ -9,12 +9,14 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <iterator>
 #include <mutex>
 #include <system_error>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "app/PosixArguments.h"
 #include "app/modArguments.h"
@@ -23,12 +25,14 @@
 #include "files/AtomicFile.h"
 #include "files/Search.h"
 #include "files/modFuntions.h"
+#include "spreadsheet/WorkbookFormats.h"
 #include "support/Ascii.h"
 
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -225,6 +229,38 @@ uint64_t StableHash(const std::string& text) {
   return hash;
 }
 
+// A workbook path as every worker of a sharded run spells it: lexically normal, and relative to
+// the current folder when it lies inside it.
+std::string RunKey(const std::string& path, const std::string& currentFolder) {
+  std::string key = NormalKey(path);
+  std::string folder = NormalKey(currentFolder);
+  if (!folder.empty() && !files::IsSeparator(folder.back())) folder += files::kSeparator;
+  if (key.size() > folder.size() && key.compare(0, folder.size(), folder) == 0) {
+    key.erase(0, folder.size());
+  }
+  return key;
+}
+
+// The file an output path names, whatever the spelling of its folder: the folder's device and
+// inode (a linked folder and its target are one folder) and the file name. The lexically normal
+// path when the folder cannot be looked at.
+std::string OutputKey(const std::string& output) {
+  const std::filesystem::path path(output);
+#ifndef _WIN32
+  std::string folder = path.parent_path().string();
+  struct stat status {};
+  if (stat(folder.empty() ? "." : folder.c_str(), &status) == 0) {
+    return std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino) + "/" +
+           path.filename().string();
+  }
+#else
+  std::error_code ec;
+  std::filesystem::path folder = std::filesystem::weakly_canonical(path.parent_path(), ec);
+  if (!ec) return NormalKey((folder / path.filename()).string());
+#endif
+  return NormalKey(output);
+}
+
 // One workbook of the run: what it needs before its conversion, and how it ended.
 struct Workbook {
   std::string source;
@@ -241,7 +277,7 @@ void Convert(Workbook& book, const convert::ConvertOptions& options) {
     book.code = 103;
     book.line = convert::Line103(
         book.source, "Its output path " + book.output + " is also that of " + book.clashWith +
-                         ", earlier in this run, whose pages it would replace");
+                         ", which comes first by path and keeps its pages");
   } else if (book.skip) {
     book.code = 101;
     book.line = convert::Line101(book.output);
@@ -253,6 +289,79 @@ void Convert(Workbook& book, const convert::ConvertOptions& options) {
     book.code = static_cast<int>(result.code);
     book.line = std::move(result.line);
   }
+}
+
+// Converts the workbooks on `jobs` threads, which take them in list order; `record` is called on
+// this thread for each one, in list order, once all before it are recorded. A stop lets every
+// worker finish the workbook it holds.
+void ConvertSeveralAtATime(std::vector<Workbook>& books, size_t jobs,
+                           const convert::ConvertOptions& options, Progress& progress,
+                           const size_t& finished, const std::function<void(Workbook&)>& record) {
+  std::mutex mutex;
+  std::condition_variable changed;
+  size_t next = 0, running = jobs;
+  auto work = [&] {
+    std::unique_lock lock(mutex);
+    while (next < books.size() && !StopSignal()) {
+      Workbook& book = books[next++];
+      lock.unlock();
+      Convert(book, options);
+      lock.lock();
+      book.done = true;
+      changed.notify_all();
+    }
+    --running;
+    changed.notify_all();
+  };
+  std::vector<std::thread> workers;
+  for (size_t i = 0; i < jobs; ++i) workers.emplace_back(work);
+  std::unique_lock lock(mutex);
+  size_t printed = 0;
+  for (;;) {
+    progress.Show(finished, books.size(), next < books.size() ? books[next].source : "");
+    changed.wait(lock,
+                 [&] { return (printed < books.size() && books[printed].done) || running == 0; });
+    while (printed < books.size() && books[printed].done) {
+      Workbook& book = books[printed++];
+      lock.unlock();
+      progress.Clear();
+      record(book);
+      lock.lock();
+    }
+    if (running == 0) break;
+  }
+  lock.unlock();
+  for (std::thread& worker : workers) worker.join();
+}
+
+// The workbooks of the file list, each path once, in list order. Workbooks whose output paths
+// name one file clash: the one whose path sorts first (as RunKey spells it) is converted, the
+// others get line 103. Both are decided over the whole list and do not depend on its order, so
+// every share of a sharded run agrees.
+std::vector<Workbook> PlanWorkbooks(const std::vector<std::string>& list,
+                                    const std::string& outputFolder,
+                                    const std::string& currentFolder) {
+  std::vector<Workbook> books;
+  std::vector<std::string> order, outputs;
+  std::unordered_set<std::string> sources;
+  std::unordered_map<std::string, size_t> first;  // output key -> the book that goes first
+  for (const std::string& source : list) {
+    if (!sources.insert(NormalKey(source)).second) continue;
+    Workbook book;
+    book.source = source;
+    book.output = files::ChangeExtension(source, ".htm");
+    if (!outputFolder.empty()) book.output = files::PlaceInFolder(book.output, outputFolder);
+    order.push_back(RunKey(source, currentFolder));
+    outputs.push_back(OutputKey(book.output));
+    auto [it, fresh] = first.emplace(outputs.back(), books.size());
+    if (!fresh && order.back() < order[it->second]) it->second = books.size();
+    books.push_back(std::move(book));
+  }
+  for (size_t i = 0; i < books.size(); ++i) {
+    const size_t winner = first.at(outputs[i]);
+    if (winner != i) books[i].clashWith = books[winner].source;
+  }
+  return books;
 }
 
 }  // namespace
@@ -270,13 +379,9 @@ void StopRun(int signal) noexcept {
 int StopSignal() noexcept { return stopSignal.load(); }
 
 int ShardOf(const std::string& path, const std::string& currentFolder, int shardCount) {
-  std::string key = NormalKey(path);
-  std::string folder = NormalKey(currentFolder);
-  if (!folder.empty() && !files::IsSeparator(folder.back())) folder += files::kSeparator;
-  if (key.size() > folder.size() && key.compare(0, folder.size(), folder) == 0) {
-    key.erase(0, folder.size());
-  }
-  return static_cast<int>(StableHash(key) % static_cast<uint64_t>(shardCount)) + 1;
+  return static_cast<int>(StableHash(RunKey(path, currentFolder)) %
+                          static_cast<uint64_t>(shardCount)) +
+         1;
 }
 
 std::string WindowsUsageText() {
@@ -307,9 +412,17 @@ std::string WindowsUsageText() {
 }
 
 std::string PosixUsageText() {
+  std::string formats;
+  for (const auto& [family, name] : spreadsheet::kWorkbookFamilies) {
+    std::string row = "  " + std::string(name);
+    row.resize(std::max<size_t>(row.size() + 2, 38), ' ');
+    formats += row + spreadsheet::WorkbookExtensions(family) + "\n";
+  }
   return "Usage: gridcast [options] FILE...\n"
-         "Converts spreadsheet workbooks (.xls, .xlt, .xlw) into HTML pages, one page per\n"
-         "worksheet: book.xls gives book_1.htm, book_2.htm, ...\n"
+         "Converts spreadsheet workbooks into HTML pages, one page per worksheet:\n"
+         "book.xls gives book_1.htm, book_2.htm, ... It reads (the format is told from\n"
+         "the file's bytes, not its name):\n" +
+         formats +
          "\n"
          "FILE is a workbook or a wildcard pattern such as \"data/*.xls\" (quote it).\n"
          "  -d, --dest DIR        write the pages into DIR, which must exist\n"
@@ -487,22 +600,7 @@ int RunCommandLine(const RunRequest& request, RunStreams streams) {
     ExpandFileList(request.entries, expanded, options.IncludeSubfolders, &err);
     expanded.insert(expanded.end(), listed.begin(), listed.end());
 
-    // Each path once; a later workbook with the output path of an earlier one is a clash. Both
-    // are decided over the whole list, so every share of a sharded run agrees.
-    std::vector<Workbook> books;
-    std::unordered_map<std::string, size_t> sources, outputs;
-    for (const std::string& source : expanded) {
-      if (!sources.emplace(NormalKey(source), books.size()).second) continue;
-      Workbook book;
-      book.source = source;
-      book.output = files::ChangeExtension(source, ".htm");
-      if (!options.OutputFolder.empty()) {
-        book.output = files::PlaceInFolder(book.output, options.OutputFolder);
-      }
-      auto [earlier, first] = outputs.emplace(NormalKey(book.output), books.size());
-      if (!first) book.clashWith = books[earlier->second].source;
-      books.push_back(std::move(book));
-    }
+    std::vector<Workbook> books = PlanWorkbooks(expanded, options.OutputFolder, CurrentFolder());
     if (request.shardCount > 0) {
       const std::string here = CurrentFolder();
       std::erase_if(books, [&](const Workbook& book) {
@@ -530,43 +628,7 @@ int RunCommandLine(const RunRequest& request, RunStreams streams) {
         record(book);
       }
     } else {
-      // Workers take the workbooks in list order; this thread prints each line once all the
-      // lines before it are printed. A stop lets every worker finish the workbook it holds.
-      std::mutex mutex;
-      std::condition_variable changed;
-      size_t next = 0, running = jobs;
-      auto work = [&] {
-        std::unique_lock lock(mutex);
-        while (next < books.size() && !StopSignal()) {
-          Workbook& book = books[next++];
-          lock.unlock();
-          Convert(book, options);
-          lock.lock();
-          book.done = true;
-          changed.notify_all();
-        }
-        --running;
-        changed.notify_all();
-      };
-      std::vector<std::thread> workers;
-      for (size_t i = 0; i < jobs; ++i) workers.emplace_back(work);
-      std::unique_lock lock(mutex);
-      size_t printed = 0;
-      for (;;) {
-        progress.Show(finished, total, next < books.size() ? books[next].source : "");
-        changed.wait(
-            lock, [&] { return (printed < books.size() && books[printed].done) || running == 0; });
-        while (printed < books.size() && books[printed].done) {
-          Workbook& book = books[printed++];
-          lock.unlock();
-          progress.Clear();
-          record(book);
-          lock.lock();
-        }
-        if (running == 0) break;
-      }
-      lock.unlock();
-      for (std::thread& worker : workers) worker.join();
+      ConvertSeveralAtATime(books, jobs, options, progress, finished, record);
     }
     progress.Clear();
   } else {
@@ -574,9 +636,12 @@ int RunCommandLine(const RunRequest& request, RunStreams streams) {
     status = kExitUnusable;
   }
   if (options.WriteLog && !log.Empty()) {
-    std::string path = options.LogPath.empty() ? convert::DefaultLogPath() : options.LogPath;
+    // A log the user names may be a link (-l /dev/stdout); the dated one is never followed.
+    const bool named = !options.LogPath.empty();
+    std::string path = named ? options.LogPath : convert::DefaultLogPath();
     std::string error;
-    if (!log.AppendTo(path, error)) {
+    if (!log.AppendTo(path, error,
+                      named ? convert::RunLog::Links::Follow : convert::RunLog::Links::Refuse)) {
       err << "gridcast: cannot write the log file " << convert::OneLineField(path) << ": " << error
           << "\n";
       if (status == kExitConverted) status = kExitFailures;

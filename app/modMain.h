@@ -61,8 +61,9 @@ std::string PosixUsageText();
 
 // Runs a command-line request: converts every workbook of its file list and appends the log
 // lines. Returns the exit status. The file list is expanded, a path named twice (compared in its
-// lexically normal form) is kept once, a workbook whose output path is that of a workbook before
-// it gets line 103, and with shardCount only the workbooks of the chosen share are converted.
+// lexically normal form) is kept once, of workbooks whose output paths name one file (through any
+// spelling or link of its folder) all but the one whose path sorts first get line 103, and with
+// shardCount only the workbooks of the chosen share are converted.
 // Whether an output path exists (line 101) is decided before the first workbook is converted.
 // Up to `jobs` workbooks are converted at a time; lines are printed and logged in list order.
 // After StopRun, no further workbook is started; the run ends with kExitSignalBase + signal.

@@ -33,10 +33,24 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Quillane")
 set(CPACK_PACKAGE_CONTACT "Quillane developers <quillane@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Batch converter of spreadsheet workbooks into static HTML pages")
+# The extensions the engine reads, from its one list (spreadsheet/WorkbookFormats.h).
+set(QUILLANE_FORMATS_HEADER ${CMAKE_SOURCE_DIR}/spreadsheet/WorkbookFormats.h)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${QUILLANE_FORMATS_HEADER})
+file(STRINGS ${QUILLANE_FORMATS_HEADER} QUILLANE_FORMAT_ROWS REGEX "^ *{\"\\.[a-z]+\",")
+set(QUILLANE_EXTENSIONS "")
+foreach(row IN LISTS QUILLANE_FORMAT_ROWS)
+  string(REGEX MATCH "\\.[a-z]+" extension "${row}")
+  list(APPEND QUILLANE_EXTENSIONS ${extension})
+endforeach()
+list(LENGTH QUILLANE_EXTENSIONS QUILLANE_EXTENSION_COUNT)
+if(QUILLANE_EXTENSION_COUNT LESS 3)
+  message(FATAL_ERROR "No workbook extensions read from ${QUILLANE_FORMATS_HEADER}")
+endif()
+list(JOIN QUILLANE_EXTENSIONS " " QUILLANE_EXTENSION_TEXT)
 set(CPACK_PACKAGE_DESCRIPTION
-  "gridcast turns .xls, .xlt and .xlw workbooks (BIFF2 to BIFF8, encrypted ones included) into\n\
-static HTML pages, one per worksheet, in batches, with one coded log line per workbook. It\n\
-needs no display and no office suite.")
+  "gridcast turns spreadsheet workbooks (${QUILLANE_EXTENSION_TEXT}; encrypted .xls and .xlsx\n\
+ones included) into static HTML pages, one per worksheet, in batches, with one coded log line\n\
+per workbook. It needs no display and no office suite.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

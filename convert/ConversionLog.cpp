@@ -11,6 +11,9 @@
 #include "files/modFuntions.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #else
 #include <io.h>
@@ -147,12 +150,15 @@ void RunLog::Gather(const std::string& line) {
   }
 }
 
-bool RunLog::AppendTo(const std::string& path, std::string& error) const {
+bool RunLog::AppendTo(const std::string& path, std::string& error, Links links) const {
   if (text_.empty()) return true;
   if (path.empty()) {
     error = "no log file named";
     return false;
   }
+  const std::string block = text_ + "\r\n";
+#ifdef _WIN32
+  (void)links;
   if (files::IsDirectory(path)) {
     error = "it is a folder";
     return false;
@@ -162,15 +168,58 @@ bool RunLog::AppendTo(const std::string& path, std::string& error) const {
     error = std::strerror(errno);
     return false;
   }
-  std::string block = text_ + "\r\n";
+  const long before = std::ftell(file);
   size_t written = std::fwrite(block.data(), 1, block.size(), file);
   int writeErrno = errno;
+  if (written == block.size() && std::fflush(file) != 0) written = 0, writeErrno = errno;
+  if (written != block.size() && before >= 0) _chsize(_fileno(file), before);
   bool closed = std::fclose(file) == 0;
   if (written != block.size() || !closed) {
     error = std::strerror(written != block.size() ? writeErrno : errno);
     return false;
   }
   return true;
+#else
+  int flags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC;
+  if (links == Links::Refuse) flags |= O_NOFOLLOW;
+  const int fd = open(path.c_str(), flags, 0666);
+  if (fd < 0) {
+    error = errno == EISDIR                            ? "it is a folder"
+            : errno == ELOOP && links == Links::Refuse ? "it is a symbolic link, which this log "
+                                                         "is never written through"
+                                                       : std::strerror(errno);
+    return false;
+  }
+  struct stat status {};
+  const bool plain = fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+  off_t before = 0;
+  if (plain) {
+    while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    before = lseek(fd, 0, SEEK_END);
+  }
+  int failure = 0;
+  for (size_t done = 0; done < block.size() && !failure;) {
+    const ssize_t n = write(fd, block.data() + done, block.size() - done);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+    } else if (n < 0 && errno != EINTR) {
+      failure = errno;
+    } else if (n == 0) {
+      failure = EIO;
+    }
+  }
+  if (failure && plain && before >= 0) {
+    while (ftruncate(fd, before) != 0 && errno == EINTR) {
+    }
+  }
+  if (close(fd) != 0 && !failure && errno != EINTR) failure = errno;
+  if (failure) {
+    error = std::strerror(failure);
+    return false;
+  }
+  return true;
+#endif
 }
 
 }  // namespace quillane::convert

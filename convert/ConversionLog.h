@@ -54,10 +54,14 @@ class RunLog {
   void Gather(const std::string& line);
   const std::string& Text() const { return text_; }
   bool Empty() const { return text_.empty(); }
-  // Appends the text and a CR LF to `path` in one write (the file is created when missing).
-  // Nothing is written when the run has no lines. False, with `error` set, when the file
-  // could not be opened or written.
-  bool AppendTo(const std::string& path, std::string& error) const;
+  // Whether AppendTo writes through a symbolic link at the path: a log the user named may be one
+  // (-l /dev/stdout); the default dated log never is, so that nobody can plant one there.
+  enum class Links { Follow, Refuse };
+  // Appends the text and a CR LF to `path` in one write (the file is created when missing), whole
+  // or not at all: a write that fails part-way (a full disk) cuts a plain file back to the size it
+  // had. Runs appending to one file at once take turns. Nothing is written when the run has no
+  // lines. False, with `error` set, when the file could not be opened or written.
+  bool AppendTo(const std::string& path, std::string& error, Links links = Links::Follow) const;
 
  private:
   std::string text_;

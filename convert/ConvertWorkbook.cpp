@@ -98,6 +98,20 @@ void RemoveOwnFolder(const std::string& folder) {
          ")");
 }
 
+// Publishes a sheet; when that fails (a full disk), a supporting folder that the attempt made is
+// removed again with what it wrote there, so no empty folder is left beside the old page.
+void PublishSheet(spreadsheet::OpenWorkbook& book, int index, const std::string& page,
+                  const std::string& folder) {
+  std::error_code ec;
+  const bool existed = fs::symlink_status(folder, ec).type() != fs::file_type::not_found;
+  try {
+    book.Publish(index, page);
+  } catch (...) {
+    if (!existed) publish::RemoveSupportingFolder(folder);
+    throw;
+  }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -172,8 +186,8 @@ ConvertResult ConvertWorkbook(const std::string& source, const std::string& outp
         std::lock_guard lock(pagesMutex);
         PagesOfThisRun().insert(page);
       }
-      book->Publish(i, page);
       const std::string folder = files::ChangeExtension(page, ".files");
+      PublishSheet(*book, i, page, folder);
       if (!options.CreateFilesDir) RemoveOwnFolder(folder);
       if (options.Compress) {
         CompactHtml(page);

@@ -37,11 +37,6 @@ std::string PercentDecoded(std::string_view text) {
   return out;
 }
 
-bool IsPlainName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." &&
-         name.find_first_of("/\\") == std::string::npos && name.find('\0') == std::string::npos;
-}
-
 // What stands at a path, without following a link: false when nothing does.
 bool Occupied(const fs::path& path) {
   std::error_code ec;
@@ -96,6 +91,20 @@ std::string FileListOf(const std::vector<std::string>& names, const std::string&
 
 }  // namespace
 
+bool IsOwnFileName(std::string_view name) {
+  if (name == kFileList) return true;
+  static constexpr std::string_view kImage = "image";
+  if (name.substr(0, kImage.size()) != kImage) return false;
+  size_t dot = kImage.size();
+  while (dot < name.size() && name[dot] >= '0' && name[dot] <= '9') ++dot;
+  if (dot - kImage.size() < 3 || dot == name.size() || name[dot] != '.') return false;
+  const std::string_view extension = name.substr(dot + 1);
+  for (std::string_view ours : {"png", "jpg", "dib", "emf", "wmf", "pct", "tif", "svg"}) {
+    if (extension == ours) return true;
+  }
+  return false;
+}
+
 fs::path SupportingFolder(const fs::path& page) {
   fs::path folder = page;
   folder.replace_extension(".files");
@@ -114,7 +123,7 @@ std::vector<std::string> ListedFiles(const fs::path& folder) {
     const size_t end = text.find('"', at);
     if (end == std::string::npos) break;
     std::string name = PercentDecoded(std::string_view(text).substr(at, end - at));
-    if (IsPlainName(name) && std::find(names.begin(), names.end(), name) == names.end()) {
+    if (IsOwnFileName(name) && std::find(names.begin(), names.end(), name) == names.end()) {
       names.push_back(std::move(name));
     }
     at = end;
@@ -141,6 +150,13 @@ std::vector<std::string> RemoveSupportingFolder(const fs::path& folder) {
 }
 
 void WritePage(const Page& page, const fs::path& path) {
+  // A name a later run would not know as ours would be somebody else's file from then on.
+  for (const PageFile& f : page.files) {
+    if (!IsOwnFileName(f.name)) {
+      throw PublishError("The page names a supporting file " + f.name +
+                         " of a shape this program does not write");
+    }
+  }
   const fs::path folder = SupportingFolder(path);
   std::error_code ec;
   const fs::file_status status = fs::symlink_status(path, ec);

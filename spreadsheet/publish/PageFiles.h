@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "spreadsheet/model/Workbook.h"
@@ -29,8 +30,14 @@ void PublishSheet(const model::Workbook& book, size_t sheetIndex,
 // Writes a rendered page (see PublishSheet).
 void WritePage(const Page& page, const std::filesystem::path& path);
 
+// Whether `name` has a shape of the names this program writes into a supporting folder:
+// filelist.xml, and image001.png, image002.svg, ... (three or more digits; the extensions of
+// pictures and charts: png, jpg, dib, emf, wmf, pct, tif, svg). Nothing else is ever written there,
+// so nothing else is ever replaced or removed there, whatever a filelist.xml says.
+bool IsOwnFileName(std::string_view name);
+
 // The names of the files the folder's filelist.xml says we wrote there, filelist.xml included;
-// empty when the folder holds no filelist.xml. Only plain names (no folders, no "..") count.
+// empty when the folder holds no filelist.xml. Only names of our shapes (IsOwnFileName) count.
 std::vector<std::string> ListedFiles(const std::filesystem::path& folder);
 
 // Removes the files of a supporting folder that its filelist.xml names (plain files only, never

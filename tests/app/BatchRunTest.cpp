@@ -81,30 +81,54 @@ TEST_F(BatchRun, APathIsConvertedOnceAndNamesStayOnOneLine) {
   EXPECT_EQ(LineCount(ReadFile(temp / "run.log")), 2u);
 }
 
-TEST_F(BatchRun, ALaterWorkbookWithTheSameOutputPathIsA103) {
-  for (const char* name : {"jan/data.xls", "feb/data.xls", "report.xls", "report.xlt"}) {
+TEST_F(BatchRun, OfWorkbooksWithOneOutputTheFirstByPathIsConvertedInAnyOrderAndThroughLinks) {
+  for (const char* name :
+       {"jan/data.xls", "feb/data.xls", "feb/data.xlt", "report.xls", "report.xlt"}) {
     fs::create_directories((temp.path() / "in" / name).parent_path());
     fs::copy_file(kBook, temp.path() / "in" / name);
   }
   fs::copy_file(kSource + "/examples/notes.xls", temp / "in/jan/data.xls",
                 fs::copy_options::overwrite_existing);
   fs::create_directory(temp.path() / "out");
-  GridcastRun run = RunGridcast(
-      temp.str(), {"in/jan/data.xls", "in/feb/data.xls", "-d", "out", "--log", "run.log", "-j2"});
-  EXPECT_EQ(run.status, 1);
-  ASSERT_EQ(run.lines.size(), 2u) << run.out;
-  EXPECT_EQ(CodedPart(run.lines[0]), Text100(temp / "in/jan/data.xls", temp / "out/data.htm"));
-  EXPECT_EQ(
-      CodedPart(run.lines[1]),
-      Text103(temp / "in/feb/data.xls", "Its output path " + temp / "out/data.htm" +
-                                            " is also that of " + temp / "in/jan/data.xls" +
-                                            ", earlier in this run, whose pages it would replace"));
-  // Only the first workbook's pages (notes.xls has two sheets; the other three).
-  EXPECT_EQ(Contents(temp.path() / "out").size(), 2u);
+  const std::string clash =
+      Text103(temp / "in/jan/data.xls", "Its output path " + temp / "out/data.htm" +
+                                            " is also that of " + temp / "in/feb/data.xls" +
+                                            ", which comes first by path and keeps its pages");
+  // Whatever the order of the list, and whichever share each worker converts.
+  auto with = [](std::vector<std::string> args, std::initializer_list<std::string> more) {
+    args.insert(args.end(), more);
+    return args;
+  };
+  std::vector<std::string> coded;
+  for (const char* order : {"jf", "fj"}) {
+    std::vector<std::string> args = {"in/jan/data.xls", "in/feb/data.xls"};
+    if (order[0] == 'f') std::swap(args[0], args[1]);
+    GridcastRun run = RunGridcast(temp.str(), with(args, {"-d", "out", "-l", "run.log", "-j2"}));
+    EXPECT_EQ(run.status, 1);
+    ASSERT_EQ(run.lines.size(), 2u) << run.out;
+    EXPECT_EQ(CodedPart(run.lines[order[0] == 'j' ? 0 : 1]), clash);
+    for (const char* shard : {"1/2", "2/2"}) {
+      std::swap(args[0], args[1]);
+      run = RunGridcast(temp.str(), with(args, {"-d", "out", "-l", "run.log", "--shard", shard}));
+      for (const std::string& line : run.lines) coded.push_back(CodedPart(line));
+    }
+  }
+  std::sort(coded.begin(), coded.end());
+  const std::string converted = Text100(temp / "in/feb/data.xls", temp / "out/data.htm");
+  EXPECT_EQ(coded, (std::vector<std::string>{converted, converted, clash, clash}));
+  EXPECT_EQ(Contents(temp.path() / "out").size(), 3u);  // feb/data.xls has three sheets
 
-  run = RunGridcast(temp.str(), {"in/report.xl?", "--log", "run.log"});
+  GridcastRun run = RunGridcast(temp.str(), {"in/report.xl?", "--log", "run.log"});
   ASSERT_EQ(run.lines.size(), 2u) << run.out;
   EXPECT_NE(CodedPart(run.lines[1]).find("  103, Convert " + temp / "in/report.xlt"),
+            std::string::npos);
+
+  // Through a linked folder: link/data.xlt writes the pages of feb/data.xls.
+  fs::create_directory_symlink("feb", temp.path() / "in/link");
+  run = RunGridcast(temp.str(), {"in/link/data.xlt", "in/feb/data.xls", "--log", "run.log"});
+  ASSERT_EQ(run.lines.size(), 2u) << run.out;
+  EXPECT_EQ(CodedPart(run.lines[1]), Text100(temp / "in/feb/data.xls", temp / "in/feb/data.htm"));
+  EXPECT_NE(CodedPart(run.lines[0]).find("  103, Convert " + temp / "in/link/data.xlt"),
             std::string::npos);
 }
 

@@ -170,6 +170,29 @@ TEST_F(CommandLine, ALogThatCannotBeWrittenIsNamedAndGivesStatus1) {
   EXPECT_NE(run.err.find("cannot write the log file " + log), std::string::npos) << run.err;
 }
 
+TEST_F(CommandLine, TheDatedLogIsNeverWrittenThroughALinkANamedOneMayBe) {
+  std::string book = Copy(kData + "three-sheets.xls", "book.xls");
+  const std::string gridcast = temp / "bin/gridcast";
+  fs::create_directories(temp / "bin");
+  fs::copy_file(GRIDCAST_PATH, gridcast);
+  const std::string dated =
+      temp / ("bin/" + fs::path(quillane::convert::DefaultLogPath()).filename().string());
+  const std::string mine = temp.Write("mine.txt", "mine\n");
+  fs::create_symlink(mine, dated);
+  const std::string err = temp / "err.txt";
+  auto run = [&](const std::string& options) {
+    const std::string command = ShellQuote(gridcast) + " " + options + " " + ShellQuote(book) +
+                                " >/dev/null 2>" + ShellQuote(err) + " </dev/null";
+    return WEXITSTATUS(std::system(command.c_str()));
+  };
+  EXPECT_EQ(run(""), 1);
+  EXPECT_NE(ReadFile(err).find("cannot write the log file " + dated), std::string::npos);
+  EXPECT_EQ(ReadFile(mine), "mine\n");
+  EXPECT_EQ(run("-o -l " + ShellQuote(dated)), 0) << ReadFile(err);
+  EXPECT_EQ(ReadFile(mine).substr(0, 5), "mine\n");
+  EXPECT_EQ(CodedPart(ReadFile(mine).substr(5)), Text100(book, temp / "in/book.htm") + "\r\n");
+}
+
 TEST_F(CommandLine, NoWorkbooksWritesNoLog) {
   GridcastRun run = RunGridcast(temp.str(), {"in/*.xls", "-c", "--log=run.log"});
   EXPECT_EQ(run.status, 0);

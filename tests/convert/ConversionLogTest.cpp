@@ -103,3 +103,25 @@ TEST(RunLog, ReportsAPathThatCannotBeWritten) {
   EXPECT_FALSE(error.empty());
   EXPECT_FALSE(log.AppendTo(temp.str(), error));  // a folder
 }
+
+TEST(RunLog, AnAppendIsWholeOrNothingAndLinksAreFollowedOnlyWhenAllowed) {
+  TempFolder temp;
+  const std::string path = temp.Write("run.log", "old\r\n");
+  RunLog log;
+  log.Gather(std::string(200, 'x'));
+  std::string error;
+  bool appended = true;
+  // A disk that is full 50 bytes on: the block does not fit.
+  quillane::testing::WithFileSizeLimit(55, [&] { appended = log.AppendTo(path, error); });
+  EXPECT_FALSE(appended);
+  EXPECT_EQ(ReadFile(path), "old\r\n");
+
+  fs::create_symlink("run.log", temp / "link.log");
+  RunLog line;
+  line.Gather("line");
+  EXPECT_FALSE(line.AppendTo(temp / "link.log", error, RunLog::Links::Refuse));
+  EXPECT_NE(error.find("symbolic link"), std::string::npos) << error;
+  EXPECT_EQ(ReadFile(path), "old\r\n");
+  ASSERT_TRUE(line.AppendTo(temp / "link.log", error)) << error;
+  EXPECT_EQ(ReadFile(path), "old\r\nline\r\n");
+}

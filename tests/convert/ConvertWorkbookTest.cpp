@@ -208,7 +208,23 @@ TEST_F(ConvertRealWorkbook, PagesAreReplacedWholeOrNotAtAll) {
   EXPECT_EQ(ReadFile(temp / "book_2.htm"), "the old second page");
   for (const auto& entry : fs::recursive_directory_iterator(temp.path())) {
     EXPECT_EQ(entry.path().string().find("gridcast-tmp"), std::string::npos) << entry.path();
+    EXPECT_NE(entry.path().extension(), ".files") << "left behind: " << entry.path();
   }
+}
+
+TEST_F(ConvertRealWorkbook, AForgedFileListRemovesOnlyNamesOfTheShapesWeWrite) {
+  ASSERT_EQ(Convert(source, output, true, true), 100) << line;
+  const std::string notes = temp.Write("book_1.files/notes.txt", "mine");
+  const std::string image = temp.Write("book_1.files/image1.png", "mine too");
+  temp.Write("book_1.files/filelist.xml",
+             "<filelist><file href=\"notes.txt\"/><file href=\"image1.png\"/>"
+             "<file href=\"filelist.xml\"/></filelist>");
+  SetNoticeHook([](const std::string&) {});
+  ASSERT_EQ(Convert(source, output, true, true), 100) << line;  // replaces the folder's files
+  ASSERT_EQ(Convert(source, output), 100) << line;              // removes the folder
+  SetNoticeHook(nullptr);
+  EXPECT_EQ(ReadFile(notes), "mine");
+  EXPECT_EQ(ReadFile(image), "mine too");
 }
 
 TEST_F(ConvertRealWorkbook, OnlyTheOutputPathStopsAConversion) {

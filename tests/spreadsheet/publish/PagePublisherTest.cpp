@@ -491,16 +491,16 @@ TEST(PagePublisher, SameWorkbookSameBytesAndPublishWritesTheFolder) {
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir / "book_1.files");
   // A file an earlier page listed goes; one it did not list stays.
-  std::ofstream(dir / "book_1.files" / "stale.png") << "old";
+  std::ofstream(dir / "book_1.files" / "image009.png") << "old";
   std::ofstream(dir / "book_1.files" / "mine.txt") << "mine";
-  std::ofstream(dir / "book_1.files" / "filelist.xml") << "<file href=\"stale.png\"/>";
+  std::ofstream(dir / "book_1.files" / "filelist.xml") << "<file href=\"image009.png\"/>";
   publish::PublishSheet(b.book, 0, dir / "book_1.htm");
   std::ifstream in(dir / "book_1.htm", std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
   EXPECT_EQ(text.str(), first);
   EXPECT_TRUE(std::filesystem::exists(dir / "book_1.files" / "filelist.xml"));
-  EXPECT_FALSE(std::filesystem::exists(dir / "book_1.files" / "stale.png"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "book_1.files" / "image009.png"));
   EXPECT_TRUE(std::filesystem::exists(dir / "book_1.files" / "mine.txt"));
   std::filesystem::remove_all(dir);
 
