@@ -120,18 +120,10 @@ std::string_view TypeName(std::string_view type) {
 
 class Package {
  public:
-  explicit Package(const container::Zip& zip) : zip_(zip) {
-    for (const auto& e : zip.Entries()) lower_.emplace(Key(e.name), &e);
-  }
+  explicit Package(const container::Zip& zip) : zip_(zip) {}
 
-  // Part names compare without regard to case: the exact name first, then any case (and the
-  // backslashes some writers put for slashes).
-  const container::Zip::Entry* Find(std::string_view name) const {
-    if (const auto* e = zip_.Find(name)) return e;
-    if (!name.empty() && name.front() == '/') name.remove_prefix(1);
-    auto it = lower_.find(Key(name));
-    return it == lower_.end() ? nullptr : it->second;
-  }
+  // Part names compare without regard to case and separator (the zip's own loose match).
+  const container::Zip::Entry* Find(std::string_view name) const { return zip_.Find(name); }
 
   std::optional<std::vector<uint8_t>> Read(std::string_view name) const {
     const auto* e = Find(name);
@@ -168,14 +160,7 @@ class Package {
   uint64_t Bytes() const { return zip_.Size(); }
 
  private:
-  static std::string Key(std::string_view name) {
-    std::string key = Lower(name);
-    std::replace(key.begin(), key.end(), '\\', '/');
-    return key;
-  }
-
   const container::Zip& zip_;
-  std::unordered_map<std::string, const container::Zip::Entry*> lower_;
 };
 
 class RelsHandler : public XmlHandler {
