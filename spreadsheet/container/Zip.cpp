@@ -161,6 +161,21 @@ Zip::Zip(std::span<const uint8_t> bytes) : bytes_(bytes) {
     byKey_.emplace(NameKey(entry.name), entries_.size());
     entries_.push_back(std::move(entry));
   }
+  // Each entry's local header names it as the directory does: a name that differs in one of them
+  // is damage, which would otherwise pass as a part the package never had.
+  for (const Entry& entry : entries_) {
+    const std::string quoted = "\"" + entry.name + "\"";
+    if (entry.headerOffset > n || n - entry.headerOffset < 30 ||
+        U32(bytes.data() + entry.headerOffset) != kLocalHeader) {
+      Damaged("the local header of " + quoted + " is missing");
+    }
+    const uint8_t* local = bytes.data() + entry.headerOffset;
+    const size_t nameLength = U16(local + 26);
+    if (nameLength != entry.name.size() || n - entry.headerOffset - 30 < nameLength ||
+        std::memcmp(local + 30, entry.name.data(), nameLength) != 0) {
+      Damaged("the local header of " + quoted + " names another entry");
+    }
+  }
 }
 
 std::string Zip::NameKey(std::string_view name) {

@@ -1403,12 +1403,17 @@ class DocumentReader final : public XmlHandler {
 // Whether the manifest says that a part is encrypted.
 class ManifestReader final : public XmlHandler {
  public:
-  void Start(std::string_view name, std::span<const XmlAttribute>) override {
+  void Start(std::string_view name, std::span<const XmlAttribute> attributes) override {
     if (name == "manifest:encryption-data") encrypted = true;
+    if (name == "manifest:file-entry") {
+      const std::string_view path = Attribute(attributes, "manifest:full-path");
+      if (path == "styles.xml") listsStyles = true;
+    }
   }
   void End(std::string_view) override {}
   void Text(std::string_view) override {}
   bool encrypted = false;
+  bool listsStyles = false;
 };
 
 void Finish(model::Workbook& book) {
@@ -1442,6 +1447,7 @@ bool IsOpenDocument(const container::Zip& zip) {
 
 model::Workbook ReadOpenDocumentParts(const PartReader& parts, const PartStreamer* stream,
                                       uint64_t contentBytes, const PictureReader* pictures) {
+  bool listsStyles = false;
   if (auto manifest = parts("META-INF/manifest.xml")) {
     ManifestReader reader;
     ParseXml(*manifest, reader);
@@ -1449,10 +1455,15 @@ model::Workbook ReadOpenDocumentParts(const PartReader& parts, const PartStreame
       throw ReadError(
           "The workbook is encrypted: password-protected OpenDocument files are not read");
     }
+    listsStyles = reader.listsStyles;
   }
   model::Workbook book;
   DocumentReader reader(book, &parts, pictures);
-  if (auto styles = parts("styles.xml")) reader.Read(*styles, "styles.xml");
+  if (auto styles = parts("styles.xml")) {
+    reader.Read(*styles, "styles.xml");
+  } else if (listsStyles) {
+    Damaged("the part styles.xml, which the manifest lists, is missing");
+  }
   reader.ExpectBytes(contentBytes);
   if (stream) {
     // The content, by far the largest part, is parsed as it unpacks.

@@ -579,6 +579,7 @@ std::optional<double> IsoSerial(std::string_view s, bool date1904) {
 
 struct SheetLinks {
   std::string drawing;  // relationship id of the drawing
+  std::string legacy;   // relationship id of the legacy drawing (the comments' shapes)
   struct Link {
     model::Range range;
     std::string id, location, display, tooltip;
@@ -700,6 +701,8 @@ class SheetHandler : public XmlHandler {
       links.links.push_back(std::move(link));
     } else if (name == "drawing") {
       links.drawing = a.View("id");
+    } else if (name == "legacyDrawing") {
+      links.legacy = a.View("id");
     }
   }
 
@@ -1311,6 +1314,16 @@ class Reader {
     sheet.Normalize();
 
     const Relationships rels = package_.Rels(part);
+    // A relationship the sheet uses but its relationships do not hold is damage: the drawing,
+    // comments or link it leads to would silently be missing.
+    auto held = [&](const std::string& id, std::string_view what) {
+      if (id.empty() || rels.count(id)) return;
+      Damaged("sheet \"" + sheet.name + "\" names the " + std::string(what) + " relationship \"" +
+              id + "\", which " + RelsOf(part) + " does not hold");
+    };
+    held(handler.links.drawing, "drawing");
+    held(handler.links.legacy, "legacy drawing");
+    for (const auto& link : handler.links.links) held(link.id, "hyperlink");
     for (auto& link : handler.links.links) {
       model::Hyperlink h;
       h.range = link.range;
@@ -1391,8 +1404,14 @@ class Reader {
     auto colEmu = [&](int64_t c) { return ColumnEmu(sheet, static_cast<uint32_t>(c)); };
     auto rowEmu = [&](int64_t r) { return RowEmu(sheet, static_cast<uint32_t>(r)); };
     for (Anchor& a : dh.anchors) {
-      auto rel = rels.find(a.embed.empty() ? a.chart : a.embed);
-      if (rel == rels.end() || rel->second.external) continue;
+      const std::string& id = a.embed.empty() ? a.chart : a.embed;
+      if (id.empty()) continue;  // a shape without a picture or chart
+      auto rel = rels.find(id);
+      if (rel == rels.end()) {
+        Damaged("the drawing " + part + " names the relationship \"" + id + "\", which " +
+                RelsOf(part) + " does not hold");
+      }
+      if (rel->second.external) continue;
       const auto blip = a.embed.empty() ? std::nullopt : Blip(rel->second.target);
       if (!blip && !a.embed.empty()) continue;
       if (a.kind == Anchor::Absolute) {
@@ -1498,15 +1517,12 @@ class Reader {
 bool IsSpreadsheetML(const container::Zip& zip) {
   const auto* types = zip.Find("[Content_Types].xml");
   if (types == nullptr || types->size > (uint64_t{16} << 20)) return false;
-  try {
-    const std::vector<uint8_t> bytes = zip.Read(*types);
-    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    return text.find("spreadsheetml.") != std::string_view::npos ||
-           text.find("ms-excel.sheet") != std::string_view::npos ||
-           text.find("ms-excel.template") != std::string_view::npos;
-  } catch (const container::ContainerError&) {
-    return false;
-  }
+  // A content-types part that does not unpack is damage, not a sign of another format.
+  const std::vector<uint8_t> bytes = zip.Read(*types);
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  return text.find("spreadsheetml.") != std::string_view::npos ||
+         text.find("ms-excel.sheet") != std::string_view::npos ||
+         text.find("ms-excel.template") != std::string_view::npos;
 }
 
 model::Workbook ReadWorkbook(const container::Zip& zip) { return Reader(zip).Read(); }

@@ -94,6 +94,20 @@ TEST(Zip, DamagedAndHostileArchives) {
   std::vector<uint8_t> counted = good;
   counted[counted.size() - 12] = 0xFF;
   EXPECT_THROW(Zip{counted}, ContainerError);
+  // A name that the local header and the directory spell differently: the entry would pass as
+  // one the archive never had.
+  std::vector<uint8_t> renamed = good;
+  const std::string name = "a.xml";
+  auto local = std::search(renamed.begin(), renamed.end(), name.begin(), name.end());
+  auto central = std::search(local + 1, renamed.end(), name.begin(), name.end());
+  ASSERT_NE(central, renamed.end());
+  *central ^= 0x01;  // "`.xml" in the directory
+  try {
+    Zip{renamed};
+    ADD_FAILURE() << "a renamed entry passed";
+  } catch (const ContainerError& e) {
+    EXPECT_NE(std::string(e.what()).find("names another entry"), std::string::npos);
+  }
   // A bomb: 1 GB declared from a few bytes is refused before anything is unpacked; a larger
   // declared size than the data give is damage.
   ZipWriter bomb;

@@ -225,6 +225,39 @@ TEST(OdsReader, PicturesAnchoredToCells) {
   EXPECT_NEAR(p.dx2, 704, 2);
   EXPECT_EQ(p.row1, 0u);
   EXPECT_GT(p.row2, 0u);
+  EXPECT_EQ(book.blips[0].Bytes(), std::vector<uint8_t>(png.begin(), png.end()));
+
+  // Damage: a picture the content names that is missing or fails its check sum, the styles the
+  // manifest lists missing.
+  quillane::testing::ZipWriter lost;
+  lost.Add("mimetype", "application/vnd.oasis.opendocument.spreadsheet");
+  lost.Add(
+      "META-INF/manifest.xml",
+      R"(<manifest:manifest xmlns:manifest="urn:oasis:names:tc:opendocument:xmlns:manifest:1.0">)"
+      R"(<manifest:file-entry manifest:full-path="styles.xml"/></manifest:manifest>)");
+  lost.Add("content.xml", ContentXml(tables));
+  const std::vector<uint8_t> lostBytes = lost.Finish();
+  const std::string why = Message([&] { ods::ReadOpenDocumentPackage(container::Zip(lostBytes)); });
+  EXPECT_NE(why.find("the part styles.xml, which the manifest lists, is missing"),
+            std::string::npos)
+      << why;
+  std::vector<uint8_t> flipped = bytes;
+  const std::vector<uint8_t> mark(png.begin(), png.end());
+  auto at = std::search(flipped.begin(), flipped.end(), mark.begin(), mark.end());
+  ASSERT_NE(at, flipped.end());
+  at[9] ^= 1;
+  EXPECT_NE(Message([&] {
+              ods::ReadOpenDocumentPackage(container::Zip(flipped));
+            }).find("fails its check sum"),
+            std::string::npos);
+  quillane::testing::ZipWriter missing;
+  missing.Add("mimetype", "application/vnd.oasis.opendocument.spreadsheet");
+  missing.Add("content.xml", ContentXml(tables));
+  const std::vector<uint8_t> missingBytes = missing.Finish();
+  EXPECT_NE(Message([&] {
+              ods::ReadOpenDocumentPackage(container::Zip(missingBytes));
+            }).find("the picture Pictures/logo.png is missing"),
+            std::string::npos);
 }
 
 TEST(OdsReader, PackagesEncryptedPackagesAndTheEngine) {

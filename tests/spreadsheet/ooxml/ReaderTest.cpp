@@ -151,6 +151,13 @@ TEST(OoxmlReader, PartsThePackageNamesButCannotGiveAreDamage) {
   PackageParts other = p;
   other.parts["xl/worksheets/sheet1.xml"] = "<sst/>";
   EXPECT_NE(damage(other).find("is not a worksheet"), std::string::npos);
+  // The sheet's or the drawing's relationships gone: what they led to would silently vanish.
+  EXPECT_NE(without("xl/worksheets/_rels/sheet1.xml.rels")
+                .find("names the drawing relationship \"rD\", which "
+                      "xl/worksheets/_rels/sheet1.xml.rels does not hold"),
+            std::string::npos);
+  EXPECT_NE(without("xl/drawings/_rels/drawing1.xml.rels").find("names the relationship \"rI\""),
+            std::string::npos);
 
   // A picture whose bytes fail their check sum.
   std::vector<uint8_t> bytes = p.Build();
@@ -159,6 +166,14 @@ TEST(OoxmlReader, PartsThePackageNamesButCannotGiveAreDamage) {
   ASSERT_NE(at, bytes.end());
   *at ^= 1;
   EXPECT_NE(ReadError(bytes).find("fails its check sum"), std::string::npos);
+  // Damaged content types are damage, not a sign of some other kind of file.
+  std::vector<uint8_t> types = p.Build();
+  const std::string head = "<?xml version=\"1.0\"?><Types";
+  auto t = std::search(types.begin(), types.end(), head.begin(), head.end());
+  ASSERT_NE(t, types.end());
+  t[3] ^= 1;
+  const std::string why = ReadError(types);
+  EXPECT_NE(why.find("[Content_Types].xml\" fails its check sum"), std::string::npos) << why;
 }
 
 TEST(OoxmlReader, StylesColoursAndNumberFormats) {
