@@ -32,9 +32,10 @@ constexpr std::string_view kTemplateType =
 // Row formats kept per sheet, and how far past the last row in use.
 constexpr size_t kMaxRowInfos = size_t{1} << 18;
 constexpr uint64_t kRowsPastUse = 256;
-// Blank cells kept only for their format, per sheet.
-constexpr size_t kMaxFormatCells = size_t{1} << 20;
+// Pictures of one sheet.
 constexpr size_t kMaxPictures = 4096;
+// A format repeated at least this far to the grid's last column is the row's own format.
+constexpr size_t kRowFormatRun = 256;
 constexpr int kMaxStyleDepth = 32;
 // The width of columns no style sizes: 0.8889 inches.
 constexpr double kDefaultColumnPoints = 64.0;
@@ -709,7 +710,6 @@ class DocumentReader final : public XmlHandler {
     columnDefaults_.clear();
     pending_.clear();
     rowRuns_.clear();
-    formatCells_ = 0;
   }
 
   static uint16_t Twips(double points) {
@@ -952,37 +952,63 @@ class DocumentReader final : public XmlHandler {
     row_ += rowRepeat_;
     if (first > kMaxRow) return;
     const uint64_t count = std::min<uint64_t>(rowRepeat_, uint64_t{kMaxRow} + 1 - first);
-    if (!rowCells_.empty()) {
-      // Values repeated down: bounded by the limits before anything is stored.
-      const uint64_t values = static_cast<uint64_t>(rowCells_.size()) * count;
-      if (sheet.cells.size() + values > model::kMaxSheetCells) {
-        throw ReadError("The workbook is too large: sheet \"" + sheet.name + "\" holds more than " +
-                        std::to_string(model::kMaxSheetCells) +
-                        " cells, the most a sheet may have");
-      }
-      if (cellCount_ + values > model::kMaxWorkbookCells) {
-        throw ReadError("The workbook is too large: its sheets hold more than " +
-                        std::to_string(model::kMaxWorkbookCells) +
-                        " cells, the most a workbook may have");
-      }
-      cellCount_ += values;
-      for (uint64_t r = 0; r < count; ++r) {
-        for (Cell cell : rowCells_) {
+    FormatToTheEnd();
+    // Values and formats repeated down: bounded by the limits before anything is stored, so
+    // nothing is cut without a word.
+    const uint64_t cells = static_cast<uint64_t>(rowCells_.size() + rowFormats_.size()) * count;
+    if (sheet.cells.size() + cells > model::kMaxSheetCells) {
+      throw ReadError("The workbook is too large: sheet \"" + sheet.name + "\" holds more than " +
+                      std::to_string(model::kMaxSheetCells) +
+                      " cells (with values or formats), the most a sheet may have");
+    }
+    if (cellCount_ + cells > model::kMaxWorkbookCells) {
+      throw ReadError("The workbook is too large: its sheets hold more than " +
+                      std::to_string(model::kMaxWorkbookCells) +
+                      " cells (with values or formats), the most a workbook may have");
+    }
+    cellCount_ += cells;
+    for (uint64_t r = 0; r < count && !(rowCells_.empty() && rowFormats_.empty()); ++r) {
+      for (const std::vector<Cell>* list : {&rowCells_, &rowFormats_}) {
+        for (Cell cell : *list) {
           cell.row = static_cast<uint32_t>(first + r);
           sheet.cells.push_back(cell);
         }
       }
     }
-    // Formats without values cost their bound at most: past it they are left out, not refused.
-    for (uint64_t r = 0; r < count && !rowFormats_.empty(); ++r) {
-      if (formatCells_ + rowFormats_.size() > kMaxFormatCells) break;
-      formatCells_ += rowFormats_.size();
-      for (Cell cell : rowFormats_) {
-        cell.row = static_cast<uint32_t>(first + r);
-        sheet.cells.push_back(cell);
+    if (rowHasInfo_) rowRuns_.push_back({first, first + count - 1, rowInfo_});
+  }
+
+  // A format repeated from some column to the grid's last one (as a row formatted whole is
+  // written) is the row's own format, not thousands of blank cells; the positions before it that
+  // have no cell keep their own format as cells of their own.
+  void FormatToTheEnd() {
+    size_t from = rowFormats_.size();
+    while (from > 0 && rowFormats_[from - 1].style == rowFormats_.back().style &&
+           rowFormats_[from - 1].col == kMaxColumn - (rowFormats_.size() - from)) {
+      --from;
+    }
+    if (rowFormats_.size() - from < kRowFormatRun) return;
+    const uint16_t style = rowFormats_.back().style;
+    const uint16_t start = rowFormats_[from].col;
+    std::vector<uint8_t> taken(start, 0);
+    for (const std::vector<Cell>* list : {&rowCells_, &rowFormats_}) {
+      for (const Cell& c : *list) {
+        if (c.col < start) taken[c.col] = 1;
       }
     }
-    if (rowHasInfo_) rowRuns_.push_back({first, first + count - 1, rowInfo_});
+    rowFormats_.resize(from);
+    for (uint16_t col = 0; col < start; ++col) {
+      if (taken[col]) continue;
+      Cell cell;
+      cell.row = 0;
+      cell.col = col;
+      cell.style =
+          CellStyleIndex(!rowDefaultStyle_.empty() ? rowDefaultStyle_ : ColumnDefaultStyle(col));
+      if (cell.style != style) rowFormats_.push_back(cell);
+    }
+    rowInfo_.hasStyle = true;
+    rowInfo_.style = style;
+    rowHasInfo_ = true;
   }
 
   // The row formats: kept row by row up to a little past the last row in use (pictures may reach
@@ -1144,7 +1170,7 @@ class DocumentReader final : public XmlHandler {
       }
     } else if (ownStyle && cell.style != CellStyleIndex(ColumnDefaultStyle(first))) {
       // A format without a value: kept where it differs from the column's, within a bound.
-      for (uint64_t i = 0; i < count && rowFormats_.size() < kMaxFormatCells; ++i) {
+      for (uint64_t i = 0; i < count; ++i) {
         cell.col = static_cast<uint16_t>(first + i);
         rowFormats_.push_back(cell);
       }
@@ -1371,7 +1397,7 @@ class DocumentReader final : public XmlHandler {
   int tableDepth_ = 0, nested_ = 0;
   uint64_t row_ = 0, col_ = 0, nextColumn_ = 0, rowRepeat_ = 1, cellRepeat_ = 1;
   uint64_t cellCount_ = 0;
-  size_t formatCells_ = 0, pictureCount_ = 0;
+  size_t pictureCount_ = 0;
   std::vector<ColumnDefault> columnDefaults_;
   std::string rowDefaultStyle_;
   model::RowInfo rowInfo_;

@@ -8,9 +8,13 @@
 // numbers below texts below Booleans, texts without regard to case, an empty cell as 0, "" or
 // FALSE; an error never matches.
 // Bounds: the work grows with the cells each block covers times its rules and the steps of
-// their formulas; past a budget of 64 steps per cell of the sheet (and 16 million more) the rules
-// left are not applied, so a hostile file of many blocks over whole columns costs a bounded time.
+// their formulas, within a budget of 64 steps per cell of the sheet (and 16 million more); the
+// blank positions that rules colour, within 4 per cell (and 4 million more). A sheet whose rules
+// need more is refused with an error that names the bound (PublishError), never applied in part,
+// so a hostile file of many blocks over whole columns costs a bounded time.
 #include "spreadsheet/publish/CondFormats.h"
+
+#include "spreadsheet/publish/PagePublisher.h"
 
 #include <algorithm>
 #include <charconv>
@@ -459,7 +463,14 @@ void CondFormats::Prepare(const model::Workbook& book, const model::Sheet& sheet
   base_ = sheet.cells.data();
   if (sheet.conditionalFormats.empty()) return;
   const Evaluator eval(book, cells);
-  int64_t budget = 64 * static_cast<int64_t>(cells.size()) + (int64_t{1} << 24);
+  const int64_t steps = 64 * static_cast<int64_t>(cells.size()) + (int64_t{1} << 24);
+  int64_t budget = steps;
+  // Past a bound the sheet is refused: rules applied in part would pass for the whole look.
+  auto tooMuch = [&](int64_t bound, const std::string& what, const std::string& rule) {
+    throw PublishError("The conditional formats of sheet \"" + sheet.name +
+                       "\" need too much work: more than " + std::to_string(bound) + " " + what +
+                       ", the most for a sheet of its cells (" + rule + ")");
+  };
 
   // The cells of each block that hold a value, as indexes into `cells`.
   std::vector<std::vector<size_t>> covered(sheet.conditionalFormats.size());
@@ -468,7 +479,8 @@ void CondFormats::Prepare(const model::Workbook& book, const model::Sheet& sheet
     for (const model::Range& range : sheet.conditionalFormats[b].ranges) {
       auto it = std::lower_bound(cells.begin(), cells.end(), range.firstRow,
                                  [](const Cell* c, uint32_t row) { return c->row < row; });
-      for (; it != cells.end() && (*it)->row <= range.lastRow && --budget > 0; ++it) {
+      for (; it != cells.end() && (*it)->row <= range.lastRow; ++it) {
+        if (--budget <= 0) tooMuch(steps, "formula steps", "64 per cell and 16,777,216 more");
         const Cell& c = **it;
         if (c.col >= range.firstCol && c.col <= range.lastCol && c.type != CellType::Blank)
           list.push_back(static_cast<size_t>(it - cells.begin()));
@@ -519,7 +531,7 @@ void CondFormats::Prepare(const model::Workbook& book, const model::Sheet& sheet
     const CfRule& rule = sheet.conditionalFormats[ref.block].rules[ref.rule];
     const std::vector<size_t>& list = covered[ref.block];
     budget -= static_cast<int64_t>(list.size() * (rule.formula.size() + rule.operands.size() + 1));
-    if (budget <= 0) break;
+    if (budget <= 0) tooMuch(steps, "formula steps", "64 per cell and 16,777,216 more");
     if (rule.kind == CfKind::CellValue || rule.kind == CfKind::Expression) {
       for (size_t i : list) {
         const Cell& cell = *cells[i];
@@ -596,7 +608,8 @@ void CondFormats::Prepare(const model::Workbook& book, const model::Sheet& sheet
   // over a long sheet is millions of positions, each a cell of the page).
   std::vector<std::vector<uint64_t>> blanks(sheet.conditionalFormats.size());
   std::vector<uint64_t> blankKeys;
-  int64_t blankBudget = 4 * static_cast<int64_t>(cells.size()) + (int64_t{1} << 22);
+  const int64_t positions = 4 * static_cast<int64_t>(cells.size()) + (int64_t{1} << 22);
+  int64_t blankBudget = positions;
   for (size_t b = 0; b < sheet.conditionalFormats.size() && lastRow >= 0 && lastCol >= 0; ++b) {
     const model::ConditionalFormat& block = sheet.conditionalFormats[b];
     if (std::none_of(block.rules.begin(), block.rules.end(), [](const CfRule& r) {
@@ -610,7 +623,7 @@ void CondFormats::Prepare(const model::Workbook& book, const model::Sheet& sheet
       const uint32_t r1 = static_cast<uint32_t>(std::min<int64_t>(range.lastRow, lastRow));
       const uint16_t c1 = static_cast<uint16_t>(std::min<int64_t>(range.lastCol, lastCol));
       blankBudget -= int64_t{r1 - range.firstRow + 1} * (c1 - range.firstCol + 1);
-      if (blankBudget < 0) break;
+      if (blankBudget < 0) tooMuch(positions, "blank positions", "4 per cell and 4,194,304 more");
       for (uint32_t row = range.firstRow; row <= r1; ++row) {
         auto it =
             std::lower_bound(cells.begin(), cells.end(), std::pair{row, range.firstCol},
@@ -632,7 +645,6 @@ void CondFormats::Prepare(const model::Workbook& book, const model::Sheet& sheet
       list.erase(std::unique(list.begin(), list.end()), list.end());
     }
     blankKeys.insert(blankKeys.end(), list.begin(), list.end());
-    if (blankBudget < 0) break;
   }
   std::sort(blankKeys.begin(), blankKeys.end());
   blankKeys.erase(std::unique(blankKeys.begin(), blankKeys.end()), blankKeys.end());
@@ -643,7 +655,7 @@ void CondFormats::Prepare(const model::Workbook& book, const model::Sheet& sheet
     if (rule.kind != CfKind::CellValue && rule.kind != CfKind::Expression) continue;
     const std::vector<uint64_t>& list = blanks[ref.block];
     budget -= static_cast<int64_t>(list.size() * (rule.formula.size() + rule.operands.size() + 1));
-    if (budget <= 0) break;
+    if (budget <= 0) tooMuch(steps, "formula steps", "64 per cell and 16,777,216 more");
     size_t at = 0;
     for (uint64_t key : list) {  // both ascending: the index only moves forward
       while (blankKeys[at] < key) ++at;

@@ -77,6 +77,34 @@ TEST(OdsReader, TablesInOrderWithVisibilityAndRepeatsThatCostNothing) {
                              R"(</table:table-cell></table:table-row>)"));
             }).find("The workbook is too large"),
             std::string::npos);
+
+  // Formats without values: every one is kept up to the sheet's bound of cells, and past it the
+  // workbook is refused; none is cut without a word. A format repeated to the grid's last
+  // column is the row's own format.
+  const std::string filled = R"(<style:style style:name="F" style:family="table-cell">)"
+                             R"(<style:table-cell-properties fo:background-color="#ffff00"/>)"
+                             R"(</style:style>)";
+  auto formats = [&](int rows, int columns) {
+    return ReadFlat(Table("<table:table-row table:number-rows-repeated=\"" + std::to_string(rows) +
+                          "\"><table:table-cell table:style-name=\"F\" "
+                          "table:number-columns-repeated=\"" +
+                          std::to_string(columns) + "\"/></table:table-row>"),
+                    "", filled);
+  };
+  EXPECT_EQ(formats(2000, 1000).sheets[0].cells.size(), 2000000u);
+  EXPECT_NE(Message([&] { formats(5000, 1000); }).find("holds more than 4194304 cells"),
+            std::string::npos);
+  const model::Workbook whole = ReadFlat(
+      Table(R"(<table:table-row table:number-rows-repeated="3000">)"
+            R"(<table:table-cell office:value-type="float" office:value="1"/><table:table-cell/>)"
+            R"(<table:table-cell table:style-name="F" table:number-columns-repeated="16382"/>)"
+            R"(</table:table-row>)"),
+      "", filled);
+  const model::Sheet& sheet = whole.sheets[0];
+  EXPECT_EQ(sheet.cells.size(), 6000u);  // the value and the unformatted blank before the run
+  ASSERT_TRUE(sheet.rows.count(2999));
+  EXPECT_TRUE(sheet.rows.at(2999).hasStyle);
+  EXPECT_EQ(whole.Style(sheet.rows.at(2999).style).patternColor, model::Color::Rgb(0xFFFF00));
 }
 
 TEST(OdsReader, ValuesOfEveryTypeMergesCommentsAndLinks) {

@@ -205,4 +205,23 @@ TEST(CondFormats, BlankPositionsInsideThePage) {
   EXPECT_EQ(rows[2].find("ff0000"), std::string::npos);
   EXPECT_EQ(rows[4].substr(0, cell.size() * 2), cell + cell);
   EXPECT_EQ(html.find("0000ff"), std::string::npos);  // no blank shows the font rule
+
+  // Rules that need more work than the sheet's budget are refused whole, never applied in part.
+  Book big;
+  big.Text(59999, 0, "end");
+  ConditionalFormat band;
+  band.ranges = {{0, 59999, 0, 0}};
+  CfRule rule = ValueRule(CfOperator::Less, {Num(10)}, 0xFF0000, 1);
+  rule.kind = CfKind::Expression;
+  rule.formula.assign(300, CfToken{});
+  band.rules = {rule};
+  big.sheet().conditionalFormats = {band};
+  big.sheet().Normalize();
+  try {
+    publish::RenderSheet(big.book, 0, "x.files");
+    ADD_FAILURE() << "the rules were applied in part";
+  } catch (const publish::PublishError& e) {
+    EXPECT_NE(std::string(e.what()).find("more than 16777280 formula steps"), std::string::npos)
+        << e.what();
+  }
 }
