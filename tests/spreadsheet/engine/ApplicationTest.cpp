@@ -66,6 +66,40 @@ TEST(OpenWorkbook, PublishWritesThePageOfTheRightSheetAndCloseEndsTheWorkbook) {
   fs::remove_all(folder);
 }
 
+TEST(OpenWorkbook, WhatAWorkbookWritesIsBoundedByTheSizeOfItsFile) {
+  // Two sheets of nine cells that each show a text of a megabyte, from a file of a hundred
+  // bytes: the first page fits in the 16 MB the file may write, the second would pass it.
+  auto book = std::make_unique<model::Workbook>();
+  book->fileBytes = 100;
+  book->fonts.push_back(model::Font{});
+  book->styles.resize(1);
+  const uint32_t text = book->AddString(std::string(size_t{1} << 20, 'x'));
+  for (const char* name : {"One", "Two"}) {
+    model::Sheet& sheet = book->sheets.emplace_back();
+    sheet.name = name;
+    for (uint32_t row = 0; row < 9; ++row) {
+      model::Cell cell{};
+      cell.row = row;
+      cell.type = model::CellType::String;
+      cell.text = text;
+      sheet.cells.push_back(cell);
+    }
+  }
+  OpenWorkbook open(std::move(book));
+  fs::path folder = TempFolder("written");
+  open.Publish(1, folder / "b_1.htm");
+  try {
+    open.Publish(2, folder / "b_2.htm");
+    ADD_FAILURE() << "the second page was written";
+  } catch (const EngineError& e) {
+    EXPECT_NE(std::string(e.what()).find("its pages would pass 16 MB"), std::string::npos)
+        << e.what();
+  }
+  EXPECT_TRUE(fs::exists(folder / "b_1.htm"));
+  EXPECT_FALSE(fs::exists(folder / "b_2.htm"));
+  fs::remove_all(folder);
+}
+
 TEST(Application, OpenFailuresAreEngineErrorsThatNameTheProblem) {
   fs::path folder = TempFolder("open");
   Application app;

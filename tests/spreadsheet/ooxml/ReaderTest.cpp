@@ -451,6 +451,29 @@ TEST(OoxmlReader, PartNamesWithBackslashesAndAnotherCaseReadAsTheirCleanTwin) {
   EXPECT_EQ(page.find(">43000</td>"), std::string::npos);  // a date, not its serial number
 }
 
+TEST(OoxmlReader, SheetsThatShareOnePartEachCostWhatItHolds) {
+  // A hundred sheets that lead to one part of a cell at A1 and one at the grid's last
+  // position: each is read, and each page is a few rows, not a row per row of the grid.
+  PackageParts p;
+  std::string rels = "<Relationships>";
+  std::string sheets;
+  for (int i = 1; i <= 100; ++i) {
+    p.sheetNames.push_back("S" + std::to_string(i));
+    rels += std::string("<Relationship Id=\"rId") + std::to_string(i) + "\" Type=\"" + qt::kRelNs +
+            "/worksheet\" Target=\"worksheets/sheet1.xml\"/>";
+  }
+  p.parts["xl/_rels/workbook.xml.rels"] = rels + "</Relationships>";
+  p.parts["xl/worksheets/sheet1.xml"] = SheetXml(
+      "<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row><row r=\"1048576\">"
+      "<c r=\"XFD1048576\"><v>2</v></c></row></sheetData>");
+  const model::Workbook book = Read(p);
+  ASSERT_EQ(book.sheets.size(), 100u);
+  size_t bytes = 0;
+  for (size_t i = 0; i < book.sheets.size(); ++i)
+    bytes += publish::RenderSheet(book, i, "b.files", "b.htm").html.size();
+  EXPECT_LT(bytes, 100u * 2048);
+}
+
 TEST(OoxmlReader, PagesReachPastTheOlderGrid) {
   // Row 70,000 and column 300 lie past the .xls grid but inside this format's: the page shows
   // them, as far down and to the right as the rows and columns before them reach (runs of empty
