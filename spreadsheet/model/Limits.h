@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace quillane::model {
 
@@ -27,6 +28,17 @@ inline constexpr uint64_t kMaxStreamBytes = uint64_t{1} << 30;
 // Cells (records holding a value or a format) of one sheet, and of all sheets of a workbook.
 inline constexpr size_t kMaxSheetCells = size_t{4} << 20;
 inline constexpr size_t kMaxWorkbookCells = size_t{16} << 20;
+
+// The cells a workbook read from a package may hold: 8 for every byte of its file plus 2,097,152,
+// at most kMaxWorkbookCells. A page writes at least a few bytes a cell, so cells past this could
+// never be written within WrittenBudget: a few kilobytes that stand for millions of cells (a
+// repeated row, one part read by many sheets) are refused before they cost the memory.
+inline constexpr size_t CellBudget(uint64_t fileBytes) {
+  const uint64_t cells = fileBytes * 8 + (uint64_t{2} << 20);
+  return cells < kMaxWorkbookCells ? static_cast<size_t>(cells) : kMaxWorkbookCells;
+}
+// The error text of a workbook past its budget of cells.
+std::string CellBudgetText(size_t budget);
 
 // The bytes of one page.
 inline constexpr size_t kMaxPageBytes = size_t{128} << 20;

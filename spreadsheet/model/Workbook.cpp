@@ -158,4 +158,10 @@ std::vector<uint8_t> Blip::Bytes() const {
   return out;
 }
 
+std::string CellBudgetText(size_t budget) {
+  return "The workbook is too large: its sheets hold more than " + std::to_string(budget) +
+         " cells, the most for a file of its size (8 for every byte of the file plus 2097152, " +
+         "and never more than " + std::to_string(kMaxWorkbookCells) + ")";
+}
+
 }  // namespace quillane::model

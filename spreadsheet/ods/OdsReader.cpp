@@ -309,6 +309,8 @@ class DocumentReader final : public XmlHandler {
   void ExpectBytes(uint64_t bytes) {
     expectedCells_ = static_cast<size_t>(std::min<uint64_t>(bytes / 64, model::kMaxSheetCells));
   }
+  // The size of the file read: the cells it may stand for are bounded by it.
+  void FileBytes(uint64_t bytes) { cellBudget_ = model::CellBudget(bytes); }
 
   // Reads one document (styles.xml, content.xml or a flat document).
   void Read(std::span<const uint8_t> document, std::string_view what) {
@@ -961,11 +963,7 @@ class DocumentReader final : public XmlHandler {
                       std::to_string(model::kMaxSheetCells) +
                       " cells (with values or formats), the most a sheet may have");
     }
-    if (cellCount_ + cells > model::kMaxWorkbookCells) {
-      throw ReadError("The workbook is too large: its sheets hold more than " +
-                      std::to_string(model::kMaxWorkbookCells) +
-                      " cells (with values or formats), the most a workbook may have");
-    }
+    if (cellCount_ + cells > cellBudget_) throw ReadError(model::CellBudgetText(cellBudget_));
     cellCount_ += cells;
     for (uint64_t r = 0; r < count && !(rowCells_.empty() && rowFormats_.empty()); ++r) {
       for (const std::vector<Cell>* list : {&rowCells_, &rowFormats_}) {
@@ -1397,6 +1395,7 @@ class DocumentReader final : public XmlHandler {
   int tableDepth_ = 0, nested_ = 0;
   uint64_t row_ = 0, col_ = 0, nextColumn_ = 0, rowRepeat_ = 1, cellRepeat_ = 1;
   uint64_t cellCount_ = 0;
+  size_t cellBudget_ = model::kMaxWorkbookCells;  // cells of the whole workbook
   size_t pictureCount_ = 0;
   std::vector<ColumnDefault> columnDefaults_;
   std::string rowDefaultStyle_;
@@ -1472,7 +1471,8 @@ bool IsOpenDocument(const container::Zip& zip) {
 }
 
 model::Workbook ReadOpenDocumentParts(const PartReader& parts, const PartStreamer* stream,
-                                      uint64_t contentBytes, const PictureReader* pictures) {
+                                      uint64_t contentBytes, const PictureReader* pictures,
+                                      uint64_t fileBytes) {
   bool listsStyles = false;
   if (auto manifest = parts("META-INF/manifest.xml")) {
     ManifestReader reader;
@@ -1485,6 +1485,7 @@ model::Workbook ReadOpenDocumentParts(const PartReader& parts, const PartStreame
   }
   model::Workbook book;
   DocumentReader reader(book, &parts, pictures);
+  if (fileBytes > 0) reader.FileBytes(fileBytes);
   if (auto styles = parts("styles.xml")) {
     reader.Read(*styles, "styles.xml");
   } else if (listsStyles) {
@@ -1560,13 +1561,14 @@ model::Workbook ReadOpenDocumentPackage(const container::Zip& zip) {
     return blip;
   };
   const container::Zip::Entry* content = zip.Find("content.xml");
-  return ReadOpenDocumentParts(parts, &stream, content ? content->size : 0, &pictures);
+  return ReadOpenDocumentParts(parts, &stream, content ? content->size : 0, &pictures, zip.Size());
 }
 
 model::Workbook ReadFlatOpenDocument(std::span<const uint8_t> bytes) {
   model::Workbook book;
   DocumentReader reader(book, nullptr);
   reader.ExpectBytes(bytes.size());
+  reader.FileBytes(bytes.size());
   reader.Read(bytes, "the document");
   if (!reader.SawSpreadsheet()) throw ReadError(container::NotAWorkbook(bytes));
   Finish(book);

@@ -49,10 +49,12 @@ using PictureReader = std::function<std::optional<model::Blip>(std::string_view 
 // Reads a package through its parts; with `stream`, content.xml is parsed piece by piece as it
 // comes, never held whole; `contentBytes`, its size when known, lets the tables make room for
 // their cells at once; with `pictures`, pictures are taken from it instead of read whole from
-// `parts`. Throws ReadError (an encrypted package too: those are not read).
+// `parts`; `fileBytes`, the size of the package when known, bounds the cells it may stand for
+// (model::CellBudget). Throws ReadError (an encrypted package too: those are not read).
 model::Workbook ReadOpenDocumentParts(const PartReader& parts, const PartStreamer* stream = nullptr,
                                       uint64_t contentBytes = 0,
-                                      const PictureReader* pictures = nullptr);
+                                      const PictureReader* pictures = nullptr,
+                                      uint64_t fileBytes = 0);
 // The same for a zip package.
 model::Workbook ReadOpenDocumentPackage(const container::Zip& zip);
 // Reads a flat document. A document that is no OpenDocument spreadsheet gives the plain

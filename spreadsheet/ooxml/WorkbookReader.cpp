@@ -598,6 +598,7 @@ class SheetHandler : public XmlHandler {
         styles_(styleCount) {}
   SheetLinks links;
   ConditionalFormatReader* condFormats = nullptr;
+  size_t cellBudget = model::kMaxWorkbookCells;  // cells of the whole workbook
 
   void Start(std::string_view name, const Attrs& a) override {
     if (!sawRoot_) {
@@ -822,11 +823,7 @@ class SheetHandler : public XmlHandler {
       throw ReadError("The workbook is too large: sheet \"" + sheet_.name + "\" holds more than " +
                       std::to_string(model::kMaxSheetCells) + " cells, the most a sheet may have");
     }
-    if (++bookCells_ > model::kMaxWorkbookCells) {
-      throw ReadError("The workbook is too large: its sheets hold more than " +
-                      std::to_string(model::kMaxWorkbookCells) +
-                      " cells, the most a workbook may have");
-    }
+    if (++bookCells_ > cellBudget) throw ReadError(model::CellBudgetText(cellBudget));
     sheet_.cells.push_back(cell_);
   }
 
@@ -1290,6 +1287,7 @@ class Reader {
     sheet.defaultRowHeight = static_cast<uint16_t>(
         std::clamp<long>(std::lround(book_.fonts.at(0).height * 300.0 / 220), 20, 8192));
     SheetHandler handler(book_, sheet, shared, cells_, book_.styles.size());
+    handler.cellBudget = model::CellBudget(package_.Bytes());
     ConditionalFormatReader condFormats(sheet, dxfs_, ColorOfAttrs());
     handler.condFormats = &condFormats;
     // The sheet, the largest part, is parsed as it unpacks.
