@@ -174,7 +174,7 @@ std::vector<uint8_t> Renderer::UsedColumns() {
     used[c->col] = 1;
     if (c->type != CellType::String || c->text >= book_.strings.size()) continue;
     const CellStyle& style = StyleOf(c->style);
-    const double em = book_.FontOf(style.font).height / 15.0 * 4 / 3;
+    const double em = book_.FontOf(style.font).height / 15.0;  // pixels
     const int64_t need = static_cast<int64_t>(
         static_cast<double>(book_.strings[c->text].size()) * em + 8 + style.indent * (mdw_ + 2));
     const auto first = std::lower_bound(left.begin(), left.end(), left[c->col] - need);
@@ -473,6 +473,10 @@ void Renderer::EmitTable() {
     const bool isMarked = nextMarked < marked.size() && marked[nextMarked] == row;
     int end = n;
     if (rowStart == next && !isMarked) {
+      if (NothingShows(row, formatEnd)) {
+        EmitPlainRow(RowPx(row), active);
+        continue;
+      }
       const int rowXf = EmptyPositionXf(row, UINT16_MAX);  // the row's own style, or -1
       if (rowXf < 0) end = formatEnd;
       if (joinRuns_ && active.empty() && (rowXf < 0 || JoinsRun(rowXf))) {
