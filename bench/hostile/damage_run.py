@@ -33,9 +33,11 @@ import time
 ZIP_EXT = (".xlsx", ".xlsm", ".xltx", ".xltm", ".ods")
 XML_EXT = (".fods",)
 XLS_EXT = (".xls", ".xlt", ".xlw")
+MEMORY = re.compile(r"bad_alloc|memory", re.I)
 LINE = re.compile(r"^(\d\d:\d\d:\d\d)  (\d{3}), (.*)$")
 # Mutation kinds in the order they rotate through a file's variants.
-ZIP_KINDS = ["data", "flip1", "trunc", "data", "central", "flipN", "data", "local", "trunc", "end"]
+ZIP_KINDS = ["data", "flip1", "trunc", "name", "data", "central", "flipN", "drop", "data", "local",
+             "trunc", "end"]
 FLAT_KINDS = ["flip1", "trunc", "flipN", "head", "flip1", "trunc", "flipN"]
 TRUNC_AT = (0.02, 0.1, 0.3, 0.5, 0.7, 0.9, 0.98, 0.999)
 
@@ -69,6 +71,7 @@ def zip_regions(data):
         local, = struct.unpack_from("<I", data, pos + 42)
         name = data[pos + 46:pos + 46 + nlen].decode("utf-8", "replace")
         regions.append((pos, pos + 46 + nlen + elen + clen, f"central entry of {name}"))
+        regions.append((pos + 46, pos + 46 + nlen, f"name in central entry of {name}"))
         pos += 46 + nlen + elen + clen
         if local + 30 <= len(data) and data[local:local + 4] == b"PK\x03\x04":
             lnlen, lelen = struct.unpack_from("<HH", data, local + 26)
@@ -80,9 +83,11 @@ def zip_regions(data):
 
 
 def where(regions, offset):
-    for start, end, label in regions:
-        if start <= offset < end:
-            return f"{label} +{offset - start}"
+    # The innermost region: a name lies inside its central entry.
+    inside = [(end - start, start, label) for start, end, label in regions if start <= offset < end]
+    if inside:
+        _, start, label = min(inside)
+        return f"{label} +{offset - start}"
     return "outside the parts" if regions else ""
 
 
@@ -105,9 +110,20 @@ def mutate(data, kind, rng, regions):
         offsets = sorted(rng.sample(range(len(data)), min(n, len(data))))
         what = f"{len(offsets)} bits: " + "; ".join(flip(o) for o in offsets)
         return bytes(buf), what
-    if kind in ("data", "local", "central", "end"):
+    if kind == "drop":
+        entries = [(s, e, lab[len("central entry of "):]) for s, e, lab in regions
+                   if lab.startswith("central entry of ")]
+        end = [s for s, _, lab in regions if lab == "end record"]
+        if entries and end:
+            start, stop, name = rng.choice(entries)
+            at = end[0] - (stop - start)
+            out = buf[:start] + buf[stop:]
+            count, size = struct.unpack_from("<HI", out, at + 10)
+            struct.pack_into("<HHI", out, at + 8, count - 1, count - 1, size - (stop - start))
+            return bytes(out), f"central entry of {name} dropped"
+    if kind in ("data", "local", "central", "end", "name"):
         label = {"data": "data of ", "local": "local header of ", "central": "central entry of ",
-                 "end": "end record"}[kind]
+                 "end": "end record", "name": "name in central entry of "}[kind]
         spans = [(s, e) for s, e, lab in regions if lab.startswith(label) and e > s]
         if kind == "data":
             # Prefer the parts a reader reads: the XML ones, and pictures and charts.
@@ -201,15 +217,19 @@ def convert_all(gridcast, items, args, scratch, on_done):
         books = [b for _, b in chunk]
         cap = max(60.0, args.time_cap * 3)
         result, status = run_gridcast(gridcast, books, 2, cap, args.mem_cap, scratch)
-        if result is None:
+        # The two workbooks in flight share the address-space cap: one refused for memory is
+        # run again alone.
+        again = [(k, b) for k, b in chunk if result is None or MEMORY.search(result[b][1])]
+        if again:
             # Which one: each alone, under the per-workbook cap.
-            for key, book in chunk:
+            for key, book in again:
                 one, status = run_gridcast(gridcast, [book], 1, args.time_cap, args.mem_cap, scratch)
                 code, reason = one[book] if one else ("-", "")
                 on_done(key, book, code, reason, status)
-        else:
+        if result is not None:
             for key, book in chunk:
-                on_done(key, book, *result[book], "")
+                if (key, book) not in again:
+                    on_done(key, book, *result[book], "")
 
 
 # ---------------------------------------------------------------- the run
@@ -256,6 +276,7 @@ def main():
     ap.add_argument("--mem-cap", type=int, default=2048, help="address space in MB (default 2048)")
     ap.add_argument("--batch", type=int, default=24, help="variants per gridcast run (default 24)")
     ap.add_argument("--seed", default="20")
+    ap.add_argument("--reasons", type=int, default=25, help="reasons of 103 shown (default 25)")
     ap.add_argument("--work", help="scratch folder (default: a temporary one, removed at the end)")
     ap.add_argument("--findings", default="damage_findings.txt", help="file for the findings")
     args = ap.parse_args()
@@ -330,6 +351,7 @@ def main():
             variants.append((i, kind, what, path))
     print(f"variants: {len(variants)}", flush=True)
 
+    reasons = {}  # (family, reason with names and numbers left out) -> count
     stats = {}  # family -> counter
     by_kind = {}  # (family, kind) -> counter
     findings, troubles, info = [], [], []
@@ -349,6 +371,9 @@ def main():
             keep_variant(book, keep)
         else:
             s[code] = s.get(code, 0) + 1
+            if code == "103":
+                key = reason_kind(reason)
+                reasons[(fam, key)] = reasons.get((fam, key), 0) + 1
         k[outcome] = k.get(outcome, 0) + 1
         if code == "100" and not status:
             orig = originals[i]
@@ -372,11 +397,20 @@ def main():
     convert_all(snapshot, [(v[3], v[3]) for v in variants], args, scratch, done)
     elapsed = time.monotonic() - started
     report(stats, by_kind, findings, troubles, info, books, originals, unstable, elapsed, args, keep)
+    print("\nlines 103 by reason (names and numbers left out), most frequent first:")
+    for (fam, key), n in sorted(reasons.items(), key=lambda x: (-x[1], x[0]))[:args.reasons]:
+        print(f"  {n:5d} {fam:5} {key}")
     os.remove(snapshot)
     if not args.work:
         for sub in ("orig", "scratch", "var"):
             shutil.rmtree(os.path.join(work, sub), ignore_errors=True)
     return 1 if findings or troubles else 0
+
+
+def reason_kind(reason):
+    text = re.sub(r"^Convert .* failure, the error message is ", "", reason)
+    text = re.sub(r'"[^"]*"', '"…"', text)
+    return re.sub(r"\d+", "N", text)[:110]
 
 
 def keep_variant(book, keep):
