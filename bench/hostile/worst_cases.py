@@ -105,6 +105,14 @@ def xlsx_shared_part(path, sheets=100):
          {"xl/worksheets/sheet1.xml": worksheet(CORNERS)})
 
 
+def xlsx_shared_cells(path, sheets=100, rows=4000, cols=40):
+    # One part of 160,000 numbers without positions (each follows the one before), which deflate
+    # to almost nothing, read by every sheet: 16 million cells, the workbook's bound.
+    body = ("<row>" + "<c><v>1</v></c>" * cols + "</row>") * rows
+    xlsx(path, [(f"S{i + 1}", "worksheets/sheet1.xml") for i in range(sheets)],
+         {"xl/worksheets/sheet1.xml": worksheet(body)})
+
+
 def xlsx_styled_empty(path, rows=2000, cols=1000):
     # A formatted block without values: every row and every column of it carries a fill.
     body = "".join(f'<row r="{r}" s="1" customFormat="1"/>' for r in range(1, rows + 1))
@@ -235,6 +243,9 @@ ODS_TABLES = {
     "corners": lambda: table("Corners", row(text_cell("first")) + row(empty_cells(1), 1048574)
                              + row(empty_cells(16383) + text_cell("last"))),
     "rows-repeated": lambda: table("Rows", row(text_cell("x", 3), 1048576)),
+    # At the bounds: 4,194,304 cells in one sheet, and four such sheets (the workbook's bound).
+    "rows-at-bound": lambda: table("Rows", row(text_cell("x", 4), 1048576)),
+    "rows-4-sheets": lambda: "".join(table(f"Rows{i}", row(text_cell("x", 4), 1048576)) for i in range(4)),
     "grid-repeated": lambda: table("Grid", row(text_cell("x", 16384), 1048576)),
     "styled-empty": lambda: table("Styled", row(empty_cells(1000, "ce1"), 2000)),
     "banding": lambda: table(
@@ -287,7 +298,8 @@ def cases(quick):
     # (count, MB each, padded to pass the bound)
     pics = [(60, 12, False), (150, 12, False), (16, 12, True)] if not quick else [(8, 4, False), (4, 4, True)]
     out = [("xlsx", "corners", xlsx_corners, "1"),
-           ("xlsx", "shared-part-100", xlsx_shared_part, "1")]
+           ("xlsx", "shared-part-100", xlsx_shared_part, "1"),
+           ("xlsx", "shared-part-cells", xlsx_shared_cells, "1")]
     for n, mb, pad in pics:
         name = f"pictures-{n}x{mb}MB" + ("-padded" if pad else "")
         out.append(("xlsx", name, lambda p, n=n, mb=mb, pad=pad: xlsx_pictures(p, n, mb, pad), "2"))
