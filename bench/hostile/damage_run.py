@@ -466,7 +466,7 @@ def report(stats, by_kind, findings, troubles, info, books, originals, unstable,
         f.write(f"# damage run, seed {args.seed}: {len(troubles)} crashes/hangs, {len(findings)} findings\n")
         f.write("".join(x + "\n" for x in lines))
         if info:
-            f.write(f"# not findings (no checksums): 100 with different pages\n")
+            f.write("# not findings (no checksums): 100 with different pages\n")
             for fam, book, orig, what, diff, _ in info:
                 f.write(f"INFO  [{fam}] {os.path.basename(orig)}: {what} -> {diff}\n")
     print(f"\nfindings written to {os.path.abspath(args.findings)}; damaged variants kept in {keep}")
