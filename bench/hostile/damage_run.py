@@ -262,6 +262,59 @@ def plan(books, args):
     return counts
 
 
+def convert_originals(books, work, snapshot, scratch, args):
+    """The originals, converted twice: their pages are the reference, and must be the same both times."""
+    originals = {}
+    orig_items = []
+    for i, book in enumerate(books):
+        folder = os.path.join(work, "orig", f"{i:05d}")
+        os.makedirs(folder, exist_ok=True)
+        copy = os.path.join(folder, os.path.basename(book))
+        shutil.copyfile(book, copy)
+        orig_items.append((i, copy))
+    for attempt in (0, 1):
+        def done(i, book, code, reason, status, attempt=attempt):
+            folder = os.path.dirname(book)
+            pages = page_hashes(folder, book)
+            if attempt == 0:
+                originals[i] = {"code": code, "reason": reason, "status": status, "pages": pages}
+            elif pages != originals[i]["pages"] or code != originals[i]["code"]:
+                originals[i]["unstable"] = True
+            for entry in os.listdir(folder):
+                path = os.path.join(folder, entry)
+                if path != book:
+                    shutil.rmtree(path) if os.path.isdir(path) and not os.path.islink(path) else os.remove(path)
+        convert_all(snapshot, orig_items, args, scratch, done)
+    return originals
+
+
+def make_variants(books, work, args):
+    """The damaged copies, each alone in its folder: (original index, kind, description, path)."""
+    counts = plan(books, args)
+    variants = []  # (original index, kind, description, path)
+    for i, book in enumerate(books):
+        with open(book, "rb") as f:
+            data = f.read()
+        if not data:
+            continue
+        fam = family(book)
+        regions = zip_regions(data) if fam in ("xlsx", "ods") else []
+        kinds = ZIP_KINDS if fam in ("xlsx", "ods") else FLAT_KINDS
+        for v in range(counts[book]):
+            kind = kinds[(i * 3 + v) % len(kinds)]
+            rng = random.Random(f"{args.seed}:{os.path.basename(book)}:{v}")
+            damaged, what = mutate(data, kind, rng, regions)
+            if damaged == data:
+                continue
+            folder = os.path.join(work, "var", f"{i:05d}-{v:03d}")
+            os.makedirs(folder, exist_ok=True)
+            path = os.path.join(folder, os.path.basename(book))
+            with open(path, "wb") as f:
+                f.write(damaged)
+            variants.append((i, kind, what, path))
+    return variants
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
@@ -300,55 +353,11 @@ def main():
     print(f"gridcast: {gridcast}\noriginals: {len(books)}; seed {args.seed}; caps {args.time_cap:g} s, "
           f"{args.mem_cap} MB; work {work}", flush=True)
 
-    # The originals, converted twice: their pages are the reference, and must be the same both times.
-    originals = {}
-    orig_items = []
-    for i, book in enumerate(books):
-        folder = os.path.join(work, "orig", f"{i:05d}")
-        os.makedirs(folder, exist_ok=True)
-        copy = os.path.join(folder, os.path.basename(book))
-        shutil.copyfile(book, copy)
-        orig_items.append((i, copy))
-    for attempt in (0, 1):
-        def done(i, book, code, reason, status, attempt=attempt):
-            folder = os.path.dirname(book)
-            pages = page_hashes(folder, book)
-            if attempt == 0:
-                originals[i] = {"code": code, "reason": reason, "status": status, "pages": pages}
-            elif pages != originals[i]["pages"] or code != originals[i]["code"]:
-                originals[i]["unstable"] = True
-            for entry in os.listdir(folder):
-                path = os.path.join(folder, entry)
-                if path != book:
-                    shutil.rmtree(path) if os.path.isdir(path) and not os.path.islink(path) else os.remove(path)
-        convert_all(snapshot, orig_items, args, scratch, done)
+    originals = convert_originals(books, work, snapshot, scratch, args)
     unstable = [books[i] for i, o in originals.items() if o.get("unstable")]
     print(f"originals converted twice in {time.monotonic() - started:.0f} s; "
           f"not the same both times: {len(unstable)}", flush=True)
-
-    # The variants.
-    counts = plan(books, args)
-    variants = []  # (original index, kind, description, path)
-    for i, book in enumerate(books):
-        with open(book, "rb") as f:
-            data = f.read()
-        if not data:
-            continue
-        fam = family(book)
-        regions = zip_regions(data) if fam in ("xlsx", "ods") else []
-        kinds = ZIP_KINDS if fam in ("xlsx", "ods") else FLAT_KINDS
-        for v in range(counts[book]):
-            kind = kinds[(i * 3 + v) % len(kinds)]
-            rng = random.Random(f"{args.seed}:{os.path.basename(book)}:{v}")
-            damaged, what = mutate(data, kind, rng, regions)
-            if damaged == data:
-                continue
-            folder = os.path.join(work, "var", f"{i:05d}-{v:03d}")
-            os.makedirs(folder, exist_ok=True)
-            path = os.path.join(folder, os.path.basename(book))
-            with open(path, "wb") as f:
-                f.write(damaged)
-            variants.append((i, kind, what, path))
+    variants = make_variants(books, work, args)
     print(f"variants: {len(variants)}", flush=True)
 
     reasons = {}  # (family, reason with names and numbers left out) -> count
@@ -402,7 +411,8 @@ def main():
         print(f"  {n:5d} {fam:5} {key}")
     os.remove(snapshot)
     if not args.work:
-        for sub in ("orig", "scratch", "var"):
+        # A temporary folder goes, but for the damaged variants worth keeping.
+        for sub in ("orig", "scratch", "var") + (() if os.path.isdir(keep) else ("",)):
             shutil.rmtree(os.path.join(work, sub), ignore_errors=True)
     return 1 if findings or troubles else 0
 
