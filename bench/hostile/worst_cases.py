@@ -430,7 +430,7 @@ def short_reason(code, reason):
     if code == "100":
         return "Successfully convert"
     m = re.search(r"the error message is (.*)$", reason)
-    return (m.group(1) if m else reason)[:170]
+    return m.group(1) if m else reason
 
 
 def main():
