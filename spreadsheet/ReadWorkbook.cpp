@@ -74,6 +74,11 @@ model::Workbook ReadMapped(const std::filesystem::path& path, const std::string&
         const container::Zip zip(bytes);
         if (ooxml::IsSpreadsheetML(zip)) return ooxml::ReadWorkbook(zip);
         if (ods::IsOpenDocument(zip)) return ods::ReadOpenDocumentPackage(zip);
+        // A package with a workbook part but without the content types every package has.
+        if (zip.Find("[Content_Types].xml") == nullptr && zip.Find("xl/workbook.xml") != nullptr) {
+          throw model::ReadError(
+              "The workbook is damaged: the package has no content types ([Content_Types].xml)");
+        }
         break;
       }
       case container::InputFormat::FlatXml:

@@ -374,9 +374,24 @@ TEST(OoxmlReader, StrictPackagesContentDetectionAndRefusals) {
                static_cast<std::streamsize>(bytes.size()));
   }
   const model::Workbook book = spreadsheet::ReadWorkbookFile(path, "");
-  std::filesystem::remove(path);
   EXPECT_EQ(book.sheets.at(0).name, "Strict");
   EXPECT_EQ(book.sheets[0].Find(2, 2)->number, 42);
+  // Without its content types the package is damaged, not some other kind of file.
+  PackageParts untyped = p;
+  untyped.omit = {"[Content_Types].xml"};
+  {
+    const auto bytes = untyped.Build();
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+  }
+  try {
+    spreadsheet::ReadWorkbookFile(path, "");
+    ADD_FAILURE() << "a package without content types was read";
+  } catch (const model::ReadError& e) {
+    EXPECT_NE(std::string(e.what()).find("no content types"), std::string::npos) << e.what();
+  }
+  std::filesystem::remove(path);
 
   // Hostile XML: entity declarations, deep nesting; damage; a binary workbook.
   PackageParts bomb = p;
