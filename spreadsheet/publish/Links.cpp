@@ -174,16 +174,19 @@ std::string OtherSheetPage(const model::Workbook& book, size_t own, std::string_
   };
   const int ownNumber = worksheetNumber(own), otherNumber = worksheetNumber(target);
   if (ownNumber == 0 || otherNumber == 0) return {};
-  const std::string suffix = "_" + std::to_string(ownNumber);
+  std::string suffix = "_";
+  suffix += std::to_string(ownNumber);
   const size_t dot = pageName.rfind('.');
   const std::string_view stem = pageName.substr(0, dot);
   if (stem.size() <= suffix.size() ||
       stem.compare(stem.size() - suffix.size(), suffix.size(), suffix) != 0) {
     return {};
   }
-  return std::string(stem.substr(0, stem.size() - suffix.size())) + "_" +
-         std::to_string(otherNumber) +
-         std::string(dot == std::string_view::npos ? "" : pageName.substr(dot));
+  std::string page(stem.substr(0, stem.size() - suffix.size()));
+  page += '_';
+  page += std::to_string(otherNumber);
+  if (dot != std::string_view::npos) page += pageName.substr(dot);
+  return page;
 }
 
 std::optional<std::string> PlaceHref(const model::Workbook& book, size_t sheetIndex,
