@@ -6,6 +6,22 @@
 
 namespace quillane::format {
 
+long long DaysFromCivil(long long y, long long m, long long d) {
+  y -= m <= 2;
+  const long long era = (y >= 0 ? y : y - 399) / 400;
+  const long long yoe = y - era * 400;
+  const long long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+double SerialOfDays(double days, bool date1904) {
+  if (date1904) return days - static_cast<double>(DaysFromCivil(1904, 1, 1));
+  double serial = days - static_cast<double>(DaysFromCivil(1899, 12, 30));
+  if (serial < 61) serial -= 1;
+  return serial;
+}
+
 void CivilFromDays(long long z, int& y, int& m, int& d) {
   z += 719468;
   const long long era = (z >= 0 ? z : z - 146096) / 146097;

@@ -23,6 +23,12 @@ bool SplitDate(double serial, bool date1904, int subsec, DateParts& parts);
 
 // The civil date of a count of days from 1970-01-01 (proleptic Gregorian calendar).
 void CivilFromDays(long long days, int& year, int& month, int& day);
+// The other way: the days from 1970-01-01 of a civil date.
+long long DaysFromCivil(long long year, long long month, long long day);
+// The date serial of a count of days (and fraction) from 1970-01-01, as the files of the newer
+// formats write dates (ISO 8601): in the 1900 system, days before the 1st of March 1900 are one
+// less, since the serials count a 29th of February 1900.
+double SerialOfDays(double days, bool date1904);
 
 // The era of the Japanese calendar a date falls in (0 Meiji ... 4 Reiwa) and the year within it
 // (the era's first year is 1). Dates before Meiji count as Meiji.

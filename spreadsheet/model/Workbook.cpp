@@ -1,6 +1,7 @@
 #include "spreadsheet/model/Workbook.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 namespace quillane::model {
 
@@ -162,6 +163,32 @@ std::string CellBudgetText(size_t budget) {
   return "The workbook is too large: its sheets hold more than " + std::to_string(budget) +
          " cells, the most for a file of its size (8 for every byte of the file plus 2097152, " +
          "and never more than " + std::to_string(kMaxWorkbookCells) + ")";
+}
+
+BlipType BlipTypeOf(std::span<const uint8_t> b) {
+  auto starts = [&](std::initializer_list<uint8_t> sig) {
+    return b.size() >= sig.size() && std::equal(sig.begin(), sig.end(), b.begin());
+  };
+  if (starts({0x89, 'P', 'N', 'G'})) return BlipType::Png;
+  if (starts({0xFF, 0xD8})) return BlipType::Jpeg;
+  if (starts({'I', 'I', '*', 0}) || starts({'M', 'M', 0, '*'})) return BlipType::Tiff;
+  if (starts({0xD7, 0xCD, 0xC6, 0x9A}) || starts({1, 0, 9, 0})) return BlipType::Wmf;
+  if (b.size() >= 44 && starts({1, 0, 0, 0}) && b[40] == ' ' && b[41] == 'E' && b[42] == 'M' &&
+      b[43] == 'F') {
+    return BlipType::Emf;
+  }
+  if (starts({'B', 'M'}) && b.size() > 14) return BlipType::Dib;
+  return BlipType::Unknown;
+}
+
+std::optional<uint8_t> ErrorCodeOf(std::string_view text) {
+  static constexpr std::pair<std::string_view, uint8_t> kErrors[] = {
+      {"#NULL!", 0x00}, {"#DIV/0!", 0x07}, {"#VALUE!", 0x0F}, {"#REF!", 0x17},
+      {"#NAME?", 0x1D}, {"#NUM!", 0x24},   {"#N/A", 0x2A},    {"#GETTING_DATA", 0x2B}};
+  for (const auto& [name, code] : kErrors) {
+    if (name == text) return code;
+  }
+  return std::nullopt;
 }
 
 }  // namespace quillane::model

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -157,6 +158,13 @@ struct Comment {
 };
 
 enum class BlipType : uint8_t { Unknown, Emf, Wmf, Pict, Jpeg, Png, Dib, Tiff };
+
+// The kind of a picture told from its first bytes (64 are enough); a DIB is a bitmap file with
+// its 14-byte header.
+BlipType BlipTypeOf(std::span<const uint8_t> head);
+
+// The code of an error value from its text ("#DIV/0!" 0x07), or nothing for another text.
+std::optional<uint8_t> ErrorCodeOf(std::string_view text);
 
 // Receives bytes piece by piece, in order.
 using ByteSink = std::function<void(std::span<const uint8_t> piece)>;

@@ -8,6 +8,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "spreadsheet/format/DateSerial.h"
 #include "spreadsheet/container/Detect.h"
 #include "spreadsheet/container/Zip.h"
 #include "spreadsheet/model/Limits.h"
@@ -91,16 +92,6 @@ std::optional<Color> ParseColor(std::string_view s) {
   return Color::Rgb(rgb);
 }
 
-// Days from 1970-01-01 of a civil date (proleptic Gregorian).
-int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
 // "2024-03-01" or "2024-03-01T12:30:15.5" as days and the fraction of the day from 1970-01-01.
 std::optional<double> ParseDateTime(std::string_view s) {
   int64_t parts[3] = {0, 0, 0};
@@ -123,7 +114,7 @@ std::optional<double> ParseDateTime(std::string_view s) {
       parts[2] > 31) {
     return std::nullopt;
   }
-  double days = static_cast<double>(DaysFromCivil(parts[0], parts[1], parts[2]));
+  double days = static_cast<double>(format::DaysFromCivil(parts[0], parts[1], parts[2]));
   if (!s.empty() && s.front() == 'T') {
     s.remove_prefix(1);
     double hms[3] = {0, 0, 0};
@@ -186,16 +177,6 @@ std::optional<double> ParseDuration(std::string_view s) {
   return negative ? -days : days;
 }
 
-uint8_t ErrorCode(std::string_view text) {
-  static constexpr std::pair<std::string_view, uint8_t> kErrors[] = {
-      {"#NULL!", 0x00}, {"#DIV/0!", 0x07}, {"#VALUE!", 0x0F}, {"#REF!", 0x17},
-      {"#NAME?", 0x1D}, {"#NUM!", 0x24},   {"#N/A", 0x2A}};
-  for (const auto& [name, code] : kErrors) {
-    if (name == text) return code;
-  }
-  return 0xFF;
-}
-
 // "Sheet1.B3" / "'My sheet'.$B$3" -> the 0-based row and column of the cell.
 bool ParseCellAddress(std::string_view address, uint32_t& row, uint16_t& col) {
   const size_t dot = address.rfind('.');
@@ -244,24 +225,6 @@ std::vector<uint8_t> DecodeBase64(std::string_view text) {
     }
   }
   return out;
-}
-
-model::BlipType BlipTypeOf(std::span<const uint8_t> data) {
-  if (data.size() >= 8 && data[0] == 0x89 && data[1] == 'P' && data[2] == 'N' && data[3] == 'G') {
-    return model::BlipType::Png;
-  }
-  if (data.size() >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) {
-    return model::BlipType::Jpeg;
-  }
-  if (data.size() >= 4 && data[0] == 0xD7 && data[1] == 0xCD && data[2] == 0xC6 &&
-      data[3] == 0x9A) {
-    return model::BlipType::Wmf;
-  }
-  if (data.size() >= 44 && data[0] == 1 && data[40] == ' ' && data[41] == 'E' && data[42] == 'M' &&
-      data[43] == 'F') {
-    return model::BlipType::Emf;
-  }
-  return model::BlipType::Unknown;
 }
 
 // The properties of a style, flattened: "fo:background-color" -> "#ffcc00", from all its
@@ -1111,9 +1074,9 @@ class DocumentReader final : public XmlHandler {
     cell.formula = cell_.formula;
     const std::string_view type = cell_.type;
     double number = 0;
-    if (cell_.calcType == "error" && ErrorCode(cellText_) != 0xFF) {
+    if (cell_.calcType == "error" && model::ErrorCodeOf(cellText_)) {
       cell.type = CellType::Error;
-      cell.code = ErrorCode(cellText_);
+      cell.code = *model::ErrorCodeOf(cellText_);
     } else if (type == "float" || type == "percentage" || type == "currency") {
       if (ParseDouble(cell_.value, number)) {
         cell.type = CellType::Number;
@@ -1189,13 +1152,7 @@ class DocumentReader final : public XmlHandler {
   }
 
   // Days from 1970-01-01 as the serial number of the workbook's date system.
-  double Serial(double days) const {
-    if (book_.date1904) return days - static_cast<double>(DaysFromCivil(1904, 1, 1));
-    double serial = days - static_cast<double>(DaysFromCivil(1899, 12, 30));
-    // The 1900 system counts a 29th of February 1900: days before March are one less.
-    if (serial < 61) serial -= 1;
-    return serial;
-  }
+  double Serial(double days) const { return format::SerialOfDays(days, book_.date1904); }
 
   void AddLink(Sheet& sheet, uint32_t row, uint16_t col, const std::string& href,
                const std::string& text) {
@@ -1293,7 +1250,7 @@ class DocumentReader final : public XmlHandler {
     }
     if (data.empty()) return;
     model::Blip blip;
-    blip.type = BlipTypeOf(data);
+    blip.type = model::BlipTypeOf(data);
     blip.data = std::move(data);
     frame_.picture.blip = static_cast<uint32_t>(book_.blips.size());
     book_.blips.push_back(std::move(blip));
@@ -1556,7 +1513,7 @@ model::Workbook ReadOpenDocumentPackage(const container::Zip& zip) {
     } catch (const container::ContainerError& e) {
       Damaged(std::string(name) + ": " + e.what());
     }
-    blip.type = BlipTypeOf(head);
+    blip.type = model::BlipTypeOf(head);
     blip.size = entry->size;
     return blip;
   };

@@ -12,6 +12,7 @@
 #include "spreadsheet/container/CompoundFile.h"
 #include "spreadsheet/container/Detect.h"
 #include "spreadsheet/container/Zip.h"
+#include "spreadsheet/format/DateSerial.h"
 #include "spreadsheet/format/NumberFormat.h"
 #include "spreadsheet/model/Limits.h"
 #include "spreadsheet/ooxml/CellRefs.h"
@@ -525,25 +526,6 @@ class StylesHandler : public XmlHandler {
 
 // ---- Sheets.
 
-uint8_t ErrorCode(std::string_view text) {
-  static constexpr std::pair<std::string_view, uint8_t> kErrors[] = {
-      {"#NULL!", 0x00}, {"#DIV/0!", 0x07}, {"#VALUE!", 0x0F}, {"#REF!", 0x17},
-      {"#NAME?", 0x1D}, {"#NUM!", 0x24},   {"#N/A", 0x2A},    {"#GETTING_DATA", 0x2B}};
-  for (const auto& [t, code] : kErrors) {
-    if (text == t) return code;
-  }
-  return 0x2A;
-}
-
-long long DaysFromCivil(long long y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const long long era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<long long>(doe) - 719468;
-}
-
 // An ISO 8601 date and time ("2024-03-01T12:30:00") as a date serial.
 std::optional<double> IsoSerial(std::string_view s, bool date1904) {
   int y = 0, mo = 1, d = 1, h = 0, mi = 0;
@@ -565,15 +547,9 @@ std::optional<double> IsoSerial(std::string_view s, bool date1904) {
       std::from_chars(s.data() + t + 6, s.data() + s.size(), sec);
   }
   if (mo < 1 || mo > 12 || d < 1 || d > 31) return std::nullopt;
-  const long long days = DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d));
-  double serial;
-  if (date1904) {
-    serial = static_cast<double>(days - DaysFromCivil(1904, 1, 1));
-  } else {
-    serial = static_cast<double>(days - DaysFromCivil(1899, 12, 30));
-    if (serial < 61) serial -= 1;  // before the 29th of February 1900 the application counts
-    if (serial < 1 && y <= 1899) serial = 0;
-  }
+  double serial =
+      format::SerialOfDays(static_cast<double>(format::DaysFromCivil(y, mo, d)), date1904);
+  if (!date1904 && serial < 1 && y <= 1899) serial = 0;
   return serial + (h * 3600 + mi * 60 + sec) / 86400.0;
 }
 
@@ -793,7 +769,7 @@ class SheetHandler : public XmlHandler {
       case 'e':
         if (!v.empty()) {
           cell_.type = CellType::Error;
-          cell_.code = ErrorCode(v);
+          cell_.code = model::ErrorCodeOf(v).value_or(0x2A);  // #N/A for an unknown text
         }
         break;
       case 'd':
@@ -1056,22 +1032,6 @@ class DrawingHandler : public XmlHandler {
   int depth_ = 0, anchorDepth_ = 0, where_ = 0, field_ = -1;
   std::string text_;
 };
-
-model::BlipType BlipTypeOf(const std::vector<uint8_t>& b) {
-  auto starts = [&](std::initializer_list<uint8_t> sig) {
-    return b.size() >= sig.size() && std::equal(sig.begin(), sig.end(), b.begin());
-  };
-  if (starts({0x89, 'P', 'N', 'G'})) return model::BlipType::Png;
-  if (starts({0xFF, 0xD8})) return model::BlipType::Jpeg;
-  if (starts({'I', 'I', '*', 0}) || starts({'M', 'M', 0, '*'})) return model::BlipType::Tiff;
-  if (starts({0xD7, 0xCD, 0xC6, 0x9A}) || starts({1, 0, 9, 0})) return model::BlipType::Wmf;
-  if (b.size() >= 44 && starts({1, 0, 0, 0}) && b[40] == ' ' && b[41] == 'E' && b[42] == 'M' &&
-      b[43] == 'F') {
-    return model::BlipType::Emf;
-  }
-  if (starts({'B', 'M'}) && b.size() > 14) return model::BlipType::Dib;
-  return model::BlipType::Unknown;
-}
 
 // ---- The reader.
 
@@ -1487,7 +1447,7 @@ class Reader {
       piece = piece.first(std::min<size_t>(64 - std::min<size_t>(head.size(), 64), piece.size()));
       head.insert(head.end(), piece.begin(), piece.end());
     });
-    blip.type = BlipTypeOf(head);
+    blip.type = model::BlipTypeOf(head);
     blip.skip = blip.type == model::BlipType::Dib ? 14 : 0;
     blip.size = entry->size - blip.skip;
     auto packed = std::make_shared<const container::Zip::Packed>(package_.Pack(*entry));
