@@ -4,7 +4,7 @@
 # Usage: bench/batch/same_pages.sh OLD_GRIDCAST NEW_GRIDCAST [CORPUS_FOLDER...]
 # (default corpora: ../shared/corpus, corpus-xlsx and corpus-ods beside the repository)
 set -euo pipefail
-old=$1 new=$2; shift 2
+declare -A build=([old]=$1 [new]=$2); shift 2
 here=$(cd "$(dirname "$0")/../.." && pwd)
 corpora=("$@")
 ((${#corpora[@]})) || corpora=("$here/../../shared/corpus" "$here/../../shared/corpus-xlsx" \
@@ -19,9 +19,9 @@ for corpus in "${corpora[@]}"; do
   [[ -d "$corpus" ]] || { echo "skip: no $corpus"; continue; }
   for flags in "-o" "-o -c" "-o -f" "-o -f -c"; do
     for side in old new; do
-      rm -rf "$work/$side"; mkdir "$work/$side"
+      rm -rf "${work:?}/$side"; mkdir "$work/$side"
       # shellcheck disable=SC2086
-      "${!side}" -j1 $flags -s -d "$work/$side" -l "$work/$side.log" "$corpus/*" \
+      "${build[$side]}" -j1 $flags -s -d "$work/$side" -l "$work/$side.log" "$corpus/*" \
         >/dev/null 2>&1 || true
       sums "$work/$side" "$work/$side.log" > "$work/$side.sums"
     done
