@@ -82,8 +82,8 @@ void PublishSheet(spreadsheet::OpenWorkbook& book, int index, const std::string&
   publish.writeFolder = options.CreateFilesDir;
   if (options.Compress) publish.finishPage = CompactHtmlText;
   std::error_code ec;
-  const bool existed = !options.CreateFilesDir ||
-                       fs::symlink_status(folder, ec).type() != fs::file_type::not_found;
+  const bool existed =
+      !options.CreateFilesDir || fs::symlink_status(folder, ec).type() != fs::file_type::not_found;
   try {
     book.Publish(index, page, publish);
   } catch (...) {

@@ -65,8 +65,9 @@ void OpenWorkbook::Publish(int index, const std::filesystem::path& page,
     if (bytes > left) throw tooMuch();
     written_ += bytes;
     if (options.finishPage) options.finishPage(rendered.html);
-    publish::WritePage(rendered, page,
-                       options.writeFolder ? publish::FolderWork::Write : publish::FolderWork::Check);
+    publish::WritePage(
+        rendered, page,
+        options.writeFolder ? publish::FolderWork::Write : publish::FolderWork::Check);
   } catch (const publish::PublishError& e) {
     throw EngineError(e.what(), ErrorKind::Output);
   } catch (const model::ReadError& e) {

@@ -155,8 +155,8 @@ namespace {
 // Throws unless the page and its folder may be written: no folder stands at the page's path, and
 // the folder is absent or ours and holds none of the page's files' names that its list does not
 // name. Returns the names its filelist.xml lists; `present` tells whether the folder is there.
-std::vector<std::string> CheckPlaces(const Page& page, const fs::path& path,
-                                     const fs::path& folder, bool& present) {
+std::vector<std::string> CheckPlaces(const Page& page, const fs::path& path, const fs::path& folder,
+                                     bool& present) {
   // A name a later run would not know as ours would be somebody else's file from then on.
   for (const PageFile& f : page.files) {
     if (!IsOwnFileName(f.name)) {

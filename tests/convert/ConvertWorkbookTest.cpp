@@ -195,9 +195,8 @@ TEST_F(ConvertRealWorkbook, EachFileIsMadeOnceAndNoFolderThatIsRemovedAgain) {
   }
   // A folder of ours that holds nothing yet gets its list once.
   temp.MakeFolder("book_1.files");
-  const Names made = MadeIn(temp / "book_1.files", [&] {
-    ASSERT_EQ(Convert(source, output, true, true), 100) << line;
-  });
+  const Names made = MadeIn(temp / "book_1.files",
+                            [&] { ASSERT_EQ(Convert(source, output, true, true), 100) << line; });
   ASSERT_EQ(made.size(), 1u);
   EXPECT_EQ(made[0].rfind("filelist.xml.gridcast-tmp", 0), 0u) << made[0];
 }
@@ -213,9 +212,9 @@ TEST(WritePage, WithoutTheFolderPicturesAreStillUnpackedToFindDamage) {
   quillane::publish::Page page;
   page.html = "<html></html>";
   page.files.push_back({"image001.png", {}, &blip});
-  EXPECT_THROW(quillane::publish::WritePage(page, temp / "p_1.htm",
-                                            quillane::publish::FolderWork::Check),
-               quillane::model::ReadError);
+  EXPECT_THROW(
+      quillane::publish::WritePage(page, temp / "p_1.htm", quillane::publish::FolderWork::Check),
+      quillane::model::ReadError);
   EXPECT_FALSE(fs::exists(temp / "p_1.htm"));
   EXPECT_FALSE(fs::exists(temp / "p_1.files"));
 }
