@@ -13,8 +13,11 @@
 #
 # Every run writes into a folder of its own and nothing is removed until the end: on a file
 # system that notes recently deleted files (ext4 without a journal), the files made in the first
-# minutes after many were deleted cost several times more system time, whoever deleted them.
-# Needs Debian's time and strace; run it on a quiet machine.
+# minutes after many were deleted cost several times more system time, whoever deleted them (this
+# script's own clean-up included, for a run started right after it). A WORKDIR on a tmpfs
+# (/dev/shm/...) measures the program rather than the disk. Needs Debian's time and strace; run it
+# on a quiet machine: elapsed times (and -j2) say nothing on a busy one. SKIP_LARGE=1 leaves out
+# the million-cell workbooks.
 set -euo pipefail
 gridcast=$(realpath "$1")
 here=$(cd "$(dirname "$0")/../.." && pwd)
