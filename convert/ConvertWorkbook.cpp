@@ -1,6 +1,5 @@
 #include "convert/ConvertWorkbook.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,11 +14,8 @@
 #include "convert/CompactHtml.h"
 #include "convert/ConversionLog.h"
 #include "convert/SheetRange.h"
-#include "files/AtomicFile.h"
-#include "files/Search.h"
 #include "files/modFuntions.h"
 #include "spreadsheet/publish/PageFiles.h"
-#include "support/Ascii.h"
 
 namespace fs = std::filesystem;
 
@@ -52,27 +48,6 @@ bool SameFile(const std::string& a, const std::string& b) {
   return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec) && !ec;
 }
 
-// The ".htm" files of a supporting folder that we wrote there, in name order, without the
-// sheet-tab page.
-std::vector<std::string> PagesInFolder(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const std::string& name : publish::ListedFiles(folder)) {
-    if (!files::MatchesPattern(name, "*.htm")) continue;
-    if (support::EqualsNoCase(name, "tabstrip.htm")) continue;
-    std::error_code statusError;
-    if (!fs::is_regular_file(fs::symlink_status(folder + files::kSeparator + name, statusError)))
-      continue;
-    names.push_back(name);
-  }
-  std::sort(names.begin(), names.end());
-  std::vector<std::string> paths;
-  for (const std::string& name : names) {
-    paths.push_back(folder + files::kSeparator + name);
-    files::DoEvents();
-  }
-  return paths;
-}
-
 std::function<void(const std::string&)>& NoticeHook() {
   static std::function<void(const std::string&)> hook;
   return hook;
@@ -98,14 +73,19 @@ void RemoveOwnFolder(const std::string& folder) {
          ")");
 }
 
-// Publishes a sheet; when that fails (a full disk), a supporting folder that the attempt made is
-// removed again with what it wrote there, so no empty folder is left beside the old page.
+// Publishes a sheet, compacted in memory when asked; the supporting folder is written only when
+// it is kept. When that fails (a full disk), a supporting folder that the attempt made is removed
+// again with what it wrote there, so no empty folder is left beside the old page.
 void PublishSheet(spreadsheet::OpenWorkbook& book, int index, const std::string& page,
-                  const std::string& folder) {
+                  const std::string& folder, const ConvertOptions& options) {
+  spreadsheet::OpenWorkbook::PublishOptions publish;
+  publish.writeFolder = options.CreateFilesDir;
+  if (options.Compress) publish.finishPage = CompactHtmlText;
   std::error_code ec;
-  const bool existed = fs::symlink_status(folder, ec).type() != fs::file_type::not_found;
+  const bool existed =
+      !options.CreateFilesDir || fs::symlink_status(folder, ec).type() != fs::file_type::not_found;
   try {
-    book.Publish(index, page);
+    book.Publish(index, page, publish);
   } catch (...) {
     if (!existed) publish::RemoveSupportingFolder(folder);
     throw;
@@ -187,14 +167,9 @@ ConvertResult ConvertWorkbook(const std::string& source, const std::string& outp
         PagesOfThisRun().insert(page);
       }
       const std::string folder = files::ChangeExtension(page, ".files");
-      PublishSheet(*book, i, page, folder);
+      // The folder holds only pictures, charts and filelist.xml, never a page to compact.
+      PublishSheet(*book, i, page, folder, options);
       if (!options.CreateFilesDir) RemoveOwnFolder(folder);
-      if (options.Compress) {
-        CompactHtml(page);
-        if (options.CreateFilesDir && files::IsDirectory(folder)) {
-          for (const std::string& file : PagesInFolder(folder)) CompactHtml(file);
-        }
-      }
     }
     book->Close();
     return {LogCode::Converted, Line100(source, output)};

@@ -120,15 +120,25 @@ bool IsStaleTemporary(const std::string& name) {
 
 std::string ErrorText(int error) { return std::strerror(error); }
 
+// The folders looked through for stale temporaries (or made by this process) so far.
+std::mutex foldersMutex;
+std::set<std::string>& FoldersDone() {
+  static std::set<std::string> done;
+  return done;
+}
+
+// True the first time a folder is named.
+bool FirstTime(const std::string& folder) {
+  std::lock_guard<std::mutex> lock(foldersMutex);
+  return FoldersDone().insert(folder).second;
+}
+
 }  // namespace
 
+void NoteNewFolder(const std::string& folder) { FirstTime(folder); }
+
 void RemoveStaleTemporaries(const std::string& folder) {
-  static std::mutex mutex;
-  static std::set<std::string> done;
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (!done.insert(folder).second) return;
-  }
+  if (!FirstTime(folder)) return;
   std::error_code ec;
   for (fs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end;
        it.increment(ec)) {

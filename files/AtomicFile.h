@@ -53,4 +53,8 @@ void RemoveTemporaryFilesNow() noexcept;
 // which is no longer running left behind. Never throws. AtomicFile calls it itself.
 void RemoveStaleTemporaries(const std::string& folder);
 
+// Tells that this process has just made `folder`, so it holds no temporaries of a run that is
+// gone and is never looked through for them.
+void NoteNewFolder(const std::string& folder);
+
 }  // namespace quillane::files

@@ -35,7 +35,8 @@ std::string OpenWorkbook::WorksheetName(int index) const {
   return book_->sheets[SheetIndex(index)].name;
 }
 
-void OpenWorkbook::Publish(int index, const std::filesystem::path& page) const {
+void OpenWorkbook::Publish(int index, const std::filesystem::path& page,
+                           const PublishOptions& options) const {
   size_t sheet = SheetIndex(index);
   // What one workbook may write is bounded by the size of its file, so a few kilobytes that
   // stand for a huge sheet, or many sheets that share one part, cannot fill a disk.
@@ -63,7 +64,10 @@ void OpenWorkbook::Publish(int index, const std::filesystem::path& page) const {
     for (const publish::PageFile& f : rendered.files) bytes += f.Size();
     if (bytes > left) throw tooMuch();
     written_ += bytes;
-    publish::WritePage(rendered, page);
+    if (options.finishPage) options.finishPage(rendered.html);
+    publish::WritePage(
+        rendered, page,
+        options.writeFolder ? publish::FolderWork::Write : publish::FolderWork::Check);
   } catch (const publish::PublishError& e) {
     throw EngineError(e.what(), ErrorKind::Output);
   } catch (const model::ReadError& e) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -44,9 +45,18 @@ class OpenWorkbook {
   int WorksheetCount() const;
   // Name of the worksheet at a 1-based position.
   std::string WorksheetName(int index) const;
+  // How a page is published.
+  struct PublishOptions {
+    // False: the supporting folder is not written, for a caller that removes it right after the
+    // page (what stands there is checked all the same).
+    bool writeFolder = true;
+    // Applied to the page's text after it is rendered and before it is written (compaction).
+    std::function<void(std::string&)> finishPage;
+  };
   // Publishes the worksheet at a 1-based position to `page`, with its supporting folder beside
   // it (the page's extension replaced by ".files"). Replaces existing files.
-  void Publish(int index, const std::filesystem::path& page) const;
+  void Publish(int index, const std::filesystem::path& page) const { Publish(index, page, {}); }
+  void Publish(int index, const std::filesystem::path& page, const PublishOptions& options) const;
   void Close();
   bool IsOpen() const { return book_ != nullptr; }
   const model::Workbook* Model() const { return book_.get(); }

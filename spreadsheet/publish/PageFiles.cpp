@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <span>
 
 #include "files/AtomicFile.h"
 #include "spreadsheet/publish/Links.h"
@@ -149,7 +150,13 @@ std::vector<std::string> RemoveSupportingFolder(const fs::path& folder) {
   return left;
 }
 
-void WritePage(const Page& page, const fs::path& path) {
+namespace {
+
+// Throws unless the page and its folder may be written: no folder stands at the page's path, and
+// the folder is absent or ours and holds none of the page's files' names that its list does not
+// name. Returns the names its filelist.xml lists; `present` tells whether the folder is there.
+std::vector<std::string> CheckPlaces(const Page& page, const fs::path& path, const fs::path& folder,
+                                     bool& present) {
   // A name a later run would not know as ours would be somebody else's file from then on.
   for (const PageFile& f : page.files) {
     if (!IsOwnFileName(f.name)) {
@@ -157,70 +164,98 @@ void WritePage(const Page& page, const fs::path& path) {
                          " of a shape this program does not write");
     }
   }
-  const fs::path folder = SupportingFolder(path);
   std::error_code ec;
-  const fs::file_status status = fs::symlink_status(path, ec);
-  if (fs::is_directory(status)) {
+  if (fs::is_directory(fs::symlink_status(path, ec))) {
     throw PublishError("Cannot write the page " + path.string() +
                        ": a folder of that name is in the way");
   }
   const fs::file_status folderStatus = fs::symlink_status(folder, ec);
-  std::vector<std::string> previous;
+  present = fs::is_directory(folderStatus);
   if (fs::is_symlink(folderStatus)) {
     throw PublishError("The supporting folder " + folder.string() +
                        " is a link; it was left alone and the page not written");
-  } else if (fs::exists(folderStatus) && !fs::is_directory(folderStatus)) {
+  } else if (fs::exists(folderStatus) && !present) {
     throw PublishError("Cannot write the supporting folder " + folder.string() +
                        ": a file of that name is in the way");
-  } else if (fs::is_directory(folderStatus)) {
-    previous = ListedFiles(folder);
-    if (previous.empty() && !fs::is_empty(folder, ec)) {
-      throw PublishError("The folder " + folder.string() +
-                         " was not written by this program; it was left alone and the page "
-                         "not written");
-    }
-  } else {
-    fs::create_directory(folder, ec);
-    if (ec) {
-      throw PublishError("Cannot create the supporting folder " + folder.string() + ": " +
-                         ec.message());
-    }
+  } else if (!present) {
+    return {};
+  }
+  std::vector<std::string> previous = ListedFiles(folder);
+  if (previous.empty() && !fs::is_empty(folder, ec)) {
+    throw PublishError("The folder " + folder.string() +
+                       " was not written by this program; it was left alone and the page "
+                       "not written");
   }
   const std::set<std::string> ours(previous.begin(), previous.end());
-  std::vector<std::string> names;
   for (const PageFile& f : page.files) {
     if (!ours.count(f.name) && Occupied(folder / f.name)) {
       throw PublishError("The supporting folder " + folder.string() + " holds " + f.name +
                          ", which this program did not write; it was left alone and the page "
                          "not written");
     }
-    names.push_back(f.name);
   }
+  return previous;
+}
+
+// Writes the folder's files, making the folder when it is absent; files an earlier run wrote
+// there that the page no longer needs are removed.
+void WriteFolder(const Page& page, const fs::path& path, const fs::path& folder, bool present,
+                 const std::vector<std::string>& previous) {
+  std::error_code ec;
+  if (!present) {
+    fs::create_directory(folder, ec);
+    if (ec) {
+      throw PublishError("Cannot create the supporting folder " + folder.string() + ": " +
+                         ec.message());
+    }
+    files::NoteNewFolder(folder.string());
+  }
+  std::vector<std::string> names;
+  const PageFile* list = nullptr;
+  for (const PageFile& f : page.files) {
+    names.push_back(f.name);
+    if (f.name == kFileList) list = &f;
+  }
+  const std::string_view listBytes =
+      list ? std::string_view(reinterpret_cast<const char*>(list->bytes.data()), list->bytes.size())
+           : std::string_view();
   // While the files are replaced, the list names both the old and the new ones, so that an
   // interrupted run leaves nothing in the folder that a later run would not know as its own.
+  // When that is the page's own list (a new folder), it is written once, first.
   std::vector<std::string> both = previous;
   for (const std::string& name : names) {
     if (std::find(both.begin(), both.end(), name) == both.end()) both.push_back(name);
   }
+  bool listDone = false;
   if (both.size() > previous.size()) {
-    Write(folder / kFileList, FileListOf(both, path.filename().string()));
+    const std::string interim = FileListOf(both, path.filename().string());
+    listDone = list && interim == listBytes;
+    Write(folder / kFileList, interim);
   }
-  const PageFile* list = nullptr;
   for (const PageFile& f : page.files) {
-    if (f.name == kFileList) {
-      list = &f;
-      continue;
-    }
-    Write(folder / f.name, f);
+    if (&f != list) Write(folder / f.name, f);
   }
   for (const std::string& name : previous) {
     if (std::find(names.begin(), names.end(), name) == names.end() && IsPlainFile(folder / name)) {
       fs::remove(folder / name, ec);
     }
   }
-  if (list) {
-    Write(folder / kFileList,
-          std::string_view(reinterpret_cast<const char*>(list->bytes.data()), list->bytes.size()));
+  if (list && !listDone) Write(folder / kFileList, listBytes);
+}
+
+}  // namespace
+
+void WritePage(const Page& page, const fs::path& path, FolderWork folderWork) {
+  const fs::path folder = SupportingFolder(path);
+  bool present = false;
+  const std::vector<std::string> previous = CheckPlaces(page, path, folder, present);
+  if (folderWork == FolderWork::Write) {
+    WriteFolder(page, path, folder, present, previous);
+  } else {
+    // The pictures are unpacked all the same, so that a damaged one is found as when written.
+    for (const PageFile& f : page.files) {
+      if (f.blip) f.blip->BytesTo([](std::span<const uint8_t>) {});
+    }
   }
   Write(path, page.html);
 }

@@ -27,8 +27,17 @@ std::filesystem::path SupportingFolder(const std::filesystem::path& page);
 void PublishSheet(const model::Workbook& book, size_t sheetIndex,
                   const std::filesystem::path& page);
 
+// What WritePage does with the supporting folder.
+enum class FolderWork {
+  Write,  // writes the folder's files
+  // Writes none (the caller removes the folder right after the page): the folder is neither made
+  // nor changed, but checked as for Write, and the pictures are unpacked to find damage.
+  Check,
+};
+
 // Writes a rendered page (see PublishSheet).
-void WritePage(const Page& page, const std::filesystem::path& path);
+void WritePage(const Page& page, const std::filesystem::path& path,
+               FolderWork folderWork = FolderWork::Write);
 
 // Whether `name` has a shape of the names this program writes into a supporting folder:
 // filelist.xml, and image001.png, image002.svg, ... (three or more digits; the extensions of

@@ -1,11 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "CompactReference.h"
 #include "TempFolder.h"
 #include "convert/ConversionLog.h"
 #include "convert/ConvertWorkbook.h"
+#include "spreadsheet/model/ReadError.h"
+#include "spreadsheet/publish/PageFiles.h"
+
+#ifdef __linux__
+#include <sys/inotify.h>
+#include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 using namespace quillane::convert;
@@ -155,6 +163,60 @@ TEST_F(ConvertRealWorkbook, KeepFilesAndCompress) {
   ASSERT_EQ(Convert(source, output, true, true, true), 100) << line;
   EXPECT_EQ(ReadFile(temp / "book_1.htm"), quillane::testing::ReferenceCompact(plain));
   EXPECT_TRUE(fs::exists(temp / "book_2.files/filelist.xml"));
+}
+
+#ifdef __linux__
+// The names made in a folder (files, folders, temporaries) while `run` runs.
+Names MadeIn(const std::string& folder, const std::function<void()>& run) {
+  const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  inotify_add_watch(watch, folder.c_str(), IN_CREATE);
+  run();
+  Names names;
+  alignas(inotify_event) char buffer[1 << 16];
+  for (ssize_t got; (got = read(watch, buffer, sizeof buffer)) > 0;) {
+    for (char* at = buffer; at < buffer + got;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(at);
+      if (event->len) names.push_back(event->name);
+      at += sizeof(inotify_event) + event->len;
+    }
+  }
+  close(watch);
+  return names;
+}
+
+TEST_F(ConvertRealWorkbook, EachFileIsMadeOnceAndNoFolderThatIsRemovedAgain) {
+  // Without keep-files, compacted or not: one temporary a page, and no supporting folder.
+  for (bool compress : {false, true}) {
+    const Names made = MadeIn(temp.str(), [&] {
+      ASSERT_EQ(Convert(source, output, true, false, compress), 100) << line;
+    });
+    EXPECT_EQ(made.size(), 3u);
+    for (const std::string& name : made) EXPECT_EQ(name.find(".files"), std::string::npos);
+  }
+  // A folder of ours that holds nothing yet gets its list once.
+  temp.MakeFolder("book_1.files");
+  const Names made = MadeIn(temp / "book_1.files",
+                            [&] { ASSERT_EQ(Convert(source, output, true, true), 100) << line; });
+  ASSERT_EQ(made.size(), 1u);
+  EXPECT_EQ(made[0].rfind("filelist.xml.gridcast-tmp", 0), 0u) << made[0];
+}
+#endif
+
+TEST(WritePage, WithoutTheFolderPicturesAreStillUnpackedToFindDamage) {
+  TempFolder temp;
+  quillane::model::Blip blip;
+  blip.size = 4;
+  blip.unpack = [](const quillane::model::ByteSink&) {
+    throw quillane::model::ReadError("The picture is damaged");
+  };
+  quillane::publish::Page page;
+  page.html = "<html></html>";
+  page.files.push_back({"image001.png", {}, &blip});
+  EXPECT_THROW(
+      quillane::publish::WritePage(page, temp / "p_1.htm", quillane::publish::FolderWork::Check),
+      quillane::model::ReadError);
+  EXPECT_FALSE(fs::exists(temp / "p_1.htm"));
+  EXPECT_FALSE(fs::exists(temp / "p_1.files"));
 }
 
 TEST_F(ConvertRealWorkbook, OnlyWhatWeWroteIsReplacedOrRemoved) {
