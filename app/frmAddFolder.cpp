@@ -56,6 +56,8 @@ frmAddFolder::frmAddFolder(frmMain* owner) : QDialog(owner), owner_(owner) {
     every << QString::fromStdString(patterns[i]);
   }
   cobType->addItem(every.join(QLatin1Char(';')));
+  // Every format read, unless the user chooses otherwise.
+  cobType->setCurrentIndex(cobType->count() - 1);
   cobType->setCurrentIndex(0);
   optionsLayout->addWidget(cobType, 0, 1);
   chkSubFolder = new QCheckBox(QStringLiteral("Include Sub-Folders"), options);
@@ -127,34 +129,16 @@ void frmAddFolder::OK() {
     cmdSourceDir->setFocus();
     return;
   }
-  cmdOK->setEnabled(false);
-  results_.clear();
   std::string patternText = cobType->currentText().toStdString();
-  if (patternText.empty()) patternText = ".xls";
-  files::SearchHooks hooks;
-  hooks.keepGoing = [this] { return Searching; };
-  hooks.progress = [this](const std::string& text) { owner_->SetPanel(2, text); };
-  Searching = true;
-  for (const std::string& pattern : SplitPatterns(patternText)) {
-    if (!Searching) break;
-    std::vector<std::string> found = chkSubFolder->isChecked()
-                                         ? files::SearchTree(source, pattern, hooks)
-                                         : files::SearchFolder(source, pattern, hooks);
-    results_.insert(results_.end(), found.begin(), found.end());
-  }
-  Searching = false;
+  if (patternText.empty()) patternText = WorkbookPatterns().front();
   owner_->sOutputDir = opnDir[0]->isChecked() ? std::string() : txtPath->text().toStdString();
-  for (const std::string& path : results_) owner_->AddFiles(path);
-  owner_->ChangeFilesState();
-  cmdOK->setEnabled(true);
   hide();
   setResult(QDialog::Accepted);
   done(QDialog::Accepted);
+  // The search runs in the background; the window shows its progress and can cancel it.
+  owner_->SearchAndAdd({}, {source}, SplitPatterns(patternText), chkSubFolder->isChecked());
 }
 
-void frmAddFolder::Cancel() {
-  Searching = false;
-  done(QDialog::Rejected);
-}
+void frmAddFolder::Cancel() { done(QDialog::Rejected); }
 
 }  // namespace quillane::app

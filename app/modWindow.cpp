@@ -1,6 +1,7 @@
 #include "app/modWindow.h"
 
 #include <QApplication>
+#include <QSettings>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -13,6 +14,7 @@
 #include "app/frmMain.h"
 #include "convert/ConvertWorkbook.h"
 #include "files/modFuntions.h"
+#include "spreadsheet/WorkbookFormats.h"
 
 namespace quillane::app {
 
@@ -51,17 +53,39 @@ int MsgBox(QWidget* owner, const std::string& text, int style, const std::string
 }
 
 std::string OpenDialogFilter() {
-  return "Microsoft Excel Files(*.xls;xlt;xlw) (*.xls *.xlt *.xlw);;"
-         "Office Open XML Workbooks (*.xlsx *.xlsm *.xltx *.xltm);;"
-         "OpenDocument Spreadsheets (*.ods *.ots *.fods);;"
-         "All Files (*.*) (*)";
+  using spreadsheet::WorkbookFamily;
+  auto patterns = [](std::function<bool(WorkbookFamily)> in) {
+    std::string text;
+    for (const spreadsheet::WorkbookFormat& format : spreadsheet::kWorkbookFormats)
+      if (in(format.family)) text += (text.empty() ? "*" : " *") + std::string(format.extension);
+    return text;
+  };
+  std::string filter = "All workbooks (" + patterns([](WorkbookFamily) { return true; }) + ")";
+  const char* names[] = {"Excel 97-2003 Workbooks", "Excel Workbooks", "OpenDocument Spreadsheets"};
+  for (const spreadsheet::WorkbookFamilyName& family : spreadsheet::kWorkbookFamilies) {
+    filter += ";;" + std::string(names[static_cast<int>(family.family)]) + " (" +
+              patterns([&](WorkbookFamily f) { return f == family.family; }) + ")";
+  }
+  return filter + ";;All Files (*)";
 }
 
 const std::vector<std::string>& WorkbookPatterns() {
-  static const std::vector<std::string> patterns = {"*.xls",  "*.xlt",  "*.xlw",  "*.xlsx",
-                                                    "*.xlsm", "*.xltx", "*.xltm", "*.ods",
-                                                    "*.ots",  "*.fods"};
+  static const std::vector<std::string> patterns = [] {
+    std::vector<std::string> list;
+    for (const spreadsheet::WorkbookFormat& format : spreadsheet::kWorkbookFormats)
+      list.push_back("*" + std::string(format.extension));
+    return list;
+  }();
   return patterns;
+}
+
+bool IsWorkbookName(const std::string& path) {
+  const size_t dot = path.find_last_of("./\\");
+  if (dot == std::string::npos || path[dot] != '.') return false;
+  const std::string extension = LowerCase(path.substr(dot));
+  for (const spreadsheet::WorkbookFormat& format : spreadsheet::kWorkbookFormats)
+    if (format.extension == extension) return true;
+  return false;
 }
 
 std::vector<std::string> ShowOpenDialog(QWidget* owner) {

@@ -51,6 +51,8 @@ void SetDialogHooks(DialogHooks hooks);
 std::string OpenDialogFilter();
 // The file patterns of every workbook format read: the .xls family, then the newer formats.
 const std::vector<std::string>& WorkbookPatterns();
+// Whether a file name has the extension of a workbook format read (any case).
+bool IsWorkbookName(const std::string& path);
 
 // The task list's check boxes; rows are numbered from 1.
 void EnableListCheckBoxes(QTreeWidget* list);

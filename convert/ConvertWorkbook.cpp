@@ -162,17 +162,19 @@ ConvertResult ConvertWorkbook(const std::string& source, const std::string& outp
                               const ConvertOptions& options) {
   ConvertResult result;
   try {
-    // A page this run wrote under another workbook's output path (book.xls gives book_1.htm,
-    // the output path of book_1.xls) is not an earlier result: it does not stop that workbook.
-    if (!options.Overwrite && files::FileExists(output) && !IsPageOfThisRun(output)) {
-      return {LogCode::OutputExists, Line101(output)};
-    }
     if (!files::FileExists(source)) return {LogCode::SourceMissing, Line102(source)};
     if (!ExcelApp) throw std::runtime_error("The spreadsheet engine is not started");
     std::unique_ptr<spreadsheet::OpenWorkbook> book = ExcelApp->Open(
         source, false, true, options.Password.empty() ? kDummyPassword : options.Password, true);
     SheetRange range(options.SheetRange);
     const int count = book->WorksheetCount();
+    // Without overwriting, any page the workbook would write that exists from before this run
+    // keeps the whole workbook from being converted.
+    for (int i = 1; i <= count && !options.Overwrite; ++i) {
+      const std::string page = PagePath(output, i);
+      if (range.Contains(i) && files::FileExists(page) && !IsPageOfThisRun(page))
+        return {LogCode::OutputExists, Line101(output)};
+    }
     for (int i = 1; i <= count; ++i) {
       if (!range.Contains(i)) continue;
       const std::string page = PagePath(output, i);
@@ -188,6 +190,7 @@ ConvertResult ConvertWorkbook(const std::string& source, const std::string& outp
       }
       const std::string folder = files::ChangeExtension(page, ".files");
       PublishSheet(*book, i, page, folder);
+      if (result.pages++ == 0) result.firstPage = i;
       if (!options.CreateFilesDir) RemoveOwnFolder(folder);
       if (options.Compress) {
         CompactHtml(page);
@@ -197,7 +200,9 @@ ConvertResult ConvertWorkbook(const std::string& source, const std::string& outp
       }
     }
     book->Close();
-    return {LogCode::Converted, Line100(source, output)};
+    result.code = LogCode::Converted;
+    result.line = Line100(source, output);
+    return result;
   } catch (const spreadsheet::EngineError& e) {
     static constexpr Failure kFailures[] = {Failure::Other, Failure::Password, Failure::Unreadable,
                                             Failure::Output};

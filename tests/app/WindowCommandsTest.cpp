@@ -158,6 +158,7 @@ TEST_F(Window, EveryMenuAndToolbarCommandPath) {
   EXPECT_EQ(w->RowCount(), 2);
   // Extract starts the run.
   w->RunToolbarCommand("extract");
+  WaitIdle();
   EXPECT_EQ(State(2), "Done");
   // Clear asks; Cancel keeps the rows.
   answers = {app::vbCancel};
@@ -193,6 +194,7 @@ TEST_F(Window, ThePopupMenuEnablesItsRowItemsOnlyOverARowAndRunsMenuCommands) {
   Settle(150);
   EXPECT_EQ(w->Panel(1), "");
   action("mnuLog")->trigger();
+  Settle(150);
   EXPECT_EQ(w->LogText(), "Ready...\n");
 }
 
@@ -244,7 +246,8 @@ TEST_F(Window, TaskListRowsTargetsDuplicatesAndCheckBoxesThatTravel) {
 
 TEST_F(Window, DoubleClickRetargetsThroughTheOptionsDialogOrOpensAConvertedPage) {
   Rows({Book("examples/notes.xls", "src/a.xls")});
-  w->Row(1)->setText(app::colTarget, QString::fromStdString(temp / "elsewhere/a.htm"));
+  w->Row(1)->setData(app::colTarget, app::kOutputRole,
+                     QString::fromStdString(temp / "elsewhere/a.htm"));
   w->lstItem->setCurrentItem(w->Row(1));
   // The target lies outside the source's folder: the dialog comes preset with the target's folder,
   // without a folder browser.
@@ -265,10 +268,17 @@ TEST_F(Window, DoubleClickRetargetsThroughTheOptionsDialogOrOpensAConvertedPage)
   OnModal([](QWidget* d) { Press(d, "cmdCancel"); });
   w->RetargetSelected();
   EXPECT_EQ(Target(1), temp / "out/a.htm");
-  // A converted row opens its page.
+  // A converted row opens its first page, and the popup its folder.
   w->SetRowIcon(1, app::iconConverted);
+  w->Row(1)->setData(app::colTarget, app::kFirstPageRole, QString::fromStdString(temp / "a_1.htm"));
   w->RetargetSelected();
-  EXPECT_EQ(opened, (std::vector<std::string>{temp / "out/a.htm"}));
+  EXPECT_EQ(boxes, (std::vector<std::string>{"This row has no page yet: convert it first."}));
+  std::ofstream(temp / "a_1.htm") << "page";
+  w->RetargetSelected();
+  EXPECT_EQ(opened, (std::vector<std::string>{temp / "a_1.htm"}));
+  std::filesystem::create_directories(temp / "out");
+  w->mnuPopup->findChild<QAction*>(QStringLiteral("mnuOpenFolder"))->trigger();
+  EXPECT_EQ(opened.back(), temp / "out");
 }
 
 TEST_F(Window, OptionsDialogKeepsWhatWasConfirmedOnly) {
@@ -297,7 +307,7 @@ TEST_F(Window, OptionsDialogKeepsWhatWasConfirmedOnly) {
   EXPECT_EQ(w->sSheets, "1,3");
 }
 
-TEST_F(Window, BrowseFilesStopsAtTheFirstRefusalAndAddsNothingWhenCancelled) {
+TEST_F(Window, BrowseFilesSaysWhatWasAlreadyListedAndAddsNothingWhenCancelled) {
   const std::vector<std::string> books = ThreeBooks();
   Rows({books[1]});
   openFiles = books;
@@ -310,9 +320,11 @@ TEST_F(Window, BrowseFilesStopsAtTheFirstRefusalAndAddsNothingWhenCancelled) {
     Press(d, "cmdOK");
   });
   w->BrowseFiles();
-  ASSERT_EQ(w->RowCount(), 2);
+  ASSERT_EQ(w->RowCount(), 3);
   EXPECT_EQ(Target(2), temp / "out/a.htm");
-  EXPECT_EQ(w->Panel(1), "2 Selected file(s)  ");
+  EXPECT_EQ(w->Row(2)->text(app::colTarget).toStdString(), temp / "out/a_1.htm");
+  EXPECT_EQ(w->Panel(1), "3 Selected file(s)  ");
+  EXPECT_EQ(w->Panel(2), "2 added, 1 already listed");
 }
 
 TEST_F(Window, AddFolderSearchesPatternByPatternAndAddsEachFileOnce) {
@@ -330,6 +342,7 @@ TEST_F(Window, AddFolderSearchesPatternByPatternAndAddsEachFileOnce) {
       if (d->isVisible()) Press(d, "cmdCancel");  // the empty source keeps the dialog open
     });
     w->RunMenuCommand("mnuaddfolder");
+    WaitIdle();
   };
   run("", "*.xls", false);
   EXPECT_EQ(boxes, (std::vector<std::string>{"Source file path could not be empty!    "}));
@@ -338,6 +351,9 @@ TEST_F(Window, AddFolderSearchesPatternByPatternAndAddsEachFileOnce) {
   EXPECT_EQ(w->Row(2)->text(0).toStdString(), temp / "in/b.xlt");
   run(temp / "in", "*.xls", false);  // only duplicates
   EXPECT_EQ(w->RowCount(), 2);
+  EXPECT_EQ(w->Panel(2), "1 already listed");
+  run(temp / "in/missing", "*.xls", false);
+  EXPECT_EQ(w->Panel(2), "No workbooks found in " + temp / "in/missing");
   run(temp / "in", "*.xls", true);  // the whole tree now
   EXPECT_EQ(w->RowCount(), 3);
   EXPECT_EQ(w->Panel(3), "Total 3 Files");
@@ -351,14 +367,8 @@ TEST_F(Window, AddFolderSearchesPatternByPatternAndAddsEachFileOnce) {
   EXPECT_EQ(app::SplitPatterns(" *.xls ;;*.xlt"), (std::vector<std::string>{"*.xls", "*.xlt"}));
 }
 
-TEST_F(Window, CancelDuringTheSearchEndsItAndOkAddsWhatWasFound) {
+TEST_F(Window, ASearchIsCancelledByStopAndEverythingElseIsRefusedDuringIt) {
   for (int i = 0; i < 4; ++i) Book("examples/notes.xls", "in/s" + std::to_string(i) + "/a.xls");
-  files::SetDoEventsHook([this] {
-    QCoreApplication::processEvents();
-    app::frmAddFolder* dialog = w->AddFolderDialog();
-    if (dialog && dialog->Searching && w->Panel(2) == "2 files were found.")
-      QTest::mouseClick(dialog->cmdCancel, Qt::LeftButton);
-  });
   OnModal([&](QWidget* d) {
     auto* dialog = static_cast<app::frmAddFolder*>(d);
     dialog->txtSourcePath->setText(QString::fromStdString(temp / "in"));
@@ -366,7 +376,14 @@ TEST_F(Window, CancelDuringTheSearchEndsItAndOkAddsWhatWasFound) {
     Press(d, "cmdOK");
   });
   w->ShowAddFolder();
-  EXPECT_EQ(w->RowCount(), 2);
+  ASSERT_TRUE(w->Adding());
+  w->MenuItemClick("mnuClear");
+  EXPECT_FALSE(w->Timer2.isActive());
+  EXPECT_EQ(w->Panel(2), "Not while adding: press Esc or Stop to cancel the search");
+  w->MenuItemClick("mnuStop");
+  WaitIdle();
+  EXPECT_LE(w->RowCount(), 4);
+  EXPECT_EQ(w->Panel(2).rfind("The search was cancelled: ", 0), 0u) << w->Panel(2);
   EXPECT_FALSE(w->AddFolderDialog()->isVisible());
 }
 
@@ -384,6 +401,7 @@ TEST_F(Window, DroppedFilesAndFoldersAreAddedAfterTheOptionsDialog) {
   OnModal([](QWidget* d) { Press(d, "cmdOK"); });
   QApplication::sendEvent(w->lstItem->viewport(), &drop);
   Settle(50);
+  WaitIdle();
   EXPECT_EQ(w->RowCount(), 3);
   EXPECT_EQ(w->Panel(1), "3 Selected file(s)  ");
 }

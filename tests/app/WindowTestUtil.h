@@ -105,7 +105,13 @@ class WindowTest : public ::testing::Test {
 
   std::string State(int row) const { return w->Row(row)->text(app::colState).toStdString(); }
   bool Checked(int row) const { return app::IsItemChecked(w->lstItem, row); }
-  std::string Target(int row) const { return w->Row(row)->text(app::colTarget).toStdString(); }
+  std::string Target(int row) const { return w->OutputOf(row); }
+  // Lets events run until the run or the add in progress has ended.
+  void WaitIdle() {
+    for (int i = 0; i < 60000 && w->Busy(); ++i) QTest::qWait(1);
+    ASSERT_FALSE(w->Busy());
+    Settle();
+  }
 };
 
 inline std::string ReadAll(const std::string& path) {
