@@ -163,6 +163,8 @@ class frmMain : public QMainWindow {
   std::string Panel(int panel) const;
   void SetPanel(int panel, const std::string& text);
   std::string LogText() const;
+  // Adds a line at the end of the log pane.
+  void AppendLogLine(const std::string& line) { AppendLog(line); }
   frmAddFolder* AddFolderDialog() const { return addFolder_; }
 
  protected:
