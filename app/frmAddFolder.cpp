@@ -131,7 +131,10 @@ void frmAddFolder::OK() {
   }
   std::string patternText = cobType->currentText().toStdString();
   if (patternText.empty()) patternText = WorkbookPatterns().front();
-  owner_->sOutputDir = opnDir[0]->isChecked() ? std::string() : txtPath->text().toStdString();
+  const bool custom = opnDir[1]->isChecked();
+  const std::string folder = txtPath->text().toStdString();
+  if (custom && !CheckOutputFolder(this, folder)) return;
+  owner_->sOutputDir = custom ? folder : std::string();
   hide();
   setResult(QDialog::Accepted);
   done(QDialog::Accepted);

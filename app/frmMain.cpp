@@ -19,6 +19,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QStatusBar>
@@ -527,15 +528,19 @@ void frmMain::RetargetSelected() {
       return path.substr(0, cut);
     };
     frmOptions dialog(this);
-    if (target.find(folderOf(source)) == std::string::npos) {
+    if (target.find(folderOf(source)) == std::string::npos)
       dialog.SelectCustomDirectory(folderOf(target));
-    }
+    else
+      dialog.opnDir[0]->setChecked(true);
     dialog.exec();
   } else {
     frmOptions dialog(this);
     dialog.exec();
   }
-  if (sOutputDir == kCancelled) return;
+  if (sOutputDir == kCancelled) {
+    sOutputDir = bCustomDir ? sCustomDir : std::string();
+    return;
+  }
   for (int i = 1; i <= RowCount(); ++i) {
     QTreeWidgetItem* item = Row(i);
     if (!item->isSelected()) continue;

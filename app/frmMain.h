@@ -76,7 +76,9 @@ class frmMain : public QMainWindow {
   int nJobs = 0;  // workbooks converted at a time; 0: one per core
   // Called on a worker just before it converts the run's job (0-based), for tests to hold it.
   std::function<void(size_t)> RunJobHook;
-  std::string sOutputDir;  // empty: beside the source; "\" (kCancelled): the dialog was cancelled
+  std::string sOutputDir;   // empty: beside the source; "\" (kCancelled): the dialog was cancelled
+  std::string sCustomDir;   // the custom output folder chosen last, kept until changed
+  bool bCustomDir = false;  // the options put new rows' pages into sCustomDir
   std::string sPasswords;
   std::string sSheets;
   static constexpr const char* kCancelled = "\\";
@@ -147,6 +149,8 @@ class frmMain : public QMainWindow {
   void BrowseFiles();
   void ShowAddFolder();
   void ShowOptions();
+  // The options dialog before an add; false (and the kept output folder) when it is cancelled.
+  bool AskOptions();
   void ShowAbout();
 
   // --- the run ---------------------------------------------------------------------------------

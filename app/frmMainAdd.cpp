@@ -13,26 +13,25 @@
 
 namespace quillane::app {
 
+bool frmMain::AskOptions() {
+  sOutputDir = kCancelled;
+  frmOptions dialog(this);
+  dialog.exec();
+  if (sOutputDir != kCancelled) return true;
+  sOutputDir = bCustomDir ? sCustomDir : std::string();
+  return false;
+}
+
 void frmMain::BrowseFiles() {
   const std::vector<std::string> chosen = ShowOpenDialog(this);
   if (chosen.empty()) return;
-  sOutputDir = kCancelled;
-  {
-    frmOptions dialog(this);
-    dialog.exec();
-  }
-  if (sOutputDir == kCancelled) return;
+  if (!AskOptions()) return;
   AddFound(chosen, "");
 }
 
 void frmMain::AddDropped(const std::vector<std::string>& paths, bool ask) {
   if (Busy()) return;
-  if (ask) {
-    sOutputDir = kCancelled;
-    frmOptions dialog(this);
-    dialog.exec();
-    if (sOutputDir == kCancelled) return;
-  }
+  if (ask && !AskOptions()) return;
   std::vector<std::string> found, folders;
   for (const std::string& path : paths)
     (files::IsDirectory(path) ? folders : found).push_back(path);

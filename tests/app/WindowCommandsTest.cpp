@@ -10,6 +10,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QUrl>
 
 #include "WindowTestUtil.h"
@@ -262,6 +263,11 @@ TEST_F(Window, DoubleClickRetargetsThroughTheOptionsDialogOrOpensAConvertedPage)
   QTest::mouseDClick(w->lstItem->viewport(), Qt::LeftButton, {}, row.center());
   Settle();
   EXPECT_TRUE(browsed.empty());
+  // The missing folder is made when the user agrees.
+  EXPECT_EQ(boxes, (std::vector<std::string>{"The output folder " + temp / "out" +
+                                             " does not exist. Create it?"}));
+  EXPECT_TRUE(std::filesystem::is_directory(temp / "out"));
+  boxes.clear();
   EXPECT_EQ(Target(1), temp / "out/a.htm");
   EXPECT_EQ(w->sOutputDir, temp / "out");
   // Cancelled: the target stays.
@@ -276,7 +282,6 @@ TEST_F(Window, DoubleClickRetargetsThroughTheOptionsDialogOrOpensAConvertedPage)
   std::ofstream(temp / "a_1.htm") << "page";
   w->RetargetSelected();
   EXPECT_EQ(opened, (std::vector<std::string>{temp / "a_1.htm"}));
-  std::filesystem::create_directories(temp / "out");
   w->mnuPopup->findChild<QAction*>(QStringLiteral("mnuOpenFolder"))->trigger();
   EXPECT_EQ(opened.back(), temp / "out");
 }
@@ -305,6 +310,33 @@ TEST_F(Window, OptionsDialogKeepsWhatWasConfirmedOnly) {
   });
   w->ShowOptions();
   EXPECT_EQ(w->sSheets, "1,3");
+}
+
+TEST_F(Window, TheCustomFolderStaysChosenThePasswordIsMaskedAndTheJobCountIsKept) {
+  folderAnswer = temp / "mine";
+  answers = {app::vbCancel};  // not made: the dialog stays open
+  OnModal([](QWidget* d) {
+    auto* options = static_cast<app::frmOptions*>(d);
+    EXPECT_EQ(options->Text1->echoMode(), QLineEdit::Password);
+    QTest::mouseClick(options->chkShowPassword, Qt::LeftButton);
+    EXPECT_EQ(options->Text1->echoMode(), QLineEdit::Normal);
+    ClickOption(options->opnDir[1]);
+    options->spnJobs->setValue(1);
+    Press(d, "cmdOK");
+    EXPECT_TRUE(d->isVisible());
+    Press(d, "cmdOK");  // made now
+  });
+  w->ShowOptions();
+  EXPECT_TRUE(std::filesystem::is_directory(temp / "mine"));
+  EXPECT_EQ(w->Jobs(), 1);
+  // The next add offers the same folder; OK without looking puts the pages there.
+  openFiles = {Book("examples/notes.xls", "a.xls")};
+  OnModal([](QWidget* d) {
+    EXPECT_TRUE(static_cast<app::frmOptions*>(d)->opnDir[1]->isChecked());
+    Press(d, "cmdOK");
+  });
+  w->BrowseFiles();
+  EXPECT_EQ(Target(1), temp / "mine/a.htm");
 }
 
 TEST_F(Window, BrowseFilesSaysWhatWasAlreadyListedAndAddsNothingWhenCancelled) {
