@@ -58,7 +58,6 @@ frmAddFolder::frmAddFolder(frmMain* owner) : QDialog(owner), owner_(owner) {
   cobType->addItem(every.join(QLatin1Char(';')));
   // Every format read, unless the user chooses otherwise.
   cobType->setCurrentIndex(cobType->count() - 1);
-  cobType->setCurrentIndex(0);
   optionsLayout->addWidget(cobType, 0, 1);
   chkSubFolder = new QCheckBox(QStringLiteral("Include Sub-Folders"), options);
   chkSubFolder->setObjectName(QStringLiteral("chkSubFolder"));

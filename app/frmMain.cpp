@@ -255,6 +255,7 @@ frmMain::frmMain() {
         this, [this, notice] { AppendLog(notice); }, Qt::QueuedConnection);
   });
   resize(TwipsX(4851 * 2 + 1764 + 2822 + 1235) + 40, 560);
+  LoadSettings();
 }
 
 frmMain::~frmMain() {
@@ -725,6 +726,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
 void frmMain::Unload() {
   if (unloaded_) return;
   unloaded_ = true;
+  SaveSettings();
   Timer1.stop();
   Timer2.stop();
   if (addFolder_) addFolder_->hide();

@@ -184,6 +184,8 @@ class frmMain : public QMainWindow {
   void SetRunCommands(bool running);
   void SwapRows(int i, int j);
   void Unload();
+  void LoadSettings();
+  void SaveSettings() const;
   void SetTarget(QTreeWidgetItem* item, const std::string& output);
   static std::string ListKey(const std::string& path);
   // The run: records what the workers finished, in list order, and ends the run after the last.

@@ -25,9 +25,25 @@ DialogHooks& Hooks() {
   return hooks;
 }
 
+std::string& SettingsPath() {
+  static std::string path;
+  return path;
+}
+
 }  // namespace
 
 void SetDialogHooks(DialogHooks hooks) { Hooks() = std::move(hooks); }
+
+std::unique_ptr<QSettings> OpenSettings() {
+  if (!SettingsPath().empty())
+    return std::make_unique<QSettings>(QString::fromStdString(SettingsPath()),
+                                       QSettings::IniFormat);
+  return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                     QString::fromLatin1(kAppTitle),
+                                     QString::fromLatin1(kAppTitle));
+}
+
+void SetSettingsPath(const std::string& path) { SettingsPath() = path; }
 
 int MsgBox(QWidget* owner, const std::string& text, int style, const std::string& title) {
   if (Hooks().msgBox) return Hooks().msgBox(text, style, title);
@@ -90,8 +106,16 @@ bool IsWorkbookName(const std::string& path) {
 
 std::vector<std::string> ShowOpenDialog(QWidget* owner) {
   if (Hooks().openDialog) return Hooks().openDialog();
+  // The folder and the filter of the last use are offered again.
+  const std::unique_ptr<QSettings> settings = OpenSettings();
+  QString filter = settings->value(QStringLiteral("dialogs/openFilter")).toString();
   const QStringList chosen = QFileDialog::getOpenFileNames(
-      owner, QString(), QString(), QString::fromStdString(OpenDialogFilter()));
+      owner, QString(), settings->value(QStringLiteral("dialogs/openFolder")).toString(),
+      QString::fromStdString(OpenDialogFilter()), &filter);
+  if (!chosen.isEmpty()) {
+    settings->setValue(QStringLiteral("dialogs/openFolder"), QFileInfo(chosen[0]).absolutePath());
+    settings->setValue(QStringLiteral("dialogs/openFilter"), filter);
+  }
   std::vector<std::string> paths;
   for (const QString& path : chosen) paths.push_back(path.toStdString());
   return paths;
@@ -99,7 +123,11 @@ std::vector<std::string> ShowOpenDialog(QWidget* owner) {
 
 std::string BrowseForFolder(QWidget* owner, const std::string& title, int /*flags*/) {
   if (Hooks().browseForFolder) return Hooks().browseForFolder(title);
-  const QString folder = QFileDialog::getExistingDirectory(owner, QString::fromStdString(title));
+  const std::unique_ptr<QSettings> settings = OpenSettings();
+  const QString key = QStringLiteral("dialogs/browseFolder");
+  const QString folder = QFileDialog::getExistingDirectory(owner, QString::fromStdString(title),
+                                                           settings->value(key).toString());
+  if (!folder.isEmpty()) settings->setValue(key, folder);
   return folder.toStdString();
 }
 
@@ -142,6 +170,20 @@ std::string HelpPath() {
   return beside;
 }
 
+std::vector<std::string> WindowArguments(int argc, char** argv) {
+  std::vector<std::string> paths;
+  if (argc < 2 || std::string(argv[1]) != "--window") return paths;
+  for (int i = 2; i < argc; ++i) {
+    const QString path = QString::fromLocal8Bit(argv[i]);
+    if (path.isEmpty()) continue;
+    // A file manager may hand over file: addresses instead of paths.
+    const QUrl url(path);
+    const QString local = url.isLocalFile() ? url.toLocalFile() : path;
+    paths.push_back(QFileInfo(local).absoluteFilePath().toStdString());
+  }
+  return paths;
+}
+
 int WindowMain(int argc, char** argv) {
   if (argc > 0 && argv[0]) files::SetProgramPath(argv[0]);
   QApplication app(argc, argv);
@@ -157,6 +199,10 @@ int WindowMain(int argc, char** argv) {
   convert::QuitExcel();
   frmMain window;
   window.show();
+  // "Open with" from a file manager: the workbooks and folders go into the list as a drop does,
+  // with the options kept from the last time.
+  const std::vector<std::string> named = WindowArguments(argc, argv);
+  if (!named.empty()) window.AddDropped(named, false);
   return QApplication::exec();
 }
 

@@ -439,3 +439,76 @@ TEST_F(Window, DroppedFilesAndFoldersAreAddedAfterTheOptionsDialog) {
 }
 
 }  // namespace quillane::test
+
+namespace quillane::test {
+
+TEST_F(Window, SettingsAreKeptButNeverThePassword) {
+  w->RunMenuCommand("mnuoverwrite");
+  w->RunMenuCommand("mnuLogfile");
+  w->sSheets = "2-3";
+  w->sPasswords = "secret";
+  w->sCustomDir = temp / "out";
+  w->bCustomDir = true;
+  w->nJobs = 3;
+  w->resize(700, 480);
+  const bool overwrite = w->xMenu1->ItemChecked("mnuoverwrite");
+  w->close();
+  w.reset();
+  EXPECT_EQ(ReadAll(temp / "settings.ini").find("secret"), std::string::npos);
+  w = std::make_unique<frmMain>();
+  EXPECT_EQ(w->xMenu1->ItemChecked("mnuoverwrite"), overwrite);
+  EXPECT_FALSE(w->xMenu1->ItemChecked("mnuLogfile"));
+  EXPECT_EQ(w->sSheets, "2-3");
+  EXPECT_EQ(w->sPasswords, "");
+  EXPECT_EQ(w->Jobs(), 3);
+  EXPECT_EQ(w->size(), QSize(700, 480));
+  // The kept folder applies to rows added without the dialog (the desktop's "Open with").
+  const std::string book = Book("examples/notes.xls", "a.xls");
+  char* argv[] = {const_cast<char*>("quillane"), const_cast<char*>("--window"),
+                  const_cast<char*>(book.c_str()), const_cast<char*>("")};
+  const std::vector<std::string> named = app::WindowArguments(4, argv);
+  EXPECT_EQ(named, std::vector<std::string>{book});
+  EXPECT_TRUE(app::WindowArguments(3, argv + 1).empty());  // not "--window" first
+  w->AddDropped(named, false);
+  WaitIdle();
+  EXPECT_EQ(Target(1), temp / "out/a.htm");
+}
+
+TEST_F(Window, TheOpenDialogOffersAllWorkbooksFirst) {
+  const std::string filter = app::OpenDialogFilter();
+  EXPECT_EQ(filter.rfind("All workbooks (*.xls *.xlt *.xlw *.xlsx *.xlsm *.xltx *.xltm *.ods "
+                         "*.ots *.fods);;",
+                         0),
+            0u)
+      << filter;
+  EXPECT_TRUE(app::IsWorkbookName("/a/B.XLSX"));
+  EXPECT_FALSE(app::IsWorkbookName("/a.xls/b"));
+  app::frmAddFolder dialog(w.get());
+  EXPECT_EQ(dialog.cobType->currentText().toStdString(),
+            "*.xls;*.xlt;*.xlw;*.xlsx;*.xlsm;*.xltx;*.xltm;*.ods;*.ots;*.fods");
+}
+
+}  // namespace quillane::test
+
+namespace quillane::test {
+
+// "quillane --window FILE" is the window (still up after a while), "quillane FILE" the command
+// line.
+TEST_F(Window, TheWindowArgumentOpensTheWindowAndOtherArgumentsRunTheCommandLine) {
+  const std::string book = Book("examples/notes.xls", "a.xls");
+  const std::string env = "QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=" + temp / "config";
+  const std::string quillane = std::string(QUILLANE_PATH);
+  EXPECT_EQ(
+      std::system(
+          (env + " timeout 2 " + quillane + " --window " + book + " >/dev/null 2>&1").c_str()) >>
+          8,
+      124);
+  EXPECT_EQ(std::system(
+                (env + " " + quillane + " -l " + temp / "run.log" + " " + book + " >/dev/null 2>&1")
+                    .c_str()) >>
+                8,
+            0);
+  EXPECT_TRUE(std::filesystem::exists(temp / "a_1.htm"));
+}
+
+}  // namespace quillane::test

@@ -61,6 +61,7 @@ class WindowTest : public ::testing::Test {
     };
     hooks.shellOpen = [this](const std::string& target) { opened.push_back(target); };
     app::SetDialogHooks(hooks);
+    app::SetSettingsPath(temp / "settings.ini");  // every test starts as a first start
     w = std::make_unique<frmMain>();
     w->SetLogPath(temp / "run.log");
     w->show();
@@ -70,6 +71,7 @@ class WindowTest : public ::testing::Test {
   void TearDown() override {
     w.reset();
     app::SetDialogHooks({});
+    app::SetSettingsPath("");
     Settle();
   }
 
