@@ -297,6 +297,8 @@ void frmMain::BuildList() {
   lstItem->setItemsExpandable(false);
   lstItem->setSortingEnabled(false);
   lstItem->setUniformRowHeights(true);
+  // Long paths lose their middle, so that a page count at the end stays in sight.
+  lstItem->setTextElideMode(Qt::ElideMiddle);
   lstItem->setSelectionMode(QAbstractItemView::ExtendedSelection);
   lstItem->setItemDelegate(new GuardedDelegate(this));
   EnableListCheckBoxes(lstItem);

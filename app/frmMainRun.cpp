@@ -157,7 +157,7 @@ void frmMain::RecordRow(size_t job) {
     item->setToolTip(colState, QString());
     if (result.pages == 0) {
       item->setText(colState, QStringLiteral("No sheet"));
-      item->setToolTip(colState, QStringLiteral("The sheet selection \"%1\" chose no sheet of it")
+      item->setToolTip(colState, QStringLiteral("The sheet selection \"%1\" chose no sheet")
                                      .arg(Q(runOptions_.SheetRange)));
     } else {
       item->setText(colState, QStringLiteral("Done"));
@@ -179,6 +179,9 @@ void frmMain::RecordRow(size_t job) {
   lstItem->scrollToItem(item);
   runLog_.Gather(result.line);
   AppendLog(result.line);
+  // The line keeps its text; the pane says beside it why no page came of it.
+  if (result.Converted() && result.pages == 0)
+    AppendLog("      " + item->toolTip(colState).toStdString() + ": " + run.source);
   SetPanel(1, "Now Converting ...     " + std::to_string(runRecorded_) + "/" +
                   std::to_string(runJobs_.size()));
   SetItemChecked(lstItem, row, false);

@@ -218,6 +218,15 @@ TEST_F(WindowRun, SwitchesAndTheOptionsReachTheConversion) {
   Run();
   EXPECT_NE(w->LogText().find("  101, "), std::string::npos) << w->LogText();
   EXPECT_EQ(w->Panel(2).rfind("0 converted, 1 skipped, 0 failed", 0), 0u);
+  // A selection that chooses no sheet is said in the row and the pane; the log line stays.
+  w->sSheets = "9";
+  w->RunMenuCommand("mnuoverwrite");
+  app::SetItemChecked(w->lstItem, 1, true);
+  w->ChangeFilesState();
+  Run();
+  EXPECT_EQ(State(1), "No sheet");
+  EXPECT_NE(w->LogText().find("The sheet selection \"9\" chose no sheet: " + temp / "book1.xls"),
+            std::string::npos);
 }
 
 }  // namespace quillane::test
