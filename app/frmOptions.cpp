@@ -171,7 +171,8 @@ void frmOptions::Confirm() {
   owner_->bCustomDir = custom;
   if (custom) owner_->sCustomDir = folder;
   owner_->sOutputDir = custom ? folder : std::string();
-  owner_->nJobs = spnJobs->value();
+  // Left at its value, the count stays "one per core" wherever the settings go.
+  if (spnJobs->value() != owner_->Jobs()) owner_->nJobs = spnJobs->value();
   owner_->sPasswords = Text1->text().toStdString();
   owner_->sSheets = txtSheets->text().toStdString();
   accept();
