@@ -135,8 +135,7 @@ void TaskList::keyReleaseEvent(QKeyEvent* event) {
   QTreeWidget::keyReleaseEvent(event);
   if (event->isAutoRepeat() || !currentItem()) return;
   const bool ctrl = event->modifiers() & Qt::ControlModifier;
-  // During a run or an add the rows stay as they are; Esc cancels an add.
-  if (event->key() == Qt::Key_Escape && owner_->Adding()) owner_->CancelAdd();
+  // During a run or an add the rows stay as they are.
   const bool running = owner_->Busy();
   switch (running && event->key() != Qt::Key_F5 ? 0 : event->key()) {
     case Qt::Key_Space:
@@ -709,6 +708,15 @@ void frmMain::ShowAbout() {
 }
 
 // --- closing -------------------------------------------------------------------------------------
+
+void frmMain::keyPressEvent(QKeyEvent* event) {
+  // Esc cancels a search in progress wherever the focus is.
+  if (event->key() == Qt::Key_Escape && adding_) {
+    CancelAdd();
+    return;
+  }
+  QMainWindow::keyPressEvent(event);
+}
 
 void frmMain::closeEvent(QCloseEvent* event) {
   if (bConverting) {
