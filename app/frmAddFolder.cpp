@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
+#include <QSettings>
 #include <QVBoxLayout>
 
 #include "app/frmMain.h"
@@ -94,6 +95,12 @@ frmAddFolder::frmAddFolder(frmMain* owner) : QDialog(owner), owner_(owner) {
   connect(cmdBrowse, &QToolButton::clicked, this, [this] { BrowseOutput(); });
   connect(opnDir[1], &QRadioButton::toggled, this, [this] { OptionChanged(); });
   setMinimumWidth(400);
+  // The folder, the patterns and the subfolder switch of the last search, kept between starts.
+  const std::unique_ptr<QSettings> settings = OpenSettings();
+  txtSourcePath->setText(settings->value(QStringLiteral("addFolder/source")).toString());
+  if (settings->contains(QStringLiteral("addFolder/patterns")))
+    cobType->setCurrentText(settings->value(QStringLiteral("addFolder/patterns")).toString());
+  chkSubFolder->setChecked(settings->value(QStringLiteral("addFolder/subfolders")).toBool());
 }
 
 void frmAddFolder::showEvent(QShowEvent* event) {
@@ -134,6 +141,10 @@ void frmAddFolder::OK() {
   const std::string folder = txtPath->text().toStdString();
   if (custom && !CheckOutputFolder(this, folder)) return;
   owner_->sOutputDir = custom ? folder : std::string();
+  const std::unique_ptr<QSettings> settings = OpenSettings();
+  settings->setValue(QStringLiteral("addFolder/source"), txtSourcePath->text());
+  settings->setValue(QStringLiteral("addFolder/patterns"), cobType->currentText());
+  settings->setValue(QStringLiteral("addFolder/subfolders"), chkSubFolder->isChecked());
   hide();
   setResult(QDialog::Accepted);
   done(QDialog::Accepted);

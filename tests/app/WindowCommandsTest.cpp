@@ -396,6 +396,12 @@ TEST_F(Window, AddFolderSearchesPatternByPatternAndAddsEachFileOnce) {
   run(temp / "in", types->itemText(types->count() - 1).toStdString().c_str(), true);
   EXPECT_EQ(w->RowCount(), 4);
   EXPECT_EQ(w->Row(4)->text(0).toStdString(), temp / "in/deep/d.ods");
+  // A new window offers the last search again.
+  w.reset();
+  w = std::make_unique<frmMain>();
+  app::frmAddFolder again(w.get());
+  EXPECT_EQ(again.txtSourcePath->text().toStdString(), temp / "in");
+  EXPECT_TRUE(again.chkSubFolder->isChecked());
   EXPECT_EQ(app::SplitPatterns(" *.xls ;;*.xlt"), (std::vector<std::string>{"*.xls", "*.xlt"}));
 }
 
