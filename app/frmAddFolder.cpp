@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
+#include <QSettings>
 #include <QVBoxLayout>
 
 #include "app/frmMain.h"
@@ -56,7 +57,8 @@ frmAddFolder::frmAddFolder(frmMain* owner) : QDialog(owner), owner_(owner) {
     every << QString::fromStdString(patterns[i]);
   }
   cobType->addItem(every.join(QLatin1Char(';')));
-  cobType->setCurrentIndex(0);
+  // Every format read, unless the user chooses otherwise.
+  cobType->setCurrentIndex(cobType->count() - 1);
   optionsLayout->addWidget(cobType, 0, 1);
   chkSubFolder = new QCheckBox(QStringLiteral("Include Sub-Folders"), options);
   chkSubFolder->setObjectName(QStringLiteral("chkSubFolder"));
@@ -93,6 +95,12 @@ frmAddFolder::frmAddFolder(frmMain* owner) : QDialog(owner), owner_(owner) {
   connect(cmdBrowse, &QToolButton::clicked, this, [this] { BrowseOutput(); });
   connect(opnDir[1], &QRadioButton::toggled, this, [this] { OptionChanged(); });
   setMinimumWidth(400);
+  // The folder, the patterns and the subfolder switch of the last search, kept between starts.
+  const std::unique_ptr<QSettings> settings = OpenSettings();
+  txtSourcePath->setText(settings->value(QStringLiteral("addFolder/source")).toString());
+  if (settings->contains(QStringLiteral("addFolder/patterns")))
+    cobType->setCurrentText(settings->value(QStringLiteral("addFolder/patterns")).toString());
+  chkSubFolder->setChecked(settings->value(QStringLiteral("addFolder/subfolders")).toBool());
 }
 
 void frmAddFolder::showEvent(QShowEvent* event) {
@@ -127,34 +135,23 @@ void frmAddFolder::OK() {
     cmdSourceDir->setFocus();
     return;
   }
-  cmdOK->setEnabled(false);
-  results_.clear();
   std::string patternText = cobType->currentText().toStdString();
-  if (patternText.empty()) patternText = ".xls";
-  files::SearchHooks hooks;
-  hooks.keepGoing = [this] { return Searching; };
-  hooks.progress = [this](const std::string& text) { owner_->SetPanel(2, text); };
-  Searching = true;
-  for (const std::string& pattern : SplitPatterns(patternText)) {
-    if (!Searching) break;
-    std::vector<std::string> found = chkSubFolder->isChecked()
-                                         ? files::SearchTree(source, pattern, hooks)
-                                         : files::SearchFolder(source, pattern, hooks);
-    results_.insert(results_.end(), found.begin(), found.end());
-  }
-  Searching = false;
-  owner_->sOutputDir = opnDir[0]->isChecked() ? std::string() : txtPath->text().toStdString();
-  for (const std::string& path : results_) owner_->AddFiles(path);
-  owner_->ChangeFilesState();
-  cmdOK->setEnabled(true);
+  if (patternText.empty()) patternText = WorkbookPatterns().front();
+  const bool custom = opnDir[1]->isChecked();
+  const std::string folder = txtPath->text().toStdString();
+  if (custom && !CheckOutputFolder(this, folder)) return;
+  owner_->sOutputDir = custom ? folder : std::string();
+  const std::unique_ptr<QSettings> settings = OpenSettings();
+  settings->setValue(QStringLiteral("addFolder/source"), txtSourcePath->text());
+  settings->setValue(QStringLiteral("addFolder/patterns"), cobType->currentText());
+  settings->setValue(QStringLiteral("addFolder/subfolders"), chkSubFolder->isChecked());
   hide();
   setResult(QDialog::Accepted);
   done(QDialog::Accepted);
+  // The search runs in the background; the window shows its progress and can cancel it.
+  owner_->SearchAndAdd({}, {source}, SplitPatterns(patternText), chkSubFolder->isChecked());
 }
 
-void frmAddFolder::Cancel() {
-  Searching = false;
-  done(QDialog::Rejected);
-}
+void frmAddFolder::Cancel() { done(QDialog::Rejected); }
 
 }  // namespace quillane::app

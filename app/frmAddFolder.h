@@ -32,15 +32,10 @@ class frmAddFolder : public QDialog {
   QToolButton* cmdSourceDir = nullptr;
   QPushButton* cmdOK = nullptr;
   QPushButton* cmdCancel = nullptr;
-  // A search of OK is running; Cancel clears it and the search stops.
-  bool Searching = false;
-
   void OK();
   void Cancel();
   void BrowseSource();
   void BrowseOutput();
-  // The paths of the last search, in the order found.
-  const std::vector<std::string>& SearchResults() const { return results_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -49,7 +44,6 @@ class frmAddFolder : public QDialog {
  private:
   void OptionChanged();
   frmMain* owner_;
-  std::vector<std::string> results_;
 };
 
 // The patterns of a pattern text: "*.xls;*.xlt;*.xlw" gives its three parts; blanks around a part

@@ -19,7 +19,9 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QStatusBar>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -63,6 +65,14 @@ QIcon RowPicture(int icon) {
     p.setPen(QPen(QColor(20, 150, 40), 2.2));
     p.drawLine(QPointF(6, 10.5), QPointF(9, 13.5));
     p.drawLine(QPointF(9, 13.5), QPointF(15, 6));
+  } else if (icon == iconFailed) {
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(200, 30, 30));
+    p.drawEllipse(QRectF(7, 7, 9, 9));
+    p.setPen(QPen(Qt::white, 1.6));
+    p.drawLine(QPointF(9.5, 9.5), QPointF(13.5, 13.5));
+    p.drawLine(QPointF(13.5, 9.5), QPointF(9.5, 13.5));
   }
   p.end();
   return QIcon(QPixmap::fromImage(img));
@@ -78,15 +88,19 @@ platform::PropertyBag ReadDesign(const char* name) {
   return bag ? *bag : platform::PropertyBag();
 }
 
-// Paths compare as the platform's file system compares them: exactly on POSIX, without regard to
-// case on Windows.
-bool SamePath(const std::string& a, const std::string& b) {
-#ifdef _WIN32
-  return LowerCase(a) == LowerCase(b);
-#else
-  return a == b;
-#endif
-}
+// The check boxes of the rows take no clicks while a run or an add is in progress.
+class GuardedDelegate : public QStyledItemDelegate {
+ public:
+  explicit GuardedDelegate(frmMain* owner) : QStyledItemDelegate(owner), owner_(owner) {}
+  bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+    if (owner_->Busy()) return false;
+    return QStyledItemDelegate::editorEvent(event, model, option, index);
+  }
+
+ private:
+  frmMain* owner_;
+};
 
 }  // namespace
 
@@ -106,7 +120,7 @@ TaskList::TaskList(frmMain* owner) : QTreeWidget(owner), owner_(owner) {
 void TaskList::mouseReleaseEvent(QMouseEvent* event) {
   QTreeWidget::mouseReleaseEvent(event);
   if (event->button() == Qt::RightButton) {
-    if (!owner_->bConverting) owner_->ShowPopupAt(event->position().toPoint());
+    if (!owner_->Busy()) owner_->ShowPopupAt(event->position().toPoint());
     return;
   }
   owner_->ChangeFilesState();
@@ -121,8 +135,8 @@ void TaskList::keyReleaseEvent(QKeyEvent* event) {
   QTreeWidget::keyReleaseEvent(event);
   if (event->isAutoRepeat() || !currentItem()) return;
   const bool ctrl = event->modifiers() & Qt::ControlModifier;
-  // During a run the rows stay where they are: the run walks them by position.
-  const bool running = owner_->bConverting;
+  // During a run or an add the rows stay as they are.
+  const bool running = owner_->Busy();
   switch (running && event->key() != Qt::Key_F5 ? 0 : event->key()) {
     case Qt::Key_Space:
       owner_->ChangeFilesState();
@@ -146,15 +160,15 @@ void TaskList::keyReleaseEvent(QKeyEvent* event) {
 }
 
 void TaskList::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasUrls() && !owner_->bConverting) event->acceptProposedAction();
+  if (event->mimeData()->hasUrls() && !owner_->Busy()) event->acceptProposedAction();
 }
 
 void TaskList::dragMoveEvent(QDragMoveEvent* event) {
-  if (event->mimeData()->hasUrls() && !owner_->bConverting) event->acceptProposedAction();
+  if (event->mimeData()->hasUrls() && !owner_->Busy()) event->acceptProposedAction();
 }
 
 void TaskList::dropEvent(QDropEvent* event) {
-  if (owner_->bConverting) return;
+  if (owner_->Busy()) return;
   std::vector<std::string> paths;
   for (const QUrl& url : event->mimeData()->urls())
     if (url.isLocalFile()) paths.push_back(S(url.toLocalFile()));
@@ -234,14 +248,25 @@ frmMain::frmMain() {
   };
 
   txtLog->setPlainText(QStringLiteral("Ready...\n"));
-  files::SetDoEventsHook([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 50); });
-  convert::SetNoticeHook([this](const std::string& notice) { AppendLog(notice); });
+  // Conversions speak from the workers' threads: their notices are shown from the window's.
+  convert::SetNoticeHook([this](const std::string& notice) {
+    QMetaObject::invokeMethod(
+        this, [this, notice] { AppendLog(notice); }, Qt::QueuedConnection);
+  });
   resize(TwipsX(4851 * 2 + 1764 + 2822 + 1235) + 40, 560);
+  LoadSettings();
 }
 
 frmMain::~frmMain() {
   Unload();
-  files::SetDoEventsHook({});
+  // The workbooks in progress end before the window does; what they gave is logged.
+  addCancelled_ = true;
+  if (addThread_.joinable()) addThread_.join();
+  if (pool_) {
+    stopRun_ = true;
+    pool_->Join();
+    DrainRun();
+  }
   convert::SetNoticeHook({});
   delete addFolder_.data();
 }
@@ -271,7 +296,10 @@ void frmMain::BuildList() {
   lstItem->setItemsExpandable(false);
   lstItem->setSortingEnabled(false);
   lstItem->setUniformRowHeights(true);
+  // Long paths lose their middle, so that a page count at the end stays in sight.
+  lstItem->setTextElideMode(Qt::ElideMiddle);
   lstItem->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  lstItem->setItemDelegate(new GuardedDelegate(this));
   EnableListCheckBoxes(lstItem);
 }
 
@@ -310,9 +338,13 @@ void frmMain::BuildPopup() {
   mnuPopup->addSeparator();
   add("mnuInvert", "&Invert Selection", [this] { MenuItemClick("mnuinvert"); });
   mnuPopup->addSeparator();
-  add("mnuLog", "C&lear Logs", [this] { txtLog->setPlainText(QStringLiteral("Ready...\n")); });
+  add("mnuLog", "C&lear Logs", [this] { MenuItemClick("mnuclearlogs"); });
   mnuPopup->addSeparator();
-  mnuOutputDir_ = add("mnuOutputDir", "Output &Directory...", [this] { ShowOptions(); });
+  mnuOutputDir_ =
+      add("mnuOutputDir", "Output &Directory...", [this] { MenuItemClick("mnuoutput"); });
+  mnuPopup->addSeparator();
+  mnuOpenPage_ = add("mnuOpenPage", "Open &Page", [this] { OpenPage(); });
+  mnuOpenFolder_ = add("mnuOpenFolder", "Open Output &Folder", [this] { OpenOutputFolder(); });
 }
 
 // --- task list operations ---------------------------------------------------------------------
@@ -330,13 +362,41 @@ void frmMain::SetRowIcon(int row, int icon) {
   QTreeWidgetItem* item = Row(row);
   if (!item) return;
   item->setData(colSource, Qt::UserRole, icon);
-  item->setIcon(colSource, RowPicture(icon));
+  static const QIcon pictures[] = {RowPicture(iconConverted), RowPicture(iconReady),
+                                   RowPicture(iconFailed)};
+  item->setIcon(colSource, pictures[std::clamp(icon, 1, 3) - 1]);
+}
+
+// Paths compare as the platform's file system compares them: exactly on POSIX, without regard to
+// case on Windows.
+std::string frmMain::ListKey(const std::string& path) {
+#ifdef _WIN32
+  return LowerCase(path);
+#else
+  return path;
+#endif
 }
 
 bool frmMain::FileInList(const std::string& path) const {
-  for (int i = 1; i <= RowCount(); ++i)
-    if (SamePath(S(Row(i)->text(colSource)), path)) return true;
-  return false;
+  return listed_.count(ListKey(path)) != 0;
+}
+
+std::string frmMain::OutputOf(int row) const {
+  QTreeWidgetItem* item = Row(row);
+  return item ? S(item->data(colTarget, kOutputRole).toString()) : std::string();
+}
+
+std::string frmMain::FirstPageOf(int row) const {
+  QTreeWidgetItem* item = Row(row);
+  return item ? S(item->data(colTarget, kFirstPageRole).toString()) : std::string();
+}
+
+// The Target column names the first page the row will write; once converted, the first page it
+// wrote and how many more there are.
+void frmMain::SetTarget(QTreeWidgetItem* item, const std::string& output) {
+  item->setData(colTarget, kOutputRole, Q(output));
+  item->setData(colTarget, kFirstPageRole, QVariant());
+  item->setText(colTarget, Q(convert::PagePath(output, 1)));
 }
 
 bool frmMain::AddFiles(const std::string& path) {
@@ -351,7 +411,7 @@ bool frmMain::AddFiles(const std::string& path) {
   if (!sOutputDir.empty()) target = files::PlaceInFolder(target, sOutputDir);
   auto* item = new QTreeWidgetItem();
   item->setText(colSource, Q(path));
-  item->setText(colTarget, Q(target));
+  SetTarget(item, target);
   const auto bytes = static_cast<std::int32_t>(std::min<std::uintmax_t>(size, INT32_MAX));
   item->setText(colSize, Q(files::FormatFileSize(bytes)));
   item->setTextAlignment(colSize, Qt::AlignRight | Qt::AlignVCenter);
@@ -362,7 +422,7 @@ bool frmMain::AddFiles(const std::string& path) {
   lstItem->addTopLevelItem(item);
   SetRowIcon(RowCount(), iconReady);
   SetItemChecked(lstItem, RowCount(), true);
-  files::DoEvents();
+  listed_.insert(ListKey(path));
   return true;
 }
 
@@ -380,7 +440,10 @@ void frmMain::ChangeFilesState() {
 
 void frmMain::RemoveSelected() {
   for (int i = RowCount(); i >= 1; --i)
-    if (Row(i)->isSelected()) delete lstItem->takeTopLevelItem(i - 1);
+    if (Row(i)->isSelected()) {
+      listed_.erase(ListKey(S(Row(i)->text(colSource))));
+      delete lstItem->takeTopLevelItem(i - 1);
+    }
   lstItem->viewport()->update();
   ChangeFilesState();
 }
@@ -389,6 +452,7 @@ void frmMain::ClearList() {
   if (RowCount() == 0) return;
   if (MsgBox(this, "Do you want to clear all tasks? ", vbOKCancel | vbQuestion) != vbOK) return;
   lstItem->clear();
+  listed_.clear();
   ChangeFilesState();
 }
 
@@ -417,7 +481,6 @@ void frmMain::SwapRows(int i, int j) {
   lstItem->clearSelection();
   lstItem->setCurrentItem(item);
   item->setSelected(true);
-  files::DoEvents();
   lstItem->viewport()->update();
   // The check boxes are given as the neighbours had them at their places, so that each travels
   // with its own row.
@@ -453,67 +516,80 @@ void frmMain::RetargetSelected() {
   for (int i = 1; i <= RowCount() && !first; ++i)
     if (Row(i)->isSelected()) first = Row(i);
   const std::string source = S(first->text(colSource));
-  const std::string target = S(first->text(colTarget));
+  const std::string target = S(first->data(colTarget, kOutputRole).toString());
+  if (highlighted.size() < 2 && current->data(colSource, Qt::UserRole).toInt() == iconConverted) {
+    OpenPage();
+    return;
+  }
+  if (Busy()) return;
   sOutputDir = kCancelled;
   if (highlighted.size() < 2) {
-    if (current->data(colSource, Qt::UserRole).toInt() == iconConverted) {
-      ShellOpen(target);
-      return;
-    }
     auto folderOf = [](const std::string& path) {
       size_t cut = path.size();
       while (cut > 0 && !files::IsSeparator(path[cut - 1])) --cut;
       return path.substr(0, cut);
     };
     frmOptions dialog(this);
-    if (target.find(folderOf(source)) == std::string::npos) {
-      files::DoEvents();
+    if (target.find(folderOf(source)) == std::string::npos)
       dialog.SelectCustomDirectory(folderOf(target));
-    }
+    else
+      dialog.opnDir[0]->setChecked(true);
     dialog.exec();
   } else {
     frmOptions dialog(this);
     dialog.exec();
   }
-  if (sOutputDir == kCancelled) return;
+  if (sOutputDir == kCancelled) {
+    sOutputDir = bCustomDir ? sCustomDir : std::string();
+    return;
+  }
   for (int i = 1; i <= RowCount(); ++i) {
     QTreeWidgetItem* item = Row(i);
     if (!item->isSelected()) continue;
     std::string newTarget = files::ChangeExtension(S(item->text(colSource)), ".htm");
     if (!sOutputDir.empty()) newTarget = files::PlaceInFolder(newTarget, sOutputDir);
-    item->setText(colTarget, Q(newTarget));
+    SetTarget(item, newTarget);
   }
 }
 
-int frmMain::AddDropped(const std::vector<std::string>& paths) {
-  if (bConverting) return 0;
-  sOutputDir = kCancelled;
-  {
-    frmOptions dialog(this);
-    dialog.exec();
+void frmMain::OpenPage() {
+  QTreeWidgetItem* current = lstItem->currentItem();
+  if (!current) return;
+  const std::string page = S(current->data(colTarget, kFirstPageRole).toString());
+  if (!page.empty() && files::FileExists(page)) {
+    ShellOpen(page);
+  } else {
+    MsgBox(this, "This row has no page yet: convert it first.", vbInformation);
   }
-  if (sOutputDir == kCancelled) return 0;
-  int added = 0;
-  for (const std::string& path : paths) {
-    if (files::IsDirectory(path)) {
-      for (const std::string& pattern : WorkbookPatterns())
-        for (const std::string& found : files::SearchTree(path, pattern))
-          added += AddFiles(found) ? 1 : 0;
-    } else {
-      added += AddFiles(path) ? 1 : 0;
-    }
-  }
-  lstItem->viewport()->update();
-  ChangeFilesState();
-  return added;
+}
+
+void frmMain::OpenOutputFolder() {
+  QTreeWidgetItem* current = lstItem->currentItem();
+  if (!current) return;
+  const std::string folder =
+      S(QFileInfo(current->data(colTarget, kOutputRole).toString()).absolutePath());
+  if (files::IsDirectory(folder))
+    ShellOpen(folder);
+  else
+    MsgBox(this, "The output folder " + folder + " does not exist.", vbInformation);
 }
 
 // --- commands -----------------------------------------------------------------------------------
 
+bool frmMain::Allowed(const std::string& command) {
+  if (!Busy() || command == "mnustop" || command == "stop") return true;
+  SetPanel(2, bConverting ? "Not while converting: stop the run first"
+                          : "Not while adding: press Esc or Stop to cancel the search");
+  return false;
+}
+
 void frmMain::MenuItemClick(const std::string& name) {
-  files::DoEvents();
+  if (!Allowed(LowerCase(name))) return;
+  if (adding_) {
+    CancelAdd();
+    return;
+  }
   if (bConverting) {
-    if (LowerCase(name) != "mnustop") return;
     if (MsgBox(this, "Do you want to cancel all runing tasks ", vbOKCancel | vbQuestion) ==
         vbCancel)
       return;
@@ -523,8 +599,12 @@ void frmMain::MenuItemClick(const std::string& name) {
 }
 
 void frmMain::ToolbarButtonClick(int /*index*/, const std::string& key) {
+  if (!Allowed(LowerCase(key))) return;
+  if (adding_) {
+    CancelAdd();
+    return;
+  }
   if (bConverting) {
-    if (LowerCase(key) != "stop") return;
     if (MsgBox(this, "Do you want to cancel all runing tasks ", vbOKCancel | vbQuestion) !=
         vbCancel)
       StopConversion();
@@ -537,12 +617,12 @@ void frmMain::ToolbarButtonClick(int /*index*/, const std::string& key) {
 void frmMain::RunMenuCommand(const std::string& name) {
   Timer2.stop();
   const std::string n = LowerCase(name);
-  // A command chosen just before a run started ticks during it: only Stop may run then.
-  if (bConverting && n != "mnustop") return;
+  // A command chosen just before a run or an add started ticks during it: only Stop may run then.
+  if (!Allowed(n)) return;
   if (n == "mnuconverter")
     StartConversion();
   else if (n == "mnustop")
-    StopConversion();
+    adding_ ? CancelAdd() : StopConversion();
   else if (n == "mnuaddfile")
     BrowseFiles();
   else if (n == "mnuaddfolder")
@@ -555,6 +635,8 @@ void frmMain::RunMenuCommand(const std::string& name) {
     if (files::FileExists(LogPath())) ShellOpen(LogPath());
   } else if (n == "mnuclearlog")
     txtLog->clear();
+  else if (n == "mnuclearlogs")
+    txtLog->setPlainText(QStringLiteral("Ready...\n"));
   else if (n == "mnuexit")
     close();
   else if (n == "mnuoutput")
@@ -584,13 +666,11 @@ void frmMain::RunMenuCommand(const std::string& name) {
 void frmMain::RunToolbarCommand(const std::string& key) {
   Timer1.stop();
   const std::string k = LowerCase(key);
-  if (bConverting) return;
+  if (!Allowed(k)) return;
   if (k == "add") {
     RunMenuCommand("mnuaddfile");
-    files::DoEvents();
   } else if (k == "folder") {
     RunMenuCommand("mnuaddfolder");
-    files::DoEvents();
   } else if (k == "remove")
     RemoveSelected();
   else if (k == "extract")
@@ -607,23 +687,9 @@ void frmMain::ShowPopupAt(const QPoint& listPos) {
   const bool onRow = lstItem->itemAt(listPos) != nullptr;
   mnuRemove_->setEnabled(onRow);
   mnuOutputDir_->setEnabled(onRow);
+  mnuOpenPage_->setEnabled(onRow);
+  mnuOpenFolder_->setEnabled(onRow);
   mnuPopup->popup(lstItem->viewport()->mapToGlobal(listPos));
-}
-
-void frmMain::BrowseFiles() {
-  const std::vector<std::string> chosen = ShowOpenDialog(this);
-  if (chosen.empty()) return;
-  sOutputDir = kCancelled;
-  {
-    frmOptions dialog(this);
-    dialog.exec();
-  }
-  if (sOutputDir == kCancelled) return;
-  for (const std::string& path : chosen)
-    if (!AddFiles(path)) break;
-  lstItem->viewport()->update();
-  files::DoEvents();
-  ChangeFilesState();
 }
 
 void frmMain::ShowAddFolder() {
@@ -641,152 +707,16 @@ void frmMain::ShowAbout() {
   dialog.exec();
 }
 
-// --- the run -----------------------------------------------------------------------------------
-
-std::string frmMain::Panel(int panel) const { return S(stBarPanel[panel - 1]->text()); }
-
-void frmMain::SetPanel(int panel, const std::string& text) {
-  stBarPanel[panel - 1]->setText(Q(text));
-}
-
-std::string frmMain::LogText() const { return S(txtLog->toPlainText()); }
-
-std::string frmMain::LogPath() const {
-  return logPath_.empty() ? convert::DefaultLogPath() : logPath_;
-}
-
-convert::ConvertOptions frmMain::RunOptions() const {
-  convert::ConvertOptions options;
-  options.Overwrite = xMenu1->ItemChecked("mnuoverwrite");
-  options.CreateFilesDir = xMenu1->ItemChecked("mnuCreateDir");
-  options.Compress = xMenu1->ItemChecked("mnuCompress");
-  options.Password = sPasswords;
-  options.SheetRange = sSheets;
-  options.WriteLog = xMenu1->ItemChecked("mnuLogfile");
-  options.LogPath = LogPath();
-  return options;
-}
-
-void frmMain::AppendLog(const std::string& line) {
-  const QString text = txtLog->toPlainText();
-  txtLog->setPlainText(text.isEmpty() ? Q(line) : text + QLatin1Char('\n') + Q(line));
-  txtLog->verticalScrollBar()->setValue(txtLog->verticalScrollBar()->maximum());
-}
-
-void frmMain::SetBusyPointer(bool busy) {
-  if (busy == busyPointer_) return;
-  busyPointer_ = busy;
-  if (busy)
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-  else
-    QApplication::restoreOverrideCursor();
-}
-
-void frmMain::SetRunCommands(bool running) {
-  xToolbar1->SetButtonEnabled(5, !running);
-  xToolbar1->SetButtonEnabled(6, running);
-  xMenu1->Item(xMenu1->KeyToIndex("mnuStop")).Enabled = running;
-}
-
-void frmMain::StartConversion() {
-  const std::string panel1 = Panel(1);
-  long m = 0;
-  for (char c : panel1) {
-    if (!std::isdigit(static_cast<unsigned char>(c)) || m > 1000000) break;
-    m = m * 10 + (c - '0');
-  }
-  const int rows = RowCount();
-  if (rows == 0 || m < 1) {
-    MsgBox(this, "Please add a task first!", vbInformation);
-    return;
-  }
-  bConverting = true;
-  SetRunCommands(true);
-  pgbCompress->setValue(0);
-  pgbCompress->setMaximum(static_cast<int>((m + 2) * 10));
-  pgbCompress->show();
-  SetPanel(1, "Initializing ...");
-  SetBusyPointer(true);
-  files::DoEvents();
-  lstItem->setSelectionMode(QAbstractItemView::SingleSelection);
-
-  auto finish = [&](const convert::RunLog* runLog) {
-    lstItem->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    convert::QuitExcel();
-    pgbCompress->setValue(pgbCompress->maximum());
-    files::DoEvents();
-    if (runLog && xMenu1->ItemChecked("mnuLogfile") && !runLog->Empty()) {
-      std::string error;
-      if (!runLog->AppendTo(LogPath(), error))
-        AppendLog("The log file could not be written: " + error);
-    }
-    txtLog->moveCursor(QTextCursor::End);
-    txtLog->moveCursor(QTextCursor::StartOfLine);
-    SetRunCommands(false);
-    pgbCompress->hide();
-    bConverting = false;
-    SetBusyPointer(false);
-    ChangeFilesState();
-  };
-
-  if (!convert::StartExcel()) {
-    close();
-    // Kept open by the user: the run ends here with every row as it was, not stuck running.
-    finish(nullptr);
-    return;
-  }
-  pgbCompress->setValue(10);
-  SetPanel(1, "Now converting ...");
-  files::DoEvents();
-
-  convert::RunLog runLog;
-  int k = 0;
-  for (int i = 1; i <= RowCount(); ++i) {
-    if (!bConverting) break;
-    if (!IsItemChecked(lstItem, i)) continue;
-    ++k;
-    files::DoEvents();
-    // The row may have gone while events ran (a window closed over it): take it from the list now.
-    QTreeWidgetItem* item = Row(i);
-    if (!item) break;
-    const std::string source = S(item->text(colSource));
-    const std::string target = S(item->text(colTarget));
-    lstItem->setCurrentItem(item);
-    lstItem->scrollToItem(item);
-    convert::ConvertResult result;
-    try {
-      result = convert::ConvertWorkbook(source, target, RunOptions());
-    } catch (const std::exception& error) {
-      // Whatever escapes the conversion fails this row only, with its coded line.
-      result.code = convert::LogCode::Failed;
-      result.line = convert::Line103(source, error.what());
-    }
-    item = Row(i);
-    if (item) {
-      if (result.Converted()) {
-        SetRowIcon(i, iconConverted);
-        item->setText(colState, QStringLiteral("Done"));
-      } else {
-        item->setText(colState, QStringLiteral("Failure"));
-      }
-    }
-    runLog.Gather(result.line);
-    AppendLog(result.line);
-    SetPanel(1, "Now Converting ...     " + std::to_string(k) + "/" + std::to_string(m));
-    if (item) SetItemChecked(lstItem, i, false);
-    pgbCompress->setValue(std::min(pgbCompress->maximum(), pgbCompress->value() + 10));
-  }
-  finish(&runLog);
-}
-
-void frmMain::StopConversion() {
-  bConverting = false;
-  SetPanel(1, "Stopping...");
-  files::DoEvents();
-  SetBusyPointer(false);
-}
-
 // --- closing -------------------------------------------------------------------------------------
+
+void frmMain::keyPressEvent(QKeyEvent* event) {
+  // Esc cancels a search in progress wherever the focus is.
+  if (event->key() == Qt::Key_Escape && adding_) {
+    CancelAdd();
+    return;
+  }
+  QMainWindow::keyPressEvent(event);
+}
 
 void frmMain::closeEvent(QCloseEvent* event) {
   if (bConverting) {
@@ -795,8 +725,10 @@ void frmMain::closeEvent(QCloseEvent* event) {
       event->ignore();
       return;
     }
-    bConverting = false;
+    // The workbooks in progress finish (the process ends after the last of them), no other starts.
+    StopConversion();
   }
+  CancelAdd();
   event->accept();
   Unload();
 }
@@ -804,6 +736,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
 void frmMain::Unload() {
   if (unloaded_) return;
   unloaded_ = true;
+  SaveSettings();
   Timer1.stop();
   Timer2.stop();
   if (addFolder_) addFolder_->hide();

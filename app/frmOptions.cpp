@@ -1,6 +1,12 @@
 #include "app/frmOptions.h"
 
+#include <filesystem>
+#include <system_error>
+
+#include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QSpinBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -12,7 +18,9 @@
 #include <QVBoxLayout>
 
 #include "app/frmMain.h"
+#include "app/modMain.h"
 #include "app/modWindow.h"
+#include "files/modFuntions.h"
 
 namespace quillane::app {
 
@@ -72,8 +80,30 @@ frmOptions::frmOptions(frmMain* owner) : QDialog(owner), owner_(owner) {
   auto* passwordLayout = new QVBoxLayout(password);
   Text1 = new QLineEdit(QString::fromStdString(owner->sPasswords), password);
   Text1->setObjectName(QStringLiteral("Text1"));
-  passwordLayout->addWidget(Text1);
+  Text1->setEchoMode(QLineEdit::Password);
+  chkShowPassword = new QCheckBox(QStringLiteral("&Show"), password);
+  chkShowPassword->setObjectName(QStringLiteral("chkShowPassword"));
+  auto* passwordRow = new QHBoxLayout();
+  passwordRow->addWidget(Text1, 1);
+  passwordRow->addWidget(chkShowPassword);
+  passwordLayout->addLayout(passwordRow);
   layout->addWidget(password);
+  connect(chkShowPassword, &QCheckBox::toggled, this, [this](bool show) {
+    Text1->setEchoMode(show ? QLineEdit::Normal : QLineEdit::Password);
+  });
+
+  auto* run = new QGroupBox(QStringLiteral("Conversion"), this);
+  auto* runLayout = new QHBoxLayout(run);
+  runLayout->addWidget(new QLabel(QStringLiteral("Workbooks converted at a &time:"), run));
+  spnJobs = new QSpinBox(run);
+  spnJobs->setObjectName(QStringLiteral("spnJobs"));
+  spnJobs->setRange(1, static_cast<int>(kMaxJobs));
+  spnJobs->setValue(owner->Jobs());
+  spnJobs->setToolTip(QStringLiteral("1 converts one workbook after the other, in list order"));
+  static_cast<QLabel*>(runLayout->itemAt(0)->widget())->setBuddy(spnJobs);
+  runLayout->addWidget(spnJobs);
+  runLayout->addStretch(1);
+  layout->addWidget(run);
 
   auto* buttons = new QDialogButtonBox(this);
   QPushButton* ok = buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole);
@@ -87,13 +117,38 @@ frmOptions::frmOptions(frmMain* owner) : QDialog(owner), owner_(owner) {
   connect(opnDir[1], &QRadioButton::toggled, this, [this] { OptionChanged(); });
   connect(cmdBrowse, &QToolButton::clicked, this, [this] { Browse(); });
   setMinimumWidth(380);
+  // The custom folder chosen last stays chosen until changed.
+  txtPath->setText(QString::fromStdString(owner->sCustomDir));
+  if (owner->bCustomDir) SelectCustomDirectory(owner->sCustomDir);
+}
+
+bool CheckOutputFolder(QWidget* owner, const std::string& folder) {
+  if (folder.empty()) {
+    MsgBox(owner, "Choose the output folder, or \"Same as Input Directory\".", vbInformation);
+    return false;
+  }
+  if (files::IsDirectory(folder)) return true;
+  std::error_code ec;
+  if (std::filesystem::exists(folder, ec)) {
+    MsgBox(owner, "The output folder " + folder + " is not a folder.", vbCritical);
+    return false;
+  }
+  if (MsgBox(owner, "The output folder " + folder + " does not exist. Create it?",
+             vbOKCancel | vbQuestion) != vbOK)
+    return false;
+  if (!std::filesystem::create_directories(folder, ec) && !files::IsDirectory(folder)) {
+    MsgBox(owner, "The output folder " + folder + " could not be made: " + ec.message(),
+           vbCritical);
+    return false;
+  }
+  return true;
 }
 
 void frmOptions::OptionChanged() {
   const bool custom = opnDir[1]->isChecked();
   txtPath->setEnabled(custom);
   cmdBrowse->setEnabled(custom);
-  if (custom && isVisible()) Browse();
+  if (custom && isVisible() && txtPath->text().isEmpty()) Browse();
 }
 
 void frmOptions::SelectCustomDirectory(const std::string& folder) {
@@ -110,7 +165,14 @@ void frmOptions::Browse() {
 }
 
 void frmOptions::Confirm() {
-  owner_->sOutputDir = opnDir[0]->isChecked() ? std::string() : txtPath->text().toStdString();
+  const bool custom = opnDir[1]->isChecked();
+  const std::string folder = txtPath->text().toStdString();
+  if (custom && !CheckOutputFolder(this, folder)) return;
+  owner_->bCustomDir = custom;
+  if (custom) owner_->sCustomDir = folder;
+  owner_->sOutputDir = custom ? folder : std::string();
+  // Left at its value, the count stays "one per core" wherever the settings go.
+  if (spnJobs->value() != owner_->Jobs()) owner_->nJobs = spnJobs->value();
   owner_->sPasswords = Text1->text().toStdString();
   owner_->sSheets = txtSheets->text().toStdString();
   accept();

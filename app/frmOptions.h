@@ -5,7 +5,9 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QLineEdit;
+class QSpinBox;
 class QRadioButton;
 class QToolButton;
 
@@ -26,7 +28,9 @@ class frmOptions : public QDialog {
   QRadioButton* opnDir[2] = {nullptr, nullptr};
   QLineEdit* txtPath = nullptr;
   QToolButton* cmdBrowse = nullptr;
-  QLineEdit* Text1 = nullptr;
+  QLineEdit* Text1 = nullptr;  // the password, masked unless "Show" is ticked
+  QCheckBox* chkShowPassword = nullptr;
+  QSpinBox* spnJobs = nullptr;  // workbooks converted at a time
 
   void Browse();
   void Confirm();
@@ -35,6 +39,10 @@ class frmOptions : public QDialog {
   void OptionChanged();
   frmMain* owner_;
 };
+
+// Whether a custom output folder can be used: an existing folder, or a missing one the user agrees
+// to have made (asked in a message box). Says what is wrong otherwise.
+bool CheckOutputFolder(QWidget* owner, const std::string& folder);
 
 // A small folder picture for the browse buttons of the dialogs.
 QIcon FolderPicture();

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
@@ -12,12 +11,12 @@
 #include <functional>
 #include <iostream>
 #include <iterator>
-#include <mutex>
 #include <system_error>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "app/OrderedPool.h"
 #include "app/PosixArguments.h"
 #include "app/modArguments.h"
 #include "convert/ConversionLog.h"
@@ -266,7 +265,6 @@ struct Workbook {
   std::string source;
   std::string output;
   std::string clashWith;  // an earlier workbook of the run with the same output path
-  bool skip = false;      // its output path exists and --overwrite is off: line 101
   bool done = false;
   int code = 0;
   std::string line;
@@ -278,14 +276,8 @@ void Convert(Workbook& book, const convert::ConvertOptions& options) {
     book.line = convert::Line103(
         book.source, "Its output path " + book.output + " is also that of " + book.clashWith +
                          ", which comes first by path and keeps its pages");
-  } else if (book.skip) {
-    book.code = 101;
-    book.line = convert::Line101(book.output);
   } else {
-    // Whether the output path exists was decided when the run started.
-    convert::ConvertOptions overwriting = options;
-    overwriting.Overwrite = true;
-    convert::ConvertResult result = convert::ConvertWorkbook(book.source, book.output, overwriting);
+    convert::ConvertResult result = convert::ConvertWorkbook(book.source, book.output, options);
     book.code = static_cast<int>(result.code);
     book.line = std::move(result.line);
   }
@@ -297,41 +289,17 @@ void Convert(Workbook& book, const convert::ConvertOptions& options) {
 void ConvertSeveralAtATime(std::vector<Workbook>& books, size_t jobs,
                            const convert::ConvertOptions& options, Progress& progress,
                            const size_t& finished, const std::function<void(Workbook&)>& record) {
-  std::mutex mutex;
-  std::condition_variable changed;
-  size_t next = 0, running = jobs;
-  auto work = [&] {
-    std::unique_lock lock(mutex);
-    while (next < books.size() && !StopSignal()) {
-      Workbook& book = books[next++];
-      lock.unlock();
-      Convert(book, options);
-      lock.lock();
-      book.done = true;
-      changed.notify_all();
-    }
-    --running;
-    changed.notify_all();
-  };
-  std::vector<std::thread> workers;
-  for (size_t i = 0; i < jobs; ++i) workers.emplace_back(work);
-  std::unique_lock lock(mutex);
-  size_t printed = 0;
+  OrderedPool pool(
+      books.size(), jobs, [&](size_t i) { Convert(books[i], options); },
+      [] { return StopSignal() != 0; });
   for (;;) {
+    const size_t next = pool.Next();
     progress.Show(finished, books.size(), next < books.size() ? books[next].source : "");
-    changed.wait(lock,
-                 [&] { return (printed < books.size() && books[printed].done) || running == 0; });
-    while (printed < books.size() && books[printed].done) {
-      Workbook& book = books[printed++];
-      lock.unlock();
-      progress.Clear();
-      record(book);
-      lock.lock();
-    }
-    if (running == 0) break;
+    const std::vector<size_t> ready = pool.WaitInOrder();
+    if (ready.empty()) break;
+    progress.Clear();
+    for (size_t i : ready) record(books[i]);
   }
-  lock.unlock();
-  for (std::thread& worker : workers) worker.join();
 }
 
 // The workbooks of the file list, each path once, in list order. Workbooks whose output paths
@@ -428,7 +396,7 @@ std::string PosixUsageText() {
          "  -d, --dest DIR        write the pages into DIR, which must exist\n"
          "                        (default: beside each workbook)\n"
          "  -s, --subfolders      let wildcard patterns search all subfolders too\n"
-         "  -o, --overwrite       convert even when the output path (book.htm) exists;\n"
+         "  -o, --overwrite       convert even when a page it writes (book_1.htm) exists;\n"
          "                        without it such a workbook is skipped\n"
          "  -e, --sheets RANGE    convert only these worksheets, for example 1,4-5,10-20\n"
          "  -c, --compress        compact the pages written\n"
@@ -606,9 +574,6 @@ int RunCommandLine(const RunRequest& request, RunStreams streams) {
       std::erase_if(books, [&](const Workbook& book) {
         return ShardOf(book.source, here, request.shardCount) != request.shardIndex;
       });
-    }
-    for (Workbook& book : books) {
-      book.skip = !options.Overwrite && files::FileExists(book.output);
     }
     total = books.size();
 

@@ -64,7 +64,7 @@ std::string PosixUsageText();
 // lexically normal form) is kept once, of workbooks whose output paths name one file (through any
 // spelling or link of its folder) all but the one whose path sorts first get line 103, and with
 // shardCount only the workbooks of the chosen share are converted.
-// Whether an output path exists (line 101) is decided before the first workbook is converted.
+// Without overwriting, a workbook any of whose pages exists from before the run gets line 101.
 // Up to `jobs` workbooks are converted at a time; lines are printed and logged in list order.
 // After StopRun, no further workbook is started; the run ends with kExitSignalBase + signal.
 int RunCommandLine(const RunRequest& request, RunStreams streams);

@@ -1,6 +1,7 @@
 #include "app/modWindow.h"
 
 #include <QApplication>
+#include <QSettings>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -13,6 +14,7 @@
 #include "app/frmMain.h"
 #include "convert/ConvertWorkbook.h"
 #include "files/modFuntions.h"
+#include "spreadsheet/WorkbookFormats.h"
 
 namespace quillane::app {
 
@@ -23,9 +25,25 @@ DialogHooks& Hooks() {
   return hooks;
 }
 
+std::string& SettingsPath() {
+  static std::string path;
+  return path;
+}
+
 }  // namespace
 
 void SetDialogHooks(DialogHooks hooks) { Hooks() = std::move(hooks); }
+
+std::unique_ptr<QSettings> OpenSettings() {
+  if (!SettingsPath().empty())
+    return std::make_unique<QSettings>(QString::fromStdString(SettingsPath()),
+                                       QSettings::IniFormat);
+  return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                     QString::fromLatin1(kAppTitle),
+                                     QString::fromLatin1(kAppTitle));
+}
+
+void SetSettingsPath(const std::string& path) { SettingsPath() = path; }
 
 int MsgBox(QWidget* owner, const std::string& text, int style, const std::string& title) {
   if (Hooks().msgBox) return Hooks().msgBox(text, style, title);
@@ -51,23 +69,53 @@ int MsgBox(QWidget* owner, const std::string& text, int style, const std::string
 }
 
 std::string OpenDialogFilter() {
-  return "Microsoft Excel Files(*.xls;xlt;xlw) (*.xls *.xlt *.xlw);;"
-         "Office Open XML Workbooks (*.xlsx *.xlsm *.xltx *.xltm);;"
-         "OpenDocument Spreadsheets (*.ods *.ots *.fods);;"
-         "All Files (*.*) (*)";
+  using spreadsheet::WorkbookFamily;
+  auto patterns = [](std::function<bool(WorkbookFamily)> in) {
+    std::string text;
+    for (const spreadsheet::WorkbookFormat& format : spreadsheet::kWorkbookFormats)
+      if (in(format.family)) text += (text.empty() ? "*" : " *") + std::string(format.extension);
+    return text;
+  };
+  std::string filter = "All workbooks (" + patterns([](WorkbookFamily) { return true; }) + ")";
+  const char* names[] = {"Excel 97-2003 Workbooks", "Excel Workbooks", "OpenDocument Spreadsheets"};
+  for (const spreadsheet::WorkbookFamilyName& family : spreadsheet::kWorkbookFamilies) {
+    filter += ";;" + std::string(names[static_cast<int>(family.family)]) + " (" +
+              patterns([&](WorkbookFamily f) { return f == family.family; }) + ")";
+  }
+  return filter + ";;All Files (*)";
 }
 
 const std::vector<std::string>& WorkbookPatterns() {
-  static const std::vector<std::string> patterns = {"*.xls",  "*.xlt",  "*.xlw",  "*.xlsx",
-                                                    "*.xlsm", "*.xltx", "*.xltm", "*.ods",
-                                                    "*.ots",  "*.fods"};
+  static const std::vector<std::string> patterns = [] {
+    std::vector<std::string> list;
+    for (const spreadsheet::WorkbookFormat& format : spreadsheet::kWorkbookFormats)
+      list.push_back("*" + std::string(format.extension));
+    return list;
+  }();
   return patterns;
+}
+
+bool IsWorkbookName(const std::string& path) {
+  const size_t dot = path.find_last_of("./\\");
+  if (dot == std::string::npos || path[dot] != '.') return false;
+  const std::string extension = LowerCase(path.substr(dot));
+  for (const spreadsheet::WorkbookFormat& format : spreadsheet::kWorkbookFormats)
+    if (format.extension == extension) return true;
+  return false;
 }
 
 std::vector<std::string> ShowOpenDialog(QWidget* owner) {
   if (Hooks().openDialog) return Hooks().openDialog();
+  // The folder and the filter of the last use are offered again.
+  const std::unique_ptr<QSettings> settings = OpenSettings();
+  QString filter = settings->value(QStringLiteral("dialogs/openFilter")).toString();
   const QStringList chosen = QFileDialog::getOpenFileNames(
-      owner, QString(), QString(), QString::fromStdString(OpenDialogFilter()));
+      owner, QString(), settings->value(QStringLiteral("dialogs/openFolder")).toString(),
+      QString::fromStdString(OpenDialogFilter()), &filter);
+  if (!chosen.isEmpty()) {
+    settings->setValue(QStringLiteral("dialogs/openFolder"), QFileInfo(chosen[0]).absolutePath());
+    settings->setValue(QStringLiteral("dialogs/openFilter"), filter);
+  }
   std::vector<std::string> paths;
   for (const QString& path : chosen) paths.push_back(path.toStdString());
   return paths;
@@ -75,7 +123,11 @@ std::vector<std::string> ShowOpenDialog(QWidget* owner) {
 
 std::string BrowseForFolder(QWidget* owner, const std::string& title, int /*flags*/) {
   if (Hooks().browseForFolder) return Hooks().browseForFolder(title);
-  const QString folder = QFileDialog::getExistingDirectory(owner, QString::fromStdString(title));
+  const std::unique_ptr<QSettings> settings = OpenSettings();
+  const QString key = QStringLiteral("dialogs/browseFolder");
+  const QString folder = QFileDialog::getExistingDirectory(owner, QString::fromStdString(title),
+                                                           settings->value(key).toString());
+  if (!folder.isEmpty()) settings->setValue(key, folder);
   return folder.toStdString();
 }
 
@@ -118,6 +170,20 @@ std::string HelpPath() {
   return beside;
 }
 
+std::vector<std::string> WindowArguments(int argc, char** argv) {
+  std::vector<std::string> paths;
+  if (argc < 2 || std::string(argv[1]) != "--window") return paths;
+  for (int i = 2; i < argc; ++i) {
+    const QString path = QString::fromLocal8Bit(argv[i]);
+    if (path.isEmpty()) continue;
+    // A file manager may hand over file: addresses instead of paths.
+    const QUrl url(path);
+    const QString local = url.isLocalFile() ? url.toLocalFile() : path;
+    paths.push_back(QFileInfo(local).absoluteFilePath().toStdString());
+  }
+  return paths;
+}
+
 int WindowMain(int argc, char** argv) {
   if (argc > 0 && argv[0]) files::SetProgramPath(argv[0]);
   QApplication app(argc, argv);
@@ -133,6 +199,10 @@ int WindowMain(int argc, char** argv) {
   convert::QuitExcel();
   frmMain window;
   window.show();
+  // "Open with" from a file manager: the workbooks and folders go into the list as a drop does,
+  // with the options kept from the last time.
+  const std::vector<std::string> named = WindowArguments(argc, argv);
+  if (!named.empty()) window.AddDropped(named, false);
   return QApplication::exec();
 }
 

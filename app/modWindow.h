@@ -5,9 +5,11 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+class QSettings;
 class QTreeWidget;
 class QWidget;
 
@@ -51,6 +53,13 @@ void SetDialogHooks(DialogHooks hooks);
 std::string OpenDialogFilter();
 // The file patterns of every workbook format read: the .xls family, then the newer formats.
 const std::vector<std::string>& WorkbookPatterns();
+// Whether a file name has the extension of a workbook format read (any case).
+bool IsWorkbookName(const std::string& path);
+
+// The program's settings: in the desktop's usual place, or in the file SetSettingsPath names (tests
+// give each window a file of its own; the empty path restores the usual place).
+std::unique_ptr<QSettings> OpenSettings();
+void SetSettingsPath(const std::string& path);
 
 // The task list's check boxes; rows are numbered from 1.
 void EnableListCheckBoxes(QTreeWidget* list);
@@ -65,8 +74,12 @@ std::string SupportAddress();
 // The program's HTML help: beside the program, or in the installed data folder.
 std::string HelpPath();
 
-// Window mode: the engine presence test, then the main window until it is gone. Returns the
-// process's exit status.
+// The workbooks and folders named after "--window" (made absolute against the current folder);
+// none when the first argument is not "--window".
+std::vector<std::string> WindowArguments(int argc, char** argv);
+
+// Window mode: the engine presence test, then the main window until it is gone, with the
+// workbooks and folders of "--window FILE..." in its task list. Returns the process's exit status.
 int WindowMain(int argc, char** argv);
 
 }  // namespace quillane::app

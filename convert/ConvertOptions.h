@@ -8,7 +8,7 @@ namespace quillane::convert {
 
 struct ConvertOptions {
   std::string OutputFolder;        // empty: each page goes beside its workbook
-  bool Overwrite = false;          // false: a workbook whose output path exists is skipped (101)
+  bool Overwrite = false;          // false: a workbook any of whose pages exists is skipped (101)
   bool CreateFilesDir = false;     // keep each page's supporting ".files" folder
   bool Compress = false;           // compact every page written
   std::string Password;            // empty: the dummy password is given

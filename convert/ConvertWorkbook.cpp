@@ -142,17 +142,25 @@ ConvertResult ConvertWorkbook(const std::string& source, const std::string& outp
                               const ConvertOptions& options) {
   ConvertResult result;
   try {
-    // A page this run wrote under another workbook's output path (book.xls gives book_1.htm,
-    // the output path of book_1.xls) is not an earlier result: it does not stop that workbook.
-    if (!options.Overwrite && files::FileExists(output) && !IsPageOfThisRun(output)) {
-      return {LogCode::OutputExists, Line101(output)};
-    }
     if (!files::FileExists(source)) return {LogCode::SourceMissing, Line102(source)};
     if (!ExcelApp) throw std::runtime_error("The spreadsheet engine is not started");
+    SheetRange range(options.SheetRange);
+    // The first page, when it is chosen and exists, skips the workbook before it is read: a
+    // batch run again without overwriting costs a look at one file per workbook.
+    if (!options.Overwrite && range.Contains(1) && files::FileExists(PagePath(output, 1)) &&
+        !IsPageOfThisRun(PagePath(output, 1))) {
+      return {LogCode::OutputExists, Line101(output)};
+    }
     std::unique_ptr<spreadsheet::OpenWorkbook> book = ExcelApp->Open(
         source, false, true, options.Password.empty() ? kDummyPassword : options.Password, true);
-    SheetRange range(options.SheetRange);
     const int count = book->WorksheetCount();
+    // Without overwriting, any page the workbook would write that exists from before this run
+    // keeps the whole workbook from being converted.
+    for (int i = 1; i <= count && !options.Overwrite; ++i) {
+      const std::string page = PagePath(output, i);
+      if (range.Contains(i) && files::FileExists(page) && !IsPageOfThisRun(page))
+        return {LogCode::OutputExists, Line101(output)};
+    }
     for (int i = 1; i <= count; ++i) {
       if (!range.Contains(i)) continue;
       const std::string page = PagePath(output, i);
@@ -169,10 +177,13 @@ ConvertResult ConvertWorkbook(const std::string& source, const std::string& outp
       const std::string folder = files::ChangeExtension(page, ".files");
       // The folder holds only pictures, charts and filelist.xml, never a page to compact.
       PublishSheet(*book, i, page, folder, options);
+      if (result.pages++ == 0) result.firstPage = i;
       if (!options.CreateFilesDir) RemoveOwnFolder(folder);
     }
     book->Close();
-    return {LogCode::Converted, Line100(source, output)};
+    result.code = LogCode::Converted;
+    result.line = Line100(source, output);
+    return result;
   } catch (const spreadsheet::EngineError& e) {
     static constexpr Failure kFailures[] = {Failure::Other, Failure::Password, Failure::Unreadable,
                                             Failure::Output};

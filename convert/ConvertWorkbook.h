@@ -46,6 +46,8 @@ struct ConvertResult {
   LogCode code = LogCode::Failed;
   std::string line;  // exactly one log line
   Failure failure = Failure::None;
+  int firstPage = 0;  // the sheet of the first page written (0: none), and how many were written
+  int pages = 0;
   bool Converted() const { return code == LogCode::Converted; }
 };
 

@@ -103,13 +103,15 @@ TEST_F(BatchRun, OfWorkbooksWithOneOutputTheFirstByPathIsConvertedInAnyOrderAndT
   for (const char* order : {"jf", "fj"}) {
     std::vector<std::string> args = {"in/jan/data.xls", "in/feb/data.xls"};
     if (order[0] == 'f') std::swap(args[0], args[1]);
-    GridcastRun run = RunGridcast(temp.str(), with(args, {"-d", "out", "-l", "run.log", "-j2"}));
+    GridcastRun run =
+        RunGridcast(temp.str(), with(args, {"-o", "-d", "out", "-l", "run.log", "-j2"}));
     EXPECT_EQ(run.status, 1);
     ASSERT_EQ(run.lines.size(), 2u) << run.out;
     EXPECT_EQ(CodedPart(run.lines[order[0] == 'j' ? 0 : 1]), clash);
     for (const char* shard : {"1/2", "2/2"}) {
       std::swap(args[0], args[1]);
-      run = RunGridcast(temp.str(), with(args, {"-d", "out", "-l", "run.log", "--shard", shard}));
+      run = RunGridcast(temp.str(),
+                        with(args, {"-o", "-d", "out", "-l", "run.log", "--shard", shard}));
       for (const std::string& line : run.lines) coded.push_back(CodedPart(line));
     }
   }

@@ -82,19 +82,24 @@ TEST_F(CommandLine, EachWorkbookGivesOneLineAndFailuresGiveStatus1) {
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3);
 }
 
-TEST_F(CommandLine, ExistingOutputIsSkippedUnlessOverwriting) {
+TEST_F(CommandLine, AnExistingPageSkipsItsWorkbookUnlessOverwriting) {
   std::string book = Copy(kData + "three-sheets.xls", "book.xls");
   std::string output = temp.Write("in/book.htm", "mine");
+  std::string page = temp.Write("in/book_2.htm", "old");
   GridcastRun run = RunGridcast(temp.str(), {book, "-l" + (temp / "run.log")});
   EXPECT_EQ(run.status, 0);
   ASSERT_EQ(run.lines.size(), 1u);
   EXPECT_EQ(CodedPart(run.lines[0]), Text101(output));
   EXPECT_FALSE(fs::exists(temp / "in/book_1.htm"));
+  // The sheets chosen write no page that exists.
+  run = RunGridcast(temp.str(), {book, "-e", "3", "-l" + (temp / "run.log")});
+  EXPECT_EQ(CodedPart(run.lines.at(0)), Text100(book, output));
   run = RunGridcast(temp.str(), {book, "-o", "-e", "2", "-l" + (temp / "run.log")});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(Listing(temp.path() / "in"),
-            (std::set<std::string>{"book.xls", "book.htm", "book_2.htm"}));
+            (std::set<std::string>{"book.xls", "book.htm", "book_2.htm", "book_3.htm"}));
   EXPECT_EQ(ReadFile(output), "mine");  // the output path itself is never written
+  EXPECT_NE(ReadFile(page), "old");
 }
 
 TEST_F(CommandLine, WildcardsSearchSubfoldersWithTheOption) {

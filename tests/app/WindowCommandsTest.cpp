@@ -10,6 +10,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QUrl>
 
 #include "WindowTestUtil.h"
@@ -158,6 +159,7 @@ TEST_F(Window, EveryMenuAndToolbarCommandPath) {
   EXPECT_EQ(w->RowCount(), 2);
   // Extract starts the run.
   w->RunToolbarCommand("extract");
+  WaitIdle();
   EXPECT_EQ(State(2), "Done");
   // Clear asks; Cancel keeps the rows.
   answers = {app::vbCancel};
@@ -193,6 +195,7 @@ TEST_F(Window, ThePopupMenuEnablesItsRowItemsOnlyOverARowAndRunsMenuCommands) {
   Settle(150);
   EXPECT_EQ(w->Panel(1), "");
   action("mnuLog")->trigger();
+  Settle(150);
   EXPECT_EQ(w->LogText(), "Ready...\n");
 }
 
@@ -244,7 +247,8 @@ TEST_F(Window, TaskListRowsTargetsDuplicatesAndCheckBoxesThatTravel) {
 
 TEST_F(Window, DoubleClickRetargetsThroughTheOptionsDialogOrOpensAConvertedPage) {
   Rows({Book("examples/notes.xls", "src/a.xls")});
-  w->Row(1)->setText(app::colTarget, QString::fromStdString(temp / "elsewhere/a.htm"));
+  w->Row(1)->setData(app::colTarget, app::kOutputRole,
+                     QString::fromStdString(temp / "elsewhere/a.htm"));
   w->lstItem->setCurrentItem(w->Row(1));
   // The target lies outside the source's folder: the dialog comes preset with the target's folder,
   // without a folder browser.
@@ -259,16 +263,27 @@ TEST_F(Window, DoubleClickRetargetsThroughTheOptionsDialogOrOpensAConvertedPage)
   QTest::mouseDClick(w->lstItem->viewport(), Qt::LeftButton, {}, row.center());
   Settle();
   EXPECT_TRUE(browsed.empty());
+  // The missing folder is made when the user agrees.
+  EXPECT_EQ(boxes, (std::vector<std::string>{"The output folder " + temp / "out" +
+                                             " does not exist. Create it?"}));
+  EXPECT_TRUE(std::filesystem::is_directory(temp / "out"));
+  boxes.clear();
   EXPECT_EQ(Target(1), temp / "out/a.htm");
   EXPECT_EQ(w->sOutputDir, temp / "out");
   // Cancelled: the target stays.
   OnModal([](QWidget* d) { Press(d, "cmdCancel"); });
   w->RetargetSelected();
   EXPECT_EQ(Target(1), temp / "out/a.htm");
-  // A converted row opens its page.
+  // A converted row opens its first page, and the popup its folder.
   w->SetRowIcon(1, app::iconConverted);
+  w->Row(1)->setData(app::colTarget, app::kFirstPageRole, QString::fromStdString(temp / "a_1.htm"));
   w->RetargetSelected();
-  EXPECT_EQ(opened, (std::vector<std::string>{temp / "out/a.htm"}));
+  EXPECT_EQ(boxes, (std::vector<std::string>{"This row has no page yet: convert it first."}));
+  std::ofstream(temp / "a_1.htm") << "page";
+  w->RetargetSelected();
+  EXPECT_EQ(opened, (std::vector<std::string>{temp / "a_1.htm"}));
+  w->mnuPopup->findChild<QAction*>(QStringLiteral("mnuOpenFolder"))->trigger();
+  EXPECT_EQ(opened.back(), temp / "out");
 }
 
 TEST_F(Window, OptionsDialogKeepsWhatWasConfirmedOnly) {
@@ -297,7 +312,34 @@ TEST_F(Window, OptionsDialogKeepsWhatWasConfirmedOnly) {
   EXPECT_EQ(w->sSheets, "1,3");
 }
 
-TEST_F(Window, BrowseFilesStopsAtTheFirstRefusalAndAddsNothingWhenCancelled) {
+TEST_F(Window, TheCustomFolderStaysChosenThePasswordIsMaskedAndTheJobCountIsKept) {
+  folderAnswer = temp / "mine";
+  answers = {app::vbCancel};  // not made: the dialog stays open
+  OnModal([](QWidget* d) {
+    auto* options = static_cast<app::frmOptions*>(d);
+    EXPECT_EQ(options->Text1->echoMode(), QLineEdit::Password);
+    QTest::mouseClick(options->chkShowPassword, Qt::LeftButton);
+    EXPECT_EQ(options->Text1->echoMode(), QLineEdit::Normal);
+    ClickOption(options->opnDir[1]);
+    options->spnJobs->setValue(1);
+    Press(d, "cmdOK");
+    EXPECT_TRUE(d->isVisible());
+    Press(d, "cmdOK");  // made now
+  });
+  w->ShowOptions();
+  EXPECT_TRUE(std::filesystem::is_directory(temp / "mine"));
+  EXPECT_EQ(w->Jobs(), 1);
+  // The next add offers the same folder; OK without looking puts the pages there.
+  openFiles = {Book("examples/notes.xls", "a.xls")};
+  OnModal([](QWidget* d) {
+    EXPECT_TRUE(static_cast<app::frmOptions*>(d)->opnDir[1]->isChecked());
+    Press(d, "cmdOK");
+  });
+  w->BrowseFiles();
+  EXPECT_EQ(Target(1), temp / "mine/a.htm");
+}
+
+TEST_F(Window, BrowseFilesSaysWhatWasAlreadyListedAndAddsNothingWhenCancelled) {
   const std::vector<std::string> books = ThreeBooks();
   Rows({books[1]});
   openFiles = books;
@@ -310,9 +352,11 @@ TEST_F(Window, BrowseFilesStopsAtTheFirstRefusalAndAddsNothingWhenCancelled) {
     Press(d, "cmdOK");
   });
   w->BrowseFiles();
-  ASSERT_EQ(w->RowCount(), 2);
+  ASSERT_EQ(w->RowCount(), 3);
   EXPECT_EQ(Target(2), temp / "out/a.htm");
-  EXPECT_EQ(w->Panel(1), "2 Selected file(s)  ");
+  EXPECT_EQ(w->Row(2)->text(app::colTarget).toStdString(), temp / "out/a_1.htm");
+  EXPECT_EQ(w->Panel(1), "3 Selected file(s)  ");
+  EXPECT_EQ(w->Panel(2), "2 added, 1 already listed");
 }
 
 TEST_F(Window, AddFolderSearchesPatternByPatternAndAddsEachFileOnce) {
@@ -330,6 +374,7 @@ TEST_F(Window, AddFolderSearchesPatternByPatternAndAddsEachFileOnce) {
       if (d->isVisible()) Press(d, "cmdCancel");  // the empty source keeps the dialog open
     });
     w->RunMenuCommand("mnuaddfolder");
+    WaitIdle();
   };
   run("", "*.xls", false);
   EXPECT_EQ(boxes, (std::vector<std::string>{"Source file path could not be empty!    "}));
@@ -338,6 +383,9 @@ TEST_F(Window, AddFolderSearchesPatternByPatternAndAddsEachFileOnce) {
   EXPECT_EQ(w->Row(2)->text(0).toStdString(), temp / "in/b.xlt");
   run(temp / "in", "*.xls", false);  // only duplicates
   EXPECT_EQ(w->RowCount(), 2);
+  EXPECT_EQ(w->Panel(2), "1 already listed");
+  run(temp / "in/missing", "*.xls", false);
+  EXPECT_EQ(w->Panel(2), "No workbooks found in " + temp / "in/missing");
   run(temp / "in", "*.xls", true);  // the whole tree now
   EXPECT_EQ(w->RowCount(), 3);
   EXPECT_EQ(w->Panel(3), "Total 3 Files");
@@ -348,17 +396,17 @@ TEST_F(Window, AddFolderSearchesPatternByPatternAndAddsEachFileOnce) {
   run(temp / "in", types->itemText(types->count() - 1).toStdString().c_str(), true);
   EXPECT_EQ(w->RowCount(), 4);
   EXPECT_EQ(w->Row(4)->text(0).toStdString(), temp / "in/deep/d.ods");
+  // A new window offers the last search again.
+  w.reset();
+  w = std::make_unique<frmMain>();
+  app::frmAddFolder again(w.get());
+  EXPECT_EQ(again.txtSourcePath->text().toStdString(), temp / "in");
+  EXPECT_TRUE(again.chkSubFolder->isChecked());
   EXPECT_EQ(app::SplitPatterns(" *.xls ;;*.xlt"), (std::vector<std::string>{"*.xls", "*.xlt"}));
 }
 
-TEST_F(Window, CancelDuringTheSearchEndsItAndOkAddsWhatWasFound) {
+TEST_F(Window, ASearchIsCancelledByStopAndEverythingElseIsRefusedDuringIt) {
   for (int i = 0; i < 4; ++i) Book("examples/notes.xls", "in/s" + std::to_string(i) + "/a.xls");
-  files::SetDoEventsHook([this] {
-    QCoreApplication::processEvents();
-    app::frmAddFolder* dialog = w->AddFolderDialog();
-    if (dialog && dialog->Searching && w->Panel(2) == "2 files were found.")
-      QTest::mouseClick(dialog->cmdCancel, Qt::LeftButton);
-  });
   OnModal([&](QWidget* d) {
     auto* dialog = static_cast<app::frmAddFolder*>(d);
     dialog->txtSourcePath->setText(QString::fromStdString(temp / "in"));
@@ -366,7 +414,14 @@ TEST_F(Window, CancelDuringTheSearchEndsItAndOkAddsWhatWasFound) {
     Press(d, "cmdOK");
   });
   w->ShowAddFolder();
-  EXPECT_EQ(w->RowCount(), 2);
+  ASSERT_TRUE(w->Adding());
+  w->MenuItemClick("mnuClear");
+  EXPECT_FALSE(w->Timer2.isActive());
+  EXPECT_EQ(w->Panel(2), "Not while adding: press Esc or Stop to cancel the search");
+  QTest::keyClick(w->lstItem, Qt::Key_Escape);
+  WaitIdle();
+  EXPECT_LE(w->RowCount(), 4);
+  EXPECT_EQ(w->Panel(2).rfind("The search was cancelled: ", 0), 0u) << w->Panel(2);
   EXPECT_FALSE(w->AddFolderDialog()->isVisible());
 }
 
@@ -384,8 +439,82 @@ TEST_F(Window, DroppedFilesAndFoldersAreAddedAfterTheOptionsDialog) {
   OnModal([](QWidget* d) { Press(d, "cmdOK"); });
   QApplication::sendEvent(w->lstItem->viewport(), &drop);
   Settle(50);
+  WaitIdle();
   EXPECT_EQ(w->RowCount(), 3);
   EXPECT_EQ(w->Panel(1), "3 Selected file(s)  ");
+}
+
+}  // namespace quillane::test
+
+namespace quillane::test {
+
+TEST_F(Window, SettingsAreKeptButNeverThePassword) {
+  w->RunMenuCommand("mnuoverwrite");
+  w->RunMenuCommand("mnuLogfile");
+  w->sSheets = "2-3";
+  w->sPasswords = "secret";
+  w->sCustomDir = temp / "out";
+  w->bCustomDir = true;
+  w->nJobs = 3;
+  w->resize(700, 480);
+  const bool overwrite = w->xMenu1->ItemChecked("mnuoverwrite");
+  w->close();
+  w.reset();
+  EXPECT_EQ(ReadAll(temp / "settings.ini").find("secret"), std::string::npos);
+  w = std::make_unique<frmMain>();
+  EXPECT_EQ(w->xMenu1->ItemChecked("mnuoverwrite"), overwrite);
+  EXPECT_FALSE(w->xMenu1->ItemChecked("mnuLogfile"));
+  EXPECT_EQ(w->sSheets, "2-3");
+  EXPECT_EQ(w->sPasswords, "");
+  EXPECT_EQ(w->Jobs(), 3);
+  EXPECT_EQ(w->size(), QSize(700, 480));
+  // The kept folder applies to rows added without the dialog (the desktop's "Open with").
+  const std::string book = Book("examples/notes.xls", "a.xls");
+  char* argv[] = {const_cast<char*>("quillane"), const_cast<char*>("--window"),
+                  const_cast<char*>(book.c_str()), const_cast<char*>("")};
+  const std::vector<std::string> named = app::WindowArguments(4, argv);
+  EXPECT_EQ(named, std::vector<std::string>{book});
+  EXPECT_TRUE(app::WindowArguments(3, argv + 1).empty());  // not "--window" first
+  w->AddDropped(named, false);
+  WaitIdle();
+  EXPECT_EQ(Target(1), temp / "out/a.htm");
+}
+
+TEST_F(Window, TheOpenDialogOffersAllWorkbooksFirst) {
+  const std::string filter = app::OpenDialogFilter();
+  EXPECT_EQ(filter.rfind("All workbooks (*.xls *.xlt *.xlw *.xlsx *.xlsm *.xltx *.xltm *.ods "
+                         "*.ots *.fods);;",
+                         0),
+            0u)
+      << filter;
+  EXPECT_TRUE(app::IsWorkbookName("/a/B.XLSX"));
+  EXPECT_FALSE(app::IsWorkbookName("/a.xls/b"));
+  app::frmAddFolder dialog(w.get());
+  EXPECT_EQ(dialog.cobType->currentText().toStdString(),
+            "*.xls;*.xlt;*.xlw;*.xlsx;*.xlsm;*.xltx;*.xltm;*.ods;*.ots;*.fods");
+}
+
+}  // namespace quillane::test
+
+namespace quillane::test {
+
+// "quillane --window FILE" is the window (still up after a while), "quillane FILE" the command
+// line.
+TEST_F(Window, TheWindowArgumentOpensTheWindowAndOtherArgumentsRunTheCommandLine) {
+  const std::string book = Book("examples/notes.xls", "a.xls");
+  const std::string env = "QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=" + temp / "config";
+  const std::string quillane = std::string(QUILLANE_PATH);
+  EXPECT_EQ(
+      std::system(
+          (env + " timeout 2 " + quillane + " --window " + book + " >/dev/null 2>&1").c_str()) >>
+          8,
+      124);
+  EXPECT_EQ(std::system(
+                (env + " " + quillane + " -l " + temp / "run.log" + " " + book + " >/dev/null 2>&1")
+                    .c_str()) >>
+                8,
+            0);
+  EXPECT_TRUE(std::filesystem::exists(temp / "a_1.htm"));
 }
 
 }  // namespace quillane::test

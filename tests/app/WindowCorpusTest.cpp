@@ -62,6 +62,7 @@ TEST_F(WindowTest, CorpusRunMatchesGridcastPageForPageAndLineForLine) {
   w->RunMenuCommand("mnuCompress");
   w->SetLogPath(temp / "w.log");
   w->StartConversion();
+  WaitIdle();
 
   std::vector<std::string> args = {"--dest", temp / "g", "-o",    "-f",
                                    "-c",     "-j1",      "--log", temp / "g.log"};

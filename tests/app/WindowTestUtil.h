@@ -61,6 +61,7 @@ class WindowTest : public ::testing::Test {
     };
     hooks.shellOpen = [this](const std::string& target) { opened.push_back(target); };
     app::SetDialogHooks(hooks);
+    app::SetSettingsPath(temp / "settings.ini");  // every test starts as a first start
     w = std::make_unique<frmMain>();
     w->SetLogPath(temp / "run.log");
     w->show();
@@ -70,6 +71,7 @@ class WindowTest : public ::testing::Test {
   void TearDown() override {
     w.reset();
     app::SetDialogHooks({});
+    app::SetSettingsPath("");
     Settle();
   }
 
@@ -105,7 +107,13 @@ class WindowTest : public ::testing::Test {
 
   std::string State(int row) const { return w->Row(row)->text(app::colState).toStdString(); }
   bool Checked(int row) const { return app::IsItemChecked(w->lstItem, row); }
-  std::string Target(int row) const { return w->Row(row)->text(app::colTarget).toStdString(); }
+  std::string Target(int row) const { return w->OutputOf(row); }
+  // Lets events run until the run or the add in progress has ended.
+  void WaitIdle() {
+    for (int i = 0; i < 60000 && w->Busy(); ++i) QTest::qWait(1);
+    ASSERT_FALSE(w->Busy());
+    Settle();
+  }
 };
 
 inline std::string ReadAll(const std::string& path) {

@@ -1,7 +1,8 @@
 // window_shots: writes the screenshots of the help (docs/screenshots) from the real window on a
-// real X server: the window idle with rows, during a run, with a menu open, with the list's popup
-// menu open, and the options, add-folder and About dialogs. Run it under Xvfb:
-//   xvfb-run -s "-screen 0 1280x800x24" build/dev/tests/app/window_shots docs/screenshots
+// real X server: the window idle with rows, during a run (resized), at the end of a run, a failed
+// row with its tooltip, with a menu open, with the list's popup menu open, and the options (with a
+// custom folder kept), open-file (its filters), add-folder and About dialogs. Run it under an X
+// server with a window manager: scripts/window-shots.sh.
 // Dialogs are not answered by a person: each scene is grabbed from the screen, then closed.
 #include <cstdio>
 #include <filesystem>
@@ -9,9 +10,15 @@
 #include <string>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QToolTip>
+#include <chrono>
+#include <thread>
 #include <QMenu>
 #include <QScreen>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 
@@ -83,6 +90,7 @@ int main(int argc, char** argv) {
   app::DialogHooks hooks;
   hooks.shellOpen = [](const std::string&) {};
   app::SetDialogHooks(hooks);
+  app::SetSettingsPath((work / "settings.ini").string());
   app::frmMain w;
   w.SetLogPath((work / "run.log").string());
   w.move(20, 20);
@@ -115,8 +123,33 @@ int main(int argc, char** argv) {
   Grab(w, "popup_menu.png", w.mnuPopup->frameGeometry());
   w.mnuPopup->hide();
 
+  // A custom folder chosen earlier stays chosen.
+  fs::create_directories(work / "Pages");
+  w.sCustomDir = (work / "Pages").string();
+  w.bCustomDir = true;
   GrabModal(w, "options_dialog.png");
   w.ShowOptions();
+  w.bCustomDir = false;
+  w.sOutputDir.clear();
+
+  // The open-file dialog with its list of filters open, in the folder of the last use.
+  app::OpenSettings()->setValue(QStringLiteral("dialogs/openFolder"),
+                                QString::fromStdString((work / "Reports").string()));
+  app::SetDialogHooks({});
+  QTimer::singleShot(600, [&w] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (!dialog) return;
+    auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    if (types) types->showPopup();
+    Pause(300);
+    QRect area = dialog->frameGeometry();
+    if (types && types->view()) area = area.united(types->view()->window()->frameGeometry());
+    Grab(w, "open_dialog_filters.png", area);
+    if (types) types->hidePopup();
+    dialog->close();
+  });
+  app::ShowOpenDialog(&w);
+  app::SetDialogHooks(hooks);
   GrabModal(w, "add_folder_dialog.png", [&](QWidget* d) {
     static_cast<app::frmAddFolder*>(d)->txtSourcePath->setText(
         QString::fromStdString((work / "Reports").string()));
@@ -125,18 +158,30 @@ int main(int argc, char** argv) {
   GrabModal(w, "about_dialog.png");
   w.ShowAbout();
 
-  // During a run: grabbed while the third workbook is taken up.
-  bool grabbed = false;
-  quillane::files::SetDoEventsHook([&] {
-    QCoreApplication::processEvents();
-    if (!grabbed && w.Panel(1).find("2/") != std::string::npos) {
-      grabbed = true;
-      Grab(w, "main_running.png");
-    }
-  });
+  // During a run, the window made smaller: one workbook at a time, each held a little so that
+  // the run can be seen; grabbed while the third is converted.
+  w.nJobs = 1;
+  w.RunJobHook = [](size_t) { std::this_thread::sleep_for(std::chrono::milliseconds(700)); };
   w.StartConversion();
+  w.resize(1000, 560);
+  for (int i = 0; i < 400 && w.Panel(1).find("2/") == std::string::npos; ++i) Pause(10);
+  Pause(200);
+  Grab(w, "main_running.png");
+  while (w.Busy()) Pause(20);
   Grab(w, "main_done.png");
-  quillane::files::SetDoEventsHook({});
+
+  // The failed row's reason as its tooltip.
+  for (int i = 1; i <= w.RowCount(); ++i) {
+    QTreeWidgetItem* row = w.Row(i);
+    if (row->text(app::colState) != QLatin1String("Failure")) continue;
+    const QRect cell = w.lstItem->visualItemRect(row);
+    const QPoint at = w.lstItem->viewport()->mapToGlobal(cell.center());
+    QTest::mouseMove(w.lstItem->viewport(), cell.center());
+    QToolTip::showText(at, row->toolTip(app::colState), w.lstItem->viewport());
+    Pause(400);
+    Grab(w, "failure_tooltip.png");
+    QToolTip::hideText();
+  }
   fs::remove_all(work);
   return 0;
 }

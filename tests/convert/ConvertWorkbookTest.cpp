@@ -99,11 +99,9 @@ TEST(PagePath, PutsTheSheetNumberBeforeTheFileNamesExtension) {
   EXPECT_EQ(PagePath("/out/book", 3), "/out/book_3");
 }
 
-TEST_F(ConvertWorkbookTest, ExistingOutputIsSkippedBeforeTheSourceIsLookedAt) {
-  std::string output = temp.Write("book.htm", "old");
-  EXPECT_EQ(Convert(temp / "missing.xls", output, false), 101);
-  EXPECT_TRUE(EndsWith(line, Text101(output)));
-  EXPECT_EQ(ReadFile(output), "old");
+TEST_F(ConvertWorkbookTest, AMissingSourceIsLine102WhateverPagesExist) {
+  temp.Write("book_1.htm", "old");
+  EXPECT_EQ(Convert(temp / "missing.xls", temp / "book.htm", false), 102);
 }
 
 TEST_F(ConvertWorkbookTest, MissingSourceOrAFolderGives102) {
@@ -289,9 +287,21 @@ TEST_F(ConvertRealWorkbook, AForgedFileListRemovesOnlyNamesOfTheShapesWeWrite) {
   EXPECT_EQ(ReadFile(image), "mine too");
 }
 
-TEST_F(ConvertRealWorkbook, OnlyTheOutputPathStopsAConversion) {
-  std::string oldPage = temp.Write("book_1.htm", "old page");
-  ASSERT_EQ(Convert(source, output, false), 100) << line;
+TEST_F(ConvertRealWorkbook, AnyPageOfTheChosenSheetsFromBeforeTheRunStopsAConversion) {
+  // The output path itself is never written and stops nothing.
+  temp.Write("book.htm", "mine");
+  std::string oldPage = temp.Write("book_3.htm", "old page");
+  ASSERT_EQ(Convert(source, output, false, false, false, "1-2"), 100) << line;
+  EXPECT_TRUE(fs::exists(temp / "book_2.htm"));
+  fs::remove(temp / "book_1.htm");
+  fs::remove(temp / "book_2.htm");
+  QuitExcel();
+  ASSERT_TRUE(StartExcel());
+  EXPECT_EQ(Convert(source, output, false), 101);
+  EXPECT_TRUE(EndsWith(line, Text101(output)));
+  EXPECT_EQ(ReadFile(oldPage), "old page");
+  EXPECT_FALSE(fs::exists(temp / "book_1.htm"));
+  EXPECT_EQ(Convert(source, output, true), 100) << line;
   EXPECT_NE(ReadFile(oldPage), "old page");
 }
 
