@@ -2,12 +2,15 @@
 # Installs the Debian packages a build needs when they are missing.
 #   scripts/setup.sh            what building gridcast and the window needs
 #   scripts/setup.sh --test     also what the tests, the sanitizer build and the fuzz build need
+# Besides compilers and libraries this names the tools the scripts and tests call: git (the format
+# check in a checkout), file (CPack's Debian generator), man-db (the manual page check), gzip.
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config dpkg-dev nettle-dev qt6-base-dev qt6-multimedia-dev
-          libgtest-dev libgmock-dev libbenchmark-dev libexpat1-dev)
+          libgtest-dev libgmock-dev libbenchmark-dev libexpat1-dev git file gzip)
 if [[ "${1:-}" == "--test" ]]; then
-  packages+=(clang clang-format libclang-rt-14-dev tidy fonts-dejavu-core parallel)
+  packages+=(clang clang-format libclang-rt-14-dev tidy fonts-dejavu-core parallel
+            man-db)
 fi
 
 missing=()
