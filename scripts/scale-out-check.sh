@@ -89,7 +89,9 @@ check_image() {
   local image=localhost/quillane/gridcast:check start=$SECONDS
   podman build --isolation=chroot --pull=never -t "$image" .
   local build_time=$((SECONDS - start))
-  local size=$(($(podman image inspect --format '{{.Size}}' "$image") / 1000000))
+  local size base
+  size=$(($(podman image inspect --format '{{.Size}}' "$image") / 1000000))
+  base=$(($(podman image inspect --format '{{.Size}}' localhost/debian:12-slim) / 1000000))
   local run=(podman --runtime runc run --rm --ulimit nofile=1024:1024 --ulimit nproc=1024:1024)
   local uid
   uid=$("${run[@]}" --entrypoint id "$image" -u)
@@ -109,7 +111,7 @@ check_image() {
   ln -s "$corpus" "$folder/books"
   sed -i 's|/data/|'"$folder"'/|g' "$folder/logs/run.log"
   same_as_one "$folder" "$folder/logs/run.log"
-  result "build ${build_time}s, image ${size} MB, runs as uid $uid without display libraries," \
+  result "build ${build_time}s, image ${size} MB (base ${base} MB), runs as uid $uid without display libraries," \
     "corpus in ${run_time}s equal to one run ($one_summary)"
 }
 
@@ -320,22 +322,42 @@ check_packages() {
   in_root() { chroot "$root" /usr/bin/env DEBIAN_FRONTEND=noninteractive /bin/sh -c "$1"; }
   local skip='-path /proc -o -path /tmp -o -path /var/cache -o -path /var/lib/apt -o -path /var/log'
   skip+=' -o -path /var/lib/dpkg -o -path /etc/ld.so.cache'
+  snapshot() { in_root "find / -xdev \\( $skip \\) -prune -o -print | sort" >"$dir/$1"; }
   in_root 'apt-get update -q'
-  in_root "find / -xdev \\( $skip \\) -prune -o -print | sort" >"$dir/before"
+  snapshot before
+  # gridcast alone: no Qt or X comes with it, it converts the examples, and a purge leaves the
+  # root as it was.
   in_root 'cd /tmp && apt-get install -y -q ./gridcast_*.deb'
   ! in_root 'dpkg -l' | grep -qE 'libqt|libx11' || { echo "gridcast brought Qt or X"; return 1; }
   in_root 'mkdir /tmp/out && cd /usr/share/doc/gridcast/examples &&
     gridcast "*.xls" "*.xlsx" "*.fods" -d /tmp/out --log /tmp/out/run.log'
   [[ $(grep -c '  100, ' "$root/tmp/out/run.log") == 5 ]] || { echo "examples not converted"; return 1; }
-  in_root 'cd /tmp && apt-get install -y -q ./quillane_*.deb && quillane --version'
+  in_root 'apt-get purge -y -q gridcast && apt-get autoremove --purge -y -q'
+  snapshot after-gridcast
+  diff "$dir/before" "$dir/after-gridcast" || { echo "gridcast left the above behind"; return 1; }
+  # Both, as a desktop installs them (with the recommended packages of Qt's).
+  in_root 'cd /tmp && apt-get install -y -q ./gridcast_*.deb ./quillane_*.deb &&
+    quillane --version && gridcast --version'
   in_root 'apt-get purge -y -q quillane gridcast && apt-get autoremove --purge -y -q'
-  in_root "find / -xdev \\( $skip \\) -prune -o -print | sort" >"$dir/after"
-  diff "$dir/before" "$dir/after" || { echo "left behind (or removed) above"; return 1; }
+  snapshot after
   ! in_root 'dpkg -l' | grep -E '^[a-z]+ +(gridcast|quillane) ' || return 1
+  comm -23 "$dir/before" "$dir/after" >"$dir/removed"
+  [[ ! -s $dir/removed ]] || { cat "$dir/removed"; echo "the above was removed"; return 1; }
+  # What stays was made by the maintainer scripts of dependencies (systemd, dbus, adduser);
+  # /run is a memory file system on a running machine. None of it is a file of ours.
+  comm -13 "$dir/before" "$dir/after" | grep -v '^/run/' >"$dir/left" || true
+  for deb in "${debs[@]}"; do dpkg-deb -c "$deb"; done | awk '/^[-l]/ {print $6}' |
+    sed 's|^\./|/|' >"$dir/ours"
+  if grep -E 'gridcast|quillane' "$dir/left" || grep -Fxf "$dir/ours" "$dir/left"; then
+    echo "files of the packages left behind"; return 1
+  fi
+  echo "left by the dependencies' scripts:"; cat "$dir/left"
   umount "$root/proc" && trap - EXIT
   rm -rf "$root"
   result "lintian: no error or warning ($(grep -c '^I: ' "$dir/lintian.txt") info);" \
-    "both installed into a fresh Debian 12 root, 5 examples converted, purged, nothing left"
+    "gridcast installed alone into a fresh Debian 12 root, 5 examples converted, purged: root" \
+    "as before; with quillane: purged, nothing of theirs left ($(wc -l <"$dir/left") paths of" \
+    "dependencies' scripts)"
 }
 
 status=0
