@@ -24,7 +24,7 @@ corpus=$(cd "${QUILLANE_CORPUS_DIR:-$src/../shared/corpus}" 2>/dev/null && pwd) 
   { echo "no corpus of workbooks at ../shared/corpus (set QUILLANE_CORPUS_DIR)" >&2; exit 2; }
 mkdir -p "$logs"
 
-echo "== Set-up and build (log: $logs/setup.log)"
+echo "== Set-up and build (log: ${logs#"$src"/}/setup.log)"
 {
   bash scripts/setup.sh --scale-out
   bash scripts/setup.sh
@@ -82,7 +82,8 @@ result() { echo "$*" >"$logs/$engine.result"; }
 check_image() {
   debian_root
   if ! podman image exists localhost/debian:12; then
-    tar -C "$work/bookworm" --exclude='./var/lib/apt/lists/*' --exclude='./var/cache/apt/*' -c . |
+    tar -C "$work/bookworm" --exclude='./var/lib/apt/lists/*_*' --exclude='./var/cache/apt/*.bin' \
+      --exclude='./var/cache/apt/archives/*.deb' -c . |
       podman import - localhost/debian:12
     podman tag localhost/debian:12 localhost/debian:12-slim
   fi
@@ -372,7 +373,7 @@ for engine in "${engines[@]}"; do
   if ((rc == 0)) && [[ -s $logs/$engine.result ]]; then
     printf '%-11s PASS %4ss  %s\n' "$engine" "$took" "$(cat "$logs/$engine.result")"
   else
-    printf '%-11s FAIL %4ss  see %s:\n' "$engine" "$took" "$logs/$engine.log"
+    printf '%-11s FAIL %4ss  see %s:\n' "$engine" "$took" "${logs#"$src"/}/$engine.log"
     tail -5 "$logs/$engine.log" | sed 's/^/    /'
     status=1
   fi
