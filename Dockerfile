@@ -4,7 +4,8 @@
 #   docker build -t quillane/gridcast:0.1.0 .
 #   podman build --isolation=chroot -t quillane/gridcast:0.1.0 .
 # The build compiles gridcast alone (no tests, no window) through ccache, whose cache is kept
-# between builds in a build cache mount, so a rebuild after a small change is quick.
+# between builds in a build cache mount (BuildKit: Docker 23 or later, or podman), so a rebuild
+# after a small change is quick.
 FROM debian:12 AS build
 RUN apt-get update -q && apt-get install -y -q --no-install-recommends \
       g++ cmake ninja-build pkg-config ccache nettle-dev libexpat1-dev \
