@@ -44,14 +44,16 @@ void AppendLiteral(std::string& code, std::string_view text, bool percent) {
 }
 
 std::string IntegerDigits(int minimum, bool grouping) {
-  std::string digits(static_cast<size_t>(minimum), '0');
-  if (grouping) {
-    if (digits.size() < 4) digits.insert(0, 4 - digits.size(), '#');
-    digits.insert(digits.size() - 3, 1, ',');  // one separator means grouping throughout
-  } else if (digits.empty()) {
-    digits = "#";
-  }
-  return digits;
+  const size_t zeros = static_cast<size_t>(std::max(minimum, 0));
+  if (!grouping) return zeros > 0 ? std::string(zeros, '0') : std::string("#");
+  // At least four places, and one separator before the last three: grouping throughout.
+  const size_t places = std::max<size_t>(zeros, 4);
+  std::string digits(places - zeros, '#');
+  digits.append(zeros, '0');
+  std::string out = digits.substr(0, places - 3);
+  out += ',';
+  out += digits.substr(places - 3);
+  return out;
 }
 
 void AppendNumber(std::string& code, const XmlNode& n) {
