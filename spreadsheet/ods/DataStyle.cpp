@@ -1,7 +1,7 @@
 #include "spreadsheet/ods/DataStyle.h"
 
-#include <charconv>
 #include <algorithm>
+#include <charconv>
 #include <vector>
 
 namespace quillane::ods {
