@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QCursor>
 #include <QToolTip>
 #include <chrono>
 #include <thread>
@@ -176,10 +177,18 @@ int main(int argc, char** argv) {
     if (row->text(app::colState) != QLatin1String("Failure")) continue;
     const QRect cell = w.lstItem->visualItemRect(row);
     const QPoint at = w.lstItem->viewport()->mapToGlobal(cell.center());
+    // The pointer itself rests on the row, as a person's would: a tooltip shown away from it
+    // is hidden at once.
+    QCursor::setPos(at);
     QTest::mouseMove(w.lstItem->viewport(), cell.center());
-    QToolTip::showText(at, row->toolTip(app::colState), w.lstItem->viewport());
+    Pause(200);
+    QToolTip::showText(at, row->toolTip(app::colState), w.lstItem->viewport(), cell, 10000);
     Pause(400);
-    Grab(w, "failure_tooltip.png");
+    QRect tip;  // the tooltip's own window, grabbed whole where it passes the main window's edge
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      if (top->isVisible() && top->inherits("QTipLabel")) tip = top->frameGeometry();
+    }
+    Grab(w, "failure_tooltip.png", tip);
     QToolTip::hideText();
   }
   fs::remove_all(work);
