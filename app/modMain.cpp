@@ -31,6 +31,10 @@
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
+// windows.h first
+#include <shellapi.h>
+
+#include "files/WideNames.h"
 #else
 #include <sys/stat.h>
 #include <unistd.h>
@@ -149,7 +153,7 @@ bool ReadFileList(const std::string& from, bool nulSeparated, std::istream* in,
       error = "it is a folder";
       return false;
     }
-    std::ifstream file(from, std::ios::binary);
+    std::ifstream file(std::filesystem::path(from), std::ios::binary);
     if (!file) {
       error = std::strerror(errno);
       return false;
@@ -684,6 +688,64 @@ void CatchSignals() {
 }  // namespace
 #endif
 
+#ifdef _WIN32
+namespace {
+
+std::atomic<bool> runEnded{false};
+
+// Ctrl+C and Ctrl+Break stop the run as SIGINT does on POSIX, and a second one ends the process
+// at once, leaving no temporary page file behind. Closing the console, logging off and shutting
+// down stop it too; the system ends the process when this returns, so it waits a few seconds for
+// the workbooks in progress and the log.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  const bool interrupt = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+  if (interrupt && StopSignal() != 0) {
+    files::RemoveTemporaryFilesNow();
+    ExitProcess(static_cast<UINT>(kExitSignalBase + SIGINT));
+  }
+  StopRun(SIGINT);
+  if (!interrupt) {
+    for (int i = 0; i < 40 && !runEnded; ++i) Sleep(100);
+    files::RemoveTemporaryFilesNow();
+  }
+  return TRUE;
+}
+
+// The process's arguments after the program's own path, split as the C runtime splits them.
+std::vector<std::string> ProcessArguments() {
+  std::vector<std::string> arguments;
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!wide) return arguments;
+  for (int i = 1; i < count; ++i) arguments.push_back(files::Utf8(wide[i]));
+  LocalFree(wide);
+  return arguments;
+}
+
+// The command-line text without the program's own path, as the Windows syntax reads it.
+std::string CommandLineWithoutProgram() {
+  const std::string text = files::Utf8(GetCommandLineW());
+  size_t start = 0;
+  if (!text.empty() && text[0] == '"') {
+    const size_t close = text.find('"', 1);
+    start = close == std::string::npos ? text.size() : close + 1;
+  } else {
+    start = std::min(text.find_first_of(" \t"), text.size());
+  }
+  return text.substr(start);
+}
+
+}  // namespace
+#endif
+
+bool UsesPosixSyntax(const std::vector<std::string>& arguments) {
+  if (arguments.empty()) return false;
+  const std::string& first = arguments[0];
+  if (first.size() < 2 || first[0] != '-') return false;
+  // A workbook of that name where the Windows syntax looks for it is taken as a file.
+  return !files::FileExists(first) && !files::FileExists(files::AppPath() + first);
+}
+
 #ifndef _WIN32
 namespace {
 
@@ -705,17 +767,10 @@ void HandOverToWindow() {
 int Main(int argc, char** argv) {
   if (argc > 0 && argv[0]) files::SetProgramPath(argv[0]);
 #ifdef _WIN32
-  // The command-line text without the program's own path, as the Windows syntax reads it.
-  std::string text = GetCommandLineA();
-  size_t start = 0;
-  if (!text.empty() && text[0] == '"') {
-    size_t close = text.find('"', 1);
-    start = close == std::string::npos ? text.size() : close + 1;
-  } else {
-    size_t blank = text.find(' ');
-    start = blank == std::string::npos ? text.size() : blank;
-  }
-  SetCommandLineText(text.substr(start));
+  // Texts are UTF-8 inside; the console shows them so.
+  SetConsoleOutputCP(CP_UTF8);
+  SetCommandLineText(CommandLineWithoutProgram());
+  const std::vector<std::string> arguments = ProcessArguments();
   const bool commandLine = ArgCount() > 0;
   const bool progress = _isatty(_fileno(stderr)) != 0;
 #else
@@ -739,13 +794,20 @@ int Main(int argc, char** argv) {
     return kExitUnusable;
   }
 #ifdef _WIN32
-  RunRequest request = ReadWindowsCommandLine();
+  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+  RunRequest request = UsesPosixSyntax(arguments)
+                           ? ParsePosixArguments(arguments, CurrentFolder(), EnvironmentPassword())
+                           : ReadWindowsCommandLine();
+  const int status =
+      RunCommandLine(request, RunStreams{std::cout, std::cerr, progress, &std::cin});
+  runEnded = true;
+  return status;
 #else
   CatchSignals();
   std::vector<std::string> arguments(argv + 1, argv + argc);
   RunRequest request = ParsePosixArguments(arguments, CurrentFolder(), EnvironmentPassword());
-#endif
   return RunCommandLine(request, RunStreams{std::cout, std::cerr, progress, &std::cin});
+#endif
 }
 
 }  // namespace quillane::app

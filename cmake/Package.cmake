@@ -3,6 +3,28 @@
 # and icon are part of it only when the quillane target is built.
 include(GNUInstallDirs)
 
+if(WIN32)
+  # Windows: a zip of gridcast.exe, its manual as HTML, the README and the examples.
+  install(TARGETS gridcast RUNTIME DESTINATION .)
+  find_program(QUILLANE_GROFF groff REQUIRED)
+  set(QUILLANE_MANUAL_HTML ${CMAKE_BINARY_DIR}/gridcast.html)
+  add_custom_command(OUTPUT ${QUILLANE_MANUAL_HTML}
+    COMMAND ${QUILLANE_GROFF} -mandoc -Thtml ${CMAKE_SOURCE_DIR}/docs/gridcast.1 > ${QUILLANE_MANUAL_HTML}
+    DEPENDS ${CMAKE_SOURCE_DIR}/docs/gridcast.1)
+  add_custom_target(gridcast_manual ALL DEPENDS ${QUILLANE_MANUAL_HTML})
+  install(FILES ${QUILLANE_MANUAL_HTML} ${CMAKE_SOURCE_DIR}/README.md DESTINATION .)
+  install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION examples
+    FILES_MATCHING PATTERN "*.xls" PATTERN "*.xlsx" PATTERN "*.fods")
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_NAME gridcast)
+  set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+  set(CPACK_SYSTEM_NAME windows-x64)
+  set(CPACK_STRIP_FILES ON)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+  include(CPack)
+  return()
+endif()
+
 install(TARGETS gridcast RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # Man pages are installed compressed, as Debian's policy asks; the copy is made at install time.
 set(QUILLANE_MAN_PAGE ${CMAKE_BINARY_DIR}/gridcast.1.gz)

@@ -9,6 +9,7 @@ set(CMAKE_CXX_COMPILER ${triple}-g++-posix)
 set(CMAKE_RC_COMPILER ${triple}-windres)
 set(CMAKE_AR ${triple}-gcc-ar-posix)
 set(CMAKE_RANLIB ${triple}-gcc-ranlib-posix)
+set(CMAKE_STRIP ${triple}-strip)
 
 if(NOT QUILLANE_WINDOWS_PREFIX AND DEFINED ENV{QUILLANE_WINDOWS_PREFIX})
   set(QUILLANE_WINDOWS_PREFIX $ENV{QUILLANE_WINDOWS_PREFIX})

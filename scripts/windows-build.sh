@@ -24,7 +24,7 @@ mkdir -p "$out"
 
 echo "== Packages"
 packages=(g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev googletest cmake ninja-build ccache m4
-  pkg-config zip make)
+  pkg-config zip make groff)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -50,7 +50,8 @@ if [[ ! -f $prefix/lib/libnettle.a || ! -f $prefix/lib/libexpat.a || ! -f $prefi
   apt_src=(-o Dir::Etc::SourceList="$src/apt/sources.list" -o Dir::Etc::SourceParts=/nonexistent
     -o Dir::State::Lists="$src/apt/lists" -o Dir::Cache="$src/apt/cache")
   apt-get "${apt_src[@]}" update -qq
-  (cd "$src" && apt-get "${apt_src[@]}" source -qq nettle expat 2>&1 | grep -v unsandboxed || true)
+  (cd "$src" && apt-get "${apt_src[@]}" source -qq nettle expat >"$out/sources.log" 2>&1) ||
+    { cat "$out/sources.log"; exit 1; }
   nettle=$(ls -d "$src"/nettle-*/) expat=$(ls -d "$src"/expat-*/)
 
   (cd "$nettle" && CC="$cc" ./configure -q --host=$triple --prefix="$prefix" --enable-static \
@@ -76,4 +77,81 @@ if [[ ! -f $prefix/lib/libnettle.a || ! -f $prefix/lib/libexpat.a || ! -f $prefi
     cmake --build "$out/googletest" -j$jobs --target install >>"$out/googletest.log" 2>&1 ||
     { tail -30 "$out/googletest.log"; exit 1; }
 fi
-ls "$prefix"/lib/*.a
+echo "built: $(cd "$prefix/lib" && echo *.a)"
+
+echo "== gridcast.exe and the tests (MinGW-w64, static)"
+build=$out/gridcast
+cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+  -DQUILLANE_WINDOWS_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLANE_WITH_QT=OFF \
+  -DQUILLANE_BENCH=OFF -DQUILLANE_TESTS=ON -DCMAKE_C_COMPILER_LAUNCHER=ccache \
+  -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >"$out/configure.log" 2>&1 || { cat "$out/configure.log"; exit 1; }
+cmake --build "$build" -j$jobs
+echo "imports of gridcast.exe: $($triple-objdump -p "$build/app/gridcast.exe" | awk '/DLL Name/ {printf "%s ", $3}')"
+
+# Wine in a prefix of its own, made anew for each run of this script.
+export WINEPREFIX=$out/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+rm -rf "$WINEPREFIX"
+wine wineboot --init >/dev/null 2>&1 || true
+
+echo "== Tests under Wine"
+passed=0 failed=0 skipped=0 programs=0 failures=()
+while IFS= read -r exe; do
+  programs=$((programs + 1))
+  name=$(basename "$exe" .exe)
+  if (cd "$(dirname "$exe")" && wine "$exe" --gtest_brief=1 >"$out/$name.log" 2>&1); then :; else
+    failures+=("$name")
+  fi
+  tr -d '\r' <"$out/$name.log" >"$out/$name.txt"
+  n=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\?\.$/\1/p' "$out/$name.txt" | tail -1)
+  s=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) tests\?,.*/\1/p' "$out/$name.txt" | tail -1)
+  f=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) tests\?,.*/\1/p' "$out/$name.txt" | tail -1)
+  passed=$((passed + ${n:-0})) skipped=$((skipped + ${s:-0})) failed=$((failed + ${f:-0}))
+  printf '  %-28s passed %4s  skipped %3s  failed %3s\n' "$name" "${n:-0}" "${s:-0}" "${f:-0}"
+done < <(find "$build/tests" -name '*.exe' \( -name 'test_*' -o -name '*_test*' \) | sort)
+echo "tests under Wine: $programs programs, $passed passed, $failed failed, $skipped skipped"
+if ((${#failures[@]})); then
+  for name in "${failures[@]}"; do echo "-- $name"; grep -v '^\[ *OK' "$out/$name.txt" | tail -40; done
+  exit 1
+fi
+
+corpus_dir=$(realpath -m "${QUILLANE_CORPUS_DIR:-$root/../shared/corpus}")
+if ((corpus)) && [[ -d $corpus_dir ]]; then
+  echo "== Corpus: gridcast.exe in the Windows syntax against the Linux build ($corpus_dir)"
+  bash scripts/build.sh build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLANE_TESTS=ON \
+    -DQUILLANE_WITH_QT=ON -DQUILLANE_BENCH=ON -DCMAKE_CXX_COMPILER_LAUNCHER=ccache \
+    -DCMAKE_C_COMPILER_LAUNCHER=ccache -- gridcast >/dev/null
+  compare=$out/corpus
+  rm -rf "$compare"; mkdir -p "$compare/linux" "$compare/windows"
+  build/release/app/gridcast -j$jobs -o -f -d "$compare/linux" -l "$compare/linux.log" \
+    "$corpus_dir/*" >/dev/null 2>"$compare/linux.err" || true
+  win_corpus=$(winepath -w "$corpus_dir") win_out=$(winepath -w "$compare/windows")
+  win_log=$(winepath -w "$compare/windows.log")
+  wine "$build/app/gridcast.exe" "$win_corpus\\*" /o /f "/d:$win_out" "/l:$win_log" \
+    >/dev/null 2>"$compare/windows.err" || true
+  # The log lines without their times, paths written with "/" and without the folders.
+  normal() { tr -d '\r' <"$1" | sed -E 's/^[0-9:]+ *(AM|PM)?  //; s#\\#/#g; s#[A-Za-z]:/#/#g' |
+    sed -E "s#$corpus_dir/##g; s#$compare/(linux|windows)/##g" | sort; }
+  normal "$compare/linux.log" >"$compare/linux.lines"
+  normal "$compare/windows.log" >"$compare/windows.lines"
+  files=$(find "$compare/linux" -type f | wc -l)
+  books=$(wc -l <"$compare/linux.lines")
+  if diff -r -q "$compare/linux" "$compare/windows" >"$compare/pages.diff" &&
+    diff -q "$compare/linux.lines" "$compare/windows.lines" >/dev/null; then
+    echo "corpus: $books workbooks, $files files of pages byte-identical, log lines the same" \
+      "($(grep -c '  100,' "$compare/linux.lines") converted)"
+  else
+    echo "corpus: differences ($(wc -l <"$compare/pages.diff") files):"
+    head -20 "$compare/pages.diff"
+    diff "$compare/linux.lines" "$compare/windows.lines" | head -20
+    exit 1
+  fi
+fi
+
+if ((zip)); then
+  echo "== Zip (CPack)"
+  (cd "$build" && cpack -G ZIP >"$out/cpack.log" 2>&1) || { cat "$out/cpack.log"; exit 1; }
+  package=$(ls "$build"/gridcast-*.zip)
+  echo "zip: $package ($(stat -c %s "$package") bytes)"
+  unzip -l "$package" | tail -n +4 | head -n -2 | awk '{print "  " $4}'
+fi
+echo "== Windows build done"

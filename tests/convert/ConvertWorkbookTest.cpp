@@ -199,6 +199,7 @@ TEST_F(ConvertRealWorkbook, PagesAreReplacedWholeOrNotAtAll) {
   EXPECT_FALSE(fs::exists(temp / "elsewhere/new.txt"));
   EXPECT_FALSE(fs::is_symlink(temp / "book_1.htm"));
 
+#ifndef _WIN32  // a per-file size limit (setrlimit) plays the full disk
   // A disk that fills up (here: a file-size limit) keeps the earlier pages whole.
   const std::string page1 = ReadFile(temp / "book_1.htm");
   temp.Write("book_2.htm", "the old second page");
@@ -210,6 +211,7 @@ TEST_F(ConvertRealWorkbook, PagesAreReplacedWholeOrNotAtAll) {
     EXPECT_EQ(entry.path().string().find("gridcast-tmp"), std::string::npos) << entry.path();
     EXPECT_NE(entry.path().extension(), ".files") << "left behind: " << entry.path();
   }
+#endif
 }
 
 TEST_F(ConvertRealWorkbook, AForgedFileListRemovesOnlyNamesOfTheShapesWeWrite) {

@@ -49,8 +49,10 @@ TEST(FileTests, FileExistsAndIsDirectory) {
   EXPECT_FALSE(FileExists(folder));
   EXPECT_FALSE(FileExists(temp / "missing.xls"));
   EXPECT_FALSE(FileExists(""));
+#ifndef _WIN32
   ASSERT_EQ(mkfifo((temp / "pipe.xls").c_str(), 0600), 0);
   EXPECT_FALSE(FileExists(temp / "pipe.xls"));  // reading it could wait forever
+#endif
   fs::create_symlink(file, temp / "link.xls");
   EXPECT_TRUE(FileExists(temp / "link.xls"));
   EXPECT_TRUE(IsDirectory(folder));

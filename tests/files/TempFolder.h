@@ -6,7 +6,9 @@
 #include <fstream>
 #include <string>
 
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 #include <unistd.h>
 
 #include <csignal>
@@ -56,10 +58,11 @@ class TempFolder {
 };
 
 inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+#ifndef _WIN32
 // Runs `body` with writes past `bytes` in any one file failing, the way they fail on a full disk.
 template <typename Body>
 void WithFileSizeLimit(rlim_t bytes, Body body) {
@@ -72,5 +75,6 @@ void WithFileSizeLimit(rlim_t bytes, Body body) {
   body();
   setrlimit(RLIMIT_FSIZE, &old);
 }
+#endif
 
 }  // namespace quillane::testing
