@@ -58,6 +58,7 @@ TEST(AtomicFile, AFailedWriteLeavesTheOldFileWholeAndNoTemporary) {
 TEST(AtomicFile, ReplacesALinkInsteadOfWritingThroughIt) {
   TempFolder temp;
   const std::string victim = temp.Write("elsewhere/victim.txt", "mine");
+  QUILLANE_SKIP_WITHOUT_LINKS();
   fs::create_symlink(victim, temp / "page.htm");
   fs::create_symlink(temp / "elsewhere/created.txt", temp / "dangling.htm");
   WriteFileAtomically(temp / "page.htm", "page");
@@ -108,7 +109,10 @@ TEST(AtomicFile, TemporariesOfAKilledRunGoOnTheNextRunAndOnASignal) {
   TempFolder other;
   AtomicFile inFlight(other / "page.htm");
   inFlight.Write("part");
-  EXPECT_EQ(Names(other.path()).size(), 1u);
+  const std::vector<std::string> names = Names(other.path());
+  ASSERT_EQ(names.size(), 1u);
   RemoveTemporaryFilesNow();
+#ifndef _WIN32  // Windows deletes an open file only when its last handle closes: at the process's end
   EXPECT_TRUE(Names(other.path()).empty());
+#endif
 }

@@ -26,6 +26,15 @@ TEST(ChangeExtension, ChangesOnlyTheFileNamesExtension) {
 }
 
 TEST(PlaceInFolder, PutsTheFileNameInTheFolderWithOneSeparator) {
+#ifdef _WIN32
+  EXPECT_EQ(PlaceInFolder("C:\\in\\book.htm", "D:\\out"), "D:\\out\\book.htm");
+  EXPECT_EQ(PlaceInFolder("C:\\in\\book.htm", "D:\\out\\"), "D:\\out\\book.htm");
+  EXPECT_EQ(PlaceInFolder("C:/in/book.htm", "D:\\out\\\\"), "D:\\out\\book.htm");
+  EXPECT_EQ(PlaceInFolder("C:book.htm", "D:\\out"), "D:\\out\\book.htm");
+  EXPECT_EQ(PlaceInFolder("C:\\in\\book.htm", "\\\\server\\share"),
+            "\\\\server\\share\\book.htm");
+  return;
+#endif
   EXPECT_EQ(PlaceInFolder("/in/book.htm", "/out"), "/out/book.htm");
   EXPECT_EQ(PlaceInFolder("/in/book.htm", "/out/"), "/out/book.htm");
   EXPECT_EQ(PlaceInFolder("/in/book.htm", "/out//"), "/out/book.htm");
@@ -53,8 +62,10 @@ TEST(FileTests, FileExistsAndIsDirectory) {
   ASSERT_EQ(mkfifo((temp / "pipe.xls").c_str(), 0600), 0);
   EXPECT_FALSE(FileExists(temp / "pipe.xls"));  // reading it could wait forever
 #endif
-  fs::create_symlink(file, temp / "link.xls");
-  EXPECT_TRUE(FileExists(temp / "link.xls"));
+  if (quillane::testing::CanMakeLinks()) {
+    fs::create_symlink(file, temp / "link.xls");
+    EXPECT_TRUE(FileExists(temp / "link.xls"));
+  }
   EXPECT_TRUE(IsDirectory(folder));
   EXPECT_FALSE(IsDirectory(file));
   EXPECT_FALSE(IsDirectory(""));
@@ -64,8 +75,12 @@ TEST(FileTests, FileExistsAndIsDirectory) {
 TEST(AppPath, IsTheFolderOfTheRunningProgram) {
   std::string app = AppPath();
   ASSERT_FALSE(app.empty());
-  EXPECT_EQ(app.back(), '/');
+  EXPECT_EQ(app.back(), kSeparator);
+#ifdef _WIN32
+  EXPECT_TRUE(fs::exists(app + "files_test.exe"));
+#else
   EXPECT_TRUE(fs::exists(app + "files_test"));
+#endif
 }
 
 TEST(DeleteFolder, DeletesPlainFilesAndThenTheEmptyFolder) {
@@ -99,6 +114,7 @@ TEST(DeleteFolder, LeavesTheFolderWhenSomethingCannotGo) {
 TEST(DeleteFolder, NeverEmptiesAFolderALinkPointsTo) {
   TempFolder temp;
   std::string kept = temp.Write("elsewhere/user.txt");
+  QUILLANE_SKIP_WITHOUT_LINKS();
   fs::create_directory_symlink(temp / "elsewhere", temp / "page.files");
   DeleteFolder(temp / "page.files");
   EXPECT_TRUE(fs::exists(kept));
