@@ -798,8 +798,7 @@ int Main(int argc, char** argv) {
   RunRequest request = UsesPosixSyntax(arguments)
                            ? ParsePosixArguments(arguments, CurrentFolder(), EnvironmentPassword())
                            : ReadWindowsCommandLine();
-  const int status =
-      RunCommandLine(request, RunStreams{std::cout, std::cerr, progress, &std::cin});
+  const int status = RunCommandLine(request, RunStreams{std::cout, std::cerr, progress, &std::cin});
   runEnded = true;
   return status;
 #else

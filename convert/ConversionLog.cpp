@@ -52,8 +52,8 @@ bool FolderIsWritable(const std::string& folder) {
 #ifdef _WIN32
   // The attributes do not tell (a folder under Program Files is not read-only, only closed to
   // users): a file is made there and goes again when it is closed.
-  const std::wstring probe = files::Wide(folder) + L"quillane-" +
-                             std::to_wstring(GetCurrentProcessId()) + L".tmp";
+  const std::wstring probe =
+      files::Wide(folder) + L"quillane-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
   HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;

@@ -162,14 +162,14 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
     // O_EXCL: a name that exists, a link included, is never opened.
 #ifdef _WIN32
     // CREATE_NEW as O_EXCL; others may delete it while it is open, as the console's handler does.
-    HANDLE handle = CreateFileW(Wide(temporary_).c_str(), GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle =
+        CreateFileW(Wide(temporary_).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       const DWORD error = GetLastError();
       errno = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? EEXIST
-              : error == ERROR_PATH_NOT_FOUND                            ? ENOENT
-                                                                         : EACCES;
+              : error == ERROR_PATH_NOT_FOUND                             ? ENOENT
+                                                                          : EACCES;
     } else {
       fd_ = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
       if (fd_ < 0) CloseHandle(handle);

@@ -17,6 +17,8 @@ for arg in "$@"; do
   esac
 done
 out=$root/build/windows
+# The shared corpus of real workbooks, beside the clone (or where QUILLANE_CORPUS_DIR says).
+corpus_dir=$(realpath -m "${QUILLANE_CORPUS_DIR:-$root/../shared/corpus}")
 prefix=$out/prefix
 triple=x86_64-w64-mingw32
 jobs=2
@@ -83,8 +85,8 @@ echo "== gridcast.exe and the tests (MinGW-w64, static)"
 build=$out/gridcast
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
   -DQUILLANE_WINDOWS_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLANE_WITH_QT=OFF \
-  -DQUILLANE_BENCH=OFF -DQUILLANE_TESTS=ON -DCMAKE_C_COMPILER_LAUNCHER=ccache \
-  -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >"$out/configure.log" 2>&1 || { cat "$out/configure.log"; exit 1; }
+  -DQUILLANE_BENCH=OFF -DQUILLANE_TESTS=ON -DQUILLANE_CORPUS_DIR="$corpus_dir" \
+  -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >"$out/configure.log" 2>&1 || { cat "$out/configure.log"; exit 1; }
 cmake --build "$build" -j$jobs
 echo "imports of gridcast.exe: $($triple-objdump -p "$build/app/gridcast.exe" | awk '/DLL Name/ {printf "%s ", $3}')"
 
@@ -114,7 +116,6 @@ if ((${#failures[@]})); then
   exit 1
 fi
 
-corpus_dir=$(realpath -m "${QUILLANE_CORPUS_DIR:-$root/../shared/corpus}")
 if ((corpus)) && [[ -d $corpus_dir ]]; then
   echo "== Corpus: gridcast.exe in the Windows syntax against the Linux build ($corpus_dir)"
   bash scripts/build.sh build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLANE_TESTS=ON \

@@ -25,7 +25,9 @@ namespace {
 
 const std::string kCli = std::string(QUILLANE_SOURCE_DIR) + "/tests/data/cli/";
 // "Données 日本": a Latin letter no single-byte code page shares with CJK, and CJK.
-const std::string kWideName = "Donn\xC3\xA9" "es \xE6\x97\xA5\xE6\x9C\xAC";
+const std::string kWideName =
+    "Donn\xC3\xA9"
+    "es \xE6\x97\xA5\xE6\x9C\xAC";
 
 struct Result {
   DWORD status = 0;
@@ -38,8 +40,8 @@ Result RunGridcast(const std::string& arguments, const std::string& folder) {
   TempFolder outputs;
   const std::wstring outPath = Wide(outputs / "out");
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -110,13 +112,13 @@ TEST(WindowsCommandLine, WindowsSyntaxWithWideNamesQuotesAndSwitches) {
   const std::string out = temp.MakeFolder("out put");
   const std::string log = temp / "run.log";
   // Switches after the files, values after a colon, folders with blanks in quotes.
-  Result run = RunGridcast("\"" + in + "\\*.xls\" /s /d:\"" + out + "\" /l:\"" + log + "\" /e:1-2 /O",
-                        temp.str());
+  Result run = RunGridcast(
+      "\"" + in + "\\*.xls\" /s /d:\"" + out + "\" /l:\"" + log + "\" /e:1-2 /O", temp.str());
   EXPECT_EQ(run.status, 0u) << run.out;
   EXPECT_TRUE(fs::exists(fs::path(out + "\\caf\xC3\xA9_1.htm")));
   EXPECT_TRUE(fs::exists(fs::path(out + "\\caf\xC3\xA9_2.htm")));
   EXPECT_FALSE(fs::exists(fs::path(out + "\\caf\xC3\xA9_3.htm")));  // /e:1-2
-  EXPECT_TRUE(fs::exists(fs::path(out + "\\inner_1.htm")));          // /s, any case of .xls
+  EXPECT_TRUE(fs::exists(fs::path(out + "\\inner_1.htm")));         // /s, any case of .xls
   const std::string lines = ReadFile(log);
   EXPECT_NE(lines.find("100, Successfully convert " + in + "\\caf\xC3\xA9.xls to " + out +
                        "\\caf\xC3\xA9.htm\r\n"),
@@ -135,8 +137,8 @@ TEST(WindowsCommandLine, PathsCompareWithoutRegardToCase) {
   TempFolder temp;
   Copy(kCli + "three-sheets.xls", temp / "Sub\\Book.xls");
   const std::string log = temp / "run.log";
-  Result run = RunGridcast(temp / "Sub\\Book.xls " + temp / "SUB\\.\\book.XLS /o /l:" + log,
-                        temp.str());
+  Result run =
+      RunGridcast(temp / "Sub\\Book.xls " + temp / "SUB\\.\\book.XLS /o /l:" + log, temp.str());
   EXPECT_EQ(run.status, 0u) << run.out;
   const std::string lines = ReadFile(log);
   EXPECT_EQ(lines.find("100,"), lines.rfind("100,")) << lines;  // converted once
@@ -146,9 +148,8 @@ TEST(WindowsCommandLine, PosixOptionsWhereTheyCannotBeMistaken) {
   TempFolder temp;
   const std::string book = Copy(kCli + "three-sheets.xls", temp / (kWideName + ".xls"));
   const std::string out = temp.MakeFolder("out");
-  Result run = RunGridcast("--dest \"" + out + "\" -e 2 --log \"" + temp / "p.log" + "\" \"" + book +
-                            "\"",
-                        temp.str());
+  Result run = RunGridcast(
+      "--dest \"" + out + "\" -e 2 --log \"" + temp / "p.log" + "\" \"" + book + "\"", temp.str());
   EXPECT_EQ(run.status, 0u) << run.out;
   EXPECT_TRUE(fs::exists(fs::path(out + "\\" + kWideName + "_2.htm")));
   EXPECT_FALSE(fs::exists(fs::path(out + "\\" + kWideName + "_1.htm")));

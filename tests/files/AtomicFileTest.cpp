@@ -112,7 +112,8 @@ TEST(AtomicFile, TemporariesOfAKilledRunGoOnTheNextRunAndOnASignal) {
   const std::vector<std::string> names = Names(other.path());
   ASSERT_EQ(names.size(), 1u);
   RemoveTemporaryFilesNow();
-#ifndef _WIN32  // Windows deletes an open file only when its last handle closes: at the process's end
+#ifndef _WIN32  // Windows deletes an open file only when its last handle closes: at the process's
+                // end
   EXPECT_TRUE(Names(other.path()).empty());
 #endif
 }

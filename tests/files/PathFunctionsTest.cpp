@@ -31,8 +31,7 @@ TEST(PlaceInFolder, PutsTheFileNameInTheFolderWithOneSeparator) {
   EXPECT_EQ(PlaceInFolder("C:\\in\\book.htm", "D:\\out\\"), "D:\\out\\book.htm");
   EXPECT_EQ(PlaceInFolder("C:/in/book.htm", "D:\\out\\\\"), "D:\\out\\book.htm");
   EXPECT_EQ(PlaceInFolder("C:book.htm", "D:\\out"), "D:\\out\\book.htm");
-  EXPECT_EQ(PlaceInFolder("C:\\in\\book.htm", "\\\\server\\share"),
-            "\\\\server\\share\\book.htm");
+  EXPECT_EQ(PlaceInFolder("C:\\in\\book.htm", "\\\\server\\share"), "\\\\server\\share\\book.htm");
   return;
 #endif
   EXPECT_EQ(PlaceInFolder("/in/book.htm", "/out"), "/out/book.htm");

@@ -78,8 +78,8 @@ inline bool CanMakeLinks() {
 #endif
 }
 // Ends the test here, as skipped, where links cannot be made.
-#define QUILLANE_SKIP_WITHOUT_LINKS()                                                      \
-  if (!quillane::testing::CanMakeLinks())                                                  \
+#define QUILLANE_SKIP_WITHOUT_LINKS()     \
+  if (!quillane::testing::CanMakeLinks()) \
   GTEST_SKIP() << "symbolic links cannot be made here (Windows without the right to, or Wine)"
 
 #ifndef _WIN32
