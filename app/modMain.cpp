@@ -31,10 +31,8 @@
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
-// windows.h first
-#include <shellapi.h>
 
-#include "files/WideNames.h"
+#include "app/WindowsConsole.h"
 #else
 #include <sys/stat.h>
 #include <unistd.h>
@@ -688,56 +686,6 @@ void CatchSignals() {
 }  // namespace
 #endif
 
-#ifdef _WIN32
-namespace {
-
-std::atomic<bool> runEnded{false};
-
-// Ctrl+C and Ctrl+Break stop the run as SIGINT does on POSIX, and a second one ends the process
-// at once, leaving no temporary page file behind. Closing the console, logging off and shutting
-// down stop it too; the system ends the process when this returns, so it waits a few seconds for
-// the workbooks in progress and the log.
-BOOL WINAPI OnConsoleEvent(DWORD event) {
-  const bool interrupt = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
-  if (interrupt && StopSignal() != 0) {
-    files::RemoveTemporaryFilesNow();
-    ExitProcess(static_cast<UINT>(kExitSignalBase + SIGINT));
-  }
-  StopRun(SIGINT);
-  if (!interrupt) {
-    for (int i = 0; i < 40 && !runEnded; ++i) Sleep(100);
-    files::RemoveTemporaryFilesNow();
-  }
-  return TRUE;
-}
-
-// The process's arguments after the program's own path, split as the C runtime splits them.
-std::vector<std::string> ProcessArguments() {
-  std::vector<std::string> arguments;
-  int count = 0;
-  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (!wide) return arguments;
-  for (int i = 1; i < count; ++i) arguments.push_back(files::Utf8(wide[i]));
-  LocalFree(wide);
-  return arguments;
-}
-
-// The command-line text without the program's own path, as the Windows syntax reads it.
-std::string CommandLineWithoutProgram() {
-  const std::string text = files::Utf8(GetCommandLineW());
-  size_t start = 0;
-  if (!text.empty() && text[0] == '"') {
-    const size_t close = text.find('"', 1);
-    start = close == std::string::npos ? text.size() : close + 1;
-  } else {
-    start = std::min(text.find_first_of(" \t"), text.size());
-  }
-  return text.substr(start);
-}
-
-}  // namespace
-#endif
-
 bool UsesPosixSyntax(const std::vector<std::string>& arguments) {
   if (arguments.empty()) return false;
   const std::string& first = arguments[0];
@@ -794,12 +742,12 @@ int Main(int argc, char** argv) {
     return kExitUnusable;
   }
 #ifdef _WIN32
-  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+  CatchConsoleEvents();
   RunRequest request = UsesPosixSyntax(arguments)
                            ? ParsePosixArguments(arguments, CurrentFolder(), EnvironmentPassword())
                            : ReadWindowsCommandLine();
   const int status = RunCommandLine(request, RunStreams{std::cout, std::cerr, progress, &std::cin});
-  runEnded = true;
+  RunEnded();
   return status;
 #else
   CatchSignals();

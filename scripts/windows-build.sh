@@ -105,11 +105,11 @@ while IFS= read -r exe; do
   fi
   tr -d '\r' <"$out/$name.log" >"$out/$name.txt"
   n=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\?\.$/\1/p' "$out/$name.txt" | tail -1)
-  s=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) tests\?,.*/\1/p' "$out/$name.txt" | tail -1)
-  f=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) tests\?,.*/\1/p' "$out/$name.txt" | tail -1)
+  s=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) tests\?[,.].*/\1/p' "$out/$name.txt" | tail -1)
+  f=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) tests\?[,.].*/\1/p' "$out/$name.txt" | tail -1)
   passed=$((passed + ${n:-0})) skipped=$((skipped + ${s:-0})) failed=$((failed + ${f:-0}))
   printf '  %-28s passed %4s  skipped %3s  failed %3s\n' "$name" "${n:-0}" "${s:-0}" "${f:-0}"
-done < <(find "$build/tests" -name '*.exe' \( -name 'test_*' -o -name '*_test*' \) | sort)
+done < <(find "$build/tests" \( -name 'test_*.exe' -o -name '*_test.exe' \) | sort)
 echo "tests under Wine: $programs programs, $passed passed, $failed failed, $skipped skipped"
 if ((${#failures[@]})); then
   for name in "${failures[@]}"; do echo "-- $name"; grep -v '^\[ *OK' "$out/$name.txt" | tail -40; done
@@ -139,7 +139,7 @@ if ((corpus)) && [[ -d $corpus_dir ]]; then
   if diff -r -q "$compare/linux" "$compare/windows" >"$compare/pages.diff" &&
     diff -q "$compare/linux.lines" "$compare/windows.lines" >/dev/null; then
     echo "corpus: $books workbooks, $files files of pages byte-identical, log lines the same" \
-      "($(grep -c '  100,' "$compare/linux.lines") converted)"
+      "($(grep -c '^100,' "$compare/linux.lines") converted, $(grep -c '^103,' "$compare/linux.lines") refused as damaged or not workbooks)"
   else
     echo "corpus: differences ($(wc -l <"$compare/pages.diff") files):"
     head -20 "$compare/pages.diff"
