@@ -117,35 +117,39 @@ if ((${#failures[@]})); then
 fi
 
 if ((corpus)) && [[ -d $corpus_dir ]]; then
-  echo "== Corpus: gridcast.exe in the Windows syntax against the Linux build ($corpus_dir)"
+  echo "== Corpora: gridcast.exe in the Windows syntax against the Linux build"
   bash scripts/build.sh build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLANE_TESTS=ON \
     -DQUILLANE_WITH_QT=ON -DQUILLANE_BENCH=ON -DCMAKE_CXX_COMPILER_LAUNCHER=ccache \
     -DCMAKE_C_COMPILER_LAUNCHER=ccache -- gridcast >/dev/null
-  compare=$out/corpus
-  rm -rf "$compare"; mkdir -p "$compare/linux" "$compare/windows"
-  build/release/app/gridcast -j$jobs -o -f -d "$compare/linux" -l "$compare/linux.log" \
-    "$corpus_dir/*" >/dev/null 2>"$compare/linux.err" || true
-  win_corpus=$(winepath -w "$corpus_dir") win_out=$(winepath -w "$compare/windows")
-  win_log=$(winepath -w "$compare/windows.log")
-  wine "$build/app/gridcast.exe" "$win_corpus\\*" /o /f "/d:$win_out" "/l:$win_log" \
-    >/dev/null 2>"$compare/windows.err" || true
-  # The log lines without their times, paths written with "/" and without the folders.
-  normal() { tr -d '\r' <"$1" | sed -E 's/^[0-9:]+ *(AM|PM)?  //; s#\\#/#g; s#[A-Za-z]:/#/#g' |
-    sed -E "s#$corpus_dir/##g; s#$compare/(linux|windows)/##g" | sort; }
-  normal "$compare/linux.log" >"$compare/linux.lines"
-  normal "$compare/windows.log" >"$compare/windows.lines"
-  files=$(find "$compare/linux" -type f | wc -l)
-  books=$(wc -l <"$compare/linux.lines")
-  if diff -r -q "$compare/linux" "$compare/windows" >"$compare/pages.diff" &&
-    diff -q "$compare/linux.lines" "$compare/windows.lines" >/dev/null; then
-    echo "corpus: $books workbooks, $files files of pages byte-identical, log lines the same" \
-      "($(grep -c '^100,' "$compare/linux.lines") converted, $(grep -c '^103,' "$compare/linux.lines") refused as damaged or not workbooks)"
-  else
-    echo "corpus: differences ($(wc -l <"$compare/pages.diff") files):"
-    head -20 "$compare/pages.diff"
-    diff "$compare/linux.lines" "$compare/windows.lines" | head -20
-    exit 1
-  fi
+  for folder in "$corpus_dir" "$corpus_dir-xlsx" "$corpus_dir-ods"; do
+    [[ -d $folder ]] || continue
+    compare=$out/compare-$(basename "$folder")
+    rm -rf "$compare"; mkdir -p "$compare/linux" "$compare/windows"
+    build/release/app/gridcast -j$jobs -o -f -d "$compare/linux" -l "$compare/linux.log" \
+      "$folder/*" >/dev/null 2>"$compare/linux.err" || true
+    win_folder=$(winepath -w "$folder") win_out=$(winepath -w "$compare/windows")
+    win_log=$(winepath -w "$compare/windows.log")
+    wine "$build/app/gridcast.exe" "$win_folder\\*" /o /f "/d:$win_out" "/l:$win_log" \
+      >/dev/null 2>"$compare/windows.err" || true
+    # The log lines without their times, paths written with "/" and without the folders.
+    normal() { tr -d '\r' <"$1" | sed -E 's/^[0-9:]+ *(AM|PM)?  //; s#\\#/#g; s#[A-Za-z]:/#/#g' |
+      sed -E "s#$folder/##g; s#$compare/(linux|windows)/##g" | sort; }
+    normal "$compare/linux.log" >"$compare/linux.lines"
+    normal "$compare/windows.log" >"$compare/windows.lines"
+    files=$(find "$compare/linux" -type f | wc -l)
+    books=$(wc -l <"$compare/linux.lines")
+    if diff -r -q "$compare/linux" "$compare/windows" >"$compare/pages.diff" &&
+      diff -q "$compare/linux.lines" "$compare/windows.lines" >/dev/null; then
+      echo "$(basename "$folder"): $books workbooks ($(grep -c '^100,' "$compare/linux.lines")" \
+        "converted, $(grep -c '^103,' "$compare/linux.lines") refused), $files files of pages" \
+        "byte-identical, log lines the same"
+    else
+      echo "$(basename "$folder"): differences ($(wc -l <"$compare/pages.diff") files):"
+      head -20 "$compare/pages.diff"
+      diff "$compare/linux.lines" "$compare/windows.lines" | head -20
+      exit 1
+    fi
+  done
 fi
 
 if ((zip)); then
