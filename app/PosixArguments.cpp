@@ -64,6 +64,9 @@ long WholeNumber(const std::string& text, long limit) {
 
 std::string Absolute(const std::string& path, const std::string& currentFolder) {
   if (path.empty() || files::IsSeparator(path[0])) return path;
+#ifdef _WIN32
+  if (path.size() >= 2 && path[1] == ':') return path;  // C:\book.xls (C:book.xls as well)
+#endif
   std::string folder = currentFolder;
   if (folder.empty() || !files::IsSeparator(folder.back())) folder += files::kSeparator;
   return folder + path;

@@ -30,6 +30,8 @@
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
+
+#include "app/WindowsConsole.h"
 #else
 #include <sys/stat.h>
 #include <unistd.h>
@@ -148,7 +150,7 @@ bool ReadFileList(const std::string& from, bool nulSeparated, std::istream* in,
       error = "it is a folder";
       return false;
     }
-    std::ifstream file(from, std::ios::binary);
+    std::ifstream file(std::filesystem::path(from), std::ios::binary);
     if (!file) {
       error = std::strerror(errno);
       return false;
@@ -649,6 +651,14 @@ void CatchSignals() {
 }  // namespace
 #endif
 
+bool UsesPosixSyntax(const std::vector<std::string>& arguments) {
+  if (arguments.empty()) return false;
+  const std::string& first = arguments[0];
+  if (first.size() < 2 || first[0] != '-') return false;
+  // A workbook of that name where the Windows syntax looks for it is taken as a file.
+  return !files::FileExists(first) && !files::FileExists(files::AppPath() + first);
+}
+
 #ifndef _WIN32
 namespace {
 
@@ -670,17 +680,10 @@ void HandOverToWindow() {
 int Main(int argc, char** argv) {
   if (argc > 0 && argv[0]) files::SetProgramPath(argv[0]);
 #ifdef _WIN32
-  // The command-line text without the program's own path, as the Windows syntax reads it.
-  std::string text = GetCommandLineA();
-  size_t start = 0;
-  if (!text.empty() && text[0] == '"') {
-    size_t close = text.find('"', 1);
-    start = close == std::string::npos ? text.size() : close + 1;
-  } else {
-    size_t blank = text.find(' ');
-    start = blank == std::string::npos ? text.size() : blank;
-  }
-  SetCommandLineText(text.substr(start));
+  // Texts are UTF-8 inside; the console shows them so.
+  SetConsoleOutputCP(CP_UTF8);
+  SetCommandLineText(CommandLineWithoutProgram());
+  const std::vector<std::string> arguments = ProcessArguments();
   const bool commandLine = ArgCount() > 0;
   const bool progress = _isatty(_fileno(stderr)) != 0;
 #else
@@ -704,13 +707,19 @@ int Main(int argc, char** argv) {
     return kExitUnusable;
   }
 #ifdef _WIN32
-  RunRequest request = ReadWindowsCommandLine();
+  CatchConsoleEvents();
+  RunRequest request = UsesPosixSyntax(arguments)
+                           ? ParsePosixArguments(arguments, CurrentFolder(), EnvironmentPassword())
+                           : ReadWindowsCommandLine();
+  const int status = RunCommandLine(request, RunStreams{std::cout, std::cerr, progress, &std::cin});
+  RunEnded();
+  return status;
 #else
   CatchSignals();
   std::vector<std::string> arguments(argv + 1, argv + argc);
   RunRequest request = ParsePosixArguments(arguments, CurrentFolder(), EnvironmentPassword());
-#endif
   return RunCommandLine(request, RunStreams{std::cout, std::cerr, progress, &std::cin});
+#endif
 }
 
 }  // namespace quillane::app

@@ -89,5 +89,9 @@ int ShardOf(const std::string& path, const std::string& currentFolder, int shard
 // The request of the Windows syntax, from the arguments of modArguments. A password comes from
 // "/p" or, without it, from the environment variable GRIDCAST_PASSWORD.
 RunRequest ReadWindowsCommandLine();
+// True when a Windows command line is in the POSIX syntax instead: its first argument (split as
+// the C runtime splits it) is an option ("-o", "--dest", "--"), not a file of that name in the
+// current folder or the program's.
+bool UsesPosixSyntax(const std::vector<std::string>& arguments);
 
 }  // namespace quillane::app

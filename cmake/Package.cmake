@@ -12,6 +12,28 @@ include(GNUInstallDirs)
 set(QUILLANE_PACKAGE_MAINTAINER "Quillane developers <packages@quillane.example.org>"
   CACHE STRING "The Maintainer field of the Debian packages (name <address>)")
 
+if(WIN32)
+  # Windows: a zip of gridcast.exe, its manual as HTML, the README and the examples.
+  install(TARGETS gridcast RUNTIME DESTINATION .)
+  find_program(QUILLANE_GROFF groff REQUIRED)
+  set(QUILLANE_MANUAL_HTML ${CMAKE_BINARY_DIR}/gridcast.html)
+  add_custom_command(OUTPUT ${QUILLANE_MANUAL_HTML}
+    COMMAND ${QUILLANE_GROFF} -mandoc -Thtml ${CMAKE_SOURCE_DIR}/docs/gridcast.1 > ${QUILLANE_MANUAL_HTML}
+    DEPENDS ${CMAKE_SOURCE_DIR}/docs/gridcast.1)
+  add_custom_target(gridcast_manual ALL DEPENDS ${QUILLANE_MANUAL_HTML})
+  install(FILES ${QUILLANE_MANUAL_HTML} ${CMAKE_SOURCE_DIR}/README.md DESTINATION .)
+  install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION examples
+    FILES_MATCHING PATTERN "*.xls" PATTERN "*.xlsx" PATTERN "*.fods")
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_NAME gridcast)
+  set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+  set(CPACK_SYSTEM_NAME windows-x64)
+  set(CPACK_STRIP_FILES ON)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+  include(CPack)
+  return()
+endif()
+
 # --- The formats the engine reads ---------------------------------------------------------------
 set(QUILLANE_FORMATS_HEADER ${CMAKE_SOURCE_DIR}/spreadsheet/WorkbookFormats.h)
 file(READ ${QUILLANE_FORMATS_HEADER} QUILLANE_FORMATS_SOURCE)

@@ -215,7 +215,11 @@ GroupsPresent FindGroups(const std::string& text) {
 
 std::string ReadWholeFile(const std::string& path) {
   if (files::IsDirectory(path)) throw CompactError("Cannot read " + path + ": it is a folder");
+#ifdef _WIN32
+  std::FILE* file = _wfopen(fs::path(path).c_str(), L"rb");
+#else
   std::FILE* file = std::fopen(path.c_str(), "rb");
+#endif
   if (!file) throw CompactError("Cannot read " + path + ": " + std::strerror(errno));
   std::string text;
   std::error_code ec;

@@ -17,6 +17,9 @@
 #include <unistd.h>
 #else
 #include <io.h>
+#include <windows.h>
+
+#include "files/WideNames.h"
 #endif
 
 namespace fs = std::filesystem;
@@ -47,7 +50,15 @@ std::tm Now() {
 
 bool FolderIsWritable(const std::string& folder) {
 #ifdef _WIN32
-  return _access(folder.c_str(), 2) == 0;
+  // The attributes do not tell (a folder under Program Files is not read-only, only closed to
+  // users): a file is made there and goes again when it is closed.
+  const std::wstring probe =
+      files::Wide(folder) + L"quillane-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+  HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
 #else
   return access(folder.c_str(), W_OK | X_OK) == 0;
 #endif
@@ -123,6 +134,14 @@ std::string Line104() { return LogLine(Text104()); }
 std::string DefaultLogFolder() {
   std::string app = files::AppPath();
   if (FolderIsWritable(app)) return app;
+#ifdef _WIN32
+  const wchar_t* local = _wgetenv(L"LOCALAPPDATA");
+  if (!local || !*local) return app;  // nowhere better; the append will report the failure
+  const std::string folder = files::Utf8(local) + "\\Quillane";
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  return folder + files::kSeparator;
+#else
   std::string state;
   if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg) {
     state = xdg;
@@ -135,6 +154,7 @@ std::string DefaultLogFolder() {
   std::error_code ec;
   fs::create_directories(folder, ec);
   return folder + files::kSeparator;
+#endif
 }
 
 std::string DefaultLogPath() {
@@ -158,12 +178,18 @@ bool RunLog::AppendTo(const std::string& path, std::string& error, Links links) 
   }
   const std::string block = text_ + "\r\n";
 #ifdef _WIN32
-  (void)links;
   if (files::IsDirectory(path)) {
     error = "it is a folder";
     return false;
   }
-  std::FILE* file = std::fopen(path.c_str(), "ab");
+  const std::wstring wide = files::Wide(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (links == Links::Refuse && attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    error = "it is a symbolic link, which this log is never written through";
+    return false;
+  }
+  std::FILE* file = _wfopen(wide.c_str(), L"ab");
   if (!file) {
     error = std::strerror(errno);
     return false;

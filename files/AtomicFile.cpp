@@ -15,6 +15,9 @@
 #include <io.h>
 #include <process.h>
 #include <sys/stat.h>
+#include <windows.h>
+
+#include "files/WideNames.h"
 #else
 #include <fcntl.h>
 #include <signal.h>
@@ -66,7 +69,11 @@ long ProcessId() {
 const std::string& HostTag() {
   static const std::string tag = [] {
     std::string name;
-#ifndef _WIN32
+#ifdef _WIN32
+    char buffer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = sizeof buffer;
+    if (GetComputerNameA(buffer, &size)) name.assign(buffer, size);
+#else
     char buffer[256] = {};
     if (gethostname(buffer, sizeof buffer - 1) == 0) name = buffer;
 #endif
@@ -93,8 +100,11 @@ std::string RandomTag() {
 
 bool ProcessIsGone(long pid) {
 #ifdef _WIN32
-  (void)pid;
-  return false;
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+  if (!process) return pid > 0 && GetLastError() == ERROR_INVALID_PARAMETER;
+  const bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+  CloseHandle(process);
+  return ended;
 #else
   return pid > 0 && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 #endif
@@ -161,8 +171,19 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
     temporary_ = prefix + RandomTag();
     // O_EXCL: a name that exists, a link included, is never opened.
 #ifdef _WIN32
-    fd_ =
-        _open(temporary_.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    // CREATE_NEW as O_EXCL; others may delete it while it is open, as the console's handler does.
+    HANDLE handle =
+        CreateFileW(Wide(temporary_).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      const DWORD error = GetLastError();
+      errno = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? EEXIST
+              : error == ERROR_PATH_NOT_FOUND                             ? ENOENT
+                                                                          : EACCES;
+    } else {
+      fd_ = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+      if (fd_ < 0) CloseHandle(handle);
+    }
 #else
     fd_ = open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
 #endif
@@ -214,9 +235,17 @@ void AtomicFile::Commit() {
 #endif
   fd_ = -1;
   if (!closed) throw std::runtime_error("Cannot write " + path_ + ": " + ErrorText(errno));
+#ifdef _WIN32
+  // A link in the page's place is replaced itself, never written through.
+  if (!MoveFileExW(Wide(temporary_).c_str(), Wide(path_).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    throw std::runtime_error("Cannot replace " + path_ + ": " +
+                             std::system_category().message(static_cast<int>(GetLastError())));
+  }
+#else
   std::error_code ec;
   fs::rename(temporary_, path_, ec);
   if (ec) throw std::runtime_error("Cannot replace " + path_ + ": " + ec.message());
+#endif
   committed_ = true;
 }
 
@@ -230,7 +259,8 @@ void RemoveTemporaryFilesNow() noexcept {
   for (int i = 0; i < kSlots; ++i) {
     if (slotState[i].load() == 2) {
 #ifdef _WIN32
-      _unlink(slotPath[i]);
+      wchar_t wide[kSlotPath];
+      if (MultiByteToWideChar(CP_UTF8, 0, slotPath[i], -1, wide, kSlotPath) > 0) DeleteFileW(wide);
 #else
       unlink(slotPath[i]);
 #endif

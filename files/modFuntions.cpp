@@ -6,6 +6,10 @@
 
 #if defined(__APPLE__)
 #include <mach-o/dyld.h>
+#elif defined(_WIN32)
+#include <windows.h>
+
+#include "files/WideNames.h"
 #endif
 
 namespace fs = std::filesystem;
@@ -40,6 +44,16 @@ std::string ExecutablePath() {
 #if defined(__linux__)
   fs::path self = fs::read_symlink("/proc/self/exe", ec);
   if (!ec && !self.empty()) return self.string();
+#elif defined(_WIN32)
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) break;
+    if (length < buffer.size()) return Utf8(std::wstring_view(buffer.data(), length));
+    if (buffer.size() >= 32768) break;
+    buffer.resize(buffer.size() * 2);
+  }
 #elif defined(__APPLE__)
   char buffer[4096];
   uint32_t size = sizeof buffer;

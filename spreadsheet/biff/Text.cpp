@@ -1,9 +1,14 @@
 #include "spreadsheet/biff/Text.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <iconv.h>
+#endif
 
 #include <cerrno>
 #include <string>
+#include <vector>
 
 namespace quillane::biff {
 
@@ -39,6 +44,14 @@ void AppendLatin1(std::string& out, const uint8_t* data, size_t length) {
 
 CodepageDecoder::CodepageDecoder() = default;
 
+#ifdef _WIN32
+// Windows has the code pages itself: a converter is only the code page's number.
+namespace {
+using iconv_t = void*;
+void iconv_close(iconv_t) {}
+}  // namespace
+#endif
+
 CodepageDecoder::~CodepageDecoder() {
   if (iconv_) iconv_close(static_cast<iconv_t>(iconv_));
 }
@@ -52,6 +65,7 @@ void CodepageDecoder::SetCodepage(uint16_t codepage) {
   codepage_ = codepage;
 }
 
+#ifndef _WIN32
 namespace {
 std::string IconvName(uint16_t codepage) {
   switch (codepage) {
@@ -85,6 +99,7 @@ std::string IconvName(uint16_t codepage) {
   }
 }
 }  // namespace
+#endif
 
 void CodepageDecoder::Open() {
   opened_ = true;
@@ -93,6 +108,18 @@ void CodepageDecoder::Open() {
     latin1_ = true;
     return;
   }
+#ifdef _WIN32
+  UINT windows = codepage_ == 367     ? 20127
+                 : codepage_ == 32768 ? 10000
+                 : codepage_ == 32769 ? 1252
+                                      : codepage_;
+  if (!IsValidCodePage(windows)) windows = 1252;
+  if (!IsValidCodePage(windows)) {
+    latin1_ = true;
+    return;
+  }
+  iconv_ = reinterpret_cast<void*>(static_cast<uintptr_t>(windows));
+#else
   iconv_t cd = iconv_open("UTF-8", IconvName(codepage_).c_str());
   if (cd == reinterpret_cast<iconv_t>(-1)) cd = iconv_open("UTF-8", "CP1252");
   if (cd == reinterpret_cast<iconv_t>(-1)) {
@@ -100,6 +127,7 @@ void CodepageDecoder::Open() {
     return;
   }
   iconv_ = cd;
+#endif
 }
 
 void CodepageDecoder::Append(std::string& out, const uint8_t* data, size_t length) {
@@ -113,6 +141,15 @@ void CodepageDecoder::Append(std::string& out, const uint8_t* data, size_t lengt
     AppendLatin1(out, data + i, length - i);
     return;
   }
+#ifdef _WIN32
+  const UINT windows = static_cast<UINT>(reinterpret_cast<uintptr_t>(iconv_));
+  const char* rest = reinterpret_cast<const char*>(data + i);
+  const int restLength = static_cast<int>(length - i);
+  std::vector<wchar_t> wide(static_cast<size_t>(restLength) + 1);
+  const int units =
+      MultiByteToWideChar(windows, 0, rest, restLength, wide.data(), static_cast<int>(wide.size()));
+  AppendUtf16(out, reinterpret_cast<const uint8_t*>(wide.data()), static_cast<size_t>(units));
+#else
   iconv_t cd = static_cast<iconv_t>(iconv_);
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
   char* in = reinterpret_cast<char*>(const_cast<uint8_t*>(data + i));
@@ -132,6 +169,7 @@ void CodepageDecoder::Append(std::string& out, const uint8_t* data, size_t lengt
       iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
   }
+#endif
 }
 
 }  // namespace quillane::biff

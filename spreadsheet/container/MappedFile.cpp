@@ -2,10 +2,12 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <string>
+#include <system_error>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -58,20 +60,47 @@ void MappedFile::Release() {
 
 #else
 
-// No mapping here: the file is read whole.
+namespace {
+
+std::string SystemMessage(DWORD code) {
+  return std::system_category().message(static_cast<int>(code));
+}
+
+}  // namespace
+
+// The wide name opens the file whatever characters its name has; others may read it, write it or
+// delete it meanwhile, as on POSIX.
 MappedFile::MappedFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw FileError("Cannot open the file " + path.string());
-  copy_.resize(static_cast<size_t>(SizeOf(path)));
-  if (!copy_.empty() &&
-      !in.read(reinterpret_cast<char*>(copy_.data()), static_cast<std::streamsize>(copy_.size()))) {
-    throw FileError("Cannot read the file " + path.string());
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    throw FileError("Cannot open the file " + path.string() + ": " + SystemMessage(GetLastError()));
   }
-  data_ = copy_.data();
-  size_ = copy_.size();
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file, &size) || static_cast<uint64_t>(size.QuadPart) > SIZE_MAX) {
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    throw FileError("Cannot read the file " + path.string() + ": " + SystemMessage(error));
+  }
+  size_ = static_cast<size_t>(size.QuadPart);
+  if (size_ > 0) {  // an empty file cannot be mapped, and needs no mapping
+    HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
+    const DWORD error = GetLastError();
+    if (mapping) CloseHandle(mapping);  // the view keeps the mapping alive
+    if (!view) {
+      CloseHandle(file);
+      size_ = 0;
+      throw FileError("Cannot read the file " + path.string() + ": " + SystemMessage(error));
+    }
+    data_ = static_cast<const uint8_t*>(view);
+  }
+  CloseHandle(file);
 }
 
 void MappedFile::Release() {
+  if (data_ && copy_.empty()) UnmapViewOfFile(data_);
   copy_.clear();
   copy_.shrink_to_fit();
   data_ = nullptr;

@@ -386,18 +386,19 @@ void FormatScientific(const Section& sec, double value, bool sign, Output& o) {
 }
 
 // Best rational approximation of f (0 <= f < 1) with a denominator of at most maxDen.
-void Approximate(double f, long maxDen, long& num, long& den) {
+// 64-bit throughout: a term of the continued fraction may pass 2^31 (long has 32 bits on Windows).
+void Approximate(double f, int64_t maxDen, int64_t& num, int64_t& den) {
   // Continued fractions with the best semiconvergent.
-  long p0 = 0, q0 = 1, p1 = 1, q1 = 0;
+  int64_t p0 = 0, q0 = 1, p1 = 1, q1 = 0;
   double x = f;
   for (int iter = 0; iter < 64; ++iter) {
     double a = std::floor(x);
     if (a > 1e12) break;
-    long ai = static_cast<long>(a);
-    long p2 = ai * p1 + p0, q2 = ai * q1 + q0;
+    int64_t ai = static_cast<int64_t>(a);
+    int64_t p2 = ai * p1 + p0, q2 = ai * q1 + q0;
     if (q2 > maxDen) {
-      long k = (maxDen - q0) / q1;
-      long ps = k * p1 + p0, qs = k * q1 + q0;
+      int64_t k = (maxDen - q0) / q1;
+      int64_t ps = k * p1 + p0, qs = k * q1 + q0;
       // Choose between the last convergent and the semiconvergent.
       if (q1 != 0 && std::fabs(f - static_cast<double>(ps) / qs) <
                          std::fabs(f - static_cast<double>(p1) / q1)) {
@@ -510,16 +511,16 @@ void FormatFraction(const Section& sec, double value, bool sign, Output& o) {
   double ip = whole ? whole_ : 0;
   double f = whole ? frac : whole_ + frac;
   double num = 0;
-  long den = 1;
+  int64_t den = 1;
   if (L.fixedDen > 0) {
     den = L.fixedDen;
     num = std::floor(f * static_cast<double>(den) + 0.5);
   } else {
-    long maxDen = 1;
+    int64_t maxDen = 1;
     for (int k = 0; k < L.denDigits && k < 7; ++k) maxDen *= 10;
     maxDen -= 1;
     if (maxDen < 1) maxDen = 1;
-    long n = 0;
+    int64_t n = 0;
     if (whole) {
       Approximate(f, maxDen, n, den);
       num = static_cast<double>(n);

@@ -16,6 +16,10 @@ std::vector<std::string> Args(const std::string& text) {
   return args;
 }
 using Strings = std::vector<std::string>;
+#ifdef _WIN32
+int setenv(const char* name, const char* value, int) { return _putenv_s(name, value); }
+int unsetenv(const char* name) { return _putenv_s(name, ""); }
+#endif
 }  // namespace
 
 TEST(WindowsArguments, SplittingAtBlanksSlashesAndQuotes) {

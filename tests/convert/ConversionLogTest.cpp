@@ -110,12 +110,15 @@ TEST(RunLog, AnAppendIsWholeOrNothingAndLinksAreFollowedOnlyWhenAllowed) {
   RunLog log;
   log.Gather(std::string(200, 'x'));
   std::string error;
+#ifndef _WIN32  // a full disk is played by a per-file size limit (setrlimit)
   bool appended = true;
   // A disk that is full 50 bytes on: the block does not fit.
   quillane::testing::WithFileSizeLimit(55, [&] { appended = log.AppendTo(path, error); });
   EXPECT_FALSE(appended);
   EXPECT_EQ(ReadFile(path), "old\r\n");
+#endif
 
+  QUILLANE_SKIP_WITHOUT_LINKS();
   fs::create_symlink("run.log", temp / "link.log");
   RunLog line;
   line.Gather("line");

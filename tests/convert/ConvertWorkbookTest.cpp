@@ -223,6 +223,7 @@ TEST_F(ConvertRealWorkbook, OnlyWhatWeWroteIsReplacedOrRemoved) {
   // A folder of somebody else's named like a supporting folder: left alone, no page.
   temp.Write("book_1.files/sub/deep.txt", "a");
   temp.Write("book_1.files/.hidden", "b");
+  QUILLANE_SKIP_WITHOUT_LINKS();
   fs::create_symlink(temp.MakeFolder("elsewhere"), temp / "book_2.files");
   EXPECT_EQ(Convert(source, output, false), 103);
   EXPECT_NE(line.find("book_1.files was not written by this program"), std::string::npos) << line;
@@ -252,6 +253,7 @@ TEST_F(ConvertRealWorkbook, OnlyWhatWeWroteIsReplacedOrRemoved) {
 TEST_F(ConvertRealWorkbook, PagesAreReplacedWholeOrNotAtAll) {
   // A page path that is a link is replaced by the page; what it pointed to is not touched.
   const std::string victim = temp.Write("elsewhere/victim.txt", "mine");
+  QUILLANE_SKIP_WITHOUT_LINKS();
   fs::create_symlink(victim, temp / "book_1.htm");
   fs::create_symlink(temp / "elsewhere/new.txt", temp / "book_2.htm");
   ASSERT_EQ(Convert(source, output), 100) << line;
@@ -259,6 +261,7 @@ TEST_F(ConvertRealWorkbook, PagesAreReplacedWholeOrNotAtAll) {
   EXPECT_FALSE(fs::exists(temp / "elsewhere/new.txt"));
   EXPECT_FALSE(fs::is_symlink(temp / "book_1.htm"));
 
+#ifndef _WIN32  // a per-file size limit (setrlimit) plays the full disk
   // A disk that fills up (here: a file-size limit) keeps the earlier pages whole.
   const std::string page1 = ReadFile(temp / "book_1.htm");
   temp.Write("book_2.htm", "the old second page");
@@ -270,6 +273,7 @@ TEST_F(ConvertRealWorkbook, PagesAreReplacedWholeOrNotAtAll) {
     EXPECT_EQ(entry.path().string().find("gridcast-tmp"), std::string::npos) << entry.path();
     EXPECT_NE(entry.path().extension(), ".files") << "left behind: " << entry.path();
   }
+#endif
 }
 
 TEST_F(ConvertRealWorkbook, AForgedFileListRemovesOnlyNamesOfTheShapesWeWrite) {

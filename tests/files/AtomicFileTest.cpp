@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 #include <unistd.h>
 
 #include <csignal>
@@ -26,6 +28,7 @@ std::vector<std::string> Names(const fs::path& folder) {
   return names;
 }
 
+#ifndef _WIN32
 // A process id that is not running: a child that has ended and been reaped.
 pid_t DeadProcess() {
   pid_t child = fork();
@@ -33,11 +36,15 @@ pid_t DeadProcess() {
   waitpid(child, nullptr, 0);
   return child;
 }
+#endif
 
 }  // namespace
 
 // Writes past a file-size limit fail the way a full disk does.
 TEST(AtomicFile, AFailedWriteLeavesTheOldFileWholeAndNoTemporary) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a full disk is played by a per-file size limit (setrlimit), which Windows lacks";
+#else
   TempFolder temp;
   const std::string page = temp.Write("page.htm", "the complete old page");
   quillane::testing::WithFileSizeLimit(4096, [&] {
@@ -45,11 +52,13 @@ TEST(AtomicFile, AFailedWriteLeavesTheOldFileWholeAndNoTemporary) {
   });
   EXPECT_EQ(ReadFile(page), "the complete old page");
   EXPECT_EQ(Names(temp.path()), std::vector<std::string>{"page.htm"});
+#endif
 }
 
 TEST(AtomicFile, ReplacesALinkInsteadOfWritingThroughIt) {
   TempFolder temp;
   const std::string victim = temp.Write("elsewhere/victim.txt", "mine");
+  QUILLANE_SKIP_WITHOUT_LINKS();
   fs::create_symlink(victim, temp / "page.htm");
   fs::create_symlink(temp / "elsewhere/created.txt", temp / "dangling.htm");
   WriteFileAtomically(temp / "page.htm", "page");
@@ -61,6 +70,7 @@ TEST(AtomicFile, ReplacesALinkInsteadOfWritingThroughIt) {
 }
 
 TEST(AtomicFile, TemporariesOfAKilledRunGoOnTheNextRunAndOnASignal) {
+#ifndef _WIN32
   TempFolder temp;
   const std::string page = temp.Write("book_1.htm", "old page");
   // A run killed while it writes leaves the old page and its temporary.
@@ -93,12 +103,17 @@ TEST(AtomicFile, TemporariesOfAKilledRunGoOnTheNextRunAndOnASignal) {
       "other.htm.gridcast-tmp-elsewhere-" + std::to_string(child) + "-abcdef"};
   std::sort(kept.begin(), kept.end());
   EXPECT_EQ(Names(temp.path()), kept);
+#endif
 
-  // A signal handler removes the temporaries in flight.
+  // A signal handler (on Windows: the console's handler) removes the temporaries in flight.
   TempFolder other;
   AtomicFile inFlight(other / "page.htm");
   inFlight.Write("part");
-  EXPECT_EQ(Names(other.path()).size(), 1u);
+  const std::vector<std::string> names = Names(other.path());
+  ASSERT_EQ(names.size(), 1u);
   RemoveTemporaryFilesNow();
+#ifndef _WIN32  // Windows deletes an open file only when its last handle closes: at the process's
+                // end
   EXPECT_TRUE(Names(other.path()).empty());
+#endif
 }

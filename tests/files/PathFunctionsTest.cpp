@@ -26,6 +26,14 @@ TEST(ChangeExtension, ChangesOnlyTheFileNamesExtension) {
 }
 
 TEST(PlaceInFolder, PutsTheFileNameInTheFolderWithOneSeparator) {
+#ifdef _WIN32
+  EXPECT_EQ(PlaceInFolder("C:\\in\\book.htm", "D:\\out"), "D:\\out\\book.htm");
+  EXPECT_EQ(PlaceInFolder("C:\\in\\book.htm", "D:\\out\\"), "D:\\out\\book.htm");
+  EXPECT_EQ(PlaceInFolder("C:/in/book.htm", "D:\\out\\\\"), "D:\\out\\book.htm");
+  EXPECT_EQ(PlaceInFolder("C:book.htm", "D:\\out"), "D:\\out\\book.htm");
+  EXPECT_EQ(PlaceInFolder("C:\\in\\book.htm", "\\\\server\\share"), "\\\\server\\share\\book.htm");
+  return;
+#endif
   EXPECT_EQ(PlaceInFolder("/in/book.htm", "/out"), "/out/book.htm");
   EXPECT_EQ(PlaceInFolder("/in/book.htm", "/out/"), "/out/book.htm");
   EXPECT_EQ(PlaceInFolder("/in/book.htm", "/out//"), "/out/book.htm");
@@ -49,10 +57,14 @@ TEST(FileTests, FileExistsAndIsDirectory) {
   EXPECT_FALSE(FileExists(folder));
   EXPECT_FALSE(FileExists(temp / "missing.xls"));
   EXPECT_FALSE(FileExists(""));
+#ifndef _WIN32
   ASSERT_EQ(mkfifo((temp / "pipe.xls").c_str(), 0600), 0);
   EXPECT_FALSE(FileExists(temp / "pipe.xls"));  // reading it could wait forever
-  fs::create_symlink(file, temp / "link.xls");
-  EXPECT_TRUE(FileExists(temp / "link.xls"));
+#endif
+  if (quillane::testing::CanMakeLinks()) {
+    fs::create_symlink(file, temp / "link.xls");
+    EXPECT_TRUE(FileExists(temp / "link.xls"));
+  }
   EXPECT_TRUE(IsDirectory(folder));
   EXPECT_FALSE(IsDirectory(file));
   EXPECT_FALSE(IsDirectory(""));
@@ -62,8 +74,12 @@ TEST(FileTests, FileExistsAndIsDirectory) {
 TEST(AppPath, IsTheFolderOfTheRunningProgram) {
   std::string app = AppPath();
   ASSERT_FALSE(app.empty());
-  EXPECT_EQ(app.back(), '/');
+  EXPECT_EQ(app.back(), kSeparator);
+#ifdef _WIN32
+  EXPECT_TRUE(fs::exists(app + "files_test.exe"));
+#else
   EXPECT_TRUE(fs::exists(app + "files_test"));
+#endif
 }
 
 TEST(DeleteFolder, DeletesPlainFilesAndThenTheEmptyFolder) {
@@ -97,6 +113,7 @@ TEST(DeleteFolder, LeavesTheFolderWhenSomethingCannotGo) {
 TEST(DeleteFolder, NeverEmptiesAFolderALinkPointsTo) {
   TempFolder temp;
   std::string kept = temp.Write("elsewhere/user.txt");
+  QUILLANE_SKIP_WITHOUT_LINKS();
   fs::create_directory_symlink(temp / "elsewhere", temp / "page.files");
   DeleteFolder(temp / "page.files");
   EXPECT_TRUE(fs::exists(kept));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "files/Search.h"
@@ -18,7 +19,13 @@ class SearchTest : public ::testing::Test {
   static std::vector<std::string> Relative(const TempFolder& temp,
                                            const std::vector<std::string>& found) {
     std::vector<std::string> out;
-    for (const std::string& path : found) out.push_back(path.substr(temp.str().size() + 1));
+    for (std::string path : found) {
+      path.erase(0, temp.str().size() + 1);
+#ifdef _WIN32
+      std::replace(path.begin(), path.end(), '\\', '/');
+#endif
+      out.push_back(path);
+    }
     return out;
   }
 };
@@ -97,6 +104,9 @@ TEST_F(SearchTest, ProgressTexts) {
 }
 
 TEST_F(SearchTest, NoLimitOnTheNumberOfSubfolders) {
+#ifdef _WIN32
+  GTEST_SKIP() << "33,000 folders take minutes to make under Wine";
+#endif
   // Many folders are made quickly in memory where the system has such a file system.
   std::error_code ec;
   TempFolder temp(fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm")
@@ -117,6 +127,7 @@ TEST_F(SearchTest, NoLimitOnTheNumberOfSubfolders) {
 TEST_F(SearchTest, LinksToFoldersAreNotFollowed) {
   TempFolder temp;
   temp.Write("real/a.xls");
+  QUILLANE_SKIP_WITHOUT_LINKS();
   fs::create_directory_symlink(temp.path(), temp.path() / "real" / "loop");
   EXPECT_EQ(Relative(temp, SearchTree(temp.str(), "*.xls")),
             (std::vector<std::string>{"real/a.xls"}));

@@ -6,7 +6,9 @@
 #include <fstream>
 #include <string>
 
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 #include <unistd.h>
 
 #include <csignal>
@@ -56,10 +58,31 @@ class TempFolder {
 };
 
 inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// True when this system lets a test make symbolic links: Windows lets only administrators and
+// developer mode make them, and Wine makes none.
+inline bool CanMakeLinks() {
+#ifdef _WIN32
+  static const bool can = [] {
+    TempFolder temp;
+    std::error_code ec;
+    std::filesystem::create_symlink(temp.path() / "target", temp.path() / "link", ec);
+    return !ec;
+  }();
+  return can;
+#else
+  return true;
+#endif
+}
+// Ends the test here, as skipped, where links cannot be made.
+#define QUILLANE_SKIP_WITHOUT_LINKS()     \
+  if (!quillane::testing::CanMakeLinks()) \
+  GTEST_SKIP() << "symbolic links cannot be made here (Windows without the right to, or Wine)"
+
+#ifndef _WIN32
 // Runs `body` with writes past `bytes` in any one file failing, the way they fail on a full disk.
 template <typename Body>
 void WithFileSizeLimit(rlim_t bytes, Body body) {
@@ -72,5 +95,6 @@ void WithFileSizeLimit(rlim_t bytes, Body body) {
   body();
   setrlimit(RLIMIT_FSIZE, &old);
 }
+#endif
 
 }  // namespace quillane::testing

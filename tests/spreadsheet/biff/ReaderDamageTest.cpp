@@ -2,7 +2,13 @@
 // never a crash, a hang or an unbounded allocation.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+// windows.h first
+#include <psapi.h>
+#else
 #include <sys/resource.h>
+#endif
 #include <unistd.h>
 
 #include <filesystem>
@@ -278,9 +284,15 @@ TEST(ReaderDamage, DrawingRecordsWithLyingLengths) {
 
 // The peak resident memory of this process so far, in kilobytes.
 long PeakKilobytes() {
+#ifdef _WIN32
+  PROCESS_MEMORY_COUNTERS counters{};
+  K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+  return static_cast<long>(counters.PeakWorkingSetSize / 1024);
+#else
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   return usage.ru_maxrss;
+#endif
 }
 
 // A small valid workbook at the start of a large sparse file: memory follows what is read, not

@@ -24,7 +24,7 @@ void Write(const std::filesystem::path& path, const Bytes& workbook, uint32_t sh
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(layout.bytes.data()),
             static_cast<std::streamsize>(layout.bytes.size()));
-  std::printf("%s\n", path.c_str());
+  std::printf("%s\n", path.string().c_str());
 }
 
 }  // namespace

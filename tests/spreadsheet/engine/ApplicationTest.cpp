@@ -56,6 +56,7 @@ TEST(OpenWorkbook, PublishWritesThePageOfTheRightSheetAndCloseEndsTheWorkbook) {
   book->Publish(2, folder / "book_2.htm");
   std::ifstream in(folder / "book_2.htm");
   std::string page((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  in.close();  // Windows removes no open file
   EXPECT_NE(page.find("Secret"), std::string::npos);
   EXPECT_THROW(book->Publish(5, folder / "book_5.htm"), EngineError);
   EXPECT_FALSE(fs::exists(folder / "book_5.htm"));

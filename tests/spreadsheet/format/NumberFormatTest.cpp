@@ -165,6 +165,9 @@ TEST(NumberTest, Fractions) {
   // The fraction of a large number is the one its 15 digits show.
   EXPECT_EQ(Show("# ?\?/??", -7690703931295.057), "-7690703931295  3/50");
   EXPECT_EQ(Show("# ?/8", 1e15 + 0.5), "1000000000000000    ");
+  // Terms of the continued fraction past 2^31 (0.97 is 97/100 and a tiny rest).
+  EXPECT_EQ(Show("# ?\?/???", -0.97), "- 97/100");
+  EXPECT_EQ(Show("?/???", 0.91), "91/100");
 }
 
 TEST(SectionTest, NegativeAndZeroSections) {

@@ -25,6 +25,7 @@ TEST(EnginePages, WorkbookFromTheRepositoryPublishesAsTheSheetShowsIt) {
   std::ifstream in(out / "looks_1.htm", std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
+  in.close();  // Windows removes no open file
   const std::string html = text.str();
   EXPECT_NE(html.find("<title>Looks &amp; &lt;more&gt;</title>"), std::string::npos);
   EXPECT_NE(html.find("<td colspan=\"4\">A long title that spills"), std::string::npos);

@@ -498,6 +498,7 @@ TEST(PagePublisher, SameWorkbookSameBytesAndPublishWritesTheFolder) {
   std::ifstream in(dir / "book_1.htm", std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
+  in.close();  // Windows removes no open file
   EXPECT_EQ(text.str(), first);
   EXPECT_TRUE(std::filesystem::exists(dir / "book_1.files" / "filelist.xml"));
   EXPECT_FALSE(std::filesystem::exists(dir / "book_1.files" / "image009.png"));
