@@ -68,11 +68,19 @@ recipe() {  # HEADING LANG
     inside { print }' docs/scale-out.md
 }
 
+# The Debian mirror this machine's apt sources name (the first one that is not for security
+# updates), so that nothing is fetched from anywhere else.
+debian_mirror() {
+  { grep -hs '^URIs:' /etc/apt/sources.list.d/*.sources | awk '{print $2}'
+    grep -hs '^deb ' /etc/apt/sources.list /etc/apt/sources.list.d/*.list |
+      sed 's/\[[^]]*\]//' | awk '{print $2}'; } | grep -v security | head -n 1
+}
+
 # A Debian 12 root made once by debootstrap and kept (copies of it are the fresh roots).
 debian_root() {
   if [[ ! -x $work/bookworm/usr/bin/apt-get ]]; then
     rm -rf "$work/bookworm.tmp"
-    debootstrap --variant=minbase bookworm "$work/bookworm.tmp" http://deb.debian.org/debian
+    debootstrap --variant=minbase bookworm "$work/bookworm.tmp" "$(debian_mirror)"
     mv "$work/bookworm.tmp" "$work/bookworm"
   fi
 }

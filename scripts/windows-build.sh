@@ -40,6 +40,14 @@ if ((${#missing[@]})); then
   done
 fi
 
+# The Debian mirror this machine's apt sources name (the first one that is not for security
+# updates), so that nothing is fetched from anywhere else.
+debian_mirror() {
+  { grep -hs '^URIs:' /etc/apt/sources.list.d/*.sources | awk '{print $2}'
+    grep -hs '^deb ' /etc/apt/sources.list /etc/apt/sources.list.d/*.list |
+      sed 's/\[[^]]*\]//' | awk '{print $2}'; } | grep -v security | head -n 1
+}
+
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-/work}
 cc="ccache $triple-gcc-posix"
 
@@ -48,7 +56,7 @@ if [[ ! -f $prefix/lib/libnettle.a || ! -f $prefix/lib/libexpat.a || ! -f $prefi
   src=$out/src
   rm -rf "$src"; mkdir -p "$src/apt/lists/partial"
   # A private list of Debian's source packages: the machine's own lists are left as they are.
-  echo "deb-src http://deb.debian.org/debian bookworm main" >"$src/apt/sources.list"
+  echo "deb-src $(debian_mirror) bookworm main" >"$src/apt/sources.list"
   apt_src=(-o Dir::Etc::SourceList="$src/apt/sources.list" -o Dir::Etc::SourceParts=/nonexistent
     -o Dir::State::Lists="$src/apt/lists" -o Dir::Cache="$src/apt/cache")
   apt-get "${apt_src[@]}" update -qq
