@@ -9,8 +9,10 @@
 //                      BOUNDSHEET, SST, the drawing group; the styles made from them at the end;
 //   SheetRecords.cpp   the records of one sheet: cells, rows, columns, merges, window and panes,
 //                      notes, links, drawings; the sheet made whole at its EOF;
-//   Charts.cpp         the chart substreams embedded in a sheet, and the sheet references of
-//                      their series.
+//   Charts*.cpp        the chart substreams embedded in a sheet (ChartsReader.h): the reader's
+//                      blocks and end (Charts.cpp), its records by group (ChartsRecords.cpp),
+//                      formats and texts (ChartsFormats.cpp); the chart objects, the sheet
+//                      references of their series and their places (ChartsPlace.cpp).
 //   CondFormats.cpp    the sheet's conditional formats.
 #pragma once
 
@@ -170,7 +172,7 @@ class Parser {
   void OnTooltip(ByteReader r, Substream& st);
   void FinishSheet(Substream& st);
 
-  // Embedded charts (Charts.cpp).
+  // Embedded charts (ChartsPlace.cpp).
   void OnExternSheet(std::span<const uint8_t> data, size_t next);
   void OnSupBook(ByteReader r);
   void NoteObject(Substream& st, uint16_t type, const model::Anchor* anchor);

@@ -59,10 +59,10 @@ int Compare(Value a, Value b) {
   return a.number < b.number ? -1 : a.number > b.number ? 1 : 0;
 }
 
-// What the rules gave one cell so far; the merged formats are shared (`Styles`), so a state is
-// small whatever the rules set.
+// What the rules gave one cell so far; the merged formats are shared (`Pass::merged_`), so a state
+// is small whatever the rules set.
 struct State {
-  int32_t style = -1;  // index into Styles::merged
+  int32_t style = -1;  // index into Pass::merged_
   int32_t barPercent = -1;
   uint32_t scaleFill = 0, barColor = 0;
   bool hasScale = false, barGradient = false, hideValue = false, stopped = false;
@@ -141,6 +141,176 @@ uint32_t Blend(uint32_t a, uint32_t b, double share) {  // share of b
   return out;
 }
 
+Item ErrorItem() {
+  Item e;
+  e.value.rank = Value::Error;
+  return e;
+}
+
+Item NumberItem(double v) {
+  Item i;
+  i.value.rank = Value::Number;
+  i.value.number = v;
+  return i;
+}
+
+Item BooleanItem(bool b) {
+  Item i;
+  i.value.rank = Value::Boolean;
+  i.value.number = b;
+  return i;
+}
+
+// A value as a number: texts that read as numbers, Booleans as 0 and 1, empty as 0.
+bool ToNumber(const Value& v, double& out) {
+  switch (v.rank) {
+    case Value::Empty:
+      out = 0;
+      return true;
+    case Value::Number:
+    case Value::Boolean:
+      out = v.number;
+      return true;
+    case Value::Text: {
+      std::string_view t = v.text;
+      while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
+      while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
+      auto [p, ec] = std::from_chars(t.data(), t.data() + t.size(), out);
+      return !t.empty() && ec == std::errc() && p == t.data() + t.size();
+    }
+    default:
+      return false;
+  }
+}
+
+bool ToText(const Value& v, std::string& out) {
+  switch (v.rank) {
+    case Value::Empty:
+      return true;
+    case Value::Text:
+      out = v.text;
+      return true;
+    case Value::Boolean:
+      out = v.number != 0 ? "TRUE" : "FALSE";
+      return true;
+    case Value::Number: {
+      char buf[32];
+      auto [p, ec] = std::to_chars(buf, buf + sizeof buf, v.number);
+      if (ec != std::errc()) return false;
+      out.assign(buf, p);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+// A function of a formula over its arguments, the items from `first` to the stack's top.
+Item CallFunction(model::CfFunction function, size_t args, const std::vector<Item>& stack,
+                  size_t first, const Cell& at) {
+  using F = model::CfFunction;
+  Item result = ErrorItem();
+  double a = 0, b = 0;
+  const Value* arg = args > 0 ? &stack[first].value : nullptr;
+  switch (function) {
+    case F::Row:
+    case F::Column: {
+      const bool row = function == F::Row;
+      if (args == 0) {
+        result = NumberItem(row ? at.row + 1.0 : at.col + 1.0);
+      } else if (stack[first].ref) {
+        result = NumberItem(static_cast<double>(row ? stack[first].row : stack[first].col) + 1);
+      }
+      break;
+    }
+    case F::Mod:
+      if (ToNumber(*arg, a) && ToNumber(stack[first + 1].value, b) && b != 0)
+        result = NumberItem(a - b * std::floor(a / b));
+      break;
+    case F::And:
+    case F::Or: {
+      bool all = true, any = false, ok = true;
+      for (size_t k = first; k < stack.size(); ++k) {
+        const Value& v = stack[k].value;
+        if (v.rank == Value::Empty || v.rank == Value::Text) continue;
+        if (!ToNumber(v, a)) ok = false;
+        all = all && a != 0;
+        any = any || a != 0;
+      }
+      if (ok) result = BooleanItem(function == F::And ? all : any);
+      break;
+    }
+    case F::Not:
+      if (ToNumber(*arg, a) && arg->rank != Value::Text) result = BooleanItem(a == 0);
+      break;
+    case F::IsBlank:
+      result = BooleanItem(stack[first].ref && arg->rank == Value::Empty);
+      break;
+    case F::IsNumber:
+      result = BooleanItem(arg->rank == Value::Number);
+      break;
+    case F::IsText:
+      result = BooleanItem(arg->rank == Value::Text);
+      break;
+    case F::IsEven:
+    case F::IsOdd:
+      if (arg->rank != Value::Text && ToNumber(*arg, a)) {
+        const bool even = std::fmod(std::trunc(a), 2.0) == 0;
+        result = BooleanItem(function == F::IsEven ? even : !even);
+      }
+      break;
+    case F::Len: {
+      std::string s;
+      if (ToText(*arg, s)) {
+        size_t n = 0;
+        for (unsigned char ch : s) n += (ch & 0xC0) != 0x80;
+        result = NumberItem(static_cast<double>(n));
+      }
+      break;
+    }
+    case F::Abs:
+      if (ToNumber(*arg, a)) result = NumberItem(std::fabs(a));
+      break;
+  }
+  return result;
+}
+
+// A binary operator over `x` and `y`; a text it makes is kept in `texts` (reserved: stable).
+Item BinaryOperator(model::CfToken::Kind kind, const Value& x, const Value& y,
+                    std::vector<std::string>& texts) {
+  using K = model::CfToken::Kind;
+  Item result = ErrorItem();
+  if (x.rank == Value::Error || y.rank == Value::Error) return result;
+  if (kind >= K::Equal) {
+    const int c = Compare(x, y);
+    return BooleanItem(kind == K::Equal         ? c == 0
+                       : kind == K::NotEqual    ? c != 0
+                       : kind == K::Less        ? c < 0
+                       : kind == K::LessOrEqual ? c <= 0
+                       : kind == K::Greater     ? c > 0
+                                                : c >= 0);
+  }
+  if (kind == K::Concat) {
+    std::string a, b;
+    if (ToText(x, a) && ToText(y, b)) {
+      texts.push_back(a + b);
+      result.value.rank = Value::Text;
+      result.value.text = texts.back();
+    }
+    return result;
+  }
+  double a, b;
+  if (ToNumber(x, a) && ToNumber(y, b)) {
+    const double v = kind == K::Add        ? a + b
+                     : kind == K::Subtract ? a - b
+                     : kind == K::Multiply ? a * b
+                     : kind == K::Divide   ? (b != 0 ? a / b : NAN)
+                                           : std::pow(a, b);
+    if (std::isfinite(v)) result = NumberItem(v);
+  }
+  return result;
+}
+
 class Evaluator {
  public:
   Evaluator(const model::Workbook& book, const std::vector<const Cell*>& cells)
@@ -199,71 +369,11 @@ class Evaluator {
   // An expression rule's formula for the cell `at`: true when it gives a non-zero number or TRUE.
   bool Formula(const std::vector<model::CfToken>& formula, const Cell& at) const {
     using K = model::CfToken::Kind;
-    using F = model::CfFunction;
     std::vector<Item>& stack = stack_;
     std::vector<std::string>& texts = texts_;  // the texts made on the way (stable: reserved)
     stack.clear();
     texts.clear();
     texts.reserve(formula.size());
-    auto error = [] {
-      Item e;
-      e.value.rank = Value::Error;
-      return e;
-    };
-    auto number = [](double v) {
-      Item i;
-      i.value.rank = Value::Number;
-      i.value.number = v;
-      return i;
-    };
-    auto boolean = [](bool b) {
-      Item i;
-      i.value.rank = Value::Boolean;
-      i.value.number = b;
-      return i;
-    };
-    // A value as a number: texts that read as numbers, Booleans as 0 and 1, empty as 0.
-    auto toNumber = [](const Value& v, double& out) {
-      switch (v.rank) {
-        case Value::Empty:
-          out = 0;
-          return true;
-        case Value::Number:
-        case Value::Boolean:
-          out = v.number;
-          return true;
-        case Value::Text: {
-          std::string_view t = v.text;
-          while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
-          while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
-          auto [p, ec] = std::from_chars(t.data(), t.data() + t.size(), out);
-          return !t.empty() && ec == std::errc() && p == t.data() + t.size();
-        }
-        default:
-          return false;
-      }
-    };
-    auto toText = [&](const Value& v, std::string& out) {
-      switch (v.rank) {
-        case Value::Empty:
-          return true;
-        case Value::Text:
-          out = v.text;
-          return true;
-        case Value::Boolean:
-          out = v.number != 0 ? "TRUE" : "FALSE";
-          return true;
-        case Value::Number: {
-          char buf[32];
-          auto [p, ec] = std::to_chars(buf, buf + sizeof buf, v.number);
-          if (ec != std::errc()) return false;
-          out.assign(buf, p);
-          return true;
-        }
-        default:
-          return false;
-      }
-    };
     for (const model::CfToken& t : formula) {
       switch (t.kind) {
         case K::Operand: {
@@ -281,74 +391,13 @@ class Evaluator {
         case K::Percent: {
           double v;
           Item& top = stack.back();
-          top = toNumber(top.value, v) ? number(t.kind == K::Negate ? -v : v / 100) : error();
+          top =
+              ToNumber(top.value, v) ? NumberItem(t.kind == K::Negate ? -v : v / 100) : ErrorItem();
           break;
         }
         case K::Call: {
           const size_t first = stack.size() - t.args;
-          Item result = error();
-          double a = 0, b = 0;
-          const Value* arg = t.args > 0 ? &stack[first].value : nullptr;
-          switch (t.function) {
-            case F::Row:
-            case F::Column: {
-              const bool row = t.function == F::Row;
-              if (t.args == 0) {
-                result = number(row ? at.row + 1.0 : at.col + 1.0);
-              } else if (stack[first].ref) {
-                result = number(static_cast<double>(row ? stack[first].row : stack[first].col) + 1);
-              }
-              break;
-            }
-            case F::Mod:
-              if (toNumber(*arg, a) && toNumber(stack[first + 1].value, b) && b != 0)
-                result = number(a - b * std::floor(a / b));
-              break;
-            case F::And:
-            case F::Or: {
-              bool all = true, any = false, ok = true;
-              for (size_t k = first; k < stack.size(); ++k) {
-                const Value& v = stack[k].value;
-                if (v.rank == Value::Empty || v.rank == Value::Text) continue;
-                if (!toNumber(v, a)) ok = false;
-                all = all && a != 0;
-                any = any || a != 0;
-              }
-              if (ok) result = boolean(t.function == F::And ? all : any);
-              break;
-            }
-            case F::Not:
-              if (toNumber(*arg, a) && arg->rank != Value::Text) result = boolean(a == 0);
-              break;
-            case F::IsBlank:
-              result = boolean(stack[first].ref && arg->rank == Value::Empty);
-              break;
-            case F::IsNumber:
-              result = boolean(arg->rank == Value::Number);
-              break;
-            case F::IsText:
-              result = boolean(arg->rank == Value::Text);
-              break;
-            case F::IsEven:
-            case F::IsOdd:
-              if (arg->rank != Value::Text && toNumber(*arg, a)) {
-                const bool even = std::fmod(std::trunc(a), 2.0) == 0;
-                result = boolean(t.function == F::IsEven ? even : !even);
-              }
-              break;
-            case F::Len: {
-              std::string s;
-              if (toText(*arg, s)) {
-                size_t n = 0;
-                for (unsigned char ch : s) n += (ch & 0xC0) != 0x80;
-                result = number(static_cast<double>(n));
-              }
-              break;
-            }
-            case F::Abs:
-              if (toNumber(*arg, a)) result = number(std::fabs(a));
-              break;
-          }
+          Item result = CallFunction(t.function, t.args, stack, first, at);
           stack.resize(first);
           stack.push_back(result);
           break;
@@ -357,36 +406,7 @@ class Evaluator {
           const Item right = stack.back();
           stack.pop_back();
           Item& left = stack.back();
-          const Value x = left.value, y = right.value;
-          Item result = error();
-          if (x.rank == Value::Error || y.rank == Value::Error) {
-          } else if (t.kind >= K::Equal) {
-            const int c = Compare(x, y);
-            result = boolean(t.kind == K::Equal         ? c == 0
-                             : t.kind == K::NotEqual    ? c != 0
-                             : t.kind == K::Less        ? c < 0
-                             : t.kind == K::LessOrEqual ? c <= 0
-                             : t.kind == K::Greater     ? c > 0
-                                                        : c >= 0);
-          } else if (t.kind == K::Concat) {
-            std::string a, b;
-            if (toText(x, a) && toText(y, b)) {
-              texts.push_back(a + b);
-              result.value.rank = Value::Text;
-              result.value.text = texts.back();
-            }
-          } else {
-            double a, b;
-            if (toNumber(x, a) && toNumber(y, b)) {
-              const double v = t.kind == K::Add        ? a + b
-                               : t.kind == K::Subtract ? a - b
-                               : t.kind == K::Multiply ? a * b
-                               : t.kind == K::Divide   ? (b != 0 ? a / b : NAN)
-                                                       : std::pow(a, b);
-              if (std::isfinite(v)) result = number(v);
-            }
-          }
-          left = result;
+          left = BinaryOperator(t.kind, left.value, right.value, texts);
           break;
         }
       }
@@ -444,6 +464,273 @@ class Evaluator {
   mutable std::vector<std::string> texts_;
 };
 
+// The work of CondFormats::Prepare over one sheet: the rules in priority order over the cells
+// of their blocks, then over the blank positions of the page, within the sheet's budgets.
+class Pass {
+ public:
+  Pass(const model::Workbook& book, const model::Sheet& sheet,
+       const std::vector<const Cell*>& cells)
+      : sheet_(sheet),
+        cells_(cells),
+        eval_(book, cells),
+        steps_(64 * static_cast<int64_t>(cells.size()) + (int64_t{1} << 24)),
+        budget_(steps_),
+        slot_(cells.size(), -1) {}
+
+  // The rules over the cells that hold a value.
+  void ApplyToCells() {
+    Cover();
+    Order();
+    for (const Ref& ref : order_) {
+      const CfRule& rule = sheet_.conditionalFormats[ref.block].rules[ref.rule];
+      const std::vector<size_t>& list = covered_[ref.block];
+      Spend(list.size(), rule);
+      if (rule.kind == CfKind::CellValue || rule.kind == CfKind::Expression) {
+        for (size_t i : list) {
+          const State* known = Find(i);
+          if (known && known->stopped) continue;
+          if (!eval_.Holds(rule, *cells_[i])) continue;
+          State& s = Make(i);
+          s.style = MergeId(s.style, &rule.style);
+          s.stopped = rule.stopIfTrue;
+        }
+        continue;
+      }
+      // Colour scales and data bars: over the numbers of the block.
+      std::vector<double> sorted;
+      for (size_t i : list) {
+        if (cells_[i]->type == CellType::Number && std::isfinite(cells_[i]->number))
+          sorted.push_back(cells_[i]->number);
+      }
+      if (sorted.empty()) continue;
+      std::sort(sorted.begin(), sorted.end());
+      if (rule.kind == CfKind::ColorScale)
+        ApplyScale(rule, list, sorted);
+      else
+        ApplyBar(rule.bar, list, sorted);
+    }
+  }
+
+  // The cell-value and expression rules over the blank positions of the page up to `lastRow`
+  // and `lastCol`.
+  void ApplyToBlanks(int64_t lastRow, int64_t lastCol) {
+    BlankPositions(lastRow, lastCol);
+    blankStates_.assign(blankKeys_.size(), State{});
+    touched_.assign(blankKeys_.size(), 0);
+    for (const Ref& ref : order_) {
+      const CfRule& rule = sheet_.conditionalFormats[ref.block].rules[ref.rule];
+      if (rule.kind != CfKind::CellValue && rule.kind != CfKind::Expression) continue;
+      const std::vector<uint64_t>& list = blanks_[ref.block];
+      Spend(list.size(), rule);
+      size_t at = 0;
+      for (uint64_t key : list) {  // both ascending: the index only moves forward
+        while (blankKeys_[at] < key) ++at;
+        State& s = blankStates_[at];
+        if (s.stopped) continue;
+        Cell blank;
+        blank.row = static_cast<uint32_t>(key >> 16);
+        blank.col = static_cast<uint16_t>(key & 0xFFFF);
+        if (!eval_.Holds(rule, blank)) continue;
+        s.style = MergeId(s.style, &rule.style);
+        s.stopped = rule.stopIfTrue;
+        touched_[at] = 1;
+      }
+    }
+  }
+
+  const State* Find(size_t i) const { return slot_[i] < 0 ? nullptr : &states_[slot_[i]]; }
+  const model::DiffStyle& Merged(int32_t id) const { return merged_[static_cast<size_t>(id)]; }
+  // The blank positions a rule was tested at, ascending, and what the rules gave them.
+  const std::vector<uint64_t>& BlankKeys() const { return blankKeys_; }
+  const State* BlankState(size_t i) const { return touched_[i] ? &blankStates_[i] : nullptr; }
+
+ private:
+  struct Ref {
+    uint32_t priority;
+    size_t block, rule;
+  };
+
+  // Past a bound the sheet is refused: rules applied in part would pass for the whole look.
+  [[noreturn]] void TooMuch(int64_t bound, const std::string& what, const std::string& rule) const {
+    throw PublishError("The conditional formats of sheet \"" + sheet_.name +
+                       "\" need too much work: more than " + std::to_string(bound) + " " + what +
+                       ", the most for a sheet of its cells (" + rule + ")");
+  }
+  void Spend(size_t positions, const CfRule& rule) {
+    budget_ -= static_cast<int64_t>(positions * (rule.formula.size() + rule.operands.size() + 1));
+    if (budget_ <= 0) TooMuch(steps_, "formula steps", "64 per cell and 16,777,216 more");
+  }
+
+  // The cells of each block that hold a value, as indexes into `cells_`.
+  void Cover() {
+    covered_.resize(sheet_.conditionalFormats.size());
+    for (size_t b = 0; b < sheet_.conditionalFormats.size(); ++b) {
+      std::vector<size_t>& list = covered_[b];
+      for (const model::Range& range : sheet_.conditionalFormats[b].ranges) {
+        auto it = std::lower_bound(cells_.begin(), cells_.end(), range.firstRow,
+                                   [](const Cell* c, uint32_t row) { return c->row < row; });
+        for (; it != cells_.end() && (*it)->row <= range.lastRow; ++it) {
+          if (--budget_ <= 0) TooMuch(steps_, "formula steps", "64 per cell and 16,777,216 more");
+          const Cell& c = **it;
+          if (c.col >= range.firstCol && c.col <= range.lastCol && c.type != CellType::Blank)
+            list.push_back(static_cast<size_t>(it - cells_.begin()));
+        }
+      }
+      if (sheet_.conditionalFormats[b].ranges.size() > 1) {
+        std::sort(list.begin(), list.end());
+        list.erase(std::unique(list.begin(), list.end()), list.end());
+      }
+    }
+  }
+
+  void Order() {
+    for (size_t b = 0; b < sheet_.conditionalFormats.size(); ++b) {
+      const auto& rules = sheet_.conditionalFormats[b].rules;
+      for (size_t r = 0; r < rules.size(); ++r) order_.push_back({rules[r].priority, b, r});
+    }
+    std::stable_sort(order_.begin(), order_.end(),
+                     [](const Ref& x, const Ref& y) { return x.priority < y.priority; });
+  }
+
+  // The format merged from `from` (an index, or -1) and `add`, made once for each pair.
+  int32_t MergeId(int32_t from, const model::DiffStyle* add) {
+    auto [it, added] = memo_.try_emplace({from, add}, static_cast<int32_t>(merged_.size()));
+    if (added) {
+      model::DiffStyle d = from < 0 ? model::DiffStyle{} : merged_[static_cast<size_t>(from)];
+      Merge(d, *add);
+      merged_.push_back(std::move(d));
+    }
+    return it->second;
+  }
+  State& Make(size_t i) {
+    if (slot_[i] < 0) {
+      slot_[i] = static_cast<int32_t>(states_.size());
+      states_.emplace_back();
+    }
+    return states_[slot_[i]];
+  }
+
+  void ApplyScale(const CfRule& rule, const std::vector<size_t>& list,
+                  const std::vector<double>& sorted) {
+    if (rule.scale.size() < 2) return;
+    std::vector<double> at;
+    for (const auto& stop : rule.scale) at.push_back(ThresholdValue(stop.threshold, sorted));
+    for (size_t k = 1; k < at.size(); ++k) at[k] = std::max(at[k], at[k - 1]);
+    for (size_t i : list) {
+      if (cells_[i]->type != CellType::Number || !std::isfinite(cells_[i]->number)) continue;
+      const State* known = Find(i);
+      if (known && (known->stopped || known->hasScale ||
+                    (known->style >= 0 && merged_[known->style].fill))) {
+        continue;
+      }
+      const double v = cells_[i]->number;
+      uint32_t color = rule.scale.back().color.Or(0xFFFFFF);
+      if (v <= at.front()) {
+        color = rule.scale.front().color.Or(0xFFFFFF);
+      } else {
+        for (size_t k = 1; k < at.size(); ++k) {
+          if (v <= at[k]) {
+            const double span = at[k] - at[k - 1];
+            color = Blend(rule.scale[k - 1].color.Or(0xFFFFFF), rule.scale[k].color.Or(0xFFFFFF),
+                          span > 0 ? (v - at[k - 1]) / span : 1);
+            break;
+          }
+        }
+      }
+      State& s = Make(i);
+      s.scaleFill = color;
+      s.hasScale = true;
+    }
+  }
+
+  void ApplyBar(const model::CfDataBar& bar, const std::vector<size_t>& list,
+                const std::vector<double>& sorted) {
+    const double lo = ThresholdValue(bar.min, sorted);
+    const double hi = std::max(lo, ThresholdValue(bar.max, sorted));
+    const int minLength = std::min(bar.minLength, bar.maxLength);
+    const int maxLength = std::max(bar.minLength, bar.maxLength);
+    for (size_t i : list) {
+      if (cells_[i]->type != CellType::Number || !std::isfinite(cells_[i]->number)) continue;
+      const State* known = Find(i);
+      if (known && (known->stopped || known->barPercent >= 0)) continue;
+      const double share = hi > lo ? std::clamp((cells_[i]->number - lo) / (hi - lo), 0.0, 1.0)
+                                   : (cells_[i]->number >= hi ? 1.0 : 0.0);
+      State& s = Make(i);
+      s.barPercent = static_cast<int>(std::lround(minLength + share * (maxLength - minLength)));
+      s.barColor = bar.color.Or(0x638EC6);
+      s.barGradient = bar.gradient;
+      s.hideValue = !bar.showValue;
+    }
+  }
+
+  // Each block with a cell-value or expression rule lists the positions of its ranges inside
+  // the page that hold no value, up to a budget of its own (a banded whole column over a long
+  // sheet is millions of positions, each a cell of the page).
+  void BlankPositions(int64_t lastRow, int64_t lastCol) {
+    blanks_.resize(sheet_.conditionalFormats.size());
+    const int64_t positions = 4 * static_cast<int64_t>(cells_.size()) + (int64_t{1} << 22);
+    int64_t blankBudget = positions;
+    for (size_t b = 0; b < sheet_.conditionalFormats.size() && lastRow >= 0 && lastCol >= 0; ++b) {
+      const model::ConditionalFormat& block = sheet_.conditionalFormats[b];
+      if (std::none_of(block.rules.begin(), block.rules.end(), [](const CfRule& r) {
+            return r.kind == CfKind::CellValue || r.kind == CfKind::Expression;
+          })) {
+        continue;
+      }
+      std::vector<uint64_t>& list = blanks_[b];
+      for (const model::Range& range : block.ranges) {
+        if (range.firstRow > lastRow || range.firstCol > lastCol) continue;
+        const uint32_t r1 = static_cast<uint32_t>(std::min<int64_t>(range.lastRow, lastRow));
+        const uint16_t c1 = static_cast<uint16_t>(std::min<int64_t>(range.lastCol, lastCol));
+        blankBudget -= int64_t{r1 - range.firstRow + 1} * (c1 - range.firstCol + 1);
+        if (blankBudget < 0) TooMuch(positions, "blank positions", "4 per cell and 4,194,304 more");
+        for (uint32_t row = range.firstRow; row <= r1; ++row) BlankRow(row, range, c1, list);
+      }
+      if (block.ranges.size() > 1) {
+        std::sort(list.begin(), list.end());
+        list.erase(std::unique(list.begin(), list.end()), list.end());
+      }
+      blankKeys_.insert(blankKeys_.end(), list.begin(), list.end());
+    }
+    std::sort(blankKeys_.begin(), blankKeys_.end());
+    blankKeys_.erase(std::unique(blankKeys_.begin(), blankKeys_.end()), blankKeys_.end());
+  }
+
+  // The positions of `row` from the range's first column to `c1` that hold no value.
+  void BlankRow(uint32_t row, const model::Range& range, uint16_t c1, std::vector<uint64_t>& list) {
+    auto it = std::lower_bound(cells_.begin(), cells_.end(), std::pair{row, range.firstCol},
+                               [](const Cell* c, std::pair<uint32_t, uint16_t> k) {
+                                 return c->row != k.first ? c->row < k.first : c->col < k.second;
+                               });
+    for (uint32_t col = range.firstCol; col <= c1; ++col) {
+      while (it != cells_.end() && (*it)->row == row && (*it)->col < col) ++it;
+      if (it != cells_.end() && (*it)->row == row && (*it)->col == col &&
+          (*it)->type != CellType::Blank) {
+        continue;
+      }
+      list.push_back((static_cast<uint64_t>(row) << 16) | col);
+    }
+  }
+
+  const model::Sheet& sheet_;
+  const std::vector<const Cell*>& cells_;
+  const Evaluator eval_;
+  const int64_t steps_;  // the budget of formula steps, and what is left of it
+  int64_t budget_;
+  std::vector<std::vector<size_t>> covered_;  // per block
+  std::vector<Ref> order_;                    // the rules, by priority
+  // The state of each cell a rule touched: slot_[i] indexes `states_`.
+  std::vector<int32_t> slot_;
+  std::vector<State> states_;
+  // The formats merged so far, each made once for a (merged format, rule) pair.
+  std::vector<model::DiffStyle> merged_;
+  std::map<std::pair<int32_t, const model::DiffStyle*>, int32_t> memo_;
+  std::vector<std::vector<uint64_t>> blanks_;  // per block
+  std::vector<uint64_t> blankKeys_;
+  std::vector<State> blankStates_;
+  std::vector<uint8_t> touched_;
+};
+
 }  // namespace
 
 int CondFormats::LookAt(uint32_t row, uint16_t col) const {
@@ -462,221 +749,16 @@ void CondFormats::Prepare(const model::Workbook& book, const model::Sheet& sheet
   changed_ = 0;
   base_ = sheet.cells.data();
   if (sheet.conditionalFormats.empty()) return;
-  const Evaluator eval(book, cells);
-  const int64_t steps = 64 * static_cast<int64_t>(cells.size()) + (int64_t{1} << 24);
-  int64_t budget = steps;
-  // Past a bound the sheet is refused: rules applied in part would pass for the whole look.
-  auto tooMuch = [&](int64_t bound, const std::string& what, const std::string& rule) {
-    throw PublishError("The conditional formats of sheet \"" + sheet.name +
-                       "\" need too much work: more than " + std::to_string(bound) + " " + what +
-                       ", the most for a sheet of its cells (" + rule + ")");
-  };
-
-  // The cells of each block that hold a value, as indexes into `cells`.
-  std::vector<std::vector<size_t>> covered(sheet.conditionalFormats.size());
-  for (size_t b = 0; b < sheet.conditionalFormats.size(); ++b) {
-    std::vector<size_t>& list = covered[b];
-    for (const model::Range& range : sheet.conditionalFormats[b].ranges) {
-      auto it = std::lower_bound(cells.begin(), cells.end(), range.firstRow,
-                                 [](const Cell* c, uint32_t row) { return c->row < row; });
-      for (; it != cells.end() && (*it)->row <= range.lastRow; ++it) {
-        if (--budget <= 0) tooMuch(steps, "formula steps", "64 per cell and 16,777,216 more");
-        const Cell& c = **it;
-        if (c.col >= range.firstCol && c.col <= range.lastCol && c.type != CellType::Blank)
-          list.push_back(static_cast<size_t>(it - cells.begin()));
-      }
-    }
-    if (sheet.conditionalFormats[b].ranges.size() > 1) {
-      std::sort(list.begin(), list.end());
-      list.erase(std::unique(list.begin(), list.end()), list.end());
-    }
-  }
-
-  struct Ref {
-    uint32_t priority;
-    size_t block, rule;
-  };
-  std::vector<Ref> order;
-  for (size_t b = 0; b < sheet.conditionalFormats.size(); ++b) {
-    const auto& rules = sheet.conditionalFormats[b].rules;
-    for (size_t r = 0; r < rules.size(); ++r) order.push_back({rules[r].priority, b, r});
-  }
-  std::stable_sort(order.begin(), order.end(),
-                   [](const Ref& x, const Ref& y) { return x.priority < y.priority; });
-
-  // The state of each cell a rule touched: slot[i] indexes `states`.
-  std::vector<int32_t> slot(cells.size(), -1);
-  std::vector<State> states;
-  // The formats merged so far, each made once for a (merged format, rule) pair.
-  std::vector<model::DiffStyle> merged;
-  std::map<std::pair<int32_t, const model::DiffStyle*>, int32_t> memo;
-  auto mergeId = [&](int32_t from, const model::DiffStyle* add) {
-    auto [it, added] = memo.try_emplace({from, add}, static_cast<int32_t>(merged.size()));
-    if (added) {
-      model::DiffStyle d = from < 0 ? model::DiffStyle{} : merged[static_cast<size_t>(from)];
-      Merge(d, *add);
-      merged.push_back(std::move(d));
-    }
-    return it->second;
-  };
-  auto find = [&](size_t i) -> State* { return slot[i] < 0 ? nullptr : &states[slot[i]]; };
-  auto make = [&](size_t i) -> State& {
-    if (slot[i] < 0) {
-      slot[i] = static_cast<int32_t>(states.size());
-      states.emplace_back();
-    }
-    return states[slot[i]];
-  };
-  for (const Ref& ref : order) {
-    const CfRule& rule = sheet.conditionalFormats[ref.block].rules[ref.rule];
-    const std::vector<size_t>& list = covered[ref.block];
-    budget -= static_cast<int64_t>(list.size() * (rule.formula.size() + rule.operands.size() + 1));
-    if (budget <= 0) tooMuch(steps, "formula steps", "64 per cell and 16,777,216 more");
-    if (rule.kind == CfKind::CellValue || rule.kind == CfKind::Expression) {
-      for (size_t i : list) {
-        const Cell& cell = *cells[i];
-        const State* known = find(i);
-        if (known && known->stopped) continue;
-        if (!eval.Holds(rule, cell)) continue;
-        State& s = make(i);
-        s.style = mergeId(s.style, &rule.style);
-        s.stopped = rule.stopIfTrue;
-      }
-      continue;
-    }
-    // Colour scales and data bars: over the numbers of the block.
-    std::vector<double> sorted;
-    for (size_t i : list) {
-      if (cells[i]->type == CellType::Number && std::isfinite(cells[i]->number))
-        sorted.push_back(cells[i]->number);
-    }
-    if (sorted.empty()) continue;
-    std::sort(sorted.begin(), sorted.end());
-    if (rule.kind == CfKind::ColorScale) {
-      if (rule.scale.size() < 2) continue;
-      std::vector<double> at;
-      for (const auto& stop : rule.scale) at.push_back(ThresholdValue(stop.threshold, sorted));
-      for (size_t k = 1; k < at.size(); ++k) at[k] = std::max(at[k], at[k - 1]);
-      for (size_t i : list) {
-        if (cells[i]->type != CellType::Number || !std::isfinite(cells[i]->number)) continue;
-        const State* known = find(i);
-        if (known && (known->stopped || known->hasScale ||
-                      (known->style >= 0 && merged[known->style].fill))) {
-          continue;
-        }
-        const double v = cells[i]->number;
-        uint32_t color = rule.scale.back().color.Or(0xFFFFFF);
-        if (v <= at.front()) {
-          color = rule.scale.front().color.Or(0xFFFFFF);
-        } else {
-          for (size_t k = 1; k < at.size(); ++k) {
-            if (v <= at[k]) {
-              const double span = at[k] - at[k - 1];
-              color = Blend(rule.scale[k - 1].color.Or(0xFFFFFF), rule.scale[k].color.Or(0xFFFFFF),
-                            span > 0 ? (v - at[k - 1]) / span : 1);
-              break;
-            }
-          }
-        }
-        State& s = make(i);
-        s.scaleFill = color;
-        s.hasScale = true;
-      }
-    } else {
-      const model::CfDataBar& bar = rule.bar;
-      const double lo = ThresholdValue(bar.min, sorted);
-      const double hi = std::max(lo, ThresholdValue(bar.max, sorted));
-      const int minLength = std::min(bar.minLength, bar.maxLength);
-      const int maxLength = std::max(bar.minLength, bar.maxLength);
-      for (size_t i : list) {
-        if (cells[i]->type != CellType::Number || !std::isfinite(cells[i]->number)) continue;
-        const State* known = find(i);
-        if (known && (known->stopped || known->barPercent >= 0)) continue;
-        const double share = hi > lo ? std::clamp((cells[i]->number - lo) / (hi - lo), 0.0, 1.0)
-                                     : (cells[i]->number >= hi ? 1.0 : 0.0);
-        State& s = make(i);
-        s.barPercent = static_cast<int>(std::lround(minLength + share * (maxLength - minLength)));
-        s.barColor = bar.color.Or(0x638EC6);
-        s.barGradient = bar.gradient;
-        s.hideValue = !bar.showValue;
-      }
-    }
-  }
-
-  // Blank positions: each block with a cell-value or expression rule lists the positions of its
-  // ranges inside the page that hold no value, up to a budget of its own (a banded whole column
-  // over a long sheet is millions of positions, each a cell of the page).
-  std::vector<std::vector<uint64_t>> blanks(sheet.conditionalFormats.size());
-  std::vector<uint64_t> blankKeys;
-  const int64_t positions = 4 * static_cast<int64_t>(cells.size()) + (int64_t{1} << 22);
-  int64_t blankBudget = positions;
-  for (size_t b = 0; b < sheet.conditionalFormats.size() && lastRow >= 0 && lastCol >= 0; ++b) {
-    const model::ConditionalFormat& block = sheet.conditionalFormats[b];
-    if (std::none_of(block.rules.begin(), block.rules.end(), [](const CfRule& r) {
-          return r.kind == CfKind::CellValue || r.kind == CfKind::Expression;
-        })) {
-      continue;
-    }
-    std::vector<uint64_t>& list = blanks[b];
-    for (const model::Range& range : block.ranges) {
-      if (range.firstRow > lastRow || range.firstCol > lastCol) continue;
-      const uint32_t r1 = static_cast<uint32_t>(std::min<int64_t>(range.lastRow, lastRow));
-      const uint16_t c1 = static_cast<uint16_t>(std::min<int64_t>(range.lastCol, lastCol));
-      blankBudget -= int64_t{r1 - range.firstRow + 1} * (c1 - range.firstCol + 1);
-      if (blankBudget < 0) tooMuch(positions, "blank positions", "4 per cell and 4,194,304 more");
-      for (uint32_t row = range.firstRow; row <= r1; ++row) {
-        auto it =
-            std::lower_bound(cells.begin(), cells.end(), std::pair{row, range.firstCol},
-                             [](const Cell* c, std::pair<uint32_t, uint16_t> k) {
-                               return c->row != k.first ? c->row < k.first : c->col < k.second;
-                             });
-        for (uint32_t col = range.firstCol; col <= c1; ++col) {
-          while (it != cells.end() && (*it)->row == row && (*it)->col < col) ++it;
-          if (it != cells.end() && (*it)->row == row && (*it)->col == col &&
-              (*it)->type != CellType::Blank) {
-            continue;
-          }
-          list.push_back((static_cast<uint64_t>(row) << 16) | col);
-        }
-      }
-    }
-    if (block.ranges.size() > 1) {
-      std::sort(list.begin(), list.end());
-      list.erase(std::unique(list.begin(), list.end()), list.end());
-    }
-    blankKeys.insert(blankKeys.end(), list.begin(), list.end());
-  }
-  std::sort(blankKeys.begin(), blankKeys.end());
-  blankKeys.erase(std::unique(blankKeys.begin(), blankKeys.end()), blankKeys.end());
-  std::vector<State> blankStates(blankKeys.size());
-  std::vector<uint8_t> touched(blankKeys.size(), 0);
-  for (const Ref& ref : order) {
-    const CfRule& rule = sheet.conditionalFormats[ref.block].rules[ref.rule];
-    if (rule.kind != CfKind::CellValue && rule.kind != CfKind::Expression) continue;
-    const std::vector<uint64_t>& list = blanks[ref.block];
-    budget -= static_cast<int64_t>(list.size() * (rule.formula.size() + rule.operands.size() + 1));
-    if (budget <= 0) tooMuch(steps, "formula steps", "64 per cell and 16,777,216 more");
-    size_t at = 0;
-    for (uint64_t key : list) {  // both ascending: the index only moves forward
-      while (blankKeys[at] < key) ++at;
-      State& s = blankStates[at];
-      if (s.stopped) continue;
-      Cell blank;
-      blank.row = static_cast<uint32_t>(key >> 16);
-      blank.col = static_cast<uint16_t>(key & 0xFFFF);
-      if (!eval.Holds(rule, blank)) continue;
-      s.style = mergeId(s.style, &rule.style);
-      s.stopped = rule.stopIfTrue;
-      touched[at] = 1;
-    }
-  }
+  Pass pass(book, sheet, cells);
+  pass.ApplyToCells();
+  pass.ApplyToBlanks(lastRow, lastCol);
 
   std::unordered_map<LookKey, int32_t, LookKeyHash> ids;
   for (size_t i = 0; i < cells.size(); ++i) {
-    const State* s = find(i);
+    const State* s = pass.Find(i);
     if (!s) continue;
     static const model::DiffStyle kNone;
-    const model::DiffStyle& style = s->style >= 0 ? merged[static_cast<size_t>(s->style)] : kNone;
+    const model::DiffStyle& style = s->style >= 0 ? pass.Merged(s->style) : kNone;
     CondLook look{
         style,          s->hasScale ? std::optional<uint32_t>(s->scaleFill) : std::nullopt,
         s->barPercent,  s->barColor,
@@ -690,17 +772,18 @@ void CondFormats::Prepare(const model::Workbook& book, const model::Sheet& sheet
     lookOf_[at] = it->second;
     ++changed_;
   }
-  for (size_t i = 0; i < blankKeys.size(); ++i) {
-    if (!touched[i] || blankStates[i].style < 0) continue;
-    const State& s = blankStates[i];
-    const model::DiffStyle& d = merged[static_cast<size_t>(s.style)];
+  const std::vector<uint64_t>& keys = pass.BlankKeys();
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const State* s = pass.BlankState(i);
+    if (!s || s->style < 0) continue;
+    const model::DiffStyle& d = pass.Merged(s->style);
     if (!d.fill && !d.left && !d.right && !d.top && !d.bottom) continue;  // nothing to see
     CondLook look{d, std::nullopt, -1, 0, false, false};
-    auto [it, added] = ids.try_emplace(KeyOf(s), static_cast<int32_t>(looks_.size()));
+    auto [it, added] = ids.try_emplace(KeyOf(*s), static_cast<int32_t>(looks_.size()));
     if (added) looks_.push_back(std::move(look));
-    blankKeys_.push_back(blankKeys[i]);
+    blankKeys_.push_back(keys[i]);
     blankLooks_.push_back(it->second);
-    const uint32_t row = static_cast<uint32_t>(blankKeys[i] >> 16);
+    const uint32_t row = static_cast<uint32_t>(keys[i] >> 16);
     if (blankRows_.empty() || blankRows_.back() != row) blankRows_.push_back(row);
   }
 }

@@ -1,11 +1,11 @@
 // Charts of models built by the test drawn as SVG: every kind well-formed with hostile texts,
 // labels thinned, axis scaling and formats, values from cells or from the cache.
-#include <expat.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <regex>
 
+#include "SvgShapes.h"
 #include "spreadsheet/chart/ChartScale.h"
 #include "spreadsheet/chart/ChartSvg.h"
 #include "spreadsheet/chart/ChartValues.h"
@@ -16,42 +16,6 @@ using model::ChartKind;
 
 namespace {
 
-// The texts of the document's <text> elements, or an error when it is not well-formed XML.
-struct Parsed {
-  bool ok = false;
-  std::string error;
-  std::vector<std::string> texts;
-  std::vector<double> textX;
-  bool inText = false;
-};
-
-Parsed Parse(const std::string& svg) {
-  Parsed p;
-  XML_Parser parser = XML_ParserCreate("UTF-8");
-  XML_SetUserData(parser, &p);
-  struct Depth {
-    static void Start(void* data, const char* name, const char** attrs) {
-      auto* p = static_cast<Parsed*>(data);
-      if (std::string(name) != "text") return;
-      p->inText = true;
-      p->texts.emplace_back();
-      for (const char** a = attrs; *a; a += 2)
-        if (std::string(a[0]) == "x") p->textX.push_back(std::atof(a[1]));
-    }
-    static void Chars(void* data, const char* s, int len) {
-      auto* p = static_cast<Parsed*>(data);
-      if (p->inText) p->texts.back().append(s, static_cast<size_t>(len));
-    }
-    static void End(void* data, const char*) { static_cast<Parsed*>(data)->inText = false; }
-  };
-  XML_SetElementHandler(parser, Depth::Start, Depth::End);
-  XML_SetCharacterDataHandler(parser, Depth::Chars);
-  p.ok = XML_Parse(parser, svg.data(), static_cast<int>(svg.size()), 1) == XML_STATUS_OK;
-  if (!p.ok) p.error = XML_ErrorString(XML_GetErrorCode(parser));
-  XML_ParserFree(parser);
-  return p;
-}
-
 model::ChartSeries Series(std::string name, std::vector<double> values,
                           std::vector<std::string> categories = {}) {
   model::ChartSeries s;
@@ -61,9 +25,7 @@ model::ChartSeries Series(std::string name, std::vector<double> values,
   return s;
 }
 
-bool Contains(const std::vector<std::string>& texts, const std::string& t) {
-  return std::find(texts.begin(), texts.end(), t) != texts.end();
-}
+bool Contains(const test::SvgDrawing& d, const std::string& t) { return d.Find(t) != nullptr; }
 
 }  // namespace
 
@@ -108,10 +70,10 @@ TEST(ChartSvg, EveryKindIsWellFormedAndEscapesItsTexts) {
     c.valueAxis.majorGridlines = true;
     c.categoryAxis.title.text = "X" + hostile;
     const std::string svg = chart::DrawSvg(book, c, 400, 300);
-    const Parsed p = Parse(svg);
+    const test::SvgDrawing p = test::ParseSvg(svg);
     ASSERT_TRUE(p.ok) << p.error << "\n" << svg;
     // The title arrives as text, less what XML cannot hold.
-    EXPECT_TRUE(Contains(p.texts, "T<b>&\"x'</b>\xEF\xBF\xBD]]>")) << svg;
+    EXPECT_TRUE(Contains(p, "T<b>&\"x'</b>\xEF\xBF\xBD]]>")) << svg;
     EXPECT_EQ(chart::AltText(book, c), "T" + hostile + ": " + k.alt);
     if (k.kind != ChartKind::None) {
       EXPECT_GT(p.texts.size(), 3u) << svg;
@@ -134,19 +96,19 @@ TEST(ChartSvg, CategoryLabelsAreThinnedAndValueAxisScaled) {
   g.series.push_back(Series("S", values, cats));
   c.groups.push_back(g);
   c.valueAxis.numberFormat = "0.0";
-  const Parsed p = Parse(chart::DrawSvg(book, c, 600, 300));
+  const test::SvgDrawing p = test::ParseSvg(chart::DrawSvg(book, c, 600, 300));
   ASSERT_TRUE(p.ok);
   std::vector<double> xs;
   for (size_t i = 0; i < p.texts.size(); ++i)
-    if (p.texts[i].rfind("Label ", 0) == 0) xs.push_back(p.textX[i]);
+    if (p.texts[i].text.rfind("Label ", 0) == 0) xs.push_back(p.texts[i].x);
   // Every k-th label, the first one shown, none closer than a label's width.
   ASSERT_GT(xs.size(), 3u);
   EXPECT_LT(xs.size(), 40u);
-  EXPECT_TRUE(Contains(p.texts, "Label 0"));
+  EXPECT_TRUE(Contains(p, "Label 0"));
   for (size_t i = 1; i < xs.size(); ++i) EXPECT_GT(xs[i] - xs[i - 1], 40);
   // 0.5 .. 9.5: from 0, steps of 1, 2 or 5 times a power of ten, the axis's own format.
-  EXPECT_TRUE(Contains(p.texts, "0.0"));
-  EXPECT_TRUE(Contains(p.texts, "10.0"));
+  EXPECT_TRUE(Contains(p, "0.0"));
+  EXPECT_TRUE(Contains(p, "10.0"));
 
   model::ChartAxis axis;
   chart::Scale s = chart::NiceScale(3, 97, axis, 6, false);
@@ -232,14 +194,13 @@ TEST(ChartSvg, ColoursLegendsAndSlices) {
   EXPECT_EQ(svg.find("fill=\"#222222\""), std::string::npos);
   EXPECT_NE(svg.find("fill=\"#0A0A0A\""), std::string::npos);  // the third: the first, darker
   // A legend beside stacked series lists them as stacked, the last on top.
-  Parsed p = Parse(svg);
-  const auto a = std::find(p.texts.begin(), p.texts.end(), "A");
-  const auto cc = std::find(p.texts.begin(), p.texts.end(), "C");
-  ASSERT_TRUE(a != p.texts.end() && cc != p.texts.end());
-  EXPECT_LT(cc - p.texts.begin(), a - p.texts.begin());
+  test::SvgDrawing p = test::ParseSvg(svg);
+  const test::SvgText *a = p.Find("A"), *cc = p.Find("C");
+  ASSERT_TRUE(a && cc);
+  EXPECT_LT(cc, a);
   c.legend = model::LegendPosition::None;
-  p = Parse(chart::DrawSvg(book, c, 400, 300));
-  EXPECT_FALSE(Contains(p.texts, "A"));
+  p = test::ParseSvg(chart::DrawSvg(book, c, 400, 300));
+  EXPECT_FALSE(Contains(p, "A"));
 
   // A pie: one slice per point in varied colours, the legend names the categories, an exploded
   // slice moves out of the centre, percentages in the labels.
@@ -251,9 +212,9 @@ TEST(ChartSvg, ColoursLegendsAndSlices) {
   pg.series[0].labels.percent = true;
   pie.groups.push_back(pg);
   svg = chart::DrawSvg(book, pie, 300, 300);
-  p = Parse(svg);
-  EXPECT_TRUE(Contains(p.texts, "one") && Contains(p.texts, "three"));
-  EXPECT_TRUE(Contains(p.texts, "25%") && Contains(p.texts, "75%"));
+  p = test::ParseSvg(svg);
+  EXPECT_TRUE(Contains(p, "one") && Contains(p, "three"));
+  EXPECT_TRUE(Contains(p, "25%") && Contains(p, "75%"));
   std::regex slice("<path d=\"M([0-9.]+),([0-9.]+)L");
   std::vector<std::string> centres;
   for (auto it = std::sregex_iterator(svg.begin(), svg.end(), slice); it != std::sregex_iterator();
