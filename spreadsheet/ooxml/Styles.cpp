@@ -69,18 +69,6 @@ struct RawXf {
   model::CellStyle style;
 };
 
-uint8_t PatternNumber(std::string_view v) {
-  static constexpr std::array<std::string_view, 19> kNames = {
-      "none",           "solid",           "mediumGray",    "darkGray",  "lightGray",
-      "darkHorizontal", "darkVertical",    "darkDown",      "darkUp",    "darkGrid",
-      "darkTrellis",    "lightHorizontal", "lightVertical", "lightDown", "lightUp",
-      "lightGrid",      "lightTrellis",    "gray125",       "gray0625"};
-  for (size_t i = 0; i < kNames.size(); ++i) {
-    if (v == kNames[i]) return static_cast<uint8_t>(i);
-  }
-  return 0;
-}
-
 class StylesHandler : public XmlHandler {
  public:
   std::map<uint32_t, std::string> numFmts;
@@ -112,7 +100,7 @@ class StylesHandler : public XmlHandler {
         fills.emplace_back();
       } else if (fills.empty()) {
       } else if (name == "patternFill") {
-        fills.back().pattern = a.Has("patternType") ? PatternNumber(a.View("patternType")) : 0;
+        fills.back().pattern = a.Has("patternType") ? PatternNumber(a.View("patternType"), 0) : 0;
         inPattern_ = true;
       } else if (name == "fgColor" && inPattern_) {
         fills.back().fg = ColorSpec::From(a);
