@@ -207,7 +207,7 @@ std::vector<model::TextRun> DocumentReader::CellRuns(const std::string& cellStyl
   return runs;
 }
 
-void DocumentReader::BeginCell(std::string_view name, std::span<const XmlAttribute> attributes) {
+void DocumentReader::BeginCell(std::string_view name, std::span<const xml::Attribute> attributes) {
   inCell_ = true;
   coveredCell_ = name == "table:covered-table-cell";
   textTarget_ = TextTarget::Cell;
@@ -217,7 +217,7 @@ void DocumentReader::BeginCell(std::string_view name, std::span<const XmlAttribu
   links_.clear();
   spans_.clear();
   runMarks_.clear();
-  cellRepeat_ = Count(Attribute(attributes, "table:number-columns-repeated"), uint64_t{1} << 32);
+  cellRepeat_ = Count(xml::Value(attributes, "table:number-columns-repeated"), uint64_t{1} << 32);
   if (coveredCell_) return;
   // Only the attributes read, into strings that keep their capacity from cell to cell.
   cell_.hasString = cell_.formula = false;
@@ -226,7 +226,7 @@ void DocumentReader::BeginCell(std::string_view name, std::span<const XmlAttribu
         &cell_.string, &cell_.calcType, &cell_.spanCols, &cell_.spanRows}) {
     field->clear();
   }
-  for (const XmlAttribute& a : attributes) {
+  for (const xml::Attribute& a : attributes) {
     const std::string_view n = a.name;
     if (n == "table:style-name")
       cell_.style.assign(a.value);

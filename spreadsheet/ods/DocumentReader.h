@@ -19,7 +19,8 @@
 #include "spreadsheet/model/Limits.h"
 #include "spreadsheet/model/Workbook.h"
 #include "spreadsheet/ods/OdsReader.h"
-#include "spreadsheet/ods/Xml.h"
+#include "spreadsheet/ods/Namespaces.h"
+#include "spreadsheet/xml/Xml.h"
 
 namespace quillane::ods::parts {
 
@@ -81,7 +82,7 @@ struct ColumnDefault {
   std::string style;
 };
 
-class DocumentReader final : public XmlHandler {
+class DocumentReader final : public xml::Handler {
  public:
   DocumentReader(model::Workbook& book, const PartReader* parts,
                  const PictureReader* pictures = nullptr)
@@ -98,7 +99,7 @@ class DocumentReader final : public XmlHandler {
 
   // Reads one document (styles.xml, content.xml or a flat document).
   void Read(std::span<const uint8_t> document, std::string_view what) {
-    Check(ParseXml(document, *this), what);
+    Check(xml::Parse(document, *this, kNamespaces), what);
   }
 
   // The outcome of a document parsed in pieces.
@@ -109,7 +110,7 @@ class DocumentReader final : public XmlHandler {
   bool SawDocument() const { return sawRoot_; }
   bool SawSpreadsheet() const { return sawSpreadsheet_; }
 
-  void Start(std::string_view name, std::span<const XmlAttribute> attributes) override;
+  void Start(std::string_view name, const xml::Attrs& attributes) override;
 
   void End(std::string_view name) override;
 
@@ -120,7 +121,7 @@ class DocumentReader final : public XmlHandler {
 
   // ---- styles
 
-  void KeepStyle(XmlNode node);
+  void KeepStyle(xml::Node node);
 
   const StyleDef* FindStyle(std::string_view family, std::string_view name) const {
     auto it = styles_.find(std::string(family) + '\x1f' + std::string(name));
@@ -158,7 +159,7 @@ class DocumentReader final : public XmlHandler {
 
   // ---- tables
 
-  void BeginTable(std::span<const XmlAttribute> attributes);
+  void BeginTable(std::span<const xml::Attribute> attributes);
 
   static uint16_t Twips(double points) {
     return static_cast<uint16_t>(std::clamp(std::lround(points * 20), 0L, 8192L));
@@ -177,7 +178,7 @@ class DocumentReader final : public XmlHandler {
 
   Sheet& CurrentSheet() { return book_.sheets.back(); }
 
-  void TableStart(std::string_view name, std::span<const XmlAttribute> attributes);
+  void TableStart(std::string_view name, std::span<const xml::Attribute> attributes);
 
   void TableEnd(std::string_view name);
 
@@ -195,11 +196,11 @@ class DocumentReader final : public XmlHandler {
   std::vector<model::TextRun> CellRuns(const std::string& cellStyle, uint16_t cellFont,
                                        const std::string& text);
 
-  void Column(std::span<const XmlAttribute> attributes);
+  void Column(std::span<const xml::Attribute> attributes);
 
   const std::string& ColumnDefaultStyle(uint64_t col) const;
 
-  void BeginRow(std::span<const XmlAttribute> attributes);
+  void BeginRow(std::span<const xml::Attribute> attributes);
 
   void EndRow();
 
@@ -213,7 +214,7 @@ class DocumentReader final : public XmlHandler {
   // rows, which end most tables, so cost nothing.
   void KeepRowFormats();
 
-  void BeginCell(std::string_view name, std::span<const XmlAttribute> attributes);
+  void BeginCell(std::string_view name, std::span<const xml::Attribute> attributes);
 
   void EndCell();
 
@@ -231,7 +232,7 @@ class DocumentReader final : public XmlHandler {
     std::vector<uint8_t> binary;
   };
 
-  void BeginFrame(std::span<const XmlAttribute> attributes);
+  void BeginFrame(std::span<const xml::Attribute> attributes);
 
   void EndFrame();
 
@@ -256,10 +257,10 @@ class DocumentReader final : public XmlHandler {
 
   // styles
   bool inStyles_ = false, capture_ = false;
-  XmlTreeBuilder tree_;
+  xml::TreeBuilder tree_;
   std::unordered_map<std::string, std::pair<std::string, std::string>>
       fontFaces_;  // family, generic
-  std::unordered_map<std::string, XmlNode> dataStyles_;
+  std::unordered_map<std::string, xml::Node> dataStyles_;
   std::unordered_map<std::string, StyleDef> styles_, defaults_;
   std::unordered_map<std::string, std::string> formats_;
   std::unordered_map<std::string, uint16_t> cellStyles_;

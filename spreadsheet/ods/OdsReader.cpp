@@ -8,7 +8,8 @@
 #include "spreadsheet/container/Zip.h"
 #include "spreadsheet/model/Limits.h"
 #include "spreadsheet/ods/DocumentReader.h"
-#include "spreadsheet/ods/Xml.h"
+#include "spreadsheet/ods/Namespaces.h"
+#include "spreadsheet/xml/Xml.h"
 
 namespace quillane::ods {
 
@@ -18,7 +19,7 @@ namespace parts {
   throw ReadError("The workbook is damaged: " + what);
 }
 
-void DocumentReader::Start(std::string_view name, std::span<const XmlAttribute> attributes) {
+void DocumentReader::Start(std::string_view name, const xml::Attrs& attributes) {
   if (capture_) {
     tree_.Start(name, attributes);
     return;
@@ -35,13 +36,13 @@ void DocumentReader::Start(std::string_view name, std::span<const XmlAttribute> 
     capture_ = true;
     tree_.Begin(name, attributes);
   } else if (name == "style:font-face") {
-    fontFaces_[std::string(Attribute(attributes, "style:name"))] = {
-        std::string(Trim(Attribute(attributes, "svg:font-family"))),
-        std::string(Attribute(attributes, "style:font-family-generic"))};
+    fontFaces_[std::string(xml::Value(attributes, "style:name"))] = {
+        std::string(Trim(xml::Value(attributes, "svg:font-family"))),
+        std::string(xml::Value(attributes, "style:font-family-generic"))};
   } else if (name == "office:spreadsheet") {
     sawSpreadsheet_ = true;
   } else if (name == "table:null-date") {
-    const std::string_view date = Attribute(attributes, "table:date-value");
+    const std::string_view date = xml::Value(attributes, "table:date-value");
     book_.date1904 = date.starts_with("1904-01-01");
   } else if (name == "table:table" && sawSpreadsheet_) {
     BeginTable(attributes);
@@ -95,12 +96,12 @@ constexpr std::string_view kTemplateType =
     "application/vnd.oasis.opendocument.spreadsheet-template";
 
 // Whether the manifest says that a part is encrypted.
-class ManifestReader final : public XmlHandler {
+class ManifestReader final : public xml::Handler {
  public:
-  void Start(std::string_view name, std::span<const XmlAttribute> attributes) override {
+  void Start(std::string_view name, const xml::Attrs& attributes) override {
     if (name == "manifest:encryption-data") encrypted = true;
     if (name == "manifest:file-entry") {
-      const std::string_view path = Attribute(attributes, "manifest:full-path");
+      const std::string_view path = xml::Value(attributes, "manifest:full-path");
       if (path == "styles.xml") listsStyles = true;
     }
   }
@@ -145,7 +146,7 @@ model::Workbook ReadOpenDocumentParts(const PartReader& parts, const PartStreame
   bool listsStyles = false;
   if (auto manifest = parts("META-INF/manifest.xml")) {
     ManifestReader reader;
-    ParseXml(*manifest, reader);
+    xml::Parse(*manifest, reader, kNamespaces);
     if (reader.encrypted) {
       throw ReadError(
           "The workbook is encrypted: password-protected OpenDocument files are not read");
@@ -163,11 +164,11 @@ model::Workbook ReadOpenDocumentParts(const PartReader& parts, const PartStreame
   reader.ExpectBytes(contentBytes);
   if (stream) {
     // The content, by far the largest part, is parsed as it unpacks.
-    XmlStream xml(reader);
-    const bool found =
-        (*stream)("content.xml", [&xml](std::span<const uint8_t> piece) { xml.Feed(piece); });
+    xml::Stream content(reader, kNamespaces);
+    const bool found = (*stream)(
+        "content.xml", [&content](std::span<const uint8_t> piece) { content.Feed(piece); });
     if (!found) Damaged("the package has no content.xml");
-    DocumentReader::Check(xml.Finish(), "content.xml");
+    DocumentReader::Check(content.Finish(), "content.xml");
   } else {
     auto content = parts("content.xml");
     if (!content) Damaged("the package has no content.xml");

@@ -45,21 +45,21 @@ std::vector<uint8_t> DecodeBase64(std::string_view text) {
   return out;
 }
 
-void DocumentReader::BeginFrame(std::span<const XmlAttribute> attributes) {
+void DocumentReader::BeginFrame(std::span<const xml::Attribute> attributes) {
   frame_ = Frame{};
   PendingPicture& p = frame_.picture;
   p.row = static_cast<uint32_t>(std::min<uint64_t>(inCell_ ? row_ : 0, kMaxRow));
   p.col = static_cast<uint16_t>(std::min<uint64_t>(inCell_ ? col_ : 0, kMaxColumn));
-  p.x = Points(Attribute(attributes, "svg:x")).value_or(0);
-  p.y = Points(Attribute(attributes, "svg:y")).value_or(0);
-  p.width = Points(Attribute(attributes, "svg:width")).value_or(0);
-  p.height = Points(Attribute(attributes, "svg:height")).value_or(0);
-  p.name = std::string(Attribute(attributes, "draw:name"));
-  const std::string_view end = Attribute(attributes, "table:end-cell-address");
+  p.x = Points(xml::Value(attributes, "svg:x")).value_or(0);
+  p.y = Points(xml::Value(attributes, "svg:y")).value_or(0);
+  p.width = Points(xml::Value(attributes, "svg:width")).value_or(0);
+  p.height = Points(xml::Value(attributes, "svg:height")).value_or(0);
+  p.name = std::string(xml::Value(attributes, "draw:name"));
+  const std::string_view end = xml::Value(attributes, "table:end-cell-address");
   if (inCell_ && !end.empty() && ParseCellAddress(end, p.endRow, p.endCol)) {
     p.hasEnd = true;
-    p.endX = Points(Attribute(attributes, "table:end-x")).value_or(0);
-    p.endY = Points(Attribute(attributes, "table:end-y")).value_or(0);
+    p.endX = Points(xml::Value(attributes, "table:end-x")).value_or(0);
+    p.endY = Points(xml::Value(attributes, "table:end-y")).value_or(0);
   }
 }
 

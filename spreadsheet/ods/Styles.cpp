@@ -23,7 +23,7 @@ std::optional<Color> ParseColor(std::string_view s) {
 
 }  // namespace
 
-void DocumentReader::KeepStyle(XmlNode node) {
+void DocumentReader::KeepStyle(xml::Node node) {
   const std::string_view kind = node.name;
   if (kind.starts_with("number:") && kind.ends_with("-style")) {
     dataStyles_[std::string(node.Get("style:name"))] = std::move(node);
@@ -32,7 +32,7 @@ void DocumentReader::KeepStyle(XmlNode node) {
   StyleDef def;
   def.parent = std::string(node.Get("style:parent-style-name"));
   def.dataStyle = std::string(node.Get("style:data-style-name"));
-  for (const XmlNode& child : node.children) {
+  for (const xml::Node& child : node.children) {
     if (!child.name.ends_with("-properties")) continue;
     for (const auto& [name, value] : child.attributes) def.properties[name] = value;
   }
@@ -244,7 +244,7 @@ std::string DocumentReader::NumberFormat(const std::string& dataStyle) {
   if (it != dataStyles_.end()) {
     code = DataStyleCode(
         it->second,
-        [this](std::string_view name) -> const XmlNode* {
+        [this](std::string_view name) -> const xml::Node* {
           auto found = dataStyles_.find(std::string(name));
           return found == dataStyles_.end() ? nullptr : &found->second;
         },

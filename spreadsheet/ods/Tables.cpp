@@ -20,15 +20,15 @@ constexpr double kDefaultColumnPoints = 64.0;
 
 }  // namespace
 
-void DocumentReader::BeginTable(std::span<const XmlAttribute> attributes) {
+void DocumentReader::BeginTable(std::span<const xml::Attribute> attributes) {
   EnsureDefaults();
   inTable_ = true;
   tableDepth_ = 0;
   Sheet& sheet = book_.sheets.emplace_back();
   sheet.cells.reserve(expectedCells_);
-  sheet.name = std::string(Attribute(attributes, "table:name"));
+  sheet.name = std::string(xml::Value(attributes, "table:name"));
   if (sheet.name.empty()) sheet.name = "Sheet" + std::to_string(book_.sheets.size());
-  const Properties p = Resolve("table", Attribute(attributes, "table:style-name"), nullptr);
+  const Properties p = Resolve("table", xml::Value(attributes, "table:style-name"), nullptr);
   if (Get(p, "table:display") == "false") sheet.visibility = model::Visibility::Hidden;
   // Columns and rows the table does not describe have the application's default size.
   const Properties column = Resolve("table-column", "", nullptr);
@@ -43,7 +43,7 @@ void DocumentReader::BeginTable(std::span<const XmlAttribute> attributes) {
   rowRuns_.clear();
 }
 
-void DocumentReader::TableStart(std::string_view name, std::span<const XmlAttribute> attributes) {
+void DocumentReader::TableStart(std::string_view name, std::span<const xml::Attribute> attributes) {
   ++tableDepth_;
   if (nested_ > 0 || (name == "table:table" && tableDepth_ > 1)) {
     ++nested_;  // a table inside a cell or a shape: not read
@@ -70,7 +70,8 @@ void DocumentReader::TableStart(std::string_view name, std::span<const XmlAttrib
       if (annotationParagraphs_++ > 0) annotationText_ += '\n';
       inParagraph_ = true;
     }
-    if (name == "text:s") annotationText_.append(Count(Attribute(attributes, "text:c"), 1000), ' ');
+    if (name == "text:s")
+      annotationText_.append(Count(xml::Value(attributes, "text:c"), 1000), ' ');
     if (name == "text:line-break") annotationText_ += '\n';
     if (name == "text:tab") annotationText_ += '\t';
   } else if (name == "draw:frame") {
@@ -78,7 +79,7 @@ void DocumentReader::TableStart(std::string_view name, std::span<const XmlAttrib
     inFrame_ = true;
   } else if (inFrame_) {
     if (name == "draw:image" && frame_.href.empty()) {
-      frame_.href = std::string(Attribute(attributes, "xlink:href"));
+      frame_.href = std::string(xml::Value(attributes, "xlink:href"));
     } else if (name == "office:binary-data") {
       binary_.clear();
       textTarget_ = TextTarget::Binary;
@@ -89,7 +90,7 @@ void DocumentReader::TableStart(std::string_view name, std::span<const XmlAttrib
       inParagraph_ = true;
       hasText_ = true;
     } else if (name == "text:s") {
-      const uint64_t n = Count(Attribute(attributes, "text:c"), 1000);
+      const uint64_t n = Count(xml::Value(attributes, "text:c"), 1000);
       cellText_.append(n, ' ');
       if (inLink_) linkText_.append(n, ' ');
     } else if (name == "text:tab") {
@@ -99,9 +100,9 @@ void DocumentReader::TableStart(std::string_view name, std::span<const XmlAttrib
     } else if (name == "text:a") {
       inLink_ = true;
       linkText_.clear();
-      linkHref_ = std::string(Attribute(attributes, "xlink:href"));
+      linkHref_ = std::string(xml::Value(attributes, "xlink:href"));
     } else if (name == "text:span") {
-      spans_.emplace_back(Attribute(attributes, "text:style-name"));
+      spans_.emplace_back(xml::Value(attributes, "text:style-name"));
       MarkRun();
     }
   }
@@ -149,9 +150,9 @@ void DocumentReader::TableEnd(std::string_view name) {
   }
 }
 
-void DocumentReader::Column(std::span<const XmlAttribute> attributes) {
+void DocumentReader::Column(std::span<const xml::Attribute> attributes) {
   const uint64_t repeat =
-      Count(Attribute(attributes, "table:number-columns-repeated"), uint64_t{1} << 32);
+      Count(xml::Value(attributes, "table:number-columns-repeated"), uint64_t{1} << 32);
   const uint64_t first = nextColumn_;
   nextColumn_ += repeat;
   if (first > kMaxColumn) return;
@@ -159,11 +160,11 @@ void DocumentReader::Column(std::span<const XmlAttribute> attributes) {
   model::ColumnInfo info;
   info.first = static_cast<uint16_t>(first);
   info.last = last;
-  const Properties p = Resolve("table-column", Attribute(attributes, "table:style-name"), nullptr);
+  const Properties p = Resolve("table-column", xml::Value(attributes, "table:style-name"), nullptr);
   info.width = ColumnUnits(Points(Get(p, "style:column-width")).value_or(kDefaultColumnPoints));
-  const std::string_view visibility = Attribute(attributes, "table:visibility");
+  const std::string_view visibility = xml::Value(attributes, "table:visibility");
   info.hidden = visibility == "collapse" || visibility == "filter";
-  const std::string style(Attribute(attributes, "table:default-cell-style-name"));
+  const std::string style(xml::Value(attributes, "table:default-cell-style-name"));
   info.style = CellStyleIndex(style);
   columnDefaults_.push_back({info.first, info.last, style});
   CurrentSheet().columns.push_back(info);
@@ -178,15 +179,15 @@ const std::string& DocumentReader::ColumnDefaultStyle(uint64_t col) const {
   return std::prev(it)->style;
 }
 
-void DocumentReader::BeginRow(std::span<const XmlAttribute> attributes) {
-  rowRepeat_ = Count(Attribute(attributes, "table:number-rows-repeated"), uint64_t{1} << 32);
-  rowDefaultStyle_ = std::string(Attribute(attributes, "table:default-cell-style-name"));
+void DocumentReader::BeginRow(std::span<const xml::Attribute> attributes) {
+  rowRepeat_ = Count(xml::Value(attributes, "table:number-rows-repeated"), uint64_t{1} << 32);
+  rowDefaultStyle_ = std::string(xml::Value(attributes, "table:default-cell-style-name"));
   col_ = 0;
   rowCells_.clear();
   rowFormats_.clear();
   rowInfo_ = model::RowInfo{};
   rowInfo_.height = CurrentSheet().defaultRowHeight;
-  const std::string_view styleName = Attribute(attributes, "table:style-name");
+  const std::string_view styleName = xml::Value(attributes, "table:style-name");
   rowHasInfo_ = false;
   if (!styleName.empty()) {
     const Properties p = Resolve("table-row", styleName, nullptr);
@@ -196,7 +197,7 @@ void DocumentReader::BeginRow(std::span<const XmlAttribute> attributes) {
       rowHasInfo_ = rowInfo_.height != CurrentSheet().defaultRowHeight || rowInfo_.customHeight;
     }
   }
-  const std::string_view visibility = Attribute(attributes, "table:visibility");
+  const std::string_view visibility = xml::Value(attributes, "table:visibility");
   if (visibility == "collapse" || visibility == "filter") {
     rowInfo_.hidden = true;
     rowHasInfo_ = true;

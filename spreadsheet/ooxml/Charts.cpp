@@ -84,7 +84,7 @@ int64_t KidInt(const Node& n, std::string_view kid, int64_t fallback, int64_t lo
       std::clamp<double>(std::round(d), static_cast<double>(lo), static_cast<double>(hi)));
 }
 
-class TreeBuilder : public XmlHandler {
+class TreeBuilder : public xml::Handler {
  public:
   std::deque<Node> nodes;
   const Node* root = nullptr;
@@ -104,7 +104,7 @@ class TreeBuilder : public XmlHandler {
         "val",    "id",       "formatCode", "idx",     "sourceLinked", "sz",  "b", "i", "u",
         "strike", "typeface", "w",          "lastClr", "pos",          "rot", "r", "g"};
     for (std::string_view key : kKeys)
-      if (const char* v = a.Get(key)) n.attrs.emplace_back(key, v);
+      if (const auto v = a.Get(key)) n.attrs.emplace_back(key, *v);
     if (!stack_.empty())
       stack_.back()->kids.push_back(&n);
     else if (!root)

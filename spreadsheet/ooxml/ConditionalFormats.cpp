@@ -324,7 +324,7 @@ std::optional<std::vector<model::CfToken>> ParseFormula(std::string_view text, u
   return FormulaParser(text, baseRow, baseCol).Parse();
 }
 
-class DxfsHandler : public XmlHandler {
+class DxfsHandler : public xml::Handler {
  public:
   explicit DxfsHandler(const ColorOf& colorOf) : colorOf_(colorOf) {}
   std::vector<DiffStyle> dxfs;

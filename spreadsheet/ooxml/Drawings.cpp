@@ -23,7 +23,7 @@ struct Anchor {
   std::string embed, chart, name;  // a picture's or a chart's relationship id
 };
 
-class DrawingHandler : public XmlHandler {
+class DrawingHandler : public xml::Handler {
  public:
   std::vector<Anchor> anchors;
 

@@ -64,7 +64,7 @@ std::string ResolveTarget(std::string_view source, std::string_view target) {
   return out;
 }
 
-class RelsHandler : public XmlHandler {
+class RelsHandler : public xml::Handler {
  public:
   RelsHandler(std::string_view source, Relationships& out) : source_(source), out_(out) {}
   void Start(std::string_view name, const Attrs& a) override {

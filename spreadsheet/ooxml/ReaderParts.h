@@ -117,8 +117,8 @@ struct ColorSpec {
     c.tint = a.Number("tint", 0);
     if (a.Bool("auto", false)) {
       c.kind = Auto;
-    } else if (const char* rgb = a.Get("rgb")) {
-      std::string_view v(rgb);
+    } else if (const auto rgb = a.Get("rgb")) {
+      const std::string_view v = *rgb;
       uint32_t x = 0;
       auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), x, 16);
       (void)p;

@@ -65,7 +65,7 @@ std::string DecodeEscapes(std::string text) {
 
 namespace {
 
-class SharedStringsHandler : public XmlHandler {
+class SharedStringsHandler : public xml::Handler {
  public:
   using FontOf = std::function<uint16_t(RawFont&)>;
   SharedStringsHandler(model::Workbook& book, FontOf fontOf)
@@ -151,7 +151,7 @@ class SharedStringsHandler : public XmlHandler {
   int phonetic_ = 0;
 };
 
-class CommentsHandler : public XmlHandler {
+class CommentsHandler : public xml::Handler {
  public:
   explicit CommentsHandler(Sheet& sheet) : sheet_(sheet) {}
   void Start(std::string_view name, const Attrs& a) override {

@@ -52,7 +52,7 @@ struct SheetLinks {
   std::vector<Link> links;
 };
 
-class SheetHandler : public XmlHandler {
+class SheetHandler : public xml::Handler {
  public:
   SheetHandler(model::Workbook& book, Sheet& sheet, size_t sharedCount, size_t& bookCells,
                size_t styleCount)
@@ -209,8 +209,8 @@ class SheetHandler : public XmlHandler {
     cell_ = Cell();
     const uint32_t current = static_cast<uint32_t>(std::max(row_, 0));
     uint32_t row = current, col = nextCol_;
-    if (const char* ref = a.Get("r")) {
-      if (!ParseRef(ref, row, col)) row = current, col = nextCol_;
+    if (const auto ref = a.Get("r")) {
+      if (!ParseRef(*ref, row, col)) row = current, col = nextCol_;
     }
     valid_ = row <= model::kMaxRowXlsx && col <= model::kMaxColumnXlsx;
     cell_.row = row;

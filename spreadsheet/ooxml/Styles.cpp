@@ -14,7 +14,7 @@ namespace quillane::ooxml::parts {
 
 namespace {
 
-class ThemeHandler : public XmlHandler {
+class ThemeHandler : public xml::Handler {
  public:
   explicit ThemeHandler(Scheme& scheme) : scheme_(scheme) {}
   void Start(std::string_view name, const Attrs& a) override {
@@ -69,7 +69,7 @@ struct RawXf {
   model::CellStyle style;
 };
 
-class StylesHandler : public XmlHandler {
+class StylesHandler : public xml::Handler {
  public:
   std::map<uint32_t, std::string> numFmts;
   std::vector<RawFont> fonts;

@@ -15,7 +15,7 @@ namespace parts {
 namespace {
 
 // The workbook part: its sheets in order and its date system.
-struct WorkbookHandler : XmlHandler {
+struct WorkbookHandler : xml::Handler {
   struct Entry {
     std::string name, state, id;
   };

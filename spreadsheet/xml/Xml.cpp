@@ -1,4 +1,4 @@
-#include "spreadsheet/ods/Xml.h"
+#include "spreadsheet/xml/Xml.h"
 
 #include <expat.h>
 
@@ -11,35 +11,12 @@
 
 #include "support/Utf8.h"
 
-namespace quillane::ods {
+namespace quillane::xml {
 
-namespace {
-
-struct Namespace {
-  std::string_view uri, prefix;
-};
-
-constexpr Namespace kNamespaces[] = {
-    {"urn:oasis:names:tc:opendocument:xmlns:office:1.0", "office"},
-    {"urn:oasis:names:tc:opendocument:xmlns:table:1.0", "table"},
-    {"urn:oasis:names:tc:opendocument:xmlns:text:1.0", "text"},
-    {"urn:oasis:names:tc:opendocument:xmlns:style:1.0", "style"},
-    {"urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0", "fo"},
-    {"urn:oasis:names:tc:opendocument:xmlns:datastyle:1.0", "number"},
-    {"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0", "draw"},
-    {"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0", "svg"},
-    {"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0", "manifest"},
-    {"http://www.w3.org/1999/xlink", "xlink"},
-    {"http://purl.org/dc/elements/1.1/", "dc"},
-    {"urn:org:documentfoundation:names:experimental:calc:xmlns:calcext:1.0", "calcext"},
-    {"urn:org:documentfoundation:names:experimental:office:xmlns:loext:1.0", "loext"},
-};
-
-}  // namespace
-
-class XmlStream::Parser {
+class Stream::Parser {
  public:
-  Parser(XmlHandler& handler, bool expatOnly) : handler_(handler) {
+  Parser(Handler& handler, std::span<const Namespace> known, bool expatOnly)
+      : handler_(handler), known_(known) {
     if (expatOnly) StartExpat();
   }
   ~Parser() {
@@ -72,6 +49,8 @@ class XmlStream::Parser {
     }
   }
 
+  Refusal Refused() const { return refusal_; }
+
   std::string Finish() {
     Feed({}, true);
     if (exception_) std::rethrow_exception(exception_);
@@ -84,8 +63,8 @@ class XmlStream::Parser {
   // ---- Namespaces and the handler, for both readers.
 
   // The reader's prefix of a namespace: "?" for namespaces it does not know.
-  static std::string_view Canonical(std::string_view uri) {
-    for (const Namespace& ns : kNamespaces) {
+  std::string_view Canonical(std::string_view uri) const {
+    for (const Namespace& ns : known_) {
       if (ns.uri == uri) return ns.prefix;
     }
     return "?";
@@ -104,6 +83,10 @@ class XmlStream::Parser {
   // that is not bound.
   bool Name(std::string_view raw, bool attribute, std::string& out, std::string_view& name) const {
     name = raw;
+    if (known_.empty()) {  // local names
+      if (!attribute) name = LocalName(raw);
+      return true;
+    }
     const size_t colon = name.find(':');
     std::string_view prefix, local = name, canonical;
     if (colon == std::string_view::npos) {
@@ -136,13 +119,18 @@ class XmlStream::Parser {
 
   // An element starts: `raw` holds its attributes as the document names them (values decoded).
   // False when the reading stops.
-  bool StartElement(std::string_view name, const std::vector<XmlAttribute>& raw) {
-    if (++depth_ > kMaxXmlDepth) {
-      Stop("The elements are nested more than " + std::to_string(kMaxXmlDepth) + " deep");
+  bool StartElement(std::string_view name, const std::vector<Attribute>& raw) {
+    if (++depth_ > kMaxDepth) {
+      Stop(Refusal::Depth,
+           "The elements are nested more than " + std::to_string(kMaxDepth) + " deep");
       return false;
     }
+    if (known_.empty()) {  // local names: the attributes as they stand, no prefix checked
+      const std::string_view local = LocalName(name);
+      return Call([&] { handler_.Start(local, Attrs(raw)); });
+    }
     scopes_.push_back(bindings_.size());
-    for (const XmlAttribute& a : raw) {
+    for (const Attribute& a : raw) {
       if (IsDeclaration(a.name)) {
         const std::string_view prefix = a.name.size() > 5 ? a.name.substr(6) : "";
         bindings_.emplace_back(std::string(prefix), a.value.empty() ? "" : Canonical(a.value));
@@ -157,7 +145,7 @@ class XmlStream::Parser {
       attributes_.push_back({resolved, raw[i].value});
     }
     if (!Name(name, false, names_[0], resolved)) return Unbound();
-    return Call([&] { handler_.Start(resolved, attributes_); });
+    return Call([&] { handler_.Start(resolved, Attrs(attributes_)); });
   }
 
   bool EndElement(std::string_view name) {
@@ -199,8 +187,8 @@ class XmlStream::Parser {
     }
   }
 
-  void Stop(std::string why) {
-    if (refused_.empty()) refused_ = std::move(why);
+  void Stop(Refusal refusal, std::string why) {
+    if (refused_.empty()) refused_ = std::move(why), refusal_ = refusal;
     failed_ = true;
     if (expat_) XML_StopParser(expat_, XML_FALSE);
   }
@@ -580,8 +568,9 @@ class XmlStream::Parser {
     if (entities || defaults) {
       // Entities are refused outright; default attributes would add to what the document
       // says in a way this reader does not follow.
-      Stop(entities ? "The document declares entities"
-                    : "The document declares default attributes");
+      Stop(
+          entities ? Refusal::Entities : Refusal::DefaultAttributes,
+          entities ? "The document declares entities" : "The document declares default attributes");
       return {Step::Refused};
     }
     if (q == end) return {Step::More};
@@ -606,7 +595,7 @@ class XmlStream::Parser {
     }
     if (!UniqueAttributes()) return Bad("duplicate attribute", p);
     const std::string_view name(p + 1, nameLength);
-    if (open_.size() >= static_cast<size_t>(kMaxXmlDepth)) {
+    if (open_.size() >= static_cast<size_t>(kMaxDepth)) {
       // StartElement refuses it with its own message.
     } else {
       open_.push_back(stack_.size());
@@ -687,7 +676,7 @@ class XmlStream::Parser {
     }
     std::vector<std::string_view> names;
     names.reserve(n);
-    for (const XmlAttribute& a : raw_) names.push_back(a.name);
+    for (const Attribute& a : raw_) names.push_back(a.name);
     std::sort(names.begin(), names.end());
     return std::adjacent_find(names.begin(), names.end()) == names.end();
   }
@@ -744,21 +733,23 @@ class XmlStream::Parser {
 
   static void OnEntityDecl(void* self, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
                            const XML_Char*, const XML_Char*, const XML_Char*) {
-    static_cast<Parser*>(self)->Stop("The document declares entities");
+    static_cast<Parser*>(self)->Stop(Refusal::Entities, "The document declares entities");
   }
 
-  XmlHandler& handler_;
+  Handler& handler_;
+  std::span<const Namespace> known_;
   XML_Parser expat_ = nullptr;
   int depth_ = 0;
   std::vector<std::string> names_;
-  std::vector<XmlAttribute> attributes_;
-  std::vector<XmlAttribute> raw_;  // the attributes of the element being started
+  std::vector<Attribute> attributes_;
+  std::vector<Attribute> raw_;  // the attributes of the element being started
   // The namespace prefixes in scope (document prefix, reader's prefix; "" when undeclared) and
   // how many were in scope at each open element.
   std::vector<std::pair<std::string, std::string_view>> bindings_;
   std::vector<size_t> scopes_;
   bool unbound_ = false;
   std::string refused_, error_;
+  Refusal refusal_ = Refusal::None;
   std::exception_ptr exception_;
   bool failed_ = false;
 
@@ -773,16 +764,18 @@ class XmlStream::Parser {
   std::deque<std::string> values_;  // decoded attribute values (kept in place as it grows)
 };
 
-XmlStream::XmlStream(XmlHandler& handler, bool expatOnly)
-    : parser_(std::make_unique<Parser>(handler, expatOnly)) {}
-XmlStream::~XmlStream() = default;
-void XmlStream::Feed(std::span<const uint8_t> piece) { parser_->Feed(piece, false); }
-std::string XmlStream::Finish() { return parser_->Finish(); }
+Stream::Stream(Handler& handler, std::span<const Namespace> known, bool expatOnly)
+    : parser_(std::make_unique<Parser>(handler, known, expatOnly)) {}
+Stream::~Stream() = default;
+void Stream::Feed(std::span<const uint8_t> piece) { parser_->Feed(piece, false); }
+std::string Stream::Finish() { return parser_->Finish(); }
+Refusal Stream::Refused() const { return parser_->Refused(); }
 
-std::string ParseXml(std::span<const uint8_t> document, XmlHandler& handler) {
-  XmlStream stream(handler);
+std::string Parse(std::span<const uint8_t> document, Handler& handler,
+                  std::span<const Namespace> known) {
+  Stream stream(handler, known);
   stream.Feed(document);
   return stream.Finish();
 }
 
-}  // namespace quillane::ods
+}  // namespace quillane::xml
