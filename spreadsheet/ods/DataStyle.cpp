@@ -8,7 +8,7 @@ namespace quillane::ods {
 
 namespace {
 
-int IntAttribute(const XmlNode& node, std::string_view name, int fallback) {
+int IntAttribute(const xml::Node& node, std::string_view name, int fallback) {
   const std::string_view v = node.Get(name);
   int value = fallback;
   if (v.empty() || std::from_chars(v.data(), v.data() + v.size(), value).ec != std::errc()) {
@@ -56,7 +56,7 @@ std::string IntegerDigits(int minimum, bool grouping) {
   return out;
 }
 
-void AppendNumber(std::string& code, const XmlNode& n) {
+void AppendNumber(std::string& code, const xml::Node& n) {
   const int decimals = IntAttribute(n, "number:decimal-places", 0);
   int minDecimals = IntAttribute(n, "loext:min-decimal-places", decimals);
   minDecimals = std::min(IntAttribute(n, "number:min-decimal-places", minDecimals), decimals);
@@ -91,12 +91,12 @@ std::string ColorTag(std::string_view color, const std::array<uint32_t, 56>& pal
 }
 
 // One section: the style's own elements, without its maps.
-std::string Section(const XmlNode& style, const std::array<uint32_t, 56>& palette) {
+std::string Section(const xml::Node& style, const std::array<uint32_t, 56>& palette) {
   const std::string_view kind = style.name;
   const bool percent = kind == "number:percentage-style";
   const bool elapsed = style.Get("number:truncate-on-overflow") == "false";
   std::string code, color;
-  for (const XmlNode& e : style.children) {
+  for (const xml::Node& e : style.children) {
     const std::string_view name = e.name;
     const bool longForm = e.Get("number:style") == "long";
     if (name == "number:number") {
@@ -176,12 +176,12 @@ std::string_view Condition(std::string_view condition) {
   return condition;
 }
 
-std::string Code(const XmlNode& style, const DataStyleLookup& lookup,
+std::string Code(const xml::Node& style, const DataStyleLookup& lookup,
                  const std::array<uint32_t, 56>& palette, int depth) {
   std::vector<std::pair<std::string, std::string>> maps;  // condition, code
-  for (const XmlNode& e : style.children) {
+  for (const xml::Node& e : style.children) {
     if (e.name != "style:map" || depth > 0) continue;
-    const XmlNode* target = lookup(e.Get("style:apply-style-name"));
+    const xml::Node* target = lookup(e.Get("style:apply-style-name"));
     const std::string condition(Condition(e.Get("style:condition")));
     if (!target || target == &style || condition.empty() || maps.size() == 2) continue;
     maps.emplace_back(condition, Code(*target, lookup, palette, depth + 1));
@@ -202,7 +202,7 @@ std::string Code(const XmlNode& style, const DataStyleLookup& lookup,
 
 }  // namespace
 
-std::string DataStyleCode(const XmlNode& style, const DataStyleLookup& lookup,
+std::string DataStyleCode(const xml::Node& style, const DataStyleLookup& lookup,
                           const std::array<uint32_t, 56>& palette) {
   return Code(style, lookup, palette, 0);
 }

@@ -8,16 +8,16 @@
 #include <string>
 #include <string_view>
 
-#include "spreadsheet/ods/Xml.h"
+#include "spreadsheet/xml/Xml.h"
 
 namespace quillane::ods {
 
 // The data style of that name, or nullptr (for the styles a style:map applies).
-using DataStyleLookup = std::function<const XmlNode*(std::string_view name)>;
+using DataStyleLookup = std::function<const xml::Node*(std::string_view name)>;
 
 // The format code of a data style element. `palette` holds the numbered colours 8-63 a colour of
 // the style may match ([Color10]).
-std::string DataStyleCode(const XmlNode& style, const DataStyleLookup& lookup,
+std::string DataStyleCode(const xml::Node& style, const DataStyleLookup& lookup,
                           const std::array<uint32_t, 56>& palette);
 
 }  // namespace quillane::ods

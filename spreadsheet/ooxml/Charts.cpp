@@ -84,7 +84,7 @@ int64_t KidInt(const Node& n, std::string_view kid, int64_t fallback, int64_t lo
       std::clamp<double>(std::round(d), static_cast<double>(lo), static_cast<double>(hi)));
 }
 
-class TreeBuilder : public XmlHandler {
+class TreeBuilder : public xml::Handler {
  public:
   std::deque<Node> nodes;
   const Node* root = nullptr;
@@ -104,7 +104,7 @@ class TreeBuilder : public XmlHandler {
         "val",    "id",       "formatCode", "idx",     "sourceLinked", "sz",  "b", "i", "u",
         "strike", "typeface", "w",          "lastClr", "pos",          "rot", "r", "g"};
     for (std::string_view key : kKeys)
-      if (const char* v = a.Get(key)) n.attrs.emplace_back(key, v);
+      if (const auto v = a.Get(key)) n.attrs.emplace_back(key, *v);
     if (!stack_.empty())
       stack_.back()->kids.push_back(&n);
     else if (!root)
@@ -334,6 +334,34 @@ std::string RichText(const Node& rich) {
 
 // ---- Data.
 
+struct GroupKind {
+  std::string_view element;
+  ChartKind kind;
+  const char* drawnAs;
+};
+
+constexpr GroupKind kGroupKinds[] = {
+    {"barChart", ChartKind::Column, ""},
+    {"bar3DChart", ChartKind::Column, "3-D column"},
+    {"lineChart", ChartKind::Line, ""},
+    {"line3DChart", ChartKind::Line, "3-D line"},
+    {"areaChart", ChartKind::Area, ""},
+    {"area3DChart", ChartKind::Area, "3-D area"},
+    {"pieChart", ChartKind::Pie, ""},
+    {"pie3DChart", ChartKind::Pie, "3-D pie"},
+    {"ofPieChart", ChartKind::Pie, "pie of pie"},
+    {"doughnutChart", ChartKind::Doughnut, ""},
+    {"scatterChart", ChartKind::Scatter, ""},
+    {"radarChart", ChartKind::Radar, ""},
+    {"stockChart", ChartKind::Line, "stock"},
+    {"bubbleChart", ChartKind::Scatter, "bubble"},
+    {"surfaceChart", ChartKind::Area, "surface"},
+    {"surface3DChart", ChartKind::Area, "3-D surface"},
+};
+
+// The axes of a plot area by their ids.
+using AxisIds = std::vector<std::pair<std::string_view, const Node*>>;
+
 class ChartReader {
  public:
   ChartReader(const ThemeColors& scheme, uint64_t& budget)
@@ -349,6 +377,11 @@ class ChartReader {
   void Marker(const Node* marker, model::ChartSeries& s);
   void Series(const Node& ser, model::ChartGroup& g);
   void Axis(const Node& ax, model::ChartAxis& axis, const model::Chart& chart);
+  void Plot(const Node& plot, model::Chart& chart);
+  model::ChartGroup Group(const Node& k, const GroupKind& kind, model::Chart& chart,
+                          size_t seriesCount);
+  void GroupAxes(const Node& k, const AxisIds& axes, model::ChartGroup& g, model::Chart& chart,
+                 std::string_view& primaryValueAxis);
 
   const ThemeColors& scheme_;
   Colors colors_;
@@ -575,31 +608,6 @@ void ChartReader::Axis(const Node& ax, model::ChartAxis& axis, const model::Char
   Title(ax.Kid("title"), axis.title, titleFont, chart.hasFont);
 }
 
-struct GroupKind {
-  std::string_view element;
-  ChartKind kind;
-  const char* drawnAs;
-};
-
-constexpr GroupKind kGroupKinds[] = {
-    {"barChart", ChartKind::Column, ""},
-    {"bar3DChart", ChartKind::Column, "3-D column"},
-    {"lineChart", ChartKind::Line, ""},
-    {"line3DChart", ChartKind::Line, "3-D line"},
-    {"areaChart", ChartKind::Area, ""},
-    {"area3DChart", ChartKind::Area, "3-D area"},
-    {"pieChart", ChartKind::Pie, ""},
-    {"pie3DChart", ChartKind::Pie, "3-D pie"},
-    {"ofPieChart", ChartKind::Pie, "pie of pie"},
-    {"doughnutChart", ChartKind::Doughnut, ""},
-    {"scatterChart", ChartKind::Scatter, ""},
-    {"radarChart", ChartKind::Radar, ""},
-    {"stockChart", ChartKind::Line, "stock"},
-    {"bubbleChart", ChartKind::Scatter, "bubble"},
-    {"surfaceChart", ChartKind::Area, "surface"},
-    {"surface3DChart", ChartKind::Area, "3-D surface"},
-};
-
 bool ChartReader::Read(const Node& root, model::Chart& chart) {
   const Node* c = root.name == "chartSpace" ? root.Kid("chart") : nullptr;
   if (!c) return false;
@@ -640,28 +648,26 @@ bool ChartReader::Read(const Node& root, model::Chart& chart) {
   } else {
     chart.legend = model::LegendPosition::None;
   }
-  const Node* plot = c->Kid("plotArea");
-  if (!plot) return true;
-  if (const Node* sp = plot->Kid("spPr")) {
+  if (const Node* plot = c->Kid("plotArea")) Plot(*plot, chart);
+  return true;
+}
+
+void ChartReader::Plot(const Node& plot, model::Chart& chart) {
+  if (const Node* sp = plot.Kid("spPr")) {
     FillColor(colors_, sp, chart.plotFill);
     LineOf(colors_, sp, chart.plotBorder);
   }
   // Axes by id.
-  std::vector<std::pair<std::string_view, const Node*>> axes;
-  for (const Node* k : plot->kids) {
+  AxisIds axes;
+  for (const Node* k : plot.kids) {
     if (k->name == "catAx" || k->name == "valAx" || k->name == "dateAx" || k->name == "serAx") {
       if (const char* id = k->Kid("axId") ? k->Kid("axId")->Attr("val") : nullptr)
         axes.emplace_back(id, k);
     }
   }
-  auto axisOf = [&](std::string_view id) -> const Node* {
-    for (const auto& [aid, node] : axes)
-      if (aid == id) return node;
-    return nullptr;
-  };
   std::string_view primaryValueAxis;
   size_t seriesCount = 0;
-  for (const Node* k : plot->kids) {
+  for (const Node* k : plot.kids) {
     const GroupKind* kind = nullptr;
     for (const GroupKind& gk : kGroupKinds)
       if (k->name == gk.element) kind = &gk;
@@ -672,164 +678,100 @@ bool ChartReader::Read(const Node& root, model::Chart& chart) {
       }
       continue;
     }
-    model::ChartGroup g;
-    g.kind = kind->kind;
-    if (*kind->drawnAs && chart.drawnAs.empty()) chart.drawnAs = kind->drawnAs;
-    if (k->KidVal("barDir") == "bar") {
-      g.kind = ChartKind::Bar;
-      if (kind->element == "bar3DChart" && chart.drawnAs == "3-D column") chart.drawnAs = "3-D bar";
-    }
-    const std::string_view grouping = k->KidVal("grouping");
-    g.grouping = grouping == "stacked"          ? ChartGrouping::Stacked
-                 : grouping == "percentStacked" ? ChartGrouping::PercentStacked
-                                                : ChartGrouping::Clustered;
-    g.varyColors = k->KidBool("varyColors", false);
-    g.gapWidth = static_cast<int16_t>(KidInt(*k, "gapWidth", 150, 0, 500));
-    g.overlap = static_cast<int16_t>(
-        KidInt(*k, "overlap", g.grouping == ChartGrouping::Clustered ? 0 : 100, -100, 100));
-    g.holeSize = static_cast<uint16_t>(KidInt(*k, "holeSize", 50, 10, 90));
-    g.firstSliceAngle = static_cast<uint16_t>(KidInt(*k, "firstSliceAng", 0, 0, 360));
-    if (g.kind == ChartKind::Line) g.markers = k->KidBool("marker", true);
-    if (kind->element == "stockChart") g.markers = true;
-    g.hiLowLines = k->Kid("hiLowLines") != nullptr;
-    if (g.kind == ChartKind::Scatter) {
-      const std::string_view style = k->KidVal("scatterStyle");
-      g.lines = kind->element != "bubbleChart" && style != "marker";
-      g.markers = style != "line" && style != "smooth";
-    }
-    if (g.kind == ChartKind::Radar) {
-      const std::string_view style = k->KidVal("radarStyle");
-      g.filled = style == "filled";
-      g.markers = style == "marker";
-    }
-    if (g.kind == ChartKind::Pie || g.kind == ChartKind::Doughnut) g.varyColors = true;
-    Labels(k->Kid("dLbls"), g.labels);
-    std::vector<std::pair<int64_t, const Node*>> ordered;
-    for (const Node* ser : k->kids) {
-      if (ser->name != "ser" || seriesCount + ordered.size() >= kMaxSeries) continue;
-      ordered.emplace_back(KidInt(*ser, "order", static_cast<int64_t>(ordered.size()), 0, 1 << 20),
-                           ser);
-    }
-    std::stable_sort(ordered.begin(), ordered.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (const auto& [order, ser] : ordered) Series(*ser, g);
+    model::ChartGroup g = Group(*k, *kind, chart, seriesCount);
     seriesCount += g.series.size();
-    // The group's axes: a category (or x) axis and a value axis.
-    const Node* catAx = nullptr;
-    const Node* valAx = nullptr;
-    for (const Node* id : k->kids) {
-      if (id->name != "axId") continue;
-      const Node* ax = axisOf(id->Val());
-      if (!ax) continue;
-      if (ax->name == "valAx" && !(g.kind == ChartKind::Scatter && !catAx))
-        valAx = valAx ? valAx : ax;
-      else if (ax->name != "serAx")
-        catAx = catAx ? catAx : ax;
-    }
-    const std::string_view valId = valAx ? std::string_view(valAx->Kid("axId")->Val()) : "";
-    if (chart.groups.empty()) {
-      primaryValueAxis = valId;
-      if (catAx) Axis(*catAx, chart.categoryAxis, chart);
-      if (valAx) Axis(*valAx, chart.valueAxis, chart);
-      if (valAx) chart.categoryAxis.betweenTicks = valAx->KidVal("crossBetween") != "midCat";
-    } else if (valAx && valId != primaryValueAxis) {
-      g.secondaryAxis = true;
-      Axis(*valAx, chart.secondaryValueAxis, chart);
-    }
+    GroupAxes(*k, axes, g, chart, primaryValueAxis);
     if (chart.groups.size() < 16) chart.groups.push_back(std::move(g));
   }
-  if (chart.groups.empty() && chart.drawnAs.empty() && plot) chart.drawnAs = "empty";
+  if (chart.groups.empty() && chart.drawnAs.empty()) chart.drawnAs = "empty";
   if (chart.groups.empty()) {
     model::ChartGroup none;
     none.kind = ChartKind::None;
     chart.groups.push_back(none);
   }
-  return true;
 }
 
-// ---- References.
+// One group of series drawn alike (<barChart>, <lineChart>, ...) with its series in their order;
+// `seriesCount` series of the chart came before.
+model::ChartGroup ChartReader::Group(const Node& k, const GroupKind& kind, model::Chart& chart,
+                                     size_t seriesCount) {
+  model::ChartGroup g;
+  g.kind = kind.kind;
+  if (*kind.drawnAs && chart.drawnAs.empty()) chart.drawnAs = kind.drawnAs;
+  if (k.KidVal("barDir") == "bar") {
+    g.kind = ChartKind::Bar;
+    if (kind.element == "bar3DChart" && chart.drawnAs == "3-D column") chart.drawnAs = "3-D bar";
+  }
+  const std::string_view grouping = k.KidVal("grouping");
+  g.grouping = grouping == "stacked"          ? ChartGrouping::Stacked
+               : grouping == "percentStacked" ? ChartGrouping::PercentStacked
+                                              : ChartGrouping::Clustered;
+  g.varyColors = k.KidBool("varyColors", false);
+  g.gapWidth = static_cast<int16_t>(KidInt(k, "gapWidth", 150, 0, 500));
+  g.overlap = static_cast<int16_t>(
+      KidInt(k, "overlap", g.grouping == ChartGrouping::Clustered ? 0 : 100, -100, 100));
+  g.holeSize = static_cast<uint16_t>(KidInt(k, "holeSize", 50, 10, 90));
+  g.firstSliceAngle = static_cast<uint16_t>(KidInt(k, "firstSliceAng", 0, 0, 360));
+  if (g.kind == ChartKind::Line) g.markers = k.KidBool("marker", true);
+  if (kind.element == "stockChart") g.markers = true;
+  g.hiLowLines = k.Kid("hiLowLines") != nullptr;
+  if (g.kind == ChartKind::Scatter) {
+    const std::string_view style = k.KidVal("scatterStyle");
+    g.lines = kind.element != "bubbleChart" && style != "marker";
+    g.markers = style != "line" && style != "smooth";
+  }
+  if (g.kind == ChartKind::Radar) {
+    const std::string_view style = k.KidVal("radarStyle");
+    g.filled = style == "filled";
+    g.markers = style == "marker";
+  }
+  if (g.kind == ChartKind::Pie || g.kind == ChartKind::Doughnut) g.varyColors = true;
+  Labels(k.Kid("dLbls"), g.labels);
+  std::vector<std::pair<int64_t, const Node*>> ordered;
+  for (const Node* ser : k.kids) {
+    if (ser->name != "ser" || seriesCount + ordered.size() >= kMaxSeries) continue;
+    ordered.emplace_back(KidInt(*ser, "order", static_cast<int64_t>(ordered.size()), 0, 1 << 20),
+                         ser);
+  }
+  std::stable_sort(ordered.begin(), ordered.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (const auto& [order, ser] : ordered) Series(*ser, g);
+  return g;
+}
 
-bool ParseCell(std::string_view& s, uint32_t& row, uint32_t& col, bool& hasRow, bool& hasCol) {
-  hasRow = hasCol = false;
-  size_t i = 0;
-  if (i < s.size() && s[i] == '$') ++i;
-  uint64_t c = 0;
-  size_t letters = 0;
-  while (i < s.size() && letters < 4 &&
-         ((s[i] >= 'A' && s[i] <= 'Z') || (s[i] >= 'a' && s[i] <= 'z'))) {
-    c = c * 26 + static_cast<uint64_t>((s[i] | 0x20) - 'a' + 1);
-    ++i, ++letters;
+// The group's axes: a category (or x) axis and a value axis. The first group's are the chart's;
+// a later group on another value axis is drawn against the secondary one.
+void ChartReader::GroupAxes(const Node& k, const AxisIds& axes, model::ChartGroup& g,
+                            model::Chart& chart, std::string_view& primaryValueAxis) {
+  auto axisOf = [&](std::string_view id) -> const Node* {
+    for (const auto& [aid, node] : axes)
+      if (aid == id) return node;
+    return nullptr;
+  };
+  const Node* catAx = nullptr;
+  const Node* valAx = nullptr;
+  for (const Node* id : k.kids) {
+    if (id->name != "axId") continue;
+    const Node* ax = axisOf(id->Val());
+    if (!ax) continue;
+    if (ax->name == "valAx" && !(g.kind == ChartKind::Scatter && !catAx))
+      valAx = valAx ? valAx : ax;
+    else if (ax->name != "serAx")
+      catAx = catAx ? catAx : ax;
   }
-  if (letters) {
-    if (c == 0 || c - 1 > model::kMaxColumnXlsx) return false;
-    col = static_cast<uint32_t>(c - 1);
-    hasCol = true;
+  const std::string_view valId = valAx ? std::string_view(valAx->Kid("axId")->Val()) : "";
+  if (chart.groups.empty()) {
+    primaryValueAxis = valId;
+    if (catAx) Axis(*catAx, chart.categoryAxis, chart);
+    if (valAx) Axis(*valAx, chart.valueAxis, chart);
+    if (valAx) chart.categoryAxis.betweenTicks = valAx->KidVal("crossBetween") != "midCat";
+  } else if (valAx && valId != primaryValueAxis) {
+    g.secondaryAxis = true;
+    Axis(*valAx, chart.secondaryValueAxis, chart);
   }
-  if (i < s.size() && s[i] == '$') ++i;
-  uint64_t r = 0;
-  size_t digits = 0;
-  while (i < s.size() && digits < 8 && s[i] >= '0' && s[i] <= '9') {
-    r = r * 10 + static_cast<uint64_t>(s[i] - '0');
-    ++i, ++digits;
-  }
-  if (digits) {
-    if (r == 0 || r - 1 > model::kMaxRowXlsx) return false;
-    row = static_cast<uint32_t>(r - 1);
-    hasRow = true;
-  }
-  if (!hasRow && !hasCol) return false;
-  s.remove_prefix(i);
-  return true;
 }
 
 }  // namespace
-
-bool ParseChartReference(std::string_view f, std::string& sheet, model::Range& range) {
-  while (!f.empty() && f.front() == ' ') f.remove_prefix(1);
-  while (!f.empty() && f.back() == ' ') f.remove_suffix(1);
-  if (!f.empty() && f.front() == '=') f.remove_prefix(1);
-  sheet.clear();
-  if (!f.empty() && f.front() == '\'') {
-    size_t i = 1;
-    for (; i < f.size(); ++i) {
-      if (f[i] == '\'') {
-        if (i + 1 < f.size() && f[i + 1] == '\'') {
-          sheet += '\'';
-          ++i;
-          continue;
-        }
-        break;
-      }
-      sheet += f[i];
-    }
-    if (i >= f.size()) return false;
-    f.remove_prefix(i + 1);
-  } else {
-    const size_t bang = f.find('!');
-    if (bang == std::string_view::npos) return false;
-    sheet = std::string(f.substr(0, bang));
-    f.remove_prefix(bang);
-    if (sheet.find_first_of("[]():,;\" ") != std::string::npos) return false;
-  }
-  if (f.empty() || f.front() != '!' || sheet.empty()) return false;
-  f.remove_prefix(1);
-  uint32_t r1 = 0, c1 = 0, r2 = 0, c2 = 0;
-  bool hr1, hc1, hr2, hc2;
-  if (!ParseCell(f, r1, c1, hr1, hc1)) return false;
-  r2 = r1, c2 = c1, hr2 = hr1, hc2 = hc1;
-  if (!f.empty() && f.front() == ':') {
-    f.remove_prefix(1);
-    if (!ParseCell(f, r2, c2, hr2, hc2)) return false;
-  }
-  if (!f.empty() || hr1 != hr2 || hc1 != hc2) return false;
-  if (!hr1) r1 = 0, r2 = model::kMaxRowXlsx;     // whole columns
-  if (!hc1) c1 = 0, c2 = model::kMaxColumnXlsx;  // whole rows
-  range.firstRow = std::min(r1, r2);
-  range.lastRow = std::max(r1, r2);
-  range.firstCol = static_cast<uint16_t>(std::min(c1, c2));
-  range.lastCol = static_cast<uint16_t>(std::max(c1, c2));
-  return true;
-}
 
 bool ReadChartPart(std::span<const uint8_t> bytes, const std::string& part,
                    const ThemeColors& scheme, uint64_t& pointBudget, model::Chart& chart) {
@@ -837,37 +779,6 @@ bool ReadChartPart(std::span<const uint8_t> bytes, const std::string& part,
   ParseXml(bytes, tree, part);
   if (!tree.root) return false;
   return ChartReader(scheme, pointBudget).Read(*tree.root, chart);
-}
-
-void ResolveChartReferences(model::Workbook& book) {
-  auto resolve = [&](model::ChartData& d) {
-    std::string name;
-    model::Range range;
-    if (d.formula.empty() || !ParseChartReference(d.formula, name, range)) return;
-    for (size_t i = 0; i < book.sheets.size(); ++i) {
-      const std::string& s = book.sheets[i].name;
-      if (s.size() == name.size() &&
-          std::equal(s.begin(), s.end(), name.begin(), [](char a, char b) {
-            auto low = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-            return low(a) == low(b);
-          })) {
-        d.sheet = static_cast<int32_t>(i);
-        d.range = range;
-        return;
-      }
-    }
-  };
-  for (model::Sheet& sheet : book.sheets) {
-    for (model::Chart& chart : sheet.charts) {
-      for (model::ChartGroup& g : chart.groups) {
-        for (model::ChartSeries& s : g.series) {
-          resolve(s.name);
-          resolve(s.categories);
-          resolve(s.values);
-        }
-      }
-    }
-  }
 }
 
 }  // namespace quillane::ooxml

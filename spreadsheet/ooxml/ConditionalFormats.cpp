@@ -91,13 +91,35 @@ std::optional<CfOperand> ParseOperand(std::string_view text, uint32_t baseRow, u
 
 // A formula as postfix steps (operators by the application's precedence, the functions of
 // model::CfFunction), or nullopt for anything else: names, ranges, other sheets, other
-// functions.
-std::optional<std::vector<model::CfToken>> ParseFormula(std::string_view text, uint32_t baseRow,
-                                                        uint32_t baseCol) {
+// functions. Operators wait on a stack until one that binds less tightly comes.
+class FormulaParser {
+ public:
+  FormulaParser(std::string_view text, uint32_t baseRow, uint32_t baseCol)
+      : text_(Trim(text)), baseRow_(baseRow), baseCol_(baseCol) {}
+
+  std::optional<std::vector<model::CfToken>> Parse() {
+    while (i_ < text_.size()) {
+      const char c = text_[i_];
+      if (c == ' ') {
+        ++i_;
+        continue;
+      }
+      const bool ok = operand_ ? Operand(c) : c == ')' || c == ',' ? Close(c) : Operator();
+      if (!ok) return std::nullopt;
+    }
+    while (!stack_.empty()) {
+      if (stack_.back().precedence == 0) return std::nullopt;  // an unclosed parenthesis
+      Emit(stack_.back());
+      stack_.pop_back();
+    }
+    if (operand_ || !model::WellFormed(out_)) return std::nullopt;
+    return std::move(out_);
+  }
+
+ private:
   using K = model::CfToken::Kind;
   using F = model::CfFunction;
-  text = Trim(text);
-  std::vector<model::CfToken> out;
+
   struct Pending {
     K kind;
     int precedence;  // 0: an opening parenthesis or a call
@@ -105,8 +127,8 @@ std::optional<std::vector<model::CfToken>> ParseFormula(std::string_view text, u
     uint8_t args = 0;
     bool call = false;
   };
-  std::vector<Pending> stack;
-  auto precedence = [](K k) {
+
+  static int Precedence(K k) {
     switch (k) {
       case K::Percent:
         return 7;
@@ -125,204 +147,184 @@ std::optional<std::vector<model::CfToken>> ParseFormula(std::string_view text, u
       default:
         return 1;
     }
-  };
-  auto emit = [&](const Pending& p) {
+  }
+
+  void Emit(const Pending& p) {
     model::CfToken t;
     t.kind = p.call ? K::Call : p.kind;
     t.function = p.function;
     t.args = p.args;
-    out.push_back(std::move(t));
-  };
-  bool operand = true;  // an operand (or a prefix operator) is expected next
-  size_t i = 0;
-  while (i < text.size()) {
-    const char c = text[i];
-    if (c == ' ') {
-      ++i;
-      continue;
+    out_.push_back(std::move(t));
+  }
+
+  // Where an operand (or a prefix operator) is expected.
+  bool Operand(char c) {
+    if (c == '-' || c == '+') {
+      if (c == '-') stack_.push_back({K::Negate, 6});
+      ++i_;
+      return true;
     }
-    if (operand) {
-      if (c == '-' || c == '+') {
-        if (c == '-') stack.push_back({K::Negate, 6});
-        ++i;
-        continue;
-      }
-      if (c == '(') {
-        stack.push_back({K::Operand, 0});
-        ++i;
-        continue;
-      }
-      model::CfToken t;
-      if (c == '"') {
-        size_t j = i + 1;
-        t.operand.kind = CfOperand::Kind::Text;
-        while (true) {
-          if (j >= text.size()) return std::nullopt;
-          if (text[j] == '"') {
-            if (j + 1 < text.size() && text[j + 1] == '"') {
-              t.operand.text += '"';
-              j += 2;
-              continue;
-            }
-            break;
-          }
-          t.operand.text += text[j++];
-        }
-        i = j + 1;
-      } else {
-        size_t j = i;
-        while (j < text.size() && (std::isalnum(static_cast<unsigned char>(text[j])) ||
-                                   text[j] == '$' || text[j] == '.' || text[j] == '_')) {
-          ++j;
-        }
-        // A number's exponent: 1E+3.
-        if (j < text.size() && j > i && (text[j] == '+' || text[j] == '-') &&
-            (text[j - 1] == 'E' || text[j - 1] == 'e') && text[i] >= '0' && text[i] <= '9') {
-          ++j;
-          while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j;
-        }
-        const std::string_view word = text.substr(i, j - i);
-        if (word.empty()) return std::nullopt;
-        if (j < text.size() && text[j] == '(') {  // a call
-          std::string upper(word);
-          for (char& ch : upper)
-            ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-          static constexpr std::pair<std::string_view, F> kNames[] = {
-              {"ROW", F::Row},         {"COLUMN", F::Column},
-              {"MOD", F::Mod},         {"AND", F::And},
-              {"OR", F::Or},           {"NOT", F::Not},
-              {"ISBLANK", F::IsBlank}, {"ISNUMBER", F::IsNumber},
-              {"ISTEXT", F::IsText},   {"ISEVEN", F::IsEven},
-              {"ISODD", F::IsOdd},     {"LEN", F::Len},
-              {"ABS", F::Abs}};
-          const auto* f = std::find_if(std::begin(kNames), std::end(kNames),
-                                       [&](const auto& e) { return e.first == upper; });
-          if (f == std::end(kNames)) return std::nullopt;
-          stack.push_back({K::Call, 0, f->second, 0, true});
-          i = j + 1;
-          // A call without arguments.
-          size_t k = i;
-          while (k < text.size() && text[k] == ' ') ++k;
-          if (k < text.size() && text[k] == ')') {
-            emit(stack.back());
-            stack.pop_back();
-            i = k + 1;
-            operand = false;
-          }
+    if (c == '(') {
+      stack_.push_back({K::Operand, 0});
+      ++i_;
+      return true;
+    }
+    model::CfToken t;
+    if (c == '"') {
+      if (!QuotedText(t.operand)) return false;
+    } else {
+      const size_t j = WordEnd();
+      const std::string_view word = text_.substr(i_, j - i_);
+      if (word.empty()) return false;
+      if (j < text_.size() && text_[j] == '(') return Call(word, j);
+      auto parsed = ParseOperand(word, baseRow_, baseCol_);
+      if (!parsed) return false;
+      t.operand = std::move(*parsed);
+      i_ = j;
+    }
+    out_.push_back(std::move(t));
+    operand_ = false;
+    return true;
+  }
+
+  // A text constant in quotes (a doubled quote stands for one).
+  bool QuotedText(CfOperand& o) {
+    size_t j = i_ + 1;
+    o.kind = CfOperand::Kind::Text;
+    while (true) {
+      if (j >= text_.size()) return false;
+      if (text_[j] == '"') {
+        if (j + 1 < text_.size() && text_[j + 1] == '"') {
+          o.text += '"';
+          j += 2;
           continue;
         }
-        auto parsed = ParseOperand(word, baseRow, baseCol);
-        if (!parsed) return std::nullopt;
-        t.operand = std::move(*parsed);
-        i = j;
+        break;
       }
-      out.push_back(std::move(t));
-      operand = false;
-      continue;
+      o.text += text_[j++];
     }
-    // After an operand: an infix or postfix operator, a comma or a closing parenthesis.
-    if (c == ')' || c == ',') {
-      while (!stack.empty() && stack.back().precedence > 0) {
-        emit(stack.back());
-        stack.pop_back();
-      }
-      if (stack.empty()) return std::nullopt;
-      Pending& open = stack.back();
-      if (c == ',') {
-        if (!open.call || open.args >= 30) return std::nullopt;
-        ++open.args;
-        operand = true;
-      } else {
-        if (open.call) {
-          ++open.args;
-          emit(open);
-        }
-        stack.pop_back();
-      }
-      ++i;
-      continue;
+    i_ = j + 1;
+    return true;
+  }
+
+  // The end of a number, a cell or a function's name.
+  size_t WordEnd() const {
+    size_t j = i_;
+    while (j < text_.size() && (std::isalnum(static_cast<unsigned char>(text_[j])) ||
+                                text_[j] == '$' || text_[j] == '.' || text_[j] == '_')) {
+      ++j;
     }
-    K kind;
-    size_t length = 1;
-    const std::string_view rest = text.substr(i);
-    if (rest.starts_with("<>")) {
-      kind = K::NotEqual, length = 2;
-    } else if (rest.starts_with("<=")) {
-      kind = K::LessOrEqual, length = 2;
-    } else if (rest.starts_with(">=")) {
-      kind = K::GreaterOrEqual, length = 2;
+    // A number's exponent: 1E+3.
+    if (j < text_.size() && j > i_ && (text_[j] == '+' || text_[j] == '-') &&
+        (text_[j - 1] == 'E' || text_[j - 1] == 'e') && text_[i_] >= '0' && text_[i_] <= '9') {
+      ++j;
+      while (j < text_.size() && text_[j] >= '0' && text_[j] <= '9') ++j;
+    }
+    return j;
+  }
+
+  // A call of function `word`, whose opening parenthesis is at `open`.
+  bool Call(std::string_view word, size_t open) {
+    std::string upper(word);
+    for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    static constexpr std::pair<std::string_view, F> kNames[] = {
+        {"ROW", F::Row},         {"COLUMN", F::Column},
+        {"MOD", F::Mod},         {"AND", F::And},
+        {"OR", F::Or},           {"NOT", F::Not},
+        {"ISBLANK", F::IsBlank}, {"ISNUMBER", F::IsNumber},
+        {"ISTEXT", F::IsText},   {"ISEVEN", F::IsEven},
+        {"ISODD", F::IsOdd},     {"LEN", F::Len},
+        {"ABS", F::Abs}};
+    const auto* f = std::find_if(std::begin(kNames), std::end(kNames),
+                                 [&](const auto& e) { return e.first == upper; });
+    if (f == std::end(kNames)) return false;
+    stack_.push_back({K::Call, 0, f->second, 0, true});
+    i_ = open + 1;
+    // A call without arguments.
+    size_t k = i_;
+    while (k < text_.size() && text_[k] == ' ') ++k;
+    if (k < text_.size() && text_[k] == ')') {
+      Emit(stack_.back());
+      stack_.pop_back();
+      i_ = k + 1;
+      operand_ = false;
+    }
+    return true;
+  }
+
+  // A closing parenthesis or a comma between a call's arguments.
+  bool Close(char c) {
+    while (!stack_.empty() && stack_.back().precedence > 0) {
+      Emit(stack_.back());
+      stack_.pop_back();
+    }
+    if (stack_.empty()) return false;
+    Pending& open = stack_.back();
+    if (c == ',') {
+      if (!open.call || open.args >= 30) return false;
+      ++open.args;
+      operand_ = true;
     } else {
-      switch (c) {
-        case '<':
-          kind = K::Less;
-          break;
-        case '>':
-          kind = K::Greater;
-          break;
-        case '=':
-          kind = K::Equal;
-          break;
-        case '+':
-          kind = K::Add;
-          break;
-        case '-':
-          kind = K::Subtract;
-          break;
-        case '*':
-          kind = K::Multiply;
-          break;
-        case '/':
-          kind = K::Divide;
-          break;
-        case '^':
-          kind = K::Power;
-          break;
-        case '&':
-          kind = K::Concat;
-          break;
-        case '%':
-          kind = K::Percent;
-          break;
-        default:
-          return std::nullopt;
+      if (open.call) {
+        ++open.args;
+        Emit(open);
       }
+      stack_.pop_back();
     }
-    i += length;
-    const int p = precedence(kind);
+    ++i_;
+    return true;
+  }
+
+  // The operator at the start of `rest` and its length, or nullopt.
+  static std::optional<std::pair<K, size_t>> OperatorAt(std::string_view rest) {
+    if (rest.starts_with("<>")) return std::pair{K::NotEqual, size_t{2}};
+    if (rest.starts_with("<=")) return std::pair{K::LessOrEqual, size_t{2}};
+    if (rest.starts_with(">=")) return std::pair{K::GreaterOrEqual, size_t{2}};
+    static constexpr std::pair<char, K> kSingle[] = {
+        {'<', K::Less},     {'>', K::Greater},  {'=', K::Equal},  {'+', K::Add},
+        {'-', K::Subtract}, {'*', K::Multiply}, {'/', K::Divide}, {'^', K::Power},
+        {'&', K::Concat},   {'%', K::Percent}};
+    for (const auto& [c, kind] : kSingle) {
+      if (rest.front() == c) return std::pair{kind, size_t{1}};
+    }
+    return std::nullopt;
+  }
+
+  // After an operand: an infix or postfix operator.
+  bool Operator() {
+    const auto op = OperatorAt(text_.substr(i_));
+    if (!op) return false;
+    const K kind = op->first;
+    i_ += op->second;
+    const int p = Precedence(kind);
     // Left to right: pops what binds at least as tightly (the prefix minus binds tighter).
-    while (!stack.empty() && stack.back().precedence >= p && stack.back().precedence > 0) {
-      emit(stack.back());
-      stack.pop_back();
+    while (!stack_.empty() && stack_.back().precedence >= p && stack_.back().precedence > 0) {
+      Emit(stack_.back());
+      stack_.pop_back();
     }
     if (kind == K::Percent) {
-      emit({kind, p});
+      Emit({kind, p});
     } else {
-      stack.push_back({kind, p});
-      operand = true;
+      stack_.push_back({kind, p});
+      operand_ = true;
     }
+    return true;
   }
-  while (!stack.empty()) {
-    if (stack.back().precedence == 0) return std::nullopt;  // an unclosed parenthesis
-    emit(stack.back());
-    stack.pop_back();
-  }
-  if (operand || !model::WellFormed(out)) return std::nullopt;
-  return out;
+
+  std::string_view text_;
+  uint32_t baseRow_, baseCol_;
+  std::vector<model::CfToken> out_;
+  std::vector<Pending> stack_;
+  bool operand_ = true;  // an operand (or a prefix operator) is expected next
+  size_t i_ = 0;
+};
+
+std::optional<std::vector<model::CfToken>> ParseFormula(std::string_view text, uint32_t baseRow,
+                                                        uint32_t baseCol) {
+  return FormulaParser(text, baseRow, baseCol).Parse();
 }
 
-uint8_t PatternOf(std::string_view v) {
-  static constexpr std::string_view kNames[] = {
-      "none",           "solid",           "mediumGray",    "darkGray",  "lightGray",
-      "darkHorizontal", "darkVertical",    "darkDown",      "darkUp",    "darkGrid",
-      "darkTrellis",    "lightHorizontal", "lightVertical", "lightDown", "lightUp",
-      "lightGrid",      "lightTrellis",    "gray125",       "gray0625"};
-  for (size_t i = 0; i < std::size(kNames); ++i) {
-    if (v == kNames[i]) return static_cast<uint8_t>(i);
-  }
-  return 1;
-}
-
-class DxfsHandler : public XmlHandler {
+class DxfsHandler : public xml::Handler {
  public:
   explicit DxfsHandler(const ColorOf& colorOf) : colorOf_(colorOf) {}
   std::vector<DiffStyle> dxfs;
@@ -357,7 +359,7 @@ class DxfsHandler : public XmlHandler {
       }
     } else if (part_ == Part::Fill) {
       if (name == "patternFill") {
-        pattern_ = a.Has("patternType") ? PatternOf(a.View("patternType")) : 1;
+        pattern_ = a.Has("patternType") ? PatternNumber(a.View("patternType"), 1) : 1;
         fore_ = back_ = Color::Auto();
       } else if (name == "fgColor") {
         fore_ = colorOf_(a);

@@ -78,7 +78,7 @@ class ConditionalFormatReader {
   std::vector<Pending> pending_;
   std::string sqref_;
   bool collectId_ = false, inCfvo_ = false;
-  std::unique_ptr<XmlHandler> dxf_;  // the inline format of the current rule
+  std::unique_ptr<xml::Handler> dxf_;  // the inline format of the current rule
   int dxfDepth_ = 0;
 };
 

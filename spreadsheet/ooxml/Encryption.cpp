@@ -261,7 +261,7 @@ struct CipherParams {
   }
 };
 
-class AgileHandler : public XmlHandler {
+class AgileHandler : public xml::Handler {
  public:
   CipherParams keyData, passwordKey;
   void Start(std::string_view name, const Attrs& a) override {

@@ -8,20 +8,21 @@
 #include <span>
 #include <string>
 
-#include "spreadsheet/ods/Xml.h"
+#include "spreadsheet/ods/Namespaces.h"
+#include "spreadsheet/xml/Xml.h"
 
 namespace {
 
-using quillane::ods::XmlAttribute;
+using quillane::xml::Attribute;
 
-class Recorder : public quillane::ods::XmlHandler {
+class Recorder : public quillane::xml::Handler {
  public:
   std::string calls;
-  void Start(std::string_view name, std::span<const XmlAttribute> attributes) override {
+  void Start(std::string_view name, const quillane::xml::Attrs& attributes) override {
     Close();
     calls += "<";
     calls += name;
-    for (const XmlAttribute& a : attributes) {
+    for (const Attribute& a : std::span<const Attribute>(attributes)) {
       calls += ' ';
       calls += a.name;
       calls += "=[";
@@ -54,7 +55,7 @@ struct Outcome {
 
 Outcome Parse(std::span<const uint8_t> document, size_t piece, bool expatOnly) {
   Recorder recorder;
-  quillane::ods::XmlStream stream(recorder, expatOnly);
+  quillane::xml::Stream stream(recorder, quillane::ods::kNamespaces, expatOnly);
   for (size_t at = 0; at < document.size(); at += piece)
     stream.Feed(document.subspan(at, std::min(piece, document.size() - at)));
   const bool accepted = stream.Finish().empty();

@@ -403,6 +403,10 @@ TEST(OoxmlReader, StrictPackagesContentDetectionAndRefusals) {
   deep.parts["xl/worksheets/sheet1.xml"] = "<worksheet>";
   for (int i = 0; i < 1000; ++i) deep.parts["xl/worksheets/sheet1.xml"] += "<x>";
   EXPECT_NE(ReadError(deep.Build()).find("nest too deep"), std::string::npos);
+  PackageParts defaults = p;
+  defaults.parts["xl/worksheets/sheet1.xml"] =
+      "<!DOCTYPE w [<!ATTLIST c t CDATA \"e\">]><worksheet><sheetData/></worksheet>";
+  EXPECT_NE(ReadError(defaults.Build()).find("declares default attributes"), std::string::npos);
   PackageParts broken = p;
   broken.parts["xl/worksheets/sheet1.xml"] = "<worksheet><sheetData>";
   EXPECT_NE(

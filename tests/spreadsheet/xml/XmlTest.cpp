@@ -1,22 +1,27 @@
-// The OpenDocument XML reader: the same calls whether a document comes whole or in pieces, the
-// same as expat's, and a plain refusal of what is not well-formed.
+// The XML reader: the same calls whether a document comes whole or in pieces, the same as expat's,
+// names with the prefixes of known namespaces or by their local name, and a plain refusal of what
+// is not well-formed.
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "spreadsheet/ods/Xml.h"
+#include "spreadsheet/xml/Xml.h"
 
-using quillane::ods::XmlAttribute;
+using quillane::xml::Attribute;
 
 namespace {
 
-class Recorder : public quillane::ods::XmlHandler {
+constexpr quillane::xml::Namespace kKnown[] = {
+    {"urn:oasis:names:tc:opendocument:xmlns:office:1.0", "office"},
+    {"urn:oasis:names:tc:opendocument:xmlns:table:1.0", "table"}};
+
+class Recorder : public quillane::xml::Handler {
  public:
   std::string calls, text;
-  void Start(std::string_view name, std::span<const XmlAttribute> attributes) override {
+  void Start(std::string_view name, const quillane::xml::Attrs& attributes) override {
     Flush();
     calls += "<" + std::string(name);
-    for (const XmlAttribute& a : attributes)
+    for (const Attribute& a : std::span<const Attribute>(attributes))
       calls += " " + std::string(a.name) + "=[" + std::string(a.value) + "]";
     calls += ">";
   }
@@ -32,9 +37,10 @@ class Recorder : public quillane::ods::XmlHandler {
 };
 
 // The calls, or "error: ..." when the document is refused.
-std::string Parse(const std::string& document, size_t piece, bool expat = false) {
+std::string Parse(const std::string& document, size_t piece, bool expat = false,
+                  std::span<const quillane::xml::Namespace> known = kKnown) {
   Recorder r;
-  quillane::ods::XmlStream stream(r, expat);
+  quillane::xml::Stream stream(r, known, expat);
   for (size_t at = 0; at < document.size(); at += piece) {
     const std::string_view part = std::string_view(document).substr(at, piece);
     stream.Feed({reinterpret_cast<const uint8_t*>(part.data()), part.size()});
@@ -46,7 +52,7 @@ std::string Parse(const std::string& document, size_t piece, bool expat = false)
 
 }  // namespace
 
-TEST(OdsXml, PiecesAndExpatGiveTheSameCalls) {
+TEST(Xml, PiecesAndExpatGiveTheSameCalls) {
   std::string padding(600, ' ');  // past the first look at the encoding
   const std::string doc =
       "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!DOCTYPE d>" + padding +
@@ -67,7 +73,7 @@ TEST(OdsXml, PiecesAndExpatGiveTheSameCalls) {
   EXPECT_EQ(Parse(latin, 5), "<a>{\xC3\xA9}</a>");
 }
 
-TEST(OdsXml, WhatIsNotWellFormedIsRefused) {
+TEST(Xml, WhatIsNotWellFormedIsRefused) {
   const char* const bad[] = {
       "<a><b></a></b>",
       "<a x=\"1\" x=\"2\"/>",
@@ -96,4 +102,28 @@ TEST(OdsXml, WhatIsNotWellFormedIsRefused) {
     for (size_t piece : {size_t{1}, size_t{1000}})
       EXPECT_EQ(Parse(doc, piece).rfind("error: ", 0), 0u) << doc << " in pieces of " << piece;
   }
+}
+
+TEST(Xml, WithoutKnownNamespacesNamesAreLocalAndPrefixesUnchecked) {
+  class Cells : public quillane::xml::Handler {
+   public:
+    std::string seen;
+    void Start(std::string_view name, const quillane::xml::Attrs& a) override {
+      seen += std::string(name) + "(" + std::string(a.View("id")) + "," +
+              std::to_string(a.Int("n", -1)) + "," + (a.Bool("on", false) ? "on" : "off") + ")";
+    }
+  };
+  const std::string doc =
+      "<x:sheet xmlns:x=\"urn:any\"><x:c r:id=\"rId5\" n=\"3.0\" on=\"true\"/><y:c/></x:sheet>";
+  for (bool expat : {false, true}) {
+    Cells cells;
+    quillane::xml::Stream stream(cells, {}, expat);
+    stream.Feed({reinterpret_cast<const uint8_t*>(doc.data()), doc.size()});
+    EXPECT_EQ(stream.Finish(), "");
+    EXPECT_EQ(cells.seen, "sheet(,-1,off)c(rId5,3,on)c(,-1,off)") << expat;
+  }
+  EXPECT_EQ(Parse(doc, 3, false, {}),
+            "<sheet xmlns:x=[urn:any]><c r:id=[rId5] n=[3.0] on=[true]></c><c></c></sheet>");
+  // With known namespaces the unbound prefix "y" is an error.
+  EXPECT_EQ(Parse(doc, 3).rfind("error: unbound prefix", 0), 0u);
 }

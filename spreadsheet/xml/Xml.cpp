@@ -1,4 +1,4 @@
-#include "spreadsheet/ods/Xml.h"
+#include "spreadsheet/xml/Xml.h"
 
 #include <expat.h>
 
@@ -11,35 +11,12 @@
 
 #include "support/Utf8.h"
 
-namespace quillane::ods {
+namespace quillane::xml {
 
-namespace {
-
-struct Namespace {
-  std::string_view uri, prefix;
-};
-
-constexpr Namespace kNamespaces[] = {
-    {"urn:oasis:names:tc:opendocument:xmlns:office:1.0", "office"},
-    {"urn:oasis:names:tc:opendocument:xmlns:table:1.0", "table"},
-    {"urn:oasis:names:tc:opendocument:xmlns:text:1.0", "text"},
-    {"urn:oasis:names:tc:opendocument:xmlns:style:1.0", "style"},
-    {"urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0", "fo"},
-    {"urn:oasis:names:tc:opendocument:xmlns:datastyle:1.0", "number"},
-    {"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0", "draw"},
-    {"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0", "svg"},
-    {"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0", "manifest"},
-    {"http://www.w3.org/1999/xlink", "xlink"},
-    {"http://purl.org/dc/elements/1.1/", "dc"},
-    {"urn:org:documentfoundation:names:experimental:calc:xmlns:calcext:1.0", "calcext"},
-    {"urn:org:documentfoundation:names:experimental:office:xmlns:loext:1.0", "loext"},
-};
-
-}  // namespace
-
-class XmlStream::Parser {
+class Stream::Parser {
  public:
-  Parser(XmlHandler& handler, bool expatOnly) : handler_(handler) {
+  Parser(Handler& handler, std::span<const Namespace> known, bool expatOnly)
+      : handler_(handler), known_(known) {
     if (expatOnly) StartExpat();
   }
   ~Parser() {
@@ -72,6 +49,8 @@ class XmlStream::Parser {
     }
   }
 
+  Refusal Refused() const { return refusal_; }
+
   std::string Finish() {
     Feed({}, true);
     if (exception_) std::rethrow_exception(exception_);
@@ -84,8 +63,8 @@ class XmlStream::Parser {
   // ---- Namespaces and the handler, for both readers.
 
   // The reader's prefix of a namespace: "?" for namespaces it does not know.
-  static std::string_view Canonical(std::string_view uri) {
-    for (const Namespace& ns : kNamespaces) {
+  std::string_view Canonical(std::string_view uri) const {
+    for (const Namespace& ns : known_) {
       if (ns.uri == uri) return ns.prefix;
     }
     return "?";
@@ -104,6 +83,10 @@ class XmlStream::Parser {
   // that is not bound.
   bool Name(std::string_view raw, bool attribute, std::string& out, std::string_view& name) const {
     name = raw;
+    if (known_.empty()) {  // local names
+      if (!attribute) name = LocalName(raw);
+      return true;
+    }
     const size_t colon = name.find(':');
     std::string_view prefix, local = name, canonical;
     if (colon == std::string_view::npos) {
@@ -136,13 +119,18 @@ class XmlStream::Parser {
 
   // An element starts: `raw` holds its attributes as the document names them (values decoded).
   // False when the reading stops.
-  bool StartElement(std::string_view name, const std::vector<XmlAttribute>& raw) {
-    if (++depth_ > kMaxXmlDepth) {
-      Stop("The elements are nested more than " + std::to_string(kMaxXmlDepth) + " deep");
+  bool StartElement(std::string_view name, const std::vector<Attribute>& raw) {
+    if (++depth_ > kMaxDepth) {
+      Stop(Refusal::Depth,
+           "The elements are nested more than " + std::to_string(kMaxDepth) + " deep");
       return false;
     }
+    if (known_.empty()) {  // local names: the attributes as they stand, no prefix checked
+      const std::string_view local = LocalName(name);
+      return Call([&] { handler_.Start(local, Attrs(raw)); });
+    }
     scopes_.push_back(bindings_.size());
-    for (const XmlAttribute& a : raw) {
+    for (const Attribute& a : raw) {
       if (IsDeclaration(a.name)) {
         const std::string_view prefix = a.name.size() > 5 ? a.name.substr(6) : "";
         bindings_.emplace_back(std::string(prefix), a.value.empty() ? "" : Canonical(a.value));
@@ -157,7 +145,7 @@ class XmlStream::Parser {
       attributes_.push_back({resolved, raw[i].value});
     }
     if (!Name(name, false, names_[0], resolved)) return Unbound();
-    return Call([&] { handler_.Start(resolved, attributes_); });
+    return Call([&] { handler_.Start(resolved, Attrs(attributes_)); });
   }
 
   bool EndElement(std::string_view name) {
@@ -199,8 +187,8 @@ class XmlStream::Parser {
     }
   }
 
-  void Stop(std::string why) {
-    if (refused_.empty()) refused_ = std::move(why);
+  void Stop(Refusal refusal, std::string why) {
+    if (refused_.empty()) refused_ = std::move(why), refusal_ = refusal;
     failed_ = true;
     if (expat_) XML_StopParser(expat_, XML_FALSE);
   }
@@ -413,17 +401,23 @@ class XmlStream::Parser {
     return true;
   }
 
+  // What one step of the scan did: went past a construct (Next), met a construct cut by the end
+  // of the piece (More), found the document not well-formed at `at` (Failed; an empty `why`
+  // when the handler or Decode said why already), or was refused (Refused).
+  struct Step {
+    enum Kind { Next, More, Failed, Refused } kind = Next;
+    std::string_view why = {};
+    const char* at = nullptr;
+  };
+  static Step Bad(std::string_view why, const char* at) { return {Step::Failed, why, at}; }
+  static Step Invalid(const char* at) { return Bad("not well-formed (invalid token)", at); }
+
   // Scans [data, data + n): calls the handler for every whole construct and returns how many
   // bytes it used; the rest is a construct cut by the end of the piece (or, when `last`, left
   // unclosed). Stops at a failure.
   size_t Scan(const char* data, size_t n, bool last) {
     const char* p = data;
     const char* const end = data + n;
-    const char* counted = data;  // lines are counted up to here
-    auto fail = [&](std::string_view why, const char* at) {
-      Fail(why, counted, at);
-      return static_cast<size_t>(at - data);
-    };
     if (!prologueDone_) {
       const char* start = p;
       if (!Prologue(p, end, last)) return 0;
@@ -431,202 +425,242 @@ class XmlStream::Parser {
       if (expat_) return static_cast<size_t>(start - data);
     }
     while (p < end && !failed_) {
+      Step step;
       if (*p != '<') {
-        const char* lt =
-            static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(end - p)));
-        const char* stop = lt ? lt : end;
-        if (!lt && !last) {
-          // A reference or a line end cut by the end of the piece waits for the rest.
-          // (A reference is short: an '&' further back is either closed or an error.)
-          for (const char* q = end; q > p && end - q < 16;) {
-            if (*--q == '&') {
-              if (!std::memchr(q, ';', static_cast<size_t>(end - q))) stop = q;
-              break;
-            }
-          }
-          if (stop > p && stop[-1] == '\r') --stop;
-          // So does a character cut in its bytes.
-          for (const char* q = stop; q > p && stop - q < 4;) {
-            const auto c = static_cast<unsigned char>(*--q);
-            if (c < 0x80) break;
-            if (c >= 0xC0) {
-              const ptrdiff_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
-              if (stop - q < need) stop = q;
-              break;
-            }
-          }
-        }
-        if (stop > p && !Text(p, stop)) return fail("", stop);
-        p = stop;
-        if (!lt) break;
-        continue;
+        step = Characters(p, end, last);
+      } else if (end - p < 2) {
+        break;
+      } else if (p[1] == '/') {
+        step = EndTag(p, end);
+      } else if (p[1] == '?') {
+        step = Instruction(p, end);
+      } else if (p[1] == '!') {
+        step = Declaration(p, end, last);
+      } else {
+        step = StartTag(p, end, last);
       }
-      const size_t left = static_cast<size_t>(end - p);
-      if (left < 2) break;
-      if (p[1] == '/') {
-        const char* gt = static_cast<const char*>(std::memchr(p, '>', left));
-        if (!gt) break;
-        const size_t nameLength = NameLength(p + 2, gt);
-        const char* q = p + 2 + nameLength;
-        while (q < gt && IsSpace(*q)) ++q;
-        if (nameLength == 0 || q != gt) return fail("not well-formed (invalid token)", p);
-        const std::string_view name(p + 2, nameLength);
-        if (open_.empty() || std::string_view(stack_).substr(open_.back()) != name) {
-          return fail("mismatched tag", p);
-        }
-        stack_.resize(open_.back());
-        open_.pop_back();
-        if (!EndElement(name)) return fail("", p);
-        p = gt + 1;
-        continue;
+      if (step.kind == Step::More) break;
+      if (step.kind == Step::Refused) return static_cast<size_t>(p - data);
+      if (step.kind == Step::Failed) {
+        Fail(step.why, data, step.at);
+        return static_cast<size_t>(step.at - data);
       }
-      if (p[1] == '?') {
-        const char* close = Find(p + 2, end, "?>");
-        if (!close) break;
-        // The target: a name, then a blank or the end.
-        const size_t target = NameLength(p + 2, close - 2);
-        const std::string_view name(p + 2, target);
-        const char* after = p + 2 + target;
-        if (target == 0 || (after != close - 2 && !IsSpace(*after))) {
-          return fail("not well-formed (invalid token)", p);
-        }
-        if (name.size() == 3 && (name[0] | 0x20) == 'x' && (name[1] | 0x20) == 'm' &&
-            (name[2] | 0x20) == 'l') {
-          return fail("XML or text declaration not at start of entity", p);
-        }
-        p = close;
-        continue;
-      }
-      if (p[1] == '!') {
-        if (left < 9 && !last) break;
-        const std::string_view rest(p, left);
-        if (rest.starts_with("<!--")) {
-          const char* close = Find(p + 4, end, "-->");
-          if (!close) break;
-          p = close;
-        } else if (rest.starts_with("<![CDATA[")) {
-          const char* close = Find(p + 9, end, "]]>");
-          if (!close) break;
-          if (depth_ == 0) return fail("syntax error", p);
-          // Taken as it stands, but for line ends and the characters.
-          const auto text = Decode(p + 9, close - 3, Data::Section, text_);
-          if (!text || (!text->empty() && !TextData(*text))) return fail("", p);
-          p = close;
-        } else if (rest.starts_with("<!DOCTYPE")) {
-          if (sawRoot_) return fail("syntax error", p);
-          // To its end, past an internal subset in brackets and quoted texts.
-          const char* q = p + 9;
-          int brackets = 0;
-          char quote = 0;
-          bool entities = false, defaults = false;
-          for (; q < end; ++q) {
-            if (quote) {
-              if (*q == quote) quote = 0;
-            } else if (*q == '"' || *q == '\'') {
-              quote = *q;
-            } else if (*q == '[') {
-              ++brackets;
-            } else if (*q == ']') {
-              --brackets;
-            } else if (*q == '<') {
-              const std::string_view declaration(q, static_cast<size_t>(end - q));
-              entities = entities || declaration.starts_with("<!ENTITY");
-              defaults = defaults || declaration.starts_with("<!ATTLIST");
-            } else if (*q == '>' && brackets <= 0) {
-              break;
-            }
-          }
-          if (entities || defaults) {
-            // Entities are refused outright; default attributes would add to what the document
-            // says in a way this reader does not follow.
-            Stop(entities ? "The document declares entities"
-                          : "The document declares default attributes");
-            return static_cast<size_t>(p - data);
-          }
-          if (q == end) break;
-          p = q + 1;
-        } else {
-          return fail("not well-formed (invalid token)", p);
-        }
-        continue;
-      }
-      // A start tag.
-      const size_t nameLength = NameLength(p + 1, end);
-      if (nameLength == 0) {
-        if (p + 1 == end) break;
-        return fail("not well-formed (invalid token)", p);
-      }
-      if (sawRoot_ && depth_ == 0) return fail("junk after document element", p);
-      const char* q = p + 1 + nameLength;
-      raw_.clear();
-      size_t decoded = 0;
-      bool empty = false, whole = false;
-      for (;;) {
-        const char* spaced = q;
-        while (q < end && IsSpace(*q)) ++q;
-        if (q >= end) break;
-        if (*q == '>') {
-          whole = true;
-          ++q;
+    }
+    line_ += static_cast<uint64_t>(std::count(data, p, '\n'));
+    return static_cast<size_t>(p - data);
+  }
+
+  // Character data up to the next '<' or as far as the piece holds whole references, line ends
+  // and characters.
+  Step Characters(const char*& p, const char* end, bool last) {
+    const char* lt = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(end - p)));
+    const char* stop = lt ? lt : end;
+    if (!lt && !last) {
+      // A reference or a line end cut by the end of the piece waits for the rest.
+      // (A reference is short: an '&' further back is either closed or an error.)
+      for (const char* q = end; q > p && end - q < 16;) {
+        if (*--q == '&') {
+          if (!std::memchr(q, ';', static_cast<size_t>(end - q))) stop = q;
           break;
         }
-        if (*q == '/') {
-          if (q + 1 >= end) break;
-          if (q[1] != '>') return fail("not well-formed (invalid token)", p);
-          whole = empty = true;
-          q += 2;
-          break;
-        }
-        const size_t attributeLength = NameLength(q, end);
-        if (attributeLength == 0 || q == spaced) {
-          if (q + attributeLength >= end) break;
-          return fail("not well-formed (invalid token)", p);
-        }
-        const std::string_view name(q, attributeLength);
-        q += attributeLength;
-        while (q < end && IsSpace(*q)) ++q;
-        if (q >= end) break;
-        if (*q != '=') return fail("not well-formed (invalid token)", p);
-        ++q;
-        while (q < end && IsSpace(*q)) ++q;
-        if (q >= end) break;
-        if (*q != '"' && *q != '\'') return fail("not well-formed (invalid token)", p);
-        const char* close =
-            static_cast<const char*>(std::memchr(q + 1, *q, static_cast<size_t>(end - q - 1)));
-        if (!close) {
-          q = end;
-          break;
-        }
-        if (decoded == values_.size()) values_.emplace_back();
-        const auto value = Decode(q + 1, close, Data::Attribute, values_[decoded]);
-        if (!value) return fail("", p);
-        if (value->data() == values_[decoded].data()) ++decoded;
-        raw_.push_back({name, *value});
-        q = close + 1;
       }
-      if (!whole) {
-        if (last) return fail("unclosed token", p);
+      if (stop > p && stop[-1] == '\r') --stop;
+      // So does a character cut in its bytes.
+      for (const char* q = stop; q > p && stop - q < 4;) {
+        const auto c = static_cast<unsigned char>(*--q);
+        if (c < 0x80) break;
+        if (c >= 0xC0) {
+          const ptrdiff_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+          if (stop - q < need) stop = q;
+          break;
+        }
+      }
+    }
+    if (stop > p && !Text(p, stop)) return Bad("", stop);
+    p = stop;
+    return {lt ? Step::Next : Step::More};
+  }
+
+  Step EndTag(const char*& p, const char* end) {
+    const char* gt = static_cast<const char*>(std::memchr(p, '>', static_cast<size_t>(end - p)));
+    if (!gt) return {Step::More};
+    const size_t nameLength = NameLength(p + 2, gt);
+    const char* q = p + 2 + nameLength;
+    while (q < gt && IsSpace(*q)) ++q;
+    if (nameLength == 0 || q != gt) return Invalid(p);
+    const std::string_view name(p + 2, nameLength);
+    if (open_.empty() || std::string_view(stack_).substr(open_.back()) != name) {
+      return Bad("mismatched tag", p);
+    }
+    stack_.resize(open_.back());
+    open_.pop_back();
+    if (!EndElement(name)) return Bad("", p);
+    p = gt + 1;
+    return {};
+  }
+
+  // A processing instruction, passed over.
+  Step Instruction(const char*& p, const char* end) {
+    const char* close = Find(p + 2, end, "?>");
+    if (!close) return {Step::More};
+    // The target: a name, then a blank or the end.
+    const size_t target = NameLength(p + 2, close - 2);
+    const std::string_view name(p + 2, target);
+    const char* after = p + 2 + target;
+    if (target == 0 || (after != close - 2 && !IsSpace(*after))) return Invalid(p);
+    if (name.size() == 3 && (name[0] | 0x20) == 'x' && (name[1] | 0x20) == 'm' &&
+        (name[2] | 0x20) == 'l') {
+      return Bad("XML or text declaration not at start of entity", p);
+    }
+    p = close;
+    return {};
+  }
+
+  // A comment, a CDATA section or the document type declaration.
+  Step Declaration(const char*& p, const char* end, bool last) {
+    const size_t left = static_cast<size_t>(end - p);
+    if (left < 9 && !last) return {Step::More};
+    const std::string_view rest(p, left);
+    if (rest.starts_with("<!--")) {
+      const char* close = Find(p + 4, end, "-->");
+      if (!close) return {Step::More};
+      p = close;
+    } else if (rest.starts_with("<![CDATA[")) {
+      const char* close = Find(p + 9, end, "]]>");
+      if (!close) return {Step::More};
+      if (depth_ == 0) return Bad("syntax error", p);
+      // Taken as it stands, but for line ends and the characters.
+      const auto text = Decode(p + 9, close - 3, Data::Section, text_);
+      if (!text || (!text->empty() && !TextData(*text))) return Bad("", p);
+      p = close;
+    } else if (rest.starts_with("<!DOCTYPE")) {
+      return DocumentType(p, end);
+    } else {
+      return Invalid(p);
+    }
+    return {};
+  }
+
+  Step DocumentType(const char*& p, const char* end) {
+    if (sawRoot_) return Bad("syntax error", p);
+    // To its end, past an internal subset in brackets and quoted texts.
+    const char* q = p + 9;
+    int brackets = 0;
+    char quote = 0;
+    bool entities = false, defaults = false;
+    for (; q < end; ++q) {
+      if (quote) {
+        if (*q == quote) quote = 0;
+      } else if (*q == '"' || *q == '\'') {
+        quote = *q;
+      } else if (*q == '[') {
+        ++brackets;
+      } else if (*q == ']') {
+        --brackets;
+      } else if (*q == '<') {
+        const std::string_view declaration(q, static_cast<size_t>(end - q));
+        entities = entities || declaration.starts_with("<!ENTITY");
+        defaults = defaults || declaration.starts_with("<!ATTLIST");
+      } else if (*q == '>' && brackets <= 0) {
         break;
       }
-      if (!UniqueAttributes()) return fail("duplicate attribute", p);
-      const std::string_view name(p + 1, nameLength);
-      if (open_.size() >= static_cast<size_t>(kMaxXmlDepth)) {
-        // StartElement refuses it with its own message.
-      } else {
-        open_.push_back(stack_.size());
-        stack_.append(name);
-      }
-      sawRoot_ = true;
-      if (!StartElement(name, raw_)) return fail("", p);
-      if (empty) {
-        stack_.resize(open_.back());
-        open_.pop_back();
-        if (!EndElement(name)) return fail("", p);
-      }
-      p = q;
     }
-    line_ += static_cast<uint64_t>(std::count(counted, p, '\n'));
-    return static_cast<size_t>(p - data);
+    if (entities || defaults) {
+      // Entities are refused outright; default attributes would add to what the document
+      // says in a way this reader does not follow.
+      Stop(
+          entities ? Refusal::Entities : Refusal::DefaultAttributes,
+          entities ? "The document declares entities" : "The document declares default attributes");
+      return {Step::Refused};
+    }
+    if (q == end) return {Step::More};
+    p = q + 1;
+    return {};
+  }
+
+  Step StartTag(const char*& p, const char* end, bool last) {
+    const size_t nameLength = NameLength(p + 1, end);
+    if (nameLength == 0) {
+      if (p + 1 == end) return {Step::More};
+      return Invalid(p);
+    }
+    if (sawRoot_ && depth_ == 0) return Bad("junk after document element", p);
+    const char* q = p + 1 + nameLength;
+    bool empty = false, whole = false;
+    if (const Step step = TagAttributes(p, q, end, empty, whole); step.kind != Step::Next)
+      return step;
+    if (!whole) {
+      if (last) return Bad("unclosed token", p);
+      return {Step::More};
+    }
+    if (!UniqueAttributes()) return Bad("duplicate attribute", p);
+    const std::string_view name(p + 1, nameLength);
+    if (open_.size() >= static_cast<size_t>(kMaxDepth)) {
+      // StartElement refuses it with its own message.
+    } else {
+      open_.push_back(stack_.size());
+      stack_.append(name);
+    }
+    sawRoot_ = true;
+    if (!StartElement(name, raw_)) return Bad("", p);
+    if (empty) {
+      stack_.resize(open_.back());
+      open_.pop_back();
+      if (!EndElement(name)) return Bad("", p);
+    }
+    p = q;
+    return {};
+  }
+
+  // The attributes of the start tag at `p` from `q` on, into raw_, up to the tag's end (`whole`;
+  // `empty` for "/>"); `q` ends past the tag. A tag cut by the end of the piece is not `whole`.
+  Step TagAttributes(const char* p, const char*& q, const char* end, bool& empty, bool& whole) {
+    raw_.clear();
+    size_t decoded = 0;
+    for (;;) {
+      const char* spaced = q;
+      while (q < end && IsSpace(*q)) ++q;
+      if (q >= end) break;
+      if (*q == '>') {
+        whole = true;
+        ++q;
+        break;
+      }
+      if (*q == '/') {
+        if (q + 1 >= end) break;
+        if (q[1] != '>') return Invalid(p);
+        whole = empty = true;
+        q += 2;
+        break;
+      }
+      const size_t attributeLength = NameLength(q, end);
+      if (attributeLength == 0 || q == spaced) {
+        if (q + attributeLength >= end) break;
+        return Invalid(p);
+      }
+      const std::string_view name(q, attributeLength);
+      q += attributeLength;
+      while (q < end && IsSpace(*q)) ++q;
+      if (q >= end) break;
+      if (*q != '=') return Invalid(p);
+      ++q;
+      while (q < end && IsSpace(*q)) ++q;
+      if (q >= end) break;
+      if (*q != '"' && *q != '\'') return Invalid(p);
+      const char* close =
+          static_cast<const char*>(std::memchr(q + 1, *q, static_cast<size_t>(end - q - 1)));
+      if (!close) {
+        q = end;
+        break;
+      }
+      if (decoded == values_.size()) values_.emplace_back();
+      const auto value = Decode(q + 1, close, Data::Attribute, values_[decoded]);
+      if (!value) return Bad("", p);
+      if (value->data() == values_[decoded].data()) ++decoded;
+      raw_.push_back({name, *value});
+      q = close + 1;
+    }
+    return {};
   }
 
   bool UniqueAttributes() {
@@ -642,7 +676,7 @@ class XmlStream::Parser {
     }
     std::vector<std::string_view> names;
     names.reserve(n);
-    for (const XmlAttribute& a : raw_) names.push_back(a.name);
+    for (const Attribute& a : raw_) names.push_back(a.name);
     std::sort(names.begin(), names.end());
     return std::adjacent_find(names.begin(), names.end()) == names.end();
   }
@@ -699,21 +733,23 @@ class XmlStream::Parser {
 
   static void OnEntityDecl(void* self, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
                            const XML_Char*, const XML_Char*, const XML_Char*) {
-    static_cast<Parser*>(self)->Stop("The document declares entities");
+    static_cast<Parser*>(self)->Stop(Refusal::Entities, "The document declares entities");
   }
 
-  XmlHandler& handler_;
+  Handler& handler_;
+  std::span<const Namespace> known_;
   XML_Parser expat_ = nullptr;
   int depth_ = 0;
   std::vector<std::string> names_;
-  std::vector<XmlAttribute> attributes_;
-  std::vector<XmlAttribute> raw_;  // the attributes of the element being started
+  std::vector<Attribute> attributes_;
+  std::vector<Attribute> raw_;  // the attributes of the element being started
   // The namespace prefixes in scope (document prefix, reader's prefix; "" when undeclared) and
   // how many were in scope at each open element.
   std::vector<std::pair<std::string, std::string_view>> bindings_;
   std::vector<size_t> scopes_;
   bool unbound_ = false;
   std::string refused_, error_;
+  Refusal refusal_ = Refusal::None;
   std::exception_ptr exception_;
   bool failed_ = false;
 
@@ -728,71 +764,18 @@ class XmlStream::Parser {
   std::deque<std::string> values_;  // decoded attribute values (kept in place as it grows)
 };
 
-XmlStream::XmlStream(XmlHandler& handler, bool expatOnly)
-    : parser_(std::make_unique<Parser>(handler, expatOnly)) {}
-XmlStream::~XmlStream() = default;
-void XmlStream::Feed(std::span<const uint8_t> piece) { parser_->Feed(piece, false); }
-std::string XmlStream::Finish() { return parser_->Finish(); }
+Stream::Stream(Handler& handler, std::span<const Namespace> known, bool expatOnly)
+    : parser_(std::make_unique<Parser>(handler, known, expatOnly)) {}
+Stream::~Stream() = default;
+void Stream::Feed(std::span<const uint8_t> piece) { parser_->Feed(piece, false); }
+std::string Stream::Finish() { return parser_->Finish(); }
+Refusal Stream::Refused() const { return parser_->Refused(); }
 
-std::string ParseXml(std::span<const uint8_t> document, XmlHandler& handler) {
-  XmlStream stream(handler);
+std::string Parse(std::span<const uint8_t> document, Handler& handler,
+                  std::span<const Namespace> known) {
+  Stream stream(handler, known);
   stream.Feed(document);
   return stream.Finish();
 }
 
-std::string_view Attribute(std::span<const XmlAttribute> attributes, std::string_view name) {
-  for (const XmlAttribute& a : attributes) {
-    if (a.name == name) return a.value;
-  }
-  return {};
-}
-
-bool HasAttribute(std::span<const XmlAttribute> attributes, std::string_view name) {
-  for (const XmlAttribute& a : attributes) {
-    if (a.name == name) return true;
-  }
-  return false;
-}
-
-std::string_view XmlNode::Get(std::string_view attribute) const {
-  for (const auto& [name, value] : attributes) {
-    if (name == attribute) return value;
-  }
-  return {};
-}
-
-bool XmlNode::Has(std::string_view attribute) const {
-  for (const auto& a : attributes) {
-    if (a.first == attribute) return true;
-  }
-  return false;
-}
-
-namespace {
-void Fill(XmlNode& node, std::string_view name, std::span<const XmlAttribute> attributes) {
-  node.name.assign(name);
-  for (const XmlAttribute& a : attributes) node.attributes.emplace_back(a.name, a.value);
-}
-}  // namespace
-
-void XmlTreeBuilder::Begin(std::string_view name, std::span<const XmlAttribute> attributes) {
-  root_ = XmlNode{};
-  Fill(root_, name, attributes);
-  open_.assign(1, &root_);
-}
-
-void XmlTreeBuilder::Start(std::string_view name, std::span<const XmlAttribute> attributes) {
-  // Only the innermost open element gains children, so the pointers of the open path stay valid.
-  XmlNode& parent = *open_.back();
-  parent.children.emplace_back();
-  Fill(parent.children.back(), name, attributes);
-  open_.push_back(&parent.children.back());
-}
-
-void XmlTreeBuilder::End() { open_.pop_back(); }
-
-void XmlTreeBuilder::Text(std::string_view text) {
-  if (!open_.empty()) open_.back()->text.append(text);
-}
-
-}  // namespace quillane::ods
+}  // namespace quillane::xml
