@@ -75,8 +75,9 @@ void Write(const fs::path& path, const PageFile& file) {
   }
 }
 
-std::string FileListOf(const std::vector<std::string>& names, const std::string& pageName) {
-  // In the form the renderer writes.
+}  // namespace
+
+std::string FileListXml(const std::vector<std::string>& names, std::string_view pageName) {
   std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<filelist>\n<page href=\"../";
   AppendUrlPath(xml, pageName);
   xml += "\"/>\n";
@@ -89,8 +90,6 @@ std::string FileListOf(const std::vector<std::string>& names, const std::string&
   xml += "<file href=\"filelist.xml\"/>\n</filelist>\n";
   return xml;
 }
-
-}  // namespace
 
 bool IsOwnFileName(std::string_view name) {
   if (name == kFileList) return true;
@@ -228,7 +227,7 @@ void WriteFolder(const Page& page, const fs::path& path, const fs::path& folder,
   }
   bool listDone = false;
   if (both.size() > previous.size()) {
-    const std::string interim = FileListOf(both, path.filename().string());
+    const std::string interim = FileListXml(both, path.filename().string());
     listDone = list && interim == listBytes;
     Write(folder / kFileList, interim);
   }

@@ -39,6 +39,10 @@ enum class FolderWork {
 void WritePage(const Page& page, const std::filesystem::path& path,
                FolderWork folderWork = FolderWork::Write);
 
+// The supporting folder's filelist.xml: the page it belongs to and the files named (filelist.xml
+// itself last, whether `names` holds it or not).
+std::string FileListXml(const std::vector<std::string>& names, std::string_view pageName);
+
 // Whether `name` has a shape of the names this program writes into a supporting folder:
 // filelist.xml, and image001.png, image002.svg, ... (three or more digits; the extensions of
 // pictures and charts: png, jpg, dib, emf, wmf, pct, tif, svg). Nothing else is ever written there,

@@ -5,6 +5,7 @@
 #include "spreadsheet/chart/ChartSvg.h"
 #include "spreadsheet/publish/HtmlText.h"
 #include "spreadsheet/publish/Links.h"
+#include "spreadsheet/publish/PageFiles.h"
 #include "spreadsheet/publish/PngWriter.h"
 #include "spreadsheet/publish/Renderer.h"
 #include "support/Ascii.h"
@@ -155,16 +156,9 @@ void Renderer::EmitPictures(std::string& body, Page& page) {
 }
 
 std::string Renderer::FileList(const Page& page) const {
-  std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<filelist>\n<page href=\"../";
-  AppendUrlPath(xml, pageName_);
-  xml += "\"/>\n";
-  for (const PageFile& f : page.files) {
-    xml += "<file href=\"";
-    AppendUrlPath(xml, f.name);
-    xml += "\"/>\n";
-  }
-  xml += "<file href=\"filelist.xml\"/>\n</filelist>\n";
-  return xml;
+  std::vector<std::string> names;
+  for (const PageFile& f : page.files) names.push_back(f.name);
+  return FileListXml(names, pageName_);
 }
 
 }  // namespace quillane::publish
