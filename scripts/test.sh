@@ -18,7 +18,7 @@ CC=clang CXX=clang++ bash scripts/build.sh build/fuzz -DCMAKE_BUILD_TYPE=RelWith
 echo "== Sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer)"
 bash scripts/build.sh build/sanitize -DCMAKE_BUILD_TYPE=Debug -DQUILLANE_SANITIZE=ON \
   -DQUILLANE_TESTS=ON -DQUILLANE_WITH_QT=ON -DQUILLANE_BENCH=OFF
-(cd build/sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+(cd build/sanitize && QUILLANE_BIG_CELLS=300000 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest -j"$jobs" --output-on-failure)
 
 echo "== Release build"
