@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up and runs every test: the normal build, the AddressSanitizer and UndefinedBehaviorSanitizer
-# build, and the fuzz targets built with clang and run briefly over the real workbooks.
+# build, the fuzz targets built with clang and run briefly over the real workbooks, and the Windows
+# build of gridcast (MinGW-w64) with its tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh --test
@@ -25,3 +26,6 @@ echo "== Release build"
 bash scripts/build.sh build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLANE_TESTS=ON \
   -DQUILLANE_WITH_QT=ON -DQUILLANE_BENCH=ON
 (cd build/release && ctest -j"$jobs" --output-on-failure)
+
+echo "== Windows build (MinGW-w64 cross build, its tests under Wine, the corpora against Linux)"
+bash scripts/windows-build.sh --no-zip
