@@ -1,6 +1,7 @@
 #include "app/PosixArguments.h"
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
 
 #include "files/modFuntions.h"
@@ -11,30 +12,46 @@ namespace {
 
 enum class Value { None, Required };
 
-// A long-only option has no short name ('\0').
+// Each option once: its names, its value, what apply() switches on, and its lines of the usage
+// text (the value's name and the help, lines after the first on lines of their own). A
+// long-only option has no short name ('\0'); a row without help is another name of the row
+// before it with the same id.
 struct Option {
   char shortName;
   const char* longName;
   Value value;
-  char id;  // what apply() switches on
+  char id;
+  const char* valueName;
+  const char* help;
 };
 
 constexpr Option kOptions[] = {
-    {'d', "dest", Value::Required, 'd'},
-    {'s', "subfolders", Value::None, 's'},
-    {'o', "overwrite", Value::None, 'o'},
-    {'l', "log", Value::Required, 'l'},
-    {'c', "compress", Value::None, 'c'},
-    {'f', "keep-files", Value::None, 'f'},
-    {'e', "sheets", Value::Required, 'e'},
-    {'p', "password", Value::Required, 'p'},
-    {'j', "jobs", Value::Required, 'j'},
-    {'0', "null", Value::None, '0'},
-    {'\0', "files-from", Value::Required, 'F'},
-    {'\0', "shard", Value::Required, 'S'},
-    {'h', "help", Value::None, 'h'},
-    {'?', nullptr, Value::None, 'h'},
-    {'\0', "version", Value::None, 'V'},
+    {'d', "dest", Value::Required, 'd', "DIR",
+     "write the pages into DIR, which must exist\n(default: beside each workbook)"},
+    {'s', "subfolders", Value::None, 's', nullptr,
+     "let wildcard patterns search all subfolders too"},
+    {'o', "overwrite", Value::None, 'o', nullptr,
+     "convert even when a page it writes (book_1.htm) exists;\nwithout it such a workbook is "
+     "skipped"},
+    {'e', "sheets", Value::Required, 'e', "RANGE",
+     "convert only these worksheets, for example 1,4-5,10-20"},
+    {'c', "compress", Value::None, 'c', nullptr, "compact the pages written"},
+    {'f', "keep-files", Value::None, 'f', nullptr,
+     "keep the supporting folder of each page (book_1.files)"},
+    {'p', "password", Value::Required, 'p', "PASS",
+     "password of encrypted workbooks\n(default: the environment variable GRIDCAST_PASSWORD)"},
+    {'l', "log", Value::Required, 'l', "FILE", "append the log lines to FILE"},
+    {'j', "jobs", Value::Required, 'j', "N",
+     "convert N workbooks at a time (default: one per core)"},
+    {'\0', "files-from", Value::Required, 'F', "LIST",
+     "also convert the workbooks listed in the file LIST,\none path a line (\"-\" reads standard "
+     "input)"},
+    {'0', "null", Value::None, '0', nullptr, "the paths of LIST end with a NUL character instead"},
+    {'\0', "shard", Value::Required, 'S', "K/N",
+     "convert only the K-th of N shares of the workbooks"},
+    {'h', "help", Value::None, 'h', nullptr, "show this help"},
+    {'?', nullptr, Value::None, 'h', nullptr, nullptr},
+    {'\0', "version", Value::None, 'V', nullptr, "show the version"},
 };
 
 const Option* FindShort(char name) {
@@ -72,81 +89,89 @@ std::string Absolute(const std::string& path, const std::string& currentFolder) 
   return folder + path;
 }
 
+// Applies one option to the request; an error message, or "" when it is fine.
+std::string Apply(RunRequest& request, std::optional<std::string>& password, const Option& option,
+                  const std::string& spelled, const std::string& value,
+                  const std::string& currentFolder) {
+  convert::ConvertOptions& options = request.options;
+  switch (option.id) {
+    case 'd':
+      if (value.empty()) return "option " + spelled + " needs a folder";
+      options.OutputFolder = Absolute(value, currentFolder);
+      break;
+    case 's':
+      options.IncludeSubfolders = true;
+      break;
+    case 'o':
+      options.Overwrite = true;
+      break;
+    case 'l':
+      if (value.empty()) return "option " + spelled + " needs a file";
+      options.LogPath = Absolute(value, currentFolder);
+      break;
+    case 'c':
+      options.Compress = true;
+      break;
+    case 'f':
+      options.CreateFilesDir = true;
+      break;
+    case 'e':
+      options.SheetRange = value;
+      break;
+    case 'p':
+      password = value;
+      break;
+    case 'j':
+      request.jobs = static_cast<int>(WholeNumber(value, kMaxJobs));
+      if (request.jobs == 0) {
+        return "option " + spelled + " needs a number of workbooks from 1 to " +
+               std::to_string(kMaxJobs);
+      }
+      break;
+    case '0':
+      request.nulSeparated = true;
+      break;
+    case 'F':
+      if (value.empty()) return "option " + spelled + " needs a file (or - for standard input)";
+      if (!request.filesFrom.empty()) return "option " + spelled + " is given twice";
+      request.filesFrom = value == "-" ? std::string("-") : Absolute(value, currentFolder);
+      break;
+    case 'S': {
+      const size_t slash = value.find('/');
+      const long k =
+          slash == std::string::npos ? 0 : WholeNumber(value.substr(0, slash), kMaxShards);
+      const long n =
+          slash == std::string::npos ? 0 : WholeNumber(value.substr(slash + 1), kMaxShards);
+      if (k == 0 || n == 0 || k > n) {
+        return "option " + spelled + " needs K/N with 1 <= K <= N, for example 2/3";
+      }
+      request.shardIndex = static_cast<int>(k);
+      request.shardCount = static_cast<int>(n);
+      break;
+    }
+    case 'h':
+      request.showUsage = true;
+      break;
+    case 'V':
+      request.showVersion = true;
+      break;
+  }
+  return {};
+}
+
 }  // namespace
 
 RunRequest ParsePosixArguments(const std::vector<std::string>& arguments,
                                const std::string& currentFolder,
                                const std::string& environmentPassword) {
   RunRequest request;
-  convert::ConvertOptions& options = request.options;
   std::optional<std::string> password;
 
   auto fail = [&](const std::string& message) {
-    if (request.error.empty()) request.error = message;
+    if (request.error.empty() && !message.empty()) request.error = message;
   };
   auto apply = [&](const Option& option, const std::string& spelled, const std::string& value) {
-    switch (option.id) {
-      case 'd':
-        if (value.empty()) return fail("option " + spelled + " needs a folder");
-        options.OutputFolder = Absolute(value, currentFolder);
-        break;
-      case 's':
-        options.IncludeSubfolders = true;
-        break;
-      case 'o':
-        options.Overwrite = true;
-        break;
-      case 'l':
-        if (value.empty()) return fail("option " + spelled + " needs a file");
-        options.LogPath = Absolute(value, currentFolder);
-        break;
-      case 'c':
-        options.Compress = true;
-        break;
-      case 'f':
-        options.CreateFilesDir = true;
-        break;
-      case 'e':
-        options.SheetRange = value;
-        break;
-      case 'p':
-        password = value;
-        break;
-      case 'j':
-        request.jobs = static_cast<int>(WholeNumber(value, kMaxJobs));
-        if (request.jobs == 0) {
-          return fail("option " + spelled + " needs a number of workbooks from 1 to " +
-                      std::to_string(kMaxJobs));
-        }
-        break;
-      case '0':
-        request.nulSeparated = true;
-        break;
-      case 'F':
-        if (value.empty()) {
-          return fail("option " + spelled + " needs a file (or - for standard input)");
-        }
-        if (!request.filesFrom.empty()) return fail("option " + spelled + " is given twice");
-        request.filesFrom = value == "-" ? std::string("-") : Absolute(value, currentFolder);
-        break;
-      case 'S': {
-        size_t slash = value.find('/');
-        long k = slash == std::string::npos ? 0 : WholeNumber(value.substr(0, slash), kMaxShards);
-        long n = slash == std::string::npos ? 0 : WholeNumber(value.substr(slash + 1), kMaxShards);
-        if (k == 0 || n == 0 || k > n) {
-          return fail("option " + spelled + " needs K/N with 1 <= K <= N, for example 2/3");
-        }
-        request.shardIndex = static_cast<int>(k);
-        request.shardCount = static_cast<int>(n);
-        break;
-      }
-      case 'h':
-        request.showUsage = true;
-        break;
-      case 'V':
-        request.showVersion = true;
-        break;
-    }
+    fail(Apply(request, password, option, spelled, value, currentFolder));
   };
   request.jobs = DefaultJobs();
 
@@ -215,9 +240,35 @@ RunRequest ParsePosixArguments(const std::vector<std::string>& arguments,
       break;
     }
   }
-  options.Password = password ? *password : environmentPassword;
+  request.options.Password = password ? *password : environmentPassword;
   if (request.nulSeparated && request.filesFrom.empty()) fail("option -0 goes with --files-from");
   return request;
+}
+
+std::string PosixOptionsHelp() {
+  std::string text;
+  for (size_t i = 0; i < std::size(kOptions); ++i) {
+    const Option& option = kOptions[i];
+    if (!option.help) continue;
+    std::string names = option.shortName ? std::string("-") + option.shortName + ", " : "    ";
+    for (size_t j = i + 1; j < std::size(kOptions) && !kOptions[j].help; ++j) {
+      if (kOptions[j].id == option.id && kOptions[j].shortName)
+        names += std::string("-") + kOptions[j].shortName + ", ";
+    }
+    names += std::string("--") + option.longName;
+    if (option.valueName) names += std::string(" ") + option.valueName;
+    std::string row = "  " + names;
+    row.resize(std::max<size_t>(row.size() + 1, 24), ' ');
+    for (const char* at = option.help; *at; ++at) {
+      if (*at == '\n') {
+        row += "\n" + std::string(24, ' ');
+      } else {
+        row += *at;
+      }
+    }
+    text += row + "\n";
+  }
+  return text;
 }
 
 }  // namespace quillane::app

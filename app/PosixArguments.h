@@ -15,4 +15,7 @@ RunRequest ParsePosixArguments(const std::vector<std::string>& arguments,
                                const std::string& currentFolder,
                                const std::string& environmentPassword);
 
+// The options' lines of the usage text, made from the one table that the parser reads.
+std::string PosixOptionsHelp();
+
 }  // namespace quillane::app

@@ -394,25 +394,8 @@ std::string PosixUsageText() {
          "the file's bytes, not its name):\n" +
          formats +
          "\n"
-         "FILE is a workbook or a wildcard pattern such as \"data/*.xls\" (quote it).\n"
-         "  -d, --dest DIR        write the pages into DIR, which must exist\n"
-         "                        (default: beside each workbook)\n"
-         "  -s, --subfolders      let wildcard patterns search all subfolders too\n"
-         "  -o, --overwrite       convert even when a page it writes (book_1.htm) exists;\n"
-         "                        without it such a workbook is skipped\n"
-         "  -e, --sheets RANGE    convert only these worksheets, for example 1,4-5,10-20\n"
-         "  -c, --compress        compact the pages written\n"
-         "  -f, --keep-files      keep the supporting folder of each page (book_1.files)\n"
-         "  -p, --password PASS   password of encrypted workbooks\n"
-         "                        (default: the environment variable GRIDCAST_PASSWORD)\n"
-         "  -l, --log FILE        append the log lines to FILE\n"
-         "  -j, --jobs N          convert N workbooks at a time (default: one per core)\n"
-         "      --files-from LIST also convert the workbooks listed in the file LIST,\n"
-         "                        one path a line (\"-\" reads standard input)\n"
-         "  -0, --null            the paths of LIST end with a NUL character instead\n"
-         "      --shard K/N       convert only the K-th of N shares of the workbooks\n"
-         "  -h, -?, --help        show this help\n"
-         "      --version         show the version\n"
+         "FILE is a workbook or a wildcard pattern such as \"data/*.xls\" (quote it).\n" +
+         PosixOptionsHelp() +
          "Options may stand anywhere; \"--\" ends them.\n"
          "\n"
          "Each workbook gives one line, printed when it is done and at the end appended to\n"
