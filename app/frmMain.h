@@ -40,6 +40,7 @@ class xToolbar;
 namespace quillane::app {
 
 class frmMain;
+struct Command;
 
 // The task list: a report list whose list events go to the main window.
 class TaskList : public QTreeWidget {
@@ -145,6 +146,8 @@ class frmMain : public QMainWindow {
   // refused with a word in the status bar. `command` is in lower case.
   bool Allowed(const std::string& command);
   void RunToolbarCommand(const std::string& key);
+  // A command's shortcut pressed anywhere in the window: as a click on its menu item.
+  void Shortcut(const Command& command);
   void ShowPopupAt(const QPoint& listPos);
   void BrowseFiles();
   void ShowAddFolder();
@@ -178,6 +181,7 @@ class frmMain : public QMainWindow {
  private:
   void BuildList();
   void BuildPopup();
+  void BuildShortcuts();
   void BuildStatusBar();
   void LoadDesigns();
   void AppendLog(const std::string& line);

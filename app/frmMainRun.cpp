@@ -110,7 +110,7 @@ void frmMain::StartConversion() {
     return;
   }
   pgbCompress->setValue(10);
-  SetPanel(1, "Now converting ...");
+  SetPanel(1, "Now Converting ...");
   for (int i = 1; i <= RowCount(); ++i) {
     if (!IsItemChecked(lstItem, i)) continue;
     QTreeWidgetItem* item = Row(i);
