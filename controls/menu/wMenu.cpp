@@ -21,6 +21,7 @@ using namespace paint;
 
 wMenu::wMenu(QWidget* opener) : QWidget(opener, Qt::Tool | Qt::FramelessWindowHint) {
   setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_OpaquePaintEvent);
   watch_.setInterval(100);
   QObject::connect(&watch_, &QTimer::timeout, this, [this] { WatchTick(); });
@@ -299,6 +300,7 @@ void wMenu::ShowModeless() {
   show();
   if (QGuiApplication::platformName() != QLatin1String("offscreen")) raise();
   activateWindow();
+  setFocus(Qt::PopupFocusReason);
   watch_.start();
 }
 
@@ -412,15 +414,8 @@ void wMenu::MouseDown(float x, float y) {
   hot_ = h;
   DrawItem(h, -1);
   repaint();
-  MenuItem* item = At(h);
-  if (!item->IsRoot) {
-    if (!item->Enabled || item->IsSeparator()) return;
-    QPointer<wMenu> self(this);
-    SendClickEvent(item->Name);
-    if (!self || unloaded_) return;
-    if (wMenu* child = ChildPopup()) child->Unload();
-    if (ParentForm) ParentForm->ForceUnload();
-    Unload();
+  if (!At(h)->IsRoot) {
+    Choose(h);
     return;
   }
   if (menuOpen_) {
@@ -430,6 +425,17 @@ void wMenu::MouseDown(float x, float y) {
   ShowMenu(h);
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   menuOpen_ = ChildPopup() != nullptr;
+}
+
+void wMenu::Choose(std::int32_t index) {
+  MenuItem* item = At(index);
+  if (!item || !item->Enabled || item->IsSeparator()) return;
+  QPointer<wMenu> self(this);
+  SendClickEvent(item->Name);
+  if (!self || unloaded_) return;
+  if (wMenu* child = ChildPopup()) child->Unload();
+  if (ParentForm) ParentForm->ForceUnload();
+  Unload();
 }
 
 // --- Qt events --------------------------------------------------------------------------------
