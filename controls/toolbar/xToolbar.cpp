@@ -80,6 +80,7 @@ xToolbar::xToolbar(QWidget* parent, const std::string& name) : QWidget(parent) {
   rotatedFont_.SetRotation(90);
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMouseTracking(true);
+  setFocusPolicy(Qt::TabFocus);
   dragTimer_.setInterval(1);
   toolTipTimer_.setInterval(1000);
   checkTimer_.setInterval(10);
@@ -735,10 +736,7 @@ QImage xToolbar::SurfaceImage() const {
 
 // --- Qt side ------------------------------------------------------------------------------------
 
-void xToolbar::paintEvent(QPaintEvent* e) {
-  QPainter painter(this);
-  if (const QImage* img = p::BitmapImage(bmp_)) painter.drawImage(e->rect(), *img, e->rect());
-}
+const QImage* xToolbar::SurfaceBitmap() const { return p::BitmapImage(bmp_); }
 
 void xToolbar::resizeEvent(QResizeEvent*) {
   EnsureSurface();

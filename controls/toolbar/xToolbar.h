@@ -312,6 +312,15 @@ class xToolbar : public QWidget {
   bool DragActive() const { return dragTimer_.isActive(); }
   std::int16_t HotButton() const { return hotButton_; }
 
+  // --- keyboard -------------------------------------------------------------------------------
+  // The bar takes the focus with Tab; the focused button shows a dotted frame. Left/Right (Up/Down
+  // on a vertical bar), Home and End move between the enabled buttons, Space and Enter press.
+  std::int16_t FocusButton() const { return focusButton_; }
+  void SetFocusButton(std::int16_t index);
+  // What a left click on an enabled button does: BeforeButtonClick, the check or group state,
+  // ButtonClick.
+  void ActivateButton(int index);
+
  protected:
   void paintEvent(QPaintEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
@@ -321,6 +330,9 @@ class xToolbar : public QWidget {
   void mouseDoubleClickEvent(QMouseEvent* e) override;
   void enterEvent(QEnterEvent* e) override;
   void leaveEvent(QEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void focusInEvent(QFocusEvent* e) override;
+  void focusOutEvent(QFocusEvent* e) override;
 
  private:
   friend class wToolBar;
@@ -343,6 +355,7 @@ class xToolbar : public QWidget {
   }
 
   // Surface and drawing.
+  const QImage* SurfaceBitmap() const;
   void EnsureSurface();
   void UpdateFonts();
   platform::COLORREF Tr(platform::OLE_COLOR c) const;
@@ -375,6 +388,8 @@ class xToolbar : public QWidget {
   bool InGripArea(float x, float y) const;
   bool PointerOverWindow() const { return pointerInside_; }
   void RaiseButtonClick(int index);
+  bool Focusable(int index) const;
+  void MoveFocus(int from, int step);
 
   platform::Host host_;
   std::string name_;
@@ -438,6 +453,7 @@ class xToolbar : public QWidget {
   std::int16_t hotButton_ = 0;
   std::int16_t pressedButton_ = 0;
   std::int16_t pointerButton_ = 0;
+  std::int16_t focusButton_ = 0;
   float grabX_ = 0, grabY_ = 0;
   bool suppressClick_ = false;
   bool pointerInside_ = false;

@@ -212,35 +212,32 @@ void xToolbar::DoMouseUp(std::int16_t button, std::int16_t shift, float x, float
   }
   PaintButton(idx, false, false);
   g::clsBSButton& b = *At(idx);
-  const std::string key = b.Key;
+  if (b.Enabled && b.Style == tbrButton && button != 1) {
+    bool cancelBeep = false;
+    if (Events.ButtonRightClick)
+      Events.ButtonRightClick(static_cast<std::int16_t>(idx), b.Key, cancelBeep);
+    if (!cancelBeep) p::Beep();
+    return;
+  }
+  if (b.Enabled && Clickable(b.Style))
+    ActivateButton(idx);
+  else
+    RepaintAtRest(idx);
+  StopToolTip();
+}
+
+void xToolbar::ActivateButton(int idx) {
+  if (idx < 1 || idx > ButtonCount() || !At(idx)->Enabled || !Clickable(At(idx)->Style)) return;
+  const std::int32_t style = At(idx)->Style;
+  const std::string key = At(idx)->Key;
   const auto stillThere = [&] { return idx <= ButtonCount(); };
-  if (b.Enabled && b.Style == tbrButton) {
-    if (button != 1) {
-      bool cancelBeep = false;
-      if (Events.ButtonRightClick)
-        Events.ButtonRightClick(static_cast<std::int16_t>(idx), key, cancelBeep);
-      if (!cancelBeep) p::Beep();
-      return;
-    }
-    bool cancel = false;
-    if (Events.BeforeButtonClick)
-      Events.BeforeButtonClick(static_cast<std::int16_t>(idx), key, cancel);
-    if (cancel || !stillThere()) return;
-    RaiseButtonClick(idx);
-  } else if (b.Enabled && b.Style == tbrCheck) {
-    bool cancel = false;
-    if (Events.BeforeButtonClick)
-      Events.BeforeButtonClick(static_cast<std::int16_t>(idx), key, cancel);
-    if (!stillThere()) return;
+  bool cancel = false;
+  if (Events.BeforeButtonClick)
+    Events.BeforeButtonClick(static_cast<std::int16_t>(idx), key, cancel);
+  if (!stillThere() || (cancel && style == tbrButton)) return;
+  if (style == tbrCheck) {
     At(idx)->Checked = !At(idx)->Checked;
-    PaintButton(idx, false, false);
-    if (cancel) return;
-    RaiseButtonClick(idx);
-  } else if (b.Enabled && b.Style == tbrButtonGroup) {
-    bool cancel = false;
-    if (Events.BeforeButtonClick)
-      Events.BeforeButtonClick(static_cast<std::int16_t>(idx), key, cancel);
-    if (!stillThere()) return;
+  } else if (style == tbrButtonGroup) {
     for (int j = idx; j >= 1 && At(j)->Style == tbrButtonGroup; --j) {
       At(j)->Checked = false;
       RepaintAtRest(j);
@@ -250,13 +247,10 @@ void xToolbar::DoMouseUp(std::int16_t button, std::int16_t shift, float x, float
       RepaintAtRest(j);
     }
     At(idx)->Checked = true;
-    PaintButton(idx, false, false);
-    if (cancel) return;
-    RaiseButtonClick(idx);
-  } else {
-    RepaintAtRest(idx);
   }
-  StopToolTip();
+  if (style != tbrButton) PaintButton(idx, false, false);
+  if (cancel) return;
+  RaiseButtonClick(idx);
 }
 
 // --- tooltips -----------------------------------------------------------------------------------
