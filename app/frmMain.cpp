@@ -132,6 +132,18 @@ void TaskList::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) owner_->RetargetSelected();
 }
 
+void TaskList::keyPressEvent(QKeyEvent* event) {
+  // Shift+F10 and the Menu key open the popup menu over the current row.
+  if ((event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) ||
+      event->key() == Qt::Key_Menu) {
+    QTreeWidgetItem* current = currentItem();
+    if (!owner_->Busy())
+      owner_->ShowPopupAt(current ? visualItemRect(current).center() : QPoint(4, 4));
+    return;
+  }
+  QTreeWidget::keyPressEvent(event);
+}
+
 void TaskList::keyReleaseEvent(QKeyEvent* event) {
   QTreeWidget::keyReleaseEvent(event);
   if (event->isAutoRepeat() || !currentItem()) return;
