@@ -12,6 +12,8 @@
 
 #include "WindowTestUtil.h"
 #include "app/Commands.h"
+#include "app/frmAbout.h"
+#include "controls/hotlink/HotLink.h"
 #include "controls/menu/wMenu.h"
 
 namespace quillane::test {
@@ -142,6 +144,27 @@ TEST_F(WindowKeys, EscDuringARunAsksFirstAndTheToolbarIsInTheTabOrder) {
   EXPECT_EQ(w->mnuPopup->findChild<QAction*>(QStringLiteral("mnuRemove"))->shortcut(),
             QKeySequence(Qt::Key_Delete));
   w->mnuPopup->hide();
+}
+
+TEST_F(WindowKeys, TheAboutBoxLinksAreTabStopsThatEnterOpens) {
+  std::vector<std::string> shelled;
+  controls::HotLink::SetShellHook([&](const std::string& file) { shelled.push_back(file); });
+  app::frmAbout about(w.get());
+  about.show();
+  about.activateWindow();
+  about.findChild<QWidget*>(QStringLiteral("cmdOK"))->setFocus();
+  Settle();
+  // OK is the default button; Tab goes round OK, the web site, the mail address.
+  Key(Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), about.HotLink1);
+  Key(Qt::Key_Return);
+  Key(Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), about.HotLink2);
+  Key(Qt::Key_Space);
+  EXPECT_EQ(shelled,
+            (std::vector<std::string>{app::WebsiteAddress(), "mailto:" + app::SupportAddress()}));
+  EXPECT_TRUE(about.isVisible());
+  controls::HotLink::SetShellHook({});
 }
 
 }  // namespace quillane::test
