@@ -1,6 +1,7 @@
 #include "controls/hotlink/HotLink.h"
 
 #include <cmath>
+#include <mutex>
 
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -9,6 +10,7 @@
 #include <QPainter>
 #include <QUrl>
 
+#include "gfx/AccessibleParts.h"
 #include "platform/Colors.h"
 #include "platform/Gdi.h"
 
@@ -72,6 +74,21 @@ HotLink::HotLink(QWidget* parent, p::Host* host)
   label_->installEventFilter(this);
   setMouseTracking(true);
   setFocusPolicy(Qt::TabFocus);
+  // A link to assistive technology: its caption as name, Click as its action.
+  static std::once_flag once;
+  std::call_once(once, [] {
+    gfx::RegisterAccessibleWidget(
+        [](QWidget* widget, QAccessible::Role& role, QString& name) {
+          auto* link = dynamic_cast<HotLink*>(widget);
+          if (!link) return false;
+          role = QAccessible::Link;
+          name = QString::fromStdString(link->Caption());
+          return true;
+        },
+        [](QWidget* widget) {
+          if (auto* link = dynamic_cast<HotLink*>(widget); link && link->Click) link->Click();
+        });
+  });
   timer_.setInterval(500);
   connect(&timer_, &QTimer::timeout, this, [this] { hover_ = false; });
   InitProperties();

@@ -79,11 +79,13 @@ void xMenu::EnterKeyMode(std::int32_t index, bool open) {
     QWidget* focus = QApplication::focusWidget();
     focusBefore_ = focus != this ? focus : nullptr;
     keyMode_ = true;
+    gfx::AnnouncePart(this, -1, QAccessible::MenuStart);
   }
   setFocus(Qt::MenuBarFocusReason);
   if (hot_ != 0 && hot_ != index) DrawRootItem(hot_, 0);
   hot_ = index;
   DrawRootItem(index, 1);
+  AnnounceHot();
   if (open) OpenFromKeys(index);
 }
 
@@ -103,6 +105,7 @@ void xMenu::LeaveKeyMode() {
   if (!keyMode_) return;
   keyMode_ = false;
   UnloadPopup();
+  gfx::AnnouncePart(this, -1, QAccessible::MenuEnd);
   menuOpen_ = false;
   if (hot_ != 0) DrawRootItem(hot_, 0);
   hot_ = 0;
@@ -199,7 +202,7 @@ void wMenu::SetHot(std::int32_t index) {
   if (hot_ != 0) DrawItem(hot_, 0);
   hot_ = index;
   DrawItem(index, -1);
-  QPointer<wMenu> self(this);
+  AnnounceHot();
   SendDescriptionEvent(At(index)->Description);
 }
 
@@ -231,6 +234,12 @@ void wMenu::OpenChild(std::int32_t index) {
   }
 }
 
+void wMenu::Press(std::int32_t index) {
+  if (!IsListed(index)) return;
+  SetHot(index);
+  At(index)->IsRoot ? OpenChild(index) : Choose(index);
+}
+
 void wMenu::keyPressEvent(QKeyEvent* event) {
   if (unloaded_) return;
   const int key = event->key();
@@ -258,8 +267,7 @@ void wMenu::keyPressEvent(QKeyEvent* event) {
     ForceUnload();
     if (bar) bar->LeaveKeyMode();
   } else if (const std::int32_t j = FindByAccelerator(event->text().toStdString())) {
-    SetHot(j);
-    At(j)->IsRoot ? OpenChild(j) : Choose(j);
+    Press(j);
   } else {
     event->ignore();
   }

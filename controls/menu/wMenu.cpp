@@ -1,4 +1,5 @@
 #include "controls/menu/wMenu.h"
+#include "controls/menu/xMenu.h"
 
 #include <algorithm>
 
@@ -22,6 +23,7 @@ using namespace paint;
 wMenu::wMenu(QWidget* opener) : QWidget(opener, Qt::Tool | Qt::FramelessWindowHint) {
   setMouseTracking(true);
   setFocusPolicy(Qt::StrongFocus);
+  xMenu::RegisterAccessible();
   setAttribute(Qt::WA_OpaquePaintEvent);
   watch_.setInterval(100);
   QObject::connect(&watch_, &QTimer::timeout, this, [this] { WatchTick(); });
@@ -302,6 +304,7 @@ void wMenu::ShowModeless() {
   activateWindow();
   setFocus(Qt::PopupFocusReason);
   watch_.start();
+  gfx::AnnouncePart(this, -1, QAccessible::PopupMenuStart);
 }
 
 void wMenu::ShowMenu(std::int32_t index) {
@@ -344,6 +347,7 @@ void wMenu::Unload() {
     ParentForm->PopupClosed(this);
   }
   if (MenuItem* item = At(FilterIndex)) item->Expanded = false;
+  if (isVisible()) gfx::AnnouncePart(this, -1, QAccessible::PopupMenuEnd);
   hide();
   // While the bar switches popups its empty window holds the activation; otherwise it goes back
   // down the chain: to the nearest popup still open, else the bar's window, so that closing one

@@ -14,6 +14,7 @@
 
 #include "controls/menu/MenuItem.h"
 #include "controls/menu/MenuPaint.h"
+#include "gfx/AccessibleParts.h"
 #include "gfx/ascPaintEffects.h"
 #include "gfx/clsLogFont.h"
 
@@ -95,11 +96,16 @@ class wMenu : public QWidget, public MenuParent {
   void SetHot(std::int32_t index);
   // Opens the child popup of item `index` with its first item hot.
   void OpenChild(std::int32_t index);
+  // What Enter does on item `index`: opens its children, or chooses it.
+  void Press(std::int32_t index);
+  // A popup menu whose children are its listed items.
+  gfx::AccessibleParts Accessible();
 
  private:
   // A choice of item `index`: ItemClick up the chain, then every popup closes.
   void Choose(std::int32_t index);
   xMenu* Bar() const;
+  void AnnounceHot();
   MenuItem* At(std::int32_t index) const;
   bool IsListed(std::int32_t index) const;
   void SizeSurface();

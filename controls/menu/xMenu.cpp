@@ -64,6 +64,7 @@ xMenu::xMenu(QWidget* parent, p::Host* host) : QWidget(parent), host_(host) {
     host_ = ownHost_.get();
   }
   DummyForm::Acquire();
+  RegisterAccessible();
   setMouseTracking(true);
   setAttribute(Qt::WA_OpaquePaintEvent);
   timer_.setInterval(100);

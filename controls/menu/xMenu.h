@@ -19,6 +19,7 @@
 
 #include "controls/menu/MenuItem.h"
 #include "controls/menu/MenuPaint.h"
+#include "gfx/AccessibleParts.h"
 #include "gfx/clsLogFont.h"
 #include "platform/Host.h"
 #include "platform/PropertyBag.h"
@@ -129,6 +130,12 @@ class xMenu : public QWidget, public MenuParent {
   // The top-level item whose access character is `key` (upper-cased), or 0.
   std::int32_t RootByAccelerator(std::string_view key) const;
 
+  // --- assistive technology ---------------------------------------------------------------------
+  // A menu bar whose children are the visible top-level items.
+  gfx::AccessibleParts Accessible();
+  // Makes the bar and its popups known to the accessibility framework (once).
+  static void RegisterAccessible();
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -151,6 +158,8 @@ class xMenu : public QWidget, public MenuParent {
   // Opens the popup of `index` from the keyboard, its first item hot and focused.
   void OpenFromKeys(std::int32_t index);
   void BuildAccessKeys();
+  std::vector<std::int32_t> RootItems() const;
+  void AnnounceHot();
 
   std::unique_ptr<platform::Host> ownHost_;
   platform::Host* host_;

@@ -81,6 +81,7 @@ xToolbar::xToolbar(QWidget* parent, const std::string& name) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMouseTracking(true);
   setFocusPolicy(Qt::TabFocus);
+  RegisterAccessible();
   dragTimer_.setInterval(1);
   toolTipTimer_.setInterval(1000);
   checkTimer_.setInterval(10);
@@ -426,6 +427,9 @@ void xToolbar::SetButtonGroupID(const ButtonIndex& i, std::int16_t v) {
 }
 void xToolbar::SetButtonEnabled(const ButtonIndex& i, bool v) {
   TB_SET_LOOK("ButtonEnabled", b.Enabled = v)
+  QAccessible::State changed;
+  changed.disabled = true;
+  AnnounceButton(n, QAccessible::StateChanged, changed);
 }
 void xToolbar::SetButtonUseMaskColor(const ButtonIndex& i, bool v) {
   TB_SET_LOOK("ButtonUseMaskColor", b.UseMaskColor = v)
@@ -454,6 +458,9 @@ void xToolbar::SetButtonChecked(const ButtonIndex& i, bool v) {
   b.Checked = v;
   ChangedButton("ButtonChecked", n);
   RepaintLook(n);
+  QAccessible::State changed;
+  changed.checked = true;
+  AnnounceButton(n, QAccessible::StateChanged, changed);
 }
 
 void xToolbar::RepaintLook(int index) {

@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "gfx/AccessibleParts.h"
 #include "gfx/ascMemoryBitmap.h"
 #include "gfx/ascPaintEffects.h"
 #include "gfx/clsBSButton.h"
@@ -321,6 +322,12 @@ class xToolbar : public QWidget {
   // ButtonClick.
   void ActivateButton(int index);
 
+  // --- assistive technology -------------------------------------------------------------------
+  // A tool bar whose children are its visible buttons and separators.
+  gfx::AccessibleParts Accessible();
+  // Makes every toolbar known to the accessibility framework (once).
+  static void RegisterAccessible();
+
  protected:
   void paintEvent(QPaintEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
@@ -390,6 +397,9 @@ class xToolbar : public QWidget {
   void RaiseButtonClick(int index);
   bool Focusable(int index) const;
   void MoveFocus(int from, int step);
+  std::vector<int> AccessibleButtons() const;
+  // Announces a focus move to button `index`, or (StateChanged) a change of its state.
+  void AnnounceButton(int index, QAccessible::Event event, QAccessible::State changed = {});
 
   platform::Host host_;
   std::string name_;

@@ -17,6 +17,7 @@ void xToolbar::SetFocusButton(std::int16_t index) {
   if (index != 0 && !Focusable(index)) return;
   focusButton_ = index;
   update();
+  if (hasFocus() && index != 0) AnnounceButton(index, QAccessible::Focus);
 }
 
 void xToolbar::MoveFocus(int from, int step) {
@@ -63,6 +64,8 @@ void xToolbar::focusInEvent(QFocusEvent* e) {
   if (!Focusable(focusButton_)) {
     focusButton_ = 0;
     MoveFocus(0, 1);
+  } else {
+    AnnounceButton(focusButton_, QAccessible::Focus);
   }
   update();
 }

@@ -248,7 +248,12 @@ void xToolbar::ActivateButton(int idx) {
     }
     At(idx)->Checked = true;
   }
-  if (style != tbrButton) PaintButton(idx, false, false);
+  if (style != tbrButton) {
+    PaintButton(idx, false, false);
+    QAccessible::State changed;
+    changed.checked = true;
+    AnnounceButton(idx, QAccessible::StateChanged, changed);
+  }
   if (cancel) return;
   RaiseButtonClick(idx);
 }
