@@ -84,7 +84,9 @@ xToolbar::xToolbar(QWidget* parent, const std::string& name) : QWidget(parent) {
   RegisterAccessible();
   dragTimer_.setInterval(1);
   toolTipTimer_.setInterval(1000);
-  checkTimer_.setInterval(10);
+  // The leave check behind the leave event (which a grab elsewhere may swallow): four times a
+  // second, and only while a button is hot.
+  checkTimer_.setInterval(250);
   QObject::connect(&dragTimer_, &QTimer::timeout, this, [this] { OnDragTimer(); });
   QObject::connect(&toolTipTimer_, &QTimer::timeout, this, [this] { OnToolTipTimer(); });
   QObject::connect(&checkTimer_, &QTimer::timeout, this, [this] { OnCheckTimer(); });
@@ -746,6 +748,7 @@ QImage xToolbar::SurfaceImage() const {
 const QImage* xToolbar::SurfaceBitmap() const { return p::BitmapImage(bmp_); }
 
 void xToolbar::resizeEvent(QResizeEvent*) {
+  HideOwnTooltip();
   EnsureSurface();
   ForceResize();
 }

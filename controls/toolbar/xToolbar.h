@@ -393,7 +393,10 @@ class xToolbar : public QWidget {
   void OnDragTimer();
   void PlayClickSound();
   bool InGripArea(float x, float y) const;
-  bool PointerOverWindow() const { return pointerInside_; }
+  // Asks where the pointer is now: over the bar, shown.
+  bool PointerOverWindow() const;
+  // Hides the library's tooltip when it was shown for this bar.
+  void HideOwnTooltip();
   void RaiseButtonClick(int index);
   bool Focusable(int index) const;
   void MoveFocus(int from, int step);
@@ -466,7 +469,6 @@ class xToolbar : public QWidget {
   std::int16_t focusButton_ = 0;
   float grabX_ = 0, grabY_ = 0;
   bool suppressClick_ = false;
-  bool pointerInside_ = false;
   bool surfacePressed_ = false;  // a press on the surface that a release may turn into Click
   QTimer dragTimer_;
   QTimer toolTipTimer_;
