@@ -250,6 +250,7 @@ frmMain::frmMain() {
   });
   resize(TwipsX(4851 * 2 + 1764 + 2822 + 1235) + 40, 560);
   LoadSettings();
+  lstItem->setFocus();  // the list has the focus first; Shift+Tab reaches the toolbar
 }
 
 frmMain::~frmMain() {

@@ -248,6 +248,10 @@ void wMenu::keyPressEvent(QKeyEvent* event) {
   event->accept();
   if (key == Qt::Key_Down || key == Qt::Key_Up) {
     MoveHot(key == Qt::Key_Down ? 1 : -1);
+  } else if (key == Qt::Key_Home || key == Qt::Key_End) {
+    if (hot_ != 0) DrawItem(hot_, 0);
+    hot_ = 0;
+    MoveHot(key == Qt::Key_Home ? 1 : -1);
   } else if ((key == Qt::Key_Right || IsEnter(key)) && hot && hot->IsRoot) {
     OpenChild(hot_);
   } else if (IsEnter(key) && hot) {

@@ -75,6 +75,10 @@ TEST(MenuKeys, AltLetterOpensArrowsWalkSeparatorsAndChildrenEnterChooses) {
   k.Key(Qt::Key_Return);  // Enter on an item with children opens them
   recent = file->ChildPopup();
   ASSERT_NE(recent, nullptr);
+  k.Key(Qt::Key_End);
+  EXPECT_EQ(recent->HotItem(), 10);
+  k.Key(Qt::Key_Home);
+  EXPECT_EQ(recent->HotItem(), 6);
   k.Key(Qt::Key_Up);  // wraps to the last item, disabled: Enter does nothing
   EXPECT_EQ(recent->HotItem(), 10);
   k.Key(Qt::Key_Return);
