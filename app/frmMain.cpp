@@ -20,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QStatusBar>
@@ -118,6 +119,18 @@ TaskList::TaskList(frmMain* owner) : QTreeWidget(owner), owner_(owner) {
   setDropIndicatorShown(false);
 }
 
+void TaskList::resizeEvent(QResizeEvent* event) {
+  QTreeWidget::resizeEvent(event);
+  // The two path columns share what the window gives beyond the other three, never less than
+  // their designed width (a narrow window scrolls instead).
+  const int designed = TwipsX(4851);
+  const int spare =
+      viewport()->width() - columnWidth(colSize) - columnWidth(colDate) - columnWidth(colState);
+  const int each = std::max(designed, spare / 2);
+  setColumnWidth(colSource, each);
+  setColumnWidth(colTarget, std::max(designed, spare - each));
+}
+
 void TaskList::mouseReleaseEvent(QMouseEvent* event) {
   QTreeWidget::mouseReleaseEvent(event);
   if (event->button() == Qt::RightButton) {
@@ -205,7 +218,7 @@ frmMain::frmMain() {
   txtLog->setReadOnly(true);
   txtLog->setLineWrapMode(QPlainTextEdit::NoWrap);
   logLayout->addWidget(txtLog);
-  fraLog->setFixedHeight(150);
+  fraLog->setMinimumHeight(110);
 
   pgbCompress = new QProgressBar(central);
   pgbCompress->setObjectName(QStringLiteral("pgbCompress"));
@@ -218,8 +231,9 @@ frmMain::frmMain() {
   auto* body = new QVBoxLayout();
   body->setContentsMargins(4, 4, 4, 2);
   body->setSpacing(4);
-  body->addWidget(lstItem, 1);
-  body->addWidget(fraLog);
+  // The list and the log pane share the height as 3 to 1; the list's path columns share the width.
+  body->addWidget(lstItem, 3);
+  body->addWidget(fraLog, 1);
   body->addWidget(pgbCompress);
   layout->addLayout(body, 1);
   setCentralWidget(central);
@@ -251,6 +265,9 @@ frmMain::frmMain() {
   resize(TwipsX(4851 * 2 + 1764 + 2822 + 1235) + 40, 560);
   LoadSettings();
   lstItem->setFocus();  // the list has the focus first; Shift+Tab reaches the toolbar
+  // The first window fits the screen it opens on.
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    resize(size().boundedTo(screen->availableGeometry().size()));
 }
 
 frmMain::~frmMain() {
@@ -273,8 +290,16 @@ void frmMain::LoadDesigns() {
   xToolbar1->ReadProperties(ReadDesign("frmMain.xToolbar1.bag"));
   // As placed on the window: tall enough for the pictures with their captions below; the bar's
   // auto-size gives its length.
-  xToolbar1->resize(600,
-                    xToolbar1->PictureHeight() + QFontMetrics(xToolbar1->font()).height() + 22);
+  // As placed on the window: tall enough for the pictures with their captions below, and as long
+  // as its buttons (laid out on a long bar first), so that larger fonts keep every button.
+  const int height = xToolbar1->PictureHeight() + QFontMetrics(xToolbar1->font()).height() + 22;
+  xToolbar1->resize(4000, height);
+  xToolbar1->Refresh();
+  const int last = xToolbar1->ButtonCount();
+  const float right = last > 0 ? xToolbar1->ButtonClientLeft(last) +
+                                     xToolbar1->ButtonClientWidth(last) + xToolbar1->EdgeInset(2)
+                               : 600.0f;
+  xToolbar1->resize(static_cast<int>(std::ceil(right)) + 2, height);
   xToolbar1->Refresh();
 }
 

@@ -48,6 +48,7 @@ class TaskList : public QTreeWidget {
   explicit TaskList(frmMain* owner);
 
  protected:
+  void resizeEvent(QResizeEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
