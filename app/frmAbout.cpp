@@ -77,6 +77,7 @@ frmAbout::frmAbout(QWidget* owner) : QDialog(owner) {
   HotLink1->Click = [this] { HotLink1->Shell(HotLink1->Caption(), "", "/", 1); };
   HotLink2->Click = [this] { HotLink2->Shell("mailto:" + HotLink2->Caption(), "", "/", 1); };
   setMinimumWidth(340);
+  ok->setFocus();  // the links come next in the Tab order
 }
 
 }  // namespace quillane::app

@@ -20,12 +20,14 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QStatusBar>
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/Commands.h"
 #include "app/frmAbout.h"
 #include "app/frmAddFolder.h"
 #include "app/frmOptions.h"
@@ -117,6 +119,18 @@ TaskList::TaskList(frmMain* owner) : QTreeWidget(owner), owner_(owner) {
   setDropIndicatorShown(false);
 }
 
+void TaskList::resizeEvent(QResizeEvent* event) {
+  QTreeWidget::resizeEvent(event);
+  // The two path columns share what the window gives beyond the other three, never less than
+  // their designed width (a narrow window scrolls instead).
+  const int designed = TwipsX(4851);
+  const int spare =
+      viewport()->width() - columnWidth(colSize) - columnWidth(colDate) - columnWidth(colState);
+  const int each = std::max(designed, spare / 2);
+  setColumnWidth(colSource, each);
+  setColumnWidth(colTarget, std::max(designed, spare - each));
+}
+
 void TaskList::mouseReleaseEvent(QMouseEvent* event) {
   QTreeWidget::mouseReleaseEvent(event);
   if (event->button() == Qt::RightButton) {
@@ -131,31 +145,24 @@ void TaskList::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) owner_->RetargetSelected();
 }
 
+void TaskList::keyPressEvent(QKeyEvent* event) {
+  // Shift+F10 and the Menu key open the popup menu over the current row.
+  if ((event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) ||
+      event->key() == Qt::Key_Menu) {
+    QTreeWidgetItem* current = currentItem();
+    if (!owner_->Busy())
+      owner_->ShowPopupAt(current ? visualItemRect(current).center() : QPoint(4, 4));
+    return;
+  }
+  QTreeWidget::keyPressEvent(event);
+}
+
 void TaskList::keyReleaseEvent(QKeyEvent* event) {
   QTreeWidget::keyReleaseEvent(event);
   if (event->isAutoRepeat() || !currentItem()) return;
-  const bool ctrl = event->modifiers() & Qt::ControlModifier;
-  // During a run or an add the rows stay as they are.
-  const bool running = owner_->Busy();
-  switch (running && event->key() != Qt::Key_F5 ? 0 : event->key()) {
-    case Qt::Key_Space:
-      owner_->ChangeFilesState();
-      break;
-    case Qt::Key_Left:
-      if (ctrl) owner_->MoveUp();
-      break;
-    case Qt::Key_Right:
-      if (ctrl) owner_->MoveDown();
-      break;
-    case Qt::Key_Delete:
-      owner_->RemoveSelected();
-      break;
-    case Qt::Key_F5:
-      owner_->MenuItemClick("mnuConverter");
-      break;
-    default:
-      break;
-  }
+  // Del, F5 and Ctrl+Left/Right are the window's shortcuts; Space ticks the row. During a run or
+  // an add the rows stay as they are.
+  if (event->key() == Qt::Key_Space && !owner_->Busy()) owner_->ChangeFilesState();
   owner_->ChangeFilesState();
 }
 
@@ -211,7 +218,7 @@ frmMain::frmMain() {
   txtLog->setReadOnly(true);
   txtLog->setLineWrapMode(QPlainTextEdit::NoWrap);
   logLayout->addWidget(txtLog);
-  fraLog->setFixedHeight(150);
+  fraLog->setMinimumHeight(110);
 
   pgbCompress = new QProgressBar(central);
   pgbCompress->setObjectName(QStringLiteral("pgbCompress"));
@@ -224,13 +231,15 @@ frmMain::frmMain() {
   auto* body = new QVBoxLayout();
   body->setContentsMargins(4, 4, 4, 2);
   body->setSpacing(4);
-  body->addWidget(lstItem, 1);
-  body->addWidget(fraLog);
+  // The list and the log pane share the height as 3 to 1; the list's path columns share the width.
+  body->addWidget(lstItem, 3);
+  body->addWidget(fraLog, 1);
   body->addWidget(pgbCompress);
   layout->addLayout(body, 1);
   setCentralWidget(central);
   BuildStatusBar();
   BuildPopup();
+  BuildShortcuts();
 
   Timer1.setObjectName(QStringLiteral("Timer1"));
   Timer2.setObjectName(QStringLiteral("Timer2"));
@@ -255,6 +264,10 @@ frmMain::frmMain() {
   });
   resize(TwipsX(4851 * 2 + 1764 + 2822 + 1235) + 40, 560);
   LoadSettings();
+  lstItem->setFocus();  // the list has the focus first; Shift+Tab reaches the toolbar
+  // The first window fits the screen it opens on.
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    resize(size().boundedTo(screen->availableGeometry().size()));
 }
 
 frmMain::~frmMain() {
@@ -277,8 +290,16 @@ void frmMain::LoadDesigns() {
   xToolbar1->ReadProperties(ReadDesign("frmMain.xToolbar1.bag"));
   // As placed on the window: tall enough for the pictures with their captions below; the bar's
   // auto-size gives its length.
-  xToolbar1->resize(600,
-                    xToolbar1->PictureHeight() + QFontMetrics(xToolbar1->font()).height() + 22);
+  // As placed on the window: tall enough for the pictures with their captions below, and as long
+  // as its buttons (laid out on a long bar first), so that larger fonts keep every button.
+  const int height = xToolbar1->PictureHeight() + QFontMetrics(xToolbar1->font()).height() + 22;
+  xToolbar1->resize(4000, height);
+  xToolbar1->Refresh();
+  const int last = xToolbar1->ButtonCount();
+  const float right = last > 0 ? xToolbar1->ButtonClientLeft(last) +
+                                     xToolbar1->ButtonClientWidth(last) + xToolbar1->EdgeInset(2)
+                               : 600.0f;
+  xToolbar1->resize(static_cast<int>(std::ceil(right)) + 2, height);
   xToolbar1->Refresh();
 }
 
@@ -316,35 +337,49 @@ void frmMain::BuildStatusBar() {
   }
   stBarPanel[1]->setMinimumWidth(0);
   stBarPanel[1]->setMaximumWidth(TwipsX(widths[1]));
-  stBarPanel[2]->setText(QStringLiteral("Total 0 File"));
+  stBarPanel[2]->setText(QStringLiteral("Total 0 Files"));
 }
 
 void frmMain::BuildPopup() {
   mnuPopup = new QMenu(this);
   mnuPopup->setObjectName(QStringLiteral("mnuPopup"));
-  auto add = [this](const char* name, const char* caption, auto action) {
-    QAction* a = mnuPopup->addAction(QString::fromUtf8(caption));
+  // The popup's own item names, and the command each runs ("" a separator).
+  const std::pair<const char*, const char*> items[] = {{"mnuAdd", "mnuAddFile"},
+                                                       {"mnuRemove", "mnuRemovefile"},
+                                                       {"", ""},
+                                                       {"mnuClearList", "mnuClear"},
+                                                       {"", ""},
+                                                       {"mnuSelectall", "mnuSall"},
+                                                       {"mnuSelectNone", "mnuSnone"},
+                                                       {"", ""},
+                                                       {"mnuInvert", "mnuInvert"},
+                                                       {"", ""},
+                                                       {"mnuLog", "mnuclearlogs"},
+                                                       {"", ""},
+                                                       {"mnuOutputDir", "mnuOutput"},
+                                                       {"", ""},
+                                                       {"mnuOpenPage", "mnuOpenPage"},
+                                                       {"mnuOpenFolder", "mnuOpenFolder"}};
+  for (const auto& [name, command] : items) {
+    const Command* c = FindCommand(command);
+    if (!c) {
+      mnuPopup->addSeparator();
+      continue;
+    }
+    QAction* a = mnuPopup->addAction(QString::fromUtf8(c->caption));
     a->setObjectName(QString::fromLatin1(name));
-    connect(a, &QAction::triggered, this, action);
-    return a;
-  };
-  add("mnuAdd", "&Add", [this] { MenuItemClick("mnuaddfile"); });
-  mnuRemove_ = add("mnuRemove", "&Remove", [this] { MenuItemClick("mnuRemoveFile"); });
-  mnuPopup->addSeparator();
-  add("mnuClearList", "&Clear List", [this] { MenuItemClick("mnuclear"); });
-  mnuPopup->addSeparator();
-  add("mnuSelectall", "&Select All", [this] { MenuItemClick("mnusall"); });
-  add("mnuSelectNone", "S&elect None", [this] { MenuItemClick("mnusnone"); });
-  mnuPopup->addSeparator();
-  add("mnuInvert", "&Invert Selection", [this] { MenuItemClick("mnuinvert"); });
-  mnuPopup->addSeparator();
-  add("mnuLog", "C&lear Logs", [this] { MenuItemClick("mnuclearlogs"); });
-  mnuPopup->addSeparator();
-  mnuOutputDir_ =
-      add("mnuOutputDir", "Output &Directory...", [this] { MenuItemClick("mnuoutput"); });
-  mnuPopup->addSeparator();
-  mnuOpenPage_ = add("mnuOpenPage", "Open &Page", [this] { OpenPage(); });
-  mnuOpenFolder_ = add("mnuOpenFolder", "Open Output &Folder", [this] { OpenOutputFolder(); });
+    if (*c->shortcut) a->setShortcut(QKeySequence(QString::fromLatin1(c->shortcut)));
+    a->setShortcutVisibleInContextMenu(true);
+    // The row commands act at once on the row under the pointer; the rest are deferred.
+    if (c == FindCommand("mnuOpenPage") || c == FindCommand("mnuOpenFolder"))
+      connect(a, &QAction::triggered, this, [this, c] { c->run(*this, *c); });
+    else
+      connect(a, &QAction::triggered, this, [this, c] { MenuItemClick(c->name); });
+    if (c == FindCommand("mnuRemovefile")) mnuRemove_ = a;
+    if (c == FindCommand("mnuOutput")) mnuOutputDir_ = a;
+    if (c == FindCommand("mnuOpenPage")) mnuOpenPage_ = a;
+    if (c == FindCommand("mnuOpenFolder")) mnuOpenFolder_ = a;
+  }
 }
 
 // --- task list operations ---------------------------------------------------------------------
@@ -577,110 +612,86 @@ void frmMain::OpenOutputFolder() {
 // --- commands -----------------------------------------------------------------------------------
 
 bool frmMain::Allowed(const std::string& command) {
-  if (!Busy() || command == "mnustop" || command == "stop") return true;
+  const Command* c = FindCommand(command);
+  if (!Busy() || (c && c == FindCommand("mnuStop"))) return true;
   SetPanel(2, bConverting ? "Not while converting: stop the run first"
                           : "Not while adding: press Esc or Stop to cancel the search");
   return false;
 }
 
 void frmMain::MenuItemClick(const std::string& name) {
-  if (!Allowed(LowerCase(name))) return;
+  const Command* c = FindCommand(name);
+  if (!c || !Allowed(name)) return;
   if (adding_) {
     CancelAdd();
     return;
   }
   if (bConverting) {
-    if (MsgBox(this, "Do you want to cancel all runing tasks ", vbOKCancel | vbQuestion) ==
+    if (MsgBox(this, "Do you want to cancel all running tasks ", vbOKCancel | vbQuestion) ==
         vbCancel)
       return;
   }
-  Timer2Tag = LowerCase(name);
+  Timer2Tag = c->name;
   Timer2.start();
 }
 
 void frmMain::ToolbarButtonClick(int /*index*/, const std::string& key) {
-  if (!Allowed(LowerCase(key))) return;
+  const Command* c = FindCommand(key);
+  if (!c || !Allowed(key)) return;
   if (adding_) {
     CancelAdd();
     return;
   }
   if (bConverting) {
-    if (MsgBox(this, "Do you want to cancel all runing tasks ", vbOKCancel | vbQuestion) !=
+    if (MsgBox(this, "Do you want to cancel all running tasks ", vbOKCancel | vbQuestion) !=
         vbCancel)
       StopConversion();
     return;
   }
-  Timer1Tag = LowerCase(key);
+  Timer1Tag = c->key;
   Timer1.start();
 }
 
 void frmMain::RunMenuCommand(const std::string& name) {
   Timer2.stop();
-  const std::string n = LowerCase(name);
   // A command chosen just before a run or an add started ticks during it: only Stop may run then.
-  if (!Allowed(n)) return;
-  if (n == "mnuconverter")
-    StartConversion();
-  else if (n == "mnustop")
-    adding_ ? CancelAdd() : StopConversion();
-  else if (n == "mnuaddfile")
-    BrowseFiles();
-  else if (n == "mnuaddfolder")
-    ShowAddFolder();
-  else if (n == "mnuremovefile")
-    RemoveSelected();
-  else if (n == "mnuclear")
-    ClearList();
-  else if (n == "mnuviewlog") {
-    if (files::FileExists(LogPath())) ShellOpen(LogPath());
-  } else if (n == "mnuclearlog")
-    txtLog->clear();
-  else if (n == "mnuclearlogs")
-    txtLog->setPlainText(QStringLiteral("Ready...\n"));
-  else if (n == "mnuexit")
-    close();
-  else if (n == "mnuoutput")
-    ShowOptions();
-  else if (n == "mnumoveup")
-    MoveUp();
-  else if (n == "mnumovedown")
-    MoveDown();
-  else if (n == "mnusall")
-    SelectAll(true);
-  else if (n == "mnusnone")
-    SelectAll(false);
-  else if (n == "mnuinvert")
-    InvertSelection();
-  else if (n == "mnulogfile" || n == "mnuoverwrite" || n == "mnucreatedir" || n == "mnucompress") {
-    xMenu1->SetItemChecked(n, !xMenu1->ItemChecked(n));
-  } else if (n == "mnuhelpfile")
-    ShellOpen(HelpPath());
-  else if (n == "mnuwebsite")
-    ShellOpen(WebsiteAddress());
-  else if (n == "mnusupport")
-    ShellOpen("mailto:" + SupportAddress());
-  else if (n == "mnuabout")
-    ShowAbout();
+  const Command* c = FindCommand(name);
+  if (c && Allowed(name)) c->run(*this, *c);
 }
 
 void frmMain::RunToolbarCommand(const std::string& key) {
   Timer1.stop();
-  const std::string k = LowerCase(key);
-  if (!Allowed(k)) return;
-  if (k == "add") {
-    RunMenuCommand("mnuaddfile");
-  } else if (k == "folder") {
-    RunMenuCommand("mnuaddfolder");
-  } else if (k == "remove")
-    RemoveSelected();
-  else if (k == "extract")
-    StartConversion();
-  else if (k == "help")
-    ShellOpen(HelpPath());
-  else if (k == "home")
-    ShellOpen(WebsiteAddress());
-  else if (k == "email")
-    ShellOpen("mailto:" + SupportAddress());
+  const Command* c = FindCommand(key);
+  if (c && *c->key && Allowed(key)) c->run(*this, *c);
+}
+
+void frmMain::Shortcut(const Command& command) {
+  // A command whose menu item is greyed (Stop while idle) takes no key either.
+  const int index = xMenu1->KeyToIndex(command.name);
+  if (index > 0 && !xMenu1->Item(index).Enabled && !adding_) return;
+  if (!Allowed(command.name)) return;
+  // A key acts at once; during an add or a run it can only be Stop, which asks first.
+  if (adding_) {
+    CancelAdd();
+  } else if (bConverting) {
+    if (MsgBox(this, "Do you want to cancel all running tasks ", vbOKCancel | vbQuestion) !=
+        vbCancel)
+      StopConversion();
+  } else {
+    command.run(*this, command);
+  }
+}
+
+void frmMain::BuildShortcuts() {
+  for (const Command& c : Commands()) {
+    if (!*c.shortcut) continue;
+    auto* action = new QAction(this);
+    action->setObjectName(QString::fromLatin1(c.name));
+    action->setShortcut(QKeySequence(QString::fromLatin1(c.shortcut)));
+    action->setShortcutContext(Qt::WindowShortcut);
+    connect(action, &QAction::triggered, this, [this, &c] { Shortcut(c); });
+    addAction(action);
+  }
 }
 
 void frmMain::ShowPopupAt(const QPoint& listPos) {
@@ -720,7 +731,7 @@ void frmMain::keyPressEvent(QKeyEvent* event) {
 
 void frmMain::closeEvent(QCloseEvent* event) {
   if (bConverting) {
-    if (MsgBox(this, "Do you want to cancel all runing tasks and close the software? ",
+    if (MsgBox(this, "Do you want to cancel all running tasks and close the software? ",
                vbOKCancel | vbQuestion | vbDefaultButton2) == vbCancel) {
       event->ignore();
       return;

@@ -40,6 +40,7 @@ class xToolbar;
 namespace quillane::app {
 
 class frmMain;
+struct Command;
 
 // The task list: a report list whose list events go to the main window.
 class TaskList : public QTreeWidget {
@@ -47,8 +48,10 @@ class TaskList : public QTreeWidget {
   explicit TaskList(frmMain* owner);
 
  protected:
+  void resizeEvent(QResizeEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
@@ -145,6 +148,8 @@ class frmMain : public QMainWindow {
   // refused with a word in the status bar. `command` is in lower case.
   bool Allowed(const std::string& command);
   void RunToolbarCommand(const std::string& key);
+  // A command's shortcut pressed anywhere in the window: as a click on its menu item.
+  void Shortcut(const Command& command);
   void ShowPopupAt(const QPoint& listPos);
   void BrowseFiles();
   void ShowAddFolder();
@@ -178,6 +183,7 @@ class frmMain : public QMainWindow {
  private:
   void BuildList();
   void BuildPopup();
+  void BuildShortcuts();
   void BuildStatusBar();
   void LoadDesigns();
   void AppendLog(const std::string& line);

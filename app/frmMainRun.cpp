@@ -8,7 +8,6 @@
 #include <QScrollBar>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 
 #include "app/frmMain.h"
@@ -75,12 +74,8 @@ void frmMain::SetRunCommands(bool running) {
 
 void frmMain::StartConversion() {
   if (Busy()) return;
-  const std::string panel1 = Panel(1);
   long m = 0;
-  for (char c : panel1) {
-    if (!std::isdigit(static_cast<unsigned char>(c)) || m > 1000000) break;
-    m = m * 10 + (c - '0');
-  }
+  for (int i = 1; i <= RowCount(); ++i) m += IsItemChecked(lstItem, i) ? 1 : 0;
   if (RowCount() == 0) {
     MsgBox(this, "Please add a task first!", vbInformation);
     return;
@@ -110,7 +105,7 @@ void frmMain::StartConversion() {
     return;
   }
   pgbCompress->setValue(10);
-  SetPanel(1, "Now converting ...");
+  SetPanel(1, "Now Converting ...");
   for (int i = 1; i <= RowCount(); ++i) {
     if (!IsItemChecked(lstItem, i)) continue;
     QTreeWidgetItem* item = Row(i);

@@ -70,8 +70,8 @@ frmOptions::frmOptions(frmMain* owner) : QDialog(owner), owner_(owner) {
   txtSheets = new QLineEdit(QString::fromStdString(owner->sSheets), sheets);
   txtSheets->setObjectName(QStringLiteral("txtSheets"));
   sheetsLayout->addWidget(txtSheets);
-  sheetsLayout->addWidget(
-      new QLabel(QStringLiteral("Exam: 1,3,4-5 , to convert all sheets let it blank."), sheets));
+  sheetsLayout->addWidget(new QLabel(
+      QStringLiteral("For example 1,3,4-5; leave it empty to convert all sheets."), sheets));
   layout->addWidget(sheets);
 
   layout->addWidget(MakeOutputGroup(this, opnDir, txtPath, cmdBrowse));

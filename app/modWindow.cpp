@@ -190,8 +190,8 @@ int WindowMain(int argc, char** argv) {
   QApplication::setApplicationName(QString::fromLatin1(kAppTitle));
   if (!convert::StartExcel()) {
     MsgBox(nullptr,
-           "Can not load Microsoft Excel, you must install Microsoft Excel 2000 or higher, please "
-           "try again!",
+           "The converter could not start: the program's files may be damaged or incomplete. "
+           "Please reinstall Quillane and try again.",
            vbInformation);
     convert::QuitExcel();
     return 2;

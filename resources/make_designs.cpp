@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "app/Commands.h"
 #include "controls/menu/xMenu.h"
 #include "controls/toolbar/xToolbar.h"
 #include "platform/Gdi.h"
@@ -17,6 +18,7 @@
 
 namespace p = quillane::platform;
 namespace c = quillane::controls;
+namespace app = quillane::app;
 
 namespace {
 
@@ -144,61 +146,61 @@ int main(int argc, char** argv) {
   const std::string folder = std::string(argv[1]) + "/designs/";
 
   c::xMenu menu;
+  // The items of the bar: a command's caption (with its shortcut) comes from the window's table.
   struct Item {
     int ident;
     const char* name;
-    std::string caption;
-    int picture;  // -1 none, else a Shape
+    const char* caption;  // top-level items and separators; "" for a command
+    int picture;          // -1 none, else a Shape
     bool enabled = true;
     bool checked = false;
     const char* description = "";
   };
-  const std::string blanks(40, ' ');
   const Item items[] = {
-      {0, "mnuFile", "File", -1},
-      {1, "mnuAddFile", "Add File", int(Shape::AddFile)},
-      {1, "mnuAddFolder", "Add Folder", int(Shape::AddFolder)},
+      {0, "mnuFile", "&File", -1},
+      {1, "mnuAddFile", "", int(Shape::AddFile)},
+      {1, "mnuAddFolder", "", int(Shape::AddFolder)},
       {1, "mnuFilebar0", "-", -1},
-      {1, "mnuRemovefile", "Remove File" + blanks.substr(0, 29) + "Del", int(Shape::Remove)},
-      {1, "mnuClear", "Clear List", -1},
+      {1, "mnuRemovefile", "", int(Shape::Remove)},
+      {1, "mnuClear", "", -1},
       {1, "mnuFilebar1", "-", -1},
-      {1, "mnuViewLog", "View Log File...", -1, true, false, "View Log File"},
-      {1, "mnuclearlog", "Clear Log", -1, true, false, "Clear Conversion Log"},
+      {1, "mnuViewLog", "", -1, true, false, "View Log File"},
+      {1, "mnuclearlog", "", -1, true, false, "Clear Conversion Log"},
       {1, "mnuFileline5", "-", -1},
-      {1, "mnuExit", "Exit", -1},
-      {0, "mnuedit", "Edit", -1},
-      {1, "mnuOutput", "Output Directory && Password...", -1},
+      {1, "mnuExit", "", -1},
+      {0, "mnuedit", "&Edit", -1},
+      {1, "mnuOutput", "", -1},
       {1, "mnuEditline2", "-", -1},
-      {1, "mnuMoveup", "Move Up" + blanks.substr(0, 20) + "Ctrl + Left Allow", int(Shape::Up)},
-      {1, "mnuMoveDown", "Move Down" + blanks.substr(0, 15) + "Ctrl + Right Allow",
-       int(Shape::Down)},
+      {1, "mnuMoveup", "", int(Shape::Up)},
+      {1, "mnuMoveDown", "", int(Shape::Down)},
       {1, "mnueditbar0", "-", -1},
-      {1, "mnuSall", "Select All", -1},
-      {1, "mnuSnone", "Select None", -1},
+      {1, "mnuSall", "", -1},
+      {1, "mnuSnone", "", -1},
       {1, "mnuEditBar1", "-", -1},
-      {1, "mnuInvert", "Invert Selection", -1},
-      {0, "mnuAction", "Tools", -1},
-      {1, "mnuConverter", "Convert Now !" + blanks.substr(0, 12) + "F5", int(Shape::Convert)},
+      {1, "mnuInvert", "", -1},
+      {0, "mnuAction", "&Tools", -1},
+      {1, "mnuConverter", "", int(Shape::Convert)},
       {1, "mnuEditBar2", "-", -1},
-      {1, "mnuStop", "Stop", int(Shape::Stop), false},
-      {0, "mnuOptions", "Options", -1},
-      {1, "mnuLogfile", "Create Log file", -1, true, true},
-      {1, "mnuCreateDir", "Create the xxxx.files Dir", -1, true, true},
-      {1, "mnuOverwrite", "Overwrite existing file", -1, true, true, "Overwrite existing file"},
-      {1, "mnuCompress", "Compress HTML files", -1},
-      {0, "mnuhelp", "Help", -1},
-      {1, "mnuHelpFile", "Help", int(Shape::Help)},
+      {1, "mnuStop", "", int(Shape::Stop), false},
+      {0, "mnuOptions", "&Options", -1},
+      {1, "mnuLogfile", "", -1, true, true},
+      {1, "mnuCreateDir", "", -1, true, true},
+      {1, "mnuOverwrite", "", -1, true, true, "Overwrite existing files"},
+      {1, "mnuCompress", "", -1},
+      {0, "mnuhelp", "&Help", -1},
+      {1, "mnuHelpFile", "", int(Shape::Help)},
       {1, "mnuHelpbar1", "-", -1},
-      {1, "mnuWebsite", "Visit our website", -1},
-      {1, "mnuSupport", "Free Support...", int(Shape::Mail)},
+      {1, "mnuWebsite", "", -1},
+      {1, "mnuSupport", "", int(Shape::Mail)},
       {1, "mnuHelpbar2", "-", -1},
-      {1, "mnuAbout", "About...", -1},
+      {1, "mnuAbout", "", -1},
   };
   for (const Item& item : items) {
     c::MenuItem m;
     m.Ident = item.ident;
     m.Name = item.name;
-    m.Caption = item.caption;
+    const app::Command* command = *item.caption ? nullptr : app::FindCommand(item.name);
+    m.Caption = command ? app::MenuCaption(*command) : item.caption;
     m.Enabled = item.enabled;
     m.Checked = item.checked;
     m.Description = item.description;
@@ -212,31 +214,20 @@ int main(int argc, char** argv) {
   menu.WriteProperties(menuBag);
 
   c::xToolbar bar(nullptr, "xToolbar1");
-  struct Button {
-    const char* key;
-    const char* caption;
-    const char* tip;
-    int picture;
+  const std::pair<const char*, Shape> buttons[] = {
+      {"Add", Shape::AddFile}, {"folder", Shape::AddFolder}, {"Remove", Shape::Remove},
+      {"", Shape::AddFile},    {"Extract", Shape::Convert},  {"stop", Shape::Stop},
+      {"", Shape::AddFile},    {"Help", Shape::Help},        {"home", Shape::Home},
+      {"email", Shape::Mail},
   };
-  const Button buttons[] = {
-      {"Add", " Add ", "Add trays", int(Shape::AddFile)},
-      {"folder", "  Foler  ", "addfolder", int(Shape::AddFolder)},
-      {"Remove", "Remove", "Remove selected trays", int(Shape::Remove)},
-      {"", "", "", -1},
-      {"Extract", "Convert", "Extract Now!", int(Shape::Convert)},
-      {"stop", " Stop ", "Stop", int(Shape::Stop)},
-      {"", "", "", -1},
-      {"Help", "   Help  ", "help", int(Shape::Help)},
-      {"home", "Homepage", "Visit Our Website", int(Shape::Home)},
-      {"email", " Email  ", "email", int(Shape::Mail)},
-  };
-  for (const Button& b : buttons) {
-    if (b.picture < 0) {
+  for (const auto& [key, shape] : buttons) {
+    const app::Command* b = app::FindCommand(key);
+    if (!b) {
       bar.AddButtonEx("", c::tbrSeparator);
       continue;
     }
-    bar.AddButtonEx(b.key, c::tbrButton, Draw(static_cast<Shape>(b.picture), 24), b.tip, 0xFF00FF,
-                    true, b.caption, false, std::string(b.key) != "stop");
+    bar.AddButtonEx(b->key, c::tbrButton, Draw(shape, 24), app::ButtonTip(*b), 0xFF00FF, true,
+                    b->button, false, std::string(b->key) != "stop");
   }
   bar.SetButtonAlwaysShowCaption(1, true);
   bar.SetButtonDescription(2, "Add folder");

@@ -1,12 +1,16 @@
 #include "controls/hotlink/HotLink.h"
 
 #include <cmath>
+#include <mutex>
 
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QUrl>
 
+#include "gfx/AccessibleParts.h"
 #include "platform/Colors.h"
 #include "platform/Gdi.h"
 
@@ -69,6 +73,22 @@ HotLink::HotLink(QWidget* parent, p::Host* host)
   label_->move(PixelsX(30), PixelsY(30));
   label_->installEventFilter(this);
   setMouseTracking(true);
+  setFocusPolicy(Qt::TabFocus);
+  // A link to assistive technology: its caption as name, Click as its action.
+  static std::once_flag once;
+  std::call_once(once, [] {
+    gfx::RegisterAccessibleWidget(
+        [](QWidget* widget, QAccessible::Role& role, QString& name) {
+          auto* link = dynamic_cast<HotLink*>(widget);
+          if (!link) return false;
+          role = QAccessible::Link;
+          name = QString::fromStdString(link->Caption());
+          return true;
+        },
+        [](QWidget* widget) {
+          if (auto* link = dynamic_cast<HotLink*>(widget); link && link->Click) link->Click();
+        });
+  });
   timer_.setInterval(500);
   connect(&timer_, &QTimer::timeout, this, [this] { hover_ = false; });
   InitProperties();
@@ -282,6 +302,32 @@ bool HotLink::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   return QWidget::eventFilter(watched, event);
+}
+
+void HotLink::keyPressEvent(QKeyEvent* event) {
+  const int key = event->key();
+  if (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_Space)
+    return QWidget::keyPressEvent(event);
+  event->accept();
+  if (Click) Click();
+}
+
+void HotLink::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  if (!hasFocus()) return;
+  QPainter painter(this);
+  painter.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DotLine));
+  painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void HotLink::focusInEvent(QFocusEvent* event) {
+  QWidget::focusInEvent(event);
+  update();
+}
+
+void HotLink::focusOutEvent(QFocusEvent* event) {
+  QWidget::focusOutEvent(event);
+  update();
 }
 
 }  // namespace quillane::controls

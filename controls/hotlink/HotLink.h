@@ -85,6 +85,12 @@ class HotLink : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // The link is a stop of the Tab order: Enter or Space raise Click, the focus shows a dotted
+  // frame around the text.
+  void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   void ApplyLook(bool hover);

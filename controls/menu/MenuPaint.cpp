@@ -99,6 +99,13 @@ void Print(HDC dc, std::string_view text, float x, float y, OLE_COLOR color) {
   p::SetTextColor(dc, oldColor);
 }
 
+std::string ShownText(std::string_view caption) {
+  std::string text(caption);
+  if (!text.empty() && text.back() == '&') text.pop_back();
+  if (const std::size_t amp = text.find('&'); amp != std::string::npos) text.erase(amp, 1);
+  return text;
+}
+
 void PrintCaption(HDC dc, std::string_view caption, float x, float y, OLE_COLOR color) {
   std::string text(caption);
   if (!text.empty() && text.back() == '&') text.pop_back();

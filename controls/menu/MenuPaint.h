@@ -43,6 +43,8 @@ void Print(HDC dc, std::string_view text, float x, float y, OLE_COLOR color);
 // Prints a caption: an "&" that is the last character is dropped; the first other "&" is left out
 // and the character after it underlined in black at the bottom row of the text cell.
 void PrintCaption(HDC dc, std::string_view caption, float x, float y, OLE_COLOR color);
+// The caption as PrintCaption shows it: without the "&" of its access character.
+std::string ShownText(std::string_view caption);
 
 }  // namespace quillane::controls::paint
 

@@ -1,4 +1,5 @@
 #include "controls/menu/wMenu.h"
+#include "controls/menu/xMenu.h"
 
 #include <algorithm>
 
@@ -21,6 +22,8 @@ using namespace paint;
 
 wMenu::wMenu(QWidget* opener) : QWidget(opener, Qt::Tool | Qt::FramelessWindowHint) {
   setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
+  xMenu::RegisterAccessible();
   setAttribute(Qt::WA_OpaquePaintEvent);
   watch_.setInterval(100);
   QObject::connect(&watch_, &QTimer::timeout, this, [this] { WatchTick(); });
@@ -299,7 +302,9 @@ void wMenu::ShowModeless() {
   show();
   if (QGuiApplication::platformName() != QLatin1String("offscreen")) raise();
   activateWindow();
+  setFocus(Qt::PopupFocusReason);
   watch_.start();
+  gfx::AnnouncePart(this, -1, QAccessible::PopupMenuStart);
 }
 
 void wMenu::ShowMenu(std::int32_t index) {
@@ -342,6 +347,7 @@ void wMenu::Unload() {
     ParentForm->PopupClosed(this);
   }
   if (MenuItem* item = At(FilterIndex)) item->Expanded = false;
+  if (isVisible()) gfx::AnnouncePart(this, -1, QAccessible::PopupMenuEnd);
   hide();
   // While the bar switches popups its empty window holds the activation; otherwise it goes back
   // down the chain: to the nearest popup still open, else the bar's window, so that closing one
@@ -412,15 +418,8 @@ void wMenu::MouseDown(float x, float y) {
   hot_ = h;
   DrawItem(h, -1);
   repaint();
-  MenuItem* item = At(h);
-  if (!item->IsRoot) {
-    if (!item->Enabled || item->IsSeparator()) return;
-    QPointer<wMenu> self(this);
-    SendClickEvent(item->Name);
-    if (!self || unloaded_) return;
-    if (wMenu* child = ChildPopup()) child->Unload();
-    if (ParentForm) ParentForm->ForceUnload();
-    Unload();
+  if (!At(h)->IsRoot) {
+    Choose(h);
     return;
   }
   if (menuOpen_) {
@@ -430,6 +429,17 @@ void wMenu::MouseDown(float x, float y) {
   ShowMenu(h);
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   menuOpen_ = ChildPopup() != nullptr;
+}
+
+void wMenu::Choose(std::int32_t index) {
+  MenuItem* item = At(index);
+  if (!item || !item->Enabled || item->IsSeparator()) return;
+  QPointer<wMenu> self(this);
+  SendClickEvent(item->Name);
+  if (!self || unloaded_) return;
+  if (wMenu* child = ChildPopup()) child->Unload();
+  if (ParentForm) ParentForm->ForceUnload();
+  Unload();
 }
 
 // --- Qt events --------------------------------------------------------------------------------

@@ -2,8 +2,8 @@
 // wMenu: the frameless top-level window that lists the children of one menu item. The bar opens
 // the first one under a top-level item; a popup opens the next one to the right of an item with
 // children. A choice travels up the chain to the bar, which raises ItemClick; closing travels up
-// the chain as well. Navigation is by mouse only. Geometry inside is in pixels; the window is
-// placed and sized in twips.
+// the chain as well. Navigation is by mouse or keyboard (see keyPressEvent). Geometry inside is in
+// pixels; the window is placed and sized in twips.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,10 +14,13 @@
 
 #include "controls/menu/MenuItem.h"
 #include "controls/menu/MenuPaint.h"
+#include "gfx/AccessibleParts.h"
 #include "gfx/ascPaintEffects.h"
 #include "gfx/clsLogFont.h"
 
 namespace quillane::controls {
+
+class xMenu;
 
 class wMenu : public QWidget, public MenuParent {
  public:
@@ -82,8 +85,27 @@ class wMenu : public QWidget, public MenuParent {
   void resizeEvent(QResizeEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  // Up/Down move through the items (separators skipped), Right/Enter/Space open a child popup,
+  // Enter/Space choose an item, Left/Esc close this level, Alt closes all, a letter chooses the
+  // item with that access character; Left/Right on the first level move along the bar.
+  void keyPressEvent(QKeyEvent* event) override;
+
+ public:
+  // The next (step 1) or previous (-1) item that is not a separator becomes hot.
+  void MoveHot(std::int32_t step);
+  void SetHot(std::int32_t index);
+  // Opens the child popup of item `index` with its first item hot.
+  void OpenChild(std::int32_t index);
+  // What Enter does on item `index`: opens its children, or chooses it.
+  void Press(std::int32_t index);
+  // A popup menu whose children are its listed items.
+  gfx::AccessibleParts Accessible();
 
  private:
+  // A choice of item `index`: ItemClick up the chain, then every popup closes.
+  void Choose(std::int32_t index);
+  xMenu* Bar() const;
+  void AnnounceHot();
   MenuItem* At(std::int32_t index) const;
   bool IsListed(std::int32_t index) const;
   void SizeSurface();

@@ -64,6 +64,7 @@ xMenu::xMenu(QWidget* parent, p::Host* host) : QWidget(parent), host_(host) {
     host_ = ownHost_.get();
   }
   DummyForm::Acquire();
+  RegisterAccessible();
   setMouseTracking(true);
   setAttribute(Qt::WA_OpaquePaintEvent);
   timer_.setInterval(100);
@@ -217,6 +218,7 @@ void xMenu::Refresh() {
   FillBox(dc, 0, 0, surface_.width() - 1, surface_.height() - 1, backColor_);
   if (style_ == 3)
     DrawBarGradient(0, 0, surface_.width(), surface_.height(), QB(kWhite), QB(kLightGrey));
+  BuildAccessKeys();
   for (std::int32_t i = 1; i <= Count(); ++i) {
     SetRootIndex(i);
     At(i)->IsRoot = HasChildren(i);
@@ -229,8 +231,8 @@ void xMenu::Refresh() {
     if (item.Ident != 0 || !item.Visible) continue;
     item.X = static_cast<float>(x) + half;
     item.Y = 4;
-    const std::int32_t next =
-        RoundHalfEven(static_cast<double>(x) + half + TextWidth(dc, item.Caption) + half);
+    const std::int32_t next = RoundHalfEven(static_cast<double>(x) + half +
+                                            TextWidth(dc, ShownText(item.Caption)) + half);
     item.SetRect(x, 2, next, bottom);
     DrawRootItem(i, 0);
     x = next;
@@ -301,7 +303,10 @@ void xMenu::DrawRootItem(std::int32_t index, std::int32_t state) {
     default:
       break;
   }
-  Print(dc, item->Caption, x, y, ink);
+  if (item->Caption.find('&') == std::string::npos)
+    Print(dc, item->Caption, x, y, ink);
+  else
+    PrintCaption(dc, item->Caption, x, y, ink);
   update();
 }
 
@@ -371,6 +376,11 @@ void xMenu::OpenFromPointer(std::int32_t index) {
 
 void xMenu::PopupClosed(wMenu* popup) {
   if (popup_ == popup) popup_ = nullptr;
+  // A choice or a click elsewhere closed the menu: keyboard mode ends with it.
+  if (keyMode_ && !keepKeyMode_)
+    QTimer::singleShot(0, this, [this] {
+      if (!Popup()) LeaveKeyMode();
+    });
 }
 
 void xMenu::SendClickEvent(const std::string& key) {
@@ -408,6 +418,12 @@ void xMenu::MouseDown(float x, float y) {
   if (!timer_.isActive()) timer_.start();
   const std::int32_t h = HitTestRoot(x, y);
   if (h == 0) return;
+  if (keyMode_) {
+    // The pointer takes over from the keyboard: the focus goes back, the menu stays as it is.
+    keyMode_ = false;
+    if (focusBefore_) focusBefore_->setFocus(Qt::OtherFocusReason);
+    focusBefore_ = nullptr;
+  }
   if (hot_ != 0 && hot_ != h) DrawRootItem(hot_, 0);
   hot_ = h;
   DrawRootItem(h, -1);
@@ -422,7 +438,7 @@ void xMenu::MouseDown(float x, float y) {
 }
 
 void xMenu::TimerTick() {
-  if (menuOpen_) return;
+  if (menuOpen_ || keyMode_) return;
   if (hot_ == 0) {
     timer_.stop();
     return;

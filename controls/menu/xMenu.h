@@ -19,6 +19,7 @@
 
 #include "controls/menu/MenuItem.h"
 #include "controls/menu/MenuPaint.h"
+#include "gfx/AccessibleParts.h"
 #include "gfx/clsLogFont.h"
 #include "platform/Host.h"
 #include "platform/PropertyBag.h"
@@ -113,11 +114,36 @@ class xMenu : public QWidget, public MenuParent {
 
   void PopupClosed(wMenu* popup) override;
 
+  // --- keyboard ---------------------------------------------------------------------------------
+  // Alt+letter (the "&" of a top-level caption) and F10 work from anywhere in the bar's window, as
+  // does Alt pressed and released alone. In keyboard mode the bar holds the focus with one item
+  // hot: Left/Right move along the bar, Down/Enter/Space open its popup, Esc or Alt leave.
+  bool KeyMode() const { return keyMode_; }
+  // Enters keyboard mode on top-level item `index`, opening its popup with the first item hot.
+  void EnterKeyMode(std::int32_t index, bool open);
+  // Leaves keyboard mode (the popups close) and gives the focus back to where it was.
+  void LeaveKeyMode();
+  // The next (step 1) or previous (-1) visible top-level item, with its popup open when one is.
+  void StepRoot(std::int32_t step);
+  // Closes the first-level popup and keeps the bar in keyboard mode on its item (Esc in it).
+  void BackToBar();
+  // The top-level item whose access character is `key` (upper-cased), or 0.
+  std::int32_t RootByAccelerator(std::string_view key) const;
+
+  // --- assistive technology ---------------------------------------------------------------------
+  // A menu bar whose children are the visible top-level items.
+  gfx::AccessibleParts Accessible();
+  // Makes the bar and its popups known to the accessibility framework (once).
+  static void RegisterAccessible();
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   friend class wMenu;
@@ -129,6 +155,11 @@ class xMenu : public QWidget, public MenuParent {
   // ShowMenu from the pointer: a refused popup leaves menu mode off instead of raising.
   void OpenFromPointer(std::int32_t index);
   void UnloadPopup();
+  // Opens the popup of `index` from the keyboard, its first item hot and focused.
+  void OpenFromKeys(std::int32_t index);
+  void BuildAccessKeys();
+  std::vector<std::int32_t> RootItems() const;
+  void AnnounceHot();
 
   std::unique_ptr<platform::Host> ownHost_;
   platform::Host* host_;
@@ -147,6 +178,12 @@ class xMenu : public QWidget, public MenuParent {
   gfx::clsLogFont font_;
   ItemClickFn itemClick_;
   ItemDescriptionFn itemDescription_;
+  bool keyMode_ = false;
+  bool keepKeyMode_ = false;  // a popup closes while the bar stays in keyboard mode
+  bool altAlone_ = false;
+  bool filterInstalled_ = false;  // Alt is down and no other key or button came since
+  QPointer<QWidget> focusBefore_;
+  std::vector<QObject*> accessKeys_;
 };
 
 }  // namespace quillane::controls

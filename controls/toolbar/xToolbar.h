@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "gfx/AccessibleParts.h"
 #include "gfx/ascMemoryBitmap.h"
 #include "gfx/ascPaintEffects.h"
 #include "gfx/clsBSButton.h"
@@ -312,6 +313,21 @@ class xToolbar : public QWidget {
   bool DragActive() const { return dragTimer_.isActive(); }
   std::int16_t HotButton() const { return hotButton_; }
 
+  // --- keyboard -------------------------------------------------------------------------------
+  // The bar takes the focus with Tab; the focused button shows a dotted frame. Left/Right (Up/Down
+  // on a vertical bar), Home and End move between the enabled buttons, Space and Enter press.
+  std::int16_t FocusButton() const { return focusButton_; }
+  void SetFocusButton(std::int16_t index);
+  // What a left click on an enabled button does: BeforeButtonClick, the check or group state,
+  // ButtonClick.
+  void ActivateButton(int index);
+
+  // --- assistive technology -------------------------------------------------------------------
+  // A tool bar whose children are its visible buttons and separators.
+  gfx::AccessibleParts Accessible();
+  // Makes every toolbar known to the accessibility framework (once).
+  static void RegisterAccessible();
+
  protected:
   void paintEvent(QPaintEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
@@ -321,6 +337,9 @@ class xToolbar : public QWidget {
   void mouseDoubleClickEvent(QMouseEvent* e) override;
   void enterEvent(QEnterEvent* e) override;
   void leaveEvent(QEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void focusInEvent(QFocusEvent* e) override;
+  void focusOutEvent(QFocusEvent* e) override;
 
  private:
   friend class wToolBar;
@@ -343,6 +362,7 @@ class xToolbar : public QWidget {
   }
 
   // Surface and drawing.
+  const QImage* SurfaceBitmap() const;
   void EnsureSurface();
   void UpdateFonts();
   platform::COLORREF Tr(platform::OLE_COLOR c) const;
@@ -373,8 +393,16 @@ class xToolbar : public QWidget {
   void OnDragTimer();
   void PlayClickSound();
   bool InGripArea(float x, float y) const;
-  bool PointerOverWindow() const { return pointerInside_; }
+  // Asks where the pointer is now: over the bar, shown.
+  bool PointerOverWindow() const;
+  // Hides the library's tooltip when it was shown for this bar.
+  void HideOwnTooltip();
   void RaiseButtonClick(int index);
+  bool Focusable(int index) const;
+  void MoveFocus(int from, int step);
+  std::vector<int> AccessibleButtons() const;
+  // Announces a focus move to button `index`, or (StateChanged) a change of its state.
+  void AnnounceButton(int index, QAccessible::Event event, QAccessible::State changed = {});
 
   platform::Host host_;
   std::string name_;
@@ -438,9 +466,9 @@ class xToolbar : public QWidget {
   std::int16_t hotButton_ = 0;
   std::int16_t pressedButton_ = 0;
   std::int16_t pointerButton_ = 0;
+  std::int16_t focusButton_ = 0;
   float grabX_ = 0, grabY_ = 0;
   bool suppressClick_ = false;
-  bool pointerInside_ = false;
   bool surfacePressed_ = false;  // a press on the surface that a release may turn into Click
   QTimer dragTimer_;
   QTimer toolTipTimer_;

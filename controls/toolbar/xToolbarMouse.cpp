@@ -39,21 +39,18 @@ std::int16_t ShiftCode(Qt::KeyboardModifiers m) {
 // --- Qt events ----------------------------------------------------------------------------------
 
 void xToolbar::mousePressEvent(QMouseEvent* e) {
-  pointerInside_ = true;
   surfacePressed_ = e->button() == Qt::LeftButton;
   DoMouseDown(ButtonCode(e->button()), ShiftCode(e->modifiers()),
               static_cast<float>(e->position().x()), static_cast<float>(e->position().y()));
 }
 
 void xToolbar::mouseMoveEvent(QMouseEvent* e) {
-  pointerInside_ = rect().contains(e->position().toPoint());
   DoMouseMove(ButtonCode(e->buttons()), ShiftCode(e->modifiers()),
               static_cast<float>(e->position().x()), static_cast<float>(e->position().y()));
 }
 
 void xToolbar::mouseReleaseEvent(QMouseEvent* e) {
   const QPoint pos = e->position().toPoint();
-  pointerInside_ = rect().contains(pos);
   DoMouseUp(ButtonCode(e->button()), ShiftCode(e->modifiers()),
             static_cast<float>(e->position().x()), static_cast<float>(e->position().y()));
   // The surface's own click: a left press and release on the control, unless a button click
@@ -71,12 +68,20 @@ void xToolbar::mouseDoubleClickEvent(QMouseEvent* e) {
   if (e->button() == Qt::LeftButton && Events.DblClick) Events.DblClick();
 }
 
-void xToolbar::enterEvent(QEnterEvent*) { pointerInside_ = true; }
+void xToolbar::enterEvent(QEnterEvent*) {}
 
 void xToolbar::leaveEvent(QEvent*) {
-  pointerInside_ = false;
-  // The leave notification does at once what the check timer would do within 10 ms.
+  // The leave notification does at once what the check timer would do later.
   OnCheckTimer();
+}
+
+bool xToolbar::PointerOverWindow() const {
+  return isVisible() && rect().contains(mapFromGlobal(QCursor::pos()));
+}
+
+void xToolbar::HideOwnTooltip() {
+  toolTipTimer_.stop();
+  if (CurrentTooltip() && TooltipOwner() == this) HideTooltip();
 }
 
 // --- handlers -----------------------------------------------------------------------------------
@@ -168,7 +173,13 @@ void xToolbar::DoMouseMove(std::int16_t button, std::int16_t shift, float x, flo
 }
 
 void xToolbar::OnCheckTimer() {
-  if (dragTimer_.isActive() || PointerOverWindow()) return;
+  if (dragTimer_.isActive()) return;
+  if (PointerOverWindow()) {
+    if (hotButton_ == 0) checkTimer_.stop();
+    return;
+  }
+  // The pointer has left the bar: its tooltip goes with it.
+  HideOwnTooltip();
   mouseX_ = mouseY_ = 0;
   pointerButton_ = 0;
   RepaintAtRest(hotButton_);
@@ -212,35 +223,32 @@ void xToolbar::DoMouseUp(std::int16_t button, std::int16_t shift, float x, float
   }
   PaintButton(idx, false, false);
   g::clsBSButton& b = *At(idx);
-  const std::string key = b.Key;
+  if (b.Enabled && b.Style == tbrButton && button != 1) {
+    bool cancelBeep = false;
+    if (Events.ButtonRightClick)
+      Events.ButtonRightClick(static_cast<std::int16_t>(idx), b.Key, cancelBeep);
+    if (!cancelBeep) p::Beep();
+    return;
+  }
+  if (b.Enabled && Clickable(b.Style))
+    ActivateButton(idx);
+  else
+    RepaintAtRest(idx);
+  StopToolTip();
+}
+
+void xToolbar::ActivateButton(int idx) {
+  if (idx < 1 || idx > ButtonCount() || !At(idx)->Enabled || !Clickable(At(idx)->Style)) return;
+  const std::int32_t style = At(idx)->Style;
+  const std::string key = At(idx)->Key;
   const auto stillThere = [&] { return idx <= ButtonCount(); };
-  if (b.Enabled && b.Style == tbrButton) {
-    if (button != 1) {
-      bool cancelBeep = false;
-      if (Events.ButtonRightClick)
-        Events.ButtonRightClick(static_cast<std::int16_t>(idx), key, cancelBeep);
-      if (!cancelBeep) p::Beep();
-      return;
-    }
-    bool cancel = false;
-    if (Events.BeforeButtonClick)
-      Events.BeforeButtonClick(static_cast<std::int16_t>(idx), key, cancel);
-    if (cancel || !stillThere()) return;
-    RaiseButtonClick(idx);
-  } else if (b.Enabled && b.Style == tbrCheck) {
-    bool cancel = false;
-    if (Events.BeforeButtonClick)
-      Events.BeforeButtonClick(static_cast<std::int16_t>(idx), key, cancel);
-    if (!stillThere()) return;
+  bool cancel = false;
+  if (Events.BeforeButtonClick)
+    Events.BeforeButtonClick(static_cast<std::int16_t>(idx), key, cancel);
+  if (!stillThere() || (cancel && style == tbrButton)) return;
+  if (style == tbrCheck) {
     At(idx)->Checked = !At(idx)->Checked;
-    PaintButton(idx, false, false);
-    if (cancel) return;
-    RaiseButtonClick(idx);
-  } else if (b.Enabled && b.Style == tbrButtonGroup) {
-    bool cancel = false;
-    if (Events.BeforeButtonClick)
-      Events.BeforeButtonClick(static_cast<std::int16_t>(idx), key, cancel);
-    if (!stillThere()) return;
+  } else if (style == tbrButtonGroup) {
     for (int j = idx; j >= 1 && At(j)->Style == tbrButtonGroup; --j) {
       At(j)->Checked = false;
       RepaintAtRest(j);
@@ -250,13 +258,15 @@ void xToolbar::DoMouseUp(std::int16_t button, std::int16_t shift, float x, float
       RepaintAtRest(j);
     }
     At(idx)->Checked = true;
-    PaintButton(idx, false, false);
-    if (cancel) return;
-    RaiseButtonClick(idx);
-  } else {
-    RepaintAtRest(idx);
   }
-  StopToolTip();
+  if (style != tbrButton) {
+    PaintButton(idx, false, false);
+    QAccessible::State changed;
+    changed.checked = true;
+    AnnounceButton(idx, QAccessible::StateChanged, changed);
+  }
+  if (cancel) return;
+  RaiseButtonClick(idx);
 }
 
 // --- tooltips -----------------------------------------------------------------------------------
@@ -264,7 +274,10 @@ void xToolbar::DoMouseUp(std::int16_t button, std::int16_t shift, float x, float
 void xToolbar::OnToolTipTimer() {
   if (dragTimer_.isActive()) return;
   StopToolTip();
+  // Shown only while the pointer is still over the button it was armed for.
   if (!PointerOverWindow()) return;
+  const QPoint at = mapFromGlobal(QCursor::pos());
+  if (hotButton_ != 0 && IsWithinButton(float(at.x()), float(at.y())) != hotButton_) return;
   if (!ShowTooltip(pendingToolTip_, QApplication::activeWindow(), &toolTipFont_, this))
     setToolTip(QString::fromStdString(pendingToolTip_));
 }

@@ -73,8 +73,10 @@ TEST_F(Window, TheStoredDesignsGiveTheMenuAndTheToolbar) {
   EXPECT_EQ(menu->Style(), 1);
   EXPECT_EQ(menu->HighLightStyle(), 0);
   EXPECT_EQ(menu->Spacing(), 18);
-  EXPECT_EQ(menu->Item(menu->KeyToIndex("mnuRemovefile")).Caption,
-            "Remove File" + std::string(29, ' ') + "Del");
+  // Captions, shortcuts and tooltips come from the window's one table of commands.
+  EXPECT_EQ(menu->Item(menu->KeyToIndex("mnuRemovefile")).Caption, "&Remove File      Del");
+  EXPECT_EQ(menu->Item(menu->KeyToIndex("mnuAddFolder")).Caption,
+            "Add F&older...      Ctrl+Shift+O");
   EXPECT_TRUE(menu->ItemChecked("mnuLogfile") && menu->ItemChecked("mnuCreateDir") &&
               menu->ItemChecked("mnuOverwrite"));
   EXPECT_FALSE(menu->ItemChecked("mnuCompress"));
@@ -82,10 +84,12 @@ TEST_F(Window, TheStoredDesignsGiveTheMenuAndTheToolbar) {
   controls::xToolbar* bar = w->xToolbar1;
   ASSERT_EQ(bar->ButtonCount(), 10);
   EXPECT_EQ(bar->ButtonKey(5), "Extract");
+  EXPECT_EQ(bar->ButtonToolTipText(5), "Convert the ticked workbooks (F5)");
+  EXPECT_EQ(bar->ButtonCaption(2), "  Folder  ");
   EXPECT_EQ(bar->ButtonStyle(7), controls::tbrSeparator);
   EXPECT_FALSE(bar->ButtonEnabled(6));
   EXPECT_TRUE(bar->DoubleTopBorder() && bar->DoubleBottomBorder());
-  EXPECT_EQ(w->Panel(3), "Total 0 File");
+  EXPECT_EQ(w->Panel(3), "Total 0 Files");
   EXPECT_EQ(w->LogText(), "Ready...\n");
   EXPECT_EQ(w->windowTitle().toStdString(), "Quillane");
 }
@@ -97,7 +101,7 @@ TEST_F(Window, RealClicksAreDeferredAndOnlyTheSecondOfTwoQuickOnesRuns) {
   EXPECT_FALSE(w->xMenu1->ItemChecked("mnuCompress"));  // not inside the click
   Settle(150);
   EXPECT_TRUE(w->xMenu1->ItemChecked("mnuCompress"));
-  EXPECT_EQ(w->Panel(3), "Total 0 File");  // Select All never ran (it would have counted the rows)
+  EXPECT_EQ(w->Panel(3), "Total 0 Files");  // Select All never ran (it would have counted the rows)
   Choose("mnuCompress");
   Settle(150);
   EXPECT_FALSE(w->xMenu1->ItemChecked("mnuCompress"));
@@ -129,7 +133,7 @@ TEST_F(Window, EveryMenuAndToolbarCommandPath) {
   w->RunMenuCommand("mnuclearlog");
   EXPECT_EQ(w->LogText(), "");
   // Selection commands act on the check boxes.
-  w->RunMenuCommand("mnusnone");
+  w->RunMenuCommand("mnuSnone");
   EXPECT_EQ(w->Panel(1), "");
   w->RunMenuCommand("mnuinvert");
   EXPECT_EQ(w->Panel(1), "3 Selected file(s)  ");
@@ -191,7 +195,7 @@ TEST_F(Window, ThePopupMenuEnablesItsRowItemsOnlyOverARowAndRunsMenuCommands) {
   EXPECT_FALSE(action("mnuOutputDir")->isEnabled());
   w->mnuPopup->hide();
   action("mnuSelectNone")->trigger();
-  EXPECT_EQ(w->Timer2Tag, "mnusnone");
+  EXPECT_EQ(w->Timer2Tag, "mnuSnone");
   Settle(150);
   EXPECT_EQ(w->Panel(1), "");
   action("mnuLog")->trigger();

@@ -107,7 +107,7 @@ TEST_F(WindowRun, StopDuringRowTwoOfFiveFinishesRowTwoAndKeepsTheRest) {
     EXPECT_FALSE(w->xToolbar1->ButtonEnabled(5));
     w->ToolbarButtonClick(6, "stop");
   });
-  EXPECT_EQ(boxes, (std::vector<std::string>{"Do you want to cancel all runing tasks "}));
+  EXPECT_EQ(boxes, (std::vector<std::string>{"Do you want to cancel all running tasks "}));
   EXPECT_EQ(State(1), "Done");
   EXPECT_EQ(State(2), "Done");
   for (int i = 3; i <= 5; ++i) {
@@ -148,7 +148,7 @@ TEST_F(WindowRun, TheGuardIgnoresCommandsAndAsksBeforeStopping) {
     EXPECT_TRUE(w->bConverting);
     EXPECT_FALSE(w->Timer2.isActive());
     w->MenuItemClick("mnuStop");  // OK: deferred through Timer2
-    EXPECT_EQ(w->Timer2Tag, "mnustop");
+    EXPECT_EQ(w->Timer2Tag, "mnuStop");
     Settle(150);
     // The workbook in progress finishes before the run ends.
     EXPECT_TRUE(w->bConverting);
@@ -172,7 +172,7 @@ TEST_F(WindowRun, ClosingDuringARunAsksAndWritesTheLogOfWhatWasDone) {
     EXPECT_FALSE(w->isVisible());
   });
   EXPECT_EQ(boxes, (std::vector<std::string>(
-                       2, "Do you want to cancel all runing tasks and close the software? ")));
+                       2, "Do you want to cancel all running tasks and close the software? ")));
   EXPECT_EQ(State(2), "Done");
   EXPECT_EQ(State(3), "Ready");
   const std::string log = ReadAll(temp / "run.log");

@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
   w.lstItem->setCurrentItem(w.Row(2));
   Grab(w, "main_idle.png");
 
-  // The Tools menu open, "Convert Now !" under the pointer.
+  // The Tools menu open, "Convert Now" under the pointer.
   quillane::controls::xMenu* menu = w.xMenu1;
   const int tools = menu->KeyToIndex("mnuAction");
   QTest::mouseClick(menu, Qt::LeftButton, {}, Centre(menu->Item(tools)));

@@ -45,6 +45,11 @@ struct Live {
     return QPoint(static_cast<int>(bar->ButtonClientLeft(i) + bar->ButtonClientWidth(i) / 2),
                   static_cast<int>(bar->ButtonClientTop(i) + bar->ButtonClientHeight(i) / 2));
   }
+  // The pointer itself moves too (the offscreen platform's moves leave QCursor where it was).
+  void Move(QPoint at) {
+    QCursor::setPos(bar->mapToGlobal(at));
+    QTest::mouseMove(bar.get(), at);
+  }
   void Click(int i, Qt::MouseButton b = Qt::LeftButton) {
     QTest::mouseMove(bar.get(), At(i));
     QTest::mouseClick(bar.get(), b, Qt::NoModifier, At(i));
@@ -137,6 +142,9 @@ TEST(ToolbarMouse, HoverLookGoesWhenThePointerLeaves) {
   QTest::mouseMove(t.bar.get(), t.At(1) + QPoint(1, 1));  // same button: nothing new
   EXPECT_EQ(overs, 1);
   QEvent leave(QEvent::Leave);  // what the platform sends when the pointer leaves the window
+  QApplication::sendEvent(t.bar.get(), &leave);  // but the pointer is still over the bar
+  EXPECT_EQ(t.bar->HotButton(), 1);
+  QCursor::setPos(t.bar->mapToGlobal(QPoint(5, 60)));
   QApplication::sendEvent(t.bar.get(), &leave);
   EXPECT_EQ(t.bar->HotButton(), 0);
   EXPECT_EQ(Px(*t.bar, 10, 2), kFace);
@@ -172,6 +180,34 @@ TEST(ToolbarMouse, TooltipAfterOneSecondHiddenByPress) {
   t.bar->SetShowToolTips(false);
   QTest::mouseMove(t.bar.get(), t.At(2));
   QTest::mouseMove(t.bar.get(), t.At(1));
+  QTest::qWait(1150);
+  EXPECT_EQ(quillane::controls::CurrentTooltip(), nullptr);
+}
+
+TEST(ToolbarMouse, TheTooltipGoesWhenThePointerLeavesOrTheBarResizes) {
+  Live t;
+  t.bar->AddButtonEx("a", tb::tbrButton, {}, "Open a workbook");
+  t.Show();
+  // The bar's tooltip on the screen while the pointer rests on its button.
+  auto tip = [&] {
+    t.Move(t.At(1));
+    return quillane::controls::ShowTooltip("Open a workbook", nullptr, nullptr, t.bar.get());
+  };
+  ASSERT_TRUE(tip());
+  // A quick move off the bar: no move event over the empty part, only the pointer elsewhere.
+  QCursor::setPos(t.bar->mapToGlobal(QPoint(5, 80)));
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(t.bar.get(), &leave);
+  EXPECT_EQ(quillane::controls::CurrentTooltip(), nullptr);
+  ASSERT_TRUE(tip());
+  QApplication::sendEvent(t.bar.get(), &leave);  // the pointer is still on the bar: it stays
+  EXPECT_NE(quillane::controls::CurrentTooltip(), nullptr);
+  t.bar->resize(t.bar->width() + 10, t.bar->height());
+  EXPECT_EQ(quillane::controls::CurrentTooltip(), nullptr);
+  // Armed, then the pointer leaves before the second is up: nothing shows.
+  t.Move(QPoint(t.bar->width() - 2, 2));
+  t.Move(t.At(1));
+  QCursor::setPos(t.bar->mapToGlobal(QPoint(5, 80)));
   QTest::qWait(1150);
   EXPECT_EQ(quillane::controls::CurrentTooltip(), nullptr);
 }

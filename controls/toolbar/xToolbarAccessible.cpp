@@ -1,0 +1,74 @@
+// xToolbar: what the bar says to assistive technology. A tool bar whose children are its visible
+// buttons and separators: the caption (else the tooltip or key) as name, the tooltip as
+// description; disabled, checked, pressed, hot and focused states; Press as the action.
+#include <mutex>
+
+#include "controls/toolbar/xToolbar.h"
+
+namespace quillane::controls {
+
+void xToolbar::RegisterAccessible() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    gfx::RegisterAccessibleParts([](QWidget* widget) {
+      if (auto* bar = dynamic_cast<xToolbar*>(widget)) return bar->Accessible();
+      return gfx::AccessibleParts{QAccessible::NoRole, {}, {}, {}, {}};
+    });
+  });
+}
+
+std::vector<int> xToolbar::AccessibleButtons() const {
+  std::vector<int> shown;
+  for (int i = 1; i <= ButtonCount(); ++i)
+    if (At(i)->Visible && (Clickable(At(i)->Style) || At(i)->Style == tbrSeparator))
+      shown.push_back(i);
+  return shown;
+}
+
+gfx::AccessibleParts xToolbar::Accessible() {
+  gfx::AccessibleParts parts;
+  parts.role = QAccessible::ToolBar;
+  parts.name = [this] { return QString::fromStdString(title_.empty() ? name_ : title_); };
+  parts.count = [this] { return static_cast<int>(AccessibleButtons().size()); };
+  parts.part = [this](int index) {
+    const int i = AccessibleButtons()[static_cast<std::size_t>(index)];
+    const gfx::clsBSButton& b = *At(i);
+    gfx::AccessiblePart part;
+    part.rect =
+        QRect(static_cast<int>(ButtonClientLeft(i)), static_cast<int>(ButtonClientTop(i)),
+              static_cast<int>(ButtonClientWidth(i)), static_cast<int>(ButtonClientHeight(i)));
+    if (b.Style == tbrSeparator) {
+      part.role = QAccessible::Separator;
+      return part;
+    }
+    part.role = QAccessible::PushButton;
+    const QString caption = QString::fromStdString(b.Caption).simplified();
+    part.name = !caption.isEmpty()       ? caption
+                : !b.ToolTipText.empty() ? QString::fromStdString(b.ToolTipText)
+                                         : QString::fromStdString(b.Key);
+    part.description = QString::fromStdString(b.ToolTipText);
+    part.state.disabled = !b.Enabled;
+    part.state.checkable = b.Style != tbrButton;
+    part.state.checked = b.Checked;
+    part.state.pressed = mouseDown_ && pressedButton_ == i;
+    part.state.hotTracked = hotButton_ == i;
+    part.state.focusable = b.Enabled;
+    part.state.focused = hasFocus() && focusButton_ == i;
+    return part;
+  };
+  parts.press = [this](int index) { ActivateButton(AccessibleButtons()[std::size_t(index)]); };
+  return parts;
+}
+
+void xToolbar::AnnounceButton(int index, QAccessible::Event event, QAccessible::State changed) {
+  const std::vector<int> shown = AccessibleButtons();
+  for (std::size_t k = 0; k < shown.size(); ++k) {
+    if (shown[k] != index) continue;
+    if (event == QAccessible::StateChanged)
+      gfx::AnnounceState(this, static_cast<int>(k), changed);
+    else
+      gfx::AnnouncePart(this, static_cast<int>(k), event);
+  }
+}
+
+}  // namespace quillane::controls
