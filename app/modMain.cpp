@@ -680,8 +680,8 @@ int Main(int argc, char** argv) {
 #endif
     // No window: make the engine presence test, then show the usage.
     if (!convert::StartExcel()) {
-      std::cerr << "Can not load Microsoft Excel, you must install Microsoft Excel 2000 or higher, "
-                   "please try again!\n";
+      std::cerr << "The converter could not start: the program's files may be damaged or "
+                   "incomplete. Please reinstall Quillane and try again.\n";
       convert::QuitExcel();
       return kExitUnusable;
     }
