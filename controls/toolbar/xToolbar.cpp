@@ -189,7 +189,7 @@ int xToolbar::Resolve(const ButtonIndex& i, const char* procedure) const {
 // --- the button list ----------------------------------------------------------------------------
 
 std::int16_t xToolbar::AddButton() {
-  const g::clsBSButton d;
+  const clsBSButton d;
   return AddButtonEx(d.Key, d.Style, {}, d.ToolTipText, d.MaskColor, d.UseMaskColor, d.Caption,
                      d.Checked, d.Enabled, d.PlaceholderSize, d.Visible);
 }
@@ -205,10 +205,10 @@ std::int16_t xToolbar::AddButtonEx(const std::string& Key, std::int32_t Style,
   }
   const bool redraw = redraw_;
   redraw_ = false;
-  auto b = std::make_unique<g::clsBSButton>();
+  auto b = std::make_unique<clsBSButton>();
   b->Key = Key;
   b->Style = Style;
-  b->SetAPicture(g::clsBSButton::kNormal, Picture);
+  b->SetAPicture(clsBSButton::kNormal, Picture);
   b->ToolTipText = ToolTipText;
   b->MaskColor = MaskColor;
   b->UseMaskColor = UseMaskColor;
@@ -257,7 +257,7 @@ std::int16_t xToolbar::DeleteButton(const ButtonIndex& Index) {
   return ButtonCount();
 }
 
-g::clsBSButton* xToolbar::Button(const ButtonIndex& Index) {
+clsBSButton* xToolbar::Button(const ButtonIndex& Index) {
   const int i = Resolve(Index, "Button");
   return i < 0 ? nullptr : At(i);
 }
@@ -285,7 +285,7 @@ void xToolbar::ForceClick(const ButtonIndex& Index) {
 
 std::int16_t xToolbar::IsWithinButton(float X, float Y) const {
   for (std::size_t i = 0; i < buttons_.size(); ++i) {
-    const g::clsBSButton& b = *buttons_[i];
+    const clsBSButton& b = *buttons_[i];
     if (!b.Visible) continue;
     if (X >= b.ClientLeft && X <= b.ClientLeft + b.ClientWidth - 1 && Y >= b.ClientTop &&
         Y <= b.ClientTop + b.ClientHeight - 1)
@@ -320,7 +320,7 @@ std::int16_t xToolbar::CurrentGroupID(std::int16_t GroupID) const {
 #define TB_GET(proc, expr, fallback) \
   const int n = Resolve(i, proc);    \
   if (n < 0) return fallback;        \
-  const g::clsBSButton& b = *At(n);  \
+  const clsBSButton& b = *At(n);     \
   return expr;
 
 std::string xToolbar::ButtonCaption(const ButtonIndex& i) const {
@@ -380,7 +380,7 @@ float xToolbar::ButtonClientHeight(const ButtonIndex& i) const {
 #define TB_SET_SIZE(proc, stmt)   \
   const int n = Resolve(i, proc); \
   if (n < 0) return;              \
-  g::clsBSButton& b = *At(n);     \
+  clsBSButton& b = *At(n);        \
   stmt;                           \
   ChangedButton(proc, n);         \
   Refresh();
@@ -388,14 +388,14 @@ float xToolbar::ButtonClientHeight(const ButtonIndex& i) const {
 #define TB_SET_PLAIN(proc, stmt)  \
   const int n = Resolve(i, proc); \
   if (n < 0) return;              \
-  g::clsBSButton& b = *At(n);     \
+  clsBSButton& b = *At(n);        \
   stmt;                           \
   ChangedButton(proc, n);
 // Writes that change the look only: store, mark, repaint the one button when it is visible.
 #define TB_SET_LOOK(proc, stmt)   \
   const int n = Resolve(i, proc); \
   if (n < 0) return;              \
-  g::clsBSButton& b = *At(n);     \
+  clsBSButton& b = *At(n);        \
   stmt;                           \
   ChangedButton(proc, n);         \
   RepaintLook(n);
@@ -455,7 +455,7 @@ void xToolbar::SetButtonPictureDown(const ButtonIndex& i, const p::Picture& v) {
 void xToolbar::SetButtonChecked(const ButtonIndex& i, bool v) {
   const int n = Resolve(i, "ButtonChecked");
   if (n < 0) return;
-  g::clsBSButton& b = *At(n);
+  clsBSButton& b = *At(n);
   if (b.Checked == v) return;
   b.Checked = v;
   ChangedButton("ButtonChecked", n);
@@ -466,7 +466,7 @@ void xToolbar::SetButtonChecked(const ButtonIndex& i, bool v) {
 }
 
 void xToolbar::RepaintLook(int index) {
-  const g::clsBSButton& b = *At(index);
+  const clsBSButton& b = *At(index);
   if (!b.Visible) return;
   // Painted as the layout paints a resting button (no hover border on a flat bar).
   restingMark_ = index;

@@ -19,7 +19,7 @@
 #include "gfx/AccessibleParts.h"
 #include "gfx/ascMemoryBitmap.h"
 #include "gfx/ascPaintEffects.h"
-#include "gfx/clsBSButton.h"
+#include "controls/toolbar/clsBSButton.h"
 #include "gfx/clsLogFont.h"
 #include "platform/Host.h"
 #include "platform/Picture.h"
@@ -133,7 +133,7 @@ class xToolbar : public QWidget {
   std::int16_t SwapButton(const ButtonIndex& CurIndex, const ButtonIndex& NewIndex);
   std::int16_t KeyToIndex(const ButtonIndex& Index) const;
   // The button record; nullptr (after the error) for an index outside the list.
-  gfx::clsBSButton* Button(const ButtonIndex& Index);
+  clsBSButton* Button(const ButtonIndex& Index);
   void RefreshButton(const ButtonIndex& Index, bool ButtonLowered = false,
                      bool ForceNoBorder = false);
   void Refresh();
@@ -348,15 +348,13 @@ class xToolbar : public QWidget {
   void Raise(std::int32_t number, const char* procedure, const std::string& description = {}) const;
   // The index of a button for a property, or -1 after raising error 9.
   int Resolve(const ButtonIndex& i, const char* procedure) const;
-  gfx::clsBSButton* At(int index) const {
-    return buttons_[static_cast<std::size_t>(index - 1)].get();
-  }
+  clsBSButton* At(int index) const { return buttons_[static_cast<std::size_t>(index - 1)].get(); }
   void Changed(const std::string& name) const { host_.PropertyChanged(name); }
   void ChangedButton(const char* name, int index) const { Changed(name + std::to_string(index)); }
   void RepaintLook(int index);  // a one-button repaint after a look-only change
   void SetBorder(int side, bool v, const char* name);
   void SetColour(platform::OLE_COLOR& field, platform::OLE_COLOR v, const char* name);
-  bool CaptionShown(const gfx::clsBSButton& b) const;
+  bool CaptionShown(const clsBSButton& b) const;
   static bool Clickable(std::int32_t style) {
     return style == tbrButton || style == tbrCheck || style == tbrButtonGroup;
   }
@@ -375,8 +373,8 @@ class xToolbar : public QWidget {
   void PaintGrip();
   void PaintButton(int index, bool lowered, bool forceNoBorder);
   platform::SIZE TextSize(const std::string& text, bool bold);
-  void DrawCaption(const gfx::clsBSButton& b, int x, int y, int w, int h, int o, int pw,
-                   bool disabled, bool hot);
+  void DrawCaption(const clsBSButton& b, int x, int y, int w, int h, int o, int pw, bool disabled,
+                   bool hot);
   void ApplyBackStyle();
   void ApplyMousePointer();
   void RefreshInternal(int depth);
@@ -426,7 +424,7 @@ class xToolbar : public QWidget {
   std::int32_t borderStyle_ = tbbsRaised;
   bool doubleTopBorder_ = false;
   bool doubleBottomBorder_ = false;
-  std::vector<std::unique_ptr<gfx::clsBSButton>> buttons_;
+  std::vector<std::unique_ptr<clsBSButton>> buttons_;
   std::int16_t buttonGap_ = 0;
   bool playSounds_ = true;
   bool hotTracking_ = false;

@@ -32,7 +32,7 @@ gfx::AccessibleParts xToolbar::Accessible() {
   parts.count = [this] { return static_cast<int>(AccessibleButtons().size()); };
   parts.part = [this](int index) {
     const int i = AccessibleButtons()[static_cast<std::size_t>(index)];
-    const gfx::clsBSButton& b = *At(i);
+    const clsBSButton& b = *At(i);
     gfx::AccessiblePart part;
     part.rect =
         QRect(static_cast<int>(ButtonClientLeft(i)), static_cast<int>(ButtonClientTop(i)),

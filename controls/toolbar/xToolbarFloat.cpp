@@ -71,7 +71,7 @@ void xToolbar::BringToWindow() {
   w->CurrentUC = this;
   w->setWindowTitle(QString::fromStdString(title_));
   for (int i = 1; i <= ButtonCount(); ++i) {
-    const g::clsBSButton& b = *At(i);
+    const clsBSButton& b = *At(i);
     QAbstractButton* control = nullptr;
     if (b.Style == tbrButton) {
       control = w->AddBtn(b.Key);

@@ -9,7 +9,7 @@ namespace quillane::controls {
 
 bool xToolbar::Focusable(int index) const {
   if (index < 1 || index > ButtonCount()) return false;
-  const gfx::clsBSButton& b = *At(index);
+  const clsBSButton& b = *At(index);
   return b.Enabled && b.Visible && Clickable(b.Style);
 }
 

@@ -147,7 +147,7 @@ void xToolbar::DoMouseMove(std::int16_t button, std::int16_t shift, float x, flo
     return;
   }
   if (idx == hotButton_) return;
-  const g::clsBSButton& b = *At(idx);
+  const clsBSButton& b = *At(idx);
   const bool clickable = Clickable(b.Style);
   if (!clickable) {
     toolTipTimer_.stop();
@@ -222,7 +222,7 @@ void xToolbar::DoMouseUp(std::int16_t button, std::int16_t shift, float x, float
     return;
   }
   PaintButton(idx, false, false);
-  g::clsBSButton& b = *At(idx);
+  clsBSButton& b = *At(idx);
   if (b.Enabled && b.Style == tbrButton && button != 1) {
     bool cancelBeep = false;
     if (Events.ButtonRightClick)

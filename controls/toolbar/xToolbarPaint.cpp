@@ -138,7 +138,7 @@ std::int16_t xToolbar::EdgeInset(int side) const {
   return static_cast<std::int16_t>(inset);
 }
 
-bool xToolbar::CaptionShown(const g::clsBSButton& b) const {
+bool xToolbar::CaptionShown(const clsBSButton& b) const {
   if (b.Caption.empty()) return false;
   return captionOptions_ == iftoShowLabels ||
          (captionOptions_ == iftoSelectedLabels && b.AlwaysShowCaption);
@@ -190,7 +190,7 @@ void xToolbar::RefreshInternal(int depth) {
   }
   float E = 0;
   for (int i = 1; i <= ButtonCount(); ++i) {
-    g::clsBSButton& b = *At(i);
+    clsBSButton& b = *At(i);
     if (!b.Visible) continue;
     float N;
     if (style_ == tbtsFixed) {
@@ -347,7 +347,7 @@ void xToolbar::RefreshButton(const ButtonIndex& Index, bool ButtonLowered, bool 
 void xToolbar::PaintButton(int index, bool lowered, bool forceNoBorder) {
   if (!redraw_ || index < 1 || index > ButtonCount()) return;
   EnsureSurface();
-  const g::clsBSButton& b = *At(index);
+  const clsBSButton& b = *At(index);
   if (!b.Visible) return;
   const int x = g::RoundHalfEven(b.ClientLeft), y = g::RoundHalfEven(b.ClientTop);
   const int w = g::RoundHalfEven(b.ClientWidth), h = g::RoundHalfEven(b.ClientHeight);
@@ -399,9 +399,9 @@ void xToolbar::PaintButton(int index, bool lowered, bool forceNoBorder) {
   }
 
   // Picture.
-  p::Picture pic = b.APicture(g::clsBSButton::kNormal);
-  if (hot && b.APicture(g::clsBSButton::kOver)) pic = b.APicture(g::clsBSButton::kOver);
-  if (sunken && b.APicture(g::clsBSButton::kDown)) pic = b.APicture(g::clsBSButton::kDown);
+  p::Picture pic = b.APicture(clsBSButton::kNormal);
+  if (hot && b.APicture(clsBSButton::kOver)) pic = b.APicture(clsBSButton::kOver);
+  if (sunken && b.APicture(clsBSButton::kDown)) pic = b.APicture(clsBSButton::kDown);
   const int pw = pic.WidthPixels(), ph = pic.HeightPixels();
   const bool caption = CaptionShown(b);
   const int L = EdgeInset(0), Tn = EdgeInset(1), R = EdgeInset(2), B = EdgeInset(3);
@@ -439,7 +439,7 @@ void xToolbar::PaintButton(int index, bool lowered, bool forceNoBorder) {
   update(QRect(x - 1, y - 1, w + 3, h + 3));
 }
 
-void xToolbar::DrawCaption(const g::clsBSButton& b, int x, int y, int w, int h, int o, int pw,
+void xToolbar::DrawCaption(const clsBSButton& b, int x, int y, int w, int h, int o, int pw,
                            bool disabled, bool hot) {
   const bool bold = b.Checked && boldOnChecked_ && !font_.Bold();
   g::clsLogFont boldFont;

@@ -69,7 +69,7 @@ void xToolbar::ReadProperties(const p::PropertyBag& bag) {
   buttons_.clear();
   hotButton_ = pressedButton_ = pointerButton_ = 0;
   for (int i = 1; i <= count; ++i) {
-    auto b = std::make_unique<g::clsBSButton>();
+    auto b = std::make_unique<clsBSButton>();
     b->Enabled = bag.ReadBool(Key("ButtonEnabled", i), true);
     b->Checked = bag.ReadBool(Key("ButtonChecked", i), false);
     b->Caption = bag.ReadString(Key("ButtonCaption", i), "");
@@ -134,7 +134,7 @@ void xToolbar::WriteProperties(p::PropertyBag& bag) const {
   bag.WriteInt16("DockStyle", static_cast<std::int16_t>(dockingStyle_), 2);
   bag.WriteString("Title", title_, name_);
   for (int i = 1; i <= ButtonCount(); ++i) {
-    const g::clsBSButton& b = *At(i);
+    const clsBSButton& b = *At(i);
     bag.WriteBool(Key("ButtonEnabled", i), b.Enabled, true);
     bag.WriteBool(Key("ButtonChecked", i), b.Checked, false);
     bag.WriteString(Key("ButtonCaption", i), b.Caption, "");

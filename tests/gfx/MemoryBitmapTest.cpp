@@ -1,11 +1,10 @@
-// ascMemoryBitmap and the picture slots of clsBSButton.
+// ascMemoryBitmap.
 #include <gtest/gtest.h>
 
 #include <QImage>
 #include <QTemporaryDir>
 
 #include "gfx/ascMemoryBitmap.h"
-#include "gfx/clsBSButton.h"
 #include "platform/Gdi.h"
 #include "platform/Host.h"
 
@@ -96,23 +95,4 @@ TEST(MemoryBitmap, CreateByFileReadsBitmapsAndRefusesTheRest) {
   EXPECT_FALSE(mb.CreateByFile(ico.toStdString()));
   EXPECT_FALSE(mb.CreateByFile(dir.filePath("missing.bmp").toStdString()));
   EXPECT_EQ(mb.hdc(), 0u);
-}
-
-TEST(BSButton, PictureSlotsShareTheirPictures) {
-  g::clsBSButton b;
-  QImage img(2, 2, QImage::Format_RGB32);
-  const p::Picture pic = p::Picture::FromBitmap(p::CreateBitmapFromImage(img));
-  b.SetAPicture(g::clsBSButton::kOver, pic);
-  EXPECT_TRUE(b.APicture(0).IsNothing());
-  EXPECT_TRUE(b.APicture(1) == pic);  // a shared reference
-  EXPECT_EQ(pic.UseCount(), 2);
-  for (int bad : {-1, 3}) {
-    try {
-      b.APicture(bad);
-      FAIL();
-    } catch (const p::ComError& e) {
-      EXPECT_EQ(e.Number(), 9);
-    }
-    EXPECT_THROW(b.SetAPicture(bad, pic), p::ComError);
-  }
 }

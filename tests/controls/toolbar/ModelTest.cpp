@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
 #include <QMouseEvent>
 
+#include "controls/toolbar/clsBSButton.h"
 #include "platform/Host.h"
 #include "tests/controls/toolbar/Bar.h"
 
@@ -173,4 +175,23 @@ TEST(ToolbarModel, PictureSizesAndHitTestEdges) {
   EXPECT_EQ(bar->IsWithinButton(10, 22), 0);
   bar->SetButtonVisible(1, false);
   EXPECT_EQ(bar->IsWithinButton(2, 2), 2);
+}
+
+TEST(BSButton, PictureSlotsShareTheirPictures) {
+  quillane::controls::clsBSButton b;
+  QImage img(2, 2, QImage::Format_RGB32);
+  const p::Picture pic = p::Picture::FromBitmap(p::CreateBitmapFromImage(img));
+  b.SetAPicture(quillane::controls::clsBSButton::kOver, pic);
+  EXPECT_TRUE(b.APicture(0).IsNothing());
+  EXPECT_TRUE(b.APicture(1) == pic);  // a shared reference
+  EXPECT_EQ(pic.UseCount(), 2);
+  for (int bad : {-1, 3}) {
+    try {
+      b.APicture(bad);
+      FAIL();
+    } catch (const p::ComError& e) {
+      EXPECT_EQ(e.Number(), 9);
+    }
+    EXPECT_THROW(b.SetAPicture(bad, pic), p::ComError);
+  }
 }

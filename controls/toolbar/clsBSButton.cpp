@@ -1,8 +1,8 @@
-#include "gfx/clsBSButton.h"
+#include "controls/toolbar/clsBSButton.h"
 
 #include "platform/Host.h"
 
-namespace quillane::gfx {
+namespace quillane::controls {
 
 namespace p = quillane::platform;
 
@@ -25,4 +25,4 @@ void clsBSButton::SetAPicture(std::int32_t whichPicture, p::Picture picture) {
   pictures_[static_cast<std::size_t>(whichPicture)] = std::move(picture);
 }
 
-}  // namespace quillane::gfx
+}  // namespace quillane::controls

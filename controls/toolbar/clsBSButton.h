@@ -8,7 +8,7 @@
 #include "platform/Picture.h"
 #include "platform/Types.h"
 
-namespace quillane::gfx {
+namespace quillane::controls {
 
 class clsBSButton {
  public:
@@ -45,4 +45,4 @@ class clsBSButton {
   std::array<platform::Picture, 3> pictures_;
 };
 
-}  // namespace quillane::gfx
+}  // namespace quillane::controls
