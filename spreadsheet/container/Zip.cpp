@@ -300,7 +300,14 @@ void Zip::ReadTo(const Entry& entry, const InflateSink& sink) const {
   unpacked_ = unpacked_ - entry.size + produced;
 }
 
-Zip::Packed Zip::Pack(const Entry& entry) const {
+Zip::Packed Zip::Pack(const Entry& entry, std::vector<uint8_t>* head) const {
+  if (head) {
+    head->clear();
+    ReadTo(entry, [head](std::span<const uint8_t> piece) {
+      piece = piece.first(std::min<size_t>(64 - std::min<size_t>(head->size(), 64), piece.size()));
+      head->insert(head->end(), piece.begin(), piece.end());
+    });
+  }
   const std::span<const uint8_t> packed = PackedBytes(entry);
   Packed out;
   out.entry_ = entry;

@@ -86,7 +86,9 @@ class Zip {
     Entry entry_;
     std::vector<uint8_t> bytes_;
   };
-  Packed Pack(const Entry& entry) const;
+  // With `head`, the entry is first unpacked once to be checked (sizes, check sum, the bounds of
+  // ReadTo), and `head` keeps its first 64 bytes, enough to tell the kind of a picture.
+  Packed Pack(const Entry& entry, std::vector<uint8_t>* head = nullptr) const;
 
  private:
   // Checks what can be checked before unpacking; the entry's packed bytes.

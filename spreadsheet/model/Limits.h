@@ -54,5 +54,7 @@ inline constexpr uint64_t WrittenBudget(uint64_t fileBytes) {
 inline constexpr uint64_t PictureBudget(uint64_t sourceBytes) {
   return sourceBytes * 16 + (uint64_t{16} << 20);
 }
+// The error text of a workbook whose pictures pass that budget.
+std::string PictureBudgetText(uint64_t sourceBytes);
 
 }  // namespace quillane::model

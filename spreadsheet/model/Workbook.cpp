@@ -159,6 +159,12 @@ std::vector<uint8_t> Blip::Bytes() const {
   return out;
 }
 
+std::string PictureBudgetText(uint64_t sourceBytes) {
+  return "The workbook is too large: its pictures unpack to more than " +
+         std::to_string(PictureBudget(sourceBytes) >> 20) +
+         " MB, the most for a file of its size (16 times its size plus 16 MB)";
+}
+
 std::string CellBudgetText(size_t budget) {
   return "The workbook is too large: its sheets hold more than " + std::to_string(budget) +
          " cells, the most for a file of its size (8 for every byte of the file plus 2097152, " +

@@ -208,20 +208,12 @@ model::Workbook ReadOpenDocumentPackage(const container::Zip& zip) {
                                   &budget](std::string_view name) -> std::optional<model::Blip> {
     const container::Zip::Entry* entry = zip.Find(name);
     if (!entry) return std::nullopt;
-    if (entry->size > budget) {
-      throw ReadError("The workbook is too large: its pictures unpack to more than " +
-                      std::to_string(model::PictureBudget(zip.Size()) >> 20) +
-                      " MB, the most for a file of its size (16 times its size plus 16 MB)");
-    }
+    if (entry->size > budget) throw ReadError(model::PictureBudgetText(zip.Size()));
     budget -= entry->size;
     model::Blip blip;
-    std::vector<uint8_t> head;  // enough to tell the kind of picture
+    std::vector<uint8_t> head;
     try {
-      zip.ReadTo(*entry, [&head](std::span<const uint8_t> piece) {
-        piece = piece.first(std::min<size_t>(64 - std::min<size_t>(head.size(), 64), piece.size()));
-        head.insert(head.end(), piece.begin(), piece.end());
-      });
-      auto packed = std::make_shared<const container::Zip::Packed>(zip.Pack(*entry));
+      auto packed = std::make_shared<const container::Zip::Packed>(zip.Pack(*entry, &head));
       blip.unpack = [packed](const model::ByteSink& sink) { packed->UnpackTo(sink); };
     } catch (const container::ContainerError& e) {
       Damaged(std::string(name) + ": " + e.what());

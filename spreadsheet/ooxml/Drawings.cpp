@@ -209,21 +209,13 @@ std::optional<uint32_t> Reader::Blip(const std::string& part) {
   model::Blip blip;
   const container::Zip::Entry* entry = package_.Find(part);
   if (entry == nullptr) Damaged("the picture part " + part + " is missing");
-  if (entry->size > pictureBudget_) {
-    throw ReadError("The workbook is too large: its pictures unpack to more than " +
-                    std::to_string(model::PictureBudget(package_.Bytes()) >> 20) +
-                    " MB, the most for a file of its size (16 times its size plus 16 MB)");
-  }
+  if (entry->size > pictureBudget_) throw ReadError(model::PictureBudgetText(package_.Bytes()));
   pictureBudget_ -= entry->size;
-  std::vector<uint8_t> head;  // enough to tell the kind of picture
-  package_.ReadTo(part, [&head](std::span<const uint8_t> piece) {
-    piece = piece.first(std::min<size_t>(64 - std::min<size_t>(head.size(), 64), piece.size()));
-    head.insert(head.end(), piece.begin(), piece.end());
-  });
+  std::vector<uint8_t> head;
+  auto packed = std::make_shared<const container::Zip::Packed>(package_.Pack(*entry, &head));
   blip.type = model::BlipTypeOf(head);
   blip.skip = blip.type == model::BlipType::Dib ? 14 : 0;
   blip.size = entry->size - blip.skip;
-  auto packed = std::make_shared<const container::Zip::Packed>(package_.Pack(*entry));
   blip.unpack = [packed](const model::ByteSink& sink) { packed->UnpackTo(sink); };
   book_.blips.push_back(std::move(blip));
   const uint32_t index = static_cast<uint32_t>(book_.blips.size() - 1);

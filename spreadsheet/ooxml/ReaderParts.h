@@ -84,9 +84,10 @@ class Package {
   Relationships Rels(std::string_view part) const;
 
   // An entry's packed bytes, to be unpacked later.
-  container::Zip::Packed Pack(const container::Zip::Entry& entry) const {
+  container::Zip::Packed Pack(const container::Zip::Entry& entry,
+                              std::vector<uint8_t>* head = nullptr) const {
     try {
-      return zip_.Pack(entry);
+      return zip_.Pack(entry, head);
     } catch (const container::ContainerError& err) {
       Damaged(Inner(err.what()));
     }
