@@ -289,15 +289,15 @@ check_kubernetes() {
   summary=$(/usr/bin/python3 - "$work/job.yaml" <<'EOF'
 import re, sys, yaml
 job = yaml.safe_load(open(sys.argv[1]))
-spec = job["spec"]
-pod = spec["template"]["spec"]
+body = job["spec"]  # the Job's own settings
+pod = body["template"]["spec"]
 container = pod["containers"][0]
 assert job["apiVersion"] == "batch/v1" and job["kind"] == "Job", "not a batch/v1 Job"
-assert spec["completionMode"] == "Indexed", "completionMode is not Indexed"
-completions = spec["completions"]
+assert body["completionMode"] == "Indexed", "completionMode is not Indexed"
+completions = body["completions"]
 assert isinstance(completions, int) and completions > 0, "completions"
-assert 0 < spec.get("parallelism", 1) <= completions, "parallelism"
-assert isinstance(spec.get("backoffLimitPerIndex"), int), "backoffLimitPerIndex"
+assert 0 < body.get("parallelism", 1) <= completions, "parallelism"
+assert isinstance(body.get("backoffLimitPerIndex"), int), "backoffLimitPerIndex"
 assert pod["restartPolicy"] == "Never", "backoffLimitPerIndex needs restartPolicy Never"
 assert container["image"] and container["name"], "container image and name"
 command = " ".join(container.get("command", []) + container.get("args", []))

@@ -298,8 +298,8 @@ def cases(quick):
     # (count, MB each, padded to pass the bound)
     pics = [(60, 12, False), (150, 12, False), (16, 12, True)] if not quick else [(8, 4, False), (4, 4, True)]
     out = [("xlsx", "corners", xlsx_corners, "1"),
-           ("xlsx", "shared-part-100", xlsx_shared_part, "1"),
-           ("xlsx", "shared-part-cells", xlsx_shared_cells, "1")]
+           ("xlsx", "one-sheet-xml-100", xlsx_shared_part, "1"),
+           ("xlsx", "one-sheet-xml-cells", xlsx_shared_cells, "1")]
     for n, mb, pad in pics:
         name = f"pictures-{n}x{mb}MB" + ("-padded" if pad else "")
         out.append(("xlsx", name, lambda p, n=n, mb=mb, pad=pad: xlsx_pictures(p, n, mb, pad), "2"))
