@@ -4,7 +4,7 @@
 #
 # Converts the .xls-family workbooks of CORPUS (default: ../shared/corpus beside the repository)
 # with -j1 -o, with and without -f and -c, and prints for each run the processor time (user +
-# system), the elapsed time and the peak memory (best of three runs, from /usr/bin/time -v), and
+# system), the elapsed time and the peak memory (best of three runs; see timed below), and
 # the system calls of one run (strace -c -f): openat, mkdir, rmdir, rename, unlink, getdents64.
 # "own openat" leaves out those of the start (libraries, locale). The same figures follow for
 # `cp -r` of the run's output, the floor; then -j2 against -j1, and the conversion of a generated
@@ -32,25 +32,27 @@ books=$(find "$corpus" -maxdepth 1 -type f \( -iname '*.xls' -o -iname '*.xlt' -
 echo "corpus: $corpus, $books workbooks of the .xls family ($(du -sh "$corpus" | cut -f1))"
 fresh() { mktemp -d -p "$runs" run.XXXXXX; }
 
-# timed LABEL COMMAND...: best of three of cpu, wall and peak memory; each run in a fresh folder
-# ({} in the command stands for it). Leaves the last folder in $last.
+# timed LABEL COMMAND...: best of three of cpu (user + system, and each), wall and peak memory;
+# each run in a fresh folder ({} in the command stands for it). Times come from the process's own
+# resource use to the microsecond (GNU time rounds to hundredths, which is the whole of a small
+# copy); the peak from GNU time. Leaves the last folder in $last.
 timed() {
-  local label=$1 bc=999 bw=999 bm=999999999 out c w m
+  local label=$1 bc=999 bu=0 bs=0 bw=999 bm=999999999 out u s w m
   shift
   for _ in 1 2 3; do
     out=$(fresh)
-    /usr/bin/time -v -o "$runs/time.txt" "${@//\{\}/$out}" > /dev/null 2>&1 || true
-    c=$(awk -F': ' '/User time/ { u = $2 } /System time/ { s = $2 } END { print u + s }' \
-        "$runs/time.txt")
-    w=$(awk -F': ' '/Elapsed/ { n = split($2, p, ":"); t = 0;
-          for (i = 1; i <= n; ++i) t = t * 60 + p[i]; print t }' "$runs/time.txt")
+    read -r u s w _ < <(python3 "$here/bench/batch/rusage.py" \
+      /usr/bin/time -v -o "$runs/time.txt" "${@//\{\}/$out}")
     m=$(awk -F': ' '/Maximum resident/ { print $2 }' "$runs/time.txt")
-    bc=$(awk -v a="$bc" -v b="$c" 'BEGIN { print (b < a ? b : a) }')
+    if awk -v a="$bc" -v u="$u" -v s="$s" 'BEGIN { exit !(u + s < a) }'; then
+      bc=$(awk -v u="$u" -v s="$s" 'BEGIN { print u + s }') bu=$u bs=$s
+    fi
     bw=$(awk -v a="$bw" -v b="$w" 'BEGIN { print (b < a ? b : a) }')
     ((m < bm)) && bm=$m
   done
   last=$out
-  printf '%-22s cpu %6.3f s  wall %6.3f s  peak %4d MB' "$label" "$bc" "$bw" $((bm / 1024))
+  printf '%-22s cpu %6.3f s (user %5.3f, sys %5.3f)  wall %6.3f s  peak %4d MB' "$label" "$bc" \
+    "$bu" "$bs" "$bw" $((bm / 1024))
 }
 
 # calls COMMAND...: the system calls of one run, in a fresh folder.
