@@ -306,11 +306,7 @@ void Parser::OnCondFmt(uint16_t id, ByteReader r, Substream& st) {
   const size_t count = r.U16();
   model::ConditionalFormat block;
   for (size_t i = 0; i < count && r.Remaining() >= 8; ++i) {
-    model::Range range;
-    range.firstRow = r.U16();
-    range.lastRow = r.U16();
-    range.firstCol = r.U16();
-    range.lastCol = r.U16();
+    model::Range range = ReadRange(r);
     if (ClipToGrid(range)) block.ranges.push_back(range);
   }
   if (block.ranges.empty()) return;

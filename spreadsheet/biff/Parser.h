@@ -219,6 +219,15 @@ class Parser {
     range.lastCol = std::min(range.lastCol, model::kMaxColumn);
     return true;
   }
+  // A range as the records store it: first and last row, first and last column.
+  static model::Range ReadRange(ByteReader& r) {
+    model::Range range;
+    range.firstRow = r.U16();
+    range.lastRow = r.U16();
+    range.firstCol = r.U16();
+    range.lastCol = r.U16();
+    return range;
+  }
   // Strings of the record formats.
   std::string Bytes8(const uint8_t* p, size_t n) { return text_.Decode(p, n); }
   std::string ByteString8(ByteReader& r) {  // 8-bit length

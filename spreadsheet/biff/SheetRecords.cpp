@@ -320,11 +320,7 @@ void Parser::OnMergedCells(ByteReader r, Substream& st) {
   Sheet* sheet = st.sheet;
   size_t count = r.U16();
   for (size_t i = 0; i < count && r.Remaining() >= 8; ++i) {
-    model::Range range;
-    range.firstRow = r.U16();
-    range.lastRow = r.U16();
-    range.firstCol = r.U16();
-    range.lastCol = r.U16();
+    model::Range range = ReadRange(r);
     if (ClipToGrid(range)) sheet->merged.push_back(range);
   }
 }
@@ -438,10 +434,7 @@ void Parser::OnHlink(ByteReader r, Substream& st) {
   static const uint8_t kFileMoniker[16] = {0x03, 0x03, 0, 0, 0, 0, 0, 0,
                                            0xC0, 0,    0, 0, 0, 0, 0, 0x46};
   model::Hyperlink link;
-  link.range.firstRow = r.U16();
-  link.range.lastRow = r.U16();
-  link.range.firstCol = r.U16();
-  link.range.lastCol = r.U16();
+  link.range = ReadRange(r);
   r.Skip(16 + 4);  // class id, stream version
   uint32_t flags = r.U32();
   auto counted = [&]() {

@@ -11,6 +11,24 @@
 
 namespace quillane::publish {
 
+namespace {
+
+// The colspan and rowspan attributes of a cell that covers more than one position.
+void AppendSpans(std::string& out, int colspan, int rowspan) {
+  if (colspan > 1) {
+    out += " colspan=\"";
+    AppendInt(out, colspan);
+    out += '"';
+  }
+  if (rowspan > 1) {
+    out += " rowspan=\"";
+    AppendInt(out, rowspan);
+    out += '"';
+  }
+}
+
+}  // namespace
+
 bool Renderer::VisibleEmpty(uint16_t xf) {
   if (xf >= visibleEmpty_.size()) return HasVisibleFormat(StyleOf(xf));
   int8_t& v = visibleEmpty_[xf];
@@ -62,16 +80,7 @@ void Renderer::EmitCell(const Cell* cell, uint32_t row, uint16_t col, int colspa
       out_, look < 0 ? styles_.CellClass(cell->style, d.kind, d.colorIndex, overflow)
                      : styles_.CondClass(cell->style, d.kind, d.colorIndex, overflow,
                                          condFormats_.Look(look), look));
-  if (colspan > 1) {
-    out_ += " colspan=\"";
-    AppendInt(out_, colspan);
-    out_ += '"';
-  }
-  if (rowspan > 1) {
-    out_ += " rowspan=\"";
-    AppendInt(out_, rowspan);
-    out_ += '"';
-  }
+  AppendSpans(out_, colspan, rowspan);
   if (!commentAt_.empty()) {
     if (auto it = commentAt_.find(Key(row, col)); it != commentAt_.end()) {
       out_ += " title=\"";
@@ -135,16 +144,7 @@ void Renderer::EmitEmpty(uint32_t row, uint16_t col, int xf, int colspan, int ro
   } else if (visible) {
     ClassTable::AppendAttribute(out_, styles_.CellClass(static_cast<uint16_t>(xf), Kind::Text, -1));
   }
-  if (colspan > 1) {
-    out_ += " colspan=\"";
-    AppendInt(out_, colspan);
-    out_ += '"';
-  }
-  if (rowspan > 1) {
-    out_ += " rowspan=\"";
-    AppendInt(out_, rowspan);
-    out_ += '"';
-  }
+  AppendSpans(out_, colspan, rowspan);
   if (comment) {
     out_ += " title=\"";
     if (!comment->author.empty()) {
