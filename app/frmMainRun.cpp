@@ -98,12 +98,6 @@ void frmMain::StartConversion() {
   runRecorded_ = runConverted_ = runSkipped_ = runFailed_ = 0;
   runClock_.start();
   stopRun_ = false;
-  if (!convert::StartExcel()) {
-    close();
-    // Kept open by the user: the run ends here with every row as it was, not stuck running.
-    FinishRun();
-    return;
-  }
   pgbCompress->setValue(10);
   SetPanel(1, "Now Converting ...");
   for (int i = 1; i <= RowCount(); ++i) {
@@ -112,11 +106,11 @@ void frmMain::StartConversion() {
     runJobs_.push_back({item, item->text(colSource).toStdString(), OutputOf(i), {}});
   }
   runOptions_ = RunOptions();
-  auto work = [this](size_t i) {
+  auto work = [this, pages = std::make_shared<convert::RunPages>()](size_t i) {
     RunJob& job = runJobs_[i];
     if (RunJobHook) RunJobHook(i);
     try {
-      job.result = convert::ConvertWorkbook(job.source, job.target, runOptions_);
+      job.result = convert::ConvertWorkbook(job.source, job.target, runOptions_, *pages);
     } catch (const std::exception& error) {
       // Whatever escapes the conversion fails this row only, with its coded line.
       job.result.code = convert::LogCode::Failed;
@@ -186,7 +180,6 @@ void frmMain::RecordRow(size_t job) {
 void frmMain::FinishRun() {
   pool_.reset();
   lstItem->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  convert::QuitExcel();
   pgbCompress->setValue(pgbCompress->maximum());
   if (xMenu1->ItemChecked("mnuLogfile") && !runLog_.Empty()) {
     std::string error;

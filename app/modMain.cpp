@@ -272,14 +272,15 @@ struct Workbook {
   std::string line;
 };
 
-void Convert(Workbook& book, const convert::ConvertOptions& options) {
+void Convert(Workbook& book, const convert::ConvertOptions& options, convert::RunPages& run) {
   if (!book.clashWith.empty()) {
     book.code = 103;
     book.line = convert::Line103(
         book.source, "Its output path " + book.output + " is also that of " + book.clashWith +
                          ", which comes first by path and keeps its pages");
   } else {
-    convert::ConvertResult result = convert::ConvertWorkbook(book.source, book.output, options);
+    convert::ConvertResult result =
+        convert::ConvertWorkbook(book.source, book.output, options, run);
     book.code = static_cast<int>(result.code);
     book.line = std::move(result.line);
   }
@@ -289,10 +290,11 @@ void Convert(Workbook& book, const convert::ConvertOptions& options) {
 // this thread for each one, in list order, once all before it are recorded. A stop lets every
 // worker finish the workbook it holds.
 void ConvertSeveralAtATime(std::vector<Workbook>& books, size_t jobs,
-                           const convert::ConvertOptions& options, Progress& progress,
-                           const size_t& finished, const std::function<void(Workbook&)>& record) {
+                           const convert::ConvertOptions& options, convert::RunPages& run,
+                           Progress& progress, const size_t& finished,
+                           const std::function<void(Workbook&)>& record) {
   OrderedPool pool(
-      books.size(), jobs, [&](size_t i) { Convert(books[i], options); },
+      books.size(), jobs, [&](size_t i) { Convert(books[i], options, run); },
       [] { return StopSignal() != 0; });
   for (;;) {
     const size_t next = pool.Next();
@@ -408,7 +410,7 @@ std::string PosixUsageText() {
          "  1    some workbook is missing or could not be converted, or the log\n"
          "       could not be written\n"
          "  2    no arguments, unusable arguments, a --dest folder that does not\n"
-         "       exist, an unreadable --files-from list, or the engine did not start\n"
+         "       exist, or an unreadable --files-from list\n"
          "  130  interrupted (SIGINT; 143 for SIGTERM): the workbooks in progress were\n"
          "       finished and the lines of all finished ones logged\n"
          "\n"
@@ -538,53 +540,48 @@ int RunCommandLine(const RunRequest& request, RunStreams streams) {
     out << line << "\n" << std::flush;  // a closed output stops the printing, not the run
   };
   Progress progress(err, streams.progress);
-  size_t finished = 0, total = 0;
-  if (convert::StartExcel()) {
+  size_t finished = 0;
 #ifndef _WIN32
-    for (const std::string& entry : request.entries) {
-      std::string hint = WindowsSwitchHint(entry);
-      if (!hint.empty()) {
-        err << "gridcast: " << convert::OneLineField(entry)
-            << " does not exist; options start with '-' here: did you mean " << hint << "?\n";
-      }
+  for (const std::string& entry : request.entries) {
+    std::string hint = WindowsSwitchHint(entry);
+    if (!hint.empty()) {
+      err << "gridcast: " << convert::OneLineField(entry)
+          << " does not exist; options start with '-' here: did you mean " << hint << "?\n";
     }
-#endif
-    std::vector<std::string> expanded;
-    ExpandFileList(request.entries, expanded, options.IncludeSubfolders, &err);
-    expanded.insert(expanded.end(), listed.begin(), listed.end());
-
-    std::vector<Workbook> books = PlanWorkbooks(expanded, options.OutputFolder, CurrentFolder());
-    if (request.shardCount > 0) {
-      const std::string here = CurrentFolder();
-      std::erase_if(books, [&](const Workbook& book) {
-        return ShardOf(book.source, here, request.shardCount) != request.shardIndex;
-      });
-    }
-    total = books.size();
-
-    auto record = [&](Workbook& book) {
-      report(book.line);
-      if (book.code == 102 || book.code == 103) status = kExitFailures;
-      ++finished;
-    };
-    const size_t jobs = std::min<size_t>(std::max(request.jobs, 1), books.size());
-    if (jobs <= 1) {
-      for (Workbook& book : books) {
-        if (StopSignal()) break;
-        files::DoEvents();
-        progress.Show(finished, total, book.source);
-        Convert(book, options);
-        progress.Clear();
-        record(book);
-      }
-    } else {
-      ConvertSeveralAtATime(books, jobs, options, progress, finished, record);
-    }
-    progress.Clear();
-  } else {
-    report(convert::Line104());
-    status = kExitUnusable;
   }
+#endif
+  std::vector<std::string> expanded;
+  ExpandFileList(request.entries, expanded, options.IncludeSubfolders, &err);
+  expanded.insert(expanded.end(), listed.begin(), listed.end());
+
+  std::vector<Workbook> books = PlanWorkbooks(expanded, options.OutputFolder, CurrentFolder());
+  if (request.shardCount > 0) {
+    const std::string here = CurrentFolder();
+    std::erase_if(books, [&](const Workbook& book) {
+      return ShardOf(book.source, here, request.shardCount) != request.shardIndex;
+    });
+  }
+  const size_t total = books.size();
+
+  auto record = [&](Workbook& book) {
+    report(book.line);
+    if (book.code == 102 || book.code == 103) status = kExitFailures;
+    ++finished;
+  };
+  const size_t jobs = std::min<size_t>(std::max(request.jobs, 1), books.size());
+  convert::RunPages run;
+  if (jobs <= 1) {
+    for (Workbook& book : books) {
+      if (StopSignal()) break;
+      progress.Show(finished, total, book.source);
+      Convert(book, options, run);
+      progress.Clear();
+      record(book);
+    }
+  } else {
+    ConvertSeveralAtATime(books, jobs, options, run, progress, finished, record);
+  }
+  progress.Clear();
   if (options.WriteLog && !log.Empty()) {
     // A log the user names may be a link (-l /dev/stdout); the dated one is never followed.
     const bool named = !options.LogPath.empty();
@@ -597,7 +594,6 @@ int RunCommandLine(const RunRequest& request, RunStreams streams) {
       if (status == kExitConverted) status = kExitFailures;
     }
   }
-  convert::QuitExcel();
   if (int signal = StopSignal()) {
     err << "gridcast: stopped by signal " << signal << " after " << finished << " of " << total
         << " workbooks\n";
@@ -678,14 +674,7 @@ int Main(int argc, char** argv) {
     // The window program takes over when it is installed beside this one and there is a display.
     HandOverToWindow();
 #endif
-    // No window: make the engine presence test, then show the usage.
-    if (!convert::StartExcel()) {
-      std::cerr << "The converter could not start: the program's files may be damaged or "
-                   "incomplete. Please reinstall Quillane and try again.\n";
-      convert::QuitExcel();
-      return kExitUnusable;
-    }
-    convert::QuitExcel();
+    // No window: show the usage.
     ShowUsage(std::cout);
     return kExitUnusable;
   }

@@ -28,7 +28,7 @@ struct RunRequest {
 // Exit statuses of a command-line run.
 inline constexpr int kExitConverted = 0;  // every workbook converted or skipped (100, 101)
 inline constexpr int kExitFailures = 1;   // some workbook gave 102 or 103, or no log was written
-inline constexpr int kExitUnusable = 2;   // the engine did not start (104), or bad arguments
+inline constexpr int kExitUnusable = 2;   // bad arguments, or no arguments at all
 // A run stopped by a signal ends with 128 + its number: 130 for SIGINT, 143 for SIGTERM.
 inline constexpr int kExitSignalBase = 128;
 
@@ -47,9 +47,8 @@ struct RunStreams {
   std::istream* in = nullptr;
 };
 
-// The program's entry: with arguments the command-line run, without them the window mode. Until
-// the main window exists, a start without arguments makes the engine presence test, prints the
-// usage and ends with status 2.
+// The program's entry: with arguments the command-line run, without them the window mode. When
+// the window cannot take over, a start without arguments prints the usage and ends with status 2.
 int Main(int argc, char** argv);
 
 // The usage text of this platform's syntax.

@@ -12,7 +12,6 @@
 
 #include "app/frmAddFolder.h"
 #include "app/frmMain.h"
-#include "convert/ConvertWorkbook.h"
 #include "files/modFuntions.h"
 #include "spreadsheet/WorkbookFormats.h"
 
@@ -188,15 +187,6 @@ int WindowMain(int argc, char** argv) {
   if (argc > 0 && argv[0]) files::SetProgramPath(argv[0]);
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(kAppTitle));
-  if (!convert::StartExcel()) {
-    MsgBox(nullptr,
-           "The converter could not start: the program's files may be damaged or incomplete. "
-           "Please reinstall Quillane and try again.",
-           vbInformation);
-    convert::QuitExcel();
-    return 2;
-  }
-  convert::QuitExcel();
   frmMain window;
   window.show();
   // "Open with" from a file manager: the workbooks and folders go into the list as a drop does,

@@ -105,7 +105,6 @@ bool CutBlocks(std::string& text, const MarkerPair& pair) {
       if (e == std::string::npos) break;
       out.resize(out.size() - joined);
       i = e + end.size();
-      files::DoEvents();
       continue;
     }
     size_t s = Find(text.data(), text.size(), start, i);
@@ -114,7 +113,6 @@ bool CutBlocks(std::string& text, const MarkerPair& pair) {
     if (e == std::string::npos) break;
     out.append(text, i, s - i);
     i = e + end.size();
-    files::DoEvents();
   }
   out.append(text, i, std::string::npos);
   text.swap(out);

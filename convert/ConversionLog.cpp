@@ -116,7 +116,6 @@ std::string Text103(const std::string& source, const std::string& message) {
   return "  103, Convert " + OneLineField(source) + " failure, the error message is " +
          OneLineField(message);
 }
-std::string Text104() { return "  104, Can not load Microsoft Excel, Terminate!"; }
 
 std::string LogLine(const std::string& codedText) {
   return TimeOfDayText(Now(), files::UserLocale()) + codedText;
@@ -129,7 +128,6 @@ std::string Line102(const std::string& source) { return LogLine(Text102(source))
 std::string Line103(const std::string& source, const std::string& message) {
   return LogLine(Text103(source, message));
 }
-std::string Line104() { return LogLine(Text104()); }
 
 std::string DefaultLogFolder() {
   std::string app = files::AppPath();

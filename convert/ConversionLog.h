@@ -19,7 +19,6 @@ enum class LogCode {
   OutputExists = 101,   // skipped: the output path exists and overwriting is off
   SourceMissing = 102,  // the workbook is missing or a folder
   Failed = 103,         // the workbook could not be converted; the line says why
-  EngineMissing = 104,  // the engine could not be started
 };
 
 // A log line: the current time of day followed by one of the coded texts below.
@@ -28,7 +27,6 @@ std::string Line100(const std::string& source, const std::string& output);
 std::string Line101(const std::string& output);
 std::string Line102(const std::string& source);
 std::string Line103(const std::string& source, const std::string& message);
-std::string Line104();
 
 // A field of a log line kept on the one line: control characters are shown escaped (\n, \r,
 // \t, and \xHH for the others, DEL included); everything else stays as it is.
@@ -39,7 +37,6 @@ std::string Text100(const std::string& source, const std::string& output);
 std::string Text101(const std::string& output);
 std::string Text102(const std::string& source);
 std::string Text103(const std::string& source, const std::string& message);
-std::string Text104();
 
 // The day's log file: the log folder followed by the short date and ".log". The folder is the
 // program's folder when it is writable, else $XDG_STATE_HOME/quillane (by default

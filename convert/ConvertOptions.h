@@ -11,7 +11,7 @@ struct ConvertOptions {
   bool Overwrite = false;          // false: a workbook any of whose pages exists is skipped (101)
   bool CreateFilesDir = false;     // keep each page's supporting ".files" folder
   bool Compress = false;           // compact every page written
-  std::string Password;            // empty: the dummy password is given
+  std::string Password;            // empty: none (the default password is always tried)
   std::string SheetRange;          // sheet selection such as 1,4-5,10-20; empty: every sheet
   bool WriteLog = true;            // append the run's lines to LogPath
   std::string LogPath;             // empty: DefaultLogPath()

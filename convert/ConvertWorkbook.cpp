@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <mutex>
-#include <set>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
@@ -15,33 +13,14 @@
 #include "convert/ConversionLog.h"
 #include "convert/SheetRange.h"
 #include "files/modFuntions.h"
+#include "spreadsheet/WorkbookPages.h"
 #include "spreadsheet/publish/PageFiles.h"
 
 namespace fs = std::filesystem;
 
 namespace quillane::convert {
 
-std::unique_ptr<spreadsheet::Application> ExcelApp;
-
 namespace {
-
-// The pages written since the engine was started: the run's own output. Conversions may run on
-// several threads at once; the mutex guards the set.
-std::set<std::string>& PagesOfThisRun() {
-  static std::set<std::string> pages;
-  return pages;
-}
-std::mutex pagesMutex;
-
-bool IsPageOfThisRun(const std::string& path) {
-  std::lock_guard lock(pagesMutex);
-  return PagesOfThisRun().count(path) != 0;
-}
-
-std::function<std::unique_ptr<spreadsheet::Application>()>& EngineFactory() {
-  static std::function<std::unique_ptr<spreadsheet::Application>()> factory;
-  return factory;
-}
 
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code ec;
@@ -76,9 +55,9 @@ void RemoveOwnFolder(const std::string& folder) {
 // Publishes a sheet, compacted in memory when asked; the supporting folder is written only when
 // it is kept. When that fails (a full disk), a supporting folder that the attempt made is removed
 // again with what it wrote there, so no empty folder is left beside the old page.
-void PublishSheet(spreadsheet::OpenWorkbook& book, int index, const std::string& page,
+void PublishSheet(spreadsheet::WorkbookPages& book, int index, const std::string& page,
                   const std::string& folder, const ConvertOptions& options) {
-  spreadsheet::OpenWorkbook::PublishOptions publish;
+  spreadsheet::WorkbookPages::PublishOptions publish;
   publish.writeFolder = options.CreateFilesDir;
   if (options.Compress) publish.finishPage = CompactHtmlText;
   std::error_code ec;
@@ -95,37 +74,18 @@ void PublishSheet(spreadsheet::OpenWorkbook& book, int index, const std::string&
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
-// The engine
+// The run
 
 void SetNoticeHook(std::function<void(const std::string&)> hook) { NoticeHook() = std::move(hook); }
 
-void SetEngineFactory(std::function<std::unique_ptr<spreadsheet::Application>()> factory) {
-  EngineFactory() = std::move(factory);
+bool RunPages::Contains(const std::string& page) const {
+  std::lock_guard lock(mutex_);
+  return pages_.count(page) != 0;
 }
 
-bool StartExcel() {
-  {
-    std::lock_guard lock(pagesMutex);
-    PagesOfThisRun().clear();
-  }
-  try {
-    ExcelApp = EngineFactory() ? EngineFactory()() : std::make_unique<spreadsheet::Application>();
-    if (!ExcelApp) return false;
-    ExcelApp->DisplayAlerts = false;
-    ExcelApp->EnableSound = false;
-    ExcelApp->AlertBeforeOverwriting = false;
-    return true;
-  } catch (...) {
-    return false;
-  }
-}
-
-void QuitExcel() {
-  try {
-    if (ExcelApp) ExcelApp->Quit();
-  } catch (...) {
-  }
-  ExcelApp.reset();
+void RunPages::Add(const std::string& page) {
+  std::lock_guard lock(mutex_);
+  pages_.insert(page);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -139,26 +99,24 @@ std::string PagePath(const std::string& output, int index) {
 }
 
 ConvertResult ConvertWorkbook(const std::string& source, const std::string& output,
-                              const ConvertOptions& options) {
+                              const ConvertOptions& options, RunPages& run) {
   ConvertResult result;
   try {
     if (!files::FileExists(source)) return {LogCode::SourceMissing, Line102(source)};
-    if (!ExcelApp) throw std::runtime_error("The spreadsheet engine is not started");
     SheetRange range(options.SheetRange);
     // The first page, when it is chosen and exists, skips the workbook before it is read: a
     // batch run again without overwriting costs a look at one file per workbook.
     if (!options.Overwrite && range.Contains(1) && files::FileExists(PagePath(output, 1)) &&
-        !IsPageOfThisRun(PagePath(output, 1))) {
+        !run.Contains(PagePath(output, 1))) {
       return {LogCode::OutputExists, Line101(output)};
     }
-    std::unique_ptr<spreadsheet::OpenWorkbook> book = ExcelApp->Open(
-        source, false, true, options.Password.empty() ? kDummyPassword : options.Password, true);
-    const int count = book->WorksheetCount();
+    spreadsheet::WorkbookPages book = spreadsheet::WorkbookPages::Read(source, options.Password);
+    const int count = book.WorksheetCount();
     // Without overwriting, any page the workbook would write that exists from before this run
     // keeps the whole workbook from being converted.
     for (int i = 1; i <= count && !options.Overwrite; ++i) {
       const std::string page = PagePath(output, i);
-      if (range.Contains(i) && files::FileExists(page) && !IsPageOfThisRun(page))
+      if (range.Contains(i) && files::FileExists(page) && !run.Contains(page))
         return {LogCode::OutputExists, Line101(output)};
     }
     for (int i = 1; i <= count; ++i) {
@@ -168,19 +126,13 @@ ConvertResult ConvertWorkbook(const std::string& source, const std::string& outp
       if (SameFile(page, source)) {
         throw std::runtime_error("The page " + page + " would replace the workbook");
       }
-      const std::string name = book->WorksheetName(i);
-      (void)name;  // the engine publishes by position; the name is read as the caller's check
-      {
-        std::lock_guard lock(pagesMutex);
-        PagesOfThisRun().insert(page);
-      }
+      run.Add(page);
       const std::string folder = files::ChangeExtension(page, ".files");
       // The folder holds only pictures, charts and filelist.xml, never a page to compact.
-      PublishSheet(*book, i, page, folder, options);
+      PublishSheet(book, i, page, folder, options);
       if (result.pages++ == 0) result.firstPage = i;
       if (!options.CreateFilesDir) RemoveOwnFolder(folder);
     }
-    book->Close();
     result.code = LogCode::Converted;
     result.line = Line100(source, output);
     return result;

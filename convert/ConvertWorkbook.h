@@ -1,37 +1,35 @@
-// Module modGRIDCAST: the conversion of one workbook over the spreadsheet engine (starting and
-// quitting the engine, one workbook to one page per chosen worksheet). The compaction of a page
-// is in CompactHtml.h.
+// Module modGRIDCAST: the conversion of one workbook (read, then one page per chosen worksheet),
+// within a batch run that knows the pages it has written. The compaction of a page is in
+// CompactHtml.h.
 #pragma once
 
 #include <functional>
-#include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 
 #include "convert/CompactHtml.h"
 #include "convert/ConversionLog.h"
 #include "convert/ConvertOptions.h"
-#include "spreadsheet/Application.h"
 
 namespace quillane::convert {
 
-// The engine shared by all conversions of a run; StartExcel makes it, QuitExcel ends it.
-extern std::unique_ptr<spreadsheet::Application> ExcelApp;
+// The pages a batch run has written so far: its own output, which never stops a later workbook
+// of the same run the way an earlier run's pages do. One per run, shared by its conversions,
+// which may run on several threads at once.
+class RunPages {
+ public:
+  bool Contains(const std::string& page) const;
+  void Add(const std::string& page);
 
-// Makes the engine and sets its three alert switches off. False when any step fails (an engine
-// made before the failure stays in ExcelApp, so QuitExcel must still be called).
-bool StartExcel();
-// Quits the engine and lets it go. Safe when there is none.
-void QuitExcel();
-// Replaces how StartExcel makes the engine (tests use it to stand in a failing start). An empty
-// function restores the default.
-void SetEngineFactory(std::function<std::unique_ptr<spreadsheet::Application>()> factory);
+ private:
+  mutable std::mutex mutex_;
+  std::set<std::string> pages_;
+};
 
 // Receives what a conversion says beside its log line: the entries of somebody else's that it left
 // in a supporting folder instead of removing them. Without a hook they go to standard error.
 void SetNoticeHook(std::function<void(const std::string&)> hook);
-
-// The password given when the caller has none.
-inline constexpr const char* kDummyPassword = "wxqz";
 
 // Why a conversion gave line 103, kept as the layer that failed said it.
 enum class Failure {
@@ -53,9 +51,10 @@ struct ConvertResult {
 
 // Converts `source` into one page per chosen worksheet, named after `output` (book.htm gives
 // book_1.htm, book_2.htm, ...), with the overwrite, supporting-folder, compaction, password and
-// sheet switches of `options`. May run on several threads at once, each with its own workbook.
+// sheet switches of `options` (an empty password means none). The pages it writes are added to
+// `run`. May run on several threads at once, each with its own workbook.
 ConvertResult ConvertWorkbook(const std::string& source, const std::string& output,
-                              const ConvertOptions& options);
+                              const ConvertOptions& options, RunPages& run);
 
 // The page of worksheet `index`: "_" and the index put before the extension of the file name of
 // `output` (at its end when the name has none).

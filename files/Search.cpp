@@ -41,7 +41,6 @@ class Searcher {
     }
     std::sort(matches.begin(), matches.end());
     for (const std::string& name : matches) {
-      DoEvents();
       if (!KeepGoing()) {
         stopped_ = true;
         return;
@@ -54,7 +53,6 @@ class Searcher {
   // The folder's matches, then each subfolder's, depth first. The subfolder names are collected
   // and the listing closed before descending.
   void Tree(const std::string& folder) {
-    DoEvents();
     if (stopped_ || !KeepGoing()) {
       stopped_ = true;
       return;

@@ -3,8 +3,8 @@
 //
 // A search takes what it needs as arguments and keeps no state between calls, so two searches
 // never disturb each other. The caller's hooks say whether to go on (asked before every folder and
-// every found file: the window's Cancel command answers it while the search yields through
-// DoEvents) and receive the progress texts for a status bar.
+// every found file: the window's Cancel command answers it while the search runs on a worker
+// thread) and receive the progress texts for a status bar.
 #pragma once
 
 #include <functional>

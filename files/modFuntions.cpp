@@ -23,11 +23,6 @@ std::string& ProgramPath() {
   return path;
 }
 
-std::function<void()>& DoEventsHook() {
-  static std::function<void()> hook;
-  return hook;
-}
-
 // Position of the first character of the file-name part of `path`.
 size_t FileNameStart(const std::string& path) {
   for (size_t i = path.size(); i > 0; --i) {
@@ -207,11 +202,5 @@ std::string FormatFileSize(int32_t bytes, const std::locale& locale) {
 }
 
 std::string FormatFileSize(int32_t bytes) { return FormatFileSize(bytes, UserLocale()); }
-
-void DoEvents() {
-  if (DoEventsHook()) DoEventsHook()();
-}
-
-void SetDoEventsHook(std::function<void()> hook) { DoEventsHook() = std::move(hook); }
 
 }  // namespace quillane::files

@@ -1,9 +1,7 @@
-// Path, file and size functions shared by the conversion and the window, and the yield hook that
-// long loops call so a window can keep painting.
+// Path, file and size functions shared by the conversion and the window.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <locale>
 #include <string>
 
@@ -47,11 +45,5 @@ std::string FormatFileSize(int32_t bytes);
 // The user's locale (from the environment), or the classic one when the environment names a
 // locale the system does not have.
 const std::locale& UserLocale();
-
-// Yields to the user interface so it can repaint and take a Stop command. Long loops (a batch
-// run, a folder search, compaction) call it at fixed points. Without a hook it does nothing.
-void DoEvents();
-// Sets the hook DoEvents calls (an empty function restores the default).
-void SetDoEventsHook(std::function<void()> hook);
 
 }  // namespace quillane::files

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "convert/CompactHtml.h"
-#include "spreadsheet/Application.h"
+#include "spreadsheet/WorkbookPages.h"
 
 #include <unistd.h>
 
@@ -35,14 +35,13 @@ fs::path Scratch() {
 std::string EnginePage() {
   static const std::string page = [] {
     fs::path scratch = Scratch();
-    quillane::spreadsheet::Application engine;
     std::string pages;
     for (const char* name : {"quarterly-sales.xls", "staff-rota.xls", "notes.xls"}) {
-      auto book = engine.Open(std::string(QUILLANE_SOURCE_DIR) + "/examples/" + name, false, true,
-                              "wxqz", true);
-      for (int i = 1; i <= book->WorksheetCount(); ++i) {
+      auto book = quillane::spreadsheet::WorkbookPages::Read(
+          std::string(QUILLANE_SOURCE_DIR) + "/examples/" + name, "");
+      for (int i = 1; i <= book.WorksheetCount(); ++i) {
         fs::path file = scratch / "page.htm";
-        book->Publish(i, file);
+        book.Publish(i, file);
         pages += ReadFile(file);
       }
     }

@@ -13,21 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "spreadsheet/Application.h"
+#include "spreadsheet/WorkbookPages.h"
 #include "spreadsheet/model/Workbook.h"
-
-namespace {
-
-bool WorksheetHidden(const quillane::model::Workbook& book, int number) {
-  int seen = 0;
-  for (const auto& sheet : book.sheets) {
-    if (sheet.type != quillane::model::SheetType::Worksheet) continue;
-    if (++seen == number) return sheet.visibility != quillane::model::Visibility::Visible;
-  }
-  return false;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
@@ -40,23 +27,22 @@ int main(int argc, char** argv) {
     if (std::string(argv[i]) == "--password") password = argv[i + 1];
     if (std::string(argv[i]) == "--formulas") formulas = argv[i + 1];
   }
-  quillane::spreadsheet::Application app;
-  app.DisplayAlerts = app.EnableSound = app.AlertBeforeOverwriting = false;
   try {
-    auto wb = app.Open(book, false, true, password, true);
+    auto wb = quillane::spreadsheet::WorkbookPages::Read(book, password);
     std::filesystem::create_directories(outdir);
-    const int count = wb->WorksheetCount();
+    const int count = wb.WorksheetCount();
     for (int i = 1; i <= count; ++i) {
       auto page = outdir / (book.stem().string() + "_" + std::to_string(i) + ".htm");
-      wb->Publish(i, page);
-      std::printf("%d\t%s\t%s\t%s\n", i, wb->WorksheetName(i).c_str(), page.string().c_str(),
-                  WorksheetHidden(*wb->Model(), i) ? "hidden" : "visible");
+      wb.Publish(i, page);
+      const quillane::model::Sheet& sheet = wb.Worksheet(i);
+      std::printf("%d\t%s\t%s\t%s\n", i, sheet.name.c_str(), page.string().c_str(),
+                  sheet.visibility != quillane::model::Visibility::Visible ? "hidden" : "visible");
     }
     if (!formulas.empty()) {
       FILE* out = std::fopen(formulas.c_str(), "w");
       if (!out) throw std::runtime_error("cannot write " + formulas);
       int number = 0;
-      for (const auto& sheet : wb->Model()->sheets) {
+      for (const auto& sheet : wb.Model().sheets) {
         if (sheet.type != quillane::model::SheetType::Worksheet) continue;
         ++number;
         // Positions as the page counts them: hidden rows and columns are left out.
@@ -80,7 +66,7 @@ int main(int argc, char** argv) {
             }
             case quillane::model::CellType::String: {
               value = "s\t";
-              for (char ch : wb->Model()->strings.at(c.text))
+              for (char ch : wb.Model().strings.at(c.text))
                 value += (ch == '\t' || ch == '\n' || ch == '\r') ? ' ' : ch;
               break;
             }
@@ -100,11 +86,9 @@ int main(int argc, char** argv) {
       }
       std::fclose(out);
     }
-    wb->Close();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s: %s\n", book.string().c_str(), e.what());
     return 1;
   }
-  app.Quit();
   return 0;
 }

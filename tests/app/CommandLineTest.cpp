@@ -205,21 +205,6 @@ TEST_F(CommandLine, NoWorkbooksWritesNoLog) {
   EXPECT_FALSE(fs::exists(temp / "run.log"));
 }
 
-TEST_F(CommandLine, EngineThatCannotStartLogs104AndGivesStatus2) {
-  quillane::convert::SetEngineFactory(
-      [] { return std::unique_ptr<quillane::spreadsheet::Application>(); });
-  quillane::app::RunRequest request;
-  request.entries = {temp / "in/a.xls"};
-  request.options.LogPath = temp / "run.log";
-  std::ostringstream out, err;
-  int status = quillane::app::RunCommandLine(request, {out, err, false});
-  quillane::convert::SetEngineFactory(nullptr);
-  EXPECT_EQ(status, 2);
-  EXPECT_EQ(CodedPart(out.str()), "  104, Can not load Microsoft Excel, Terminate!\n");
-  EXPECT_EQ(CodedPart(ReadFile(temp / "run.log")),
-            "  104, Can not load Microsoft Excel, Terminate!\r\n");
-}
-
 TEST_F(CommandLine, ProgressLineOnlyWhenAsked) {
   Copy(kData + "three-sheets.xls", "a.xls");
   Copy(kData + "three-sheets.xls", "b.xls");

@@ -6,7 +6,6 @@
 #include "CompactReference.h"
 #include "TempFolder.h"
 #include "convert/CompactHtml.h"
-#include "files/modFuntions.h"
 
 namespace fs = std::filesystem;
 using quillane::convert::CompactHtml;
@@ -125,12 +124,4 @@ TEST(CompactHtml, UnreadablePagesThrow) {
   EXPECT_THROW(CompactHtml(temp / "missing.htm"), std::runtime_error);
   EXPECT_FALSE(fs::exists(temp / "missing.htm"));
   EXPECT_THROW(CompactHtml(temp.str()), std::runtime_error);  // a folder
-}
-
-TEST(CompactHtml, YieldsAfterEachCut) {
-  int yields = 0;
-  quillane::files::SetDoEventsHook([&] { ++yields; });
-  Compact("<meta name=ProgId>a<meta name=ProgId>b<meta name=Generator>");
-  quillane::files::SetDoEventsHook(nullptr);
-  EXPECT_EQ(yields, 3);
 }

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 
 #include "CompactReference.h"
 #include "TempFolder.h"
@@ -31,9 +32,6 @@ bool EndsWith(const std::string& text, const std::string& tail) {
 
 class ConvertWorkbookTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(StartExcel()); }
-  void TearDown() override { QuitExcel(); }
-
   // Copies a test workbook into the temporary folder.
   std::string Copy(const std::string& name, const std::string& as = "") {
     std::string target = temp / (as.empty() ? name : as);
@@ -41,13 +39,15 @@ class ConvertWorkbookTest : public ::testing::Test {
     return target;
   }
   int Convert(const std::string& source, const std::string& output, bool overwrite = true,
-              bool keepFiles = false, bool compress = false, const std::string& sheets = "") {
+              bool keepFiles = false, bool compress = false, const std::string& sheets = "",
+              const std::string& password = "") {
     ConvertOptions options;
     options.Overwrite = overwrite;
     options.CreateFilesDir = keepFiles;
     options.Compress = compress;
     options.SheetRange = sheets;
-    ConvertResult result = ConvertWorkbook(source, output, options);
+    options.Password = password;
+    ConvertResult result = ConvertWorkbook(source, output, options, *run);
     line = result.line;
     failure = result.failure;
     return static_cast<int>(result.code);
@@ -62,7 +62,11 @@ class ConvertWorkbookTest : public ::testing::Test {
     return names;
   }
 
+  // Another batch run: the pages of this one are then earlier results like any others.
+  void NextRun() { run = std::make_unique<RunPages>(); }
+
   TempFolder temp;
+  std::unique_ptr<RunPages> run = std::make_unique<RunPages>();
   std::string line;
   Failure failure = Failure::None;
 };
@@ -70,26 +74,6 @@ class ConvertWorkbookTest : public ::testing::Test {
 using Names = std::vector<std::string>;
 
 }  // namespace
-
-TEST(Engine, StartSetsTheAlertSwitchesOffAndQuitIsAlwaysSafe) {
-  ASSERT_TRUE(StartExcel());
-  ASSERT_TRUE(ExcelApp);
-  EXPECT_FALSE(ExcelApp->DisplayAlerts);
-  EXPECT_FALSE(ExcelApp->EnableSound);
-  EXPECT_FALSE(ExcelApp->AlertBeforeOverwriting);
-  QuitExcel();
-  EXPECT_FALSE(ExcelApp);
-  QuitExcel();
-
-  SetEngineFactory([]() -> std::unique_ptr<quillane::spreadsheet::Application> {
-    throw std::runtime_error("no engine");
-  });
-  EXPECT_FALSE(StartExcel());
-  SetEngineFactory([] { return std::unique_ptr<quillane::spreadsheet::Application>(); });
-  EXPECT_FALSE(StartExcel());
-  SetEngineFactory(nullptr);
-  QuitExcel();
-}
 
 TEST(PagePath, PutsTheSheetNumberBeforeTheFileNamesExtension) {
   EXPECT_EQ(PagePath("/out/book.htm", 1), "/out/book_1.htm");
@@ -121,11 +105,22 @@ TEST_F(ConvertWorkbookTest, UnreadableWorkbookGives103WithTheEnginesMessage) {
   EXPECT_EQ(failure, Failure::Unreadable);
 }
 
+TEST_F(ConvertWorkbookTest, AnEmptyPasswordIsNoneAndTheDefaultOneOpensWithout) {
+  const std::string crypto = std::string(QUILLANE_SOURCE_DIR) + "/tests/data/crypto/";
+  EXPECT_EQ(Convert(crypto + "rc4-password.xls", temp / "locked.htm"), 103);
+  EXPECT_EQ(failure, Failure::Password);
+  EXPECT_EQ(
+      Convert(crypto + "rc4-password.xls", temp / "locked.htm", true, false, false, "", "password"),
+      100)
+      << line;
+  EXPECT_EQ(Convert(crypto + "cryptoapi-40-default.xls", temp / "default.htm"), 100) << line;
+  EXPECT_EQ(Pages(), (Names{"default_1.htm", "locked_1.htm"}));
+}
+
 // The cases below need an engine that reads workbooks.
 class ConvertRealWorkbook : public ConvertWorkbookTest {
  protected:
   void SetUp() override {
-    ConvertWorkbookTest::SetUp();
     source = Copy("three-sheets.xls", "book.xls");
     output = temp / "book.htm";
   }
@@ -299,8 +294,7 @@ TEST_F(ConvertRealWorkbook, AnyPageOfTheChosenSheetsFromBeforeTheRunStopsAConver
   EXPECT_TRUE(fs::exists(temp / "book_2.htm"));
   fs::remove(temp / "book_1.htm");
   fs::remove(temp / "book_2.htm");
-  QuitExcel();
-  ASSERT_TRUE(StartExcel());
+  NextRun();
   EXPECT_EQ(Convert(source, output, false), 101);
   EXPECT_TRUE(EndsWith(line, Text101(output)));
   EXPECT_EQ(ReadFile(oldPage), "old page");
@@ -316,8 +310,7 @@ TEST_F(ConvertRealWorkbook, APageOfThisRunDoesNotStopAnotherWorkbook) {
   EXPECT_EQ(Convert(second, temp / "book_1.htm", false), 100) << line;
   EXPECT_TRUE(fs::exists(temp / "book_1_3.htm"));
   // In the next run it is an earlier result like any other.
-  QuitExcel();
-  ASSERT_TRUE(StartExcel());
+  NextRun();
   EXPECT_EQ(Convert(second, temp / "book_1.htm", false), 101) << line;
 }
 

@@ -4,7 +4,6 @@
 #include <filesystem>
 
 #include "files/Search.h"
-#include "files/modFuntions.h"
 #include "TempFolder.h"
 
 namespace fs = std::filesystem;
@@ -15,7 +14,6 @@ namespace {
 
 class SearchTest : public ::testing::Test {
  protected:
-  void TearDown() override { SetDoEventsHook(nullptr); }
   static std::vector<std::string> Relative(const TempFolder& temp,
                                            const std::vector<std::string>& found) {
     std::vector<std::string> out;

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "spreadsheet/Application.h"
+#include "spreadsheet/WorkbookPages.h"
 #include "spreadsheet/publish/PagePublisher.h"
 
 namespace fs = std::filesystem;
@@ -16,12 +16,11 @@ TEST(EnginePages, WorkbookFromTheRepositoryPublishesAsTheSheetShowsIt) {
   const fs::path book = fs::path(QUILLANE_SOURCE_DIR) / "tests/data/publish/looks.xls";
   const fs::path out = fs::temp_directory_path() / "quillane_engine_pages";
   fs::remove_all(out);
-  spreadsheet::Application app;
-  auto wb = app.Open(book, false, true, "", true);
-  ASSERT_EQ(wb->WorksheetCount(), 2);
+  auto wb = spreadsheet::WorkbookPages::Read(book, "");
+  ASSERT_EQ(wb.WorksheetCount(), 2);
   fs::create_directories(out);
-  wb->Publish(1, out / "looks_1.htm");
-  wb->Publish(2, out / "looks_2.htm");
+  wb.Publish(1, out / "looks_1.htm");
+  wb.Publish(2, out / "looks_2.htm");
   std::ifstream in(out / "looks_1.htm", std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();

@@ -1,4 +1,4 @@
-#include "spreadsheet/Application.h"
+#include "spreadsheet/WorkbookPages.h"
 
 #include <algorithm>
 
@@ -9,38 +9,35 @@
 
 namespace quillane::spreadsheet {
 
-OpenWorkbook::OpenWorkbook(std::unique_ptr<model::Workbook> book) : book_(std::move(book)) {}
-OpenWorkbook::~OpenWorkbook() = default;
-
-int OpenWorkbook::WorksheetCount() const {
-  if (!book_) throw EngineError("The workbook is closed");
-  int count = 0;
-  for (const model::Sheet& sheet : book_->sheets) {
-    if (sheet.type == model::SheetType::Worksheet) ++count;
+WorkbookPages WorkbookPages::Read(const std::filesystem::path& file, const std::string& password) {
+  try {
+    return WorkbookPages(ReadWorkbookFile(file, password));
+  } catch (const model::PasswordError& e) {
+    throw EngineError(e.what(), ErrorKind::Password);
+  } catch (const model::ReadError& e) {
+    throw EngineError(e.what(), ErrorKind::Unreadable);
   }
-  return count;
 }
 
-size_t OpenWorkbook::SheetIndex(int index) const {
-  if (!book_) throw EngineError("The workbook is closed");
-  int seen = 0;
-  for (size_t i = 0; i < book_->sheets.size(); ++i) {
-    if (book_->sheets[i].type != model::SheetType::Worksheet) continue;
-    if (++seen == index) return i;
+WorkbookPages::WorkbookPages(model::Workbook book) : book_(std::move(book)) {
+  for (size_t i = 0; i < book_.sheets.size(); ++i) {
+    if (book_.sheets[i].type == model::SheetType::Worksheet) worksheets_.push_back(i);
   }
-  throw EngineError("Worksheet " + std::to_string(index) + " does not exist");
 }
 
-std::string OpenWorkbook::WorksheetName(int index) const {
-  return book_->sheets[SheetIndex(index)].name;
+size_t WorkbookPages::SheetIndex(int index) const {
+  if (index < 1 || index > WorksheetCount()) {
+    throw EngineError("Worksheet " + std::to_string(index) + " does not exist");
+  }
+  return worksheets_[static_cast<size_t>(index - 1)];
 }
 
-void OpenWorkbook::Publish(int index, const std::filesystem::path& page,
-                           const PublishOptions& options) const {
+void WorkbookPages::Publish(int index, const std::filesystem::path& page,
+                            const PublishOptions& options) {
   size_t sheet = SheetIndex(index);
   // What one workbook may write is bounded by the size of its file, so a few kilobytes that
   // stand for a huge sheet, or many sheets that share one part, cannot fill a disk.
-  const uint64_t budget = model::WrittenBudget(book_->fileBytes);
+  const uint64_t budget = model::WrittenBudget(book_.fileBytes);
   const uint64_t left = budget - std::min(written_, budget);
   auto tooMuch = [&] {
     return EngineError("The workbook is too large: its pages would pass " +
@@ -54,7 +51,7 @@ void OpenWorkbook::Publish(int index, const std::filesystem::path& page,
     const size_t most = static_cast<size_t>(std::min<uint64_t>(model::kMaxPageBytes, left));
     publish::Page rendered;
     try {
-      rendered = publish::RenderSheet(*book_, sheet, folder.filename().string(),
+      rendered = publish::RenderSheet(book_, sheet, folder.filename().string(),
                                       page.filename().string(), most);
     } catch (const publish::PageTooLarge&) {
       if (most < model::kMaxPageBytes) throw tooMuch();
@@ -75,22 +72,5 @@ void OpenWorkbook::Publish(int index, const std::filesystem::path& page,
     throw EngineError(e.what(), ErrorKind::Unreadable);
   }
 }
-
-void OpenWorkbook::Close() { book_.reset(); }
-
-std::unique_ptr<OpenWorkbook> Application::Open(const std::filesystem::path& file, bool, bool,
-                                                const std::string& password, bool) {
-  if (quit_) throw EngineError("The spreadsheet engine has quit");
-  try {
-    auto book = std::make_unique<model::Workbook>(ReadWorkbookFile(file, password));
-    return std::make_unique<OpenWorkbook>(std::move(book));
-  } catch (const model::PasswordError& e) {
-    throw EngineError(e.what(), ErrorKind::Password);
-  } catch (const model::ReadError& e) {
-    throw EngineError(e.what(), ErrorKind::Unreadable);
-  }
-}
-
-void Application::Quit() { quit_ = true; }
 
 }  // namespace quillane::spreadsheet
