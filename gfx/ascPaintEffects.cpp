@@ -69,12 +69,23 @@ class MemDC {
   p::HBITMAP ownBmp_ = 0;
 };
 
-p::HBITMAP ScreenBitmap(int w, int h) {
+// A bitmap at the device pixel ratio of the context it is drawn for (0: the screen, ratio 1), so
+// the steps in between keep the destination's resolution.
+p::HBITMAP AtRatioOf(HDC like, p::HBITMAP bmp) {
+  const double ratio = like ? p::GetDeviceRatio(like) : 1.0;
+  if (bmp && ratio != 1.0 && !p::SetBitmapRatio(bmp, ratio)) {
+    p::DeleteObject(bmp);
+    return 0;
+  }
+  return bmp;
+}
+
+p::HBITMAP ScreenBitmap(int w, int h, HDC like = 0) {
   if (w <= 0 || h <= 0) return 0;
   const HDC screen = p::GetDC(0);
   const p::HBITMAP bmp = p::CreateCompatibleBitmap(screen, w, h);
   p::ReleaseDC(0, screen);
-  return bmp;
+  return AtRatioOf(like, bmp);
 }
 
 p::COLORREF Ref(std::int32_t translated) { return static_cast<p::COLORREF>(translated); }
@@ -134,7 +145,7 @@ void ascPaintEffects::TileBitmapToHDC(HDC lhDCDest, const Picture& picSource, in
                       p::ErrorSource("ascPaintEffects", "TileBitmapToHDC"));
   }
   MemDC src(0, PaletteOr(lhPal));
-  if (!src.Select(picSource.Handle(), false)) return;
+  if (!src.Select(picSource.HandleFor(p::GetDeviceRatio(lhDCDest)), false)) return;
   Tile(lhDCDest, src.get(), lDestLeft, lDestTop, lDestWidth, lDestHeight, lWidth, lHeight);
 }
 
@@ -153,7 +164,7 @@ void ascPaintEffects::PaintDisabledPicture(HDC hDCDest, const Picture& picSource
     return;
   }
   MemDC tmp(0, PaletteOr(hPal));
-  const p::HBITMAP bmp = ScreenBitmap(Width, Height);
+  const p::HBITMAP bmp = ScreenBitmap(Width, Height, hDCDest);
   if (!tmp.Select(bmp, true)) return;
   p::SetBkColor(tmp.get(), 0xFFFFFF);
   p::BitBlt(tmp.get(), 0, 0, Width, Height, 0, 0, 0, p::WHITENESS);
@@ -191,7 +202,7 @@ void ascPaintEffects::PaintDisabledPictureEx(HDC hDCDest, int xDest, int yDest, 
   if (picSource.IsNothing()) return;
   if (picSource.Type() == p::PictureType::Bitmap) {
     MemDC src(0, PaletteOr(hPal));
-    if (!src.Select(picSource.Handle(), false)) return;
+    if (!src.Select(picSource.HandleFor(p::GetDeviceRatio(hDCDest)), false)) return;
     PaintDisabledDC(hDCDest, xDest, yDest, Width, Height, src.get(), xSrc, ySrc, clrMask,
                     clrHighlight, clrShadow, hPal);
   } else if (picSource.Type() == p::PictureType::Icon) {
@@ -199,7 +210,7 @@ void ascPaintEffects::PaintDisabledPictureEx(HDC hDCDest, int xDest, int yDest, 
                      p::DST_ICON | p::DSS_DISABLED))
       return;
     MemDC tmp(0, PaletteOr(hPal));
-    if (!tmp.Select(ScreenBitmap(Width, Height), true)) return;
+    if (!tmp.Select(ScreenBitmap(Width, Height, hDCDest), true)) return;
     const p::HBRUSH brush = p::CreateSolidBrush(Ref(TranslateColor(clrMask)));
     const p::RECT rc{0, 0, Width, Height};
     p::FillRect(tmp.get(), &rc, brush);
@@ -220,12 +231,12 @@ void ascPaintEffects::PaintDisabledDC(HDC hDCDest, int xDest, int yDest, int Wid
   // The bit context: a top-down 1-bit section, entry 0 black and entry 1 white.
   const p::RGBQUAD blackWhite[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
   MemDC bits(hDCDest, pal);
-  if (!bits.Select(p::CreateDIBSection1(Width, -Height, blackWhite, nullptr), true)) return;
+  if (!bits.Select(AtRatioOf(hDCDest, p::CreateDIBSection1(Width, -Height, blackWhite, nullptr)), true)) return;
   const std::int32_t white = TranslateColor(0xFFFFFF, pal);
   const std::int32_t mask = TranslateColor(clrMask, pal);
   if (mask != white) {
     MemDC tmp(hDCDest, pal);
-    if (tmp.Select(ScreenBitmap(Width, Height), true)) {
+    if (tmp.Select(ScreenBitmap(Width, Height, hDCDest), true)) {
       p::BitBlt(tmp.get(), 0, 0, Width, Height, 0, 0, 0, p::WHITENESS);
       PaintTransparentDC(tmp.get(), 0, 0, Width, Height, hdcSrc, xSrc, ySrc, clrMask, hPal);
       p::BitBlt(bits.get(), 0, 0, Width, Height, tmp.get(), 0, 0, p::SRCCOPY);
@@ -234,7 +245,7 @@ void ascPaintEffects::PaintDisabledDC(HDC hDCDest, int xDest, int yDest, int Wid
     p::BitBlt(bits.get(), 0, 0, Width, Height, hdcSrc, xSrc, ySrc, p::SRCCOPY);
   }
   MemDC result(hDCDest, pal);
-  if (!result.Select(ScreenBitmap(Width, Height), true)) return;
+  if (!result.Select(ScreenBitmap(Width, Height, hDCDest), true)) return;
   p::BitBlt(result.get(), 0, 0, Width, Height, hDCDest, xDest, yDest, p::SRCCOPY);
   std::int32_t key = 0;
   for (const OLE_COLOR candidate : {0x000000, 0x0000FF, 0xFF0000}) {
@@ -244,7 +255,7 @@ void ascPaintEffects::PaintDisabledDC(HDC hDCDest, int xDest, int yDest, int Wid
   const p::RGBQUAD whiteBlack[2] = {{255, 255, 255, 0}, {0, 0, 0, 0}};
   p::SetDIBColorTable(bits.get(), 0, 2, whiteBlack);
   MemDC maskDc(hDCDest, pal);
-  if (!maskDc.Select(p::CreateBitmap(Width, Height, 1, 1, nullptr), true)) return;
+  if (!maskDc.Select(AtRatioOf(hDCDest, p::CreateBitmap(Width, Height, 1, 1, nullptr)), true)) return;
   p::SetMapMode(maskDc.get(), p::GetMapMode(hdcSrc));
   p::SetBkColor(maskDc.get(), Ref(highlight));
   p::SetTextColor(maskDc.get(), Ref(key));
@@ -264,17 +275,17 @@ void ascPaintEffects::PaintTransparentDC(HDC hDCDest, int xDest, int yDest, int 
   const std::int32_t mask = TranslateColor(clrMask, pal);
   // Background copy.
   MemDC background(hDCDest, pal);
-  if (!background.Select(ScreenBitmap(Width, Height), true)) return;
+  if (!background.Select(ScreenBitmap(Width, Height, hDCDest), true)) return;
   p::BitBlt(background.get(), 0, 0, Width, Height, hDCDest, xDest, yDest, p::SRCCOPY);
   // Source copy, in the source's own colours.
   MemDC source(hDCDest, pal);
-  if (!source.Select(ScreenBitmap(Width, Height), true)) return;
+  if (!source.Select(ScreenBitmap(Width, Height, hDCDest), true)) return;
   p::SetBkColor(source.get(), p::GetBkColor(hdcSrc));
   p::SetTextColor(source.get(), p::GetTextColor(hdcSrc));
   p::BitBlt(source.get(), 0, 0, Width, Height, hdcSrc, xSrc, ySrc, p::SRCCOPY);
   // Mask: 1 where the source has the mask colour.
   MemDC maskDc(hDCDest, pal);
-  if (!maskDc.Select(p::CreateBitmap(Width, Height, 1, 1, nullptr), true)) return;
+  if (!maskDc.Select(AtRatioOf(hDCDest, p::CreateBitmap(Width, Height, 1, 1, nullptr)), true)) return;
   p::SetBkColor(source.get(), Ref(mask));
   p::SetTextColor(source.get(), 0xFFFFFF);
   p::BitBlt(maskDc.get(), 0, 0, Width, Height, source.get(), 0, 0, p::SRCCOPY);
@@ -294,12 +305,12 @@ void ascPaintEffects::PaintTransparentPicture(HDC hDCDest, const Picture& picSou
   if (picSource.IsNothing()) return;
   if (picSource.Type() == p::PictureType::Bitmap) {
     MemDC src(0, PaletteOr(hPal));
-    if (!src.Select(picSource.Handle(), false)) return;
+    if (!src.Select(picSource.HandleFor(p::GetDeviceRatio(hDCDest)), false)) return;
     PaintTransparentDC(hDCDest, xDest, yDest, Width, Height, src.get(), xSrc, ySrc, clrMask, hPal);
   } else if (picSource.Type() == p::PictureType::Icon) {
     const std::int32_t mask = TranslateColor(clrMask);
     MemDC src(0, PaletteOr(hPal));
-    if (!src.Select(ScreenBitmap(Width, Height), true)) return;
+    if (!src.Select(ScreenBitmap(Width, Height, hDCDest), true)) return;
     const p::HBRUSH brush = p::CreateSolidBrush(Ref(mask));
     const p::RECT rc{0, 0, Width, Height};
     p::FillRect(src.get(), &rc, brush);
@@ -315,7 +326,7 @@ void ascPaintEffects::PaintStandardPicture(HDC hDCDest, const Picture& picSource
   if (picSource.IsNothing()) return;
   if (picSource.Type() == p::PictureType::Bitmap) {
     MemDC src(0, PaletteOr(hPal));
-    if (!src.Select(picSource.Handle(), false)) return;
+    if (!src.Select(picSource.HandleFor(p::GetDeviceRatio(hDCDest)), false)) return;
     p::BitBlt(hDCDest, xDest, yDest, Width, Height, src.get(), xSrc, ySrc, p::SRCCOPY);
   } else if (picSource.Type() == p::PictureType::Icon) {
     p::DrawIconEx(hDCDest, xDest, yDest, picSource.Handle(), Width, Height, 0, 0, p::DI_NORMAL);

@@ -1,5 +1,6 @@
 // The handle table, device contexts, bitmaps, pens, brushes, palettes and icons.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -166,6 +167,26 @@ BitmapObj* DcBitmap(DcObj& dc) {
   return Get<BitmapObj>(dc.bitmap);
 }
 
+std::int64_t Dev(double ratio, std::int64_t v) {
+  if (ratio == 1.0) return v;
+  return static_cast<std::int64_t>(std::floor(static_cast<double>(v) * ratio + 0.5));
+}
+
+int LogicalWidth(const BitmapObj& b) {
+  const double r = Ratio(b);
+  return r == 1.0 ? b.image.width() : static_cast<int>(std::lround(b.image.width() / r));
+}
+
+int LogicalHeight(const BitmapObj& b) {
+  const double r = Ratio(b);
+  return r == 1.0 ? b.image.height() : static_cast<int>(std::lround(b.image.height() / r));
+}
+
+double SaneRatio(double ratio) {
+  if (!(ratio >= 1.0)) return 1.0;
+  return std::min(ratio, 8.0);
+}
+
 bool IsLight(COLORREF c) { return GetRValue(c) + GetGValue(c) + GetBValue(c) >= 384; }
 
 int NearestIndex(const QImage& dib, COLORREF color) {
@@ -214,6 +235,24 @@ void WriteColor(BitmapObj& bmp, int x, int y, COLORREF color) {
       WriteBit(bmp, x, y, NearestIndex(bmp.image, color));
       break;
   }
+}
+
+COLORREF ReadLogical(const BitmapObj& bmp, int x, int y) {
+  return ReadColor(bmp, static_cast<int>(Dev(bmp, x)), static_cast<int>(Dev(bmp, y)));
+}
+
+void WriteLogical(BitmapObj& bmp, int x, int y, COLORREF color) {
+  if (!Scaled(bmp)) {
+    WriteColor(bmp, x, y, color);
+    return;
+  }
+  const std::int64_t x0 = std::max<std::int64_t>(Dev(bmp, x), 0),
+                     x1 = std::min<std::int64_t>(Dev(bmp, std::int64_t{x} + 1), bmp.image.width());
+  const std::int64_t y0 = std::max<std::int64_t>(Dev(bmp, y), 0),
+                     y1 = std::min<std::int64_t>(Dev(bmp, std::int64_t{y} + 1), bmp.image.height());
+  for (std::int64_t j = y0; j < y1; ++j)
+    for (std::int64_t i = x0; i < x1; ++i)
+      WriteColor(bmp, static_cast<int>(i), static_cast<int>(j), color);
 }
 
 void BlendPixel(BitmapObj& bmp, int x, int y, std::uint32_t argb) {
@@ -325,8 +364,8 @@ bool GetObject(HBITMAP hbm, BITMAP* out) {
   auto* b = Get<BitmapObj>(hbm);
   if (!b || !out) return false;
   out->bmType = 0;
-  out->bmWidth = b->image.width();
-  out->bmHeight = b->image.height();
+  out->bmWidth = LogicalWidth(*b);
+  out->bmHeight = LogicalHeight(*b);
   out->bmPlanes = 1;
   if (b->format == BitmapObj::Format::Color) {
     out->bmBitsPixel = 32;
@@ -411,11 +450,11 @@ int GetDeviceCaps(HDC hdc, int index) {
     case LOGPIXELSY:
       return ScreenLogPixelsY();
     case HORZRES:
-      if (bmp) return bmp->image.width();
+      if (bmp) return LogicalWidth(*bmp);
       if (QScreen* s = PrimaryScreen()) return s->geometry().width();
       return 1024;
     case VERTRES:
-      if (bmp) return bmp->image.height();
+      if (bmp) return LogicalHeight(*bmp);
       if (QScreen* s = PrimaryScreen()) return s->geometry().height();
       return 768;
   }
@@ -528,7 +567,14 @@ HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height) {
     }
   }
   if (b.image.isNull()) return 0;
-  return Insert(std::move(b));
+  // A context drawing at a device pixel ratio gets bitmaps of the same ratio.
+  const double ratio = current ? Ratio(*current) : 1.0;
+  const HBITMAP h = Insert(std::move(b));
+  if (ratio != 1.0 && !SetBitmapRatio(h, ratio)) {
+    DeleteObject(h);
+    return 0;
+  }
+  return h;
 }
 
 HBITMAP CreateBitmap(int width, int height, unsigned planes, unsigned bitsPerPixel,
@@ -609,6 +655,7 @@ HBITMAP CreateBitmapFromImage(const QImage& image) {
   BitmapObj b;
   b.image = image.convertToFormat(QImage::Format_RGB32);
   if (b.image.isNull()) return 0;
+  b.image.setDevicePixelRatio(SaneRatio(image.devicePixelRatio()));
   return Insert(std::move(b));
 }
 
@@ -625,16 +672,60 @@ QImage* BitmapImage(HBITMAP hbm) {
 COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color) {
   auto* dc = Get<DcObj>(hdc);
   BitmapObj* b = dc ? DcBitmap(*dc) : nullptr;
-  if (!b || x < 0 || y < 0 || x >= b->image.width() || y >= b->image.height()) return CLR_INVALID;
-  WriteColor(*b, x, y, color & 0xFFFFFF);
-  return ReadColor(*b, x, y);
+  if (!b || x < 0 || y < 0 || x >= LogicalWidth(*b) || y >= LogicalHeight(*b)) return CLR_INVALID;
+  WriteLogical(*b, x, y, color & 0xFFFFFF);
+  return ReadLogical(*b, x, y);
 }
 
 COLORREF GetPixel(HDC hdc, int x, int y) {
   auto* dc = Get<DcObj>(hdc);
   BitmapObj* b = dc ? DcBitmap(*dc) : nullptr;
-  if (!b || x < 0 || y < 0 || x >= b->image.width() || y >= b->image.height()) return CLR_INVALID;
-  return ReadColor(*b, x, y);
+  if (!b || x < 0 || y < 0 || x >= LogicalWidth(*b) || y >= LogicalHeight(*b)) return CLR_INVALID;
+  return ReadLogical(*b, x, y);
+}
+
+bool SetBitmapRatio(HBITMAP hbm, double ratio) {
+  auto* b = Get<BitmapObj>(hbm);
+  Object* o = Find(hbm);
+  if (!b || o->stock) return false;
+  ratio = SaneRatio(ratio);
+  if (ratio == Ratio(*b)) return true;
+  const int lw = LogicalWidth(*b), lh = LogicalHeight(*b);
+  const std::int64_t dw = std::max<std::int64_t>(1, Dev(ratio, lw)),
+                     dh = std::max<std::int64_t>(1, Dev(ratio, lh));
+  if (dw > (1 << 20) || dh > (1 << 20) || !SizeOk(static_cast<int>(dw), static_cast<int>(dh)))
+    return false;
+  BitmapObj scaled;
+  scaled.format = b->format;
+  scaled.image = QImage(static_cast<int>(dw), static_cast<int>(dh), b->image.format());
+  if (scaled.image.isNull()) return false;
+  scaled.image.setColorTable(b->image.colorTable());
+  scaled.image.setDevicePixelRatio(ratio);
+  // Each new device pixel takes the old one under its centre.
+  const double from = Ratio(*b);
+  for (int y = 0; y < scaled.image.height(); ++y) {
+    const int sy = std::min(b->image.height() - 1, static_cast<int>((y + 0.5) / ratio * from));
+    for (int x = 0; x < scaled.image.width(); ++x) {
+      const int sx = std::min(b->image.width() - 1, static_cast<int>((x + 0.5) / ratio * from));
+      if (b->format == BitmapObj::Format::Color)
+        WriteColor(scaled, x, y, ReadColor(*b, sx, sy));
+      else
+        WriteColor(scaled, x, y, FromQRgb(b->image.color(ReadBit(*b, sx, sy))));
+    }
+  }
+  b->image = std::move(scaled.image);
+  return true;
+}
+
+double GetBitmapRatio(HBITMAP hbm) {
+  auto* b = Get<BitmapObj>(hbm);
+  return b ? Ratio(*b) : 1.0;
+}
+
+double GetDeviceRatio(HDC hdc) {
+  auto* dc = Get<DcObj>(hdc);
+  BitmapObj* b = dc ? DcBitmap(*dc) : nullptr;
+  return b ? Ratio(*b) : 1.0;
 }
 
 // --- pens and brushes ---------------------------------------------------------------------------
@@ -704,6 +795,7 @@ HICON CreateIconFromImage(const QImage& image) {
   IconObj icon;
   icon.image = image.convertToFormat(QImage::Format_ARGB32);
   if (icon.image.isNull()) return 0;
+  icon.image.setDevicePixelRatio(1.0);
   return Insert(std::move(icon));
 }
 

@@ -1,5 +1,6 @@
 #include "controls/menu/MenuPaint.h"
 
+#include <QGuiApplication>
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -155,6 +156,9 @@ void MenuSurface::Resize(int width, int height, p::OLE_COLOR fill) {
   const p::HBITMAP bmp = p::CreateCompatibleBitmap(screen, width, height);
   p::ReleaseDC(0, screen);
   if (bmp == 0) return;
+  // Drawn at the screen's pixel density; at a ratio of 1 the bitmap is the plain one.
+  const double ratio = ratio_ > 0 ? ratio_ : qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+  if (ratio != 1.0) p::SetBitmapRatio(bmp, ratio);
   const p::HDC tmp = p::CreateCompatibleDC(dc_);
   const p::HGDIOBJ tmpOld = p::SelectObject(tmp, bmp);
   paint::FillBox(tmp, 0, 0, width - 1, height - 1, fill);

@@ -60,7 +60,9 @@ class MenuSurface {
   MenuSurface& operator=(const MenuSurface&) = delete;
 
   // A new bitmap of the size (at least 1 x 1) filled with the colour, the old contents copied in.
+  // It has the device pixel ratio set here, or else the highest of the screens'.
   void Resize(int width, int height, platform::OLE_COLOR fill);
+  void SetRatio(double ratio) { ratio_ = ratio; }
   // Selects the font handle (owned by the caller) for text; 0 selects the context's own font.
   void SelectFont(platform::HFONT font);
   platform::HDC dc() const { return dc_; }
@@ -77,6 +79,7 @@ class MenuSurface {
   bool fontSelected_ = false;
   int width_ = 0;
   int height_ = 0;
+  double ratio_ = 0;  // 0: the screens'
 };
 
 }  // namespace quillane::controls
