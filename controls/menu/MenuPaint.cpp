@@ -82,6 +82,8 @@ void RaisedGradient(HDC dc, int l, int t, int r, int b, OLE_COLOR c1, OLE_COLOR 
 }
 
 int TextWidth(HDC dc, std::string_view text) {
+  if (const std::size_t tab = text.find('\t'); tab != std::string_view::npos)
+    return TextWidth(dc, text.substr(0, tab)) + kShortcutGap + TextWidth(dc, text.substr(tab + 1));
   p::SIZE size;
   return p::GetTextExtentPoint32(dc, text, &size) ? size.cx : 0;
 }
@@ -107,7 +109,17 @@ std::string ShownText(std::string_view caption) {
   return text;
 }
 
-void PrintCaption(HDC dc, std::string_view caption, float x, float y, OLE_COLOR color) {
+void PrintCaption(HDC dc, std::string_view caption, float x, float y, OLE_COLOR color,
+                  int keysRight) {
+  if (const std::size_t tab = caption.find('\t'); tab != std::string_view::npos) {
+    const std::string_view keys = caption.substr(tab + 1);
+    caption = caption.substr(0, tab);
+    const float left =
+        keysRight != kNoColumn
+            ? static_cast<float>(keysRight - TextWidth(dc, keys))
+            : x + static_cast<float>(TextWidth(dc, ShownText(caption)) + kShortcutGap);
+    Print(dc, keys, left, y, color);
+  }
   std::string text(caption);
   if (!text.empty() && text.back() == '&') text.pop_back();
   const std::size_t amp = text.find('&');
