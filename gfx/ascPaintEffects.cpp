@@ -231,7 +231,9 @@ void ascPaintEffects::PaintDisabledDC(HDC hDCDest, int xDest, int yDest, int Wid
   // The bit context: a top-down 1-bit section, entry 0 black and entry 1 white.
   const p::RGBQUAD blackWhite[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
   MemDC bits(hDCDest, pal);
-  if (!bits.Select(AtRatioOf(hDCDest, p::CreateDIBSection1(Width, -Height, blackWhite, nullptr)), true)) return;
+  if (!bits.Select(AtRatioOf(hDCDest, p::CreateDIBSection1(Width, -Height, blackWhite, nullptr)),
+                   true))
+    return;
   const std::int32_t white = TranslateColor(0xFFFFFF, pal);
   const std::int32_t mask = TranslateColor(clrMask, pal);
   if (mask != white) {
@@ -255,7 +257,8 @@ void ascPaintEffects::PaintDisabledDC(HDC hDCDest, int xDest, int yDest, int Wid
   const p::RGBQUAD whiteBlack[2] = {{255, 255, 255, 0}, {0, 0, 0, 0}};
   p::SetDIBColorTable(bits.get(), 0, 2, whiteBlack);
   MemDC maskDc(hDCDest, pal);
-  if (!maskDc.Select(AtRatioOf(hDCDest, p::CreateBitmap(Width, Height, 1, 1, nullptr)), true)) return;
+  if (!maskDc.Select(AtRatioOf(hDCDest, p::CreateBitmap(Width, Height, 1, 1, nullptr)), true))
+    return;
   p::SetMapMode(maskDc.get(), p::GetMapMode(hdcSrc));
   p::SetBkColor(maskDc.get(), Ref(highlight));
   p::SetTextColor(maskDc.get(), Ref(key));
@@ -285,7 +288,8 @@ void ascPaintEffects::PaintTransparentDC(HDC hDCDest, int xDest, int yDest, int 
   p::BitBlt(source.get(), 0, 0, Width, Height, hdcSrc, xSrc, ySrc, p::SRCCOPY);
   // Mask: 1 where the source has the mask colour.
   MemDC maskDc(hDCDest, pal);
-  if (!maskDc.Select(AtRatioOf(hDCDest, p::CreateBitmap(Width, Height, 1, 1, nullptr)), true)) return;
+  if (!maskDc.Select(AtRatioOf(hDCDest, p::CreateBitmap(Width, Height, 1, 1, nullptr)), true))
+    return;
   p::SetBkColor(source.get(), Ref(mask));
   p::SetTextColor(source.get(), 0xFFFFFF);
   p::BitBlt(maskDc.get(), 0, 0, Width, Height, source.get(), 0, 0, p::SRCCOPY);

@@ -123,10 +123,10 @@ void Render(DcObj& dc, BitmapObj& bmp, const QFont& font, int escapement, int x,
   // The layer covers the area's device pixels; text is laid out in logical pixels and drawn at
   // the device's resolution.
   const double ratio = Ratio(bmp);
-  const QRect device(QPoint(static_cast<int>(Dev(ratio, area.left())),
-                            static_cast<int>(Dev(ratio, area.top()))),
-                     QPoint(static_cast<int>(Dev(ratio, std::int64_t{area.right()} + 1)) - 1,
-                            static_cast<int>(Dev(ratio, std::int64_t{area.bottom()} + 1)) - 1));
+  const QRect device(
+      QPoint(static_cast<int>(Dev(ratio, area.left())), static_cast<int>(Dev(ratio, area.top()))),
+      QPoint(static_cast<int>(Dev(ratio, std::int64_t{area.right()} + 1)) - 1,
+             static_cast<int>(Dev(ratio, std::int64_t{area.bottom()} + 1)) - 1));
   QImage layer(device.size(), QImage::Format_ARGB32_Premultiplied);
   if (layer.isNull()) return;
   layer.fill(0);

@@ -232,8 +232,9 @@ TEST(PaintEffects, DensePicturesDrawTheirFinerBitmapAtHigherRatiosAndKeepThrough
   QImage fine = Pixels({"rb.r", "rrrr", "rrrr", "rrrr"});
   fine.setDevicePixelRatio(2);
   p::PropertyBag bag;
-  bag.WriteProperty("Picture", p::Picture::FromBitmaps(p::CreateBitmapFromImage(Pixels({"rr", "rr"})),
-                                                       p::CreateBitmapFromImage(fine)));
+  bag.WriteProperty("Picture",
+                    p::Picture::FromBitmaps(p::CreateBitmapFromImage(Pixels({"rr", "rr"})),
+                                            p::CreateBitmapFromImage(fine)));
   const auto back = p::PropertyBag::FromText(bag.ToText());
   ASSERT_TRUE(back);
   const p::Picture pic = back->ReadPicture("Picture");

@@ -32,7 +32,8 @@ bool FinerThanLogical(const QImage& image, const QRect& box) {
   for (int y = box.top() & ~1; y + 1 <= box.bottom(); y += 2)
     for (int x = box.left() & ~1; x + 1 <= box.right(); x += 2) {
       const QRgb c = image.pixel(x, y);
-      if (image.pixel(x + 1, y) != c || image.pixel(x, y + 1) != c || image.pixel(x + 1, y + 1) != c)
+      if (image.pixel(x + 1, y) != c || image.pixel(x, y + 1) != c ||
+          image.pixel(x + 1, y + 1) != c)
         return true;
     }
   return false;

@@ -301,7 +301,7 @@ TEST(MenuPopupPaint, ShortcutsStandRightAlignedInAColumnOfTheirOwn) {
   EXPECT_GT(shortItem.right() - keysWidth, captionEnd + c::paint::kShortcutGap);
   // The long caption and its shortcut keep the gap between them.
   EXPECT_GE(longItem.right() + 1 - c::paint::TextWidth(dc, "Del"),
-            static_cast<int>(menu.Item(3).X) +
-                c::paint::TextWidth(dc, "A much longer caption") + c::paint::kShortcutGap - 1);
+            static_cast<int>(menu.Item(3).X) + c::paint::TextWidth(dc, "A much longer caption") +
+                c::paint::kShortcutGap - 1);
   menu.CloseOpenMenu();
 }
