@@ -165,13 +165,7 @@ bool BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, in
         line[dx] = ToQRgb(Rop3(rop3, pattern, sv, dv));
       } else {
         const std::uint32_t dv = Expand(ReadBit(db, dx, dy));
-        const int bit = static_cast<int>(Rop3(rop3, pattern, sv, dv) & 1u);
-        uchar* line = db.image.scanLine(dy);
-        const uchar mask = static_cast<uchar>(0x80 >> (dx & 7));
-        if (bit)
-          line[dx >> 3] |= mask;
-        else
-          line[dx >> 3] &= static_cast<uchar>(~mask);
+        WriteBit(db, dx, dy, static_cast<int>(Rop3(rop3, pattern, sv, dv) & 1u));
       }
     }
   }

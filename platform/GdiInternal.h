@@ -116,6 +116,7 @@ std::optional<COLORREF> BrushColor(HBRUSH hbr);
 // Pixel access that follows the bitmap's format, in device pixels.
 COLORREF ReadColor(const BitmapObj& bmp, int x, int y);  // colour as seen (mono: black/white)
 int ReadBit(const BitmapObj& bmp, int x, int y);         // index for Mono and Dib
+void WriteBit(BitmapObj& bmp, int x, int y, int bit);    // Mono and Dib
 void WriteColor(BitmapObj& bmp, int x, int y, COLORREF color);
 // The same in logical pixels: reads the first device pixel of the logical one, writes all of them.
 COLORREF ReadLogical(const BitmapObj& bmp, int x, int y);

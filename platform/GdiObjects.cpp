@@ -213,7 +213,7 @@ int ReadBit(const BitmapObj& bmp, int x, int y) {
   return (line[x >> 3] >> (7 - (x & 7))) & 1;
 }
 
-static void WriteBit(BitmapObj& bmp, int x, int y, int bit) {
+void WriteBit(BitmapObj& bmp, int x, int y, int bit) {
   uchar* line = bmp.image.scanLine(y);
   const uchar mask = static_cast<uchar>(0x80 >> (x & 7));
   if (bit)
