@@ -99,6 +99,8 @@ T* Get(HGDIOBJ handle) {
   return o ? std::get_if<T>(&o->payload) : nullptr;
 }
 HGDIOBJ Insert(Payload payload, bool stock = false);
+// Whether a bitmap of w x h pixels may be made (positive, at most 32 Mpixel).
+bool SizeOk(int w, int h);
 
 // The bitmap a context draws on, or null (screen context, bad handle).
 BitmapObj* DcBitmap(DcObj& dc);
