@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QRegion>
 
 #include "platform/Colors.h"
 #include "platform/Gdi.h"
@@ -61,6 +62,12 @@ TEST(DenseBitmaps, LinesAndFillsCoverWholeDevicePixels) {
   }
   EXPECT_EQ(p::GetPixel(s.dc(), 7, 3), kBlack);
   EXPECT_EQ(p::GetPixel(s.dc(), 8, 3), kWhite);
+  // A window shape from the bitmap is in logical pixels.
+  QRegion shape;
+  const p::HRGN rgn = p::CreateRgnFromBitmap(s.bitmap(), kWhite);
+  ASSERT_TRUE(p::GetRegion(rgn, &shape));
+  EXPECT_EQ(shape, QRegion(1, 3, 7, 1));
+  p::DeleteObject(rgn);
 
   // At 1.5 neighbouring boxes share their edge: no seam and no overlap between them.
   Surface f(10, 4, kWhite);
