@@ -34,20 +34,19 @@ Span DeviceSpan(double ratio, std::int64_t from, std::int64_t to, int extent) {
   return s;
 }
 
-// For each device pixel of the destination span, the device pixel of the source under its centre:
-// the source's logical coordinate is the destination's plus `offset`; -1 where it falls outside
-// [0, limit).
-std::vector<int> SourceIndexes(const Span& dest, double destRatio, double srcRatio,
-                               std::int64_t offset, int limit) {
+// The device pixels of `dest`, part of the device range [destFrom, destTo) that a logical range
+// covers in the destination, each mapped to the source pixel under its centre in the device range
+// [srcFrom, srcTo) that the same logical range covers in the source. Ranges of one size go across
+// one for one from their rounded starts, so at a fractional ratio no pixel is lost or doubled
+// between bitmaps of the same ratio. -1 where the source pixel falls outside [0, limit).
+std::vector<int> SourceIndexes(const Span& dest, std::int64_t destFrom, std::int64_t destTo,
+                               std::int64_t srcFrom, std::int64_t srcTo, int limit) {
   std::vector<int> out(static_cast<std::size_t>(dest.size()));
+  const std::int64_t dn = destTo - destFrom, sn = srcTo - srcFrom;
   for (int i = 0; i < dest.size(); ++i) {
-    const int d = dest.first + i;
-    std::int64_t s;
-    if (destRatio == 1.0 && srcRatio == 1.0)
-      s = d + offset;
-    else
-      s = static_cast<std::int64_t>(
-          std::floor(((d + 0.5) / destRatio + static_cast<double>(offset)) * srcRatio));
+    const std::int64_t k = dest.first + i - destFrom;
+    const std::int64_t s =
+        dn == sn || dn <= 0 ? srcFrom + k : srcFrom + (2 * k + 1) * sn / (2 * dn);
     out[static_cast<std::size_t>(i)] = s >= 0 && s < limit ? static_cast<int>(s) : -1;
   }
   return out;
@@ -129,8 +128,11 @@ bool BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, in
   std::vector<char> present;
   if (usesSource) {
     const BitmapObj& sb = *s.bmp;
-    const auto sxs = SourceIndexes(cols, Ratio(db), Ratio(sb), ox, sb.image.width());
-    const auto sys = SourceIndexes(rows, Ratio(db), Ratio(sb), oy, sb.image.height());
+    const double rd = Ratio(db), rs = Ratio(sb);
+    const auto sxs = SourceIndexes(cols, Dev(rd, x0), Dev(rd, x1), Dev(rs, x0 + ox),
+                                   Dev(rs, x1 + ox), sb.image.width());
+    const auto sys = SourceIndexes(rows, Dev(rd, y0), Dev(rd, y1), Dev(rs, y0 + oy),
+                                   Dev(rs, y1 + oy), sb.image.height());
     srcValues.resize(static_cast<std::size_t>(w) * h);
     present.resize(srcValues.size());
     for (int j = 0; j < h; ++j) {
@@ -206,9 +208,11 @@ bool DrawState(HDC hdc, HBRUSH, std::uintptr_t data, int x, int y, int width, in
   std::vector<int> sxs, sys;
   if (bmp) {
     const double rs = Ratio(*bmp);
-    sxs = SourceIndexes(Span{static_cast<int>(left), static_cast<int>(left) + dw}, rd, rs, -x,
+    sxs = SourceIndexes(Span{static_cast<int>(left), static_cast<int>(left) + dw}, left, left + dw,
+                        0, Dev(rs, w),
                         static_cast<int>(std::min<std::int64_t>(Dev(rs, w), bmp->image.width())));
-    sys = SourceIndexes(Span{static_cast<int>(top), static_cast<int>(top) + dh}, rd, rs, -y,
+    sys = SourceIndexes(Span{static_cast<int>(top), static_cast<int>(top) + dh}, top, top + dh, 0,
+                        Dev(rs, h),
                         static_cast<int>(std::min<std::int64_t>(Dev(rs, h), bmp->image.height())));
   } else if (Scaled(*t.bmp)) {
     icon = ScaledIcon(icon, static_cast<int>(Dev(rd, iw)), static_cast<int>(Dev(rd, ih)), true);

@@ -98,6 +98,15 @@ TEST(DenseBitmaps, BlitsMapBetweenRatiosAndObliqueEdgesAreFine) {
   p::BitBlt(dense.dc(), 3, 3, 3, 3, other.dc(), 0, 0, p::SRCCOPY);
   EXPECT_EQ(DevRef(dense, 7, 6), p::FromQRgb(0xFF0000FFu));
   EXPECT_EQ(DevRef(dense, 6, 6), kWhite);
+  // At 1.5 a block moved by a logical pixel (not a whole number of device pixels) keeps all of
+  // its device pixels.
+  Surface from(2, 2, kRed), to(4, 4, kWhite);
+  p::SetBitmapRatio(from.bitmap(), 1.5);
+  p::SetBitmapRatio(to.bitmap(), 1.5);
+  p::BitBlt(to.dc(), 1, 1, 2, 2, from.dc(), 0, 0, p::SRCCOPY);
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 6; ++x)
+      EXPECT_EQ(DevRef(to, x, y), x >= 2 && x < 5 && y >= 2 && y < 5 ? kRed : kWhite) << x << y;
 
   // An oblique edge steps by device pixels, not by logical ones.
   Surface tri(12, 12, kWhite);
