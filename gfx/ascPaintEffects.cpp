@@ -1,7 +1,11 @@
 #include "gfx/ascPaintEffects.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <optional>
+
+#include <QImage>
 
 #include "gfx/basGDI.h"
 #include "platform/Colors.h"
@@ -89,6 +93,43 @@ p::HBITMAP ScreenBitmap(int w, int h, HDC like = 0) {
 }
 
 p::COLORREF Ref(std::int32_t translated) { return static_cast<p::COLORREF>(translated); }
+
+// A bitmap picture's finer drawing fitted to a context whose device pixel ratio lies between 1 and
+// the drawing's own (or above it): scaled smoothly to the context's device pixels rather than
+// picked pixel by pixel, with the mask colour (when given) kept out of the mixing and each pixel
+// left either wholly in the mask colour or wholly in the picture's. 0 where the picture's own
+// handle for the ratio serves (ratio 1, the finer drawing's own ratio, or no finer drawing).
+p::HBITMAP FittedPicture(const Picture& pic, double ratio, std::optional<p::COLORREF> mask) {
+  const p::HBITMAP dense = pic.DenseHandle();
+  if (ratio <= 1.0 || dense == 0 || ratio == p::GetBitmapRatio(dense)) return 0;
+  QImage fine = p::GetBitmapImage(dense).convertToFormat(QImage::Format_ARGB32);
+  const QRgb key = mask ? p::ToQRgb(*mask) : 0;
+  if (mask)
+    for (int y = 0; y < fine.height(); ++y) {
+      auto* line = reinterpret_cast<QRgb*>(fine.scanLine(y));
+      for (int x = 0; x < fine.width(); ++x)
+        if ((line[x] & 0xFFFFFFu) == (key & 0xFFFFFFu)) line[x] = 0;
+    }
+  const QSize size(static_cast<int>(std::lround(pic.WidthPixels() * ratio)),
+                   static_cast<int>(std::lround(pic.HeightPixels() * ratio)));
+  const QImage scaled = fine.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                            .convertToFormat(QImage::Format_ARGB32);
+  QImage out(size, QImage::Format_RGB32);
+  for (int y = 0; y < out.height(); ++y)
+    for (int x = 0; x < out.width(); ++x) {
+      const QRgb c = scaled.pixel(x, y);
+      out.setPixel(x, y, mask && qAlpha(c) < 128 ? key : (c | 0xFF000000u));
+    }
+  out.setDevicePixelRatio(ratio);
+  return p::CreateBitmapFromImage(out);
+}
+
+// Selects the picture's bitmap for the destination's ratio into the context.
+bool SelectPicture(MemDC& src, const Picture& pic, HDC dest, std::optional<p::COLORREF> mask) {
+  const double ratio = p::GetDeviceRatio(dest);
+  if (const p::HBITMAP fitted = FittedPicture(pic, ratio, mask)) return src.Select(fitted, true);
+  return src.Select(pic.HandleFor(ratio), false);
+}
 
 int SurfaceExtent(HDC dc, bool width) {
   p::BITMAP bm;
@@ -309,7 +350,8 @@ void ascPaintEffects::PaintTransparentPicture(HDC hDCDest, const Picture& picSou
   if (picSource.IsNothing()) return;
   if (picSource.Type() == p::PictureType::Bitmap) {
     MemDC src(0, PaletteOr(hPal));
-    if (!src.Select(picSource.HandleFor(p::GetDeviceRatio(hDCDest)), false)) return;
+    if (!SelectPicture(src, picSource, hDCDest, Ref(TranslateColor(clrMask, PaletteOr(hPal)))))
+      return;
     PaintTransparentDC(hDCDest, xDest, yDest, Width, Height, src.get(), xSrc, ySrc, clrMask, hPal);
   } else if (picSource.Type() == p::PictureType::Icon) {
     const std::int32_t mask = TranslateColor(clrMask);
@@ -330,7 +372,7 @@ void ascPaintEffects::PaintStandardPicture(HDC hDCDest, const Picture& picSource
   if (picSource.IsNothing()) return;
   if (picSource.Type() == p::PictureType::Bitmap) {
     MemDC src(0, PaletteOr(hPal));
-    if (!src.Select(picSource.HandleFor(p::GetDeviceRatio(hDCDest)), false)) return;
+    if (!SelectPicture(src, picSource, hDCDest, std::nullopt)) return;
     p::BitBlt(hDCDest, xDest, yDest, Width, Height, src.get(), xSrc, ySrc, p::SRCCOPY);
   } else if (picSource.Type() == p::PictureType::Icon) {
     p::DrawIconEx(hDCDest, xDest, yDest, picSource.Handle(), Width, Height, 0, 0, p::DI_NORMAL);

@@ -253,4 +253,17 @@ TEST(PaintEffects, DensePicturesDrawTheirFinerBitmapAtHigherRatiosAndKeepThrough
   EXPECT_EQ(p::FromQRgb(dev->pixel(4, 2)), G);  // the masked device pixel shows the ground
   EXPECT_EQ(p::FromQRgb(dev->pixel(5, 2)), R);
   EXPECT_EQ(p::FromQRgb(dev->pixel(6, 2)), G);
+  // Between 1 and 2 the finer drawing is scaled smoothly, the mask colour kept out of the mixing.
+  Surface mid(4, 4, G);
+  p::SetBitmapRatio(mid.bitmap(), 1.5);
+  fx.PaintTransparentPicture(mid.dc(), pic, 1, 1, 2, 2, 0, 0, static_cast<p::OLE_COLOR>(M));
+  const QImage* m = p::BitmapImage(mid.bitmap());
+  bool blended = false;
+  for (int y = 2; y < 5; ++y)
+    for (int x = 2; x < 5; ++x) {
+      const QRgb c = m->pixel(x, y);
+      EXPECT_EQ(qGreen(c), 0) << x << "," << y;  // all drawn, in red and blue alone
+      blended |= qRed(c) > 0 && qBlue(c) > 0;
+    }
+  EXPECT_TRUE(blended);
 }
