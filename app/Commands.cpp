@@ -90,7 +90,7 @@ std::string ShortcutText(const Command& command) {
 
 std::string MenuCaption(const Command& command) {
   const std::string keys = ShortcutText(command);
-  return keys.empty() ? command.caption : command.caption + std::string(6, ' ') + keys;
+  return keys.empty() ? command.caption : std::string(command.caption) + "\t" + keys;
 }
 
 std::string ButtonTip(const Command& command) {

@@ -1,7 +1,11 @@
 #include "gfx/ascPaintEffects.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <optional>
+
+#include <QImage>
 
 #include "gfx/basGDI.h"
 #include "platform/Colors.h"
@@ -69,15 +73,63 @@ class MemDC {
   p::HBITMAP ownBmp_ = 0;
 };
 
-p::HBITMAP ScreenBitmap(int w, int h) {
+// A bitmap at the device pixel ratio of the context it is drawn for (0: the screen, ratio 1), so
+// the steps in between keep the destination's resolution.
+p::HBITMAP AtRatioOf(HDC like, p::HBITMAP bmp) {
+  const double ratio = like ? p::GetDeviceRatio(like) : 1.0;
+  if (bmp && ratio != 1.0 && !p::SetBitmapRatio(bmp, ratio)) {
+    p::DeleteObject(bmp);
+    return 0;
+  }
+  return bmp;
+}
+
+p::HBITMAP ScreenBitmap(int w, int h, HDC like = 0) {
   if (w <= 0 || h <= 0) return 0;
   const HDC screen = p::GetDC(0);
   const p::HBITMAP bmp = p::CreateCompatibleBitmap(screen, w, h);
   p::ReleaseDC(0, screen);
-  return bmp;
+  return AtRatioOf(like, bmp);
 }
 
 p::COLORREF Ref(std::int32_t translated) { return static_cast<p::COLORREF>(translated); }
+
+// A bitmap picture's finer drawing fitted to a context whose device pixel ratio lies between 1 and
+// the drawing's own (or above it): scaled smoothly to the context's device pixels rather than
+// picked pixel by pixel, with the mask colour (when given) kept out of the mixing and each pixel
+// left either wholly in the mask colour or wholly in the picture's. 0 where the picture's own
+// handle for the ratio serves (ratio 1, the finer drawing's own ratio, or no finer drawing).
+p::HBITMAP FittedPicture(const Picture& pic, double ratio, std::optional<p::COLORREF> mask) {
+  const p::HBITMAP dense = pic.DenseHandle();
+  if (ratio <= 1.0 || dense == 0 || ratio == p::GetBitmapRatio(dense)) return 0;
+  QImage fine = p::GetBitmapImage(dense).convertToFormat(QImage::Format_ARGB32);
+  const QRgb key = mask ? p::ToQRgb(*mask) : 0;
+  if (mask)
+    for (int y = 0; y < fine.height(); ++y) {
+      auto* line = reinterpret_cast<QRgb*>(fine.scanLine(y));
+      for (int x = 0; x < fine.width(); ++x)
+        if ((line[x] & 0xFFFFFFu) == (key & 0xFFFFFFu)) line[x] = 0;
+    }
+  const QSize size(static_cast<int>(std::lround(pic.WidthPixels() * ratio)),
+                   static_cast<int>(std::lround(pic.HeightPixels() * ratio)));
+  const QImage scaled = fine.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                            .convertToFormat(QImage::Format_ARGB32);
+  QImage out(size, QImage::Format_RGB32);
+  for (int y = 0; y < out.height(); ++y)
+    for (int x = 0; x < out.width(); ++x) {
+      const QRgb c = scaled.pixel(x, y);
+      out.setPixel(x, y, mask && qAlpha(c) < 128 ? key : (c | 0xFF000000u));
+    }
+  out.setDevicePixelRatio(ratio);
+  return p::CreateBitmapFromImage(out);
+}
+
+// Selects the picture's bitmap for the destination's ratio into the context.
+bool SelectPicture(MemDC& src, const Picture& pic, HDC dest, std::optional<p::COLORREF> mask) {
+  const double ratio = p::GetDeviceRatio(dest);
+  if (const p::HBITMAP fitted = FittedPicture(pic, ratio, mask)) return src.Select(fitted, true);
+  return src.Select(pic.HandleFor(ratio), false);
+}
 
 int SurfaceExtent(HDC dc, bool width) {
   p::BITMAP bm;
@@ -134,7 +186,7 @@ void ascPaintEffects::TileBitmapToHDC(HDC lhDCDest, const Picture& picSource, in
                       p::ErrorSource("ascPaintEffects", "TileBitmapToHDC"));
   }
   MemDC src(0, PaletteOr(lhPal));
-  if (!src.Select(picSource.Handle(), false)) return;
+  if (!src.Select(picSource.HandleFor(p::GetDeviceRatio(lhDCDest)), false)) return;
   Tile(lhDCDest, src.get(), lDestLeft, lDestTop, lDestWidth, lDestHeight, lWidth, lHeight);
 }
 
@@ -153,7 +205,7 @@ void ascPaintEffects::PaintDisabledPicture(HDC hDCDest, const Picture& picSource
     return;
   }
   MemDC tmp(0, PaletteOr(hPal));
-  const p::HBITMAP bmp = ScreenBitmap(Width, Height);
+  const p::HBITMAP bmp = ScreenBitmap(Width, Height, hDCDest);
   if (!tmp.Select(bmp, true)) return;
   p::SetBkColor(tmp.get(), 0xFFFFFF);
   p::BitBlt(tmp.get(), 0, 0, Width, Height, 0, 0, 0, p::WHITENESS);
@@ -191,7 +243,7 @@ void ascPaintEffects::PaintDisabledPictureEx(HDC hDCDest, int xDest, int yDest, 
   if (picSource.IsNothing()) return;
   if (picSource.Type() == p::PictureType::Bitmap) {
     MemDC src(0, PaletteOr(hPal));
-    if (!src.Select(picSource.Handle(), false)) return;
+    if (!src.Select(picSource.HandleFor(p::GetDeviceRatio(hDCDest)), false)) return;
     PaintDisabledDC(hDCDest, xDest, yDest, Width, Height, src.get(), xSrc, ySrc, clrMask,
                     clrHighlight, clrShadow, hPal);
   } else if (picSource.Type() == p::PictureType::Icon) {
@@ -199,7 +251,7 @@ void ascPaintEffects::PaintDisabledPictureEx(HDC hDCDest, int xDest, int yDest, 
                      p::DST_ICON | p::DSS_DISABLED))
       return;
     MemDC tmp(0, PaletteOr(hPal));
-    if (!tmp.Select(ScreenBitmap(Width, Height), true)) return;
+    if (!tmp.Select(ScreenBitmap(Width, Height, hDCDest), true)) return;
     const p::HBRUSH brush = p::CreateSolidBrush(Ref(TranslateColor(clrMask)));
     const p::RECT rc{0, 0, Width, Height};
     p::FillRect(tmp.get(), &rc, brush);
@@ -220,12 +272,14 @@ void ascPaintEffects::PaintDisabledDC(HDC hDCDest, int xDest, int yDest, int Wid
   // The bit context: a top-down 1-bit section, entry 0 black and entry 1 white.
   const p::RGBQUAD blackWhite[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
   MemDC bits(hDCDest, pal);
-  if (!bits.Select(p::CreateDIBSection1(Width, -Height, blackWhite, nullptr), true)) return;
+  if (!bits.Select(AtRatioOf(hDCDest, p::CreateDIBSection1(Width, -Height, blackWhite, nullptr)),
+                   true))
+    return;
   const std::int32_t white = TranslateColor(0xFFFFFF, pal);
   const std::int32_t mask = TranslateColor(clrMask, pal);
   if (mask != white) {
     MemDC tmp(hDCDest, pal);
-    if (tmp.Select(ScreenBitmap(Width, Height), true)) {
+    if (tmp.Select(ScreenBitmap(Width, Height, hDCDest), true)) {
       p::BitBlt(tmp.get(), 0, 0, Width, Height, 0, 0, 0, p::WHITENESS);
       PaintTransparentDC(tmp.get(), 0, 0, Width, Height, hdcSrc, xSrc, ySrc, clrMask, hPal);
       p::BitBlt(bits.get(), 0, 0, Width, Height, tmp.get(), 0, 0, p::SRCCOPY);
@@ -234,7 +288,7 @@ void ascPaintEffects::PaintDisabledDC(HDC hDCDest, int xDest, int yDest, int Wid
     p::BitBlt(bits.get(), 0, 0, Width, Height, hdcSrc, xSrc, ySrc, p::SRCCOPY);
   }
   MemDC result(hDCDest, pal);
-  if (!result.Select(ScreenBitmap(Width, Height), true)) return;
+  if (!result.Select(ScreenBitmap(Width, Height, hDCDest), true)) return;
   p::BitBlt(result.get(), 0, 0, Width, Height, hDCDest, xDest, yDest, p::SRCCOPY);
   std::int32_t key = 0;
   for (const OLE_COLOR candidate : {0x000000, 0x0000FF, 0xFF0000}) {
@@ -244,7 +298,8 @@ void ascPaintEffects::PaintDisabledDC(HDC hDCDest, int xDest, int yDest, int Wid
   const p::RGBQUAD whiteBlack[2] = {{255, 255, 255, 0}, {0, 0, 0, 0}};
   p::SetDIBColorTable(bits.get(), 0, 2, whiteBlack);
   MemDC maskDc(hDCDest, pal);
-  if (!maskDc.Select(p::CreateBitmap(Width, Height, 1, 1, nullptr), true)) return;
+  if (!maskDc.Select(AtRatioOf(hDCDest, p::CreateBitmap(Width, Height, 1, 1, nullptr)), true))
+    return;
   p::SetMapMode(maskDc.get(), p::GetMapMode(hdcSrc));
   p::SetBkColor(maskDc.get(), Ref(highlight));
   p::SetTextColor(maskDc.get(), Ref(key));
@@ -264,17 +319,18 @@ void ascPaintEffects::PaintTransparentDC(HDC hDCDest, int xDest, int yDest, int 
   const std::int32_t mask = TranslateColor(clrMask, pal);
   // Background copy.
   MemDC background(hDCDest, pal);
-  if (!background.Select(ScreenBitmap(Width, Height), true)) return;
+  if (!background.Select(ScreenBitmap(Width, Height, hDCDest), true)) return;
   p::BitBlt(background.get(), 0, 0, Width, Height, hDCDest, xDest, yDest, p::SRCCOPY);
   // Source copy, in the source's own colours.
   MemDC source(hDCDest, pal);
-  if (!source.Select(ScreenBitmap(Width, Height), true)) return;
+  if (!source.Select(ScreenBitmap(Width, Height, hDCDest), true)) return;
   p::SetBkColor(source.get(), p::GetBkColor(hdcSrc));
   p::SetTextColor(source.get(), p::GetTextColor(hdcSrc));
   p::BitBlt(source.get(), 0, 0, Width, Height, hdcSrc, xSrc, ySrc, p::SRCCOPY);
   // Mask: 1 where the source has the mask colour.
   MemDC maskDc(hDCDest, pal);
-  if (!maskDc.Select(p::CreateBitmap(Width, Height, 1, 1, nullptr), true)) return;
+  if (!maskDc.Select(AtRatioOf(hDCDest, p::CreateBitmap(Width, Height, 1, 1, nullptr)), true))
+    return;
   p::SetBkColor(source.get(), Ref(mask));
   p::SetTextColor(source.get(), 0xFFFFFF);
   p::BitBlt(maskDc.get(), 0, 0, Width, Height, source.get(), 0, 0, p::SRCCOPY);
@@ -294,12 +350,13 @@ void ascPaintEffects::PaintTransparentPicture(HDC hDCDest, const Picture& picSou
   if (picSource.IsNothing()) return;
   if (picSource.Type() == p::PictureType::Bitmap) {
     MemDC src(0, PaletteOr(hPal));
-    if (!src.Select(picSource.Handle(), false)) return;
+    if (!SelectPicture(src, picSource, hDCDest, Ref(TranslateColor(clrMask, PaletteOr(hPal)))))
+      return;
     PaintTransparentDC(hDCDest, xDest, yDest, Width, Height, src.get(), xSrc, ySrc, clrMask, hPal);
   } else if (picSource.Type() == p::PictureType::Icon) {
     const std::int32_t mask = TranslateColor(clrMask);
     MemDC src(0, PaletteOr(hPal));
-    if (!src.Select(ScreenBitmap(Width, Height), true)) return;
+    if (!src.Select(ScreenBitmap(Width, Height, hDCDest), true)) return;
     const p::HBRUSH brush = p::CreateSolidBrush(Ref(mask));
     const p::RECT rc{0, 0, Width, Height};
     p::FillRect(src.get(), &rc, brush);
@@ -315,7 +372,7 @@ void ascPaintEffects::PaintStandardPicture(HDC hDCDest, const Picture& picSource
   if (picSource.IsNothing()) return;
   if (picSource.Type() == p::PictureType::Bitmap) {
     MemDC src(0, PaletteOr(hPal));
-    if (!src.Select(picSource.Handle(), false)) return;
+    if (!SelectPicture(src, picSource, hDCDest, std::nullopt)) return;
     p::BitBlt(hDCDest, xDest, yDest, Width, Height, src.get(), xSrc, ySrc, p::SRCCOPY);
   } else if (picSource.Type() == p::PictureType::Icon) {
     p::DrawIconEx(hDCDest, xDest, yDest, picSource.Handle(), Width, Height, 0, 0, p::DI_NORMAL);

@@ -22,6 +22,14 @@
 //    brightness (at least 128 of 255 in the average of the three channels is white);
 //  - only the low 24 bits of a colour reference are drawn (a failed translation, -1, draws white).
 //
+// Bitmaps can be made for a screen of high pixel density: a bitmap with a device pixel ratio r
+// holds round(r * width) x round(r * height) device pixels, while every call still speaks of its
+// logical pixels. Lines, fills and polygons cover whole device pixels (a one-pixel line is
+// round(r) device pixels wide, an oblique one is drawn at the device's resolution), text is laid
+// out in logical pixels and drawn at the device's, and BitBlt between bitmaps of different ratios
+// takes for each device pixel of the destination the source pixel under its centre. At a ratio of
+// 1 every rule above holds pixel for pixel.
+//
 // Small text (under 24 pixels, unless the font asks for antialiased quality) is drawn without
 // antialiasing, so text pixels are stable. Everything runs on the user-interface thread.
 #include <cstdint>
@@ -100,7 +108,8 @@ bool GetCurrentPositionEx(HDC hdc, POINT* out);
 
 // --- bitmaps ------------------------------------------------------------------------------------
 // A bitmap of the kind the context holds: colour for the screen or a context with a colour
-// bitmap selected, monochrome for a context holding a monochrome bitmap. 0 x 0 gives a 1 x 1
+// bitmap selected, monochrome for a context holding a monochrome bitmap, at the device pixel ratio
+// of the context's bitmap. 0 x 0 gives a 1 x 1
 // monochrome bitmap; negative or huge sizes fail (0).
 HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height);
 // bitsPerPixel 1 gives a monochrome bitmap, 24 or 32 a colour bitmap; bits (rows of 16-bit
@@ -113,13 +122,20 @@ HBITMAP CreateBitmap(int width, int height, unsigned planes, unsigned bitsPerPix
 HBITMAP CreateDIBSection1(int width, int height, const RGBQUAD table[2], void** bits);
 unsigned SetDIBColorTable(HDC hdc, unsigned start, unsigned count, const RGBQUAD* colors);
 unsigned GetDIBColorTable(HDC hdc, unsigned start, unsigned count, RGBQUAD* colors);
-// A colour bitmap holding a copy of the image (alpha dropped).
+// A colour bitmap holding a copy of the image (alpha dropped), at the image's device pixel ratio.
 HBITMAP CreateBitmapFromImage(const QImage& image);
 // The bitmap's pixels as an image (RGB32 for colour, Mono with its table otherwise); null image
 // for an invalid handle.
 QImage GetBitmapImage(HBITMAP hbm);
-// Direct access for the owner of a drawing surface (for example to show it in a window).
+// Direct access for the owner of a drawing surface (for example to show it in a window). The image
+// carries the bitmap's device pixel ratio, so QPainter::drawImage shows it at its logical size.
 QImage* BitmapImage(HBITMAP hbm);
+// Gives the bitmap a device pixel ratio (below 1 is taken as 1, above 8 as 8), keeping its logical
+// size and resampling what it shows. Changes the rows a 1-bit section's bits pointer points at.
+bool SetBitmapRatio(HBITMAP hbm, double ratio);
+double GetBitmapRatio(HBITMAP hbm);  // 1 for an unknown handle
+// The ratio of the bitmap a context draws on (1 for the screen context or a bad handle).
+double GetDeviceRatio(HDC hdc);
 COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color);
 COLORREF GetPixel(HDC hdc, int x, int y);
 

@@ -17,9 +17,25 @@ namespace quillane::platform::detail {
 struct BitmapObj {
   enum class Format { Color, Mono, Dib };
   Format format = Format::Color;
-  QImage image;  // RGB32 for colour; Mono (index 0/1) with its colour table otherwise
+  // RGB32 for colour; Mono (index 0/1) with its colour table otherwise. The image is in device
+  // pixels; its device pixel ratio (1 unless the bitmap was made for a high-density screen) maps
+  // the logical pixels every call speaks of onto them.
+  QImage image;
   HDC selectedInto = 0;
 };
+
+// --- logical and device pixels ----------------------------------------------------------------
+// A logical coordinate v covers the device pixels [Dev(v), Dev(v + 1)), Dev(v) = round(v * ratio),
+// so neighbouring logical pixels share their edge and no seam or overlap appears at any ratio.
+inline double Ratio(const BitmapObj& b) { return b.image.devicePixelRatio(); }
+inline bool Scaled(const BitmapObj& b) { return b.image.devicePixelRatio() != 1.0; }
+std::int64_t Dev(double ratio, std::int64_t v);
+inline std::int64_t Dev(const BitmapObj& b, std::int64_t v) { return Dev(Ratio(b), v); }
+// The bitmap's size in logical pixels.
+int LogicalWidth(const BitmapObj& b);
+int LogicalHeight(const BitmapObj& b);
+// A ratio taken as given: 1 for anything under 1 or not a number, at most 8.
+double SaneRatio(double ratio);
 
 struct PenObj {
   int style = PS_SOLID;
@@ -83,17 +99,33 @@ T* Get(HGDIOBJ handle) {
   return o ? std::get_if<T>(&o->payload) : nullptr;
 }
 HGDIOBJ Insert(Payload payload, bool stock = false);
+// Whether a bitmap of w x h pixels may be made (positive, at most 32 Mpixel).
+bool SizeOk(int w, int h);
 
 // The bitmap a context draws on, or null (screen context, bad handle).
 BitmapObj* DcBitmap(DcObj& dc);
 
-// Pixel access that follows the bitmap's format.
+// A context and the bitmap it draws on (either may be null).
+struct Target {
+  DcObj* dc = nullptr;
+  BitmapObj* bmp = nullptr;
+};
+Target TargetOf(HDC hdc);
+// A brush handle to a colour; nullopt for the null brush or a bad handle. A handle from 1 to 31
+// is the system colour (handle - 1).
+std::optional<COLORREF> BrushColor(HBRUSH hbr);
+
+// Pixel access that follows the bitmap's format, in device pixels.
 COLORREF ReadColor(const BitmapObj& bmp, int x, int y);  // colour as seen (mono: black/white)
 int ReadBit(const BitmapObj& bmp, int x, int y);         // index for Mono and Dib
+void WriteBit(BitmapObj& bmp, int x, int y, int bit);    // Mono and Dib
 void WriteColor(BitmapObj& bmp, int x, int y, COLORREF color);
+// The same in logical pixels: reads the first device pixel of the logical one, writes all of them.
+COLORREF ReadLogical(const BitmapObj& bmp, int x, int y);
+void WriteLogical(BitmapObj& bmp, int x, int y, COLORREF color);
 int NearestIndex(const QImage& dib, COLORREF color);
 bool IsLight(COLORREF color);
-// Blends an ARGB pixel (not premultiplied) onto the bitmap; alpha 0 leaves it.
+// Blends an ARGB pixel (not premultiplied) onto the bitmap's device pixel; alpha 0 leaves it.
 void BlendPixel(BitmapObj& bmp, int x, int y, std::uint32_t argb);
 
 // The font a context uses (a copy), or nullopt without an application object.

@@ -105,10 +105,6 @@ QImage NewMono(int w, int h, QRgb c0, QRgb c1) {
   return img;
 }
 
-bool SizeOk(int w, int h) {
-  return w > 0 && h > 0 && static_cast<std::int64_t>(w) * h <= kMaxPixels;
-}
-
 void Release(HGDIOBJ handle) {
   if (Object* o = Find(handle)) {
     if (auto* b = std::get_if<BitmapObj>(&o->payload))
@@ -146,6 +142,10 @@ HDC NewMemoryDc() {
 
 }  // namespace
 
+bool SizeOk(int w, int h) {
+  return w > 0 && h > 0 && static_cast<std::int64_t>(w) * h <= kMaxPixels;
+}
+
 Object* Find(HGDIOBJ handle) {
   EnsureStock();
   auto& objects = table().objects;
@@ -164,70 +164,6 @@ HGDIOBJ Insert(Payload payload, bool stock) {
 BitmapObj* DcBitmap(DcObj& dc) {
   if (dc.screen) return nullptr;
   return Get<BitmapObj>(dc.bitmap);
-}
-
-bool IsLight(COLORREF c) { return GetRValue(c) + GetGValue(c) + GetBValue(c) >= 384; }
-
-int NearestIndex(const QImage& dib, COLORREF color) {
-  auto dist = [&](QRgb t) {
-    const int dr = qRed(t) - GetRValue(color);
-    const int dg = qGreen(t) - GetGValue(color);
-    const int db = qBlue(t) - GetBValue(color);
-    return dr * dr + dg * dg + db * db;
-  };
-  const auto ct = dib.colorTable();
-  if (ct.size() < 2) return 0;
-  return dist(ct[1]) < dist(ct[0]) ? 1 : 0;
-}
-
-COLORREF ReadColor(const BitmapObj& bmp, int x, int y) {
-  if (bmp.format == BitmapObj::Format::Color) {
-    return FromQRgb(reinterpret_cast<const QRgb*>(bmp.image.constScanLine(y))[x]);
-  }
-  return FromQRgb(bmp.image.color(ReadBit(bmp, x, y)));
-}
-
-int ReadBit(const BitmapObj& bmp, int x, int y) {
-  const uchar* line = bmp.image.constScanLine(y);
-  return (line[x >> 3] >> (7 - (x & 7))) & 1;
-}
-
-static void WriteBit(BitmapObj& bmp, int x, int y, int bit) {
-  uchar* line = bmp.image.scanLine(y);
-  const uchar mask = static_cast<uchar>(0x80 >> (x & 7));
-  if (bit)
-    line[x >> 3] |= mask;
-  else
-    line[x >> 3] &= static_cast<uchar>(~mask);
-}
-
-void WriteColor(BitmapObj& bmp, int x, int y, COLORREF color) {
-  if (x < 0 || y < 0 || x >= bmp.image.width() || y >= bmp.image.height()) return;
-  switch (bmp.format) {
-    case BitmapObj::Format::Color:
-      reinterpret_cast<QRgb*>(bmp.image.scanLine(y))[x] = ToQRgb(color);
-      break;
-    case BitmapObj::Format::Mono:
-      WriteBit(bmp, x, y, IsLight(color) ? 1 : 0);
-      break;
-    case BitmapObj::Format::Dib:
-      WriteBit(bmp, x, y, NearestIndex(bmp.image, color));
-      break;
-  }
-}
-
-void BlendPixel(BitmapObj& bmp, int x, int y, std::uint32_t argb) {
-  const int a = static_cast<int>(argb >> 24);
-  if (a == 0 || x < 0 || y < 0 || x >= bmp.image.width() || y >= bmp.image.height()) return;
-  if (a == 255) {
-    WriteColor(bmp, x, y, FromQRgb(argb));
-    return;
-  }
-  const COLORREF d = ReadColor(bmp, x, y);
-  auto mix = [a](int s, int dst) { return (s * a + dst * (255 - a) + 127) / 255; };
-  WriteColor(bmp, x, y,
-             RGB(mix(qRed(argb), GetRValue(d)), mix(qGreen(argb), GetGValue(d)),
-                 mix(qBlue(argb), GetBValue(d))));
 }
 
 }  // namespace detail
@@ -325,8 +261,8 @@ bool GetObject(HBITMAP hbm, BITMAP* out) {
   auto* b = Get<BitmapObj>(hbm);
   if (!b || !out) return false;
   out->bmType = 0;
-  out->bmWidth = b->image.width();
-  out->bmHeight = b->image.height();
+  out->bmWidth = LogicalWidth(*b);
+  out->bmHeight = LogicalHeight(*b);
   out->bmPlanes = 1;
   if (b->format == BitmapObj::Format::Color) {
     out->bmBitsPixel = 32;
@@ -411,11 +347,11 @@ int GetDeviceCaps(HDC hdc, int index) {
     case LOGPIXELSY:
       return ScreenLogPixelsY();
     case HORZRES:
-      if (bmp) return bmp->image.width();
+      if (bmp) return LogicalWidth(*bmp);
       if (QScreen* s = PrimaryScreen()) return s->geometry().width();
       return 1024;
     case VERTRES:
-      if (bmp) return bmp->image.height();
+      if (bmp) return LogicalHeight(*bmp);
       if (QScreen* s = PrimaryScreen()) return s->geometry().height();
       return 768;
   }
@@ -528,7 +464,14 @@ HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height) {
     }
   }
   if (b.image.isNull()) return 0;
-  return Insert(std::move(b));
+  // A context drawing at a device pixel ratio gets bitmaps of the same ratio.
+  const double ratio = current ? Ratio(*current) : 1.0;
+  const HBITMAP h = Insert(std::move(b));
+  if (ratio != 1.0 && !SetBitmapRatio(h, ratio)) {
+    DeleteObject(h);
+    return 0;
+  }
+  return h;
 }
 
 HBITMAP CreateBitmap(int width, int height, unsigned planes, unsigned bitsPerPixel,
@@ -609,6 +552,7 @@ HBITMAP CreateBitmapFromImage(const QImage& image) {
   BitmapObj b;
   b.image = image.convertToFormat(QImage::Format_RGB32);
   if (b.image.isNull()) return 0;
+  b.image.setDevicePixelRatio(SaneRatio(image.devicePixelRatio()));
   return Insert(std::move(b));
 }
 
@@ -620,21 +564,6 @@ QImage GetBitmapImage(HBITMAP hbm) {
 QImage* BitmapImage(HBITMAP hbm) {
   auto* b = Get<BitmapObj>(hbm);
   return b ? &b->image : nullptr;
-}
-
-COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color) {
-  auto* dc = Get<DcObj>(hdc);
-  BitmapObj* b = dc ? DcBitmap(*dc) : nullptr;
-  if (!b || x < 0 || y < 0 || x >= b->image.width() || y >= b->image.height()) return CLR_INVALID;
-  WriteColor(*b, x, y, color & 0xFFFFFF);
-  return ReadColor(*b, x, y);
-}
-
-COLORREF GetPixel(HDC hdc, int x, int y) {
-  auto* dc = Get<DcObj>(hdc);
-  BitmapObj* b = dc ? DcBitmap(*dc) : nullptr;
-  if (!b || x < 0 || y < 0 || x >= b->image.width() || y >= b->image.height()) return CLR_INVALID;
-  return ReadColor(*b, x, y);
 }
 
 // --- pens and brushes ---------------------------------------------------------------------------
@@ -704,6 +633,7 @@ HICON CreateIconFromImage(const QImage& image) {
   IconObj icon;
   icon.image = image.convertToFormat(QImage::Format_ARGB32);
   if (icon.image.isNull()) return 0;
+  icon.image.setDevicePixelRatio(1.0);
   return Insert(std::move(icon));
 }
 

@@ -55,17 +55,27 @@ HRGN CreateRgnFromBitmap(HBITMAP hbm, COLORREF transparent) {
   auto* b = Get<BitmapObj>(hbm);
   if (!b) return 0;
   transparent &= 0xFFFFFF;
+  // A logical pixel is kept when any of its device pixels is not the transparent colour.
+  auto kept = [&](int x, int y) {
+    if (!Scaled(*b)) return ReadColor(*b, x, y) != transparent;
+    const std::int64_t x1 = std::min<std::int64_t>(Dev(*b, std::int64_t{x} + 1), b->image.width());
+    const std::int64_t y1 = std::min<std::int64_t>(Dev(*b, std::int64_t{y} + 1), b->image.height());
+    for (std::int64_t j = Dev(*b, y); j < y1; ++j)
+      for (std::int64_t i = Dev(*b, x); i < x1; ++i)
+        if (ReadColor(*b, static_cast<int>(i), static_cast<int>(j)) != transparent) return true;
+    return false;
+  };
   // Runs of kept pixels per row, joined with the identical runs of the rows above.
   std::vector<QRect> rects;
   std::vector<std::size_t> previousRow, currentRow;
-  for (int y = 0; y < b->image.height(); ++y) {
+  const int w = LogicalWidth(*b), h = LogicalHeight(*b);
+  for (int y = 0; y < h; ++y) {
     currentRow.clear();
     int x = 0;
-    const int w = b->image.width();
     while (x < w) {
-      while (x < w && ReadColor(*b, x, y) == transparent) ++x;
+      while (x < w && !kept(x, y)) ++x;
       const int start = x;
-      while (x < w && ReadColor(*b, x, y) != transparent) ++x;
+      while (x < w && kept(x, y)) ++x;
       if (x > start) {
         bool merged = false;
         for (std::size_t i : previousRow) {

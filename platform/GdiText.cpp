@@ -117,23 +117,34 @@ void Render(DcObj& dc, BitmapObj& bmp, const QFont& font, int escapement, int x,
   transform.translate(x, y);
   transform.rotate(-escapement / 10.0);
   QRect area = transform.mapRect(QRectF(cell)).toAlignedRect().adjusted(-2, -2, 2, 2);
-  area &= QRect(0, 0, bmp.image.width(), bmp.image.height());
+  area &= QRect(0, 0, LogicalWidth(bmp), LogicalHeight(bmp));
   if (clip) area &= *clip;
   if (area.isEmpty()) return;
-  QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
+  // The layer covers the area's device pixels; text is laid out in logical pixels and drawn at
+  // the device's resolution.
+  const double ratio = Ratio(bmp);
+  const QRect device(
+      QPoint(static_cast<int>(Dev(ratio, area.left())), static_cast<int>(Dev(ratio, area.top()))),
+      QPoint(static_cast<int>(Dev(ratio, std::int64_t{area.right()} + 1)) - 1,
+             static_cast<int>(Dev(ratio, std::int64_t{area.bottom()} + 1)) - 1));
+  QImage layer(device.size(), QImage::Format_ARGB32_Premultiplied);
   if (layer.isNull()) return;
   layer.fill(0);
-  const bool antialias = font.styleStrategy() != QFont::NoAntialias;
+  // At a higher pixel density the text is smoothed: its pixels are small enough to stay sharp.
+  QFont shown = font;
+  if (ratio != 1.0) shown.setStyleStrategy(QFont::PreferAntialias);
+  const bool antialias = shown.styleStrategy() != QFont::NoAntialias;
   {
     QPainter p(&layer);
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setRenderHint(QPainter::TextAntialiasing, antialias);
-    QTransform t = transform * QTransform::fromTranslate(-area.left(), -area.top());
+    QTransform t = transform * QTransform::fromScale(ratio, ratio) *
+                   QTransform::fromTranslate(-device.left(), -device.top());
     p.setTransform(t);
     if (dc.bkMode == OPAQUE) p.fillRect(cell, QColor::fromRgb(ToQRgb(dc.bkColor)));
     const QColor ink = QColor::fromRgb(ToQRgb(dc.textColor));
     p.setPen(ink);
-    p.setFont(font);
+    p.setFont(shown);
     p.drawText(QPoint(cell.left(), cell.top() + fm.ascent()), line.text);
     if (line.underline >= 0 && line.underline < line.text.size()) {
       const int ux = cell.left() + fm.horizontalAdvance(line.text.left(line.underline));
@@ -149,7 +160,7 @@ void Render(DcObj& dc, BitmapObj& bmp, const QFont& font, int escapement, int x,
       const int a = qAlpha(pm);
       if (a == 0) continue;
       const QRgb plain = qUnpremultiply(pm);
-      BlendPixel(bmp, area.left() + i, area.top() + j, plain);
+      BlendPixel(bmp, device.left() + i, device.top() + j, plain);
     }
   }
 }

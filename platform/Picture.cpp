@@ -15,9 +15,11 @@ struct Picture::Data {
   PictureType type = PictureType::None;
   std::uint32_t handle = 0;
   bool own = false;
+  std::uint32_t dense = 0;
   int width = 0;
   int height = 0;
   ~Data() {
+    if (own && dense != 0) DeleteObject(dense);
     if (!own || handle == 0) return;
     if (type == PictureType::Bitmap)
       DeleteObject(handle);
@@ -37,6 +39,19 @@ Picture Picture::FromBitmap(HBITMAP hbm, bool own) {
   d->height = bm.bmHeight;
   Picture p;
   p.data_ = std::move(d);
+  return p;
+}
+
+Picture Picture::FromBitmaps(HBITMAP hbm, HBITMAP dense, bool own) {
+  Picture p = FromBitmap(hbm, own);
+  BITMAP bm;
+  const bool fits = !p.IsNothing() && dense != 0 && dense != hbm && GetBitmapRatio(dense) > 1.0 &&
+                    GetObject(dense, &bm) && bm.bmWidth == p.data_->width &&
+                    bm.bmHeight == p.data_->height;
+  if (fits)
+    std::const_pointer_cast<Data>(p.data_)->dense = dense;
+  else if (own && dense != 0 && dense != hbm)
+    DeleteObject(dense);
   return p;
 }
 
@@ -62,6 +77,10 @@ Picture Picture::Empty() {
 
 PictureType Picture::Type() const { return data_ ? data_->type : PictureType::None; }
 std::uint32_t Picture::Handle() const { return data_ ? data_->handle : 0; }
+std::uint32_t Picture::DenseHandle() const { return data_ ? data_->dense : 0; }
+std::uint32_t Picture::HandleFor(double ratio) const {
+  return ratio > 1.0 && DenseHandle() != 0 ? DenseHandle() : Handle();
+}
 int Picture::WidthPixels() const { return data_ ? data_->width : 0; }
 int Picture::HeightPixels() const { return data_ ? data_->height : 0; }
 

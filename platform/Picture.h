@@ -20,6 +20,11 @@ class Picture {
   // reference is released. A zero or unknown handle gives nothing.
   static Picture FromBitmap(HBITMAP hbm, bool own = true);
   static Picture FromIcon(HICON icon, bool own = true);
+  // A bitmap picture that also holds a finer drawing of itself for dense screens: `dense` is a
+  // bitmap of the same logical size with a device pixel ratio above 1 (see SetBitmapRatio). With
+  // own, the picture deletes both. A dense bitmap that does not fit is deleted (with own) and left
+  // out.
+  static Picture FromBitmaps(HBITMAP hbm, HBITMAP dense, bool own = true);
   // A picture object of type none (not the same as nothing).
   static Picture Empty();
 
@@ -28,6 +33,11 @@ class Picture {
   PictureType Type() const;
   // The bitmap or icon handle, 0 for none or nothing.
   std::uint32_t Handle() const;
+  // The finer bitmap, or 0.
+  std::uint32_t DenseHandle() const;
+  // The handle to draw with into a context of that device pixel ratio: the finer bitmap when the
+  // ratio is above 1 and there is one, else Handle().
+  std::uint32_t HandleFor(double ratio) const;
   // Size in pixels (0 for none or nothing) and in 0.01 mm at the screen's resolution.
   int WidthPixels() const;
   int HeightPixels() const;

@@ -349,9 +349,18 @@ std::string PictureText(const Picture& p) {
   QBuffer buffer(&png);
   buffer.open(QIODevice::WriteOnly);
   image.save(&buffer, "PNG");
-  return std::string(p.Type() == PictureType::Bitmap ? "Bitmap " : "Icon ") +
-         std::to_string(image.width()) + "x" + std::to_string(image.height()) + " " +
-         png.toBase64().toStdString();
+  std::string text = std::string(p.Type() == PictureType::Bitmap ? "Bitmap " : "Icon ") +
+                     std::to_string(image.width()) + "x" + std::to_string(image.height()) + " " +
+                     png.toBase64().toStdString();
+  // A finer drawing for dense screens follows as a second image of twice the size.
+  if (p.DenseHandle() != 0 && GetBitmapRatio(p.DenseHandle()) == 2.0) {
+    QByteArray dense;
+    QBuffer denseBuffer(&dense);
+    denseBuffer.open(QIODevice::WriteOnly);
+    GetBitmapImage(p.DenseHandle()).save(&denseBuffer, "PNG");
+    text += " " + dense.toBase64().toStdString();
+  }
+  return text;
 }
 
 std::optional<Picture> ParsePicture(std::string_view t) {
@@ -365,13 +374,29 @@ std::optional<Picture> ParsePicture(std::string_view t) {
   const std::size_t x = dims.find('x');
   if (x == std::string::npos) return std::nullopt;
   auto w = ParseNumber(dims.substr(0, x)), h = ParseNumber(dims.substr(x + 1));
-  const QByteArray data = QByteArray::fromBase64(QByteArray::fromRawData(
-      rest.data() + space + 1, static_cast<qsizetype>(rest.size() - space - 1)));
+  std::string_view encoded = rest.substr(space + 1), denseEncoded;
+  if (const std::size_t second = encoded.find(' '); second != std::string_view::npos) {
+    denseEncoded = encoded.substr(second + 1);
+    encoded = encoded.substr(0, second);
+  }
+  auto decode = [](std::string_view b64) {
+    return QByteArray::fromBase64(
+        QByteArray::fromRawData(b64.data(), static_cast<qsizetype>(b64.size())));
+  };
   QImage image;
-  if (!w || !h || !image.loadFromData(data, "PNG") || image.width() != *w || image.height() != *h)
+  if (!bitmap && !denseEncoded.empty()) return std::nullopt;
+  if (!w || !h || !image.loadFromData(decode(encoded), "PNG") || image.width() != *w ||
+      image.height() != *h)
     return std::nullopt;
   if (bitmap) {
-    if (HBITMAP hbm = CreateBitmapFromImage(image)) return Picture::FromBitmap(hbm, true);
+    // The finer drawing, when there is one, is exactly twice the size.
+    QImage dense;
+    if (!denseEncoded.empty() && (!dense.loadFromData(decode(denseEncoded), "PNG") ||
+                                  dense.width() != 2 * *w || dense.height() != 2 * *h))
+      return std::nullopt;
+    dense.setDevicePixelRatio(2.0);
+    if (HBITMAP hbm = CreateBitmapFromImage(image))
+      return Picture::FromBitmaps(hbm, dense.isNull() ? 0 : CreateBitmapFromImage(dense), true);
   } else if (HICON ic = CreateIconFromImage(image)) {
     return Picture::FromIcon(ic, true);
   }

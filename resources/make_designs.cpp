@@ -24,11 +24,8 @@ namespace {
 
 enum class Shape { AddFile, AddFolder, Remove, Up, Down, Convert, Stop, Help, Home, Mail };
 
-// A picture on the magenta mask colour, drawn on a 16-unit grid scaled to `size` pixels.
-p::Picture Draw(Shape shape, int size) {
-  QImage img(size, size, QImage::Format_RGB32);
-  img.fill(QColor(255, 0, 255));
-  QPainter g(&img);
+// The shape on a 16-unit grid scaled to the painter's `size` pixels.
+void Paint(QPainter& g, Shape shape, int size) {
   g.scale(size / 16.0, size / 16.0);
   g.setRenderHint(QPainter::Antialiasing, size > 16);
   const QColor ink(60, 60, 60);
@@ -124,8 +121,39 @@ p::Picture Draw(Shape shape, int size) {
       g.drawPolyline(QPolygonF({QPointF(1.5, 3.5), QPointF(8, 9), QPointF(14.5, 3.5)}));
       break;
   }
-  g.end();
-  return p::Picture::FromBitmap(p::CreateBitmapFromImage(img));
+}
+
+// A picture on the magenta mask colour, `size` pixels square, with a finer drawing at twice the
+// size for dense screens. The finer one is drawn smooth on a transparent ground, its edge pixels
+// laid on the usual button face and the nearly transparent ones left in the mask colour, so no
+// magenta fringe shows round the shapes.
+p::Picture Draw(Shape shape, int size) {
+  QImage img(size, size, QImage::Format_RGB32);
+  img.fill(QColor(255, 0, 255));
+  {
+    QPainter g(&img);
+    Paint(g, shape, size);
+  }
+  QImage fine(2 * size, 2 * size, QImage::Format_ARGB32);
+  fine.fill(Qt::transparent);
+  {
+    QPainter g(&fine);
+    Paint(g, shape, 2 * size);
+  }
+  QImage dense(fine.size(), QImage::Format_RGB32);
+  dense.fill(QColor(255, 0, 255));
+  {
+    QImage face(fine.size(), QImage::Format_RGB32);
+    face.fill(QColor(240, 240, 240));
+    QPainter g(&face);
+    g.drawImage(0, 0, fine);
+    g.end();
+    for (int y = 0; y < fine.height(); ++y)
+      for (int x = 0; x < fine.width(); ++x)
+        if (qAlpha(fine.pixel(x, y)) >= 64) dense.setPixel(x, y, face.pixel(x, y));
+  }
+  dense.setDevicePixelRatio(2.0);
+  return p::Picture::FromBitmaps(p::CreateBitmapFromImage(img), p::CreateBitmapFromImage(dense));
 }
 
 bool Save(const p::PropertyBag& bag, const std::string& path) {

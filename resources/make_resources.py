@@ -6,6 +6,7 @@ Run from anywhere with python3 (standard library only); it rewrites the files be
   sounds/BUTTON_CLICK.wav    22,050 Hz, 16-bit mono PCM, 681 samples (1,362 bytes): a short tick
   sounds/PAGE_CLICK.wav      same format, 4,633 samples (9,266 bytes): a softer, longer flick
   icons/QUILLANE.png         32 x 32 RGBA program icon (a quill over a page)
+  icons/QUILLANE@2x.png      the same at 64 x 64 for dense screens
 Everything is computed from fixed formulas, so the files come out byte for byte the same.
 """
 import math
@@ -96,7 +97,10 @@ def write_png(path, width, height, rgba):
         f.write(data)
 
 
-def icon_pixels(size=32):
+def icon_pixels(scale=1):
+    """The icon drawn on a 32-unit grid at `scale` pixels per unit (1: the 32 x 32 icon, 2: the
+    64 x 64 one for dense screens, drawn at that resolution rather than pixel-doubled)."""
+    size = 32 * scale
     px = bytearray(size * size * 4)
 
     def put(x, y, r, g, b, a=255):
@@ -105,28 +109,33 @@ def icon_pixels(size=32):
             px[i:i + 4] = bytes((r, g, b, a))
 
     # The page: white with a dark outline and blue ruled lines (a sheet of cells).
-    for y in range(3, 30):
-        for x in range(5, 25):
-            edge = x in (5, 24) or y in (3, 29)
+    for y in range(3 * scale, 30 * scale):
+        for x in range(5 * scale, 25 * scale):
+            ux, uy = x // scale, y // scale
+            edge = ux in (5, 24) or uy in (3, 29)
             if edge:
                 put(x, y, 40, 52, 70)
-            elif (y - 3) % 5 == 0 or (x - 5) % 6 == 0:
+            elif (uy - 3) % 5 == 0 and y % scale == 0 or (ux - 5) % 6 == 0 and x % scale == 0:
                 put(x, y, 150, 190, 230)
             else:
                 put(x, y, 255, 255, 255)
     # The quill: a feather from the lower left to the upper right, with a dark nib.
-    for i in range(26):
-        cx = 6 + i * 0.92
-        cy = 28 - i * 0.98
-        half = 0 if i < 5 else min(3, (i - 4) // 3 + 1)
-        for d in range(-half, half + 1):
-            x = int(round(cx + d * 0.7))
-            y = int(round(cy + d * 0.7))
-            shade = 200 - abs(d) * 30
+    fine = 1 if scale == 1 else 2 * scale  # steps per unit, dense enough to leave no holes
+    for step in range(25 * fine + 1):
+        i = step / fine
+        cx = (6 + i * 0.92) * scale
+        cy = (28 - i * 0.98) * scale
+        half = 0 if i < 5 else min(3, (int(i) - 4) // 3 + 1)
+        for dd in range(-half * fine, half * fine + 1):
+            d = dd / fine
+            x = int(round(cx + d * 0.7 * scale))
+            y = int(round(cy + d * 0.7 * scale))
+            shade = int(200 - abs(d) * 30)
             put(x, y, 230, shade, 60)
         put(int(round(cx)), int(round(cy)), 120, 60, 20)
-    for i in range(4):
-        put(5 + i, 29 - i, 20, 20, 20)
+    for i in range(4 * scale):
+        for w in range(scale):
+            put(5 * scale + i + w, 30 * scale - 1 - i, 20, 20, 20)
     return px
 
 
@@ -135,6 +144,7 @@ def main():
     write_wave(os.path.join(HERE, "sounds", "BUTTON_CLICK.wav"), button_click())
     write_wave(os.path.join(HERE, "sounds", "PAGE_CLICK.wav"), page_click())
     write_png(os.path.join(HERE, "icons", "QUILLANE.png"), 32, 32, icon_pixels())
+    write_png(os.path.join(HERE, "icons", "QUILLANE@2x.png"), 64, 64, icon_pixels(2))
 
 
 if __name__ == "__main__":

@@ -11,10 +11,12 @@ namespace quillane::controls {
 
 namespace {
 
-// The caption as shown, split into the name and the shortcut written after a run of blanks.
+// The caption as shown, split into the name and the shortcut written after a tab (or a run of
+// blanks).
 void SplitCaption(const std::string& caption, QString& name, QString& shortcut) {
   const std::string shown = paint::ShownText(caption);
-  const std::size_t gap = shown.find("   ");
+  std::size_t gap = shown.find('\t');
+  if (gap == std::string::npos) gap = shown.find("   ");
   name = QString::fromStdString(shown.substr(0, gap)).trimmed();
   shortcut =
       gap == std::string::npos ? QString() : QString::fromStdString(shown.substr(gap)).trimmed();

@@ -1,5 +1,6 @@
 #include "controls/menu/MenuPaint.h"
 
+#include <QGuiApplication>
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -81,6 +82,8 @@ void RaisedGradient(HDC dc, int l, int t, int r, int b, OLE_COLOR c1, OLE_COLOR 
 }
 
 int TextWidth(HDC dc, std::string_view text) {
+  if (const std::size_t tab = text.find('\t'); tab != std::string_view::npos)
+    return TextWidth(dc, text.substr(0, tab)) + kShortcutGap + TextWidth(dc, text.substr(tab + 1));
   p::SIZE size;
   return p::GetTextExtentPoint32(dc, text, &size) ? size.cx : 0;
 }
@@ -106,7 +109,17 @@ std::string ShownText(std::string_view caption) {
   return text;
 }
 
-void PrintCaption(HDC dc, std::string_view caption, float x, float y, OLE_COLOR color) {
+void PrintCaption(HDC dc, std::string_view caption, float x, float y, OLE_COLOR color,
+                  int keysRight) {
+  if (const std::size_t tab = caption.find('\t'); tab != std::string_view::npos) {
+    const std::string_view keys = caption.substr(tab + 1);
+    caption = caption.substr(0, tab);
+    const float left =
+        keysRight != kNoColumn
+            ? static_cast<float>(keysRight - TextWidth(dc, keys))
+            : x + static_cast<float>(TextWidth(dc, ShownText(caption)) + kShortcutGap);
+    Print(dc, keys, left, y, color);
+  }
   std::string text(caption);
   if (!text.empty() && text.back() == '&') text.pop_back();
   const std::size_t amp = text.find('&');
@@ -155,6 +168,9 @@ void MenuSurface::Resize(int width, int height, p::OLE_COLOR fill) {
   const p::HBITMAP bmp = p::CreateCompatibleBitmap(screen, width, height);
   p::ReleaseDC(0, screen);
   if (bmp == 0) return;
+  // Drawn at the screen's pixel density; at a ratio of 1 the bitmap is the plain one.
+  const double ratio = ratio_ > 0 ? ratio_ : qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+  if (ratio != 1.0) p::SetBitmapRatio(bmp, ratio);
   const p::HDC tmp = p::CreateCompatibleDC(dc_);
   const p::HGDIOBJ tmpOld = p::SelectObject(tmp, bmp);
   paint::FillBox(tmp, 0, 0, width - 1, height - 1, fill);

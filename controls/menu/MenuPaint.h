@@ -35,14 +35,23 @@ void FillBox(HDC dc, int l, int t, int r, int b, OLE_COLOR color);
 // edge one pixel inside it (white top and left, dark grey bottom and right).
 void RaisedGradient(HDC dc, int l, int t, int r, int b, OLE_COLOR c1, OLE_COLOR c2);
 
-// Text measures in the context's font, in pixels.
+// A popup item's caption may carry its shortcut after a tab ("&Open...\tCtrl+O"), as platform
+// menus write it: the shortcut then stands in a column of its own, right-aligned.
+inline constexpr int kShortcutGap = 24;  // pixels at least between a caption and its shortcut
+
+// Text measures in the context's font, in pixels. A caption with a shortcut measures as the
+// caption, the gap and the shortcut.
 int TextWidth(HDC dc, std::string_view text);
 int TextHeight(HDC dc, std::string_view text);
 // Prints text at (x, y) (the top-left of its cell) in the colour, transparently.
 void Print(HDC dc, std::string_view text, float x, float y, OLE_COLOR color);
 // Prints a caption: an "&" that is the last character is dropped; the first other "&" is left out
-// and the character after it underlined in black at the bottom row of the text cell.
-void PrintCaption(HDC dc, std::string_view caption, float x, float y, OLE_COLOR color);
+// and the character after it underlined in black at the bottom row of the text cell. A shortcut
+// after a tab ends at x = keysRight, or follows the caption after the gap when keysRight is
+// kNoColumn.
+inline constexpr int kNoColumn = -1 << 30;
+void PrintCaption(HDC dc, std::string_view caption, float x, float y, OLE_COLOR color,
+                  int keysRight = kNoColumn);
 // The caption as PrintCaption shows it: without the "&" of its access character.
 std::string ShownText(std::string_view caption);
 
@@ -60,7 +69,9 @@ class MenuSurface {
   MenuSurface& operator=(const MenuSurface&) = delete;
 
   // A new bitmap of the size (at least 1 x 1) filled with the colour, the old contents copied in.
+  // It has the device pixel ratio set here, or else the highest of the screens'.
   void Resize(int width, int height, platform::OLE_COLOR fill);
+  void SetRatio(double ratio) { ratio_ = ratio; }
   // Selects the font handle (owned by the caller) for text; 0 selects the context's own font.
   void SelectFont(platform::HFONT font);
   platform::HDC dc() const { return dc_; }
@@ -77,6 +88,7 @@ class MenuSurface {
   bool fontSelected_ = false;
   int width_ = 0;
   int height_ = 0;
+  double ratio_ = 0;  // 0: the screens'
 };
 
 }  // namespace quillane::controls

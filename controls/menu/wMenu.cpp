@@ -201,7 +201,7 @@ void wMenu::DrawItem(std::int32_t index, std::int32_t state) {
       default:
         break;
     }
-    PrintCaption(dc, item->Caption, item->X + 1, item->Y + 1, p::RGB(74, 64, 87));
+    PrintCaption(dc, item->Caption, item->X + 1, item->Y + 1, p::RGB(74, 64, 87), R - 15);
     if (MenuStyle == 0) {
       Lines(dc, QB(kDarkGrey), {{L, T}, {R, T}});
       Lines(dc, QB(kWhite), {{R, T}, {R, B}, {L, B}});
@@ -231,7 +231,7 @@ void wMenu::DrawItem(std::int32_t index, std::int32_t state) {
         Lines(dc, QB(kLightGrey), {{L + 5, y}, {R - 5, y}});
       }
     } else if (item->Enabled) {
-      PrintCaption(dc, item->Caption, item->X, item->Y, kWindowText);
+      PrintCaption(dc, item->Caption, item->X, item->Y, kWindowText, R - 16);
       drawPicture(L + 2, T + 2);
       if (item->IsRoot) {
         if (MenuStyle == 3)
@@ -240,8 +240,9 @@ void wMenu::DrawItem(std::int32_t index, std::int32_t state) {
           DrawTriangle(L, T, R, B, QB(kBlack), 0);
       }
     } else {
-      if (MenuStyle != 1) PrintCaption(dc, item->Caption, item->X + 2, item->Y + 2, QB(kWhite));
-      PrintCaption(dc, item->Caption, item->X, item->Y, QB(kLightGrey));
+      if (MenuStyle != 1)
+        PrintCaption(dc, item->Caption, item->X + 2, item->Y + 2, QB(kWhite), R - 14);
+      PrintCaption(dc, item->Caption, item->X, item->Y, QB(kLightGrey), R - 16);
       drawPicture(L + 2, T + 2);
     }
     if (item->Checked) DrawCheckMark(L + 4, T, 10, 10, QB(kDarkGrey));

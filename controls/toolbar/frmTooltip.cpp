@@ -33,11 +33,12 @@ p::COLORREF Tr(p::OLE_COLOR c) { return static_cast<p::COLORREF>(g::TranslateCol
 
 // A memory context with a colour bitmap for the duration of a drawing.
 struct Canvas {
-  Canvas(int w, int h) {
+  Canvas(int w, int h, double ratio) {
     const p::HDC screen = p::GetDC(0);
     dc = p::CreateCompatibleDC(screen);
     bmp = p::CreateCompatibleBitmap(screen, std::max(1, w), std::max(1, h));
     p::ReleaseDC(0, screen);
+    if (ratio != 1.0) p::SetBitmapRatio(bmp, ratio);
     old = p::SelectObject(dc, bmp);
   }
   ~Canvas() {
@@ -80,7 +81,7 @@ void frmTooltip::SetLabel(const std::string& caption, const p::StdFont* font) {
   // The label is as wide as the text, wrapped at a fixed width when it is long.
   g::clsLogFont lf;
   lf.SetLogFont(font_);
-  Canvas c(1, 1);
+  Canvas c(1, 1, 1.0);
   const p::HGDIOBJ old = p::SelectObject(c.dc, lf.handle());
   p::RECT rc{0, 0, kWrapWidth, 0};
   p::DrawText(c.dc, caption_, &rc, p::DT_CALCRECT | p::DT_WORDBREAK | p::DT_NOPREFIX);
@@ -91,7 +92,7 @@ void frmTooltip::SetLabel(const std::string& caption, const p::StdFont* font) {
 
 QImage frmTooltip::Render() const {
   const int w = width(), h = height();
-  Canvas c(w, h);
+  Canvas c(w, h, devicePixelRatioF());
   const p::HBRUSH back = p::CreateSolidBrush(Tr(kInfoBack));
   const p::RECT all{0, 0, w, h};
   p::FillRect(c.dc, &all, back);

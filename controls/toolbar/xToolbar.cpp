@@ -740,7 +740,9 @@ void xToolbar::SetVertical(bool v) {
 QImage xToolbar::SurfaceImage() const {
   const QImage* img = p::BitmapImage(bmp_);
   if (!img || width() <= 0 || height() <= 0) return QImage();
-  return img->copy(0, 0, width(), height());
+  const qreal r = img->devicePixelRatio();
+  return img->copy(0, 0, static_cast<int>(std::lround(width() * r)),
+                   static_cast<int>(std::lround(height() * r)));
 }
 
 // --- Qt side ------------------------------------------------------------------------------------

@@ -77,7 +77,12 @@ void xToolbar::focusOutEvent(QFocusEvent* e) {
 
 void xToolbar::paintEvent(QPaintEvent* e) {
   QPainter painter(this);
-  if (const QImage* img = SurfaceBitmap()) painter.drawImage(e->rect(), *img, e->rect());
+  if (const QImage* img = SurfaceBitmap()) {
+    const qreal r = img->devicePixelRatio();
+    const QRectF source(e->rect().x() * r, e->rect().y() * r, e->rect().width() * r,
+                        e->rect().height() * r);
+    painter.drawImage(QRectF(e->rect()), *img, source);
+  }
   // The focus frame is drawn over the surface, never into it: the surface stays as the mouse
   // leaves it.
   if (hasFocus() && Focusable(focusButton_)) {

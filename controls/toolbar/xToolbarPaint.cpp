@@ -44,10 +44,14 @@ class FontScope {
 void xToolbar::EnsureSurface() {
   // Never a zero-size surface: a 0 x 0 widget keeps a 1 x 1 bitmap.
   const int w = std::max(1, width()), h = std::max(1, height());
+  // Drawn at the widget's device pixel ratio, so the bar is sharp on a dense screen.
+  const double ratio = devicePixelRatioF();
   if (!dc_) dc_ = p::CreateCompatibleDC(0);
   if (bmp_) {
     p::BITMAP bm;
-    if (p::GetObject(bmp_, &bm) && bm.bmWidth == w && bm.bmHeight == h) return;
+    if (p::GetObject(bmp_, &bm) && bm.bmWidth == w && bm.bmHeight == h &&
+        p::GetBitmapRatio(bmp_) == ratio)
+      return;
     p::SelectObject(dc_, oldBmp_);
     p::DeleteObject(bmp_);
     bmp_ = 0;
@@ -55,6 +59,7 @@ void xToolbar::EnsureSurface() {
   const p::HDC screen = p::GetDC(0);
   bmp_ = p::CreateCompatibleBitmap(screen, w, h);
   p::ReleaseDC(0, screen);
+  if (ratio != 1.0) p::SetBitmapRatio(bmp_, ratio);
   oldBmp_ = p::SelectObject(dc_, bmp_);
 }
 

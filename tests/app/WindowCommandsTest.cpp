@@ -74,9 +74,8 @@ TEST_F(Window, TheStoredDesignsGiveTheMenuAndTheToolbar) {
   EXPECT_EQ(menu->HighLightStyle(), 0);
   EXPECT_EQ(menu->Spacing(), 18);
   // Captions, shortcuts and tooltips come from the window's one table of commands.
-  EXPECT_EQ(menu->Item(menu->KeyToIndex("mnuRemovefile")).Caption, "&Remove File      Del");
-  EXPECT_EQ(menu->Item(menu->KeyToIndex("mnuAddFolder")).Caption,
-            "Add F&older...      Ctrl+Shift+O");
+  EXPECT_EQ(menu->Item(menu->KeyToIndex("mnuRemovefile")).Caption, "&Remove File\tDel");
+  EXPECT_EQ(menu->Item(menu->KeyToIndex("mnuAddFolder")).Caption, "Add F&older...\tCtrl+Shift+O");
   EXPECT_TRUE(menu->ItemChecked("mnuLogfile") && menu->ItemChecked("mnuCreateDir") &&
               menu->ItemChecked("mnuOverwrite"));
   EXPECT_FALSE(menu->ItemChecked("mnuCompress"));

@@ -9,6 +9,7 @@
 #include "platform/Colors.h"
 #include "platform/Gdi.h"
 #include "platform/Host.h"
+#include "platform/PropertyBag.h"
 #include "tests/platform/Surface.h"
 
 namespace p = quillane::platform;
@@ -224,4 +225,45 @@ TEST(PaintEffects, TileBitmapToHdcClipsAtTheRightAndBottom) {
     EXPECT_EQ(e.Number(), 481);
     EXPECT_NE(e.Source().find(".ascPaintEffects:TileBitmapToHDC"), std::string::npos);
   }
+}
+
+TEST(PaintEffects, DensePicturesDrawTheirFinerBitmapAtHigherRatiosAndKeepThroughTheirText) {
+  // The plain picture is all red; its finer drawing has one blue and one masked device pixel.
+  QImage fine = Pixels({"rb.r", "rrrr", "rrrr", "rrrr"});
+  fine.setDevicePixelRatio(2);
+  p::PropertyBag bag;
+  bag.WriteProperty("Picture",
+                    p::Picture::FromBitmaps(p::CreateBitmapFromImage(Pixels({"rr", "rr"})),
+                                            p::CreateBitmapFromImage(fine)));
+  const auto back = p::PropertyBag::FromText(bag.ToText());
+  ASSERT_TRUE(back);
+  const p::Picture pic = back->ReadPicture("Picture");
+  ASSERT_NE(pic.DenseHandle(), 0u);
+  EXPECT_EQ(p::GetBitmapImage(pic.DenseHandle()).convertToFormat(QImage::Format_ARGB32), fine);
+
+  g::ascPaintEffects fx;
+  Surface one(4, 4, G), two(4, 4, G);
+  p::SetBitmapRatio(two.bitmap(), 2);
+  fx.PaintStandardPicture(one.dc(), pic, 1, 1, 2, 2);
+  EXPECT_EQ(one.Map(kLegend), (std::vector<std::string>{"gggg", "grrg", "grrg", "gggg"}));
+  fx.PaintTransparentPicture(two.dc(), pic, 1, 1, 2, 2, 0, 0, static_cast<p::OLE_COLOR>(M));
+  const QImage* dev = p::BitmapImage(two.bitmap());
+  EXPECT_EQ(p::FromQRgb(dev->pixel(2, 2)), R);
+  EXPECT_EQ(p::FromQRgb(dev->pixel(3, 2)), B);
+  EXPECT_EQ(p::FromQRgb(dev->pixel(4, 2)), G);  // the masked device pixel shows the ground
+  EXPECT_EQ(p::FromQRgb(dev->pixel(5, 2)), R);
+  EXPECT_EQ(p::FromQRgb(dev->pixel(6, 2)), G);
+  // Between 1 and 2 the finer drawing is scaled smoothly, the mask colour kept out of the mixing.
+  Surface mid(4, 4, G);
+  p::SetBitmapRatio(mid.bitmap(), 1.5);
+  fx.PaintTransparentPicture(mid.dc(), pic, 1, 1, 2, 2, 0, 0, static_cast<p::OLE_COLOR>(M));
+  const QImage* m = p::BitmapImage(mid.bitmap());
+  bool blended = false;
+  for (int y = 2; y < 5; ++y)
+    for (int x = 2; x < 5; ++x) {
+      const QRgb c = m->pixel(x, y);
+      EXPECT_EQ(qGreen(c), 0) << x << "," << y;  // all drawn, in red and blue alone
+      blended |= qRed(c) > 0 && qBlue(c) > 0;
+    }
+  EXPECT_TRUE(blended);
 }

@@ -274,3 +274,34 @@ TEST(MenuPopupPaint, WindowBackgroundAndShape) {
   menu.CloseOpenMenu();
   Settle();
 }
+
+TEST(MenuPopupPaint, ShortcutsStandRightAlignedInAColumnOfTheirOwn) {
+  c::xMenu menu;
+  menu.resize(300, 24);
+  quillane::test::AddItems(menu, {{0, "mnuFile", "&File"},
+                                  {1, "mnuAdd", "&Add\tCtrl+O"},
+                                  {1, "mnuLong", "A much longer caption\tDel"}});
+  menu.Refresh();
+  menu.show();
+  menu.ShowMenu(1);
+  c::wMenu* popup = menu.Popup();
+  ASSERT_NE(popup, nullptr);
+  const QImage* img = popup->Surface();
+  auto inkOf = [&](int index) {
+    const auto [L, T, R, B] = menu.Item(index).Rect();
+    return Ink(*img, p::RECT{L + 2, T + 2, R - 2, B - 3}, kBlack);
+  };
+  const QRect shortItem = inkOf(2), longItem = inkOf(3);
+  const p::HDC dc = popup->hDC();
+  // Both shortcuts end at the same column (glyphs may differ by their side bearing).
+  EXPECT_NEAR(shortItem.right(), longItem.right(), 2);
+  // The short caption's shortcut stands far to the right of it, not just after it.
+  const int captionEnd = static_cast<int>(menu.Item(2).X) + c::paint::TextWidth(dc, "Add");
+  const int keysWidth = c::paint::TextWidth(dc, "Ctrl+O");
+  EXPECT_GT(shortItem.right() - keysWidth, captionEnd + c::paint::kShortcutGap);
+  // The long caption and its shortcut keep the gap between them.
+  EXPECT_GE(longItem.right() + 1 - c::paint::TextWidth(dc, "Del"),
+            static_cast<int>(menu.Item(3).X) + c::paint::TextWidth(dc, "A much longer caption") +
+                c::paint::kShortcutGap - 1);
+  menu.CloseOpenMenu();
+}
