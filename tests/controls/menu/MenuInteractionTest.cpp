@@ -152,6 +152,15 @@ TEST(MenuInteraction, PointerEventsReachThePartOfTheChainUnderThePointer) {
   auto [first, second] = w.OpenTwoLevels();
   ASSERT_NE(second, nullptr);
   EXPECT_EQ(QApplication::activePopupWidget(), second);
+  // Each popup is a transient of the window that opened it, placed from its opener's item.
+  EXPECT_EQ(first->windowHandle()->transientParent(), w.window.windowHandle());
+  EXPECT_EQ(second->windowHandle()->transientParent(), first->windowHandle());
+  const c::MenuItem& file = w.menu->Item(1);
+  EXPECT_EQ(first->geometry().topLeft() - w.window.geometry().topLeft(),
+            QPoint(file.Rect().left, file.Rect().bottom));
+  const c::MenuItem& recent = w.menu->Item(5);
+  EXPECT_EQ(second->geometry().topLeft() - first->geometry().topLeft(),
+            QPoint(recent.Rect().left + recent.Rect().right, recent.Rect().top));
   // A press on the first popup closes the second.
   QTest::mouseClick(first->windowHandle(), Qt::LeftButton, {}, Centre(w.menu->Item(4)));
   Settle();
