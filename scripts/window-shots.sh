@@ -54,6 +54,12 @@ cd "$tmp/shot" && rm -f wayland-screenshot-*.png && weston-screenshooter >/dev/n
   mv wayland-screenshot-*.png "\$1"
 EOF
 chmod +x "$tmp/key" "$tmp/shoot"
+# A plain desktop behind the window (a picture would make every shot large).
+cat >"$tmp/weston.ini" <<'EOF'
+[shell]
+background-image=
+background-color=0xff4a5a6a
+EOF
 
 # Starts Xvfb on a free display of the given size; sets display.
 start_x() {
@@ -80,7 +86,7 @@ desktop_shots() {  # desktop scale
   else
     local socket=quillane-shots-$$-$scale
     DISPLAY=$display XDG_RUNTIME_DIR=$tmp weston --backend=x11-backend.so --socket="$socket" \
-      --width=1280 --height=800 --scale="$scale" --use-pixman --debug --no-config \
+      --width=1280 --height=800 --scale="$scale" --use-pixman --debug --config="$tmp/weston.ini" \
       >"$tmp/weston-$scale.log" 2>&1 &
     pids+=($!)
     for _ in $(seq 100); do [[ -S $tmp/$socket ]] && break; sleep 0.1; done
