@@ -413,6 +413,13 @@ void wMenu::Choose(std::int32_t index) {
 
 // --- Qt events --------------------------------------------------------------------------------
 
+void wMenu::closeEvent(QCloseEvent* event) {
+  // Closed from outside (the compositor dismisses its popups when another client is clicked):
+  // unloaded as by a click elsewhere, so that the chain and the bar know.
+  QWidget::closeEvent(event);
+  Unload();
+}
+
 void wMenu::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   if (const QImage* image = surface_.image()) painter.drawImage(0, 0, *image);

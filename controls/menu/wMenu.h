@@ -83,6 +83,7 @@ class wMenu : public QWidget, public MenuParent {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   // Up/Down move through the items (separators skipped), Right/Enter/Space open a child popup,

@@ -188,7 +188,7 @@ TEST(MenuInteraction, PointerEventsReachThePartOfTheChainUnderThePointer) {
   EXPECT_TRUE(w.clicks.empty());
 }
 
-TEST(MenuInteraction, ARightPressClosesOneLevel) {
+TEST(MenuInteraction, ARightPressClosesOneLevelAndAPlatformCloseUnloads) {
   MenuWindow w;
   auto [first, second] = w.OpenTwoLevels();
   ASSERT_NE(second, nullptr);
@@ -202,6 +202,15 @@ TEST(MenuInteraction, ARightPressClosesOneLevel) {
   EXPECT_EQ(w.menu->Popup(), nullptr);
   EXPECT_FALSE(w.menu->MenuOpen());
   EXPECT_TRUE(w.clicks.empty());
+  // Closed by the platform (a compositor's dismissal): unloaded all the same.
+  std::tie(first, second) = w.OpenTwoLevels();
+  ASSERT_NE(second, nullptr);
+  first->close();
+  Settle();
+  EXPECT_EQ(w.menu->Popup(), nullptr);
+  EXPECT_FALSE(w.menu->MenuOpen());
+  EXPECT_FALSE(w.menu->Item(1).Expanded);
+  EXPECT_FALSE(w.menu->Item(5).Expanded);
 }
 
 TEST(MenuInteraction, TheHotItemReturnsToNormalWithinOneTickAfterThePointerLeaves) {
