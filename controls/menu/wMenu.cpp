@@ -448,9 +448,10 @@ bool wMenu::PassDown(QMouseEvent* event) {
   const QPoint global = event->globalPosition().toPoint();
   QWidget* target = ChainAt(global);
   if (!target) return false;
-  // What the press does there closes this popup itself; it is not to reach the window again.
-  for (QWidget* w = this; dynamic_cast<wMenu*>(w); w = w->parentWidget())
-    w->setAttribute(Qt::WA_NoMouseReplay);
+  // What a press does there closes this popup itself; it is not to reach the window again.
+  if (event->type() == QEvent::MouseButtonPress)
+    for (QWidget* w = this; dynamic_cast<wMenu*>(w); w = w->parentWidget())
+      w->setAttribute(Qt::WA_NoMouseReplay);
   QMouseEvent copy(event->type(), QPointF(target->mapFromGlobal(global)), event->globalPosition(),
                    event->button(), event->buttons(), event->modifiers());
   QCoreApplication::sendEvent(target, &copy);
