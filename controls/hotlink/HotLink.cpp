@@ -94,9 +94,7 @@ HotLink::HotLink(QWidget* parent, p::Host* host)
   InitProperties();
 }
 
-HotLink::~HotLink() {
-  if (QWidget::mouseGrabber() == this) releaseMouse();
-}
+HotLink::~HotLink() = default;
 
 void HotLink::SetShellHook(std::function<void(const std::string& file)> hook) {
   ShellHook() = std::move(hook);
@@ -244,22 +242,35 @@ void HotLink::ResizeToLabel() {
 void HotLink::HandleMouseMove(int button, int shift, float x, float y) {
   if (MouseMove) MouseMove(button, shift, x, y);
   const bool inside = x >= 0 && x <= width() && y >= 0 && y <= height();
-  if (!inside) {
-    hover_ = false;
-    if (MouseExist) MouseExist();
-    if (QWidget::mouseGrabber() == this) releaseMouse();
-    ApplyLook(false);
-    return;
-  }
+  if (!inside) return Leave();
+  Enter();
+}
+
+void HotLink::Enter() {
   if (hover_) return;
   hover_ = true;
   if (MouseEnter) MouseEnter();
-  QWidget* holder = QWidget::mouseGrabber();
-  if (holder == this) return;  // the capture is already ours: the look is already the hover look
-  if (!holder) {
-    grabMouse();
-    ApplyLook(true);
-  }
+  // While another window holds the pointer (a drag, an open popup) the look stays normal.
+  const QWidget* holder = QWidget::mouseGrabber();
+  if (!holder || holder == this) ApplyLook(true);
+}
+
+void HotLink::Leave() {
+  hover_ = false;
+  if (MouseExist) MouseExist();
+  ApplyLook(false);
+}
+
+// The pointer may come onto the label first, whose moves are not the control's: the enter event
+// comes to the control all the same.
+void HotLink::enterEvent(QEnterEvent* event) {
+  QWidget::enterEvent(event);
+  Enter();
+}
+
+void HotLink::leaveEvent(QEvent* event) {
+  QWidget::leaveEvent(event);
+  Leave();
 }
 
 void HotLink::mouseMoveEvent(QMouseEvent* event) {

@@ -1,5 +1,5 @@
 // HotLink: a label that behaves as a link. While the mouse is over it the text takes the hover
-// colour and font and the control holds the mouse capture (so it hears the pointer leave); a
+// colour and font, until the pointer leaves the control (its leave event: no pointer grab); a
 // 500 ms timer clears the hover flag so that MouseEnter is raised again on the next move. Shell
 // opens a document or address with the desktop. The design lives in the host's property bag.
 #pragma once
@@ -84,6 +84,8 @@ class HotLink : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void enterEvent(QEnterEvent* event) override;
+  void leaveEvent(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   // The link is a stop of the Tab order: Enter or Space raise Click, the focus shows a dotted
   // frame around the text.
@@ -94,6 +96,10 @@ class HotLink : public QWidget {
 
  private:
   void ApplyLook(bool hover);
+  // The pointer is on the control: MouseEnter and the hover look, once until Leave or the timer.
+  void Enter();
+  // The pointer is off the control: MouseExist and the normal look.
+  void Leave();
   void ApplyPointer();
   void ResizeToLabel();
   void Changed(const char* key) const { host_->PropertyChanged(key); }

@@ -168,6 +168,11 @@ bool xMenu::eventFilter(QObject* watched, QEvent* event) {
     auto* key = static_cast<QKeyEvent*>(event);
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || widget->window() != window() || key->isAutoRepeat()) return false;
+    if (type == QEvent::ShortcutOverride && keyMode_ && key->key() == Qt::Key_Escape) {
+      // In keyboard mode Esc is the bar's (it leaves the bar), not a shortcut of the window.
+      key->accept();
+      return true;
+    }
     if (type != QEvent::KeyRelease) {
       altAlone_ = key->key() == Qt::Key_Alt && (key->modifiers() & ~Qt::AltModifier) == 0;
     } else if (key->key() == Qt::Key_Alt && altAlone_) {

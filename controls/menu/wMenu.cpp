@@ -8,8 +8,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QWindow>
 
-#include "controls/menu/DummyForm.h"
 #include "gfx/basGDI.h"
 #include "platform/Colors.h"
 #include "platform/Gdi.h"
@@ -20,13 +20,11 @@ namespace p = quillane::platform;
 using gfx::RoundHalfEven;
 using namespace paint;
 
-wMenu::wMenu(QWidget* opener) : QWidget(opener, Qt::Tool | Qt::FramelessWindowHint) {
+wMenu::wMenu(QWidget* opener) : QWidget(opener, Qt::Popup | Qt::FramelessWindowHint) {
   setMouseTracking(true);
   setFocusPolicy(Qt::StrongFocus);
   xMenu::RegisterAccessible();
   setAttribute(Qt::WA_OpaquePaintEvent);
-  watch_.setInterval(100);
-  QObject::connect(&watch_, &QTimer::timeout, this, [this] { WatchTick(); });
 }
 
 wMenu::~wMenu() {
@@ -300,11 +298,14 @@ std::int32_t wMenu::FindByAccelerator(std::string_view key) const {
 // --- the chain --------------------------------------------------------------------------------
 
 void wMenu::ShowModeless() {
+  // A popup of the window that opened it: the platform places it relative to that window (on
+  // Wayland a compositor takes no absolute position from a client) and gives it the pointer and
+  // the keyboard until it closes.
+  if (!windowHandle()) create();
+  if (QWidget* opener = parentWidget())
+    windowHandle()->setTransientParent(opener->window()->windowHandle());
   show();
-  if (QGuiApplication::platformName() != QLatin1String("offscreen")) raise();
-  activateWindow();
   setFocus(Qt::PopupFocusReason);
-  watch_.start();
   gfx::AnnouncePart(this, -1, QAccessible::PopupMenuStart);
 }
 
@@ -340,33 +341,15 @@ void wMenu::ForceUnload() {
 void wMenu::Unload() {
   if (unloaded_) return;
   unloaded_ = true;
-  watch_.stop();
   if (wMenu* child = ChildPopup()) child->Unload();
-  const bool wasActive = QApplication::activeWindow() == this;
   if (ParentForm) {
     ParentForm->SetMenuOpen(false);
     ParentForm->PopupClosed(this);
   }
   if (MenuItem* item = At(FilterIndex)) item->Expanded = false;
   if (isVisible()) gfx::AnnouncePart(this, -1, QAccessible::PopupMenuEnd);
+  // Hidden, a popup gives the keyboard back to the popup below it, else to the window.
   hide();
-  // While the bar switches popups its empty window holds the activation; otherwise it goes back
-  // down the chain: to the nearest popup still open, else the bar's window, so that closing one
-  // level does not look like a click elsewhere to the others.
-  const QWidget* dummy = DummyForm::Window();
-  if (wasActive && !(dummy && dummy->isVisible())) {
-    for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
-      auto* menu = dynamic_cast<wMenu*>(w);
-      if (!menu) {
-        w->window()->activateWindow();
-        break;
-      }
-      if (!menu->Unloaded()) {
-        menu->activateWindow();
-        break;
-      }
-    }
-  }
   deleteLater();
 }
 
@@ -380,20 +363,6 @@ void wMenu::SendClickEvent(const std::string& key) {
 
 void wMenu::SendDescriptionEvent(const std::string& description) {
   if (ParentForm) ParentForm->SendDescriptionEvent(description);
-}
-
-void wMenu::WatchTick() {
-  if (unloaded_) return;
-  if (QApplication::activeWindow() == this) {
-    armed_ = true;
-    DummyForm::Hide();
-    return;
-  }
-  // Until the popup has been active once, another active window is the one it opened over.
-  if (ChildPopup() || !armed_) return;
-  QPointer<wMenu> self(this);
-  if (ParentForm && ParentForm->Name() == "wMenu") ParentForm->ForceUnload();
-  if (self) Unload();
 }
 
 // --- pointer ----------------------------------------------------------------------------------
@@ -445,6 +414,13 @@ void wMenu::Choose(std::int32_t index) {
 
 // --- Qt events --------------------------------------------------------------------------------
 
+void wMenu::closeEvent(QCloseEvent* event) {
+  // Closed from outside (the compositor dismisses its popups when another client is clicked):
+  // unloaded as by a click elsewhere, so that the chain and the bar know.
+  QWidget::closeEvent(event);
+  Unload();
+}
+
 void wMenu::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   if (const QImage* image = surface_.image()) painter.drawImage(0, 0, *image);
@@ -459,13 +435,48 @@ void wMenu::resizeEvent(QResizeEvent*) {
   for (const std::int32_t j : list_) DrawItem(j, j == hot_ ? -1 : 0);
 }
 
+QWidget* wMenu::ChainAt(const QPoint& global) const {
+  for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
+    auto* menu = dynamic_cast<wMenu*>(w);
+    if (menu && menu->Unloaded()) continue;
+    if (w->rect().contains(w->mapFromGlobal(global))) return w;
+    if (!menu) break;  // the bar is the last of the chain
+  }
+  return nullptr;
+}
+
+bool wMenu::PassDown(QMouseEvent* event) {
+  const QPoint global = event->globalPosition().toPoint();
+  QWidget* target = ChainAt(global);
+  if (!target) return false;
+  // What a press does there closes this popup itself; it is not to reach the window again.
+  if (event->type() == QEvent::MouseButtonPress)
+    for (QWidget* w = this; dynamic_cast<wMenu*>(w); w = w->parentWidget())
+      w->setAttribute(Qt::WA_NoMouseReplay);
+  QMouseEvent copy(event->type(), QPointF(target->mapFromGlobal(global)), event->globalPosition(),
+                   event->button(), event->buttons(), event->modifiers());
+  QCoreApplication::sendEvent(target, &copy);
+  return true;
+}
+
 void wMenu::mouseMoveEvent(QMouseEvent* event) {
   if (unloaded_) return;
+  // Outside, the pointer moves over a popup below this one, the bar, or nothing of the menu.
+  if (!rect().contains(event->position().toPoint())) {
+    PassDown(event);
+    return;
+  }
   MouseMove(static_cast<float>(event->position().x()), static_cast<float>(event->position().y()));
 }
 
 void wMenu::mousePressEvent(QMouseEvent* event) {
   if (unloaded_) return;
+  // A press outside the newest popup belongs to the popup or bar under it; anywhere else it
+  // closes every level.
+  if (!rect().contains(event->position().toPoint())) {
+    if (!PassDown(event)) ForceUnload();
+    return;
+  }
   if (event->button() == Qt::RightButton) {
     Unload();
     return;

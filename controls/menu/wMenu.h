@@ -1,15 +1,15 @@
 #pragma once
-// wMenu: the frameless top-level window that lists the children of one menu item. The bar opens
-// the first one under a top-level item; a popup opens the next one to the right of an item with
-// children. A choice travels up the chain to the bar, which raises ItemClick; closing travels up
-// the chain as well. Navigation is by mouse or keyboard (see keyPressEvent). Geometry inside is in
-// pixels; the window is placed and sized in twips.
+// wMenu: the frameless popup window that lists the children of one menu item. The bar opens the
+// first one under a top-level item; a popup opens the next one to the right of an item with
+// children. Each is a transient popup of the window that opened it. A choice travels up the chain
+// to the bar, which raises ItemClick; closing travels up the chain as well. Navigation is by mouse
+// or keyboard (see keyPressEvent). Geometry inside is in pixels; the window is placed and sized in
+// twips.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include <QPointer>
-#include <QTimer>
 #include <QWidget>
 
 #include "controls/menu/MenuItem.h"
@@ -42,7 +42,7 @@ class wMenu : public QWidget, public MenuParent {
   // Lists the visible direct children of FilterIndex, lays them out, and sizes and places the
   // window (kept on the screen); paints the background and the items.
   void FillItems();
-  // Shows the window without waiting, active, and starts the activation watch.
+  // Shows the popup without waiting, with the keyboard; a press outside the chain closes it.
   void ShowModeless();
   // Opens the child popup of listed item index to the right of it.
   void ShowMenu(std::int32_t index);
@@ -83,6 +83,7 @@ class wMenu : public QWidget, public MenuParent {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   // Up/Down move through the items (separators skipped), Right/Enter/Space open a child popup,
@@ -112,17 +113,18 @@ class wMenu : public QWidget, public MenuParent {
   void PaintBackground();
   void MouseMove(float x, float y);
   void MouseDown(float x, float y);
-  void WatchTick();
+  // The popup below this one or the bar under a screen point, or null.
+  QWidget* ChainAt(const QPoint& global) const;
+  // Hands a pointer event outside this popup to the popup or bar under it; false when none.
+  bool PassDown(QMouseEvent* event);
 
   std::int32_t hot_ = 0;
   bool menuOpen_ = false;
   bool filling_ = false;
   bool drawnOnce_ = false;
   bool unloaded_ = false;
-  bool armed_ = false;  // the popup has been the active window once
   std::vector<std::int32_t> list_;
   QPointer<wMenu> child_;
-  QTimer watch_;
   MenuSurface surface_;
   gfx::clsLogFont font_;
   gfx::ascPaintEffects effects_;

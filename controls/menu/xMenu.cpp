@@ -9,7 +9,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "controls/menu/DummyForm.h"
 #include "controls/menu/wMenu.h"
 #include "gfx/basGDI.h"
 #include "platform/Colors.h"
@@ -63,7 +62,6 @@ xMenu::xMenu(QWidget* parent, p::Host* host) : QWidget(parent), host_(host) {
     ownHost_ = std::make_unique<p::Host>();
     host_ = ownHost_.get();
   }
-  DummyForm::Acquire();
   RegisterAccessible();
   setMouseTracking(true);
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -76,7 +74,6 @@ xMenu::xMenu(QWidget* parent, p::Host* host) : QWidget(parent), host_(host) {
 xMenu::~xMenu() {
   UnloadPopup();
   surface_.SelectFont(0);
-  DummyForm::Release();
 }
 
 // --- properties -------------------------------------------------------------------------------
@@ -358,7 +355,6 @@ bool xMenu::CloseOpenMenu() {
   if (std::none_of(items_.begin(), items_.end(),
                    [](const MenuItem& item) { return item.Expanded; }))
     return false;
-  DummyForm::ShowOffScreen();
   UnloadPopup();
   return true;
 }

@@ -6,6 +6,7 @@
 #include <QCursor>
 #include <QPainter>
 #include <QScreen>
+#include <QWindow>
 
 #include "gfx/basGDI.h"
 #include "gfx/clsLogFont.h"
@@ -88,6 +89,13 @@ void frmTooltip::SetLabel(const std::string& caption, const p::StdFont* font) {
   p::SelectObject(c.dc, old);
   label_.setSize(QSize(rc.right - rc.left, rc.bottom - rc.top));
   update();
+}
+
+void frmTooltip::SetOwnerWindow(QWidget* owner) {
+  owner_ = owner;
+  if (!windowHandle()) create();
+  QWindow* parent = owner ? owner->window()->windowHandle() : nullptr;
+  windowHandle()->setTransientParent(parent);
 }
 
 QImage frmTooltip::Render() const {

@@ -1,5 +1,6 @@
 #pragma once
-// frmTooltip: the library's one tooltip window, a borderless top-level window holding one label
+// frmTooltip: the library's one tooltip window, a borderless tooltip of the window it is shown for
+// (its transient parent, so that the platform places it relative to that window) holding one label
 // (lblTip) just below the pointer. It hides itself when the pointer touches it and when its 100 ms
 // timer finds that the active window is no longer the one it was shown for.
 #include <string>
@@ -25,7 +26,8 @@ class frmTooltip : public QWidget {
   QWidget* OwnerWindow() const { return owner_; }
 
   void SetLabel(const std::string& caption, const platform::StdFont* font);
-  void SetOwnerWindow(QWidget* owner) { owner_ = owner; }
+  // The window the tooltip is shown for, its transient parent.
+  void SetOwnerWindow(QWidget* owner);
   // The window as drawn (frame, background and label).
   QImage Render() const;
 

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QPushButton>
+#include <QWindow>
 
 #include "controls/toolbar/wToolBar.h"
 #include "controls/toolbar/xToolbar.h"
@@ -93,6 +94,10 @@ void xToolbar::BringToWindow() {
   // Placed where the bar is on its container's window, with the bar's size (taller when the
   // mirror controls need more rows).
   const QPoint at = mapToGlobal(QPoint(0, 0));
+  // A tool window of the bar's window: kept above it, and where the platform places windows
+  // itself (Wayland), placed by the platform.
+  if (!w->windowHandle()) w->winId();
+  w->windowHandle()->setTransientParent(window()->windowHandle());
   w->setGeometry(at.x(), at.y(), std::max(1, width()), std::max(1, height()));
   w->LayoutControls();
   if (w->FlowHeight() > w->height()) w->resize(w->width(), w->FlowHeight());

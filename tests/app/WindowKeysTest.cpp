@@ -65,6 +65,15 @@ TEST_F(WindowKeys, TheMenuBarByKeysRunsItsCommands) {
   Settle(150);
   EXPECT_EQ(w->Panel(1), "");
   EXPECT_FALSE(w->xMenu1->KeyMode());
+  // Esc closes the menu back to the bar; the next leaves the bar, before the window's Esc.
+  Key(Qt::Key_F, Qt::AltModifier);
+  ASSERT_NE(w->xMenu1->Popup(), nullptr);
+  Key(Qt::Key_Escape);
+  EXPECT_EQ(w->xMenu1->Popup(), nullptr);
+  EXPECT_TRUE(w->xMenu1->KeyMode());
+  Key(Qt::Key_Escape);
+  EXPECT_FALSE(w->xMenu1->KeyMode());
+  EXPECT_EQ(QApplication::focusWidget(), w->lstItem);
 }
 
 TEST_F(WindowKeys, ShortcutsWorkFromAnyWidgetOfTheWindow) {

@@ -3,6 +3,8 @@
 // row with its tooltip, with a menu open, with the list's popup menu open, and the options (with a
 // custom folder kept), open-file (its filters), add-folder and About dialogs. Run it under an X
 // server with a window manager: scripts/window-shots.sh.
+//   window_shots FOLDER                   the help's screenshots
+//   window_shots --desktop PREFIX FOLDER  the desktop shots (window_shots_desktop.cpp)
 // Dialogs are not answered by a person: each scene is grabbed from the screen, then closed.
 #include <cstdio>
 #include <filesystem>
@@ -29,6 +31,8 @@
 #include "controls/menu/wMenu.h"
 #include "controls/menu/xMenu.h"
 #include "files/modFuntions.h"
+
+int RunDesktopShots(const std::string& prefix, const std::string& folder);
 
 namespace app = quillane::app;
 namespace fs = std::filesystem;
@@ -71,11 +75,13 @@ QPoint Centre(const quillane::controls::MenuItem& item) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: window_shots <folder>\n");
+  const bool desktop = argc == 4 && std::string(argv[1]) == "--desktop";
+  if (argc != 2 && !desktop) {
+    std::fprintf(stderr, "usage: window_shots <folder> | --desktop <prefix> <folder>\n");
     return 2;
   }
   QApplication application(argc, argv);
+  if (desktop) return RunDesktopShots(argv[2], argv[3]);
   out = argv[1];
   fs::create_directories(out);
   const fs::path work = fs::temp_directory_path() / "quillane-shots";

@@ -1,9 +1,10 @@
-// The hyperlink label: its stored design, the hover rule with the mouse capture, the timer that
-// clears the hover flag, auto-size and the pointer.
+// The hyperlink label: its stored design, the hover rule (no pointer grab: the leave event ends
+// it), the timer that clears the hover flag, auto-size and the pointer.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QTest>
+#include <QWindow>
 
 #include "controls/hotlink/HotLink.h"
 
@@ -25,10 +26,7 @@ struct Shown {
     link->MouseExist = [this] { events.push_back("exit"); };
     link->Click = [this] { events.push_back("click"); };
     window.show();
-    QCoreApplication::processEvents();
-  }
-  ~Shown() {
-    if (QWidget::mouseGrabber()) QWidget::mouseGrabber()->releaseMouse();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
   }
   QColor TextColor() const { return link->lblCaption()->palette().color(QPalette::WindowText); }
 };
@@ -71,13 +69,13 @@ TEST(HotLink, AutoSizeFollowsTheCaptionWithFortyTwipsEachWay) {
   EXPECT_LT(link.width(), wide);
 }
 
-TEST(HotLink, HoverTakesTheCaptureEdgesCountAndLeavingRestores) {
+TEST(HotLink, HoverWithoutGrabEdgesCountAndLeavingRestores) {
   Shown s;
   c::HotLink* link = s.link;
   link->HandleMouseMove(0, 0, static_cast<float>(link->width()),
                         static_cast<float>(link->height()));  // the edge
   EXPECT_TRUE(link->Hovered());
-  EXPECT_EQ(QWidget::mouseGrabber(), link);
+  EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
   EXPECT_EQ(s.TextColor(), QColor(0, 0, 255));
   link->HandleMouseMove(0, 0, 5, 5);
   EXPECT_EQ(s.events, (std::vector<std::string>{"enter"}));
@@ -89,7 +87,15 @@ TEST(HotLink, HoverTakesTheCaptureEdgesCountAndLeavingRestores) {
   EXPECT_EQ(s.TextColor(), QColor(0, 0, 255));
   link->HandleMouseMove(0, 0, -1, 5);
   EXPECT_EQ(s.events.back(), "exit");
-  EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+  EXPECT_EQ(s.TextColor(), QColor(0, 0, 0));
+  // Through the platform: the pointer onto the link and off it again, into the window.
+  QWindow* window = s.window.windowHandle();
+  QTest::mouseMove(window, link->geometry().center());
+  EXPECT_EQ(s.events.back(), "enter");
+  EXPECT_EQ(s.TextColor(), QColor(0, 0, 255));
+  QTest::mouseMove(window, QPoint(290, 90));
+  EXPECT_EQ(s.events.back(), "exit");
+  EXPECT_FALSE(link->Hovered());
   EXPECT_EQ(s.TextColor(), QColor(0, 0, 0));
   QTest::mouseClick(link->lblCaption(), Qt::LeftButton);
   EXPECT_EQ(s.events.back(), "click");

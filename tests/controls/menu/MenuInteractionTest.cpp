@@ -1,10 +1,11 @@
 // The bar and its popups driven by real Qt mouse events on the offscreen platform: opening,
-// switching and closing popups, choices, descriptions, the leave timer and the activation watch.
+// switching and closing popups, choices, descriptions, the leave timer and clicks elsewhere.
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include <QPointer>
+#include <QWindow>
 #include <QTest>
 
 #include "controls/menu/wMenu.h"
@@ -144,26 +145,50 @@ TEST(MenuInteraction, DescriptionsOnEntryAndEmptyWhenTheBarsHotItemChanges) {
   EXPECT_EQ(w.descriptions.back(), "");
 }
 
-TEST(MenuInteraction, AClickElsewhereClosesEveryLevelWithinOneTick) {
+// Through the platform, as a person's pointer: while popups are open every event goes to the
+// newest one, which hands it to the popup or bar under the pointer.
+TEST(MenuInteraction, PointerEventsReachThePartOfTheChainUnderThePointer) {
   MenuWindow w;
   auto [first, second] = w.OpenTwoLevels();
   ASSERT_NE(second, nullptr);
-  QTest::qWait(150);  // the popups stay open while one of them is active
+  EXPECT_EQ(QApplication::activePopupWidget(), second);
+  // Each popup is a transient of the window that opened it, placed from its opener's item.
+  EXPECT_EQ(first->windowHandle()->transientParent(), w.window.windowHandle());
+  EXPECT_EQ(second->windowHandle()->transientParent(), first->windowHandle());
+  const c::MenuItem& file = w.menu->Item(1);
+  EXPECT_EQ(first->geometry().topLeft() - w.window.geometry().topLeft(),
+            QPoint(file.Rect().left, file.Rect().bottom));
+  const c::MenuItem& recent = w.menu->Item(5);
+  EXPECT_EQ(second->geometry().topLeft() - first->geometry().topLeft(),
+            QPoint(recent.Rect().left + recent.Rect().right, recent.Rect().top));
+  // A press on the first popup closes the second.
+  QTest::mouseClick(first->windowHandle(), Qt::LeftButton, {}, Centre(w.menu->Item(4)));
+  Settle();
+  EXPECT_EQ(first->ChildPopup(), nullptr);
   ASSERT_EQ(w.menu->Popup(), first);
-  ASSERT_EQ(first->ChildPopup(), second);
-  QWidget other;
-  other.setGeometry(500, 300, 100, 100);
-  other.show();
-  QTest::mouseClick(&other, Qt::LeftButton);
-  other.activateWindow();
-  QTest::qWait(130);
+  // A move over another item of the bar opens its menu; a press on it closes the menu.
+  QWindow* main = w.window.windowHandle();
+  QTest::mouseMove(main, Centre(w.menu->Item(13)));
+  Settle();
+  ASSERT_NE(w.menu->Popup(), nullptr);
+  EXPECT_EQ(w.menu->Popup()->FilterIndex, 13);
+  QTest::mouseClick(main, Qt::LeftButton, {}, Centre(w.menu->Item(13)));
+  Settle();
+  EXPECT_EQ(w.menu->Popup(), nullptr);
+  EXPECT_FALSE(w.menu->MenuOpen());
+  // A press anywhere else (here the window below the bar) closes every level.
+  std::tie(first, second) = w.OpenTwoLevels();
+  ASSERT_NE(second, nullptr);
+  QTest::mouseClick(main, Qt::LeftButton, {}, QPoint(380, 180));
+  Settle();
   EXPECT_EQ(w.menu->Popup(), nullptr);
   EXPECT_FALSE(w.menu->MenuOpen());
   EXPECT_FALSE(w.menu->Item(1).Expanded);
   EXPECT_FALSE(w.menu->Item(5).Expanded);
+  EXPECT_TRUE(w.clicks.empty());
 }
 
-TEST(MenuInteraction, ARightPressClosesOneLevel) {
+TEST(MenuInteraction, ARightPressClosesOneLevelAndAPlatformCloseUnloads) {
   MenuWindow w;
   auto [first, second] = w.OpenTwoLevels();
   ASSERT_NE(second, nullptr);
@@ -171,12 +196,21 @@ TEST(MenuInteraction, ARightPressClosesOneLevel) {
   EXPECT_EQ(first->ChildPopup(), nullptr);
   EXPECT_FALSE(first->MenuOpen());
   EXPECT_FALSE(w.menu->Item(5).Expanded);
-  QTest::qWait(150);  // the parent popup took the activation back and stays
+  QTest::qWait(150);  // the parent popup stays
   ASSERT_EQ(w.menu->Popup(), first);
   w.Click(first, 2, Qt::RightButton);
   EXPECT_EQ(w.menu->Popup(), nullptr);
   EXPECT_FALSE(w.menu->MenuOpen());
   EXPECT_TRUE(w.clicks.empty());
+  // Closed by the platform (a compositor's dismissal): unloaded all the same.
+  std::tie(first, second) = w.OpenTwoLevels();
+  ASSERT_NE(second, nullptr);
+  first->close();
+  Settle();
+  EXPECT_EQ(w.menu->Popup(), nullptr);
+  EXPECT_FALSE(w.menu->MenuOpen());
+  EXPECT_FALSE(w.menu->Item(1).Expanded);
+  EXPECT_FALSE(w.menu->Item(5).Expanded);
 }
 
 TEST(MenuInteraction, TheHotItemReturnsToNormalWithinOneTickAfterThePointerLeaves) {

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
+#include <QWindow>
 
 #include "controls/toolbar/wToolBar.h"
 #include "tests/controls/toolbar/Bar.h"
@@ -41,6 +42,7 @@ TEST(ToolbarFloat, MirrorsClicksAndKeepsTheGroupExclusive) {
   wToolBar* w = bar->FloatingWindow();
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(w, wToolBar::Instance());
+  EXPECT_EQ(w->windowHandle()->transientParent(), container.windowHandle());
   ASSERT_EQ(w->btn.size(), 1u);
   ASSERT_EQ(w->ch.size(), 4u);
   EXPECT_EQ(wToolBar::Tag(w->btn[0]), "new");

@@ -5,6 +5,7 @@
 #include <QCursor>
 #include <QEnterEvent>
 #include <QTest>
+#include <QWindow>
 
 #include "controls/toolbar/frmTooltip.h"
 #include "tests/controls/toolbar/Bar.h"
@@ -226,6 +227,19 @@ TEST(ToolbarMouse, TooltipStaysOnTheScreen) {
   EXPECT_EQ(tip->geometry().bottom(), screen.bottom());
   quillane::controls::HideTooltip();
   EXPECT_EQ(quillane::controls::CurrentTooltip(), nullptr);
+}
+
+TEST(ToolbarMouse, TheTooltipIsATransientOfItsWindowPlacedFromItsPointer) {
+  QWidget owner;
+  owner.setGeometry(50, 60, 300, 200);
+  owner.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner));
+  QCursor::setPos(owner.mapToGlobal(QPoint(40, 30)));
+  ASSERT_TRUE(quillane::controls::ShowTooltip("tip", &owner, nullptr));
+  const QWidget* tip = quillane::controls::CurrentTooltip();
+  EXPECT_EQ(tip->windowHandle()->transientParent(), owner.windowHandle());
+  EXPECT_EQ(tip->geometry().topLeft() - owner.geometry().topLeft(), QPoint(38, 48));
+  quillane::controls::HideTooltip();
 }
 
 TEST(ToolbarMouse, GripDragSlidesTheBarAlongItsRow) {
