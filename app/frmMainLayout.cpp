@@ -2,6 +2,7 @@
 // the menu bar and the toolbar, the task list's columns, the status bar and the list's popup menu.
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include <QApplication>
 #include <QFile>
@@ -56,18 +57,51 @@ class GuardedDelegate : public QStyledItemDelegate {
   frmMain* owner_;
 };
 
+// The designed widths of the list's columns, in twips.
+constexpr int kColumnTwips[] = {4851, 4851, 1764, 2822, 1235};
+
+// The toolbar's place below the menu bar; it tells the window when its width changes.
+class ToolbarDock : public QWidget {
+ public:
+  ToolbarDock(QWidget* parent, std::function<void()> resized)
+      : QWidget(parent), resized_(std::move(resized)) {}
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QWidget::resizeEvent(event);
+    resized_();
+  }
+
+ private:
+  std::function<void()> resized_;
+};
+
 }  // namespace
 
 void TaskList::resizeEvent(QResizeEvent* event) {
   QTreeWidget::resizeEvent(event);
-  // The two path columns share what the window gives beyond the other three, never less than
-  // their designed width (a narrow window scrolls instead).
-  const int designed = TwipsX(4851);
-  const int spare =
-      viewport()->width() - columnWidth(colSize) - columnWidth(colDate) - columnWidth(colState);
-  const int each = std::max(designed, spare / 2);
-  setColumnWidth(colSource, each);
-  setColumnWidth(colTarget, std::max(designed, spare - each));
+  // Size, date and state keep their designed widths and the two path columns share the rest,
+  // down to a smallest width; past that the other three shrink too, to half their width, before
+  // the list scrolls sideways.
+  const int room = viewport()->width();
+  const int fixed = TwipsX(kColumnTwips[colSize] + kColumnTwips[colDate] + kColumnTwips[colState]);
+  const int smallest = TwipsX(1500);
+  const int paths = std::max(2 * smallest, room - fixed);
+  const double scale = std::clamp(static_cast<double>(room - paths) / fixed, 0.5, 1.0);
+  for (const int c : {colSize, colDate, colState})
+    setColumnWidth(c, static_cast<int>(TwipsX(kColumnTwips[c]) * scale));
+  setColumnWidth(colSource, paths / 2);
+  setColumnWidth(colTarget, paths - paths / 2);
+}
+
+void frmMain::FitToolbar() {
+  // A floating toolbar sizes itself; a docked one is as long as its buttons, or as the window
+  // allows, which shows its overflow chevron.
+  QWidget* dock = xToolbar1->hWndContainer();
+  if (!dock || xToolbar1->parentWidget() != dock || toolbarLength_ <= 0) return;
+  const int room = std::max(dock->width() - xToolbar1->x(), 1);
+  const int length = std::min(toolbarLength_, room);
+  if (length != xToolbar1->width()) xToolbar1->resize(length, xToolbar1->height());
 }
 
 // --- window set-up ----------------------------------------------------------------------------
@@ -83,12 +117,19 @@ frmMain::frmMain() {
 
   xMenu1 = new controls::xMenu(central);
   xMenu1->setObjectName(QStringLiteral("xMenu1"));
-  auto* dock = new QWidget(central);
+  auto* dock = new ToolbarDock(central, [this] { FitToolbar(); });
   xToolbar1 = new controls::xToolbar(dock, "xToolbar1");
   xToolbar1->setObjectName(QStringLiteral("xToolbar1"));
   xToolbar1->SetHWndContainer(dock);
   LoadDesigns();
-  xMenu1->setFixedHeight(xMenu1->sizeHint().height());
+  // A narrow window puts the menus that do not fit on a second row, as a desktop's own menu
+  // bars do; the toolbar keeps one row and gives the buttons that do not fit a chevron.
+  xMenu1->SetWraps(true);
+  xToolbar1->SetOverflowMenuLook(xMenu1->Style(), xMenu1->HighLightStyle());
+  xToolbar1->Events.OverflowCaption = [](std::int16_t, const std::string& key,
+                                         std::string& caption) {
+    if (const Command* c = FindCommand(key)) caption = MenuCaption(*c);
+  };
   dock->setFixedHeight(xToolbar1->height());
   xToolbar1->move(0, 0);
 
@@ -173,8 +214,6 @@ void frmMain::LoadDesigns() {
   xMenu1->ReadProperties(ReadDesign("frmMain.xMenu1.bag"));
   xMenu1->Refresh();
   xToolbar1->ReadProperties(ReadDesign("frmMain.xToolbar1.bag"));
-  // As placed on the window: tall enough for the pictures with their captions below; the bar's
-  // auto-size gives its length.
   // As placed on the window: tall enough for the pictures with their captions below, and as long
   // as its buttons (laid out on a long bar first), so that larger fonts keep every button.
   const int height = xToolbar1->PictureHeight() + QFontMetrics(xToolbar1->font()).height() + 22;
@@ -184,7 +223,8 @@ void frmMain::LoadDesigns() {
   const float right = last > 0 ? xToolbar1->ButtonClientLeft(last) +
                                      xToolbar1->ButtonClientWidth(last) + xToolbar1->EdgeInset(2)
                                : 600.0f;
-  xToolbar1->resize(static_cast<int>(std::ceil(right)) + 2, height);
+  toolbarLength_ = static_cast<int>(std::ceil(right)) + 2;
+  xToolbar1->resize(toolbarLength_, height);
   xToolbar1->Refresh();
 }
 
@@ -193,8 +233,7 @@ void frmMain::BuildList() {
   lstItem->setHeaderLabels({QStringLiteral("Source File"), QStringLiteral("Target File"),
                             QStringLiteral("File Size"), QStringLiteral("Modify Date"),
                             QStringLiteral("Converted")});
-  const int widths[] = {4851, 4851, 1764, 2822, 1235};
-  for (int c = 0; c < 5; ++c) lstItem->setColumnWidth(c, TwipsX(widths[c]));
+  for (int c = 0; c < 5; ++c) lstItem->setColumnWidth(c, TwipsX(kColumnTwips[c]));
   lstItem->headerItem()->setTextAlignment(colSize, Qt::AlignRight | Qt::AlignVCenter);
   lstItem->header()->setSectionsClickable(false);
   lstItem->header()->setStretchLastSection(false);
