@@ -130,6 +130,8 @@ frmMain::frmMain() {
                                          std::string& caption) {
     if (const Command* c = FindCommand(key)) caption = MenuCaption(*c);
   };
+  // Dragged along its place by the grip, the bar keeps within the window.
+  xToolbar1->Events.DockingToolbar = [this](std::int32_t&, std::int32_t&) { FitToolbar(); };
   dock->setFixedHeight(xToolbar1->height());
   xToolbar1->move(0, 0);
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QCursor>
 #include <QGroupBox>
 
 #include "WindowTestUtil.h"
@@ -81,6 +82,11 @@ TEST_F(WindowLayout, ANarrowWindowReachesEveryMenuAndButton) {
   EXPECT_TRUE(bar->InOverflow(bar->KeyToIndex("Extract")));
   EXPECT_FALSE(bar->InOverflow(1));
   EXPECT_EQ(bar->IsWithinButton(bar->ButtonClientLeft("Extract") + 2, 10), 0);
+  const QImage drawn = bar->SurfaceImage();
+  bar->SetButtonEnabled("Extract",
+                        false);  // a hidden button is never drawn, over the chevron or not
+  EXPECT_EQ(bar->SurfaceImage(), drawn);
+  bar->SetButtonEnabled("Extract", true);
   // By mouse: the popup lists the hidden buttons' commands as the menus name them, Stop greyed.
   QTest::mouseClick(bar, Qt::LeftButton, {}, bar->ChevronRect().center());
   Settle();
@@ -153,6 +159,15 @@ TEST_F(WindowLayout, WideWindowsKeepOneRowAndEveryButton) {
               QStringLiteral("Email"));
     EXPECT_NEAR(w->fraLog->height() * 3, w->lstItem->height(), 12) << width;
   }
+  // Dragged by its grip towards the window's edge, the bar stops there with its chevron.
+  QWidget* dock = bar->parentWidget();
+  QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(4, 8));
+  QCursor::setPos(dock->mapToGlobal(QPoint(dock->width() - 150, 8)));
+  for (int waited = 0; waited < 2000 && bar->x() < dock->width() - 160; waited += 10)
+    QTest::qWait(10);
+  QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(4, 8));
+  EXPECT_LE(bar->x() + bar->width(), dock->width());
+  EXPECT_TRUE(bar->Overflowing());
 }
 
 TEST_F(WindowLayout, EveryColumnIsInSightFrom800PixelsUp) {
