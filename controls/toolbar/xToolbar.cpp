@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPaintEvent>
 
+#include "controls/menu/wMenu.h"
 #include "controls/toolbar/frmTooltip.h"
 #include "controls/toolbar/wToolBar.h"
 #include "gfx/basGDI.h"
@@ -95,6 +96,8 @@ xToolbar::xToolbar(QWidget* parent, const std::string& name) : QWidget(parent) {
 }
 
 xToolbar::~xToolbar() {
+  // The overflow popup reads the items this bar keeps: it closes first.
+  if (wMenu* popup = OverflowPopup()) popup->Unload();
   checkTimer_.stop();
   toolTipTimer_.stop();
   dragTimer_.stop();
