@@ -504,6 +504,7 @@ class xToolbar : public QWidget {
   QTimer checkTimer_;
   std::string pendingToolTip_;
   std::int16_t overflowFrom_ = 0;
+  std::int16_t laidOutFrom_ = 0;  // overflowFrom_ as the last layout left it
   QRect chevron_;
   std::shared_ptr<ToolbarOverflowMenu> overflowMenu_;
   QByteArray clickSound_;  // kept alive while the platform plays it

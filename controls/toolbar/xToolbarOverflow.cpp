@@ -98,7 +98,7 @@ QRect xToolbar::PartRect(int index) const {
 }
 
 void xToolbar::LayOutOverflow() {
-  const std::int16_t before = overflowFrom_;
+  const std::int16_t before = laidOutFrom_;
   overflowFrom_ = 0;
   chevron_ = QRect();
   const bool horizontal = Horizontal();
@@ -129,6 +129,8 @@ void xToolbar::LayOutOverflow() {
     PaintFrame();
     PaintChevron();
   }
+  // The popup lists the buttons hidden when it opened: it closes when they change.
+  laidOutFrom_ = overflowFrom_;
   if (before != overflowFrom_)
     if (wMenu* popup = OverflowPopup()) popup->Unload();
 }
