@@ -71,6 +71,10 @@ TEST_F(WindowLayout, ANarrowWindowReachesEveryMenuAndButton) {
   Key(Qt::Key_H, Qt::AltModifier);
   ASSERT_NE(menu->Popup(), nullptr);
   EXPECT_EQ(menu->Popup()->FilterIndex, menu->KeyToIndex("mnuhelp"));
+  Key(Qt::Key_Left);  // along the bar, across its rows
+  EXPECT_EQ(menu->Popup()->FilterIndex, menu->KeyToIndex("mnuOptions"));
+  Key(Qt::Key_Right);
+  EXPECT_EQ(menu->Popup()->FilterIndex, menu->KeyToIndex("mnuhelp"));
   Key(Qt::Key_Escape);
   Key(Qt::Key_Escape);
 
