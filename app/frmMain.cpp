@@ -8,24 +8,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
-#include <QFile>
 #include <QFileInfo>
-#include <QGroupBox>
-#include <QHeaderView>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
-#include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QRadioButton>
-#include <QScreen>
-#include <QScrollBar>
-#include <QStyledItemDelegate>
-#include <QStatusBar>
 #include <QUrl>
-#include <QVBoxLayout>
 
 #include "app/Commands.h"
 #include "app/frmAbout.h"
@@ -38,16 +27,11 @@
 #include "convert/ConvertWorkbook.h"
 #include "files/Search.h"
 #include "files/modFuntions.h"
-#include "platform/Gdi.h"
-#include "platform/PropertyBag.h"
 #include "platform/Resources.h"
 
 namespace quillane::app {
 
 namespace {
-
-// Designed widths in twips, shown in pixels of the screen.
-int TwipsX(int twips) { return static_cast<int>(std::lround(twips / platform::TwipsPerPixelX())); }
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 std::string S(const QString& text) { return text.toStdString(); }
@@ -80,30 +64,6 @@ QIcon RowPicture(int icon) {
   return QIcon(QPixmap::fromImage(img));
 }
 
-platform::PropertyBag ReadDesign(const char* name) {
-  QFile file(QStringLiteral(":/quillane/designs/%1").arg(QLatin1String(name)));
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  const QByteArray text = file.readAll();
-  std::string error;
-  auto bag =
-      platform::PropertyBag::FromText(std::string_view(text.constData(), text.size()), &error);
-  return bag ? *bag : platform::PropertyBag();
-}
-
-// The check boxes of the rows take no clicks while a run or an add is in progress.
-class GuardedDelegate : public QStyledItemDelegate {
- public:
-  explicit GuardedDelegate(frmMain* owner) : QStyledItemDelegate(owner), owner_(owner) {}
-  bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
-                   const QModelIndex& index) override {
-    if (owner_->Busy()) return false;
-    return QStyledItemDelegate::editorEvent(event, model, option, index);
-  }
-
- private:
-  frmMain* owner_;
-};
-
 }  // namespace
 
 std::string LowerCase(std::string text) {
@@ -117,18 +77,6 @@ TaskList::TaskList(frmMain* owner) : QTreeWidget(owner), owner_(owner) {
   setObjectName(QStringLiteral("lstItem"));
   setAcceptDrops(true);
   setDropIndicatorShown(false);
-}
-
-void TaskList::resizeEvent(QResizeEvent* event) {
-  QTreeWidget::resizeEvent(event);
-  // The two path columns share what the window gives beyond the other three, never less than
-  // their designed width (a narrow window scrolls instead).
-  const int designed = TwipsX(4851);
-  const int spare =
-      viewport()->width() - columnWidth(colSize) - columnWidth(colDate) - columnWidth(colState);
-  const int each = std::max(designed, spare / 2);
-  setColumnWidth(colSource, each);
-  setColumnWidth(colTarget, std::max(designed, spare - each));
 }
 
 void TaskList::mouseReleaseEvent(QMouseEvent* event) {
@@ -183,203 +131,6 @@ void TaskList::dropEvent(QDropEvent* event) {
   event->acceptProposedAction();
   // The dialog of the add must not run inside the drop: the drag source is still waiting.
   QTimer::singleShot(0, owner_, [owner = owner_, paths] { owner->AddDropped(paths); });
-}
-
-// --- window set-up ----------------------------------------------------------------------------
-
-frmMain::frmMain() {
-  setObjectName(QStringLiteral("frmMain"));
-  setWindowTitle(QString::fromLatin1(kAppTitle));
-  setWindowIcon(QIcon(QStringLiteral(":/quillane/icons/QUILLANE.png")));
-  auto* central = new QWidget(this);
-  auto* layout = new QVBoxLayout(central);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-
-  xMenu1 = new controls::xMenu(central);
-  xMenu1->setObjectName(QStringLiteral("xMenu1"));
-  auto* dock = new QWidget(central);
-  xToolbar1 = new controls::xToolbar(dock, "xToolbar1");
-  xToolbar1->setObjectName(QStringLiteral("xToolbar1"));
-  xToolbar1->SetHWndContainer(dock);
-  LoadDesigns();
-  xMenu1->setFixedHeight(xMenu1->sizeHint().height());
-  dock->setFixedHeight(xToolbar1->height());
-  xToolbar1->move(0, 0);
-
-  lstItem = new TaskList(this);
-  BuildList();
-
-  fraLog = new QGroupBox(QStringLiteral("Conversion Log"), central);
-  auto* logLayout = new QVBoxLayout(fraLog);
-  logLayout->setContentsMargins(6, 4, 6, 6);
-  txtLog = new QPlainTextEdit(fraLog);
-  txtLog->setObjectName(QStringLiteral("txtLog"));
-  txtLog->setReadOnly(true);
-  txtLog->setLineWrapMode(QPlainTextEdit::NoWrap);
-  logLayout->addWidget(txtLog);
-  fraLog->setMinimumHeight(110);
-
-  pgbCompress = new QProgressBar(central);
-  pgbCompress->setObjectName(QStringLiteral("pgbCompress"));
-  pgbCompress->setTextVisible(false);
-  pgbCompress->setFixedHeight(16);
-  pgbCompress->hide();
-
-  layout->addWidget(xMenu1);
-  layout->addWidget(dock);
-  auto* body = new QVBoxLayout();
-  body->setContentsMargins(4, 4, 4, 2);
-  body->setSpacing(4);
-  // The list and the log pane share the height as 3 to 1; the list's path columns share the width.
-  body->addWidget(lstItem, 3);
-  body->addWidget(fraLog, 1);
-  body->addWidget(pgbCompress);
-  layout->addLayout(body, 1);
-  setCentralWidget(central);
-  BuildStatusBar();
-  BuildPopup();
-  BuildShortcuts();
-
-  Timer1.setObjectName(QStringLiteral("Timer1"));
-  Timer2.setObjectName(QStringLiteral("Timer2"));
-  for (QTimer* t : {&Timer1, &Timer2}) {
-    t->setInterval(100);
-    t->setSingleShot(true);
-  }
-  connect(&Timer1, &QTimer::timeout, this, [this] { RunToolbarCommand(Timer1Tag); });
-  connect(&Timer2, &QTimer::timeout, this, [this] { RunMenuCommand(Timer2Tag); });
-  xMenu1->OnItemClick([this](const std::string& name) { MenuItemClick(name); });
-  // An item's description shows in the wide middle panel while the item is under the pointer.
-  xMenu1->OnItemDescription([this](const std::string& text) { SetPanel(2, text); });
-  xToolbar1->Events.ButtonClick = [this](std::int16_t index, const std::string& key) {
-    ToolbarButtonClick(index, key);
-  };
-
-  txtLog->setPlainText(QStringLiteral("Ready...\n"));
-  // Conversions speak from the workers' threads: their notices are shown from the window's.
-  convert::SetNoticeHook([this](const std::string& notice) {
-    QMetaObject::invokeMethod(
-        this, [this, notice] { AppendLog(notice); }, Qt::QueuedConnection);
-  });
-  resize(TwipsX(4851 * 2 + 1764 + 2822 + 1235) + 40, 560);
-  LoadSettings();
-  lstItem->setFocus();  // the list has the focus first; Shift+Tab reaches the toolbar
-  // The first window fits the screen it opens on.
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    resize(size().boundedTo(screen->availableGeometry().size()));
-}
-
-frmMain::~frmMain() {
-  Unload();
-  // The workbooks in progress end before the window does; what they gave is logged.
-  addCancelled_ = true;
-  if (addThread_.joinable()) addThread_.join();
-  if (pool_) {
-    stopRun_ = true;
-    pool_->Join();
-    DrainRun();
-  }
-  convert::SetNoticeHook({});
-  delete addFolder_.data();
-}
-
-void frmMain::LoadDesigns() {
-  xMenu1->ReadProperties(ReadDesign("frmMain.xMenu1.bag"));
-  xMenu1->Refresh();
-  xToolbar1->ReadProperties(ReadDesign("frmMain.xToolbar1.bag"));
-  // As placed on the window: tall enough for the pictures with their captions below; the bar's
-  // auto-size gives its length.
-  // As placed on the window: tall enough for the pictures with their captions below, and as long
-  // as its buttons (laid out on a long bar first), so that larger fonts keep every button.
-  const int height = xToolbar1->PictureHeight() + QFontMetrics(xToolbar1->font()).height() + 22;
-  xToolbar1->resize(4000, height);
-  xToolbar1->Refresh();
-  const int last = xToolbar1->ButtonCount();
-  const float right = last > 0 ? xToolbar1->ButtonClientLeft(last) +
-                                     xToolbar1->ButtonClientWidth(last) + xToolbar1->EdgeInset(2)
-                               : 600.0f;
-  xToolbar1->resize(static_cast<int>(std::ceil(right)) + 2, height);
-  xToolbar1->Refresh();
-}
-
-void frmMain::BuildList() {
-  lstItem->setColumnCount(5);
-  lstItem->setHeaderLabels({QStringLiteral("Source File"), QStringLiteral("Target File"),
-                            QStringLiteral("File Size"), QStringLiteral("Modify Date"),
-                            QStringLiteral("Converted")});
-  const int widths[] = {4851, 4851, 1764, 2822, 1235};
-  for (int c = 0; c < 5; ++c) lstItem->setColumnWidth(c, TwipsX(widths[c]));
-  lstItem->headerItem()->setTextAlignment(colSize, Qt::AlignRight | Qt::AlignVCenter);
-  lstItem->header()->setSectionsClickable(false);
-  lstItem->header()->setStretchLastSection(false);
-  lstItem->setRootIsDecorated(false);
-  lstItem->setItemsExpandable(false);
-  lstItem->setSortingEnabled(false);
-  lstItem->setUniformRowHeights(true);
-  // Long paths lose their middle, so that a page count at the end stays in sight.
-  lstItem->setTextElideMode(Qt::ElideMiddle);
-  lstItem->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  lstItem->setItemDelegate(new GuardedDelegate(this));
-  EnableListCheckBoxes(lstItem);
-}
-
-void frmMain::BuildStatusBar() {
-  const int widths[] = {4410, 11465, 2646};
-  for (int i = 0; i < 3; ++i) {
-    auto* label = new QLabel(this);
-    label->setObjectName(QStringLiteral("stBarPanel%1").arg(i + 1));
-    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    label->setFixedWidth(TwipsX(widths[i]));
-    label->setMinimumWidth(0);
-    statusBar()->addWidget(label, i == 1 ? 1 : 0);
-    stBarPanel[i] = label;
-  }
-  stBarPanel[1]->setMinimumWidth(0);
-  stBarPanel[1]->setMaximumWidth(TwipsX(widths[1]));
-  stBarPanel[2]->setText(QStringLiteral("Total 0 Files"));
-}
-
-void frmMain::BuildPopup() {
-  mnuPopup = new QMenu(this);
-  mnuPopup->setObjectName(QStringLiteral("mnuPopup"));
-  // The popup's own item names, and the command each runs ("" a separator).
-  const std::pair<const char*, const char*> items[] = {{"mnuAdd", "mnuAddFile"},
-                                                       {"mnuRemove", "mnuRemovefile"},
-                                                       {"", ""},
-                                                       {"mnuClearList", "mnuClear"},
-                                                       {"", ""},
-                                                       {"mnuSelectall", "mnuSall"},
-                                                       {"mnuSelectNone", "mnuSnone"},
-                                                       {"", ""},
-                                                       {"mnuInvert", "mnuInvert"},
-                                                       {"", ""},
-                                                       {"mnuLog", "mnuclearlogs"},
-                                                       {"", ""},
-                                                       {"mnuOutputDir", "mnuOutput"},
-                                                       {"", ""},
-                                                       {"mnuOpenPage", "mnuOpenPage"},
-                                                       {"mnuOpenFolder", "mnuOpenFolder"}};
-  for (const auto& [name, command] : items) {
-    const Command* c = FindCommand(command);
-    if (!c) {
-      mnuPopup->addSeparator();
-      continue;
-    }
-    QAction* a = mnuPopup->addAction(QString::fromUtf8(c->caption));
-    a->setObjectName(QString::fromLatin1(name));
-    if (*c->shortcut) a->setShortcut(QKeySequence(QString::fromLatin1(c->shortcut)));
-    a->setShortcutVisibleInContextMenu(true);
-    // The row commands act at once on the row under the pointer; the rest are deferred.
-    if (c == FindCommand("mnuOpenPage") || c == FindCommand("mnuOpenFolder"))
-      connect(a, &QAction::triggered, this, [this, c] { c->run(*this, *c); });
-    else
-      connect(a, &QAction::triggered, this, [this, c] { MenuItemClick(c->name); });
-    if (c == FindCommand("mnuRemovefile")) mnuRemove_ = a;
-    if (c == FindCommand("mnuOutput")) mnuOutputDir_ = a;
-    if (c == FindCommand("mnuOpenPage")) mnuOpenPage_ = a;
-    if (c == FindCommand("mnuOpenFolder")) mnuOpenFolder_ = a;
-  }
 }
 
 // --- task list operations ---------------------------------------------------------------------

@@ -186,6 +186,8 @@ class frmMain : public QMainWindow {
   void BuildShortcuts();
   void BuildStatusBar();
   void LoadDesigns();
+  // The docked toolbar as long as its buttons, or as the window allows.
+  void FitToolbar();
   void AppendLog(const std::string& line);
   void SetBusyPointer(bool busy);
   void SetRunCommands(bool running);
@@ -227,6 +229,7 @@ class frmMain : public QMainWindow {
   QPointer<frmAddFolder> addFolder_;
   std::string logPath_;
   bool busyPointer_ = false;
+  int toolbarLength_ = 0;  // the docked toolbar's length with every button shown
   bool unloaded_ = false;
 };
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Walks the window on the accessibility bus as a screen reader would: under Xvfb with openbox and a
 # session bus of its own, starts quillane, prints its tree (menu bar, toolbar), opens the Tools menu
-# with Alt+T and prints the tree again (the open popup and its items), then opens the About box.
+# with Alt+T and prints the tree again (the open popup and its items), opens the About box, and
+# at 300 pixels wide prints the toolbar with its More buttons chevron and the chevron's popup.
 #   scripts/atspi-check.sh [BUILD_DIR]
 # Not part of CI: it needs xvfb, openbox, xdotool, at-spi2-core, python3-pyatspi and dbus-x11.
 set -euo pipefail
@@ -41,5 +42,15 @@ xdotool key End Return
 sleep 2
 echo "== Help > About: the About box"
 /usr/bin/python3 scripts/atspi_dump.py Quillane 6 | grep -B1 -A3 -i "dialog\|link"
+xdotool key Escape
+sleep 1
+win=$(xdotool search --onlyvisible --name '^Quillane$' | head -1)
+xdotool windowmove "$win" 10 10 windowsize "$win" 300 500
+sleep 1.5
+echo "== 300 pixels wide: the toolbar ends in More buttons, opened from the keyboard"
+/usr/bin/python3 scripts/atspi_dump.py Quillane 7 | grep -A9 -i "tool bar"
+xdotool windowactivate --sync "$win" key shift+Tab End space
+sleep 1
+/usr/bin/python3 scripts/atspi_dump.py Quillane 4 | grep -A6 -i "popup menu"
 kill $app $bus $wm 2>/dev/null || true
 INNER

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <limits>
 
 #include <QApplication>
 #include <QCursor>
@@ -193,12 +194,61 @@ std::int16_t xMenu::KeyToIndex(std::string_view index) {
 
 // --- bar --------------------------------------------------------------------------------------
 
+int xMenu::RowPitch() const { return TextHeight(surface_.dc(), "A") + 7; }
+
+xMenu::BarExtent xMenu::PlaceRoots(
+    int width,
+    const std::function<void(std::int32_t, std::int32_t, std::int32_t, std::int32_t)>& place)
+    const {
+  const p::HDC dc = surface_.dc();
+  const float half = static_cast<float>(spacing_) / 2;
+  const std::int32_t start = RoundHalfEven(spacing_ * 0.5);
+  BarExtent extent;
+  std::int32_t x = start;
+  for (std::int32_t i = 1; i <= Count(); ++i) {
+    const MenuItem& item = *At(i);
+    if (item.Ident != 0 || !item.Visible) continue;
+    const double text = TextWidth(dc, ShownText(item.Caption));
+    std::int32_t next = RoundHalfEven(static_cast<double>(x) + half + text + half);
+    // An item that would reach past the edge starts the next row, unless it is the row's first.
+    if (wraps_ && x > start && next > width) {
+      ++extent.rows;
+      x = start;
+      next = RoundHalfEven(static_cast<double>(x) + half + text + half);
+    }
+    if (place) place(i, x, next, extent.rows - 1);
+    extent.right = std::max(extent.right, next);
+    x = next;
+  }
+  return extent;
+}
+
+std::int32_t xMenu::RowsFor(int width) const { return PlaceRoots(width, {}).rows; }
+
 QSize xMenu::sizeHint() const {
   const int h = TextHeight(surface_.dc(), "A");
   int right = 0;
-  for (const MenuItem& item : items_)
-    if (item.Ident == 0 && item.Visible) right = std::max(right, item.Rect().right);
+  if (wraps_) {
+    right = PlaceRoots(std::numeric_limits<int>::max(), {}).right;
+  } else {
+    for (const MenuItem& item : items_)
+      if (item.Ident == 0 && item.Visible) right = std::max(right, item.Rect().right);
+  }
   return QSize(std::max(right + spacing_, 100), h + 10);
+}
+
+int xMenu::heightForWidth(int width) const {
+  return sizeHint().height() + (RowsFor(width) - 1) * RowPitch();
+}
+
+void xMenu::SetWraps(bool wraps) {
+  if (wraps_ == wraps) return;
+  wraps_ = wraps;
+  QSizePolicy policy = sizePolicy();
+  policy.setHeightForWidth(wraps);
+  setSizePolicy(policy);
+  Refresh();
+  updateGeometry();
 }
 
 void xMenu::Refresh() {
@@ -222,17 +272,20 @@ void xMenu::Refresh() {
   }
   const float half = static_cast<float>(spacing_) / 2;
   const int bottom = 4 + TextHeight(dc, "A") + 2;
-  std::int32_t x = RoundHalfEven(spacing_ * 0.5);
-  for (std::int32_t i = 1; i <= Count(); ++i) {
-    MenuItem& item = *At(i);
-    if (item.Ident != 0 || !item.Visible) continue;
-    item.X = static_cast<float>(x) + half;
-    item.Y = 4;
-    const std::int32_t next = RoundHalfEven(static_cast<double>(x) + half +
-                                            TextWidth(dc, ShownText(item.Caption)) + half);
-    item.SetRect(x, 2, next, bottom);
-    DrawRootItem(i, 0);
-    x = next;
+  const int pitch = RowPitch();
+  const BarExtent extent = PlaceRoots(
+      width(), [&](std::int32_t i, std::int32_t left, std::int32_t right, std::int32_t row) {
+        MenuItem& item = *At(i);
+        const int down = row * pitch;
+        item.X = static_cast<float>(left) + half;
+        item.Y = static_cast<float>(4 + down);
+        item.SetRect(left, 2 + down, right, bottom + down);
+        DrawRootItem(i, 0);
+      });
+  // A change of rows asks the layout for the bar's new height.
+  if (extent.rows != rows_) {
+    rows_ = extent.rows;
+    if (wraps_) updateGeometry();
   }
   update();
 }

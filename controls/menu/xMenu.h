@@ -76,6 +76,13 @@ class xMenu : public QWidget, public MenuParent {
   // --- bar ------------------------------------------------------------------------------------
   // Recomputes the tree flags, lays out and redraws the bar.
   void Refresh();
+  // With Wraps on, top-level items that would reach past the right edge start a new row below,
+  // and the bar asks its layout for the height of its rows (heightForWidth). Off by default: a
+  // bar of a fixed height keeps one row.
+  bool Wraps() const { return wraps_; }
+  void SetWraps(bool wraps);
+  // The rows the visible top-level items take at a width (1 without Wraps).
+  std::int32_t RowsFor(int width) const;
   // state 0 normal, 1 hot, -1 pressed (hot is drawn pressed in menu mode).
   void DrawRootItem(std::int32_t index, std::int32_t state);
   void DrawBarGradient(int left, int top, int right, int bottom, platform::OLE_COLOR c1,
@@ -111,6 +118,8 @@ class xMenu : public QWidget, public MenuParent {
   platform::HDC hDC() const { return surface_.dc(); }
   platform::Host& host() const { return *host_; }
   QSize sizeHint() const override;
+  bool hasHeightForWidth() const override { return wraps_; }
+  int heightForWidth(int width) const override;
 
   void PopupClosed(wMenu* popup) override;
 
@@ -160,6 +169,16 @@ class xMenu : public QWidget, public MenuParent {
   void BuildAccessKeys();
   std::vector<std::int32_t> RootItems() const;
   void AnnounceHot();
+  // Lays the visible top-level items out at `width`, calling place(index, left, right, row) for
+  // each; returns the rows taken and the rightmost edge.
+  struct BarExtent {
+    std::int32_t rows = 1;
+    std::int32_t right = 0;
+  };
+  BarExtent PlaceRoots(int width, const std::function<void(std::int32_t, std::int32_t, std::int32_t,
+                                                           std::int32_t)>& place) const;
+  // From one row's top to the next: the item's height and a gap.
+  int RowPitch() const;
 
   std::unique_ptr<platform::Host> ownHost_;
   platform::Host* host_;
@@ -178,6 +197,8 @@ class xMenu : public QWidget, public MenuParent {
   gfx::clsLogFont font_;
   ItemClickFn itemClick_;
   ItemDescriptionFn itemDescription_;
+  bool wraps_ = false;
+  std::int32_t rows_ = 1;
   bool keyMode_ = false;
   bool keepKeyMode_ = false;  // a popup closes while the bar stays in keyboard mode
   bool altAlone_ = false;

@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPaintEvent>
 
+#include "controls/menu/wMenu.h"
 #include "controls/toolbar/frmTooltip.h"
 #include "controls/toolbar/wToolBar.h"
 #include "gfx/basGDI.h"
@@ -95,6 +96,8 @@ xToolbar::xToolbar(QWidget* parent, const std::string& name) : QWidget(parent) {
 }
 
 xToolbar::~xToolbar() {
+  // The overflow popup reads the items this bar keeps: it closes first.
+  if (wMenu* popup = OverflowPopup()) popup->Unload();
   checkTimer_.stop();
   toolTipTimer_.stop();
   dragTimer_.stop();
@@ -286,7 +289,7 @@ void xToolbar::ForceClick(const ButtonIndex& Index) {
 std::int16_t xToolbar::IsWithinButton(float X, float Y) const {
   for (std::size_t i = 0; i < buttons_.size(); ++i) {
     const clsBSButton& b = *buttons_[i];
-    if (!b.Visible) continue;
+    if (!b.Visible || InOverflow(static_cast<int>(i + 1))) continue;
     if (X >= b.ClientLeft && X <= b.ClientLeft + b.ClientWidth - 1 && Y >= b.ClientTop &&
         Y <= b.ClientTop + b.ClientHeight - 1)
       return static_cast<std::int16_t>(i + 1);

@@ -30,6 +30,8 @@
 namespace quillane::controls {
 
 class wToolBar;
+class wMenu;
+class ToolbarOverflowMenu;
 
 // A button named by its position (from 1) or by its key. Text is read the way the toolbar reads
 // every index: a text that starts with a number is that number ("3", "2nd"), any other text is a
@@ -97,6 +99,10 @@ struct xToolbarEvents {
   std::function<void()> RightClick;
   std::function<void(std::int32_t& x, std::int32_t& y)> DockingToolbar;
   std::function<void(std::int32_t& x, std::int32_t& y)> DockingWindow;
+  // The caption a hidden button gets in the overflow popup (preset to its caption, else its
+  // tooltip, else its key).
+  std::function<void(std::int16_t index, const std::string& key, std::string& caption)>
+      OverflowCaption;
 };
 
 class xToolbar : public QWidget {
@@ -322,6 +328,24 @@ class xToolbar : public QWidget {
   // ButtonClick.
   void ActivateButton(int index);
 
+  // --- overflow -------------------------------------------------------------------------------
+  // A bar shorter than its buttons shows those that fit whole and a chevron at its end; the
+  // chevron's popup lists the rest, and choosing one presses that button. The chevron takes the
+  // focus and answers Space, Enter (and Down on a horizontal bar) as a button does.
+  bool Overflowing() const { return overflowFrom_ != 0; }
+  // The first button behind the chevron (0: all fit).
+  std::int16_t FirstOverflowButton() const { return overflowFrom_; }
+  bool InOverflow(int index) const { return overflowFrom_ != 0 && index >= overflowFrom_; }
+  // Where the chevron is (empty when all fit), and its index for the focus: after the last button.
+  QRect ChevronRect() const { return chevron_; }
+  int ChevronIndex() const { return ButtonCount() + 1; }
+  // Opens the popup under (or beside) the chevron; from the keyboard its first item is hot.
+  void ShowOverflow(bool fromKeys);
+  // The open popup, or null.
+  wMenu* OverflowPopup() const;
+  // The look of the popup: the style and highlight of the window's menu bar.
+  void SetOverflowMenuLook(std::int32_t style, std::int32_t highLight);
+
   // --- assistive technology -------------------------------------------------------------------
   // A tool bar whose children are its visible buttons and separators.
   gfx::AccessibleParts Accessible();
@@ -343,6 +367,7 @@ class xToolbar : public QWidget {
 
  private:
   friend class wToolBar;
+  friend class ToolbarOverflowMenu;
 
   // Errors: raised through the host; false means the caller leaves its procedure.
   void Raise(std::int32_t number, const char* procedure, const std::string& description = {}) const;
@@ -376,6 +401,12 @@ class xToolbar : public QWidget {
   void DrawCaption(const clsBSButton& b, int x, int y, int w, int h, int o, int pw, bool disabled,
                    bool hot);
   void ApplyBackStyle();
+  // After the layout: which buttons go behind the chevron; their place is cleared, the chevron
+  // drawn.
+  void LayOutOverflow();
+  void PaintChevron();
+  // A button's rectangle, or the chevron's.
+  QRect PartRect(int index) const;
   void ApplyMousePointer();
   void RefreshInternal(int depth);
 
@@ -472,6 +503,10 @@ class xToolbar : public QWidget {
   QTimer toolTipTimer_;
   QTimer checkTimer_;
   std::string pendingToolTip_;
+  std::int16_t overflowFrom_ = 0;
+  std::int16_t laidOutFrom_ = 0;  // overflowFrom_ as the last layout left it
+  QRect chevron_;
+  std::shared_ptr<ToolbarOverflowMenu> overflowMenu_;
   QByteArray clickSound_;  // kept alive while the platform plays it
 };
 

@@ -20,8 +20,10 @@ void xToolbar::RegisterAccessible() {
 std::vector<int> xToolbar::AccessibleButtons() const {
   std::vector<int> shown;
   for (int i = 1; i <= ButtonCount(); ++i)
-    if (At(i)->Visible && (Clickable(At(i)->Style) || At(i)->Style == tbrSeparator))
+    if (At(i)->Visible && !InOverflow(i) &&
+        (Clickable(At(i)->Style) || At(i)->Style == tbrSeparator))
       shown.push_back(i);
+  if (Overflowing()) shown.push_back(ChevronIndex());
   return shown;
 }
 
@@ -32,11 +34,19 @@ gfx::AccessibleParts xToolbar::Accessible() {
   parts.count = [this] { return static_cast<int>(AccessibleButtons().size()); };
   parts.part = [this](int index) {
     const int i = AccessibleButtons()[static_cast<std::size_t>(index)];
-    const clsBSButton& b = *At(i);
     gfx::AccessiblePart part;
-    part.rect =
-        QRect(static_cast<int>(ButtonClientLeft(i)), static_cast<int>(ButtonClientTop(i)),
-              static_cast<int>(ButtonClientWidth(i)), static_cast<int>(ButtonClientHeight(i)));
+    part.rect = PartRect(i);
+    if (i == ChevronIndex()) {
+      part.role = QAccessible::ButtonMenu;
+      part.name = QStringLiteral("More buttons");
+      part.description = QStringLiteral("The buttons the bar has no room for");
+      part.state.hasPopup = true;
+      part.state.expanded = OverflowPopup() != nullptr;
+      part.state.focusable = true;
+      part.state.focused = hasFocus() && focusButton_ == i;
+      return part;
+    }
+    const clsBSButton& b = *At(i);
     if (b.Style == tbrSeparator) {
       part.role = QAccessible::Separator;
       return part;

@@ -8,7 +8,8 @@
 namespace quillane::controls {
 
 bool xToolbar::Focusable(int index) const {
-  if (index < 1 || index > ButtonCount()) return false;
+  if (index == ChevronIndex()) return Overflowing();
+  if (index < 1 || index > ButtonCount() || InOverflow(index)) return false;
   const clsBSButton& b = *At(index);
   return b.Enabled && b.Visible && Clickable(b.Style);
 }
@@ -21,7 +22,7 @@ void xToolbar::SetFocusButton(std::int16_t index) {
 }
 
 void xToolbar::MoveFocus(int from, int step) {
-  for (int i = from + step; i >= 1 && i <= ButtonCount(); i += step)
+  for (int i = from + step; i >= 1 && i <= ChevronIndex(); i += step)
     if (Focusable(i)) {
       SetFocusButton(static_cast<std::int16_t>(i));
       return;
@@ -38,6 +39,10 @@ void xToolbar::keyPressEvent(QKeyEvent* e) {
       break;
     case Qt::Key_Right:
     case Qt::Key_Down:
+      if (e->key() == Qt::Key_Down && horizontal && focusButton_ == ChevronIndex()) {
+        ShowOverflow(true);
+        break;
+      }
       if ((e->key() == Qt::Key_Right) != horizontal) return QWidget::keyPressEvent(e);
       MoveFocus(focusButton_, 1);
       break;
@@ -45,7 +50,7 @@ void xToolbar::keyPressEvent(QKeyEvent* e) {
       MoveFocus(0, 1);
       break;
     case Qt::Key_End:
-      MoveFocus(ButtonCount() + 1, -1);
+      MoveFocus(ChevronIndex() + 1, -1);
       break;
     case Qt::Key_Space:
     case Qt::Key_Return:
@@ -86,10 +91,7 @@ void xToolbar::paintEvent(QPaintEvent* e) {
   // The focus frame is drawn over the surface, never into it: the surface stays as the mouse
   // leaves it.
   if (hasFocus() && Focusable(focusButton_)) {
-    const QRect r(static_cast<int>(ButtonClientLeft(focusButton_)) + 2,
-                  static_cast<int>(ButtonClientTop(focusButton_)) + 2,
-                  static_cast<int>(ButtonClientWidth(focusButton_)) - 5,
-                  static_cast<int>(ButtonClientHeight(focusButton_)) - 5);
+    const QRect r = PartRect(focusButton_).adjusted(2, 2, -3, -3);
     painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
     painter.drawRect(r);
   }

@@ -39,6 +39,11 @@ std::int16_t ShiftCode(Qt::KeyboardModifiers m) {
 // --- Qt events ----------------------------------------------------------------------------------
 
 void xToolbar::mousePressEvent(QMouseEvent* e) {
+  // The chevron opens (or closes) its popup at once, as a menu does.
+  if (e->button() == Qt::LeftButton && chevron_.contains(e->position().toPoint())) {
+    ShowOverflow(false);
+    return;
+  }
   surfacePressed_ = e->button() == Qt::LeftButton;
   DoMouseDown(ButtonCode(e->button()), ShiftCode(e->modifiers()),
               static_cast<float>(e->position().x()), static_cast<float>(e->position().y()));
@@ -238,6 +243,7 @@ void xToolbar::DoMouseUp(std::int16_t button, std::int16_t shift, float x, float
 }
 
 void xToolbar::ActivateButton(int idx) {
+  if (idx == ChevronIndex()) return ShowOverflow(true);
   if (idx < 1 || idx > ButtonCount() || !At(idx)->Enabled || !Clickable(At(idx)->Style)) return;
   const std::int32_t style = At(idx)->Style;
   const std::string key = At(idx)->Key;

@@ -194,6 +194,7 @@ void xToolbar::RefreshInternal(int depth) {
     length = static_cast<float>(H);
   }
   float E = 0;
+  overflowFrom_ = 0;
   for (int i = 1; i <= ButtonCount(); ++i) {
     clsBSButton& b = *At(i);
     if (!b.Visible) continue;
@@ -256,6 +257,7 @@ void xToolbar::RefreshInternal(int depth) {
     RefreshInternal(depth + 1);
     return;
   }
+  LayOutOverflow();
   ApplyBackStyle();
   update();
 }
@@ -353,7 +355,7 @@ void xToolbar::PaintButton(int index, bool lowered, bool forceNoBorder) {
   if (!redraw_ || index < 1 || index > ButtonCount()) return;
   EnsureSurface();
   const clsBSButton& b = *At(index);
-  if (!b.Visible) return;
+  if (!b.Visible || InOverflow(index)) return;
   const int x = g::RoundHalfEven(b.ClientLeft), y = g::RoundHalfEven(b.ClientTop);
   const int w = g::RoundHalfEven(b.ClientWidth), h = g::RoundHalfEven(b.ClientHeight);
   const bool hot = pointerButton_ != 0 && pointerButton_ == index;

@@ -177,38 +177,4 @@ TEST_F(WindowKeys, TheAboutBoxLinksAreTabStopsThatEnterOpens) {
   controls::HotLink::SetShellHook({});
 }
 
-using WindowLayout = WindowTest;
-
-TEST_F(WindowLayout, TheWindowFitsTheScreenAndItsPartsFollowItsWidthAndHeight) {
-  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-  EXPECT_LE(w->width(), screen.width());
-  EXPECT_LE(w->height(), screen.height());
-  // The toolbar is as long as its buttons.
-  controls::xToolbar* bar = w->xToolbar1;
-  const float end = bar->ButtonClientLeft(10) + bar->ButtonClientWidth(10);
-  EXPECT_GE(bar->width(), end);
-  EXPECT_LE(bar->width(), end + 12);
-  auto columns = [this] {
-    int sum = 0;
-    for (int c = 0; c < 5; ++c) sum += w->lstItem->columnWidth(c);
-    return sum;
-  };
-  const int designed = w->lstItem->columnWidth(app::colSource);
-  for (const int width : {200, 1280, 2560}) {
-    w->resize(width, width / 2);
-    Settle();
-    const int view = w->lstItem->viewport()->width();
-    const int fixed = columns() - w->lstItem->columnWidth(0) - w->lstItem->columnWidth(1);
-    if (view - fixed >= 2 * designed) {
-      EXPECT_NEAR(columns(), view, 2) << width;  // the path columns take what is left
-      EXPECT_NEAR(w->lstItem->columnWidth(0), w->lstItem->columnWidth(1), 1) << width;
-    } else {
-      EXPECT_EQ(w->lstItem->columnWidth(0), designed) << width;  // a narrow window scrolls
-    }
-    if (width >= 1280) {
-      EXPECT_NEAR(w->fraLog->height() * 3, w->lstItem->height(), 12) << width;
-    }
-  }
-}
-
 }  // namespace quillane::test

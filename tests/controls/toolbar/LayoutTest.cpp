@@ -145,3 +145,23 @@ TEST(ToolbarLayout, AutoSizeAndItsGuard) {
   EXPECT_THROW(aligned->SetAutoSize(true), p::ComError);
   EXPECT_FALSE(aligned->AutoSize());
 }
+
+TEST(ToolbarLayout, ButtonsThatDoNotFitGoBehindTheChevronInEitherOrientation) {
+  for (const bool vertical : {false, true}) {
+    auto bar = vertical ? MakeBar(24, 60) : MakeBar(60, 24);
+    for (const char* key : {"a", "b", "c", "d"}) bar->AddButtonEx(key);
+    // 20-pixel buttons from 2 (a column's steps are 2 pixels longer): two fit before the
+    // chevron's 16 pixels at the end of a row, one in a column.
+    ASSERT_TRUE(bar->Overflowing()) << vertical;
+    EXPECT_EQ(bar->FirstOverflowButton(), vertical ? 2 : 3) << vertical;
+    const QRect chevron = bar->ChevronRect();
+    EXPECT_EQ(vertical ? chevron.bottom() : chevron.right(), 57) << vertical;
+    EXPECT_EQ(bar->IsWithinButton(vertical ? 10 : 44, vertical ? 44 : 10), 0) << vertical;
+    // The chevron is drawn with the text colour; the hidden buttons' place keeps the face.
+    EXPECT_GT(CountColour(bar->SurfaceImage(), 0x000000, chevron), 4) << vertical;
+    bar->resize(vertical ? 24 : 200, vertical ? 200 : 24);
+    bar->Refresh();
+    EXPECT_FALSE(bar->Overflowing()) << vertical;
+    EXPECT_TRUE(bar->ChevronRect().isEmpty()) << vertical;
+  }
+}
