@@ -36,10 +36,12 @@ namespace {
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 std::string S(const QString& text) { return text.toStdString(); }
 
-// The two row pictures: a page with a green tick (converted) and a plain page (not converted).
-QIcon RowPicture(int icon) {
-  QImage img(16, 16, QImage::Format_ARGB32);
+// The row pictures: a page with a green tick (converted), a plain page (not converted) and a page
+// with a red cross (failed), drawn at 16 pixels and again at 32 for dense screens.
+QPixmap RowPixmap(int icon, int scale) {
+  QImage img(16 * scale, 16 * scale, QImage::Format_ARGB32);
   img.fill(Qt::transparent);
+  img.setDevicePixelRatio(scale);
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing, icon == iconConverted);
   p.setPen(QColor(90, 90, 90));
@@ -61,7 +63,13 @@ QIcon RowPicture(int icon) {
     p.drawLine(QPointF(13.5, 9.5), QPointF(9.5, 13.5));
   }
   p.end();
-  return QIcon(QPixmap::fromImage(img));
+  return QPixmap::fromImage(img);
+}
+
+QIcon RowPicture(int icon) {
+  QIcon picture(RowPixmap(icon, 1));
+  picture.addPixmap(RowPixmap(icon, 2));
+  return picture;
 }
 
 }  // namespace
