@@ -161,7 +161,7 @@ MenuSurface::~MenuSurface() {
   p::DeleteDC(dc_);
 }
 
-void MenuSurface::Resize(int width, int height, p::OLE_COLOR fill) {
+void MenuSurface::Resize(int width, int height, p::OLE_COLOR fill, double ratio) {
   width = std::max(width, 1);
   height = std::max(height, 1);
   const p::HDC screen = p::GetDC(0);
@@ -169,8 +169,7 @@ void MenuSurface::Resize(int width, int height, p::OLE_COLOR fill) {
   p::ReleaseDC(0, screen);
   if (bmp == 0) return;
   // Drawn at the screen's pixel density; at a ratio of 1 the bitmap is the plain one.
-  const double ratio = ratio_ > 0 ? ratio_ : qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
-  if (ratio != 1.0) p::SetBitmapRatio(bmp, ratio);
+  if (ratio > 0 && ratio != 1.0) p::SetBitmapRatio(bmp, ratio);
   const p::HDC tmp = p::CreateCompatibleDC(dc_);
   const p::HGDIOBJ tmpOld = p::SelectObject(tmp, bmp);
   paint::FillBox(tmp, 0, 0, width - 1, height - 1, fill);

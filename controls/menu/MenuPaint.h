@@ -68,10 +68,9 @@ class MenuSurface {
   MenuSurface(const MenuSurface&) = delete;
   MenuSurface& operator=(const MenuSurface&) = delete;
 
-  // A new bitmap of the size (at least 1 x 1) filled with the colour, the old contents copied in.
-  // It has the device pixel ratio set here, or else the highest of the screens'.
-  void Resize(int width, int height, platform::OLE_COLOR fill);
-  void SetRatio(double ratio) { ratio_ = ratio; }
+  // A new bitmap of the size (at least 1 x 1) filled with the colour, the old contents copied in,
+  // at the device pixel ratio of the widget that shows it (its screen's).
+  void Resize(int width, int height, platform::OLE_COLOR fill, double ratio);
   // Selects the font handle (owned by the caller) for text; 0 selects the context's own font.
   void SelectFont(platform::HFONT font);
   platform::HDC dc() const { return dc_; }
@@ -88,7 +87,6 @@ class MenuSurface {
   bool fontSelected_ = false;
   int width_ = 0;
   int height_ = 0;
-  double ratio_ = 0;  // 0: the screens'
 };
 
 }  // namespace quillane::controls

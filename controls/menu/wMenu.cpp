@@ -132,7 +132,7 @@ void wMenu::SetRegions(std::int32_t idn) {
 
 void wMenu::SizeSurface() {
   if (filling_) return;
-  surface_.Resize(width(), height(), Background());
+  surface_.Resize(width(), height(), Background(), devicePixelRatioF());
   if (drawnOnce_) return;
   drawnOnce_ = true;
   PaintBackground();
@@ -430,7 +430,7 @@ void wMenu::resizeEvent(QResizeEvent*) {
   if (filling_ || !drawnOnce_ || (width() == surface_.width() && height() == surface_.height()))
     return;
   // Sized anew from outside: everything is drawn again.
-  surface_.Resize(width(), height(), Background());
+  surface_.Resize(width(), height(), Background(), devicePixelRatioF());
   PaintBackground();
   for (const std::int32_t j : list_) DrawItem(j, j == hot_ ? -1 : 0);
 }

@@ -69,7 +69,7 @@ xMenu::xMenu(QWidget* parent, p::Host* host) : QWidget(parent), host_(host) {
   timer_.setInterval(100);
   QObject::connect(&timer_, &QTimer::timeout, this, [this] { TimerTick(); });
   InitProperties();
-  surface_.Resize(width(), height(), backColor_);
+  surface_.Resize(width(), height(), backColor_, devicePixelRatioF());
 }
 
 xMenu::~xMenu() {
@@ -254,7 +254,7 @@ void xMenu::SetWraps(bool wraps) {
 void xMenu::Refresh() {
   // The surface follows the control's size even while the control is hidden.
   if (surface_.width() != std::max(width(), 1) || surface_.height() != std::max(height(), 1))
-    surface_.Resize(width(), height(), backColor_);
+    surface_.Resize(width(), height(), backColor_, devicePixelRatioF());
   p::StdFont font(itemsFont_.Name(), 0);
   font.SetSizeUnits(itemsFont_.SizeUnits());
   font.SetBold(itemsFont_.Bold());
@@ -508,7 +508,7 @@ void xMenu::paintEvent(QPaintEvent*) {
 }
 
 void xMenu::resizeEvent(QResizeEvent*) {
-  surface_.Resize(width(), height(), backColor_);
+  surface_.Resize(width(), height(), backColor_, devicePixelRatioF());
   surface_.SelectFont(font_.handle());
   if (spacing_ != 0) Refresh();
 }
