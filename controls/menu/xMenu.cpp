@@ -513,6 +513,18 @@ void xMenu::resizeEvent(QResizeEvent*) {
   if (spacing_ != 0) Refresh();
 }
 
+bool xMenu::event(QEvent* event) {
+  const bool done = QWidget::event(event);
+  // On a screen of another density the bar is drawn again at it.
+  const QImage* image = surface_.image();
+  if (event->type() == QEvent::ScreenChangeInternal && image &&
+      image->devicePixelRatio() != devicePixelRatioF()) {
+    resizeEvent(nullptr);
+    Refresh();
+  }
+  return done;
+}
+
 void xMenu::mouseMoveEvent(QMouseEvent* event) {
   if (event->buttons() & Qt::LeftButton) return;
   MouseMove(static_cast<float>(event->position().x()), static_cast<float>(event->position().y()));

@@ -758,4 +758,13 @@ void xToolbar::resizeEvent(QResizeEvent*) {
   ForceResize();
 }
 
+bool xToolbar::event(QEvent* e) {
+  const bool done = QWidget::event(e);
+  // On a screen of another density the bar is drawn again at it.
+  if (e->type() == QEvent::ScreenChangeInternal && bmp_ &&
+      p::GetBitmapRatio(bmp_) != devicePixelRatioF())
+    resizeEvent(nullptr);
+  return done;
+}
+
 }  // namespace quillane::controls

@@ -7,6 +7,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWindow>
 
 #include "controls/menu/wMenu.h"
 #include "tests/controls/menu/MenuTestUtil.h"
@@ -41,4 +42,20 @@ TEST(MixedScreens, EachBarAndPopupDrawsAtItsOwnScreensDensity) {
     EXPECT_EQ(popup->Surface()->devicePixelRatio(), ratio);
     menu.CloseOpenMenu();
   }
+}
+
+TEST(MixedScreens, ABarMovedToAScreenOfAnotherDensityIsDrawnAgainAtIt) {
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  if (screens.size() != 2 || screens[0]->devicePixelRatio() == screens[1]->devicePixelRatio())
+    GTEST_SKIP() << "needs two screens of different densities";
+  c::xMenu menu;
+  menu.setGeometry(QRect(screens[0]->geometry().topLeft() + QPoint(20, 20), QSize(300, 24)));
+  quillane::test::FillSampleMenu(menu);
+  menu.Refresh();
+  menu.show();
+  quillane::test::Settle();
+  menu.windowHandle()->setScreen(screens[1]);
+  quillane::test::Settle();
+  EXPECT_EQ(menu.Surface()->devicePixelRatio(), screens[1]->devicePixelRatio());
+  EXPECT_EQ(menu.Surface()->width(), static_cast<int>(300 * screens[1]->devicePixelRatio()));
 }

@@ -2,6 +2,10 @@
 // its surface has the screen's device pixels and its frame lines are whole, sharp device rows.
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
+
 #include "tests/controls/toolbar/Bar.h"
 
 using namespace quillane::test;
@@ -27,4 +31,18 @@ TEST(DenseScreen, TheBarDrawsSharpLinesAtTheScreensRatio) {
   }
   EXPECT_EQ(dev(78, 0), kFace);
   EXPECT_EQ(dev(79, 47), kHighlight);
+}
+
+// Run by CTest on a plain screen beside one of twice the density (skipped on any other desk).
+TEST(DenseScreen, TheBarMovedToAScreenOfAnotherDensityIsDrawnAgainAtIt) {
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  if (screens.size() != 2 || screens[0]->devicePixelRatio() == screens[1]->devicePixelRatio())
+    GTEST_SKIP() << "needs two screens of different densities";
+  auto bar = MakeBar(40, 24);
+  bar->move(screens[0]->geometry().topLeft() + QPoint(20, 20));
+  bar->show();
+  QCoreApplication::processEvents();
+  bar->windowHandle()->setScreen(screens[1]);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(bar->SurfaceImage().devicePixelRatio(), screens[1]->devicePixelRatio());
 }
