@@ -20,9 +20,12 @@ class PartInterface : public QAccessibleInterface, public QAccessibleActionInter
   QObject* object() const override { return nullptr; }
   QWindow* window() const override;
   QAccessibleInterface* parent() const override;
-  QAccessibleInterface* child(int) const override { return nullptr; }
-  int childCount() const override { return 0; }
-  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+  // A part's one child is the window it has open, if any.
+  QAccessibleInterface* child(int index) const override;
+  int childCount() const override { return Opened() ? 1 : 0; }
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    return child && child == this->child(0) ? 0 : -1;
+  }
   QAccessibleInterface* childAt(int, int) const override { return nullptr; }
   QString text(QAccessible::Text t) const override;
   void setText(QAccessible::Text, const QString&) override {}
@@ -39,6 +42,7 @@ class PartInterface : public QAccessibleInterface, public QAccessibleActionInter
 
  private:
   AccessiblePart Part() const;
+  QWidget* Opened() const;
   PartsInterface* parent_;
   int index_;
 };
@@ -84,6 +88,19 @@ class PartsInterface : public QAccessibleWidget {
   }
   bool CanPress() const { return static_cast<bool>(parts_.press); }
   QWidget* Widget() const { return widget(); }
+  QWidget* Opened(int index) const {
+    return parts_.opened && Valid(index) ? parts_.opened(index) : nullptr;
+  }
+  // A window opened by a part of its opener (a popup) has that part for its parent.
+  QAccessibleInterface* parent() const override {
+    QWidget* opener = widget()->isWindow() ? widget()->parentWidget() : nullptr;
+    auto* parts = opener
+                      ? dynamic_cast<PartsInterface*>(QAccessible::queryAccessibleInterface(opener))
+                      : nullptr;
+    for (int i = 0; parts && i < parts->childCount(); ++i)
+      if (parts->Opened(i) == widget()) return parts->child(i);
+    return QAccessibleWidget::parent();
+  }
 
  private:
   AccessibleParts parts_;
@@ -94,6 +111,11 @@ bool PartInterface::isValid() const { return parent_->isValid() && parent_->Vali
 QWindow* PartInterface::window() const { return parent_->window(); }
 QAccessibleInterface* PartInterface::parent() const { return parent_; }
 AccessiblePart PartInterface::Part() const { return parent_->Part(index_); }
+QWidget* PartInterface::Opened() const { return parent_->Opened(index_); }
+QAccessibleInterface* PartInterface::child(int index) const {
+  QWidget* opened = index == 0 ? Opened() : nullptr;
+  return opened ? QAccessible::queryAccessibleInterface(opened) : nullptr;
+}
 
 QString PartInterface::text(QAccessible::Text t) const {
   const AccessiblePart part = Part();

@@ -29,6 +29,9 @@ struct AccessibleParts {
   std::function<int()> count;                     // the parts there are now
   std::function<AccessiblePart(int index)> part;  // index from 0
   std::function<void(int index)> press;           // the part's default action (optional)
+  // The window a part has open (a menu item's popup), or null: that window is the part's one
+  // child, and its parent is the part (optional).
+  std::function<QWidget*(int index)> opened;
 };
 
 // Makes `describe(widget)` the accessible description of every widget for which it gives a role

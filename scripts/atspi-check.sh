@@ -35,7 +35,7 @@ win=$(xdotool search --sync --name '^Quillane$' | head -1)
 xdotool windowactivate --sync "$win" key alt+t
 sleep 1
 echo "== Alt+T: the Tools menu open"
-/usr/bin/python3 scripts/atspi_dump.py Quillane 4 | grep -A8 -i "popup menu"
+/usr/bin/python3 scripts/atspi_dump.py Quillane 6 | grep -A8 -i "popup menu"
 xdotool key Escape Escape alt+h
 sleep 1
 xdotool key End Return
@@ -51,6 +51,6 @@ echo "== 300 pixels wide: the toolbar ends in More buttons, opened from the keyb
 /usr/bin/python3 scripts/atspi_dump.py Quillane 7 | grep -A9 -i "tool bar"
 xdotool windowactivate --sync "$win" key shift+Tab End space
 sleep 1
-/usr/bin/python3 scripts/atspi_dump.py Quillane 4 | grep -A6 -i "popup menu"
+/usr/bin/python3 scripts/atspi_dump.py Quillane 7 | grep -A6 -i "popup menu"
 kill $app $bus $wm 2>/dev/null || true
 INNER

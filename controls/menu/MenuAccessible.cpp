@@ -46,7 +46,7 @@ void Register() {
     gfx::RegisterAccessibleParts([](QWidget* widget) {
       if (auto* bar = dynamic_cast<xMenu*>(widget)) return bar->Accessible();
       if (auto* popup = dynamic_cast<wMenu*>(widget)) return popup->Accessible();
-      return gfx::AccessibleParts{QAccessible::NoRole, {}, {}, {}, {}};
+      return gfx::AccessibleParts{QAccessible::NoRole, {}, {}, {}, {}, {}};
     });
   });
 }
@@ -73,6 +73,11 @@ gfx::AccessibleParts xMenu::Accessible() {
   parts.press = [this](int index) {
     EnterKeyMode(RootItems()[static_cast<std::size_t>(index)], true);
   };
+  parts.opened = [this](int index) -> QWidget* {
+    wMenu* popup = Popup();
+    return popup && popup->FilterIndex == RootItems()[static_cast<std::size_t>(index)] ? popup
+                                                                                       : nullptr;
+  };
   return parts;
 }
 
@@ -95,6 +100,10 @@ gfx::AccessibleParts wMenu::Accessible() {
     return ItemPart(*At(j), hot_ == j, hasFocus());
   };
   parts.press = [this](int index) { Press(list_[static_cast<std::size_t>(index)]); };
+  parts.opened = [this](int index) -> QWidget* {
+    wMenu* child = ChildPopup();
+    return child && child->FilterIndex == list_[static_cast<std::size_t>(index)] ? child : nullptr;
+  };
   return parts;
 }
 

@@ -3,6 +3,7 @@
 // description; disabled, checked, pressed, hot and focused states; Press as the action.
 #include <mutex>
 
+#include "controls/menu/wMenu.h"
 #include "controls/toolbar/xToolbar.h"
 
 namespace quillane::controls {
@@ -12,7 +13,7 @@ void xToolbar::RegisterAccessible() {
   std::call_once(once, [] {
     gfx::RegisterAccessibleParts([](QWidget* widget) {
       if (auto* bar = dynamic_cast<xToolbar*>(widget)) return bar->Accessible();
-      return gfx::AccessibleParts{QAccessible::NoRole, {}, {}, {}, {}};
+      return gfx::AccessibleParts{QAccessible::NoRole, {}, {}, {}, {}, {}};
     });
   });
 }
@@ -67,6 +68,9 @@ gfx::AccessibleParts xToolbar::Accessible() {
     return part;
   };
   parts.press = [this](int index) { ActivateButton(AccessibleButtons()[std::size_t(index)]); };
+  parts.opened = [this](int index) -> QWidget* {
+    return AccessibleButtons()[std::size_t(index)] == ChevronIndex() ? OverflowPopup() : nullptr;
+  };
   return parts;
 }
 

@@ -82,6 +82,11 @@ TEST_F(WindowAccessible, TheMenuBarAndItsPopupsAreMenusOfNamedItems) {
   EXPECT_TRUE(bar->child(2)->state().expanded);
   QAccessibleInterface* popup = Of(tools);
   EXPECT_EQ(popup->role(), QAccessible::PopupMenu);
+  // The open popup hangs under its bar item, as a walk of the tree finds it.
+  EXPECT_EQ(bar->child(2)->childCount(), 1);
+  EXPECT_EQ(bar->child(2)->child(0), popup);
+  EXPECT_EQ(popup->parent(), bar->child(2));
+  EXPECT_EQ(bar->child(1)->childCount(), 0);
   EXPECT_EQ(popup->text(QAccessible::Name), "Tools");
   ASSERT_EQ(popup->childCount(), 3);
   QAccessibleInterface* convert = popup->child(0);

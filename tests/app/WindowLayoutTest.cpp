@@ -133,6 +133,9 @@ TEST_F(WindowLayout, ANarrowWindowReachesEveryMenuAndButton) {
   EXPECT_EQ(tree->childCount(), bar->FirstOverflowButton());  // the buttons before it, and it
   // The popup stays while the same buttons are hidden, and the window may go with it open.
   QTest::mouseClick(bar, Qt::LeftButton, {}, bar->ChevronRect().center());
+  ASSERT_NE(bar->OverflowPopup(), nullptr);
+  EXPECT_EQ(more->child(0), QAccessible::queryAccessibleInterface(bar->OverflowPopup()));
+  EXPECT_EQ(more->child(0)->parent(), more);
   bar->Refresh();
   EXPECT_NE(bar->OverflowPopup(), nullptr);
   w.reset();
