@@ -338,6 +338,7 @@ class xToolbar : public QWidget {
   bool InOverflow(int index) const { return overflowFrom_ != 0 && index >= overflowFrom_; }
   // Where the chevron is (empty when all fit), and its index for the focus: after the last button.
   QRect ChevronRect() const { return chevron_; }
+  bool ChevronHot() const { return chevronHot_; }
   int ChevronIndex() const { return ButtonCount() + 1; }
   // Opens the popup under (or beside) the chevron; from the keyboard its first item is hot.
   void ShowOverflow(bool fromKeys);
@@ -406,6 +407,8 @@ class xToolbar : public QWidget {
   // drawn.
   void LayOutOverflow();
   void PaintChevron();
+  // The chevron raised under the pointer (its tooltip armed), or at rest.
+  void SetChevronHot(bool hot);
   // A button's rectangle, or the chevron's.
   QRect PartRect(int index) const;
   void ApplyMousePointer();
@@ -507,6 +510,7 @@ class xToolbar : public QWidget {
   std::int16_t overflowFrom_ = 0;
   std::int16_t laidOutFrom_ = 0;  // overflowFrom_ as the last layout left it
   QRect chevron_;
+  bool chevronHot_ = false;  // the pointer rests on the chevron
   std::shared_ptr<ToolbarOverflowMenu> overflowMenu_;
   QByteArray clickSound_;  // kept alive while the platform plays it
 };

@@ -41,6 +41,7 @@ std::int16_t ShiftCode(Qt::KeyboardModifiers m) {
 void xToolbar::mousePressEvent(QMouseEvent* e) {
   // The chevron opens (or closes) its popup at once, as a menu does.
   if (e->button() == Qt::LeftButton && chevron_.contains(e->position().toPoint())) {
+    HideOwnTooltip();
     ShowOverflow(false);
     return;
   }
@@ -145,12 +146,18 @@ void xToolbar::DoMouseMove(std::int16_t button, std::int16_t shift, float x, flo
       hotButton_ = 0;
       checkTimer_.stop();
     }
-    toolTipTimer_.stop();
-    HideTooltip();
-    setToolTip(QString());
+    const bool overChevron = pointerButton_ == 0 && PointerOverWindow() &&
+                             chevron_.contains(QPoint(static_cast<int>(x), static_cast<int>(y)));
+    if (!overChevron) {
+      toolTipTimer_.stop();
+      HideTooltip();
+      setToolTip(QString());
+    }
+    SetChevronHot(overChevron);
     if (Events.MouseMove) Events.MouseMove(button, shift, x, y);
     return;
   }
+  SetChevronHot(false);
   if (idx == hotButton_) return;
   const clsBSButton& b = *At(idx);
   const bool clickable = Clickable(b.Style);
@@ -180,11 +187,12 @@ void xToolbar::DoMouseMove(std::int16_t button, std::int16_t shift, float x, flo
 void xToolbar::OnCheckTimer() {
   if (dragTimer_.isActive()) return;
   if (PointerOverWindow()) {
-    if (hotButton_ == 0) checkTimer_.stop();
+    if (hotButton_ == 0 && !chevronHot_) checkTimer_.stop();
     return;
   }
   // The pointer has left the bar: its tooltip goes with it.
   HideOwnTooltip();
+  SetChevronHot(false);
   mouseX_ = mouseY_ = 0;
   pointerButton_ = 0;
   RepaintAtRest(hotButton_);

@@ -141,6 +141,8 @@ void xToolbar::PaintChevron() {
   Fill(r.left(), r.top(), r.width(), r.height(), backColor_);
   if (OverflowPopup())
     Rect3D(r.left(), r.top(), r.width() - 1, r.height() - 1, shadowColor_, highlightColor_);
+  else if (chevronHot_ && enabled_)
+    Rect3D(r.left(), r.top(), r.width() - 1, r.height() - 1, highlightColor_, shadowColor_);
   const p::OLE_COLOR ink = enabled_ ? textColor_ : textDisabledColor_;
   const int cx = r.left() + r.width() / 2, cy = r.top() + r.height() / 2;
   // Two arrowheads two pixels thick: pointing along the bar, past its end.
@@ -156,6 +158,17 @@ void xToolbar::PaintChevron() {
         Line(cx, y + 3, cx + 4, y - 1, ink);
       }
     }
+}
+
+void xToolbar::SetChevronHot(bool hot) {
+  if (hot == chevronHot_) return;
+  chevronHot_ = hot;
+  if (hot) {
+    ArmToolTip("More buttons");
+    checkTimer_.start();  // the leave check takes the raised look away
+  }
+  PaintChevron();
+  update();
 }
 
 void xToolbar::ShowOverflow(bool fromKeys) {

@@ -152,6 +152,30 @@ TEST(ToolbarMouse, HoverLookGoesWhenThePointerLeaves) {
   EXPECT_EQ(t.bar->MouseX(), 0);
 }
 
+TEST(ToolbarMouse, TheChevronRisesUnderThePointerWithItsTooltip) {
+  Live t;
+  t.bar->resize(60, 24);
+  for (const char* key : {"a", "b", "c", "d"}) t.bar->AddButtonEx(key);
+  t.Show();
+  ASSERT_TRUE(t.bar->Overflowing());
+  const QRect chevron = t.bar->ChevronRect();
+  t.Move(chevron.center());
+  EXPECT_TRUE(t.bar->ChevronHot());
+  EXPECT_EQ(Px(*t.bar, chevron.left(), chevron.top()), kHighlight);  // raised
+  EXPECT_EQ(Px(*t.bar, chevron.right(), chevron.bottom()), kShadow);
+  QTest::qWait(1150);
+  auto* tip = quillane::controls::CurrentTooltip();
+  ASSERT_NE(tip, nullptr);
+  EXPECT_EQ(tip->LabelCaption(), "More buttons");
+  // Off the bar: the look and the tooltip go.
+  QCursor::setPos(t.bar->mapToGlobal(QPoint(5, 80)));
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(t.bar.get(), &leave);
+  EXPECT_FALSE(t.bar->ChevronHot());
+  EXPECT_EQ(Px(*t.bar, chevron.left(), chevron.top()), kFace);
+  EXPECT_EQ(quillane::controls::CurrentTooltip(), nullptr);
+}
+
 TEST(ToolbarMouse, TooltipAfterOneSecondHiddenByPress) {
   Live t;
   t.bar->AddButtonEx("a", tb::tbrButton, {}, "Open a workbook");
