@@ -263,7 +263,7 @@ int main(int argc, char** argv) {
   bar.SetDoubleBottomBorder(true);
   bar.SetAppearance(c::ifcaFlat);
   bar.SetCaptionAlignment(c::ifcaCaptionOnBottom);
-  bar.SetTitle("xToolbar");
+  bar.SetTitle("Toolbar");
   p::PropertyBag barBag;
   bar.WriteProperties(barBag);
 
