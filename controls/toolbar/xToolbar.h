@@ -105,6 +105,10 @@ struct xToolbarEvents {
       OverflowCaption;
 };
 
+// What the overflow chevron is called: its tooltip, its popup's name, and its name to screen
+// readers.
+inline constexpr const char* kChevronName = "More buttons";
+
 class xToolbar : public QWidget {
  public:
   static constexpr const char* kClassName = "xToolbar";

@@ -39,7 +39,7 @@ gfx::AccessibleParts xToolbar::Accessible() {
     part.rect = PartRect(i);
     if (i == ChevronIndex()) {
       part.role = QAccessible::ButtonMenu;
-      part.name = QStringLiteral("More buttons");
+      part.name = QString::fromLatin1(kChevronName);
       part.description = QStringLiteral("The buttons the bar has no room for");
       part.state.hasPopup = true;
       part.state.expanded = OverflowPopup() != nullptr;

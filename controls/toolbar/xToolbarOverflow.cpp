@@ -164,7 +164,7 @@ void xToolbar::SetChevronHot(bool hot) {
   if (hot == chevronHot_) return;
   chevronHot_ = hot;
   if (hot) {
-    ArmToolTip("More buttons");
+    ArmToolTip(kChevronName);
     checkTimer_.start();  // the leave check takes the raised look away
   }
   PaintChevron();
@@ -180,7 +180,7 @@ void xToolbar::ShowOverflow(bool fromKeys) {
   if (!overflowMenu_) overflowMenu_ = std::make_shared<ToolbarOverflowMenu>(this);
   ToolbarOverflowMenu& menu = *overflowMenu_;
   menu.items.assign(1, MenuItem());
-  menu.items[0].Caption = "More buttons";
+  menu.items[0].Caption = kChevronName;
   bool separate = false;
   for (int i = overflowFrom_; i <= ButtonCount(); ++i) {
     const clsBSButton& b = *At(i);
