@@ -127,8 +127,9 @@ ConvertResult ConvertWorkbook(const std::string& source, const std::string& outp
         throw std::runtime_error("The page " + page + " would replace the workbook");
       }
       run.Add(page);
-      const std::string folder = files::ChangeExtension(page, ".files");
-      // The folder holds only pictures, charts and filelist.xml, never a page to compact.
+      // The folder the publisher writes beside the page: only pictures, charts and filelist.xml,
+      // never a page to compact.
+      const std::string folder = publish::SupportingFolder(page).string();
       PublishSheet(book, i, page, folder, options);
       if (result.pages++ == 0) result.firstPage = i;
       if (!options.CreateFilesDir) RemoveOwnFolder(folder);
