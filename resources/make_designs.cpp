@@ -123,37 +123,36 @@ void Paint(QPainter& g, Shape shape, int size) {
   }
 }
 
-// A picture on the magenta mask colour, `size` pixels square, with a finer drawing at twice the
-// size for dense screens. The finer one is drawn smooth on a transparent ground, its edge pixels
-// laid on the usual button face and the nearly transparent ones left in the mask colour, so no
-// magenta fringe shows round the shapes.
-p::Picture Draw(Shape shape, int size) {
-  QImage img(size, size, QImage::Format_RGB32);
-  img.fill(QColor(255, 0, 255));
+// The shape drawn smooth at `size` pixels square on a transparent ground, then put on the magenta
+// mask colour: its edge pixels are laid on the usual button face and the nearly transparent ones
+// left in the mask colour, so no magenta fringe shows round the shape.
+QImage OnMask(Shape shape, int size) {
+  QImage drawn(size, size, QImage::Format_ARGB32);
+  drawn.fill(Qt::transparent);
   {
-    QPainter g(&img);
+    QPainter g(&drawn);
     Paint(g, shape, size);
   }
-  QImage fine(2 * size, 2 * size, QImage::Format_ARGB32);
-  fine.fill(Qt::transparent);
+  QImage face(drawn.size(), QImage::Format_RGB32);
+  face.fill(QColor(240, 240, 240));
   {
-    QPainter g(&fine);
-    Paint(g, shape, 2 * size);
-  }
-  QImage dense(fine.size(), QImage::Format_RGB32);
-  dense.fill(QColor(255, 0, 255));
-  {
-    QImage face(fine.size(), QImage::Format_RGB32);
-    face.fill(QColor(240, 240, 240));
     QPainter g(&face);
-    g.drawImage(0, 0, fine);
-    g.end();
-    for (int y = 0; y < fine.height(); ++y)
-      for (int x = 0; x < fine.width(); ++x)
-        if (qAlpha(fine.pixel(x, y)) >= 64) dense.setPixel(x, y, face.pixel(x, y));
+    g.drawImage(0, 0, drawn);
   }
+  QImage masked(drawn.size(), QImage::Format_RGB32);
+  masked.fill(QColor(255, 0, 255));
+  for (int y = 0; y < drawn.height(); ++y)
+    for (int x = 0; x < drawn.width(); ++x)
+      if (qAlpha(drawn.pixel(x, y)) >= 64) masked.setPixel(x, y, face.pixel(x, y));
+  return masked;
+}
+
+// A picture `size` pixels square, with a finer drawing at twice the size for dense screens.
+p::Picture Draw(Shape shape, int size) {
+  QImage dense = OnMask(shape, 2 * size);
   dense.setDevicePixelRatio(2.0);
-  return p::Picture::FromBitmaps(p::CreateBitmapFromImage(img), p::CreateBitmapFromImage(dense));
+  return p::Picture::FromBitmaps(p::CreateBitmapFromImage(OnMask(shape, size)),
+                                 p::CreateBitmapFromImage(dense));
 }
 
 bool Save(const p::PropertyBag& bag, const std::string& path) {
