@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
+#include <memory>
 #include <vector>
 
 namespace quillane::container {
@@ -13,61 +16,91 @@ struct Full {};
 
 constexpr int kMaxBits = 15;
 
+static_assert(std::endian::native == std::endian::little, "the bit reader loads words as they lie");
+
+// Bits of the input, first bit lowest, from a 64-bit buffer refilled a word at a time. The bits
+// of the buffer above `have_` are either zero or the input's own next bits, so loading a word
+// over them again changes nothing.
 class BitReader {
  public:
-  explicit BitReader(std::span<const uint8_t> data) : data_(data) {}
+  explicit BitReader(std::span<const uint8_t> data)
+      : next_(data.data()), end_(data.data() + data.size()) {}
+
+  // Loads bytes until at least 56 bits are at hand or the data end; never throws.
+  void Refill() {
+    if (end_ - next_ >= 8) {
+      uint64_t word;
+      std::memcpy(&word, next_, 8);
+      buffer_ |= word << have_;
+      next_ += (63 - have_) >> 3;
+      have_ |= 56;
+      return;
+    }
+    while (have_ <= 56 && next_ < end_) {
+      buffer_ |= static_cast<uint64_t>(*next_++) << have_;
+      have_ += 8;
+    }
+  }
   unsigned Bits(int count) {
-    uint32_t value = buffer_;
-    while (have_ < count) {
-      if (pos_ >= data_.size()) throw Damaged{};
-      value |= static_cast<uint32_t>(data_[pos_++]) << have_;
-      have_ += 8;
+    if (have_ < count) {
+      Refill();
+      if (have_ < count) throw Damaged{};
     }
-    buffer_ = value >> count;
-    have_ -= count;
-    return value & ((1u << count) - 1);
+    const unsigned value = static_cast<unsigned>(buffer_ & ((uint64_t{1} << count) - 1));
+    Drop(count);
+    return value;
   }
-  // Drops the bits up to the next byte boundary (whole bytes already loaded stay).
-  void AlignToByte() { Drop(have_ % 8); }
-  // Loads bytes until `need` bits are at hand or the data end; never throws.
-  int Fill(int need) {
-    while (have_ < need && pos_ < data_.size()) {
-      buffer_ |= static_cast<uint32_t>(data_[pos_++]) << have_;
-      have_ += 8;
-    }
-    return have_;
-  }
-  uint32_t Peek() const { return buffer_; }
+  int Have() const { return have_; }
+  uint64_t Peek() const { return buffer_; }
   void Drop(int count) {
     buffer_ >>= count;
     have_ -= count;
   }
-  uint8_t Byte() {
-    if (have_ >= 8) {
-      uint8_t b = static_cast<uint8_t>(buffer_);
+  // Drops the bits up to the next byte boundary (whole bytes already loaded stay).
+  void AlignToByte() { Drop(have_ % 8); }
+  // Hands `count` whole bytes to `put` a run at a time, once aligned to a byte: first those
+  // loaded, then straight from the data.
+  template <typename Put>
+  void Bytes(size_t count, Put&& put) {
+    for (; count > 0 && have_ >= 8; --count) {
+      const uint8_t b = static_cast<uint8_t>(buffer_);
       Drop(8);
-      return b;
+      put(&b, 1);
     }
-    if (pos_ >= data_.size()) throw Damaged{};
-    return data_[pos_++];
+    if (count == 0) return;
+    buffer_ = 0;  // nothing loaded: the bytes are read past what the buffer held
+    if (static_cast<size_t>(end_ - next_) < count) throw Damaged{};
+    put(next_, count);
+    next_ += count;
   }
 
  private:
-  std::span<const uint8_t> data_;
-  size_t pos_ = 0;
-  uint32_t buffer_ = 0;
+  const uint8_t* next_;
+  const uint8_t* end_;
+  uint64_t buffer_ = 0;
   int have_ = 0;
 };
 
+// The bits of each byte in reverse order.
+constexpr std::array<uint8_t, 256> kReversed = [] {
+  std::array<uint8_t, 256> table{};
+  for (int i = 0; i < 256; ++i) {
+    for (int b = 0; b < 8; ++b) table[i] |= static_cast<uint8_t>(((i >> b) & 1) << (7 - b));
+  }
+  return table;
+}();
+
 // A canonical Huffman code: how many codes of each length, and the symbols in code order.
-constexpr int kFastBits = 9;
+constexpr int kFastBits = 10;
+constexpr int kSymbolBits = 9;
 
 struct Huffman {
   std::array<uint16_t, kMaxBits + 1> count{};
-  std::array<uint16_t, 320> symbol{};
+  // Both filled by Build as far as the code reaches.
+  std::array<uint16_t, 320> symbol;
   // The codes of up to kFastBits bits by their bits as read (first bit lowest): the code's
-  // length above bit 9 and its symbol below; 0 for longer codes.
-  std::array<uint16_t, 1 << kFastBits> fast{};
+  // length above kSymbolBits and its symbol below; 0 for longer codes.
+  std::array<uint16_t, 1 << kFastBits> fast;
 
   // Builds the code from the lengths; false when the lengths over-subscribe the code.
   bool Build(const uint16_t* lengths, int n) {
@@ -84,35 +117,31 @@ struct Huffman {
     for (int i = 0; i < n; ++i) {
       if (lengths[i] != 0) symbol[offsets[lengths[i]]++] = static_cast<uint16_t>(i);
     }
-    // Canonical codes, first bit highest; the table is indexed by the bits reversed.
-    fast.fill(0);
-    std::array<uint32_t, kMaxBits + 2> next{};
+    // Canonical codes, first bit highest; the table is indexed by the bits reversed. It is
+    // filled for codes of one bit, then doubled and filled for those of two, and so on: a code
+    // of `len` bits stands at every index whose first `len` bits are its own.
+    fast[0] = fast[1] = 0;
     uint32_t code = 0;
-    for (int len = 1; len <= kMaxBits; ++len) {
-      code = (code + (len == 1 ? 0 : count[len - 1])) << 1;
-      next[len] = code;
-    }
-    for (int i = 0; i < n; ++i) {
-      int len = lengths[i];
-      if (len == 0) continue;
-      uint32_t c = next[len]++;
-      if (len > kFastBits) continue;
-      uint32_t reversed = 0;
-      for (int b = 0; b < len; ++b) reversed |= ((c >> b) & 1) << (len - 1 - b);
-      for (uint32_t k = reversed; k < fast.size(); k += 1u << len) {
-        fast[k] = static_cast<uint16_t>(len << kFastBits | i);
+    int index = 0;
+    for (int len = 1; len <= kFastBits; ++len) {
+      for (int k = 0; k < count[len]; ++k, ++code) {
+        const uint32_t reversed =
+            (kReversed[code & 0xFF] << 8 | kReversed[code >> 8]) >> (16 - len);
+        fast[reversed] = static_cast<uint16_t>(len << kSymbolBits | symbol[index++]);
       }
+      code <<= 1;
+      if (len < kFastBits) std::copy_n(fast.begin(), size_t{1} << len, fast.begin() + (1 << len));
     }
     return true;
   }
 
   int Decode(BitReader& in) const {
-    int have = in.Fill(kFastBits);
-    uint16_t entry = fast[in.Peek() & ((1u << kFastBits) - 1)];
-    int len = entry >> kFastBits;
-    if (len != 0 && len <= have) {
+    if (in.Have() < kMaxBits) in.Refill();
+    const uint16_t entry = fast[in.Peek() & ((1u << kFastBits) - 1)];
+    const int len = entry >> kSymbolBits;
+    if (len != 0 && len <= in.Have()) {
       in.Drop(len);
-      return entry & ((1 << kFastBits) - 1);
+      return entry & ((1 << kSymbolBits) - 1);
     }
     return DecodeSlowly(in);
   }
@@ -132,6 +161,21 @@ struct Huffman {
   }
 };
 
+// The fixed codes of RFC 1951, built once.
+struct FixedCodes {
+  Huffman lengths, distances;
+  FixedCodes() {
+    uint16_t bits[288];
+    std::fill(bits, bits + 144, 8);
+    std::fill(bits + 144, bits + 256, 9);
+    std::fill(bits + 256, bits + 280, 7);
+    std::fill(bits + 280, bits + 288, 8);
+    lengths.Build(bits, 288);
+    std::fill(bits, bits + 30, 5);
+    distances.Build(bits, 30);
+  }
+};
+
 constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
                                       15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
                                       67, 83, 99, 115, 131, 163, 195, 227, 258};
@@ -145,13 +189,20 @@ constexpr uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5, 
 
 // Output goes to a window buffer: the last kWindow bytes stay for the copies that reach back,
 // and every kPiece bytes written go to the sink, so the whole output is never held at once.
+// Output that the limit keeps smaller than that gets a buffer of its own size.
 constexpr size_t kWindow = 32768;
 constexpr size_t kPiece = size_t{1} << 17;
 
 class Inflater {
  public:
   Inflater(std::span<const uint8_t> data, size_t limit, const InflateSink& sink)
-      : in_(data), limit_(limit), sink_(sink), buffer_(kWindow + kPiece) {}
+      : in_(data),
+        limit_(limit),
+        sink_(sink),
+        size_(std::min(limit, kWindow + kPiece)),
+        buffer_(new uint8_t[size_]) {
+    SetStop();
+  }
 
   void Run() {
     bool last;
@@ -161,9 +212,11 @@ class Inflater {
         case 0:
           Stored();
           break;
-        case 1:
-          Fixed();
+        case 1: {
+          static const FixedCodes fixed;
+          Codes(fixed.lengths, fixed.distances);
           break;
+        }
         case 2:
           Dynamic();
           break;
@@ -175,55 +228,66 @@ class Inflater {
 
   // Hands what is not yet handed on to the sink.
   void Flush() {
-    if (pos_ > sent_) sink_(std::span<const uint8_t>(buffer_.data() + sent_, pos_ - sent_));
+    if (pos_ > sent_) sink_(std::span<const uint8_t>(buffer_.get() + sent_, pos_ - sent_));
     sent_ = pos_;
   }
 
-  size_t Produced() const { return total_; }
+  size_t Produced() const { return shift_ + pos_; }
 
  private:
-  // Flushes a full buffer and keeps its last kWindow bytes at the front.
-  void Slide() {
+  // Where the buffer must stop taking bytes: its end, or the limit if that comes first.
+  void SetStop() { stop_ = std::min(size_, limit_ - shift_); }
+
+  // The buffer is at its stop: the limit is reached (Full), or the buffer is flushed and its
+  // last kWindow bytes kept at the front. A buffer smaller than kWindow + kPiece is the limit's.
+  void MakeRoom() {
+    if (Produced() >= limit_) throw Full{};
     Flush();
-    std::copy(buffer_.end() - kWindow, buffer_.end(), buffer_.begin());
+    std::copy(buffer_.get() + size_ - kWindow, buffer_.get() + size_, buffer_.get());
+    shift_ += size_ - kWindow;
     pos_ = sent_ = kWindow;
+    SetStop();
   }
 
   void Put(uint8_t b) {
-    if (total_ >= limit_) throw Full{};
+    if (pos_ == stop_) MakeRoom();
     buffer_[pos_++] = b;
-    ++total_;
-    if (pos_ == buffer_.size()) Slide();
   }
 
   // Appends `len` bytes copied from `dist` back (the copy may overlap what it writes).
   void Copy(size_t dist, size_t len) {
     while (len > 0) {
-      const size_t room = std::min(buffer_.size() - pos_, limit_ - total_);
-      if (room == 0) throw Full{};
-      const size_t n = std::min(len, room);
-      uint8_t* p = buffer_.data() + pos_;
+      if (pos_ == stop_) MakeRoom();
+      const size_t n = std::min(len, stop_ - pos_);
+      uint8_t* p = buffer_.get() + pos_;
       const uint8_t* from = p - dist;
       if (dist >= n) {
-        std::copy(from, from + n, p);
+        std::memcpy(p, from, n);
+      } else if (dist == 1) {
+        std::memset(p, *from, n);
       } else {
         for (size_t i = 0; i < n; ++i) p[i] = from[i];
       }
       pos_ += n;
-      total_ += n;
       len -= n;
-      if (pos_ == buffer_.size()) Slide();
     }
   }
 
   void Stored() {
     in_.AlignToByte();
-    unsigned len = in_.Byte();
-    len |= static_cast<unsigned>(in_.Byte()) << 8;
-    unsigned nlen = in_.Byte();
-    nlen |= static_cast<unsigned>(in_.Byte()) << 8;
+    unsigned len = in_.Bits(16);
+    unsigned nlen = in_.Bits(16);
     if ((len ^ 0xFFFF) != nlen) throw Damaged{};
-    for (unsigned i = 0; i < len; ++i) Put(in_.Byte());
+    in_.Bytes(len, [this](const uint8_t* from, size_t count) {
+      while (count > 0) {
+        if (pos_ == stop_) MakeRoom();
+        const size_t n = std::min(count, stop_ - pos_);
+        std::memcpy(buffer_.get() + pos_, from, n);
+        pos_ += n;
+        from += n;
+        count -= n;
+      }
+    });
   }
 
   void Codes(const Huffman& lengths, const Huffman& distances) {
@@ -240,23 +304,10 @@ class Inflater {
         int d = distances.Decode(in_);
         if (d >= 30) throw Damaged{};
         size_t dist = kDistBase[d] + in_.Bits(kDistExtra[d]);
-        if (dist > total_) throw Damaged{};
+        if (dist > Produced()) throw Damaged{};
         Copy(dist, len);
       }
     }
-  }
-
-  void Fixed() {
-    uint16_t lengths[288];
-    for (int i = 0; i < 144; ++i) lengths[i] = 8;
-    for (int i = 144; i < 256; ++i) lengths[i] = 9;
-    for (int i = 256; i < 280; ++i) lengths[i] = 7;
-    for (int i = 280; i < 288; ++i) lengths[i] = 8;
-    Huffman lit, dist;
-    lit.Build(lengths, 288);
-    for (int i = 0; i < 30; ++i) lengths[i] = 5;
-    dist.Build(lengths, 30);
-    Codes(lit, dist);
   }
 
   void Dynamic() {
@@ -300,8 +351,10 @@ class Inflater {
   BitReader in_;
   size_t limit_;
   const InflateSink& sink_;
-  std::vector<uint8_t> buffer_;
-  size_t pos_ = 0, sent_ = 0, total_ = 0;
+  size_t size_;
+  std::unique_ptr<uint8_t[]> buffer_;  // not cleared: only bytes written are read back
+  size_t pos_ = 0, sent_ = 0, stop_ = 0;
+  size_t shift_ = 0;  // the bytes of output before the buffer's first
 };
 
 }  // namespace
