@@ -1,5 +1,9 @@
 #include "app/modMain.h"
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 #include <atomic>
 #include <csignal>
@@ -656,6 +660,18 @@ void HandOverToWindow() {
 }  // namespace
 #endif
 
+#ifdef __GLIBC__
+namespace {
+// A batch frees for each workbook much of the memory it takes again for the next. The allocator
+// keeps it (up to a bound) instead of handing it back to the system and having every page of it
+// faulted in again: about a tenth of the time of a batch of small workbooks.
+void KeepFreedMemory() {
+  mallopt(M_TRIM_THRESHOLD, 64 << 20);
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+}
+}  // namespace
+#endif
+
 int Main(int argc, char** argv) {
   if (argc > 0 && argv[0]) files::SetProgramPath(argv[0]);
 #ifdef _WIN32
@@ -688,6 +704,9 @@ int Main(int argc, char** argv) {
   return status;
 #else
   CatchSignals();
+#ifdef __GLIBC__
+  KeepFreedMemory();
+#endif
   std::vector<std::string> arguments(argv + 1, argv + argc);
   RunRequest request = ParsePosixArguments(arguments, CurrentFolder(), EnvironmentPassword());
   return RunCommandLine(request, RunStreams{std::cout, std::cerr, progress, &std::cin});
