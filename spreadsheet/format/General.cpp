@@ -1,20 +1,19 @@
 // Decimal digits and the General format.
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 
 #include "spreadsheet/format/Decimal.h"
 #include "spreadsheet/format/NumberFormat.h"
 
 namespace quillane::format {
 
-Decimal ToDecimal(double value) {
+namespace {
+
+// The digits and the exponent of a number in scientific form ("1.2345e+02").
+Decimal ParseScientific(const char* p, const char* end) {
   Decimal x;
-  value = std::fabs(value);
-  if (value == 0 || !std::isfinite(value)) return x;
-  char buf[40];
-  auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
-  const char* p = buf;
-  const char* end = res.ptr;
   while (p < end && *p != 'e') {
     if (*p >= '0' && *p <= '9') x.d[x.n++] = *p;
     ++p;
@@ -25,6 +24,35 @@ Decimal ToDecimal(double value) {
   while (x.n > 0 && x.d[x.n - 1] == '0') --x.n;
   if (x.n == 0) x.exp = 0;
   return x;
+}
+
+}  // namespace
+
+Decimal ToDecimal(double value) {
+  value = std::fabs(value);
+  if (value == 0 || !std::isfinite(value)) return {};
+  if (value < 1e15 && value == std::floor(value)) {
+    // A whole number of at most 15 digits is its own digits.
+    char digits[16];
+    char* end = std::to_chars(digits, digits + sizeof digits, static_cast<uint64_t>(value)).ptr;
+    Decimal x;
+    x.exp = static_cast<int>(end - digits) - 1;
+    while (end > digits && end[-1] == '0') --end;
+    for (const char* p = digits; p < end; ++p) x.d[x.n++] = *p;
+    return x;
+  }
+  char buf[40];
+  // The shortest digits that read back as the value: when there are at most 15 of them they are
+  // also the value rounded to 15 digits, as any decimal of 15 digits survives the way to binary
+  // and back (not so below the normal range, where the binary digits thin out). Most numbers of
+  // a sheet are such; the rest are rounded to 15 digits, which costs several times more.
+  if (value >= std::numeric_limits<double>::min()) {
+    auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+    Decimal x = ParseScientific(buf, res.ptr);
+    if (x.n <= 15) return x;
+  }
+  auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
+  return ParseScientific(buf, res.ptr);
 }
 
 void RoundAt(Decimal& x, int power) {

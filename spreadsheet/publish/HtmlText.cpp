@@ -1,5 +1,8 @@
 #include "spreadsheet/publish/HtmlText.h"
 
+#include <array>
+#include <cstdint>
+
 #include "support/Utf8.h"
 
 namespace quillane::publish {
@@ -59,11 +62,27 @@ void AppendBlank(std::string& out, std::string_view text, size_t i) {
   }
 }
 
+// The characters a page takes as they are, wherever they stand: printable ASCII but for those
+// escaped and the first characters of the compaction's texts.
+constexpr std::array<bool, 256> kPlain = [] {
+  std::array<bool, 256> plain{};
+  for (int c = 0x21; c < 0x7F; ++c) plain[c] = true;
+  for (char c : {'&', '<', '>', '"', '\'', ';', 'm'}) plain[static_cast<uint8_t>(c)] = false;
+  return plain;
+}();
+
 template <bool kAttribute>
 void AppendEscaped(std::string& out, std::string_view text, bool breaks) {
   const size_t n = text.size();
   size_t i = 0;
   while (i < n) {
+    size_t run = i;
+    while (run < n && kPlain[static_cast<uint8_t>(text[run])]) ++run;
+    if (run > i) {
+      out.append(text.data() + i, run - i);
+      i = run;
+      continue;
+    }
     const char c = text[i];
     const auto u = static_cast<uint8_t>(c);
     if (u >= 0x80) {
@@ -130,17 +149,6 @@ void AppendHtmlText(std::string& out, std::string_view text, bool breaks) {
 
 void AppendHtmlAttribute(std::string& out, std::string_view text) {
   AppendEscaped<true>(out, text, false);
-}
-
-bool IsPlainHtmlText(std::string_view text) {
-  for (char c : text) {
-    const auto u = static_cast<uint8_t>(c);
-    if (u <= 0x20 || u >= 0x7F || c == '&' || c == '<' || c == '>' || c == '"' || c == '\'' ||
-        c == ';' || c == 'm') {
-      return false;
-    }
-  }
-  return true;
 }
 
 }  // namespace quillane::publish

@@ -21,8 +21,4 @@ void AppendHtmlText(std::string& out, std::string_view text, bool breaks);
 // and blanks after the first of a run become "&#32;".
 void AppendHtmlAttribute(std::string& out, std::string_view text);
 
-// True when `text` needs no escaping at all (only printable ASCII without markup characters,
-// quotes, blanks or the compaction's trigger characters), so it can be copied as it is.
-bool IsPlainHtmlText(std::string_view text);
-
 }  // namespace quillane::publish
