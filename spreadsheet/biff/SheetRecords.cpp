@@ -280,7 +280,8 @@ void Parser::OnRow(uint16_t id, ByteReader r, Substream& st) {
     info.hasStyle = flags & 0x80;
     if (info.hasStyle) info.style = CellStyleIndex(st, xf & 0xFFF);
   }
-  if (row <= maxRow_) st.sheet->rows[row] = info;
+  // Rows come in order: the end is where each goes, found without a search.
+  if (row <= maxRow_) st.sheet->rows.insert_or_assign(st.sheet->rows.end(), row, info);
 }
 
 void Parser::OnDefaultRowHeight(uint16_t id, ByteReader r, Substream& st) {

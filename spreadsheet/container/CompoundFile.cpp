@@ -309,6 +309,14 @@ uint64_t CompoundFile::StreamSize(const std::string& name) const {
   return std::min<uint64_t>(entry->size, bytes_.size());
 }
 
+namespace {
+
+void Append(std::vector<uint8_t>& out, std::span<const uint8_t> piece) {
+  out.insert(out.end(), piece.begin(), piece.end());
+}
+
+}  // namespace
+
 std::vector<uint8_t> CompoundFile::ReadStreamEntry(uint32_t index) const {
   if (index >= entries_.size() || entries_[index].type != 2) {
     throw ContainerError("The compound file has no stream at directory entry " +
@@ -329,23 +337,21 @@ std::vector<uint8_t> CompoundFile::ReadStreamEntry(uint32_t index) const {
     }
     const std::vector<uint32_t> chain =
         Chain(entry.start, (size + miniSectorSize_ - 1) / miniSectorSize_, true, what.c_str());
-    out.resize(
-        static_cast<size_t>(std::min<uint64_t>(size, chain.size() * uint64_t{miniSectorSize_})));
-    size_t written = 0;
+    const size_t target =
+        static_cast<size_t>(std::min<uint64_t>(size, chain.size() * uint64_t{miniSectorSize_}));
+    out.reserve(target);
     for (uint32_t m : chain) {
-      if (written >= out.size()) break;
+      if (out.size() >= target) break;
       const uint64_t miniOffset = static_cast<uint64_t>(m) << miniSectorShift_;
       const uint64_t big = miniOffset >> sectorShift_;
       const uint64_t offset =
           SectorOffset(miniStreamSectors_[big]) + (miniOffset & (sectorSize_ - 1));
       const uint64_t available =
           std::min<uint64_t>({uint64_t{miniSectorSize_}, miniStreamSize_ - miniOffset,
-                              bytes_.size() - offset, out.size() - written});
-      std::memcpy(out.data() + written, bytes_.data() + offset, available);
-      written += available;
+                              bytes_.size() - offset, target - out.size()});
+      Append(out, bytes_.subspan(offset, available));
       if (available < miniSectorSize_) break;
     }
-    out.resize(written);
     return out;
   }
 
@@ -354,23 +360,22 @@ std::vector<uint8_t> CompoundFile::ReadStreamEntry(uint32_t index) const {
   }
   const std::vector<uint32_t> chain =
       Chain(entry.start, (size + sectorSize_ - 1) / sectorSize_, false, what.c_str());
-  out.resize(static_cast<size_t>(std::min<uint64_t>(size, chain.size() * uint64_t{sectorSize_})));
-  size_t written = 0;
+  const size_t target =
+      static_cast<size_t>(std::min<uint64_t>(size, chain.size() * uint64_t{sectorSize_}));
+  out.reserve(target);
   size_t i = 0;
-  while (i < chain.size() && written < out.size()) {
+  while (i < chain.size() && out.size() < target) {
     // Copy a run of consecutive sectors at once.
     size_t j = i + 1;
     while (j < chain.size() && chain[j] == chain[j - 1] + 1) ++j;
     const uint64_t offset = SectorOffset(chain[i]);
     const uint64_t runBytes = static_cast<uint64_t>(j - i) << sectorShift_;
     const uint64_t available =
-        std::min<uint64_t>({runBytes, bytes_.size() - offset, out.size() - written});
-    std::memcpy(out.data() + written, bytes_.data() + offset, available);
-    written += available;
+        std::min<uint64_t>({runBytes, bytes_.size() - offset, target - out.size()});
+    Append(out, bytes_.subspan(offset, available));
     if (available < runBytes) break;  // the file ends inside the run
     i = j;
   }
-  out.resize(written);
   return out;
 }
 
