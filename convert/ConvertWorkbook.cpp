@@ -22,9 +22,10 @@ namespace quillane::convert {
 
 namespace {
 
+// True when both paths name one existing file (false when either is missing).
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code ec;
-  return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec) && !ec;
+  return fs::equivalent(a, b, ec) && !ec;
 }
 
 std::function<void(const std::string&)>& NoticeHook() {

@@ -77,6 +77,9 @@ uint32_t Workbook::AddString(std::string text) {
 }
 
 void Sheet::Normalize() {
+  // Cells mostly come in order, one at each position: nothing to do then.
+  auto notBefore = [](const Cell& a, const Cell& b) { return !CellBefore(a, b); };
+  if (std::adjacent_find(cells.begin(), cells.end(), notBefore) == cells.end()) return;
   if (!std::is_sorted(cells.begin(), cells.end(), CellBefore)) {
     std::stable_sort(cells.begin(), cells.end(), CellBefore);
   }
