@@ -37,7 +37,27 @@ MappedFile::MappedFile(const std::filesystem::path& path) {
     throw FileError("Cannot read the file " + path.string() + ": " + std::strerror(error));
   }
   size_ = static_cast<size_t>(info.st_size);
-  if (size_ > 0) {
+  if (size_ > 0 && size_ <= kReadWhole) {
+    // Read rather than mapped: one call instead of a fault for every few pages, and no mapping
+    // to undo, which stalls every other thread of the process.
+    copy_.reset(new uint8_t[size_]);  // not cleared: every byte is read into it
+    size_t done = 0;
+    while (done < size_) {
+      const ssize_t n = ::read(fd, copy_.get() + done, size_ - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        const int error = errno;
+        ::close(fd);
+        copy_.reset();
+        size_ = 0;
+        throw FileError("Cannot read the file " + path.string() + ": " + std::strerror(error));
+      }
+      if (n == 0) break;  // the file got shorter meanwhile: what is there is read
+      done += static_cast<size_t>(n);
+    }
+    size_ = done;
+    data_ = copy_.get();
+  } else if (size_ > 0) {
     void* p = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
     if (p == MAP_FAILED) {
       const int error = errno;
@@ -46,14 +66,15 @@ MappedFile::MappedFile(const std::filesystem::path& path) {
       throw FileError("Cannot read the file " + path.string() + ": " + std::strerror(error));
     }
     data_ = static_cast<const uint8_t*>(p);
+    mapped_ = true;
   }
   ::close(fd);  // the mapping stays valid without the descriptor
 }
 
 void MappedFile::Release() {
-  if (data_ && copy_.empty()) ::munmap(const_cast<uint8_t*>(data_), size_);
-  copy_.clear();
-  copy_.shrink_to_fit();
+  if (mapped_) ::munmap(const_cast<uint8_t*>(data_), size_);
+  mapped_ = false;
+  copy_.reset();
   data_ = nullptr;
   size_ = 0;
 }
@@ -95,14 +116,15 @@ MappedFile::MappedFile(const std::filesystem::path& path) {
       throw FileError("Cannot read the file " + path.string() + ": " + SystemMessage(error));
     }
     data_ = static_cast<const uint8_t*>(view);
+    mapped_ = true;
   }
   CloseHandle(file);
 }
 
 void MappedFile::Release() {
-  if (data_ && copy_.empty()) UnmapViewOfFile(data_);
-  copy_.clear();
-  copy_.shrink_to_fit();
+  if (mapped_) UnmapViewOfFile(data_);
+  mapped_ = false;
+  copy_.reset();
   data_ = nullptr;
   size_ = 0;
 }

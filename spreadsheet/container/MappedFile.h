@@ -1,12 +1,13 @@
-// A file's bytes mapped read-only into memory: its pages are read when they are touched, so the
-// memory a reader needs follows what it reads, not the size of the file.
+// A file's bytes in memory. Small files are read whole; larger ones are mapped read-only, so that
+// their pages are read when they are touched and the memory a reader needs follows what it reads,
+// not the size of the file.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <stdexcept>
-#include <vector>
 
 namespace quillane::container {
 
@@ -23,6 +24,9 @@ class MappedFile {
   MappedFile(const MappedFile&) = delete;
   MappedFile& operator=(const MappedFile&) = delete;
 
+  // Files up to this size are read into memory whole rather than mapped.
+  static constexpr size_t kReadWhole = size_t{16} << 20;
+
   // The file's size, from the file system.
   static uint64_t SizeOf(const std::filesystem::path& path);
   std::span<const uint8_t> Bytes() const { return {data_, size_}; }
@@ -32,7 +36,8 @@ class MappedFile {
  private:
   const uint8_t* data_ = nullptr;
   size_t size_ = 0;
-  std::vector<uint8_t> copy_;  // where the platform has no mapping
+  bool mapped_ = false;              // data_ is a mapping to undo
+  std::unique_ptr<uint8_t[]> copy_;  // the bytes of a file read whole
 };
 
 }  // namespace quillane::container
