@@ -20,8 +20,7 @@ OrderedPool::OrderedPool(size_t count, size_t jobs, std::function<void(size_t)> 
         lock.unlock();
         work_(item);
         lock.lock();
-        done_[item] = 1;
-        signal_.notify_all();
+        done_[item] = 1;  // the owner gathers it; only the end of a worker wakes it
         if (changed_) {
           lock.unlock();
           changed_();
@@ -56,7 +55,11 @@ std::vector<size_t> OrderedPool::TakeInOrder() {
 
 std::vector<size_t> OrderedPool::WaitInOrder() {
   std::unique_lock lock(mutex_);
-  signal_.wait(lock, [this] { return (taken_ < done_.size() && done_[taken_]) || running_ == 0; });
+  // Looking every few hundredths of a second, rather than being woken for each item, spares the
+  // workers a switch to this thread for every workbook of a batch of small ones.
+  while (!(taken_ < done_.size() && done_[taken_]) && running_ != 0) {
+    signal_.wait_for(lock, kGather);
+  }
   return TakeLocked();
 }
 

@@ -4,6 +4,7 @@
 // is told through a callback and takes them without waiting.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
@@ -28,7 +29,9 @@ class OrderedPool {
   // The items finished since the last call whose every predecessor is finished, in list order;
   // without waiting.
   std::vector<size_t> TakeInOrder();
-  // As TakeInOrder, but waits until there is one or every worker has ended (then empty).
+  // As TakeInOrder, but waits until there is one or every worker has ended (then empty). Items
+  // are gathered at most kGather after they are finished; the end is seen at once.
+  static constexpr std::chrono::milliseconds kGather{20};
   std::vector<size_t> WaitInOrder();
   // Every worker has ended (all taken items are finished).
   bool Ended();
