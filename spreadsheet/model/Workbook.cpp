@@ -61,16 +61,6 @@ Color Workbook::IndexedColor(uint16_t index) const {
   return index < 64 ? Color::Rgb(ColorRgb(index, 0)) : Color::Auto();
 }
 
-const CellStyle& Workbook::Style(uint16_t index) const {
-  static const CellStyle fallback;
-  return index < styles.size() ? styles[index] : fallback;
-}
-
-const Font& Workbook::FontOf(uint16_t fontIndex) const {
-  static const Font fallback;
-  return fontIndex < fonts.size() ? fonts[fontIndex] : fallback;
-}
-
 uint32_t Workbook::AddString(std::string text) {
   strings.push_back(std::move(text));
   return static_cast<uint32_t>(strings.size() - 1);

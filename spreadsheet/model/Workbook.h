@@ -246,6 +246,10 @@ struct Sheet {
   bool RowHidden(uint32_t row) const;
 };
 
+// What an index out of range stands for.
+inline const CellStyle kFallbackStyle{};
+inline const Font kFallbackFont{};
+
 struct Workbook {
   // The size of the file the workbook was read from (0 when read from bytes): what it may write
   // is bounded by it.
@@ -276,10 +280,15 @@ struct Workbook {
   uint32_t ColorRgb(uint16_t index, uint32_t fallback) const;
   // The same as a colour value: automatic for the automatic and system numbers.
   Color IndexedColor(uint16_t index) const;
-  // The style of a cell, or a default style when the index is out of range.
-  const CellStyle& Style(uint16_t index) const;
+  // The style of a cell, or a default style when the index is out of range (asked for every
+  // cell of a page, hence here).
+  const CellStyle& Style(uint16_t index) const {
+    return index < styles.size() ? styles[index] : kFallbackStyle;
+  }
   // The font of a style, or a default font when the index is out of range.
-  const Font& FontOf(uint16_t fontIndex) const;
+  const Font& FontOf(uint16_t fontIndex) const {
+    return fontIndex < fonts.size() ? fonts[fontIndex] : kFallbackFont;
+  }
   // Adds a string and returns its index.
   uint32_t AddString(std::string text);
 };

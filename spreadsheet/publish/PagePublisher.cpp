@@ -67,6 +67,9 @@ void Renderer::SortCells() {
   auto before = [](const Cell* a, const Cell* b) {
     return a->row != b->row ? a->row < b->row : a->col < b->col;
   };
+  // Mostly they are in order already, one at each position (the readers leave them so).
+  auto notBefore = [&](const Cell* a, const Cell* b) { return !before(a, b); };
+  if (std::adjacent_find(cells_.begin(), cells_.end(), notBefore) == cells_.end()) return;
   if (!std::is_sorted(cells_.begin(), cells_.end(), before)) {
     std::stable_sort(cells_.begin(), cells_.end(), before);
   }
