@@ -1,9 +1,5 @@
 #include "app/modMain.h"
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 #include <algorithm>
 #include <atomic>
 #include <csignal>
@@ -19,6 +15,9 @@
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
+#ifdef __GLIBC__  // known once a standard header is in
+#include <malloc.h>
+#endif
 
 #include "app/OrderedPool.h"
 #include "app/PosixArguments.h"
