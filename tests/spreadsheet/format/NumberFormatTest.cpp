@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "spreadsheet/format/Decimal.h"
 #include "spreadsheet/format/NumberFormat.h"
 
 namespace quillane::format {
@@ -39,6 +40,24 @@ TEST(GeneralTest, RoundsToFifteenDigitsFirst) {
   EXPECT_EQ(FormatGeneral(99999.999999), "100000");
   EXPECT_EQ(FormatGeneral(1e15 + 0.3), "1E+15");
   EXPECT_EQ(FormatGeneral(2.675), "2.675");
+}
+
+TEST(GeneralTest, FifteenDigitsWhicheverWayTheyAreFound) {
+  auto digits = [](double v) {
+    const Decimal x = ToDecimal(v);
+    return std::string(x.d, static_cast<size_t>(x.n)) + "e" + std::to_string(x.exp);
+  };
+  // Whole numbers of up to 15 digits.
+  EXPECT_EQ(digits(120000), "12e5");
+  EXPECT_EQ(digits(999999999999999), "999999999999999e14");
+  // The shortest digits, when there are no more than 15; else rounded to 15.
+  EXPECT_EQ(digits(1e15), "1e15");
+  EXPECT_EQ(digits(0.1), "1e-1");
+  EXPECT_EQ(digits(0.1 + 0.2), "3e-1");
+  EXPECT_EQ(digits(1.0000000000000002), "1e0");
+  EXPECT_EQ(digits(1234567890123456), "123456789012346e15");
+  // Below the normal range the shortest digits are too few: the binary value's 15.
+  EXPECT_EQ(digits(5e-324), "494065645841247e-324");
 }
 
 TEST(GeneralTest, NeverLongerThanElevenOverManyValues) {
