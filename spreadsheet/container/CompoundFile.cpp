@@ -309,14 +309,6 @@ uint64_t CompoundFile::StreamSize(const std::string& name) const {
   return std::min<uint64_t>(entry->size, bytes_.size());
 }
 
-namespace {
-
-void Append(std::vector<uint8_t>& out, std::span<const uint8_t> piece) {
-  out.insert(out.end(), piece.begin(), piece.end());
-}
-
-}  // namespace
-
 std::vector<uint8_t> CompoundFile::ReadStreamEntry(uint32_t index) const {
   if (index >= entries_.size() || entries_[index].type != 2) {
     throw ContainerError("The compound file has no stream at directory entry " +
@@ -349,7 +341,7 @@ std::vector<uint8_t> CompoundFile::ReadStreamEntry(uint32_t index) const {
       const uint64_t available =
           std::min<uint64_t>({uint64_t{miniSectorSize_}, miniStreamSize_ - miniOffset,
                               bytes_.size() - offset, target - out.size()});
-      Append(out, bytes_.subspan(offset, available));
+      out.insert(out.end(), bytes_.data() + offset, bytes_.data() + offset + available);
       if (available < miniSectorSize_) break;
     }
     return out;
@@ -372,7 +364,7 @@ std::vector<uint8_t> CompoundFile::ReadStreamEntry(uint32_t index) const {
     const uint64_t runBytes = static_cast<uint64_t>(j - i) << sectorShift_;
     const uint64_t available =
         std::min<uint64_t>({runBytes, bytes_.size() - offset, target - out.size()});
-    Append(out, bytes_.subspan(offset, available));
+    out.insert(out.end(), bytes_.data() + offset, bytes_.data() + offset + available);
     if (available < runBytes) break;  // the file ends inside the run
     i = j;
   }
