@@ -1,6 +1,8 @@
 // frmMain: the window's set-up and layout: the controls and their places, the stored designs of
 // the menu bar and the toolbar, the task list's columns, the status bar and the list's popup menu.
 #include <algorithm>
+#include <iterator>
+#include <numeric>
 #include <cmath>
 #include <functional>
 
@@ -190,7 +192,7 @@ frmMain::frmMain() {
     QMetaObject::invokeMethod(
         this, [this, notice] { AppendLog(notice); }, Qt::QueuedConnection);
   });
-  resize(TwipsX(4851 * 2 + 1764 + 2822 + 1235) + 40, 560);
+  resize(TwipsX(std::accumulate(std::begin(kColumnTwips), std::end(kColumnTwips), 0)) + 40, 560);
   LoadSettings();
   lstItem->setFocus();  // the list has the focus first; Shift+Tab reaches the toolbar
   // The first window fits the screen it opens on.

@@ -78,7 +78,7 @@ std::string HelpPath();
 // none when the first argument is not "--window".
 std::vector<std::string> WindowArguments(int argc, char** argv);
 
-// Window mode: the engine presence test, then the main window until it is gone, with the
+// Window mode: the main window until it is gone, with the
 // workbooks and folders of "--window FILE..." in its task list. Returns the process's exit status.
 int WindowMain(int argc, char** argv);
 

@@ -1,5 +1,5 @@
 // The whole command-line run: gridcast as a process over temporary folders, and RunCommandLine
-// in the test's own process where the engine's start must fail.
+// in the test's own process for what only it shows (the progress line).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,7 +10,6 @@
 #include "RunGridcast.h"
 #include "app/modMain.h"
 #include "convert/ConversionLog.h"
-#include "convert/ConvertWorkbook.h"
 
 namespace fs = std::filesystem;
 using namespace quillane::testing;

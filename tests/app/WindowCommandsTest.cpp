@@ -24,11 +24,6 @@ namespace quillane::test {
 
 namespace {
 
-QPoint Centre(const controls::MenuItem& item) {
-  const platform::RECT& r = item.Rect();
-  return QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-}
-
 void ClickOption(QRadioButton* option) {
   QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(8, option->height() / 2));
 }

@@ -23,12 +23,6 @@ namespace {
 
 class WindowKeys : public WindowTest {
  protected:
-  void Key(int key, Qt::KeyboardModifiers mods = {}) {
-    QWidget* focus = QApplication::focusWidget();
-    ASSERT_NE(focus, nullptr);
-    QTest::keyClick(focus, static_cast<Qt::Key>(key), mods);
-    Settle();
-  }
   void Rows(const std::vector<std::string>& paths) {
     for (const std::string& p : paths) ASSERT_TRUE(w->AddFiles(p));
     w->ChangeFilesState();

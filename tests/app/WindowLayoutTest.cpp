@@ -16,21 +16,10 @@ namespace quillane::test {
 
 namespace {
 
-QPoint Centre(const controls::MenuItem& item) {
-  const auto& r = item.Rect();
-  return QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-}
-
 class WindowLayout : public WindowTest {
  protected:
   void Width(int width) {
     w->resize(width, 600);
-    Settle();
-  }
-  void Key(int key, Qt::KeyboardModifiers mods = {}) {
-    QWidget* focus = QApplication::focusWidget();
-    ASSERT_NE(focus, nullptr) << "key " << key;
-    QTest::keyClick(focus, static_cast<Qt::Key>(key), mods);
     Settle();
   }
   // The item of the toolbar's overflow popup that runs a command, or null.

@@ -32,6 +32,12 @@ inline void Settle(int ms = 0) {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+// The centre of a menu item, where a click on it lands.
+inline QPoint Centre(const controls::MenuItem& item) {
+  const auto& r = item.Rect();
+  return QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
+
 class WindowTest : public ::testing::Test {
  protected:
   testing::TempFolder temp;
@@ -82,6 +88,14 @@ class WindowTest : public ::testing::Test {
     std::filesystem::copy_file(std::string(QUILLANE_SOURCE_DIR) + "/" + source, to,
                                std::filesystem::copy_options::overwrite_existing);
     return to.string();
+  }
+
+  // A key pressed on the widget that has the focus.
+  void Key(int key, Qt::KeyboardModifiers mods = {}) {
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr) << "key " << key;
+    QTest::keyClick(focus, static_cast<Qt::Key>(key), mods);
+    Settle();
   }
 
   // Runs `action` on the next modal dialog once it shows (it must close the dialog).

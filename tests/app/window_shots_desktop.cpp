@@ -148,13 +148,9 @@ void SampleMenuShot() {
   Pause();
 }
 
-// The first point of toolbar button `index` along the bar's middle.
+// A point of toolbar button `index` along the bar's middle, a little in from its left.
 QPoint ButtonPoint(const c::xToolbar& bar, int index) {
-  const int y = bar.height() / 2;
-  for (int x = 0; x < bar.width(); ++x)
-    if (bar.IsWithinButton(static_cast<float>(x), static_cast<float>(y)) == index)
-      return QPoint(x + 12, y);
-  return QPoint(10, y);
+  return QPoint(static_cast<int>(bar.ButtonClientLeft(index)) + 12, bar.height() / 2);
 }
 
 void MainWindowShots(app::frmMain& w) {
