@@ -1,6 +1,5 @@
 #include "controls/menu/MenuPaint.h"
 
-#include <QGuiApplication>
 #include <algorithm>
 #include <string>
 #include <vector>

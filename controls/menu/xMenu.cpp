@@ -238,7 +238,7 @@ QSize xMenu::sizeHint() const {
 }
 
 int xMenu::heightForWidth(int width) const {
-  return sizeHint().height() + (RowsFor(width) - 1) * RowPitch();
+  return TextHeight(surface_.dc(), "A") + 10 + (RowsFor(width) - 1) * RowPitch();
 }
 
 void xMenu::SetWraps(bool wraps) {

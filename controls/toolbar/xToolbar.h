@@ -410,6 +410,11 @@ class xToolbar : public QWidget {
   // After the layout: which buttons go behind the chevron; their place is cleared, the chevron
   // drawn.
   void LayOutOverflow();
+  // The chevron's popup menu, made when first wanted.
+  ToolbarOverflowMenu& OverflowMenu();
+  // What a button is called to the user outside the bar (in the chevron's popup, to assistive
+  // technology): its caption, else its tooltip, else its key.
+  static std::string ButtonName(const clsBSButton& b);
   void PaintChevron();
   // The chevron raised under the pointer (its tooltip armed), or at rest.
   void SetChevronHot(bool hot);

@@ -8,6 +8,12 @@
 
 namespace quillane::controls {
 
+std::string xToolbar::ButtonName(const clsBSButton& b) {
+  const std::string caption = QString::fromStdString(b.Caption).simplified().toStdString();
+  if (!caption.empty()) return caption;
+  return !b.ToolTipText.empty() ? b.ToolTipText : b.Key;
+}
+
 void xToolbar::RegisterAccessible() {
   static std::once_flag once;
   std::call_once(once, [] {
@@ -53,10 +59,7 @@ gfx::AccessibleParts xToolbar::Accessible() {
       return part;
     }
     part.role = QAccessible::PushButton;
-    const QString caption = QString::fromStdString(b.Caption).simplified();
-    part.name = !caption.isEmpty()       ? caption
-                : !b.ToolTipText.empty() ? QString::fromStdString(b.ToolTipText)
-                                         : QString::fromStdString(b.Key);
+    part.name = QString::fromStdString(ButtonName(b));
     part.description = QString::fromStdString(b.ToolTipText);
     part.state.disabled = !b.Enabled;
     part.state.checkable = b.Style != tbrButton;

@@ -43,8 +43,8 @@ class ToolbarOverflowMenu : public QObject, public MenuParent {
     QTimer::singleShot(0, bar_, [bar = bar_, index] { bar->ActivateButton(index); });
   }
   void SendDescriptionEvent(const std::string&) override {}
-  bool MenuOpen() const override { return open_; }
-  void SetMenuOpen(bool open) override { open_ = open; }
+  bool MenuOpen() const override { return popup != nullptr; }
+  void SetMenuOpen(bool) override {}
   void ForceUnload() override {}
   void PopupClosed(wMenu* closed) override {
     if (popup == closed) popup = nullptr;
@@ -76,13 +76,16 @@ class ToolbarOverflowMenu : public QObject, public MenuParent {
 
  private:
   xToolbar* bar_;
-  bool open_ = false;
 };
 
-void xToolbar::SetOverflowMenuLook(std::int32_t style, std::int32_t highLight) {
+ToolbarOverflowMenu& xToolbar::OverflowMenu() {
   if (!overflowMenu_) overflowMenu_ = std::make_shared<ToolbarOverflowMenu>(this);
-  overflowMenu_->style = style;
-  overflowMenu_->highLight = highLight;
+  return *overflowMenu_;
+}
+
+void xToolbar::SetOverflowMenuLook(std::int32_t style, std::int32_t highLight) {
+  OverflowMenu().style = style;
+  OverflowMenu().highLight = highLight;
 }
 
 wMenu* xToolbar::OverflowPopup() const {
@@ -177,8 +180,7 @@ void xToolbar::ShowOverflow(bool fromKeys) {
     open->Unload();
     return;
   }
-  if (!overflowMenu_) overflowMenu_ = std::make_shared<ToolbarOverflowMenu>(this);
-  ToolbarOverflowMenu& menu = *overflowMenu_;
+  ToolbarOverflowMenu& menu = OverflowMenu();
   menu.items.assign(1, MenuItem());
   menu.items[0].Caption = kChevronName;
   bool separate = false;
@@ -192,8 +194,7 @@ void xToolbar::ShowOverflow(bool fromKeys) {
       menu.items.back().Ident = 1;
       separate = false;
     }
-    std::string caption = QString::fromStdString(b.Caption).simplified().toStdString();
-    if (caption.empty()) caption = !b.ToolTipText.empty() ? b.ToolTipText : b.Key;
+    std::string caption = ButtonName(b);
     if (Events.OverflowCaption)
       Events.OverflowCaption(static_cast<std::int16_t>(i), b.Key, caption);
     MenuItem& item = menu.items.emplace_back();
@@ -222,7 +223,6 @@ void xToolbar::ShowOverflow(bool fromKeys) {
   popup->installEventFilter(&menu);
   menu.popup = popup;
   menu.fromKeys = fromKeys;
-  menu.SetMenuOpen(true);
   popup->ShowModeless();
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   menu.items[0].Expanded = true;

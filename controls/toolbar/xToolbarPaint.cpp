@@ -194,7 +194,6 @@ void xToolbar::RefreshInternal(int depth) {
     length = static_cast<float>(H);
   }
   float E = 0;
-  overflowFrom_ = 0;
   for (int i = 1; i <= ButtonCount(); ++i) {
     clsBSButton& b = *At(i);
     if (!b.Visible) continue;
