@@ -123,9 +123,10 @@ bool BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, in
 
   using F = BitmapObj::Format;
   const F df = db.format;
-  // Source values read before anything is written (the two may be the same bitmap).
+  // Source values read before anything is written (the two may be the same bitmap); kNone where
+  // the source has no pixel (values are at most 24 bits).
+  constexpr std::uint32_t kNone = ~0u;
   std::vector<std::uint32_t> srcValues;
-  std::vector<char> present;
   if (usesSource) {
     const BitmapObj& sb = *s.bmp;
     const double rd = Ratio(db), rs = Ratio(sb);
@@ -133,14 +134,12 @@ bool BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, in
                                    Dev(rs, x1 + ox), sb.image.width());
     const auto sys = SourceIndexes(rows, Dev(rd, y0), Dev(rd, y1), Dev(rs, y0 + oy),
                                    Dev(rs, y1 + oy), sb.image.height());
-    srcValues.resize(static_cast<std::size_t>(w) * h);
-    present.resize(srcValues.size());
+    srcValues.assign(static_cast<std::size_t>(w) * h, kNone);
     for (int j = 0; j < h; ++j) {
       for (int i = 0; i < w; ++i) {
         const int sx = sxs[static_cast<std::size_t>(i)], sy = sys[static_cast<std::size_t>(j)];
-        const std::size_t k = static_cast<std::size_t>(j) * w + i;
-        present[k] = sx >= 0 && sy >= 0;
-        if (present[k]) srcValues[k] = SourceValue(d, s, sx, sy);
+        if (sx >= 0 && sy >= 0)
+          srcValues[static_cast<std::size_t>(j) * w + i] = SourceValue(d, s, sx, sy);
       }
     }
   }
@@ -159,7 +158,7 @@ bool BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, in
     for (int i = 0; i < w; ++i) {
       const int dx = cols.first + i;
       const std::size_t k = static_cast<std::size_t>(j) * w + i;
-      if (usesSource && !present[k]) continue;
+      if (usesSource && srcValues[k] == kNone) continue;
       const std::uint32_t sv = usesSource ? srcValues[k] : 0;
       if (df == F::Color) {
         auto* line = reinterpret_cast<QRgb*>(db.image.scanLine(dy));

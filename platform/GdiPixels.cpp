@@ -153,10 +153,7 @@ bool SetBitmapRatio(HBITMAP hbm, double ratio) {
     const int sy = std::min(b->image.height() - 1, static_cast<int>((y + 0.5) / ratio * from));
     for (int x = 0; x < scaled.image.width(); ++x) {
       const int sx = std::min(b->image.width() - 1, static_cast<int>((x + 0.5) / ratio * from));
-      if (b->format == BitmapObj::Format::Color)
-        WriteColor(scaled, x, y, ReadColor(*b, sx, sy));
-      else
-        WriteColor(scaled, x, y, FromQRgb(b->image.color(ReadBit(*b, sx, sy))));
+      WriteColor(scaled, x, y, ReadColor(*b, sx, sy));
     }
   }
   b->image = std::move(scaled.image);

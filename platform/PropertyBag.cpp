@@ -344,22 +344,20 @@ std::optional<StdFont> ParseFont(std::string_view t) {
 
 std::string PictureText(const Picture& p) {
   if (p.IsNothing() || p.Type() == PictureType::None) return "None";
+  const auto base64Png = [](const QImage& image) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png.toBase64().toStdString();
+  };
   const QImage image = PictureImage(p);
-  QByteArray png;
-  QBuffer buffer(&png);
-  buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "PNG");
   std::string text = std::string(p.Type() == PictureType::Bitmap ? "Bitmap " : "Icon ") +
                      std::to_string(image.width()) + "x" + std::to_string(image.height()) + " " +
-                     png.toBase64().toStdString();
+                     base64Png(image);
   // A finer drawing for dense screens follows as a second image of twice the size.
-  if (p.DenseHandle() != 0 && GetBitmapRatio(p.DenseHandle()) == 2.0) {
-    QByteArray dense;
-    QBuffer denseBuffer(&dense);
-    denseBuffer.open(QIODevice::WriteOnly);
-    GetBitmapImage(p.DenseHandle()).save(&denseBuffer, "PNG");
-    text += " " + dense.toBase64().toStdString();
-  }
+  if (p.DenseHandle() != 0 && GetBitmapRatio(p.DenseHandle()) == 2.0)
+    text += " " + base64Png(GetBitmapImage(p.DenseHandle()));
   return text;
 }
 
