@@ -22,18 +22,6 @@ std::uint32_t Rop3(std::uint8_t rop, std::uint32_t p, std::uint32_t s, std::uint
 
 constexpr std::uint32_t Expand(int bit) { return bit ? 0xFFFFFFu : 0u; }
 
-// The device pixels of the logical range [from, to) of a bitmap, cut to its extent.
-struct Span {
-  int first = 0, last = 0;  // [first, last)
-  int size() const { return last - first; }
-};
-Span DeviceSpan(double ratio, std::int64_t from, std::int64_t to, int extent) {
-  Span s;
-  s.first = static_cast<int>(std::clamp<std::int64_t>(Dev(ratio, from), 0, extent));
-  s.last = static_cast<int>(std::clamp<std::int64_t>(Dev(ratio, to), s.first, extent));
-  return s;
-}
-
 // The device pixels of `dest`, part of the device range [destFrom, destTo) that a logical range
 // covers in the destination, each mapped to the source pixel under its centre in the device range
 // [srcFrom, srcTo) that the same logical range covers in the source. Ranges of one size go across

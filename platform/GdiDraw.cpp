@@ -137,9 +137,10 @@ void PenPixel(BitmapObj& bmp, const Ink& ink, int x, int y) {
     return;
   }
   if (x < 0 || y < 0 || x >= LogicalWidth(bmp) || y >= LogicalHeight(bmp)) return;
-  for (std::int64_t j = Dev(bmp, y); j < Dev(bmp, std::int64_t{y} + 1); ++j)
-    for (std::int64_t i = Dev(bmp, x); i < Dev(bmp, std::int64_t{x} + 1); ++i)
-      PenDevicePixel(bmp, ink, i, j);
+  const Span xs = DeviceSpan(Ratio(bmp), x, std::int64_t{x} + 1, bmp.image.width());
+  const Span ys = DeviceSpan(Ratio(bmp), y, std::int64_t{y} + 1, bmp.image.height());
+  for (int j = ys.first; j < ys.last; ++j)
+    for (int i = xs.first; i < xs.last; ++i) PenDevicePixel(bmp, ink, i, j);
 }
 
 // One pen dot: a square of the pen's width whose centre pixel is (x, y) (for an even width, the

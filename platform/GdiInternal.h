@@ -31,6 +31,12 @@ inline double Ratio(const BitmapObj& b) { return b.image.devicePixelRatio(); }
 inline bool Scaled(const BitmapObj& b) { return b.image.devicePixelRatio() != 1.0; }
 std::int64_t Dev(double ratio, std::int64_t v);
 inline std::int64_t Dev(const BitmapObj& b, std::int64_t v) { return Dev(Ratio(b), v); }
+// The device pixels of the logical range [from, to) of a bitmap, cut to its extent.
+struct Span {
+  int first = 0, last = 0;  // [first, last)
+  int size() const { return last - first; }
+};
+Span DeviceSpan(double ratio, std::int64_t from, std::int64_t to, int extent);
 // The bitmap's size in logical pixels.
 int LogicalWidth(const BitmapObj& b);
 int LogicalHeight(const BitmapObj& b);

@@ -79,6 +79,13 @@ void WriteColor(BitmapObj& bmp, int x, int y, COLORREF color) {
   }
 }
 
+Span DeviceSpan(double ratio, std::int64_t from, std::int64_t to, int extent) {
+  Span s;
+  s.first = static_cast<int>(std::clamp<std::int64_t>(Dev(ratio, from), 0, extent));
+  s.last = static_cast<int>(std::clamp<std::int64_t>(Dev(ratio, to), s.first, extent));
+  return s;
+}
+
 COLORREF ReadLogical(const BitmapObj& bmp, int x, int y) {
   return ReadColor(bmp, static_cast<int>(Dev(bmp, x)), static_cast<int>(Dev(bmp, y)));
 }
@@ -88,13 +95,10 @@ void WriteLogical(BitmapObj& bmp, int x, int y, COLORREF color) {
     WriteColor(bmp, x, y, color);
     return;
   }
-  const std::int64_t x0 = std::max<std::int64_t>(Dev(bmp, x), 0),
-                     x1 = std::min<std::int64_t>(Dev(bmp, std::int64_t{x} + 1), bmp.image.width());
-  const std::int64_t y0 = std::max<std::int64_t>(Dev(bmp, y), 0),
-                     y1 = std::min<std::int64_t>(Dev(bmp, std::int64_t{y} + 1), bmp.image.height());
-  for (std::int64_t j = y0; j < y1; ++j)
-    for (std::int64_t i = x0; i < x1; ++i)
-      WriteColor(bmp, static_cast<int>(i), static_cast<int>(j), color);
+  const Span xs = DeviceSpan(Ratio(bmp), x, std::int64_t{x} + 1, bmp.image.width());
+  const Span ys = DeviceSpan(Ratio(bmp), y, std::int64_t{y} + 1, bmp.image.height());
+  for (int j = ys.first; j < ys.last; ++j)
+    for (int i = xs.first; i < xs.last; ++i) WriteColor(bmp, i, j, color);
 }
 
 void BlendPixel(BitmapObj& bmp, int x, int y, std::uint32_t argb) {

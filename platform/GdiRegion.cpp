@@ -58,11 +58,11 @@ HRGN CreateRgnFromBitmap(HBITMAP hbm, COLORREF transparent) {
   // A logical pixel is kept when any of its device pixels is not the transparent colour.
   auto kept = [&](int x, int y) {
     if (!Scaled(*b)) return ReadColor(*b, x, y) != transparent;
-    const std::int64_t x1 = std::min<std::int64_t>(Dev(*b, std::int64_t{x} + 1), b->image.width());
-    const std::int64_t y1 = std::min<std::int64_t>(Dev(*b, std::int64_t{y} + 1), b->image.height());
-    for (std::int64_t j = Dev(*b, y); j < y1; ++j)
-      for (std::int64_t i = Dev(*b, x); i < x1; ++i)
-        if (ReadColor(*b, static_cast<int>(i), static_cast<int>(j)) != transparent) return true;
+    const Span xs = DeviceSpan(Ratio(*b), x, std::int64_t{x} + 1, b->image.width());
+    const Span ys = DeviceSpan(Ratio(*b), y, std::int64_t{y} + 1, b->image.height());
+    for (int j = ys.first; j < ys.last; ++j)
+      for (int i = xs.first; i < xs.last; ++i)
+        if (ReadColor(*b, i, j) != transparent) return true;
     return false;
   };
   // Runs of kept pixels per row, joined with the identical runs of the rows above.
