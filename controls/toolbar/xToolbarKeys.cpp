@@ -80,14 +80,9 @@ void xToolbar::focusOutEvent(QFocusEvent* e) {
   update();
 }
 
-void xToolbar::paintEvent(QPaintEvent* e) {
-  QPainter painter(this);
-  if (const QImage* img = SurfaceBitmap()) {
-    const qreal r = img->devicePixelRatio();
-    const QRectF source(e->rect().x() * r, e->rect().y() * r, e->rect().width() * r,
-                        e->rect().height() * r);
-    painter.drawImage(QRectF(e->rect()), *img, source);
-  }
+void xToolbar::paintEvent(QPaintEvent*) {
+  QPainter painter(this);  // clipped to the area to repaint; it draws the image at its ratio
+  if (const QImage* img = SurfaceBitmap()) painter.drawImage(QPointF(0, 0), *img);
   // The focus frame is drawn over the surface, never into it: the surface stays as the mouse
   // leaves it.
   if (hasFocus() && Focusable(focusButton_)) {
