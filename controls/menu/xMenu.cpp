@@ -252,8 +252,11 @@ void xMenu::SetWraps(bool wraps) {
 }
 
 void xMenu::Refresh() {
-  // The surface follows the control's size even while the control is hidden.
-  if (surface_.width() != std::max(width(), 1) || surface_.height() != std::max(height(), 1))
+  // The surface follows the control's size and its screen's density even while the control is
+  // hidden.
+  const QImage* image = surface_.image();
+  if (surface_.width() != std::max(width(), 1) || surface_.height() != std::max(height(), 1) ||
+      (image && image->devicePixelRatio() != devicePixelRatioF()))
     surface_.Resize(width(), height(), backColor_, devicePixelRatioF());
   p::StdFont font(itemsFont_.Name(), 0);
   font.SetSizeUnits(itemsFont_.SizeUnits());
@@ -519,7 +522,6 @@ bool xMenu::event(QEvent* event) {
   const QImage* image = surface_.image();
   if (event->type() == QEvent::ScreenChangeInternal && image &&
       image->devicePixelRatio() != devicePixelRatioF()) {
-    resizeEvent(nullptr);
     Refresh();
   }
   return done;
