@@ -298,12 +298,10 @@ std::int32_t wMenu::FindByAccelerator(std::string_view key) const {
 // --- the chain --------------------------------------------------------------------------------
 
 void wMenu::ShowModeless() {
-  // A popup of the window that opened it: the platform places it relative to that window (on
-  // Wayland a compositor takes no absolute position from a client) and gives it the pointer and
-  // the keyboard until it closes.
-  if (!windowHandle()) create();
-  if (QWidget* opener = parentWidget())
-    windowHandle()->setTransientParent(opener->window()->windowHandle());
+  // A popup of the window that opened it (its parent widget, which makes that window its
+  // transient parent): the platform places it relative to that window (on Wayland a compositor
+  // takes no absolute position from a client) and gives it the pointer and the keyboard until it
+  // closes.
   show();
   setFocus(Qt::PopupFocusReason);
   gfx::AnnouncePart(this, -1, QAccessible::PopupMenuStart);
