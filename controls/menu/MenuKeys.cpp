@@ -268,6 +268,8 @@ void wMenu::keyPressEvent(QKeyEvent* event) {
       parent->menuOpen_ = false;
       Unload();
       parent->setFocus(Qt::PopupFocusReason);
+    } else if (key == Qt::Key_Escape) {
+      Unload();  // the popup of another control (a toolbar's chevron) just closes
     }
   } else if (key == Qt::Key_Escape) {
     if (xMenu* bar = Bar()) bar->BackToBar();

@@ -64,13 +64,11 @@ class ToolbarOverflowMenu : public QObject, public MenuParent {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    const QEvent::Type type = event->type();
-    if ((type != QEvent::KeyPress && type != QEvent::ShortcutOverride) || watched != popup ||
+    if (event->type() != QEvent::ShortcutOverride || watched != popup ||
         static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape)
       return false;
-    // Esc is the popup's own key here, before any shortcut of the window.
+    // Esc is the popup's own key here (it closes it), before any shortcut of the window.
     event->accept();
-    if (type == QEvent::KeyPress) popup->Unload();
     return true;
   }
 
